@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine, builds, and then either starts the program or runs every test.
+#   scripts/qzs.sh run    build and start the program
+#   scripts/qzs.sh test   build and run all tests (release -Werror, then ASan+UBSan, then fuzzers)
+set -euo pipefail
+mode=${1:-}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config git
+  libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev libfreetype-dev libfontconfig-dev libcups2-dev
+  clang libclang-rt-14-dev
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic fonts-droid-fallback fonts-dejavu-core fonts-dejavu-extra
+  poppler-data python3 python3-fonttools libharfbuzz-bin qpdf
+)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+jobs=$(nproc)
+export CCACHE_DIR=${CCACHE_DIR:-$root/.ccache}
+
+configure_build() {  # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+case "$mode" in
+  run)
+    install_missing
+    configure_build build/release -DCMAKE_BUILD_TYPE=Release -DQZS_TESTS=OFF -DQZS_BENCH=OFF
+    if [ -x build/release/tools/qzs-keypad ]; then
+      exec build/release/tools/qzs-keypad
+    fi
+    echo "Built. No program to start yet."
+    ;;
+  test)
+    install_missing
+    echo "== Release build (warnings as errors)"
+    configure_build build/release -DCMAKE_BUILD_TYPE=Release -DQZS_WERROR=ON
+    (cd build/release && ctest --output-on-failure -j "$jobs" --timeout 600)
+
+    echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+    export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    configure_build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZS_WERROR=ON -DQZS_SANITIZE=ON -DQZS_BENCH=OFF
+    (cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 900)
+
+    echo "== Fuzzers (ASan+UBSan, ${QZS_FUZZ_SECONDS:-60} s each)"
+    CC=clang CXX=clang++ configure_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DQZS_FUZZ=ON -DQZS_SANITIZE=ON -DQZS_TESTS=OFF -DQZS_BENCH=OFF
+    status=0
+    for f in build/fuzz/tests/fuzz/fuzz_*; do
+      [ -x "$f" ] || continue
+      name=$(basename "$f")
+      corpus=build/fuzz/corpus/$name
+      mkdir -p "$corpus"
+      seeds=()
+      [ -d "tests/fuzz/seeds/$name" ] && seeds=("tests/fuzz/seeds/$name")
+      echo "-- $name"
+      if ! "$f" -max_total_time="${QZS_FUZZ_SECONDS:-60}" -print_final_stats=0 \
+           -artifact_prefix="build/fuzz/$name-" "$corpus" "${seeds[@]}" >"build/fuzz/$name.log" 2>&1; then
+        tail -n 60 "build/fuzz/$name.log"
+        status=1
+      else
+        grep -E 'Done [0-9]+ runs' "build/fuzz/$name.log" | tail -n 1 || true
+      fi
+    done
+    exit $status
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
