@@ -1,0 +1,84 @@
+// The main unit's programmable data as this program holds it: 180 numbered blocks behind one
+// directory, the settings that live outside the blocks, the modified flags and the table of
+// single bytes that shared handlers reach by index.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace qzs {
+
+inline constexpr int kBlockCount = 180;
+// Every listing of the directory counted, shared blocks once per listing.
+inline constexpr std::size_t kDirectoryBytes = 275052;
+// The storage behind the directory: shared blocks are stored once.
+inline constexpr std::size_t kImageStorageBytes = 272937;
+
+// The directory's four areas are consecutive runs of blocks.
+inline constexpr int kAreaCount = 4;
+inline constexpr std::array<int, kAreaCount> kAreaFirstBlock{0, 119, 158, 178};
+inline constexpr std::array<int, kAreaCount> kAreaBlockCount{119, 39, 20, 2};
+
+inline constexpr std::array<std::uint8_t, 4> kImageSignature{0x00, 0x5A, 0xA5, 0xFF};
+inline constexpr int kSignatureBlock = 0;
+inline constexpr int kSignatureCopyBlock = 158;  // shares its storage with block 159
+
+inline constexpr std::size_t kFirstPointerAreaBytes = 17;
+inline constexpr std::size_t kSecondPointerAreaBytes = 16;
+inline constexpr unsigned kDataBytePointerCount = 86;
+
+// Size of block b in bytes; 0 for a number outside 0-179.
+std::size_t BlockSize(int b);
+// Area (0-3) of block b; -1 for a number outside 0-179.
+int BlockArea(int b);
+// Block number of (area, index); -1 when the area or the index lies outside the directory.
+int AreaBlock(int area, int index);
+
+class DataImage {
+  public:
+    // The storage of block b (shared blocks answer the same bytes); empty for b outside 0-179.
+    std::span<std::uint8_t> Block(int b);
+    std::span<const std::uint8_t> Block(int b) const;
+    // One byte of block b; nullptr when b or the offset lies outside the directory.
+    std::uint8_t* BlockByte(int b, std::size_t offset);
+    const std::uint8_t* BlockByte(int b, std::size_t offset) const;
+
+    // Settings outside the blocks. They belong to the image (handlers read and write them, the
+    // factory defaults fill them) but no block copy carries them. Each gets its member here as
+    // the code that uses it comes in.
+
+    // Bytes reached through pointer entries 63-79 (entry 63 + k is byte k).
+    std::array<std::uint8_t, kFirstPointerAreaBytes> first_pointer_area{};
+    // Bytes reached through pointer entries 80-85 (bytes 2, 0, 1, 14, 15, 13 in entry order).
+    std::array<std::uint8_t, kSecondPointerAreaBytes> second_pointer_area{};
+
+  private:
+    std::array<std::uint8_t, kImageStorageBytes> storage_{};
+};
+
+// Writes the signature into block 0 and into the shared copy of blocks 158/159.
+void WriteImageSignature(DataImage& image);
+// True when block 0 holds the signature.
+bool HasImageSignature(const DataImage& image);
+
+// Entry i of the data byte pointer table; nullptr for an entry outside 0-85 (shared handlers add
+// a base per sub-type to a descriptor's index, so a bad pair must not reach memory).
+std::uint8_t* DataBytePointer(DataImage& image, unsigned entry);
+const std::uint8_t* DataBytePointer(const DataImage& image, unsigned entry);
+
+// Byte 0: changed system data. Bytes 1-6: record numbers 1-50, 51-100, ..., 251-255.
+struct ModifiedFlags {
+    static constexpr std::uint8_t kSet = 0xFF;
+    std::array<std::uint8_t, 7> bytes{};
+};
+
+void MarkSystemModified(ModifiedFlags& flags);
+// Record number 0 names no record and is ignored.
+void MarkModified(ModifiedFlags& flags, std::uint8_t record);
+// Marks the groups from the group of first to the group of last; a range starting or ending at 0
+// is ignored, and a reversed range marks nothing.
+void MarkModifiedRange(ModifiedFlags& flags, std::uint8_t first, std::uint8_t last);
+
+}  // namespace qzs

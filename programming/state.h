@@ -1,0 +1,69 @@
+// All state of the programming interpreter, its handlers and the settings bridge lives in one
+// ProgrammingState. The program owns one; every test makes its own. Callers from any thread hold
+// its lock for the whole of their call into these subsystems.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "programming/character_table.h"
+#include "programming/data_image.h"
+#include "programming/terminal.h"
+
+namespace qzs {
+
+// Recursive, so an entry that calls another entry of the same subsystems keeps the lock.
+class ApplicationLock {
+  public:
+    ApplicationLock() = default;
+    ApplicationLock(const ApplicationLock&) = delete;
+    ApplicationLock& operator=(const ApplicationLock&) = delete;
+
+    void lock() { mutex_.lock(); }
+    void unlock() { mutex_.unlock(); }
+    bool try_lock() { return mutex_.try_lock(); }
+
+    class [[nodiscard]] Guard {
+      public:
+        explicit Guard(ApplicationLock& lock) : lock_(lock) { lock_.lock(); }
+        ~Guard() { lock_.unlock(); }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+
+      private:
+        ApplicationLock& lock_;
+    };
+
+  private:
+    std::recursive_mutex mutex_;
+};
+
+// The command whose handler runs, recorded before every handler call.
+struct CurrentCommand {
+    std::uint16_t index = 0;      // descriptor index in the command table
+    std::uint8_t four_digit = 0;  // 1 when the command number has four digits
+
+    // Line position of the first field: after "NNN=" or "9NNN=".
+    std::uint8_t FirstFieldPosition() const { return static_cast<std::uint8_t>(4 + four_digit); }
+};
+
+// About 300 KB: make it with std::make_unique, not on a thread's stack.
+struct ProgrammingState {
+    ProgrammingState() = default;
+    ProgrammingState(const ProgrammingState&) = delete;
+    ProgrammingState& operator=(const ProgrammingState&) = delete;
+
+    ApplicationLock lock;
+
+    DataImage image;  // blocks and the settings outside them
+    ModifiedFlags modified;
+    TerminalRecords terminals{};
+    KeyInputBlock key_input;
+    CurrentCommand current_command;
+    DisplayCharacterTable display_characters;
+
+    // Further state joins here as one member each, its type in the header of the code that owns
+    // it (speed-dial working copy, duplicate mode, user information, ...).
+};
+
+}  // namespace qzs
