@@ -28,6 +28,9 @@ inline constexpr int kSignatureCopyBlock = 158;  // shares its storage with bloc
 inline constexpr std::size_t kFirstPointerAreaBytes = 17;
 inline constexpr std::size_t kSecondPointerAreaBytes = 16;
 inline constexpr unsigned kDataBytePointerCount = 86;
+inline constexpr std::size_t kUnitEntryCount = 10;
+inline constexpr std::size_t kUnitEntryBytes = 8;
+inline constexpr std::uint8_t kUnitNotInUse = 99;
 
 // Size of block b in bytes; 0 for a number outside 0-179.
 std::size_t BlockSize(int b);
@@ -53,6 +56,11 @@ class DataImage {
     std::array<std::uint8_t, kFirstPointerAreaBytes> first_pointer_area{};
     // Bytes reached through pointer entries 80-85 (bytes 2, 0, 1, 14, 15, 13 in entry order).
     std::array<std::uint8_t, kSecondPointerAreaBytes> second_pointer_area{};
+
+    // Units 1-10, entry u at index u - 1 (*9500-*9502). Entry byte 0 bits 0-4: the unit's code;
+    // byte 1 bits 0-4: its number, bits 5-7: a value 0-7. Status byte 0: kUnitNotInUse or 0.
+    std::array<std::array<std::uint8_t, kUnitEntryBytes>, kUnitEntryCount> unit_entry_table{};
+    std::array<std::array<std::uint8_t, kUnitEntryBytes>, kUnitEntryCount> unit_status_table{};
 
   private:
     std::array<std::uint8_t, kImageStorageBytes> storage_{};
