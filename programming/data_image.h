@@ -32,6 +32,24 @@ inline constexpr std::size_t kUnitEntryCount = 10;
 inline constexpr std::size_t kUnitEntryBytes = 8;
 inline constexpr std::uint8_t kUnitNotInUse = 99;
 
+// Single setting bytes outside the blocks, each named by a command that sets it. Handlers that
+// share one of these bytes (several commands, different bits) reach it by the same name.
+enum class SettingByte : std::uint8_t {
+    k187,
+    k189,
+    k405,
+    k427,
+    k429,
+    k673,
+    k706,
+    k822,
+    k9307,
+    k9403,
+    k9411,
+    k9439,
+    kCount
+};
+
 // Size of block b in bytes; 0 for a number outside 0-179.
 std::size_t BlockSize(int b);
 // Area (0-3) of block b; -1 for a number outside 0-179.
@@ -61,6 +79,10 @@ class DataImage {
     // byte 1 bits 0-4: its number, bits 5-7: a value 0-7. Status byte 0: kUnitNotInUse or 0.
     std::array<std::array<std::uint8_t, kUnitEntryBytes>, kUnitEntryCount> unit_entry_table{};
     std::array<std::array<std::uint8_t, kUnitEntryBytes>, kUnitEntryCount> unit_status_table{};
+
+    std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
+    std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }
+    std::uint8_t Setting(SettingByte s) const { return setting_bytes[static_cast<std::size_t>(s)]; }
 
   private:
     std::array<std::uint8_t, kImageStorageBytes> storage_{};
