@@ -114,10 +114,11 @@ TEST(CommandTableData, FieldCountsReentryAndSlotBytes) {
         EXPECT_LE(df, 4);
         EXPECT_LE(kf + df, 6);
         for (int f = 0; f < 6; ++f) {
-            if (f < kf + df)
+            if (f < kf + df) {
                 EXPECT_NE(r->b[2 + f], 0) << "field " << f;
-            else
+            } else {
                 EXPECT_EQ(r->b[2 + f], 0) << "byte beyond the fields " << f;
+            }
         }
         if (kind != 5) {
             if (kf > 0) {
@@ -128,7 +129,9 @@ TEST(CommandTableData, FieldCountsReentryAndSlotBytes) {
             }
         }
         EXPECT_EQ(r->b[9] == 0xFF, kind == 3 || kind == 4);
-        if (r->b[9] != 0xFF) EXPECT_LE(r->b[9], 210);
+        if (r->b[9] != 0xFF) {
+            EXPECT_LE(r->b[9], 210);
+        }
     }
     EXPECT_EQ(kinds, (std::map<int, int>{{0, 850}, {1, 1}, {2, 2}, {3, 1}, {4, 1}, {15, 1}}));
 }
@@ -214,7 +217,9 @@ TEST(CommandTableData, AlwaysRefusedCommandsHaveTheBareRecord) {
     for (const Row* r : Commands()) {
         bool listed = refused.count(r->number) != 0;
         EXPECT_EQ(r->b[9] == 0x3C, listed) << r->number;
-        if (listed) EXPECT_EQ(r->b, bare) << r->number;
+        if (listed) {
+            EXPECT_EQ(r->b, bare) << r->number;
+        }
     }
 }
 
@@ -231,7 +236,9 @@ TEST(CommandTableData, RecordsGivenByteForByte) {
     };
     std::map<std::string, B> got;
     for (const Row* r : Commands())
-        if (given.count(r->number)) got[r->number] = r->b;
+        if (given.count(r->number)) {
+            got[r->number] = r->b;
+        }
     EXPECT_EQ(got, given);
 }
 
