@@ -99,10 +99,15 @@ inline constexpr VarType VT_ERROR = 10;
 inline constexpr VarType VT_BOOL = 11;
 inline constexpr VarType VT_VARIANT = 12;
 inline constexpr VarType VT_UNKNOWN = 13;
+inline constexpr VarType VT_DECIMAL = 14;
 inline constexpr VarType VT_UI1 = 17;
 inline constexpr VarType VT_UI2 = 18;
 inline constexpr VarType VT_UI4 = 19;
-inline constexpr VarType VT_USERDEFINED = 29;
+inline constexpr VarType VT_VOID = 24;
+inline constexpr VarType VT_PTR = 26;
+inline constexpr VarType VT_USERDEFINED = 29;  // an engine object in class information
+inline constexpr VarType VT_CLSID = 72;
+inline constexpr VarType VT_BYREF = 0x4000;  // flag: the value is a pointer to the typed value
 
 inline constexpr int16_t VARIANT_TRUE = -1;
 inline constexpr int16_t VARIANT_FALSE = 0;
@@ -127,6 +132,7 @@ struct Variant {
         Bstr bstrVal;
         Unknown* punkVal;   // VT_UNKNOWN
         Unknown* pdispVal;  // VT_DISPATCH: a scriptable object
+        void* byref;        // VT_BYREF | type, VT_PTR
         uint64_t raw;
     };
 };

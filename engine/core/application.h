@@ -1,0 +1,220 @@
+// The top-level object a host creates through WCreateObject: the engine-wide settings of one
+// host (folders, default user, installed printers), the factory and owner of every other engine
+// object (five tables of 1000 slots), the host's event sinks and the class information.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/core/class_info.h"
+#include "engine/core/event_sinks.h"
+#include "engine/core/scriptable.h"
+
+namespace kp {
+
+class ApplicationObject;
+
+// The kinds of child, in the order of the application's tables.
+enum class ChildKind : int {
+    kReport = 0,
+    kPreview = 1,
+    kFileObject = 2,
+    kPdfDocument = 3,
+    kPrinter = 4,
+};
+inline constexpr size_t kChildKinds = 5;
+inline constexpr size_t kChildSlots = 1000;
+
+// The constructors of the child classes, bound by whoever links them (the engine library, or a
+// test). The application runs the sequence around them: construct, register, initialise, and
+// destroy again on failure. A kind whose entries are not bound answers "not implemented".
+struct ChildFactories {
+    // New, unregistered children; null when memory runs out.
+    ScriptableObject* (*newReport)() = nullptr;
+    ScriptableObject* (*newPreview)() = nullptr;
+    ScriptableObject* (*newFileObject)(ApplicationObject* app) = nullptr;
+    ScriptableObject* (*newPdfDocument)(ApplicationObject* app) = nullptr;
+    ScriptableObject* (*newPrinterJob)() = nullptr;
+    // Binds a registered report to its application (takes the default printer's settings).
+    int32_t (*attachReport)(ScriptableObject* report, ApplicationObject* app) = nullptr;
+    // Prepares a registered preview (its page list in the temporary folder).
+    int32_t (*initializePreview)(ScriptableObject* preview, ApplicationObject* app) = nullptr;
+    // Opens a registered printer job on the named printer; -10101 when there is no such printer.
+    int32_t (*openPrinterJob)(ScriptableObject* job, ApplicationObject* app,
+                              const plat::OleChar* printerName) = nullptr;
+};
+void SetChildFactories(const ChildFactories& factories);
+ChildFactories GetChildFactories();
+
+class ApplicationObject final : public ScriptableObject {
+  public:
+    // Invoke ids.
+    enum Member : int32_t {
+        kCurrentPath = 1,
+        kTempPath = 2,
+        kPrinterDevices = 3,
+        kDefaultUserId = 4,
+        kDefaultUserPassword = 5,
+        kKeepLayerOrder = 6,
+        kControlLibraryName = 7,
+        kCreatePreview = 10001,
+        kCreatePrinter = 10002,
+        kCreatePrinterForReport = 10003,
+        kCreateFile = 10004,
+        kCreateReport = 10005,
+        kPrinterDeviceName = 10006,
+        kPrinterName = 10007,
+        kPrinterPortName = 10008,
+        kReservedCreate = 10009,
+        kOpenReport = 10010,
+        kCreatePdfDocument = 10011,
+    };
+
+    ApplicationObject();
+    // Destroys every child still in the tables; the host's references to them are invalid then.
+    ~ApplicationObject() override;
+    ApplicationObject(const ApplicationObject&) = delete;
+    ApplicationObject& operator=(const ApplicationObject&) = delete;
+
+    // Folders and printers, as WCreateObject sets the object up.
+    int32_t Initialize();
+
+    int32_t QueryInterface(const InterfaceId* iid, void** out) override;
+    int32_t AddRef() override;
+    int32_t Release() override;
+    int32_t GetTypeInfo(ClassInfo** out) override;
+    int32_t Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
+                   plat::Variant* result) override;
+
+    // The child tables. Register answers 0 or -10312 when the kind's table is full; Unregister
+    // always answers 0.
+    int32_t RegisterChild(ChildKind kind, ScriptableObject* child);
+    int32_t UnregisterChild(ChildKind kind, ScriptableObject* child);
+    int32_t RegisterReport(ScriptableObject* c) { return RegisterChild(ChildKind::kReport, c); }
+    int32_t RegisterPreview(ScriptableObject* c) { return RegisterChild(ChildKind::kPreview, c); }
+    int32_t RegisterFileObject(ScriptableObject* c) {
+        return RegisterChild(ChildKind::kFileObject, c);
+    }
+    int32_t RegisterPdfDocument(ScriptableObject* c) {
+        return RegisterChild(ChildKind::kPdfDocument, c);
+    }
+    int32_t RegisterPrinter(ScriptableObject* c) { return RegisterChild(ChildKind::kPrinter, c); }
+    int32_t UnregisterReport(ScriptableObject* c) { return UnregisterChild(ChildKind::kReport, c); }
+    int32_t UnregisterPreview(ScriptableObject* c) {
+        return UnregisterChild(ChildKind::kPreview, c);
+    }
+    int32_t UnregisterFileObject(ScriptableObject* c) {
+        return UnregisterChild(ChildKind::kFileObject, c);
+    }
+    int32_t UnregisterPdfDocument(ScriptableObject* c) {
+        return UnregisterChild(ChildKind::kPdfDocument, c);
+    }
+    int32_t UnregisterPrinter(ScriptableObject* c) {
+        return UnregisterChild(ChildKind::kPrinter, c);
+    }
+    size_t ChildCount(ChildKind kind);
+
+    // Events of every engine object leave through here.
+    int32_t FireEvent(int32_t eventId, const InvokeArgs* args) {
+        return sinks_.FireEvent(eventId, args);
+    }
+
+    // New copies (null when unset); -5 when the copy fails.
+    int32_t GetCurrentPath(plat::Bstr* out);
+    int32_t GetTempPath(plat::Bstr* out);
+    // Printer n (0-based) as listed at creation; false when n is out of range. The strings stay
+    // the application's.
+    uint32_t PrinterCount();
+    bool PrinterAt(uint32_t n, std::u16string* name, std::u16string* driver, std::u16string* port);
+    // Held by the PDF document around the recording of a page.
+    std::recursive_mutex& DrawingLock() { return drawingLock_; }
+    bool KeepLayerOrder();
+
+    EventSinkList& Sinks() { return sinks_; }
+    EventSource& Events() { return eventSource_; }
+    SiteHolder& Site() { return siteHolder_; }
+    ClassInfoSet& Classes() { return classInfo_; }
+
+  private:
+    // Members reached through Invoke.
+    int32_t GetCurrentPathMember(plat::Variant* value);
+    int32_t PutCurrentPath(const plat::Variant& argument);
+    int32_t GetTempPathMember(plat::Variant* value);
+    int32_t PutTempPath(const plat::Variant& argument);
+    int32_t GetPrinterDevices(plat::Variant* value);
+    int32_t GetDefaultUserId(plat::Variant* value);
+    int32_t PutDefaultUserId(const plat::Variant& argument);
+    int32_t GetDefaultUserPassword(plat::Variant* value);
+    int32_t PutDefaultUserPassword(const plat::Variant& argument);
+    int32_t GetKeepLayerOrder(plat::Variant* value);
+    int32_t PutKeepLayerOrder(const plat::Variant& argument);
+    int32_t GetControlLibraryName(plat::Variant* value);
+
+    int32_t CreatePreviewMember(const plat::Variant* args, plat::Variant* value);
+    int32_t CreatePrinterMember(const plat::Variant* args, plat::Variant* value);
+    int32_t CreatePrinterForReportMember(const plat::Variant* args, plat::Variant* value);
+    int32_t CreateFileMember(const plat::Variant* args, plat::Variant* value);
+    int32_t CreateReportMember(const plat::Variant* args, plat::Variant* value);
+    int32_t PrinterDeviceNameMember(const plat::Variant* args, plat::Variant* value);
+    int32_t PrinterNameMember(const plat::Variant* args, plat::Variant* value);
+    int32_t PrinterPortNameMember(const plat::Variant* args, plat::Variant* value);
+    int32_t ReservedCreateMember(const plat::Variant* args, plat::Variant* value);
+    int32_t OpenReportMember(const plat::Variant* args, plat::Variant* value);
+    int32_t CreatePdfDocumentMember(const plat::Variant* args, plat::Variant* value);
+
+    // Factories; each leaves the new child in *out or null.
+    int32_t CreatePreview(ScriptableObject** out);
+    int32_t CreateFile(ScriptableObject** out);
+    int32_t CreateReport(ScriptableObject** out);
+    int32_t OpenReport(const plat::OleChar* fileName, ScriptableObject** out);
+    int32_t CreatePdfDocument(ScriptableObject** out);
+    int32_t CreateDefaultPrinter(ScriptableObject** out);
+    int32_t CreatePrinterByName(const plat::OleChar* name, ScriptableObject** out);
+    int32_t CreatePrinterForReport(plat::Unknown* report, uint32_t parentWindow,
+                                   uint32_t dialogOptions, ScriptableObject** out);
+    // Registers a new child and runs its initialisation; on any failure the child is destroyed.
+    template <class Init>
+    int32_t AdoptChild(ChildKind kind, ScriptableObject* child, Init init, ScriptableObject** out);
+
+    int32_t GetPathMember(plat::Bstr ApplicationObject::*path, plat::Variant* value);
+    int32_t PutPathMember(plat::Bstr ApplicationObject::*path, const plat::Variant& argument);
+    int32_t GetStringMember(plat::Bstr ApplicationObject::*field, plat::Variant* value);
+    int32_t PutUserString(plat::Bstr ApplicationObject::*field, const plat::Variant& argument);
+    int32_t PrinterStringMember(const std::vector<plat::Bstr>& list, const plat::Variant* args,
+                                plat::Variant* value);
+    void ClearPrinters();
+
+    static const PropertyRow<ApplicationObject> kProperties[];
+    static const MethodRow<ApplicationObject> kMethods[];
+
+    std::recursive_mutex drawingLock_;
+    int32_t refs_ = 0;
+    std::recursive_mutex lock_;  // the object lock
+    std::array<std::array<ScriptableObject*, kChildSlots>, kChildKinds> children_{};
+    EventSinkList sinks_;
+    EventSource eventSource_;
+    ClassInfoSet classInfo_;
+    SiteHolder siteHolder_;
+    plat::Bstr currentPath_ = nullptr;
+    plat::Bstr tempPath_ = nullptr;
+    std::vector<plat::Bstr> printerNames_;
+    std::vector<plat::Bstr> portNames_;
+    std::vector<plat::Bstr> driverNames_;
+    plat::Bstr defaultUserId_ = nullptr;
+    plat::Bstr defaultUserPassword_ = nullptr;
+    int32_t keepLayerOrder_ = 0;
+};
+
+// Creates the application, sets it up, answers the interface asked for and registers it with the
+// module. -4 for null pointers, -3 for another class id; on any failure the object is destroyed
+// and *out is null.
+int32_t CreateEngineObject(const InterfaceId* classId, const InterfaceId* iid, void** out);
+
+// Destroys an application directly (module detach), not through Release.
+void DestroyApplicationObject(ApplicationObject* object);
+
+}  // namespace kp

@@ -1,0 +1,32 @@
+#include "platform/printing/printers.h"
+
+namespace plat {
+
+namespace {
+
+struct Active {
+    std::mutex lock;
+    std::shared_ptr<PrinterSystem> system;
+};
+
+Active& ActiveSystem() {
+    static auto* active = new Active;
+    return *active;
+}
+
+}  // namespace
+
+std::shared_ptr<PrinterSystem> GetPrinterSystem() {
+    Active& a = ActiveSystem();
+    std::lock_guard guard(a.lock);
+    if (!a.system) a.system = MakeCupsPrinterSystem();
+    return a.system;
+}
+
+void SetPrinterSystem(std::shared_ptr<PrinterSystem> system) {
+    Active& a = ActiveSystem();
+    std::lock_guard guard(a.lock);
+    a.system = std::move(system);
+}
+
+}  // namespace plat
