@@ -8,6 +8,7 @@
 
 #include "programming/character_table.h"
 #include "programming/data_image.h"
+#include "programming/keypad_context.h"
 #include "programming/terminal.h"
 
 namespace qzs {
@@ -61,6 +62,7 @@ struct ProgrammingState {
     KeyInputBlock key_input;
     CurrentCommand current_command;
     DisplayCharacterTable display_characters;
+    KeypadContext keypad;  // active tables, maintenance memory, key display buffer
 
     // Further state joins here as one member each, its type in the header of the code that owns
     // it (speed-dial working copy, duplicate mode, user information, ...).
