@@ -466,7 +466,9 @@ int32_t ApplicationObject::AdoptChild(ChildKind kind, ScriptableObject* child, I
     int32_t code = RegisterChild(kind, child);
     if (code == rc::kOk) code = init(child);
     if (code != rc::kOk) {
-        delete child;  // its destructor gives up its slot
+        // Given up here as well, in case the child failed before it knew its application.
+        UnregisterChild(kind, child);
+        delete child;
         return code;
     }
     *out = child;
