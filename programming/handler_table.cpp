@@ -1,22 +1,264 @@
 #include "programming/handler_table.h"
 
+#include <array>
+#include <cstddef>
+
 #include "programming/command_table.h"
+#include "programming/handlers/handlers.h"
 #include "programming/state.h"
 #include "programming/terminal.h"
 
 namespace qzs {
 namespace {
 
-// PLACEHOLDER: every slot refuses until the store and show handlers are written; they replace
-// this function slot by slot, and then it goes.
+// PLACEHOLDER: the handlers of the slots that later work brings in refuse through this one
+// function until they are written; each such slot then gets its own pair below, and when none
+// is left this function goes.
 std::uint8_t HandlerNotWrittenYet(ProgrammingState&, TerminalRecord&) {
     return kHandlerRejected;
 }
 
+constexpr HandlerFunction kLater = &HandlerNotWrittenYet;
+
+struct SlotRow {
+    std::size_t slot;
+    HandlerFunction store;
+    HandlerFunction show;
+};
+
+// One row per slot: the store half, the show half, and which commands reach it. AcceptEntry
+// fills the store half of the show-only slots and the show half of the store-only ones;
+// RejectEntry both halves of slot 60 and the store half of *860. Slots that no command reaches
+// keep their pair all the same, so that every descriptor byte 9 up to 210 finds one.
+constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
+    SlotRow{0, &StoreHandler000, &ShowHandler000},    // 99 commands from *002
+    SlotRow{1, &StoreHandler001, &ShowHandler001},    // *332
+    SlotRow{2, &StoreHandler002, &ShowHandler002},    // no command
+    SlotRow{3, &StoreHandler003, &ShowHandler003},    // 3 commands from *001
+    SlotRow{4, &StoreHandler004, &ShowHandler004},    // 9 commands from *122
+    SlotRow{5, &StoreHandler005, &ShowHandler005},    // *9319
+    SlotRow{6, &StoreHandler006, &ShowHandler006},    // no command
+    SlotRow{7, &StoreHandler007, &ShowHandler007},    // 3 commands from *9200
+    SlotRow{8, &StoreHandler008, &ShowHandler008},    // 26 commands from *028
+    SlotRow{9, &StoreHandler009, &ShowHandler009},    // no command
+    SlotRow{10, kLater, kLater},                      // 7 commands from *025
+    SlotRow{11, kLater, kLater},                      // *9223
+    SlotRow{12, &StoreHandler012, &ShowHandler012},   // *360
+    SlotRow{13, kLater, kLater},                      // 2 commands from *101
+    SlotRow{14, kLater, kLater},                      // *9222
+    SlotRow{15, &StoreHandler015, &ShowHandler015},   // *721
+    SlotRow{16, kLater, kLater},                      // 20 commands from *038
+    SlotRow{17, kLater, kLater},                      // 9 commands from *027
+    SlotRow{18, kLater, kLater},                      // 4 commands from *150
+    SlotRow{19, kLater, kLater},                      // *080
+    SlotRow{20, kLater, kLater},                      // no command
+    SlotRow{21, kLater, kLater},                      // 4 commands from *181
+    SlotRow{22, &AcceptEntry, kLater},                // *010
+    SlotRow{23, kLater, kLater},                      // 2 commands from *034
+    SlotRow{24, kLater, kLater},                      // 2 commands from *019
+    SlotRow{25, kLater, kLater},                      // no command
+    SlotRow{26, kLater, kLater},                      // 4 commands from *9231
+    SlotRow{27, kLater, kLater},                      // no command
+    SlotRow{28, kLater, kLater},                      // *9233
+    SlotRow{29, kLater, kLater},                      // 4 commands from *115
+    SlotRow{30, kLater, kLater},                      // no command
+    SlotRow{31, kLater, kLater},                      // 3 commands from *732
+    SlotRow{32, kLater, kLater},                      // *9309
+    SlotRow{33, kLater, kLater},                      // no command
+    SlotRow{34, &AcceptEntry, kLater},                // 3 commands from *014
+    SlotRow{35, kLater, kLater},                      // 3 commands from *328
+    SlotRow{36, kLater, kLater},                      // 5 commands from *386
+    SlotRow{37, kLater, kLater},                      // no command
+    SlotRow{38, kLater, kLater},                      // no command
+    SlotRow{39, kLater, kLater},                      // 4 commands from *154
+    SlotRow{40, kLater, kLater},                      // 2 commands from *9234
+    SlotRow{41, kLater, kLater},                      // *731
+    SlotRow{42, kLater, kLater},                      // *362
+    SlotRow{43, kLater, kLater},                      // *084
+    SlotRow{44, kLater, kLater},                      // *081
+    SlotRow{45, kLater, kLater},                      // 2 commands from *503
+    SlotRow{46, kLater, kLater},                      // 2 commands from *130
+    SlotRow{47, kLater, kLater},                      // *126
+    SlotRow{48, kLater, kLater},                      // no command
+    SlotRow{49, kLater, kLater},                      // no command
+    SlotRow{50, kLater, kLater},                      // *9320
+    SlotRow{51, kLater, kLater},                      // no command
+    SlotRow{52, kLater, kLater},                      // no command
+    SlotRow{53, kLater, kLater},                      // 3 commands from *103
+    SlotRow{54, kLater, kLater},                      // *9314
+    SlotRow{55, kLater, kLater},                      // 2 commands from *098
+    SlotRow{56, kLater, kLater},                      // *850
+    SlotRow{57, kLater, kLater},                      // *9321
+    SlotRow{58, kLater, kLater},                      // *361
+    SlotRow{59, kLater, kLater},                      // no command
+    SlotRow{60, &RejectEntry, &RejectEntry},          // 330 commands from *005
+    SlotRow{61, &StoreHandler061, &AcceptEntry},      // *007
+    SlotRow{62, kLater, kLater},                      // no command
+    SlotRow{63, kLater, kLater},                      // *9337
+    SlotRow{64, kLater, kLater},                      // 2 commands from *000
+    SlotRow{65, kLater, kLater},                      // 3 commands from *163
+    SlotRow{66, kLater, kLater},                      // *9278
+    SlotRow{67, &AcceptEntry, kLater},                // *012
+    SlotRow{68, kLater, kLater},                      // 33 commands from *111
+    SlotRow{69, kLater, kLater},                      // no command
+    SlotRow{70, kLater, kLater},                      // *140
+    SlotRow{71, kLater, kLater},                      // *351
+    SlotRow{72, kLater, kLater},                      // *113
+    SlotRow{73, kLater, kLater},                      // *009
+    SlotRow{74, kLater, kLater},                      // 3 commands from *325
+    SlotRow{75, kLater, kLater},                      // *642
+    SlotRow{76, kLater, kLater},                      // 5 commands from *520
+    SlotRow{77, kLater, kLater},                      // *366
+    SlotRow{78, kLater, kLater},                      // *707
+    SlotRow{79, kLater, kLater},                      // *180
+    SlotRow{80, kLater, kLater},                      // no command
+    SlotRow{81, kLater, kLater},                      // no command
+    SlotRow{82, kLater, kLater},                      // no command
+    SlotRow{83, kLater, kLater},                      // 11 commands from *013
+    SlotRow{84, kLater, &AcceptEntry},                // no command
+    SlotRow{85, kLater, kLater},                      // no command
+    SlotRow{86, kLater, kLater},                      // 2 commands from *040
+    SlotRow{87, kLater, kLater},                      // no command
+    SlotRow{88, kLater, kLater},                      // no command
+    SlotRow{89, kLater, kLater},                      // *300
+    SlotRow{90, kLater, kLater},                      // 2 commands from *110
+    SlotRow{91, kLater, kLater},                      // *112
+    SlotRow{92, kLater, kLater},                      // 2 commands from *641
+    SlotRow{93, kLater, kLater},                      // no command
+    SlotRow{94, kLater, kLater},                      // *082
+    SlotRow{95, kLater, kLater},                      // 2 commands from *323
+    SlotRow{96, &AcceptEntry, kLater},                // *011
+    SlotRow{97, kLater, kLater},                      // *016
+    SlotRow{98, &AcceptEntry, kLater},                // *018
+    SlotRow{99, kLater, kLater},                      // *017
+    SlotRow{100, &AcceptEntry, kLater},               // 3 commands from *003
+    SlotRow{101, kLater, kLater},                     // no command
+    SlotRow{102, kLater, kLater},                     // 7 commands from *035
+    SlotRow{103, kLater, kLater},                     // 2 commands from *085
+    SlotRow{104, kLater, kLater},                     // no command
+    SlotRow{105, kLater, kLater},                     // no command
+    SlotRow{106, kLater, kLater},                     // 5 commands from *047
+    SlotRow{107, &AcceptEntry, kLater},               // 2 commands from *021
+    SlotRow{108, kLater, kLater},                     // *9306
+    SlotRow{109, kLater, kLater},                     // no command
+    SlotRow{110, kLater, kLater},                     // 15 commands from *314
+    SlotRow{111, kLater, kLater},                     // no command
+    SlotRow{112, kLater, kLater},                     // no command
+    SlotRow{113, kLater, kLater},                     // no command
+    SlotRow{114, kLater, kLater},                     // 5 commands from *050
+    SlotRow{115, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{116, kLater, kLater},                     // *9202
+    SlotRow{117, kLater, kLater},                     // 4 commands from *9203
+    SlotRow{118, kLater, kLater},                     // no command
+    SlotRow{119, kLater, kLater},                     // *144
+    SlotRow{120, kLater, kLater},                     // *301
+    SlotRow{121, kLater, kLater},                     // 3 commands from *088
+    SlotRow{122, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{123, kLater, kLater},                     // 3 commands from *302
+    SlotRow{124, kLater, kLater},                     // *087
+    SlotRow{125, kLater, kLater},                     // no command
+    SlotRow{126, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{127, &StoreHandler127, &ShowHandler127},  // *679
+    SlotRow{128, kLater, kLater},                     // no command
+    SlotRow{129, kLater, kLater},                     // 4 commands from *370
+    SlotRow{130, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{131, kLater, kLater},                     // no command
+    SlotRow{132, kLater, kLater},                     // 2 commands from *9315
+    SlotRow{133, kLater, kLater},                     // *9316
+    SlotRow{134, kLater, kLater},                     // no command
+    SlotRow{135, kLater, kLater},                     // 3 commands from *042
+    SlotRow{136, kLater, kLater},                     // *090
+    SlotRow{137, kLater, kLater},                     // 3 commands from *321
+    SlotRow{138, kLater, kLater},                     // 8 commands from *9442
+    SlotRow{139, kLater, kLater},                     // no command
+    SlotRow{140, kLater, &AcceptEntry},               // no command
+    SlotRow{141, kLater, kLater},                     // 2 commands from *355
+    SlotRow{142, kLater, kLater},                     // *356
+    SlotRow{143, kLater, kLater},                     // 2 commands from *365
+    SlotRow{144, kLater, kLater},                     // no command
+    SlotRow{145, kLater, kLater},                     // *334
+    SlotRow{146, kLater, kLater},                     // no command
+    SlotRow{147, kLater, kLater},                     // no command
+    SlotRow{148, kLater, kLater},                     // *9301
+    SlotRow{149, kLater, kLater},                     // 8 commands from *183
+    SlotRow{150, kLater, kLater},                     // no command
+    SlotRow{151, kLater, kLater},                     // no command
+    SlotRow{152, kLater, kLater},                     // 2 commands from *331
+    SlotRow{153, kLater, kLater},                     // 4 commands from *033
+    SlotRow{154, kLater, kLater},                     // 3 commands from *9230
+    SlotRow{155, kLater, kLater},                     // no command
+    SlotRow{156, kLater, kLater},                     // no command
+    SlotRow{157, kLater, kLater},                     // no command
+    SlotRow{158, kLater, kLater},                     // no command
+    SlotRow{159, kLater, kLater},                     // no command
+    SlotRow{160, kLater, kLater},                     // *030
+    SlotRow{161, kLater, kLater},                     // *711
+    SlotRow{162, kLater, kLater},                     // 4 commands from *390
+    SlotRow{163, kLater, kLater},                     // 11 commands from *382
+    SlotRow{164, kLater, kLater},                     // 3 commands from *395
+    SlotRow{165, kLater, kLater},                     // 5 commands from *340
+    SlotRow{166, kLater, kLater},                     // 9 commands from *381
+    SlotRow{167, kLater, kLater},                     // *364
+    SlotRow{168, kLater, kLater},                     // *9290
+    SlotRow{169, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{170, kLater, kLater},                     // *9500
+    SlotRow{171, kLater, kLater},                     // *9501
+    SlotRow{172, kLater, kLater},                     // no command
+    SlotRow{173, kLater, kLater},                     // no command
+    SlotRow{174, kLater, kLater},                     // no command
+    SlotRow{175, kLater, kLater},                     // *9502
+    SlotRow{176, kLater, kLater},                     // *9521
+    SlotRow{177, kLater, kLater},                     // no command
+    SlotRow{178, kLater, kLater},                     // *9530
+    SlotRow{179, kLater, kLater},                     // *9523
+    SlotRow{180, kLater, kLater},                     // no command
+    SlotRow{181, kLater, kLater},                     // no command
+    SlotRow{182, kLater, kLater},                     // *305
+    SlotRow{183, kLater, kLater},                     // 2 commands from *310
+    SlotRow{184, kLater, kLater},                     // 2 commands from *312
+    SlotRow{185, kLater, kLater},                     // *160
+    SlotRow{186, kLater, kLater},                     // 3 commands from *161
+    SlotRow{187, kLater, kLater},                     // *349
+    SlotRow{188, kLater, kLater},                     // *616
+    SlotRow{189, kLater, kLater},                     // *601
+    SlotRow{190, kLater, kLater},                     // 2 commands from *165
+    SlotRow{191, kLater, kLater},                     // *619
+    SlotRow{192, kLater, kLater},                     // 2 commands from *681
+    SlotRow{193, kLater, kLater},                     // *029
+    SlotRow{194, kLater, kLater},                     // *026
+    SlotRow{195, kLater, kLater},                     // 9 commands from *9400
+    SlotRow{196, kLater, kLater},                     // 7 commands from *9402
+    SlotRow{197, &RejectEntry, kLater},               // *860
+    SlotRow{198, kLater, kLater},                     // 4 commands from *9430
+    SlotRow{199, kLater, kLater},                     // 2 commands from *9431
+    SlotRow{200, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{201, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{202, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{203, &AcceptEntry, &AcceptEntry},         // no command
+    SlotRow{204, kLater, kLater},                     // *9141
+    SlotRow{205, kLater, kLater},                     // *9226
+    SlotRow{206, kLater, kLater},                     // *422
+    SlotRow{207, kLater, kLater},                     // *699
+    SlotRow{208, kLater, kLater},                     // 2 commands from *9210
+    SlotRow{209, kLater, kLater},                     // *824
+    SlotRow{210, &StoreHandler210, &ShowHandler210},  // *9361
+}};
+
+constexpr bool RowsInSlotOrder() {
+    for (std::size_t i = 0; i < kSlotRows.size(); ++i) {
+        if (kSlotRows[i].slot != i) return false;
+        if (kSlotRows[i].store == nullptr || kSlotRows[i].show == nullptr) return false;
+    }
+    return true;
+}
+static_assert(RowsInSlotOrder());
+
 CommandHandlerTable MakeBuiltInTable() {
     CommandHandlerTable table;
-    table.store.fill(&HandlerNotWrittenYet);
-    table.show.fill(&HandlerNotWrittenYet);
+    for (const SlotRow& row : kSlotRows) {
+        table.store[row.slot] = row.store;
+        table.show[row.slot] = row.show;
+    }
     return table;
 }
 

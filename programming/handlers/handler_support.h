@@ -1,0 +1,99 @@
+// What the store and show handlers share: the descriptor of the command being served, the place
+// of a shared handler's target byte, and the bit fields the option handlers move values through.
+// Option handlers are rows of small tables (item -> place, field, range) read by one routine each.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "programming/command_table.h"
+#include "programming/data_image.h"
+#include "programming/digit_fields.h"
+#include "programming/handler_table.h"
+#include "programming/state.h"
+#include "programming/terminal.h"
+
+namespace qzs {
+
+// The descriptor of the command whose handler runs (CurrentCommand's index in the active table).
+const CommandDescriptor& CurrentDescriptor(const ProgrammingState& state);
+
+// Line position of the first field: 4, or 5 after a four-digit command number.
+inline std::uint8_t FirstFieldPosition(const ProgrammingState& state) {
+    return state.current_command.FirstFieldPosition();
+}
+
+// Where a shared handler finds its byte: a fixed byte of a block, the pointer-table entry that
+// descriptor byte 11 names plus a base of the handler's own, or a setting byte outside the blocks.
+struct BytePlace {
+    enum class Kind : std::uint8_t { kBlock, kPointer, kSetting };
+    Kind kind = Kind::kBlock;
+    std::uint8_t block = 0;
+    std::uint16_t offset = 0;  // byte in the block, or the pointer base
+    SettingByte setting = SettingByte::kCount;
+};
+
+constexpr BytePlace InBlock(std::uint8_t block, std::uint16_t offset) {
+    return {BytePlace::Kind::kBlock, block, offset, SettingByte::kCount};
+}
+constexpr BytePlace ThroughPointer(std::uint16_t base) {
+    return {BytePlace::Kind::kPointer, 0, base, SettingByte::kCount};
+}
+constexpr BytePlace InSetting(SettingByte setting) {
+    return {BytePlace::Kind::kSetting, 0, 0, setting};
+}
+
+// The byte a place names; pointer_entry is descriptor byte 11. nullptr when a pointer entry plus
+// its base leaves the pointer table (a descriptor can hold any byte), so nothing outside the image
+// is ever reached.
+std::uint8_t* ResolvePlace(DataImage& image, const BytePlace& place, std::uint8_t pointer_entry);
+
+// A field of a byte with its setter and getter (the setter clears the field, then sets it).
+struct BitField {
+    void (*set)(std::uint8_t value, std::uint8_t& byte);
+    std::uint8_t (*get)(std::uint8_t byte);
+};
+
+inline constexpr BitField kBits01{&SetBits01, &GetBits01};
+inline constexpr BitField kBits23{&SetBits23, &GetBits23};
+inline constexpr BitField kBits45{&SetBits45, &GetBits45};
+inline constexpr BitField kBits67{&SetBits67, &GetBits67};
+inline constexpr BitField kBits34{&SetBits34, &GetBits34};
+inline constexpr BitField kBits02{&SetBits02, &GetBits02};
+inline constexpr BitField kBits46{&SetBits46, &GetBits46};
+inline constexpr BitField kBits57{&SetBits57, &GetBits57};
+inline constexpr BitField kLowNibble{&SetLowNibble, &GetLowNibble};
+inline constexpr BitField kHighNibble{&SetHighNibble, &GetHighNibble};
+
+// Sets (value 1) or clears (value 0) the mask bits; true when they read back as written.
+bool SetMaskBits(std::uint8_t& byte, std::uint8_t mask, std::uint8_t value);
+// '1' when the byte has any bit of the mask, else '0'.
+void AppendMaskFlag(TerminalRecord& record, std::uint8_t byte, std::uint8_t mask);
+// The value 0-15 as one character (a hexadecimal digit above 9).
+inline void AppendDigit(TerminalRecord& record, std::uint8_t value) {
+    record.line.Append(NibbleToHexChar(value));
+}
+
+// Copies the line characters from the position into the bytes as they stand, blanks included.
+void CopyLineText(const TerminalRecord& record, std::size_t position,
+                  std::span<std::uint8_t> bytes);
+// Appends stored display characters. A byte below 0x20 (an entry never written holds zeros) shows
+// as a blank: the line must not take terminators or control characters into its text.
+void AppendStoredText(TerminalRecord& record, std::span<const std::uint8_t> bytes);
+
+// The row of a handler's item table whose item is the given sub-type; nullptr when none is.
+template <typename Row, std::size_t N>
+const Row* FindItem(const std::array<Row, N>& rows, std::uint8_t item) {
+    for (const Row& row : rows) {
+        if (row.item == item) return &row;
+    }
+    return nullptr;
+}
+
+// Bytes [offset, offset + count) of a block; empty when they do not lie inside it.
+std::span<std::uint8_t> BlockBytes(DataImage& image, int block, std::size_t offset,
+                                   std::size_t count);
+
+}  // namespace qzs

@@ -1,0 +1,58 @@
+// The store and show handlers of the command handler table, StoreHandlerNNN and ShowHandlerNNN
+// with the slot in three digits. Each takes the whole state and the terminal's record and answers
+// as handler_table.h describes. Only the handler table calls them.
+#pragma once
+
+#include <cstdint>
+
+namespace qzs {
+
+struct ProgrammingState;
+struct TerminalRecord;
+
+// Slot 0: generic bit flag.
+std::uint8_t StoreHandler000(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler000(ProgrammingState& state, TerminalRecord& record);
+// Slot 1: *332 flags of a row range.
+std::uint8_t StoreHandler001(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler001(ProgrammingState& state, TerminalRecord& record);
+// Slot 2: no command: four flags and a value.
+std::uint8_t StoreHandler002(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler002(ProgrammingState& state, TerminalRecord& record);
+// Slot 3: *001, *316, *9228 port codes.
+std::uint8_t StoreHandler003(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler003(ProgrammingState& state, TerminalRecord& record);
+// Slot 4: small options.
+std::uint8_t StoreHandler004(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler004(ProgrammingState& state, TerminalRecord& record);
+// Slot 5: *9319 two-bit fields.
+std::uint8_t StoreHandler005(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler005(ProgrammingState& state, TerminalRecord& record);
+// Slot 6: no command: sixteen dial digits.
+std::uint8_t StoreHandler006(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler006(ProgrammingState& state, TerminalRecord& record);
+// Slot 7: *9200, *9201, *9392 port code tables.
+std::uint8_t StoreHandler007(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler007(ProgrammingState& state, TerminalRecord& record);
+// Slot 8: small options.
+std::uint8_t StoreHandler008(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler008(ProgrammingState& state, TerminalRecord& record);
+// Slot 9: no command: two values per key.
+std::uint8_t StoreHandler009(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler009(ProgrammingState& state, TerminalRecord& record);
+// Slot 12: *360 two flags.
+std::uint8_t StoreHandler012(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler012(ProgrammingState& state, TerminalRecord& record);
+// Slot 61: *007 clear and reset confirmation; its show half is AcceptEntry.
+std::uint8_t StoreHandler061(ProgrammingState& state, TerminalRecord& record);
+// Slot 15: *721 display text.
+std::uint8_t StoreHandler015(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler015(ProgrammingState& state, TerminalRecord& record);
+// Slot 127: *679 display text.
+std::uint8_t StoreHandler127(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler127(ProgrammingState& state, TerminalRecord& record);
+// Slot 210: *9361 profile flag and default profile.
+std::uint8_t StoreHandler210(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler210(ProgrammingState& state, TerminalRecord& record);
+
+}  // namespace qzs

@@ -1,0 +1,75 @@
+// Slots 12 and 15: the two flags of *360 and the display text of *721.
+#include <cstddef>
+#include <cstdint>
+
+#include "programming/handlers/handler_support.h"
+#include "programming/handlers/handlers.h"
+
+namespace qzs {
+namespace {
+
+constexpr std::uint8_t kFieldRefused = 255;
+
+// Slot 12 (*360): block 40 byte 0, bit 3 the first value and bit 2 the second.
+constexpr int kPairFlagBlock = 40;
+constexpr std::size_t kPairFlagByte = 0;
+constexpr std::uint8_t kFirstFlag = 0x08;
+constexpr std::uint8_t kSecondFlag = 0x04;
+
+// Slot 15 (*721): five entries of 12 bytes in block 11; bytes 0-9 hold display characters, of
+// which the show gives the first eight.
+constexpr int kTextBlock = 11;
+constexpr std::size_t kTextEntryBytes = 12;
+constexpr std::size_t kTextStoredCharacters = 10;
+constexpr std::size_t kTextShownCharacters = 8;
+
+std::span<std::uint8_t> TextEntry(ProgrammingState& state, const TerminalRecord& record) {
+    const std::uint8_t key = ParseByteField(record, FirstFieldPosition(state), 1, 0, 4);
+    if (key == kFieldRefused) return {};
+    return BlockBytes(state.image, kTextBlock, kTextEntryBytes * key, kTextStoredCharacters);
+}
+
+}  // namespace
+
+// --- Slot 12 ---------------------------------------------------------------------------------
+// The second value may be left out; it then takes the first.
+
+std::uint8_t StoreHandler012(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t p = FirstFieldPosition(state);
+    const std::uint8_t first = ParseByteField(record, p, 1, 0, 1);
+    const std::uint8_t second =
+        record.line.At(p + 2u) != ' ' ? ParseByteField(record, p + 2, 1, 0, 1) : first;
+    if (first == kFieldRefused || second == kFieldRefused) return kHandlerRejected;
+    std::uint8_t& byte = *state.image.BlockByte(kPairFlagBlock, kPairFlagByte);
+    const bool ok1 = SetMaskBits(byte, kFirstFlag, first);
+    const bool ok2 = SetMaskBits(byte, kSecondFlag, second);
+    return ok1 && ok2 ? kHandlerAccepted : kHandlerMismatch;
+}
+
+std::uint8_t ShowHandler012(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t byte = *state.image.BlockByte(kPairFlagBlock, kPairFlagByte);
+    AppendMaskFlag(record, byte, kFirstFlag);
+    record.line.Append(',');
+    AppendMaskFlag(record, byte, kSecondFlag);
+    return kHandlerAccepted;
+}
+
+// --- Slot 15 ---------------------------------------------------------------------------------
+// The characters stand on the line after the key and its "-"; the ten line characters from there
+// (the entered ones and the blanks after them) are the stored text.
+
+std::uint8_t StoreHandler015(ProgrammingState& state, TerminalRecord& record) {
+    auto entry = TextEntry(state, record);
+    if (entry.empty()) return kHandlerRejected;
+    CopyLineText(record, FirstFieldPosition(state) + 2u, entry);
+    return kHandlerAccepted;
+}
+
+std::uint8_t ShowHandler015(ProgrammingState& state, TerminalRecord& record) {
+    auto entry = TextEntry(state, record);
+    if (entry.empty()) return kHandlerRejected;
+    AppendStoredText(record, entry.first(kTextShownCharacters));
+    return kHandlerAccepted;
+}
+
+}  // namespace qzs
