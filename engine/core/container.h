@@ -42,11 +42,12 @@ using StreamHeaderImage = std::array<uint8_t, kStreamHeaderSize>;
 StreamHeaderImage BuildStreamHeader(std::u16string_view name, uint32_t length);
 
 // The name under which the compressed container stores a stream: stem, "-" and the number in
-// decimal, as long as that fits the 16 units of a header. Longer names (the object element of
-// layer 5 from page 100 on, the page record from page 1000 on) keep the stem and end in "~" and
-// two code units that carry the number in 15-bit halves, each from U+4000 up: unique, never equal
-// to a decimal name (those end in a digit) and the same for writer and reader. false when even
-// that does not fit (a stem longer than 13 units, or a number outside 1 to 2^30 - 1).
+// decimal, as long as that fits the 16 units of a header. Longer names (a layer's object list
+// "KPOBJECTS30-n" from page 100 on, its objects and the page record from page 1000 on) keep the
+// stem and end in "~" and two code units that carry the number in 15-bit halves, each from U+4000
+// up: unique, never equal to a decimal name (those end in a digit) and the same for writer and
+// reader. false when even that does not fit (a stem longer than 13 units, or a number outside 1 to
+// 2^30 - 1).
 bool ComposeStreamName(std::u16string_view stem, int64_t number, std::u16string* out);
 
 class Stream;
