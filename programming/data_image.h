@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <span>
 
+#include "programming/ip_checks.h"
+#include "programming/name_chains.h"
+#include "programming/slot_queries.h"
+#include "programming/table_clear.h"
+
 namespace qzs {
 
 inline constexpr int kBlockCount = 180;
@@ -79,6 +84,10 @@ class DataImage {
     // byte 1 bits 0-4: its number, bits 5-7: a value 0-7. Status byte 0: kUnitNotInUse or 0.
     std::array<std::array<std::uint8_t, kUnitEntryBytes>, kUnitEntryCount> unit_entry_table{};
     std::array<std::array<std::uint8_t, kUnitEntryBytes>, kUnitEntryCount> unit_status_table{};
+    IpNetworkSettings ip_settings;            // *9400-*9437 and *860
+    SlotConfigTables slot_config;             // per-slot kinds and slot records
+    CodeNumberChainArea code_number_chain{};  // the port codes' number chain
+    PortCodeTables port_code_tables;          // two per-port code tables of 144 records
 
     std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
     std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }
