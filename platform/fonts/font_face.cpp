@@ -1,0 +1,207 @@
+#include "platform/fonts/font_face.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/fonts/sfnt.h"
+
+namespace plat {
+
+namespace {
+
+// A logical height of 0 asks for the default size: a 12-unit em, the GUI's 9-point text at
+// 96 dpi.
+constexpr int32_t kDefaultEmHeight = 12;
+
+// One FreeType library for the process. Creating and destroying faces must be serialised on
+// it. It is never destroyed: faces held in static caches may outlive any static object.
+struct FtLibrary {
+    std::mutex mutex;
+    FT_Library library = nullptr;
+};
+
+FtLibrary& Library() {
+    static FtLibrary* lib = [] {
+        auto* l = new FtLibrary;
+        if (FT_Init_FreeType(&l->library) != 0) l->library = nullptr;
+        return l;
+    }();
+    return *lib;
+}
+
+int32_t Round(double v) {
+    if (!(v == v)) return 0;
+    v = std::clamp(v, -2147483648.0, 2147483647.0);
+    return int32_t(std::lround(v));
+}
+
+}  // namespace
+
+std::shared_ptr<FontFace> FontFace::Open(const std::string& path, uint32_t faceIndex) {
+    auto file = MappedFile::Open(path);
+    if (!file) return nullptr;
+    auto faceOffset = SfntFaceOffset(file->bytes(), faceIndex);
+    if (!faceOffset) return nullptr;
+    if (faceIndex > 0xFFFF) return nullptr;
+
+    std::shared_ptr<FontFace> face(new FontFace);
+    face->path_ = path;
+    face->faceIndex_ = faceIndex;
+    face->faceOffset_ = *faceOffset;
+    {
+        FtLibrary& lib = Library();
+        std::lock_guard lock(lib.mutex);
+        if (lib.library == nullptr) return nullptr;
+        FT_Face ft = nullptr;
+        if (FT_New_Memory_Face(lib.library, file->bytes().data(), FT_Long(file->bytes().size()),
+                               FT_Long(faceIndex), &ft) != 0) {
+            return nullptr;
+        }
+        face->ft_ = ft;
+    }
+    face->file_ = std::move(file);
+
+    FT_Face ft = face->ft_;
+    if (!FT_IS_SFNT(ft) || ft->units_per_EM == 0) return nullptr;
+    face->unitsPerEm_ = ft->units_per_EM;
+    auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HHEA));
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+    if (hhea != nullptr) {
+        face->hheaAscender_ = hhea->Ascender;
+        face->hheaDescender_ = hhea->Descender;
+        face->lineGap_ = hhea->Line_Gap;
+        face->maxAdvance_ = hhea->advance_Width_Max;
+    }
+    if (os2 != nullptr && os2->version != 0xFFFF) {
+        face->winAscent_ = os2->usWinAscent;
+        face->winDescent_ = os2->usWinDescent;
+        face->averageWidth_ = os2->xAvgCharWidth;
+    }
+    // Fonts without an OS/2 table (or with zero Windows metrics) measure by hhea.
+    if (face->winAscent_ + face->winDescent_ <= 0) {
+        face->winAscent_ = std::max(0, face->hheaAscender_);
+        face->winDescent_ = std::max(0, -face->hheaDescender_);
+    }
+    if (face->winAscent_ + face->winDescent_ <= 0) {
+        face->winAscent_ = face->unitsPerEm_;
+        face->winDescent_ = 0;
+    }
+    if (face->averageWidth_ <= 0) face->averageWidth_ = face->DesignMetrics(U'x').advance;
+    return face;
+}
+
+FontFace::~FontFace() {
+    if (ft_ != nullptr) {
+        FtLibrary& lib = Library();
+        std::lock_guard lock(lib.mutex);
+        FT_Done_Face(ft_);
+    }
+}
+
+std::string FontFace::familyName() const {
+    std::lock_guard lock(mutex_);
+    return ft_->family_name != nullptr ? std::string(ft_->family_name) : std::string();
+}
+
+std::optional<size_t> FontFace::GetFontData(uint32_t tag, uint32_t offset,
+                                            std::span<uint8_t> out) const {
+    std::span<const uint8_t> data;
+    std::span<const uint8_t> file = file_->bytes();
+    if (tag == 0) {
+        data = file.subspan(faceOffset_);
+    } else if (tag == kTtcfTag) {
+        if (!ByteReader(file).U32(0) || LoadU32(file.data()) != kTtcfTag) return std::nullopt;
+        data = file;
+    } else {
+        auto table = TableBytes(tag);
+        if (!table) return std::nullopt;
+        data = *table;
+    }
+    if (offset > data.size()) return std::nullopt;
+    size_t available = data.size() - offset;
+    if (out.empty()) return available;
+    size_t n = std::min(available, out.size());
+    if (n > 0) std::memcpy(out.data(), data.data() + offset, n);
+    return n;
+}
+
+std::optional<std::span<const uint8_t>> FontFace::TableBytes(uint32_t tag) const {
+    auto rec = SfntFindTable(file_->bytes(), faceOffset_, tag);
+    if (!rec) return std::nullopt;
+    return ByteReader(file_->bytes()).Sub(rec->offset, rec->length);
+}
+
+double FontFace::Scale(int32_t height) const {
+    if (height < 0) return -double(height) / unitsPerEm_;
+    if (height > 0) return double(height) / (winAscent_ + winDescent_);
+    return double(kDefaultEmHeight) / unitsPerEm_;
+}
+
+FontMetrics FontFace::Metrics(int32_t height) const {
+    double s = Scale(height);
+    FontMetrics m;
+    m.ascent = Round(winAscent_ * s);
+    m.descent = Round(winDescent_ * s);
+    m.height = m.ascent + m.descent;
+    m.internalLeading = std::max(0, m.height - Round(unitsPerEm_ * s));
+    // The part of hhea's line gap that the Windows ascent and descent do not already cover.
+    int32_t gap = lineGap_ - ((winAscent_ + winDescent_) - (hheaAscender_ - hheaDescender_));
+    m.externalLeading = std::max(0, Round(gap * s));
+    m.averageCharWidth = Round(averageWidth_ * s);
+    m.maxCharWidth = Round(maxAdvance_ * s);
+    return m;
+}
+
+uint32_t FontFace::GlyphIndex(char32_t ch) const {
+    std::lock_guard lock(mutex_);
+    return FT_Get_Char_Index(ft_, FT_ULong(ch));
+}
+
+FontFace::GlyphDesign FontFace::DesignMetrics(char32_t ch) const {
+    std::lock_guard lock(mutex_);
+    GlyphDesign d;
+    FT_UInt glyph = FT_Get_Char_Index(ft_, FT_ULong(ch));
+    if (FT_Load_Glyph(ft_, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) != 0) return d;
+    const FT_Glyph_Metrics& gm = ft_->glyph->metrics;
+    d.advance = int32_t(gm.horiAdvance);
+    d.left = int32_t(gm.horiBearingX);
+    d.inkWidth = int32_t(gm.width);
+    return d;
+}
+
+int32_t FontFace::CharWidth(char32_t ch, int32_t height) const {
+    return Round(DesignMetrics(ch).advance * Scale(height));
+}
+
+AbcWidth FontFace::CharAbcWidth(char32_t ch, int32_t height) const {
+    GlyphDesign d = DesignMetrics(ch);
+    double s = Scale(height);
+    AbcWidth w;
+    w.a = Round(d.left * s);
+    w.b = Round(d.inkWidth * s);
+    // C is what is left of the advance, so that A + B + C is the advance width.
+    w.c = Round(d.advance * s) - w.a - w.b;
+    return w;
+}
+
+TextExtent FontFace::TextExtentOf(std::u16string_view text, int32_t height) const {
+    double s = Scale(height);
+    int64_t design = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        design += DesignMetrics(c).advance;
+    }
+    return TextExtent{Round(double(design) * s), Metrics(height).height};
+}
+
+}  // namespace plat
