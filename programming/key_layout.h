@@ -101,7 +101,9 @@ char KeyCodeToDigit(unsigned code);
 // the state's command table. Any other number reads the catch-all record, which has no fields.
 std::uint8_t CommandKeyFieldCount(const ProgrammingState& state, int command);
 // The data-field count n of a command, and in widths[0 .. n - 1] the maximum digits (low
-// nibble, 0 standing for 16) of the first n field bytes of its descriptor.
+// nibble, 0 standing for 16) of the first n field bytes of its descriptor. The field bytes hold
+// the key fields first, and the dset writer counts its fields over the same bytes, so a command
+// with key fields gets their widths first. n is at most six, the field bytes a record has.
 std::uint8_t CommandDataFieldWidths(const ProgrammingState& state, int command,
                                     std::array<int, kMaxFields>& widths);
 
