@@ -14,8 +14,12 @@ struct Place {
     std::size_t offset = 0;
     SettingByte setting = SettingByte::kCount;
 };
-constexpr Place Blk(int block, std::size_t offset) { return {block, offset, SettingByte::kCount}; }
-constexpr Place Out(SettingByte setting) { return {-1, 0, setting}; }
+constexpr Place Blk(int block, std::size_t offset) {
+    return {block, offset, SettingByte::kCount};
+}
+constexpr Place Out(SettingByte setting) {
+    return {-1, 0, setting};
+}
 
 class SlotTest : public HandlerTest {
   protected:
@@ -331,7 +335,7 @@ TEST_F(SlotTest, RowFlagsOverARangeOfRows) {
         {"332=03,-1,", kHandlerAccepted, 3, 3, true, true},  // second value defaults
         {"332=07,-0,1", kHandlerAccepted, 7, 7, false, true},
         {"332=20,24-0,", kHandlerAccepted, 20, 24, false, false},
-        {"332=01,5-1,", kHandlerRejected},  // a one-digit last row
+        {"332=01,5-1,", kHandlerRejected},   // a one-digit last row
         {"332=05,03-1,", kHandlerRejected},  // last row before the first
         {"332=00,-1,", kHandlerRejected},
         {"332=25,-1,", kHandlerRejected},
@@ -453,7 +457,8 @@ TEST_F(SlotTest, TwoBitFieldsOfBlock34) {
             continue;
         }
         EXPECT_LE(changed.size(), 1u);
-        const auto expected = static_cast<std::uint8_t>((0xFF & ~(3u << c.shift)) | c.value << c.shift);
+        const auto expected =
+            static_cast<std::uint8_t>((0xFF & ~(3u << c.shift)) | c.value << c.shift);
         EXPECT_EQ(At(34, c.byte), expected);
         const std::string line = c.line;
         EXPECT_EQ(Show(line.substr(0, 12)).text, std::to_string(c.value));
@@ -471,21 +476,14 @@ TEST_F(SlotTest, PortTablesStoreAndClearEntries) {
         std::uint8_t code = 0;
     };
     const std::vector<Case> cases{
-        {"9200=1,01-101", kHandlerAccepted, 8, 1},
-        {"9200=1,10-112", kHandlerAccepted, 17, 36},
-        {"9200=5,03-137", kHandlerAccepted, 90, 65},
-        {"9201=5,01-148", kHandlerAccepted, 98, 100},
-        {"9201=2,04-000", kHandlerAccepted, 41, 0},
-        {"9392=00,1-137", kHandlerAccepted, 2, 65},
-        {"9392=03,4-148", kHandlerAccepted, 17, 100},
-        {"9392=01,2-000", kHandlerAccepted, 7, 0},
-        {"9200=0,01-101", kHandlerRejected},
-        {"9200=6,01-101", kHandlerRejected},
-        {"9200=1,11-101", kHandlerRejected},
-        {"9200=1,01-113", kHandlerRejected},
+        {"9200=1,01-101", kHandlerAccepted, 8, 1},    {"9200=1,10-112", kHandlerAccepted, 17, 36},
+        {"9200=5,03-137", kHandlerAccepted, 90, 65},  {"9201=5,01-148", kHandlerAccepted, 98, 100},
+        {"9201=2,04-000", kHandlerAccepted, 41, 0},   {"9392=00,1-137", kHandlerAccepted, 2, 65},
+        {"9392=03,4-148", kHandlerAccepted, 17, 100}, {"9392=01,2-000", kHandlerAccepted, 7, 0},
+        {"9200=0,01-101", kHandlerRejected},          {"9200=6,01-101", kHandlerRejected},
+        {"9200=1,11-101", kHandlerRejected},          {"9200=1,01-113", kHandlerRejected},
         {"9200=1,00-101", kHandlerRejected},  // entry 0 clears only with 000
-        {"9392=04,1-137", kHandlerRejected},
-        {"9392=00,5-137", kHandlerRejected},
+        {"9392=04,1-137", kHandlerRejected},          {"9392=00,5-137", kHandlerRejected},
         {"9392=00,1-101", kHandlerRejected},  // the first bank is refused here
         {"9392=00,0-137", kHandlerRejected},
     };
@@ -550,12 +548,9 @@ TEST_F(SlotTest, TwoFlagsOfBlock40Byte0) {
         const char* shown;
     };
     const std::vector<Case> cases{
-        {"360=1,", kHandlerAccepted, 0x0C, "1,1"},
-        {"360=1,0", kHandlerAccepted, 0x08, "1,0"},
-        {"360=0,1", kHandlerAccepted, 0x04, "0,1"},
-        {"360=0,", kHandlerAccepted, 0x00, "0,0"},
-        {"360=2,", kHandlerRejected, 0x00, ""},
-        {"360=1,2", kHandlerRejected, 0x00, ""},
+        {"360=1,", kHandlerAccepted, 0x0C, "1,1"},  {"360=1,0", kHandlerAccepted, 0x08, "1,0"},
+        {"360=0,1", kHandlerAccepted, 0x04, "0,1"}, {"360=0,", kHandlerAccepted, 0x00, "0,0"},
+        {"360=2,", kHandlerRejected, 0x00, ""},     {"360=1,2", kHandlerRejected, 0x00, ""},
     };
     std::vector<std::size_t> changed;
     for (const Case& c : cases) {

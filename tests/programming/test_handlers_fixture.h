@@ -17,6 +17,7 @@
 #include "programming/command_table.h"
 #include "programming/data_image.h"
 #include "programming/handler_table.h"
+#include "programming/keypad.h"
 #include "programming/state.h"
 #include "programming/terminal.h"
 
@@ -74,7 +75,9 @@ class HandlerTest : public ::testing::Test {
 
     TerminalRecord& Terminal() { return state->terminals[0]; }
     DataImage& Image() { return state->image; }
-    std::uint8_t& At(int block, std::size_t offset) { return *state->image.BlockByte(block, offset); }
+    std::uint8_t& At(int block, std::size_t offset) {
+        return *state->image.BlockByte(block, offset);
+    }
 
     // Terminal 1's line as the keypad leaves it at '#': the text, blanks after it, the cursor at
     // its end.
@@ -114,6 +117,26 @@ class HandlerTest : public ::testing::Test {
     }
 
     void UseTable(const CommandTable& table) { state->keypad.command_table = &table; }
+
+    // Types the keys on a terminal through the interpreter, as the command bridge feeds them;
+    // the checking terminal (that *007 and the memory view test) is the terminal itself unless
+    // given.
+    void Type(std::string_view keys, std::uint8_t terminal = 1, int checking = -1) {
+        for (char key : keys) {
+            state->key_input.current_terminal = terminal;
+            state->key_input.checking_terminal =
+                static_cast<std::uint8_t>(checking < 0 ? terminal : checking);
+            state->key_input.key_word = static_cast<unsigned char>(key);
+            ProcessKey(*state);
+        }
+    }
+
+    // Terminal 1's line without its trailing blanks.
+    std::string LineText() {
+        std::string text(Terminal().line.Text());
+        text.erase(text.find_last_not_of(' ') + 1);
+        return text;
+    }
 };
 
 }  // namespace qzs::testing
