@@ -52,8 +52,26 @@ enum class SettingByte : std::uint8_t {
     k9403,
     k9411,
     k9439,
+    k318,
+    k9272,
+    // Set to 1 by a received *003 for unit 15; *9436, *011 and *004/*003 read it.
+    kCardInformation,
+    // The value *9410 shows and the flag and status byte *021 shows; only received items set
+    // them.
+    k9410,
+    k021Flag,
+    k021Status,
     kCount
 };
+
+// The *699 table: records 0-7 of 224 bytes (record a for a 1-7; record 0 no command names), each
+// 7 groups of 32 bytes, each 4 entries of 8 bytes.
+inline constexpr std::size_t kTable699Records = 8;
+inline constexpr std::size_t kTable699Groups = 7;
+inline constexpr std::size_t kTable699Entries = 4;
+inline constexpr std::size_t kTable699EntryBytes = 8;
+inline constexpr std::size_t kTable699GroupBytes = kTable699Entries * kTable699EntryBytes;
+inline constexpr std::size_t kTable699RecordBytes = kTable699Groups * kTable699GroupBytes;
 
 // Size of block b in bytes; 0 for a number outside 0-179.
 std::size_t BlockSize(int b);
@@ -88,6 +106,24 @@ class DataImage {
     SlotConfigTables slot_config;             // per-slot kinds and slot records
     CodeNumberChainArea code_number_chain{};  // the port codes' number chain
     PortCodeTables port_code_tables;          // two per-port code tables of 144 records
+
+    // *009: four counter bytes per port code c (1-128), entry c - 1.
+    std::array<std::array<std::uint8_t, 4>, 128> counters_009{};
+    // *9504: a 32-bit number, the first byte the most significant.
+    std::array<std::uint8_t, 4> number_9504{};
+    // *003 code 00: the six characters it shows.
+    std::array<std::uint8_t, 6> text_003{};
+    std::array<std::array<std::uint8_t, kTable699RecordBytes>, kTable699Records> table_699{};
+    // *080 copy: byte k - 1 mirrors block 14 byte k for keys 1-7.
+    std::array<std::uint8_t, 7> copy_080{};
+    std::uint32_t service_code_value = 0;  // ServiceCodeValue (*9278): 0 or 290417
+    // Unit codes kept outside the blocks; only the removal of a unit code reaches them.
+    std::array<std::uint8_t, 100> unit_code_bytes{};
+    // Written by the factory defaults when its first byte is 0.
+    std::array<std::uint8_t, 5> defaults_marker{};
+    // Setting bytes that no command names; only the completion of the factory defaults fills
+    // them: bytes 0-1 a pair, bytes 2-4 three option bytes.
+    std::array<std::uint8_t, 5> completion_bytes{};
 
     std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
     std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }
