@@ -71,18 +71,19 @@ class LinkTable {
 // Which cycle each node was found on (0: none), for the chains that share one link table.
 using Membership = std::vector<std::uint8_t>;
 
-// Walks the closed cycle through start and marks its nodes with the tag. False when a link
-// leaves the range or disagrees with its neighbour's, when a node is met twice or already belongs
-// to another cycle, or when the walk has not closed after as many steps as there are nodes.
+// Walks the closed cycle through start, marking its nodes with the tag and listing them in
+// order. False when a link leaves the range or disagrees with its neighbour's, when a node is met
+// twice or already belongs to another cycle, or when the walk has not closed after as many steps
+// as there are nodes.
 bool WalkCycle(const LinkTable& links, unsigned start, Membership& member, std::uint8_t tag,
-               std::size_t& length) {
-    length = 0;
+               std::vector<unsigned>& order) {
+    order.clear();
     if (!links.InRange(start)) return false;
     unsigned node = start;
     for (std::size_t step = 0; step < links.MaxNode(); ++step) {
         if (member[node] != 0) return false;
         member[node] = tag;
-        ++length;
+        order.push_back(node);
         const unsigned next = links.Next(node);
         if (!links.InRange(next) || links.Prev(next) != node) return false;
         if (next == start) return true;
@@ -167,33 +168,43 @@ bool IsChainedGroup(unsigned group) {
     return group >= 1 && group < kSpeedDialGroupCount;
 }
 
-bool CheckSpeedDialChain(const SpeedDialChain& chain, Membership& member, std::uint8_t tag) {
+// The chain is one closed cycle from its lowest head; each class head names the first node of
+// its class along it; the first-node word names the lowest head and the count is the cycle's
+// length. The row being relinked may already carry its new name, so its own class is not looked
+// at: a head may still name it (its removal passes the head on), and the other heads are found
+// without it.
+bool CheckSpeedDialChain(const DataImage& image, const SpeedDialChain& chain, Membership& member,
+                         std::uint8_t tag, unsigned relinked) {
     const unsigned lowest = chain.LowestHead();
     if (lowest == 0) return chain.First() == 0 && chain.Count() == 0;
-    std::size_t length = 0;
-    if (!WalkCycle(chain.links, lowest, member, tag, length)) return false;
-    std::vector<unsigned> heads;
+    std::vector<unsigned> order;
+    if (!WalkCycle(chain.links, lowest, member, tag, order)) return false;
+    std::array<unsigned, kNameClassCount> first_of_class{};
+    for (unsigned n : order) {
+        if (n == relinked) continue;
+        unsigned& first = first_of_class[NameClass(KanaName(image, n)[0])];
+        if (first == 0) first = n;
+    }
     for (std::size_t k = 0; k < kNameClassCount; ++k) {
         const unsigned h = chain.Head(k);
-        if (h == 0) continue;
-        if (!chain.links.InRange(h) || member[h] != tag) return false;
-        if (std::find(heads.begin(), heads.end(), h) != heads.end()) return false;
-        heads.push_back(h);
+        const bool passed_on = h != 0 && h == relinked && member[h] == tag;
+        if (!passed_on && h != first_of_class[k]) return false;
     }
-    return chain.First() == lowest && chain.Count() == length;
+    return chain.First() == lowest && chain.Count() == order.size();
 }
 
-bool CheckAllNames(DataImage& image) {
+bool CheckAllNames(DataImage& image, unsigned relinked) {
     SpeedDialChain all = AllNamesChain(image);
     Membership member(kMaxSpeedDialNode + 1, 0);
-    return CheckSpeedDialChain(all, member, 1) && NoStrayLinks(all.links, member);
+    return CheckSpeedDialChain(image, all, member, 1, relinked) && NoStrayLinks(all.links, member);
 }
 
 // Fills member with the group each node is chained in.
-bool CheckGroups(DataImage& image, Membership& member) {
+bool CheckGroups(DataImage& image, Membership& member, unsigned relinked) {
     member.assign(kMaxSpeedDialNode + 1, 0);
     for (std::size_t g = 1; g < kSpeedDialGroupCount; ++g) {
-        if (!CheckSpeedDialChain(GroupChain(image, g), member, static_cast<std::uint8_t>(g))) {
+        if (!CheckSpeedDialChain(image, GroupChain(image, g), member, static_cast<std::uint8_t>(g),
+                                 relinked)) {
             return false;
         }
     }
@@ -327,8 +338,8 @@ bool CodeBefore(const DataImage& image, const CodeChain& chain, unsigned c, unsi
 
 bool CheckCodeChain(const CodeChain& chain) {
     Membership member(kCodeCount + 1, 0);
-    std::size_t length = 0;
-    if (chain.head != 0 && !WalkCycle(chain.links, chain.head, member, 1, length)) return false;
+    std::vector<unsigned> order;
+    if (chain.head != 0 && !WalkCycle(chain.links, chain.head, member, 1, order)) return false;
     return NoStrayLinks(chain.links, member);
 }
 
@@ -460,11 +471,11 @@ void RelinkSpeedDialChains(DataImage& image, std::size_t row) {
     if (row > kRelinkRowLimit) return;
     const auto n = static_cast<unsigned>(row + 1);
 
-    if (!CheckAllNames(image)) RebuildAllNames(image);
+    if (!CheckAllNames(image, n)) RebuildAllNames(image);
     Membership group_of;
-    if (!CheckGroups(image, group_of)) {
+    if (!CheckGroups(image, group_of, n)) {
         RebuildGroups(image);
-        CheckGroups(image, group_of);
+        CheckGroups(image, group_of, n);
     }
 
     SpeedDialChain all = AllNamesChain(image);
@@ -517,12 +528,12 @@ void ClearSpeedDialChains(DataImage& image) {
 
 // The checks only read; the chain views are built over the same storage.
 bool SpeedDialNameChainWellFormed(const DataImage& image) {
-    return CheckAllNames(const_cast<DataImage&>(image));
+    return CheckAllNames(const_cast<DataImage&>(image), 0);
 }
 
 bool SpeedDialGroupChainsWellFormed(const DataImage& image) {
     Membership member;
-    return CheckGroups(const_cast<DataImage&>(image), member);
+    return CheckGroups(const_cast<DataImage&>(image), member, 0);
 }
 
 bool CodeNameChainWellFormed(const DataImage& image) {

@@ -4,11 +4,11 @@
 //
 // Links, heads and counts live in blocks that files and the main unit overwrite. Every link is
 // bounded before it is followed and every walk stops after as many steps as there are nodes.
-// Before a relink changes a chain, the chain's blocks are checked to agree with each other (links
-// in range and mutually inverse, one closed cycle holding every linked node, heads on it, the
-// first-node word on the lowest head, the count equal to the cycle's length); a chain that does
-// not is rebuilt from its rows. Only then do bytes of a chain change beyond what the relink of
-// the one entry writes.
+// Before a relink changes a chain, the chain's blocks are checked to agree with each other and
+// with the rows: links in range and mutually inverse, one closed cycle holding every linked node,
+// each class head on the first node of its class along it, the first-node word on the lowest
+// head, the count equal to the cycle's length. A chain that does not is rebuilt from its rows;
+// only then do bytes of a chain change beyond what the relink of the one entry writes.
 #pragma once
 
 #include <array>
