@@ -103,40 +103,31 @@ bool IpEqualsStoredAddressB(const DataImage& image, std::uint8_t o1, std::uint8_
 
 namespace {
 
-// Which checks a store into each place makes.
+// Which checks a store into each place makes: one row per place, in IpAddressPlace order.
 struct CheckSet {
     bool setting0, setting2, port_table, address_a, slot_table, pair_table, address_b;
 };
 
-constexpr CheckSet ChecksOf(IpAddressPlace place) {
-    //                                 set0   set2   port   9406   slot   pair   9430
-    switch (place) {
-        case IpAddressPlace::kSetting0:
-            return {false, true, true, true, true, true, true};
-        case IpAddressPlace::kSetting1:
-            return {false, false, false, false, false, false, false};
-        case IpAddressPlace::kSetting2:
-            return {true, false, true, true, true, true, true};
-        case IpAddressPlace::kPortEntry:
-            return {true, true, true, true, true, true, true};
-        case IpAddressPlace::kAddress9406:
-            return {true, true, true, false, true, true, true};
-        case IpAddressPlace::kSlotEntry:
-            return {true, true, true, true, true, true, true};
-        case IpAddressPlace::kPairEntry:
-            return {true, true, true, true, true, false, true};
-        case IpAddressPlace::kAddress9430:
-            return {true, true, true, true, true, true, false};
-    }
-    return {false, false, false, false, false, false, false};
-}
+constexpr std::array<CheckSet, 8> kChecksOfPlace{{
+    // setting 0, setting 2, port table, *9406, slot table, pair table, *9430
+    {false, true, true, true, true, true, true},        // *9400 selector 0
+    {false, false, false, false, false, false, false},  // *9400 selector 1
+    {true, false, true, true, true, true, true},        // *9400 selector 2
+    {true, true, true, true, true, true, true},         // *9401 (ports other than its own)
+    {true, true, true, false, true, true, true},        // *9406
+    {true, true, true, true, true, true, true},         // *9420 (slots other than its own)
+    {true, true, true, true, true, false, true},        // *9422
+    {true, true, true, true, true, true, false},        // *9430
+}};
 
 }  // namespace
 
 bool IpAddressHeldElsewhere(const DataImage& image, IpAddressPlace place, unsigned own,
                             const IpAddress& address) {
     const auto [a, b, c, d] = address;
-    const CheckSet checks = ChecksOf(place);
+    const std::size_t row = static_cast<std::size_t>(place);
+    if (row >= kChecksOfPlace.size()) return false;
+    const CheckSet& checks = kChecksOfPlace[row];
     // The port and slot entries are compared with the rest of their own table only; every other
     // place is compared with the whole of each table.
     bool port_held = false;
