@@ -31,8 +31,9 @@ void RejectKey(ProgrammingState& state, TerminalRecord&) {
     state.key_input.outcome = kOutcomeRefused;
 }
 
-void StartCommandEntry(ProgrammingState&, TerminalRecord& record) {
+void StartCommandEntry(ProgrammingState& state, TerminalRecord& record) {
     // Whatever entry was in progress is dropped without a word, as on the main unit.
+    state.keypad.last_entry = {};
     record.line.Blank();
     record.line.SetCursor(0);
     record.repeat_count = 0;

@@ -43,6 +43,7 @@ struct KeypadContext {
     const CommandHandlerTable* handler_table = nullptr;
 
     MaintenanceMemory maintenance_memory;
+    // The last handler call of the command being entered; '*' clears it.
     EntryEvent last_entry;
 
     // The display line of terminal 1 after the last key that PressKey fed, blank padded.

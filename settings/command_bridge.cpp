@@ -1,0 +1,113 @@
+#include "settings/command_bridge.h"
+
+#include <algorithm>
+
+#include "programming/keypad.h"
+#include "programming/state.h"
+#include "programming/terminal.h"
+
+namespace qzs {
+namespace {
+
+// Feeds the text to the terminal; nullptr (and nothing fed) when there is no such terminal.
+//
+// The text is not first copied onto the display line: for a text that begins with "*" such a copy
+// is blanked again by the first key, and for any other text it would overwrite the command number
+// that the keys are meant to continue, so that they would reach another command's handler.
+TerminalRecord* Feed(ProgrammingState& state, std::uint8_t terminal, std::string_view text) {
+    TerminalRecord* record = FindTerminal(state.terminals, terminal);
+    if (record == nullptr) return nullptr;
+    KeyInputBlock& input = state.key_input;
+    const std::uint8_t saved_current = input.current_terminal;
+    const std::uint8_t saved_checking = input.checking_terminal;
+    input.current_terminal = terminal;
+    input.checking_terminal = terminal;
+    state.keypad.last_entry = {};
+    for (const char c : text) {
+        // A byte arrives as a signed character: anything above 0x7F becomes a key word that no
+        // key class takes.
+        input.key_word = static_cast<std::uint16_t>(static_cast<signed char>(c));
+        ProcessKey(state);
+    }
+    input.current_terminal = saved_current;
+    input.checking_terminal = saved_checking;
+    return record;
+}
+
+CommandResult Classify(const ProgrammingState& state, const TerminalRecord& record) {
+    if (record.line.Contains("--P")) return CommandResult::kRejected;
+    const EntryEvent last = state.keypad.last_entry;
+    if (last.kind == EntryEventKind::kNone) return CommandResult::kIncomplete;
+    if (last.result != 0) return CommandResult::kMismatch;
+    return last.kind == EntryEventKind::kStore ? CommandResult::kStored : CommandResult::kShown;
+}
+
+}  // namespace
+
+const char* RunCommand(ProgrammingState& state, std::uint8_t terminal, std::string_view text) {
+    ApplicationLock::Guard guard(state.lock);
+    const TerminalRecord* record = Feed(state, terminal, text);
+    if (record == nullptr || record->line.Contains("--P")) return nullptr;
+    return record->line.CStr();
+}
+
+CommandRun RunCommandForResult(ProgrammingState& state, std::uint8_t terminal,
+                               std::string_view text) {
+    ApplicationLock::Guard guard(state.lock);
+    const TerminalRecord* record = Feed(state, terminal, text);
+    if (record == nullptr) return {CommandResult::kRejected, {}};
+    return {Classify(state, *record), std::string(record->line.Text())};
+}
+
+int PressKey(ProgrammingState& state, int key) {
+    ApplicationLock::Guard guard(state.lock);
+    KeyInputBlock& input = state.key_input;
+    // The key message: the key, two zero bytes and terminal 1; the terminal copy comes from it.
+    const auto key_byte = static_cast<std::uint8_t>(key & 0xFF);
+    input.key_byte = key_byte;
+    input.key_bytes_after = {0, 0};
+    input.current_terminal = 1;
+    input.checking_terminal = 1;
+    input.key_word = key_byte;
+    input.word_after_key = 0;
+    input.bytes_after_word = {0, 0};
+    ProcessKey(state);
+
+    int result = 0;
+    if (input.key_taken == 1) {
+        switch (input.outcome) {
+            case kOutcomeTaken:
+                result = 0;
+                break;
+            case kOutcomeStored:
+            case kOutcomeTerminalNotice:
+            case kOutcomeKeyNotice:
+            case kOutcomeBitFlagNotice:
+                result = 1;
+                break;
+            default:
+                result = 2;
+                break;
+        }
+    } else if (input.key_taken != 0 || input.outcome != 0) {
+        result = 3;
+    }
+
+    auto& buffer = state.keypad.key_display_buffer;
+    buffer.fill(' ');
+    if (const TerminalRecord* record = FindTerminal(state.terminals, input.checking_terminal)) {
+        // Up to the line's terminating 0: a line never started holds zero bytes and copies as
+        // nothing.
+        const std::string_view line = record->line.Text();
+        const std::size_t length = std::min(line.find('\0'), line.size());
+        std::copy_n(line.begin(), length, buffer.begin());
+    }
+    return result;
+}
+
+std::array<char, kKeyDisplayBufferSize> KeyDisplayBuffer(ProgrammingState& state) {
+    ApplicationLock::Guard guard(state.lock);
+    return state.keypad.key_display_buffer;
+}
+
+}  // namespace qzs

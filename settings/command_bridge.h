@@ -1,0 +1,56 @@
+// The single road by which the rest of the program reads and changes the data image through the
+// keypad programming language: a command string such as "*0021#" is fed key by key to one
+// programming terminal, and the terminal's display line is the answer.
+//
+// Every call takes the state's ApplicationLock for its whole run. RunCommand hands back a pointer
+// into the terminal's record; a caller that shares the state with other threads holds the lock
+// itself while it reads that line (or uses RunCommandForResult, which returns a copy).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "programming/keypad_context.h"
+
+namespace qzs {
+
+struct ProgrammingState;
+
+// Feeds every character of the text as a key (sign-extended, as the keypad receives bytes) to the
+// terminal (1-128) and answers its display line: 27 characters and a terminating 0. Null when the
+// line holds "--P" after the last key, or when there is no such terminal. A line with "--c" (a
+// value read back different) counts as done. The pointer stays valid until the next key reaches
+// that terminal. The current-terminal and checking-terminal bytes of the key input block are the
+// same afterwards as before.
+const char* RunCommand(ProgrammingState& state, std::uint8_t terminal, std::string_view text);
+
+// What became of a command string, for callers that must tell the answers apart.
+enum class CommandResult : std::uint8_t {
+    kStored,      // the last handler call stored the value ("P")
+    kShown,       // the last handler call showed the current value ("c")
+    kMismatch,    // "--c": a value read back different, or a show failed otherwise
+    kRejected,    // "--P", or no such terminal: RunCommand answers null
+    kIncomplete,  // no handler answered for the last command begun: it waits for more keys
+};
+
+struct CommandRun {
+    CommandResult result = CommandResult::kIncomplete;
+    std::string line;  // the 27 characters of the display line (empty for no such terminal)
+};
+
+// RunCommand with its answer told apart and the line copied out under the lock.
+CommandRun RunCommandForResult(ProgrammingState& state, std::uint8_t terminal,
+                               std::string_view text);
+
+// Feeds one key (the low 8 bits of the argument) to terminal 1 and copies the display line into
+// the key display buffer. Answers 0 (taken, or refused without an outcome), 1 (an entry stored
+// or ended by a handler), 2 (taken with another outcome) or 3 (refused with an outcome).
+int PressKey(ProgrammingState& state, int key);
+
+// A copy of the key display buffer: terminal 1's line after the last PressKey, blank padded to
+// 48 characters.
+std::array<char, kKeyDisplayBufferSize> KeyDisplayBuffer(ProgrammingState& state);
+
+}  // namespace qzs
