@@ -18,13 +18,15 @@ using namespace plat;
 
 namespace {
 
+// Both trivially destructible, so they stay usable until the library's unload hook has run.
+constinit std::mutex gFactoriesLock;
+constinit ChildFactories gFactories;
+
 std::mutex& FactoriesLock() {
-    static auto* lock = new std::mutex;
-    return *lock;
+    return gFactoriesLock;
 }
 ChildFactories& Factories() {
-    static auto* factories = new ChildFactories;
-    return *factories;
+    return gFactories;
 }
 
 // Invoke ids of the members of a report and a printer job that the printer set-up for a report

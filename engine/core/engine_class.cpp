@@ -83,10 +83,13 @@ int32_t EngineClassInfo::GetClassEntry(int32_t index, EngineClassEntry** out) {
     return rc::kOk;
 }
 
+namespace {
+// Constant-initialised and trivially destructible: valid from load to unload in any order.
+constinit EngineClassInfo gClassInfo;
+}  // namespace
+
 EngineClassInfo* GetEngineClassInfo() {
-    // Constructed on first use and kept for the life of the process.
-    static auto* info = new EngineClassInfo;
-    return info;
+    return &gClassInfo;
 }
 
 int32_t EngineGetClassInfo(void** out) {

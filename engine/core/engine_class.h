@@ -21,7 +21,7 @@ class EngineClassInfo;
 
 class EngineClassEntry : public plat::Unknown {
   public:
-    explicit EngineClassEntry(EngineClassInfo* owner) : owner_(owner) {}
+    constexpr explicit EngineClassEntry(EngineClassInfo* owner) : owner_(owner) {}
 
     // Forwarded to the class list.
     int32_t QueryInterface(const InterfaceId* iid, void** out) override;
@@ -40,7 +40,7 @@ class EngineClassEntry : public plat::Unknown {
 // Lives as long as the library; AddRef and Release change nothing.
 class EngineClassInfo : public plat::Unknown {
   public:
-    EngineClassInfo() : entry_(this) {}
+    constexpr EngineClassInfo() : entry_(this) {}
 
     // Itself for the base and class-list ids, its entry for the class-entry id, no reference
     // taken; any other id answers -2 with a null out pointer.

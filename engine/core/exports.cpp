@@ -30,9 +30,10 @@ __attribute__((constructor)) void AttachEngine() {
     kp::InitModule(base != nullptr ? base : reinterpret_cast<void*>(&AttachEngine));
 }
 
-// Process detach: destroys what the host left alive.
+// Process detach: destroys what the host left alive, then the module's own memory.
 __attribute__((destructor)) void DetachEngine() {
     kp::InitModule(nullptr);
+    kp::ReleaseModuleMemory();
 }
 
 }  // namespace

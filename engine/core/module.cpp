@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/core/application.h"
+#include "engine/core/object_signature.h"
 
 namespace kp {
 
@@ -48,10 +49,15 @@ struct ModuleState {
     const ControlLibraryLoader* loader = &kDlLoader;
 };
 
-// Never destroyed: detach runs from the library's destructor, after or before other statics.
+// Created on first use and freed only by ReleaseModuleMemory: at process exit the static
+// destructors of a library run before its unload hook, which still needs this state.
+constinit std::mutex gStateLock;
+ModuleState* gState = nullptr;
+
 ModuleState& State() {
-    static auto* state = new ModuleState;
-    return *state;
+    std::lock_guard guard(gStateLock);
+    if (gState == nullptr) gState = new ModuleState;
+    return *gState;
 }
 
 void ClearDcOwners(ModuleState& s) {
@@ -255,6 +261,15 @@ int32_t ReadPdfSettings() {
         return rc::kOk;
     }
     return rc::kFailed;
+}
+
+void ReleaseModuleMemory() {
+    {
+        std::lock_guard guard(gStateLock);
+        delete gState;
+        gState = nullptr;
+    }
+    ReleaseObjectSignatureTable();
 }
 
 void SetControlLibraryLoader(const ControlLibraryLoader* loader) {

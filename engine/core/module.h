@@ -61,6 +61,10 @@ int32_t ReadPdfSettings();
 // value in CP932 bytes as the registry kept ANSI strings.
 std::string PdfSettingsPath();
 
+// Frees the module's own memory once the library is being unloaded, after the detach; nothing of
+// the engine may run afterwards.
+void ReleaseModuleMemory();
+
 // For tests: replace the loader (null restores dlopen) and look at the registry's size.
 void SetControlLibraryLoader(const ControlLibraryLoader* loader);
 size_t EngineRegistrySlotCount();

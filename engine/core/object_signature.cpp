@@ -13,13 +13,24 @@ struct LiveTable {
     std::unordered_map<const void*, const ObjectSignature*> objects;
 };
 
-// Never destroyed: signed objects may outlive static destruction order (the module's detach).
+// Freed only by ReleaseObjectSignatureTable: signed objects are destroyed by the module's
+// detach, which at process exit runs after the static destructors.
+constinit std::mutex gTableLock;
+LiveTable* gTable = nullptr;
+
 LiveTable& Live() {
-    static auto* table = new LiveTable;
-    return *table;
+    std::lock_guard guard(gTableLock);
+    if (gTable == nullptr) gTable = new LiveTable;
+    return *gTable;
 }
 
 }  // namespace
+
+void ReleaseObjectSignatureTable() {
+    std::lock_guard guard(gTableLock);
+    delete gTable;
+    gTable = nullptr;
+}
 
 ObjectSignature::ObjectSignature(const void* owner, std::string_view tag)
     : owner_(owner), tag_{}, length_(static_cast<uint8_t>(std::min(tag.size(), kMaxLength))) {

@@ -42,4 +42,7 @@ class ObjectSignature {
 // pointer that is not a live signed object and for another tag.
 bool CheckObjectSignature(const void* object, std::string_view tag);
 
+// Frees the table of live signatures when the library is unloaded (ReleaseModuleMemory).
+void ReleaseObjectSignatureTable();
+
 }  // namespace kp

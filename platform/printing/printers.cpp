@@ -9,9 +9,11 @@ struct Active {
     std::shared_ptr<PrinterSystem> system;
 };
 
+// Destroyed with the library or program that holds it; nothing asks for the printers while
+// objects are torn down.
 Active& ActiveSystem() {
-    static auto* active = new Active;
-    return *active;
+    static Active active;
+    return active;
 }
 
 }  // namespace
