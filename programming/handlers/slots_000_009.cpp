@@ -286,7 +286,11 @@ PortTableKey ParsePortTableKey(ProgrammingState& state, const TerminalRecord& re
 }
 
 // ---------------------------------------------------------------------------------------------
-// Slots 2, 6 and 9 serve no command of the table; they are kept as the main unit has them.
+// Slots 2, 6 and 9 serve no command of the table; they are kept as the main unit has them. No
+// descriptor gives their field layout, so it follows the common one: slot 2 five one-digit data
+// fields at P, P + 2, ... P + 8; slot 6 the key at P and up to sixteen digits from P + 2; slot 9
+// the key at P and two two-digit values at P + 2 and P + 5. Their shows list the values with ","
+// between them, in the order they are entered.
 
 // Slot 2: four flags and a value 0-6 in block 20 byte 30, then a change mark in block 147.
 constexpr int kFlagSetBlock = 20;
