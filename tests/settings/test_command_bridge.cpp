@@ -121,6 +121,33 @@ TEST(RunCommand, NoSuchTerminal) {
     }
 }
 
+// Over the program's own handlers: the answer on the line and the flag in the image agree.
+TEST(RunCommand, ThroughTheBuiltInHandlers) {
+    auto state = std::make_unique<ProgrammingState>();
+    std::uint8_t& flags = *state->image.BlockByte(3, 21);
+    flags = 0x2F;
+    const char* line = RunCommand(*state, 1, "*0021#");
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(Trimmed(line), "002=1P");
+    EXPECT_EQ(flags, 0x3F);
+
+    line = RunCommand(*state, 1, "*002#");
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(Trimmed(line), "002=1c");
+
+    // A value out of range: null, and the image keeps what it had.
+    auto before = std::make_unique<DataImage>(state->image);
+    EXPECT_EQ(RunCommand(*state, 1, "*0025#"), nullptr);
+    EXPECT_EQ(std::memcmp(before.get(), &state->image, sizeof(DataImage)), 0);
+
+    line = RunCommand(*state, 1, "*0020#");
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(Trimmed(line), "002=0P");
+    EXPECT_EQ(flags, 0x2F);
+    EXPECT_EQ(RunCommandForResult(*state, 1, "*0020#").result, CommandResult::kStored);
+    EXPECT_EQ(RunCommandForResult(*state, 1, "*002#").result, CommandResult::kShown);
+}
+
 TEST(RunCommandForResult, TellsTheAnswersApart) {
     struct Case {
         const char* keys;
