@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <map>
 #include <new>
 #include <optional>
 #include <string>
@@ -424,20 +423,27 @@ int RewriteName(Bytes name, std::u16string_view embeddingName, std::vector<uint8
     ansiName.assign(ansi.begin(), ansi.end());
 
     std::vector<uint8_t> strings;
-    std::map<std::vector<uint8_t>, uint16_t> stored;
+    // The strings placed so far, to store a string that several records share once (a name
+    // table holds a few dozen records).
+    struct Placed {
+        uint16_t offset, length;
+    };
+    std::vector<Placed> placed;
     // Places a string in the new storage; false when the storage outgrows 16-bit offsets.
     auto place = [&](Bytes s, uint16_t& length, uint16_t& offset) {
-        std::vector<uint8_t> key(s.begin(), s.end());
-        if (key.size() > 0xFFFF) return false;
-        length = uint16_t(key.size());
-        if (auto it = stored.find(key); it != stored.end()) {
-            offset = it->second;
-            return true;
+        if (s.size() > 0xFFFF) return false;
+        length = uint16_t(s.size());
+        for (const Placed& p : placed) {
+            if (p.length == length &&
+                (length == 0 || std::memcmp(strings.data() + p.offset, s.data(), length) == 0)) {
+                offset = p.offset;
+                return true;
+            }
         }
         if (strings.size() > 0xFFFF) return false;
         offset = uint16_t(strings.size());
-        strings.insert(strings.end(), key.begin(), key.end());
-        stored.emplace(std::move(key), offset);
+        strings.insert(strings.end(), s.begin(), s.end());
+        placed.push_back({offset, length});
         return true;
     };
     auto source = [&](uint16_t length, uint16_t offset) {
