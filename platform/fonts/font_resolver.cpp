@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -51,7 +52,11 @@ const char* LangOfCharset(uint8_t charSet) {
 // fonts change the configuration that every match reads.
 struct Registry {
     std::mutex mutex;
-    bool initialised = false;
+    // The font layer's own configuration, not fontconfig's current one: fonts registered here
+    // stay private to this layer, and the configuration can be freed at exit (fontconfig keeps
+    // the current one past the end of the process).
+    FcConfig* config = nullptr;
+    bool closed = false;  // freed at exit, never made again
     std::vector<std::string> processFonts;
     std::map<std::string, ResolvedFont> resolved;
     std::map<std::pair<std::string, uint32_t>, std::weak_ptr<FontFace>> faces;
@@ -62,9 +67,23 @@ Registry& TheRegistry() {
     return *r;
 }
 
+void CloseConfig() {
+    Registry& r = TheRegistry();
+    std::lock_guard lock(r.mutex);
+    if (r.config != nullptr) FcConfigDestroy(r.config);
+    r.config = nullptr;
+    r.closed = true;
+    r.resolved.clear();
+}
+
+// The configuration, loaded on first use; null when fontconfig cannot load one.
 FcConfig* Config(Registry& r) {
-    if (!r.initialised) r.initialised = FcInit() == FcTrue;
-    return r.initialised ? FcConfigGetCurrent() : nullptr;
+    if (r.config == nullptr && !r.closed) {
+        r.config = FcInitLoadConfigAndFonts();
+        if (r.config != nullptr) std::atexit(CloseConfig);
+        r.closed = r.config == nullptr;
+    }
+    return r.config;
 }
 
 std::optional<ResolvedFont> Match(FcConfig* config, const std::string& family, int weight,

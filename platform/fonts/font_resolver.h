@@ -33,8 +33,9 @@ std::optional<ResolvedFont> ResolveFont(const LogicalFont& font);
 // ResolveFont and open the face; faces are shared while anyone holds them.
 std::shared_ptr<FontFace> OpenLogicalFont(const LogicalFont& font);
 
-// Makes a font file known to this process only (fontconfig application fonts); nothing is
-// installed for other programs. False when fontconfig cannot read the file.
+// Makes a font file known to this font layer only (an application font of its own fontconfig
+// configuration); nothing is installed for other programs, nor for other fontconfig users of
+// this process. False when fontconfig cannot read the file.
 bool RegisterProcessFont(const std::string& path);
 // Forgets a font registered above; false when it was not registered.
 bool UnregisterProcessFont(const std::string& path);
