@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libfreetype-dev libfontconfig-dev libcups2-dev
   clang libclang-rt-14-dev
-  fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic fonts-droid-fallback fonts-dejavu-core fonts-dejavu-extra
+  fontconfig fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic fonts-droid-fallback fonts-dejavu-core fonts-dejavu-extra
   poppler-data python3 python3-fonttools libharfbuzz-bin qpdf
 )
 
