@@ -633,13 +633,22 @@ int Subset(FontSource& font, SubsetKind kind, std::u16string_view embeddingName,
         if (!font.Table(*r)) return Included(r->tag, kind)->readError;
     }
 
+    // Room for the whole font at once: every table may take 3 bytes of padding, and each
+    // kept glyph one more.
+    const uint16_t numGlyphs = font.numGlyphs();
+    size_t size = 12 + included.size() * 20 + (size_t(numGlyphs) + 1) * font.LocaEntrySize();
+    for (const TableRecord* r : included) {
+        if (r->tag != kTagGlyf && r->tag != kTagLoca) size += r->length;
+    }
+    for (uint32_t g = 0; g < numGlyphs; ++g) {
+        if (plan.kept(uint16_t(g))) size += plan.length(uint16_t(g)) + 1;
+    }
     out.clear();
-    out.reserve(12 + included.size() * 16 + glyf->size() / 8 + 65536);
+    out.reserve(size);
     out.resize(12 + included.size() * 16, 0);
     SfntWriter writer(out);
 
     // glyf: the kept glyphs in glyph order, at even offsets when loca holds halves.
-    const uint16_t numGlyphs = font.numGlyphs();
     std::vector<uint32_t> loca(size_t(numGlyphs) + 1);
     writer.Begin(kTagGlyf);
     const size_t glyfStart = out.size();
