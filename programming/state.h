@@ -10,6 +10,7 @@
 #include "programming/data_image.h"
 #include "programming/keypad_context.h"
 #include "programming/terminal.h"
+#include "programming/user_information.h"
 
 namespace qzs {
 
@@ -63,6 +64,7 @@ struct ProgrammingState {
     CurrentCommand current_command;
     DisplayCharacterTable display_characters;
     KeypadContext keypad;  // active tables, maintenance memory, key display buffer
+    UserInformation user_information;  // blanked by start-up, edited by the user
 
     // Further state joins here as one member each, its type in the header of the code that owns
     // it (speed-dial working copy, duplicate mode, user information, ...).

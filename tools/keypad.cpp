@@ -21,6 +21,7 @@
 #include "programming/data_image.h"
 #include "programming/state.h"
 #include "settings/command_bridge.h"
+#include "settings/data_image_startup.h"
 
 namespace {
 
@@ -118,11 +119,6 @@ std::string RunLine(ProgrammingState& state, const Cp932ToUtf8& converter, std::
     return converter.Convert(line);
 }
 
-// A freshly initialised image: cleared, with the image signature.
-void InitialiseImage(ProgrammingState& state) {
-    qzs::WriteImageSignature(state.image);
-}
-
 }  // namespace
 
 int main() {
@@ -132,7 +128,7 @@ int main() {
         return 1;
     }
     auto state = std::make_unique<ProgrammingState>();
-    InitialiseImage(*state);
+    qzs::InitDataImage(*state);
 
     std::string line;
     while (std::getline(std::cin, line)) {
