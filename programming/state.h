@@ -63,7 +63,7 @@ struct ProgrammingState {
     KeyInputBlock key_input;
     CurrentCommand current_command;
     DisplayCharacterTable display_characters;
-    KeypadContext keypad;  // active tables, maintenance memory, key display buffer
+    KeypadContext keypad;              // active tables, maintenance memory, key display buffer
     UserInformation user_information;  // blanked by start-up, edited by the user
 
     // Further state joins here as one member each, its type in the header of the code that owns
