@@ -56,8 +56,8 @@ enum class SettingByte : std::uint8_t {
     k9272,
     // Set to 1 by a received *003 for unit 15; *9436, *011 and *004/*003 read it.
     kCardInformation,
-    // The value *9410 shows and the flag and status byte *021 shows; only received items set
-    // them.
+    // The digit character *9410 shows, and the flag and the status byte (bit 4) that *021
+    // shows; only the items the main unit sends set them.
     k9410,
     k021Flag,
     k021Status,
