@@ -178,6 +178,8 @@ void StoreSlotText(DataImage& image, std::uint8_t record_index,
     std::copy(characters.begin(), characters.end(), record.begin() + kSlotLongFieldByte);
 }
 
+// The shows of *003 and *004 read a slot's card text from slot record slot + 1 only when the
+// slot's unit kind is 11, 20 or 21; the "marker byte" of a reported card is that kind, set to 20.
 constexpr std::uint8_t kCardUnitKind = 20;
 
 // *003: the card information the main unit reports.
