@@ -9,6 +9,7 @@
 
 #include "programming/state.h"
 #include "settings/command_bridge.h"
+#include "settings/data_image_startup.h"
 
 namespace {
 
@@ -32,9 +33,9 @@ constexpr std::array<std::string_view, 16> kMix{
 };
 
 std::unique_ptr<qzs::ProgrammingState> MakeState() {
+    // Start-up's image: factory values, and terminal 1 may view memory.
     auto state = std::make_unique<qzs::ProgrammingState>();
-    qzs::WriteImageSignature(state->image);
-    *state->image.BlockByte(3, 42) = 1;
+    qzs::InitDataImage(*state);
     return state;
 }
 
