@@ -56,6 +56,7 @@ case "$mode" in
     echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
     export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
     configure_build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZS_WERROR=ON -DQZS_SANITIZE=ON -DQZS_BENCH=OFF
     (cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 900)
 
