@@ -22,6 +22,18 @@ std::uint8_t Show(ProgrammingState& state, TerminalRecord& record) {
     return result;
 }
 
+bool TryStore(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t result = Store(state, record);
+    if (result != kHandlerAccepted) ShowEntryError(record, result);
+    return result == kHandlerAccepted;
+}
+
+bool TryShow(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t result = Show(state, record);
+    if (result != kHandlerAccepted) ShowEntryError(record, result);
+    return result == kHandlerAccepted;
+}
+
 void MarkStored(ProgrammingState& state) {
     if (state.key_input.outcome == kOutcomeTaken) state.key_input.outcome = kOutcomeStored;
 }
@@ -257,11 +269,7 @@ void EnterDataHexDigit(ProgrammingState& state, TerminalRecord& record) {
 // Store the typed entry and either keep it on view for the next one or end.
 void StoreAndFinish(ProgrammingState& state, TerminalRecord& record,
                     const CommandDescriptor& descriptor) {
-    const std::uint8_t result = Store(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryStore(state, record)) return;
     record.line.Append('P');
     MarkStored(state);
     if (descriptor.ReentryField() != 0) {
@@ -284,11 +292,7 @@ void EndDataEntry(ProgrammingState& state, TerminalRecord& record) {
     if (record.field_digits > 0 || field != descriptor.KeyFieldCount() + 1u) return;
 
     const int shown_from = record.line.Cursor();
-    const std::uint8_t result = Show(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryShow(state, record)) return;
     // A value of 20 characters or more fills what a telephone's display shows: the "c" is
     // written but the cursor stays on it.
     const int shown = record.line.Cursor() - shown_from;
@@ -330,11 +334,7 @@ void EraseFixedDataDigit(ProgrammingState& state, TerminalRecord& record) {
 
 void ShowAfterFollowUp(ProgrammingState& state, TerminalRecord& record) {
     record.line.SetCursor(record.data_start);
-    const std::uint8_t result = Show(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryShow(state, record)) return;
     record.line.Append('c');
     if (record.show_flag == 0 && record.continuation_flag == 0) {
         BeginReentry(record, Descriptor(state, record));
@@ -343,11 +343,7 @@ void ShowAfterFollowUp(ProgrammingState& state, TerminalRecord& record) {
 
 void ShowFieldlessCommand(ProgrammingState& state, TerminalRecord& record) {
     const CommandDescriptor& descriptor = Descriptor(state, record);
-    const std::uint8_t result = Show(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryShow(state, record)) return;
     record.line.Append('c');
     if (descriptor.ReentryField() != 0) {
         BeginReentry(record, descriptor);

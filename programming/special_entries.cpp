@@ -91,21 +91,13 @@ void EndCharacterEntry(ProgrammingState& state, TerminalRecord& record) {
     const CommandDescriptor& descriptor = Descriptor(state, record);
     if (record.field_digits == 0) {
         const int shown_from = record.line.Cursor();
-        const std::uint8_t result = Show(state, record);
-        if (result != kHandlerAccepted) {
-            ShowEntryError(record, result);
-            return;
-        }
+        if (!TryShow(state, record)) return;
         if (record.line.Cursor() - shown_from < 20) record.line.Append('c');
         FinishCharacterEntry(record, descriptor);
         return;
     }
     if (record.field_digits < descriptor.FieldMinDigits(record.field_number)) return;
-    const std::uint8_t result = Store(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryStore(state, record)) return;
     // "P" stands after the whole width of the character field, typed or not.
     const int field_start = record.line.Cursor() - record.field_digits;
     record.line.SetCursor(field_start + descriptor.FieldMaxDigits(record.field_number));
@@ -116,11 +108,7 @@ void EndCharacterEntry(ProgrammingState& state, TerminalRecord& record) {
 
 void EndFullCharacterEntry(ProgrammingState& state, TerminalRecord& record) {
     const CommandDescriptor& descriptor = Descriptor(state, record);
-    const std::uint8_t result = Store(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryStore(state, record)) return;
     record.line.Append('P');
     MarkStored(state);
     FinishCharacterEntry(record, descriptor);
@@ -289,11 +277,7 @@ void CountRepeat(TerminalRecord& record, const CommandDescriptor& descriptor,
 
 void StoreRepeat(ProgrammingState& state, TerminalRecord& record,
                  const CommandDescriptor& descriptor) {
-    const std::uint8_t result = Store(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryStore(state, record)) return;
     record.line.Append('P');
     MarkStored(state);
     CountRepeat(record, descriptor, kStateRepeatDigits);
@@ -301,11 +285,7 @@ void StoreRepeat(ProgrammingState& state, TerminalRecord& record,
 
 void ShowRepeat(ProgrammingState& state, TerminalRecord& record,
                 const CommandDescriptor& descriptor) {
-    const std::uint8_t result = Show(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryShow(state, record)) return;
     record.line.Append('c');
     CountRepeat(record, descriptor, kStateRepeatShown);
 }
@@ -437,11 +417,7 @@ constexpr std::string_view kSettingPrompt = " Y:1/N:0";
 }  // namespace
 
 void ShowSettingBeforeEntry(ProgrammingState& state, TerminalRecord& record) {
-    const std::uint8_t result = Show(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryShow(state, record)) return;
     // The handler writes the digit and its "c"; the cursor goes back to the digit so that the
     // digit typed next replaces them. It never goes back past the first field.
     const int first_field = 4 + IsFourDigitCommand(record);
@@ -488,11 +464,7 @@ void StoreConfirmedSetting(ProgrammingState& state, TerminalRecord& record) {
         RejectKey(state, record);
         return;
     }
-    const std::uint8_t result = Store(state, record);
-    if (result != kHandlerAccepted) {
-        ShowEntryError(record, result);
-        return;
-    }
+    if (!TryStore(state, record)) return;
     record.line.BlankFrom(7);
     record.line.Put(6, 'P');
     record.line.SetCursor(7);
