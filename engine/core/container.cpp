@@ -174,19 +174,7 @@ int32_t OpenFile(std::u16string_view path, uint32_t access, int* fd) {
     int err = 0;
     *fd = OpenRegular(narrow, accessFlags, &err);
     if (*fd >= 0) return kOk;
-    switch (err) {
-        case ENOENT:
-        case ENOTDIR:
-            return kNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return kAccessDenied;
-        case EEXIST:
-            return kExists;
-        default:
-            return kFileOther;
-    }
+    return FileOpenErrorCode(err);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // 0 for success or one of these.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 
 namespace kp::stream_code {
@@ -35,5 +36,22 @@ inline constexpr int32_t kDiskFull = -17226;
 
 inline constexpr int32_t kStreamAlreadyOpen = -19000;
 inline constexpr int32_t kNotContainer = -19001;  // short file, bad later magic, truncation
+
+// The code a failed open(2) of a container or an expanded file answers with.
+inline int32_t FileOpenErrorCode(int err) {
+    switch (err) {
+        case ENOENT:
+        case ENOTDIR:
+            return kNotFound;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return kAccessDenied;
+        case EEXIST:
+            return kExists;
+        default:
+            return kFileOther;
+    }
+}
 
 }  // namespace kp::stream_code

@@ -228,21 +228,7 @@ int32_t ZlibFile::Close() {
 int32_t ZlibFile::ExpandToFile(const std::string& path) {
     if (closed_ || mode_ != kInflate) return kZlibNotOpen;
     const int target = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (target < 0) {
-        switch (errno) {
-            case ENOENT:
-            case ENOTDIR:
-                return kNotFound;
-            case EACCES:
-            case EPERM:
-            case EROFS:
-                return kAccessDenied;
-            case EEXIST:
-                return kExists;
-            default:
-                return kFileOther;
-        }
-    }
+    if (target < 0) return FileOpenErrorCode(errno);
     FileSinkStage out(target);
     inflate_->SetNext(&out);
     int32_t rc = kOk;
