@@ -41,11 +41,9 @@ configure_build() {  # dir, extra cmake args...
 case "$mode" in
   run)
     install_missing
-    configure_build build/release -DCMAKE_BUILD_TYPE=Release -DQZS_TESTS=OFF -DQZS_BENCH=OFF
-    if [ -x build/release/tools/qzs-keypad ]; then
-      exec build/release/tools/qzs-keypad
-    fi
-    echo "Built. No program to start yet."
+    configure_build build/run -DCMAKE_BUILD_TYPE=Release -DQZS_TESTS=OFF -DQZS_BENCH=OFF
+    # Until the windowed program exists, the keypad console is what starts.
+    exec build/run/tools/qzs-keypad
     ;;
   test)
     install_missing
