@@ -182,23 +182,29 @@ struct KeySequence {
     std::uint8_t store_result = 0;
     std::uint8_t show_result = 0;
     void (*setup)(ProgrammingState&) = nullptr;
+    // Compare only the first characters of the line (the last position may hold a character row).
+    std::size_t width = DisplayLine::kWidth;
 };
 
 template <std::size_t N>
 void RunKeySequences(const KeySequence (&cases)[N]) {
     for (const KeySequence& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(::testing::Message() << c.name << " [" << c.keys << "]");
         KeypadDriver keypad(c.table);
         Fake().store_result = c.store_result;
         Fake().show_result = c.show_result;
         if (c.setup != nullptr) c.setup(keypad.state());
         keypad.Type(c.keys);
         const TerminalRecord& r = keypad.record();
-        EXPECT_EQ(keypad.Line(), c.line);
+        std::string line(r.line.Text().substr(0, c.width));
+        line.erase(line.find_last_not_of(' ') + 1);
+        EXPECT_EQ(line, c.line);
         EXPECT_EQ(r.line.Cursor(), c.cursor);
         EXPECT_EQ(r.state, c.state);
         EXPECT_EQ(keypad.state().key_input.key_taken, c.key_taken);
-        EXPECT_EQ(keypad.state().key_input.outcome, c.outcome);
+        if (c.outcome != kAny) {
+            EXPECT_EQ(keypad.state().key_input.outcome, c.outcome);
+        }
         if (c.field != kAny) {
             EXPECT_EQ(r.field_number, c.field);
         }
@@ -211,6 +217,7 @@ void RunKeySequences(const KeySequence (&cases)[N]) {
         if (c.field_digits != kAny) {
             EXPECT_EQ(r.field_digits, c.field_digits);
         }
+        EXPECT_EQ(r.window_start, r.line.Cursor() > 20 ? r.line.Cursor() - 20 : 0);
         EXPECT_EQ(r.line.CStr()[DisplayLine::kWidth], '\0');
     }
 }

@@ -24,6 +24,8 @@ using testing::Descriptor;
 using testing::Fake;
 using testing::kAny;
 using testing::KeypadDriver;
+using testing::KeySequence;
+using testing::RunKeySequences;
 
 // --- The table as names -------------------------------------------------------------------------
 
@@ -257,61 +259,6 @@ std::string WithRow(std::string text, char row) {
 const std::string kClearPrompt = "007=\xB8\xD8\xB1 Y:1/N:0";
 const std::string kResetPrompt = "007=\xD8\xBE\xAF\xC4 Y:1/N:0";
 
-struct Case {
-    const char* name;
-    const CommandTable* table;  // nullptr: the built-in table
-    const char* keys;           // KeypadDriver notation: '<' backspace, 'n', 'p', 'r' address keys
-    std::string line;           // without trailing blanks
-    int cursor;
-    int state;
-    int key_taken;
-    int outcome;
-    int field = kAny;
-    int marker = kAny;
-    int data_start = kAny;
-    int field_digits = kAny;
-    std::uint8_t store_result = 0;
-    std::uint8_t show_result = 0;
-    void (*setup)(ProgrammingState&) = nullptr;
-    // Compare only the first characters of the line (the last position may hold a character row).
-    std::size_t width = DisplayLine::kWidth;
-};
-
-template <std::size_t N>
-void RunCases(const Case (&cases)[N]) {
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.name << " [" << c.keys << "]");
-        KeypadDriver keypad(c.table);
-        Fake().store_result = c.store_result;
-        Fake().show_result = c.show_result;
-        if (c.setup != nullptr) c.setup(keypad.state());
-        keypad.Type(c.keys);
-        const TerminalRecord& r = keypad.record();
-        std::string line(r.line.Text().substr(0, c.width));
-        line.erase(line.find_last_not_of(' ') + 1);
-        EXPECT_EQ(line, c.line);
-        EXPECT_EQ(r.line.Cursor(), c.cursor);
-        EXPECT_EQ(r.state, c.state);
-        EXPECT_EQ(keypad.state().key_input.key_taken, c.key_taken);
-        if (c.outcome != kAny) {
-            EXPECT_EQ(keypad.state().key_input.outcome, c.outcome);
-        }
-        if (c.field != kAny) {
-            EXPECT_EQ(r.field_number, c.field);
-        }
-        if (c.marker != kAny) {
-            EXPECT_EQ(r.reentry_marker, c.marker);
-        }
-        if (c.data_start != kAny) {
-            EXPECT_EQ(r.data_start, c.data_start);
-        }
-        if (c.field_digits != kAny) {
-            EXPECT_EQ(r.field_digits, c.field_digits);
-        }
-        EXPECT_EQ(r.window_start, r.line.Cursor() > 20 ? r.line.Cursor() - 20 : 0);
-    }
-}
-
 const CommandTable* const T = &TestTable();
 
 // Keys that bring a fresh terminal into each of the 27 states.
@@ -401,7 +348,7 @@ TEST(KeyStateTableCheck, RefusedCellsChangeNothingAndStarRestartsEverywhere) {
 
 // Each listed cell of the ordinary path, pressed on a terminal in its state.
 TEST(KeyStateTableCheck, OrdinaryCells) {
-    const Case cases[] = {
+    const KeySequence cases[] = {
         // 0x10
         {"digit: first", T, "*00", "00 =", 2, 0x10, 1, 1},
         {"digit: a first 9 moves the =", T, "*9", "9   =", 1, 0x11, 1, 1},
@@ -508,13 +455,13 @@ TEST(KeyStateTableCheck, OrdinaryCells) {
         {"fieldless backspace", T, "*0021<", "002=", 4, 0x20, 1, 1, 1, kAny, kAny, 0},
         {"fieldless backspace into the number", T, "*200<", "20 =", 2, 0x10, 1, 1, 0},
     };
-    RunCases(cases);
+    RunKeySequences(cases);
 }
 
 // Each listed cell of the special kinds, pressed on a terminal in its state.
 TEST(KeyStateTableCheck, SpecialCells) {
     const std::string kChar679 = "679=1-";
-    const Case cases[] = {
+    const KeySequence cases[] = {
         // 0x40-0x42
         {"row digit", nullptr, "*67912", WithRow(kChar679, '2'), 6, 0x41, 1, 1},
         {"# with no character shows", nullptr, "*6791#", "679=1-1c", 8, 0x20, 1, 1, 1, 255, kAny,
@@ -619,7 +566,7 @@ TEST(KeyStateTableCheck, SpecialCells) {
         {"setting # read back different", nullptr, "*93611#1#", "--c", 0, 0x00, 1, kAny, kAny, kAny,
          kAny, kAny, 2},
     };
-    RunCases(cases);
+    RunKeySequences(cases);
 }
 
 void SecondViewerOnly(ProgrammingState& state) {
@@ -644,7 +591,7 @@ void OtherBitsOfThePromptByte(ProgrammingState& state) {
 // Longer walks through the states of the special kinds: counts, windows, refusals and the way
 // back to the start of an entry.
 TEST(SpecialEntryKindsCheck, Walks) {
-    const Case cases[] = {
+    const KeySequence cases[] = {
         // Repeated entries, three of them.
         {"three stores end the entry", T, "*0041#2#3#", "004=3P", 6, 0x00, 1, 2},
         {"two stores wait for the third", T, "*0041#2#", "004=2P", 6, 0x60, 1, 2, kAny, 255},
@@ -744,7 +691,7 @@ TEST(SpecialEntryKindsCheck, Walks) {
         {"# at once after the setting digit's prompt", nullptr, "*93611##", "9361=1 Y:1/N:0", 14,
          0xA2, 0, 0},
     };
-    RunCases(cases);
+    RunKeySequences(cases);
 }
 
 TEST(SpecialEntryKindsCheck, WhatTheHandlersAreGiven) {
