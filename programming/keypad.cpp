@@ -119,17 +119,24 @@ void EraseIntoPreviousField(TerminalRecord& record, bool hex_field) {
     }
 }
 
-void EraseDataDigit(ProgrammingState& state, TerminalRecord& record) {
-    if (record.reentry_marker != 0) return;
+// Backspace inside the current field, or from the first field back into the command number;
+// answers false when the key has to step back into the previous field instead.
+bool EraseWithinField(TerminalRecord& record) {
+    if (record.reentry_marker != 0) return true;
     if (record.field_digits > 0) {
         --record.field_digits;
         record.line.StepBack();
-        return;
+        return true;
     }
     if (record.field_number <= 1) {
         EraseIntoCommandNumber(record);
-        return;
+        return true;
     }
+    return false;
+}
+
+void EraseDataDigit(ProgrammingState& state, TerminalRecord& record) {
+    if (EraseWithinField(record)) return;
     const CommandDescriptor& descriptor = Descriptor(state, record);
     --record.field_number;
     EraseIntoPreviousField(record, descriptor.Kind() == kKindHexData);
@@ -232,16 +239,7 @@ void EndKeyField(ProgrammingState& state, TerminalRecord& record) {
 }
 
 void EraseKeyFieldDigit(ProgrammingState&, TerminalRecord& record) {
-    if (record.reentry_marker != 0) return;
-    if (record.field_digits > 0) {
-        --record.field_digits;
-        record.line.StepBack();
-        return;
-    }
-    if (record.field_number <= 1) {
-        EraseIntoCommandNumber(record);
-        return;
-    }
+    if (EraseWithinField(record)) return;
     --record.field_number;
     EraseIntoPreviousField(record, false);
 }

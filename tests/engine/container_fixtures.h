@@ -114,4 +114,13 @@ assert off == len(data), (off, len(data))
 print('end')
 )";
 
+// Releases an object the way callers do: until Release answers 0.
+template <typename T>
+void ReleaseAll(T*& object) {
+    if (object)
+        while (object->Release() != 0) {
+        }
+    object = nullptr;
+}
+
 }  // namespace kp::testing

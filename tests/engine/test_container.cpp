@@ -16,15 +16,6 @@ namespace {
 using namespace stream_code;
 using namespace kp::testing;
 
-// Releases an object the way callers do: until Release answers 0.
-template <typename T>
-void ReleaseAll(T*& object) {
-    if (object)
-        while (object->Release() != 0) {
-        }
-    object = nullptr;
-}
-
 Bytes U16(const std::u16string& s) {
     Bytes b;
     for (char16_t c : s) {

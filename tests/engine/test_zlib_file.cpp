@@ -18,14 +18,6 @@ namespace {
 using namespace stream_code;
 using namespace kp::testing;
 
-template <typename T>
-void ReleaseAll(T*& object) {
-    if (object)
-        while (object->Release() != 0) {
-        }
-    object = nullptr;
-}
-
 Bytes Noise(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
     Bytes b(n);
