@@ -30,12 +30,20 @@ install_missing() {
 }
 
 jobs=$(nproc)
-export CCACHE_DIR=${CCACHE_DIR:-$root/.ccache}
+# The cache lives outside the clone so that a fresh clone on the same machine (CI) builds warm;
+# CCACHE_BASEDIR makes the clone's absolute paths relative so the hits carry across clones.
+export CCACHE_DIR=${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/korva-qzs/ccache}
+export CCACHE_BASEDIR=$root
+export CCACHE_NOHASHDIR=1
 
 configure_build() {  # dir, extra cmake args...
   local dir=$1; shift
   cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
+  if command -v ccache >/dev/null; then
+    echo "ccache ($dir): $(ccache --print-stats 2>/dev/null | awk -F'\t' '$1=="direct_cache_hit"||$1=="preprocessed_cache_hit"{h+=$2} $1=="cache_miss"{m+=$2} END{if(h+m>0) printf "%d hits, %d misses, %.0f%% hit rate", h, m, 100*h/(h+m); else print "no compilations"}')"
+    ccache --zero-stats >/dev/null 2>&1 || true
+  fi
 }
 
 case "$mode" in

@@ -147,7 +147,7 @@ TEST_F(DispatchTest, ShowOnlyCommandsAcceptAStoreAndChangeNothing) {
         EXPECT_TRUE(changed.empty());
     }
     // *007 is store only: its show half accepts and appends nothing.
-    const Shown shown = Show("007=");
+    const ShownText shown = Show("007=");
     EXPECT_EQ(shown.result, kHandlerAccepted);
     EXPECT_EQ(shown.text, "");
 }

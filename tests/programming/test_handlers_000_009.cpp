@@ -299,7 +299,7 @@ TEST_F(SlotTest, LevelOptionKeepsWholeBytes) {
     EXPECT_EQ(At(3, 3), 0x0F);
     // A byte that is none of the levels (loaded data) has no digit: "--c", nothing appended.
     At(3, 3) = 0x05;
-    const Shown shown = Show("092=");
+    const ShownText shown = Show("092=");
     EXPECT_EQ(shown.result, kHandlerMismatch);
     EXPECT_EQ(shown.text, "");
 }

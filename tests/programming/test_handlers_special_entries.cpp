@@ -44,7 +44,7 @@ TEST_F(SpecialEntryTest, DisplayTextOf721) {
 
 TEST_F(SpecialEntryTest, TextNeverWrittenShowsAsBlanks) {
     // A fresh entry holds zero bytes; they must not land on the line as terminators.
-    const Shown shown = Show("721=0-");
+    const ShownText shown = Show("721=0-");
     EXPECT_EQ(shown.result, kHandlerAccepted);
     EXPECT_EQ(shown.text, std::string(8, ' '));
     EXPECT_EQ(std::count(Terminal().line.Text().begin(), Terminal().line.Text().end(), '\0'), 0);
