@@ -44,7 +44,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{10, kLater, kLater},                      // 7 commands from *025
     SlotRow{11, kLater, kLater},                      // *9223
     SlotRow{12, &StoreHandler012, &ShowHandler012},   // *360
-    SlotRow{13, kLater, kLater},                      // 2 commands from *101
+    SlotRow{13, &StoreHandler013, &ShowHandler013},   // 2 commands from *101
     SlotRow{14, kLater, kLater},                      // *9222
     SlotRow{15, &StoreHandler015, &ShowHandler015},   // *721
     SlotRow{16, kLater, kLater},                      // 20 commands from *038

@@ -92,6 +92,55 @@ const Row* FindItem(const std::array<Row, N>& rows, std::uint8_t item) {
     return nullptr;
 }
 
+// --- Unit ranges ---------------------------------------------------------------------------
+// The key of the per-unit commands (units, lines, groups): the first unit as two digits, then
+// either "-" alone (one unit) or the last unit as two digits, from the first up to the highest.
+// Both are read by the strict field parser, so a last unit typed with one digit (which leaves
+// "-" in the second digit place) is refused rather than read as a number.
+struct UnitRange {
+    std::uint8_t first = 0;
+    std::uint8_t last = 0;
+    std::uint8_t data = 0;  // line position of the first data field
+};
+
+// The range typed at the first field position, units 1 to highest; false when refused.
+bool ParseUnitRange(const ProgrammingState& state, const TerminalRecord& record,
+                    std::uint8_t highest, UnitRange& range);
+// The one-unit form that the shows take; 255 for a range or a unit out of 1 to highest.
+std::uint8_t ParseSingleUnit(const ProgrammingState& state, const TerminalRecord& record,
+                             std::uint8_t highest);
+
+// Two one-digit values at the position and two places after it; when the second place holds a
+// blank the second value repeats the first. Either 255 when out of [min, max] or not a digit.
+struct ValuePair {
+    std::uint8_t first = 255;
+    std::uint8_t second = 255;
+    bool Refused() const { return first == 255 || second == 255; }
+};
+ValuePair ParseValuePair(const TerminalRecord& record, std::uint8_t position, std::uint8_t min,
+                         std::uint8_t max);
+
+// Two values per unit: one field of a byte of the unit's record and the same field of a second
+// byte of it. Values are one digit each; `allowed` has bit v set for each value v that may be
+// stored (the others are refused like values out of range).
+struct UnitPairItem {
+    std::uint8_t item;  // sub-type
+    std::uint8_t block;
+    std::uint8_t record_bytes;
+    std::uint8_t first_byte;
+    std::uint8_t second_byte;
+    BitField field;
+    std::uint16_t allowed;
+};
+
+// Writes both values into every unit of the range typed, ascending; a field that does not read
+// back ends the walk with the mismatch answer. Units run from 1 to highest.
+std::uint8_t StoreUnitPair(ProgrammingState& state, TerminalRecord& record,
+                           const UnitPairItem& item, std::uint8_t highest);
+// One unit: first value, ",", second value.
+std::uint8_t ShowUnitPair(ProgrammingState& state, TerminalRecord& record, const UnitPairItem& item,
+                          std::uint8_t highest);
+
 // Bytes [offset, offset + count) of a block; empty when they do not lie inside it.
 std::span<std::uint8_t> BlockBytes(DataImage& image, int block, std::size_t offset,
                                    std::size_t count);

@@ -43,6 +43,9 @@ std::uint8_t ShowHandler009(ProgrammingState& state, TerminalRecord& record);
 // Slot 12: *360 two flags.
 std::uint8_t StoreHandler012(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler012(ProgrammingState& state, TerminalRecord& record);
+// Slot 13: *101, *640 two values per unit over a unit range.
+std::uint8_t StoreHandler013(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler013(ProgrammingState& state, TerminalRecord& record);
 // Slot 61: *007 clear and reset confirmation; its show half is AcceptEntry.
 std::uint8_t StoreHandler061(ProgrammingState& state, TerminalRecord& record);
 // Slot 15: *721 display text.

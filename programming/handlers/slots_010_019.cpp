@@ -1,4 +1,6 @@
-// Slots 12 and 15: the two flags of *360 and the display text of *721.
+// Slots 12, 13 and 15: the two flags of *360, the two per-unit values of *101 and *640, and the
+// display text of *721.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -22,6 +24,14 @@ constexpr int kTextBlock = 11;
 constexpr std::size_t kTextEntryBytes = 12;
 constexpr std::size_t kTextStoredCharacters = 10;
 constexpr std::size_t kTextShownCharacters = 8;
+
+// Slot 13: two values 0-3 per unit, in bits 0-1 of a byte of the unit's block 2 record and of
+// its copy eight bytes on.
+constexpr std::uint8_t kUnits = 8;
+constexpr std::array<UnitPairItem, 2> kUnitPairs{{
+    {1, 2, 20, 4, 12, kBits01, 0x000F},  // *101
+    {2, 2, 20, 6, 14, kBits01, 0x000F},  // *640
+}};
 
 std::span<std::uint8_t> TextEntry(ProgrammingState& state, const TerminalRecord& record) {
     const std::uint8_t key = ParseByteField(record, FirstFieldPosition(state), 1, 0, 4);
@@ -52,6 +62,20 @@ std::uint8_t ShowHandler012(ProgrammingState& state, TerminalRecord& record) {
     record.line.Append(',');
     AppendMaskFlag(record, byte, kSecondFlag);
     return kHandlerAccepted;
+}
+
+// --- Slot 13 ---------------------------------------------------------------------------------
+
+std::uint8_t StoreHandler013(ProgrammingState& state, TerminalRecord& record) {
+    const UnitPairItem* item = FindItem(kUnitPairs, CurrentDescriptor(state).SubType());
+    if (item == nullptr) return kHandlerRejected;
+    return StoreUnitPair(state, record, *item, kUnits);
+}
+
+std::uint8_t ShowHandler013(ProgrammingState& state, TerminalRecord& record) {
+    const UnitPairItem* item = FindItem(kUnitPairs, CurrentDescriptor(state).SubType());
+    if (item == nullptr) return kHandlerRejected;
+    return ShowUnitPair(state, record, *item, kUnits);
 }
 
 // --- Slot 15 ---------------------------------------------------------------------------------
