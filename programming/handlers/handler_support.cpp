@@ -135,4 +135,65 @@ std::span<std::uint8_t> BlockBytes(DataImage& image, int block, std::size_t offs
     return bytes.subspan(offset, count);
 }
 
+namespace {
+
+// Offsets from the first key field: the "-" after the key fields and the index, by form.
+struct RangeLayout {
+    std::uint8_t dash;
+    std::uint8_t index;
+};
+
+RangeLayout SingleLayout(std::uint8_t index_digits) {
+    // "101,-": the empty last position is the last key field. "101,,ii-": it is followed by ","
+    // and the index.
+    if (index_digits == 0) return {4, 0};
+    return {static_cast<std::uint8_t>(5 + index_digits), 5};
+}
+
+RangeLayout RangeFormLayout(std::uint8_t index_digits) {
+    if (index_digits == 0) return {7, 0};
+    return {static_cast<std::uint8_t>(8 + index_digits), 8};
+}
+
+}  // namespace
+
+PositionRange ParsePositionRange(const TerminalRecord& record, std::uint8_t p,
+                                 const PositionClass& positions, std::uint8_t index_digits) {
+    const RangeLayout single = SingleLayout(index_digits);
+    const RangeLayout range = RangeFormLayout(index_digits);
+    const bool is_single = record.line.At(std::size_t{p} + single.dash) == '-' &&
+                           (index_digits == 0 || record.line.At(std::size_t{p} + 4) == ',');
+    const RangeLayout& layout = is_single ? single : range;
+    if (!is_single && record.line.At(std::size_t{p} + range.dash) != '-') return {};
+
+    const std::uint8_t first = positions.read(record, p);
+    const std::uint8_t last =
+        is_single ? first : positions.read(record, static_cast<std::uint8_t>(p + 4));
+    if (first == 0 || first == kPositionRefused || last == 0 || last == kPositionRefused ||
+        first > last) {
+        return {};
+    }
+    PositionRange result;
+    result.first = first;
+    result.last = last;
+    result.single = is_single;
+    result.index_at = static_cast<std::uint8_t>(p + layout.index);
+    result.data_at = static_cast<std::uint8_t>(p + layout.dash + 1);
+    return result;
+}
+
+std::uint8_t ParseSinglePositionPort(const TerminalRecord& record, std::uint8_t p,
+                                     const PositionClass& positions, std::uint8_t index_digits) {
+    const PositionRange range = ParsePositionRange(record, p, positions, index_digits);
+    if (!range.Valid() || !range.single) return 0;
+    const std::uint8_t code = positions.map(range.first);
+    return code == kPositionRefused ? 0 : code;
+}
+
+std::span<std::uint8_t> PortRecord(DataImage& image, int block, std::size_t record_bytes,
+                                   std::uint8_t code) {
+    if (code == 0) return {};
+    return BlockBytes(image, block, record_bytes * (code - 1u), record_bytes);
+}
+
 }  // namespace qzs

@@ -12,6 +12,7 @@
 #include "programming/data_image.h"
 #include "programming/digit_fields.h"
 #include "programming/handler_table.h"
+#include "programming/port_codecs.h"
 #include "programming/state.h"
 #include "programming/terminal.h"
 
@@ -144,5 +145,74 @@ std::uint8_t ShowUnitPair(ProgrammingState& state, TerminalRecord& record, const
 // Bytes [offset, offset + count) of a block; empty when they do not lie inside it.
 std::span<std::uint8_t> BlockBytes(DataImage& image, int block, std::size_t offset,
                                    std::size_t count);
+
+// --- Position ranges ---------------------------------------------------------------------------
+// Per-port commands take a first position, an optional last one and sometimes an index before
+// their data. An empty last position still gets its separator, so the line tells the two forms
+// apart by where the "-" after the key fields stands:
+//   no index:           single "101,-v"        range "101,112-v"
+//   index of n digits:  single "101,,ii-v"     range "101,112,ii-v"
+
+// How a typed position becomes a port code. The wide class passes each value of a store walk
+// through MapCrCode first; a show (one position) never does.
+struct PositionClass {
+    std::uint8_t (*read)(const TerminalRecord& record, std::uint8_t position);
+    std::uint8_t (*map)(std::uint8_t index);
+    bool cr_in_walk;
+};
+
+inline constexpr PositionClass kPlainPositions{&ParsePosition36, &MapSlotCode, false};
+inline constexpr PositionClass kSpecialPositions{&ParsePositionOrSpecial, &MapSlotCodeWide, false};
+inline constexpr PositionClass kWidePositions{&ParsePosition72, &MapSlotCodeWide, true};
+
+struct PositionRange {
+    std::uint8_t first = kPositionRefused;  // position indexes, first <= last
+    std::uint8_t last = kPositionRefused;
+    bool single = false;        // the last position was left empty
+    std::uint8_t index_at = 0;  // line positions of the index field and of the data
+    std::uint8_t data_at = 0;
+
+    bool Valid() const { return first != kPositionRefused; }
+};
+
+// The key fields from line position p with an index field of index_digits (0, 1 or 2) digits.
+// Not valid when a position is refused, is 000, or the first lies above the last; a last position
+// typed short (its "-" out of place) is refused, never read with the separator as a digit.
+PositionRange ParsePositionRange(const TerminalRecord& record, std::uint8_t p,
+                                 const PositionClass& positions, std::uint8_t index_digits);
+
+// A show's one position: the port code of the single form, or 0 when the key fields are a range,
+// a refused position or a position without a port (the show then answers 1).
+std::uint8_t ParseSinglePositionPort(const TerminalRecord& record, std::uint8_t p,
+                                     const PositionClass& positions, std::uint8_t index_digits);
+
+enum class WalkRule : std::uint8_t {
+    kStopAtFailure,  // the first port that does not answer 0 ends the walk
+    kGoOn,           // every port is visited whatever the earlier ones answered
+};
+
+// Visits the port code of every position of the range (positions without a port skipped) with
+// visit(code), which answers a handler result. The answer is that of the first port that did not
+// answer 0, so an earlier mismatch is never covered by a later success; 0 when all did.
+template <typename Visit>
+std::uint8_t WalkPositionRange(const PositionRange& range, const PositionClass& positions,
+                               WalkRule rule, Visit&& visit) {
+    std::uint8_t answer = kHandlerAccepted;
+    for (unsigned p = range.first; p <= range.last; ++p) {
+        if (positions.cr_in_walk) p = MapCrCode(static_cast<std::uint8_t>(p));
+        const std::uint8_t code = positions.map(static_cast<std::uint8_t>(p));
+        if (code == 0 || code == kPositionRefused) continue;
+        const std::uint8_t result = visit(code);
+        if (result == kHandlerAccepted) continue;
+        if (answer == kHandlerAccepted) answer = result;
+        if (rule == WalkRule::kStopAtFailure) break;
+    }
+    return answer;
+}
+
+// The record of port code c (1-based) in a block of records of the given size; empty for code 0
+// or a record that does not lie inside the block.
+std::span<std::uint8_t> PortRecord(DataImage& image, int block, std::size_t record_bytes,
+                                   std::uint8_t code);
 
 }  // namespace qzs
