@@ -50,7 +50,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{16, kLater, kLater},                      // 20 commands from *038
     SlotRow{17, kLater, kLater},                      // 9 commands from *027
     SlotRow{18, kLater, kLater},                      // 4 commands from *150
-    SlotRow{19, kLater, kLater},                      // *080
+    SlotRow{19, &StoreHandler019, &ShowHandler019},   // *080
     SlotRow{20, kLater, kLater},                      // no command
     SlotRow{21, kLater, kLater},                      // 4 commands from *181
     SlotRow{22, &AcceptEntry, kLater},                // *010

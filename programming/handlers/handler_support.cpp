@@ -1,6 +1,46 @@
 #include "programming/handlers/handler_support.h"
 
+#include <initializer_list>
+#include <utility>
+
 namespace qzs {
+
+namespace {
+
+constexpr std::uint8_t kCodeRefused = 255;
+
+// A filter whose allowed entries are the values listed and the runs [first, last] given in pairs;
+// every other entry refuses.
+template <std::size_t N>
+constexpr std::array<std::uint8_t, N> MakeCodeFilter(
+    std::initializer_list<std::uint8_t> values,
+    std::initializer_list<std::pair<std::uint8_t, std::uint8_t>> runs) {
+    std::array<std::uint8_t, N> filter{};
+    for (auto& entry : filter) entry = kCodeRefused;
+    for (std::uint8_t v : values) filter[v] = v;
+    for (const auto& [first, last] : runs) {
+        for (std::size_t v = first; v <= last; ++v) filter[v] = static_cast<std::uint8_t>(v);
+    }
+    return filter;
+}
+
+}  // namespace
+
+constexpr std::array<std::uint8_t, kCodeFilterABytes> CodeFilterA =
+    MakeCodeFilter<kCodeFilterABytes>({0, 9},
+                                      {{11, 14}, {21, 24}, {31, 34}, {41, 44}, {51, 54}, {61, 64}});
+constexpr std::array<std::uint8_t, kCodeFilterBBytes> CodeFilterB =
+    MakeCodeFilter<kCodeFilterBBytes>({0},
+                                      {{7, 14}, {20, 24}, {30, 34}, {40, 44}, {50, 54}, {60, 64}});
+
+// Entry 50 of the third filter holds 40 in the main unit's table: it refuses 50 like the other
+// entries that differ from their index, and is kept as it stands.
+constexpr std::array<std::uint8_t, kCodeFilterCBytes> CodeFilterC = [] {
+    auto filter = MakeCodeFilter<kCodeFilterCBytes>(
+        {}, {{10, 16}, {20, 26}, {30, 36}, {40, 46}, {51, 56}, {60, 66}});
+    filter[50] = 40;
+    return filter;
+}();
 
 const CommandDescriptor& CurrentDescriptor(const ProgrammingState& state) {
     return ActiveCommandTable(state).At(state.current_command.index);

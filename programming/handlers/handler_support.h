@@ -215,4 +215,18 @@ std::uint8_t WalkPositionRange(const PositionRange& range, const PositionClass& 
 std::span<std::uint8_t> PortRecord(DataImage& image, int block, std::size_t record_bytes,
                                    std::uint8_t code);
 
+// Two-digit code filters: entry v equals v when the code v is allowed and is 255 when it is not.
+// The handlers look up 0-26 only; the entries above keep the main unit's pattern.
+inline constexpr std::size_t kCodeFilterABytes = 65;
+inline constexpr std::size_t kCodeFilterBBytes = 65;
+inline constexpr std::size_t kCodeFilterCBytes = 67;
+extern const std::array<std::uint8_t, kCodeFilterABytes> CodeFilterA;
+extern const std::array<std::uint8_t, kCodeFilterBBytes> CodeFilterB;
+extern const std::array<std::uint8_t, kCodeFilterCBytes> CodeFilterC;
+
+// True when the filter has an entry for the value and that entry is the value itself.
+inline bool PassesCodeFilter(std::span<const std::uint8_t> filter, std::uint8_t value) {
+    return value < filter.size() && filter[value] == value;
+}
+
 }  // namespace qzs

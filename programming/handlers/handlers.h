@@ -51,6 +51,9 @@ std::uint8_t StoreHandler061(ProgrammingState& state, TerminalRecord& record);
 // Slot 15: *721 display text.
 std::uint8_t StoreHandler015(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler015(ProgrammingState& state, TerminalRecord& record);
+// Slot 19: *080 digit counts.
+std::uint8_t StoreHandler019(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler019(ProgrammingState& state, TerminalRecord& record);
 // Slot 127: *679 display text.
 std::uint8_t StoreHandler127(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler127(ProgrammingState& state, TerminalRecord& record);
