@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds, and then either starts the program or runs every test.
-#   scripts/qzs.sh run    build and start the program
+#   scripts/qzs.sh run    build and start the program (korva-qzs; needs a display)
 #   scripts/qzs.sh test   build and run all tests (release -Werror, then ASan+UBSan, then fuzzers)
 set -euo pipefail
 mode=${1:-}
@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   fontconfig fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic fonts-droid-fallback fonts-dejavu-core fonts-dejavu-extra
   poppler-data python3 python3-fonttools libharfbuzz-bin qpdf
+  qt6-base-dev xvfb xauth
 )
 
 install_missing() {
@@ -50,8 +51,10 @@ case "$mode" in
   run)
     install_missing
     configure_build build/run -DCMAKE_BUILD_TYPE=Release -DQZS_TESTS=OFF -DQZS_BENCH=OFF
-    # Until the windowed program exists, the keypad console is what starts.
-    exec build/run/tools/qzs-keypad
+    # The program runs from the folder where the build stages it with its pages and layouts;
+    # that folder is its start directory. Without a display it says so (use xvfb-run).
+    cd build/run/bin
+    exec ./korva-qzs
     ;;
   test)
     install_missing

@@ -1,0 +1,146 @@
+#include "app/dialog.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/automation/automation.h"
+
+namespace qzs::app {
+
+DialogPresenter::DialogPresenter(int resource_id, std::string caption, ControlRect size)
+    : resource_id_(resource_id), caption_(std::move(caption)), size_(size) {}
+
+Control& DialogPresenter::Add(Control control) {
+    controls_.push_back(std::move(control));
+    return controls_.back();
+}
+
+const Control* DialogPresenter::Find(int id) const {
+    auto it = std::ranges::find(controls_, id, &Control::id);
+    return it == controls_.end() ? nullptr : &*it;
+}
+
+Control* DialogPresenter::FindMutable(int id) {
+    auto it = std::ranges::find(controls_, id, &Control::id);
+    return it == controls_.end() ? nullptr : &*it;
+}
+
+std::string DialogPresenter::Text(int id) const {
+    const Control* c = Find(id);
+    return c ? c->text : std::string();
+}
+
+bool DialogPresenter::IsEnabled(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr && c->enabled;
+}
+
+bool DialogPresenter::IsVisible(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr && c->visible;
+}
+
+void DialogPresenter::Press(int id) {
+    const Control* c = Find(id);
+    if (c == nullptr || !c->enabled || !c->visible) return;
+    OnCommand(id);
+}
+
+void DialogPresenter::OnCloseRequest() {
+    if (!close_enabled_) return;
+    End(kIdCancel);
+}
+
+bool DialogPresenter::OnEnter() {
+    for (const Control& c : controls_) {
+        if (c.is_default) {
+            Press(c.id);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DialogPresenter::OnEscape() {
+    if (Find(kIdCancel) != nullptr) {
+        Press(kIdCancel);
+    } else {
+        OnCloseRequest();
+    }
+    return true;
+}
+
+bool DialogPresenter::OnEdit(int id, std::string_view text) {
+    Control* c = FindMutable(id);
+    if (c == nullptr) return false;
+    if (c->max_bytes > 0) {
+        const int length = Cp932Length(text);
+        if (length < 0 || length > c->max_bytes) return false;
+    }
+    c->text = std::string(text);
+    return true;
+}
+
+void DialogPresenter::SetText(int id, std::string text) {
+    if (Control* c = FindMutable(id)) {
+        c->text = std::move(text);
+        Notify();
+    }
+}
+
+void DialogPresenter::Enable(int id, bool enabled) {
+    if (Control* c = FindMutable(id)) {
+        c->enabled = enabled;
+        Notify();
+    }
+}
+
+void DialogPresenter::Show(int id, bool visible) {
+    if (Control* c = FindMutable(id)) {
+        c->visible = visible;
+        Notify();
+    }
+}
+
+void DialogPresenter::SetPosition(int id, int position) {
+    if (Control* c = FindMutable(id)) {
+        c->position = position;
+        Notify();
+    }
+}
+
+void DialogPresenter::set_close_enabled(bool enabled) {
+    close_enabled_ = enabled;
+    Notify();
+}
+
+void DialogPresenter::End(int result) {
+    ended_ = true;
+    result_ = result;
+    Notify();
+}
+
+bool ToCp932(std::string_view utf8, std::string* out) {
+    bool ok = false;
+    const std::u16string wide = plat::WideFromUtf8(utf8, &ok);
+    if (!ok) return false;
+    return plat::Cp932FromWide(wide, out);
+}
+
+int Cp932Length(std::string_view utf8) {
+    std::string bytes;
+    if (!ToCp932(utf8, &bytes)) return -1;
+    return static_cast<int>(bytes.size());
+}
+
+std::string FromCp932(std::string_view cp932) {
+    std::u16string wide;
+    // Stored texts can end inside a character or hold bytes from elsewhere: keep the longest
+    // convertible beginning.
+    while (!cp932.empty() && !plat::WideFromCp932(cp932, &wide)) cp932.remove_suffix(1);
+    std::string out;
+    if (!plat::Utf8FromWide(wide, &out)) return {};
+    return out;
+}
+
+}  // namespace qzs::app

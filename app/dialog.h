@@ -1,0 +1,140 @@
+// The logic of a dialog, apart from its window: which controls it has (by their resource ids),
+// their texts and states, and what each press does. The Qt views only show a DialogPresenter and
+// forward events to it; tests drive the presenters directly and script the message boxes.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qzs::app {
+
+enum class ControlKind {
+    kButton,
+    kLabel,
+    kEdit,
+    kMultiLineEdit,
+    kReadOnlyEdit,
+    kProgress,
+    kIcon,
+};
+
+// Placement in pixels of a 96-dpi screen; the views scale nothing.
+struct ControlRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+struct Control {
+    int id = 0;
+    ControlKind kind = ControlKind::kLabel;
+    std::string text;  // UTF-8
+    ControlRect rect;
+    bool enabled = true;
+    bool visible = true;
+    bool is_default = false;
+    bool centred = false;
+    int max_bytes = 0;     // edits: the limit in bytes of the CP932 text, 0 for none
+    bool numeric = false;  // edits: the input hint for digits, '*' and '#'
+    int position = 0;      // progress bars: 0-100
+};
+
+// Dialog results as the system's dialog loop hands them out.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+enum class MessageIcon { kNone, kExclamation, kQuestion, kWarning };
+enum class MessageButtons { kOk, kYesNo };
+
+// Message boxes: the view shows them, a test scripts the answers.
+class MessagePort {
+  public:
+    virtual ~MessagePort() = default;
+    virtual int ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon,
+                            MessageButtons buttons) = 0;
+};
+
+class DialogPresenter;
+
+// Runs a dialog modally and answers its result; the Qt layer opens a window, tests answer in
+// place of the user.
+class DialogRunner {
+  public:
+    virtual ~DialogRunner() = default;
+    virtual int RunModal(DialogPresenter& dialog) = 0;
+};
+
+class DialogPresenter {
+  public:
+    DialogPresenter(int resource_id, std::string caption, ControlRect size);
+    virtual ~DialogPresenter() = default;
+    DialogPresenter(const DialogPresenter&) = delete;
+    DialogPresenter& operator=(const DialogPresenter&) = delete;
+
+    int resource_id() const { return resource_id_; }
+    const std::string& caption() const { return caption_; }
+    const ControlRect& size() const { return size_; }
+    const std::vector<Control>& controls() const { return controls_; }
+
+    const Control* Find(int id) const;
+    std::string Text(int id) const;
+    bool IsEnabled(int id) const;
+    bool IsVisible(int id) const;
+
+    // What the view forwards. A pressed control that is disabled or hidden does nothing.
+    virtual void OnInit() {}
+    void Press(int id);
+    // The title bar's close box; a dialog that is busy ignores it.
+    virtual void OnCloseRequest();
+    // Enter and Esc before the dialog's own processing: true when swallowed. By default Enter
+    // presses the default button and Esc cancels, as a dialog does.
+    virtual bool OnEnter();
+    virtual bool OnEscape();
+    // The user typed into an edit; false refuses the new text (the view keeps the old one).
+    virtual bool OnEdit(int id, std::string_view text);
+    virtual void OnFocus(int /*id*/, bool /*entering*/) {}
+
+    void SetText(int id, std::string text);
+    void Enable(int id, bool enabled);
+    void Show(int id, bool visible);
+    void SetPosition(int id, int position);
+
+    // Whether the close item of the window is available (grayed while busy).
+    bool close_enabled() const { return close_enabled_; }
+    void set_close_enabled(bool enabled);
+
+    void End(int result);
+    bool ended() const { return ended_; }
+    int result() const { return result_; }
+
+    // The view listens here to refresh itself after the logic changed a control.
+    std::function<void()> changed;
+
+  protected:
+    Control& Add(Control control);
+    Control* FindMutable(int id);
+    virtual void OnCommand(int id) = 0;
+    void Notify() {
+        if (changed) changed();
+    }
+
+  private:
+    int resource_id_;
+    std::string caption_;
+    ControlRect size_;
+    std::vector<Control> controls_;
+    bool close_enabled_ = true;
+    bool ended_ = false;
+    int result_ = 0;
+};
+
+// Number of bytes of the text in CP932, or -1 when a character has no CP932 form.
+int Cp932Length(std::string_view utf8);
+// The text in CP932; false when a character has no CP932 form.
+bool ToCp932(std::string_view utf8, std::string* out);
+// CP932 bytes as UTF-8 (bytes that are not CP932 end the text).
+std::string FromCp932(std::string_view cp932);
+
+}  // namespace qzs::app

@@ -1,0 +1,211 @@
+#include "app/ui/dialog_view.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+
+namespace qzs::app::ui {
+namespace {
+
+QString ToQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+DialogView::DialogView(DialogPresenter& presenter, QWidget* parent)
+    : QDialog(parent), presenter_(presenter) {
+    setWindowTitle(ToQ(presenter.caption()));
+    setFixedSize(presenter.size().width, presenter.size().height);
+    setObjectName(QStringLiteral("dialog%1").arg(presenter.resource_id()));
+    Build();
+    presenter_.changed = [this] { Refresh(); };
+    presenter_.OnInit();
+    Refresh();
+}
+
+DialogView::~DialogView() {
+    presenter_.changed = nullptr;
+}
+
+void DialogView::Build() {
+    for (const Control& c : presenter_.controls()) {
+        QWidget* widget = nullptr;
+        switch (c.kind) {
+            case ControlKind::kButton: {
+                auto* button = new QPushButton(this);
+                button->setAutoDefault(false);
+                button->setDefault(c.is_default);
+                const int id = c.id;
+                connect(button, &QPushButton::clicked, this, [this, id] { presenter_.Press(id); });
+                widget = button;
+                break;
+            }
+            case ControlKind::kLabel: {
+                auto* label = new QLabel(this);
+                label->setTextFormat(Qt::PlainText);
+                if (c.centred) label->setAlignment(Qt::AlignCenter);
+                widget = label;
+                break;
+            }
+            case ControlKind::kIcon: {
+                auto* label = new QLabel(this);
+                label->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32));
+                widget = label;
+                break;
+            }
+            case ControlKind::kEdit:
+            case ControlKind::kReadOnlyEdit: {
+                auto* edit = new QLineEdit(this);
+                edit->setReadOnly(c.kind == ControlKind::kReadOnlyEdit);
+                if (c.numeric) edit->setInputMethodHints(Qt::ImhDialableCharactersOnly);
+                const int id = c.id;
+                connect(edit, &QLineEdit::textEdited, this, [this, edit, id](const QString& text) {
+                    if (!presenter_.OnEdit(id, text.toStdString())) {
+                        // Over the byte limit or not expressible in Shift-JIS: keep the old text.
+                        const int cursor = edit->cursorPosition();
+                        edit->setText(ToQ(presenter_.Text(id)));
+                        edit->setCursorPosition(std::max(0, cursor - 1));
+                    }
+                });
+                edit->installEventFilter(this);
+                widget = edit;
+                break;
+            }
+            case ControlKind::kMultiLineEdit: {
+                auto* edit = new QPlainTextEdit(this);
+                const int id = c.id;
+                connect(edit, &QPlainTextEdit::textChanged, this, [this, edit, id] {
+                    if (refreshing_) return;
+                    if (!presenter_.OnEdit(id, edit->toPlainText().toStdString())) {
+                        refreshing_ = true;
+                        edit->setPlainText(ToQ(presenter_.Text(id)));
+                        edit->moveCursor(QTextCursor::End);
+                        refreshing_ = false;
+                    }
+                });
+                widget = edit;
+                break;
+            }
+            case ControlKind::kProgress: {
+                auto* bar = new QProgressBar(this);
+                bar->setRange(0, 100);
+                bar->setTextVisible(false);
+                widget = bar;
+                break;
+            }
+        }
+        widget->setObjectName(QStringLiteral("control%1").arg(c.id));
+        widget->setGeometry(c.rect.x, c.rect.y, c.rect.width, c.rect.height);
+        widgets_.insert(c.id, widget);
+    }
+}
+
+void DialogView::Refresh() {
+    if (refreshing_) return;
+    refreshing_ = true;
+    for (const Control& c : presenter_.controls()) {
+        QWidget* widget = widgets_.value(c.id, nullptr);
+        if (widget == nullptr) continue;
+        widget->setVisible(c.visible);
+        widget->setEnabled(c.enabled);
+        const QString text = ToQ(c.text);
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            button->setText(text);
+        } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+            if (c.kind == ControlKind::kLabel) label->setText(text);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            if (edit->text() != text) edit->setText(text);
+        } else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) {
+            if (plain->toPlainText() != text) plain->setPlainText(text);
+        } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
+            bar->setValue(std::clamp(c.position, 0, 100));
+        }
+    }
+    // While the dialog is busy its close box does nothing: the presenter ignores the request.
+    refreshing_ = false;
+    if (presenter_.ended() && isVisible()) done(presenter_.result());
+}
+
+void DialogView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        presenter_.OnEscape();
+        event->accept();
+        if (presenter_.ended()) done(presenter_.result());
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        presenter_.OnEnter();
+        event->accept();
+        if (presenter_.ended()) done(presenter_.result());
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool DialogView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        const int id = widgets_.key(qobject_cast<QWidget*>(watched), 0);
+        if (id != 0) presenter_.OnFocus(id, event->type() == QEvent::FocusIn);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void DialogView::closeEvent(QCloseEvent* event) {
+    if (!presenter_.ended()) {
+        presenter_.OnCloseRequest();
+        if (!presenter_.ended()) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+    QDialog::done(presenter_.result());
+}
+
+void DialogView::reject() {
+    // Esc reaches keyPressEvent; any other road to reject is the close request.
+    presenter_.OnCloseRequest();
+    if (presenter_.ended()) QDialog::done(presenter_.result());
+}
+
+int QtMessagePort::ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon,
+                               MessageButtons buttons) {
+    QMessageBox box;
+    box.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<int>(caption.size())));
+    box.setText(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+    switch (icon) {
+        case MessageIcon::kExclamation:
+        case MessageIcon::kWarning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::kQuestion:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::kNone:
+            break;
+    }
+    if (buttons == MessageButtons::kYesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? kIdYes : kIdNo;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return kIdOk;
+}
+
+int QtDialogRunner::RunModal(DialogPresenter& dialog) {
+    DialogView view(dialog);
+    view.exec();
+    return dialog.ended() ? dialog.result() : kIdCancel;
+}
+
+}  // namespace qzs::app::ui

@@ -1,0 +1,68 @@
+// korva-qzs: the installer's program. Starts the application object, which runs the top menu.
+#include <QApplication>
+#include <QGuiApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "app/application.h"
+#include "app/dialog.h"
+#include "app/top_menu.h"
+#include "app/ui/dialog_view.h"
+#include "app/ui/qt_ports.h"
+
+namespace {
+
+// For the end-to-end test: KORVA_QZS_SCRIPT=exit presses the top menu's exit button once it is
+// shown and answers the question with Yes, so the program ends as a user would end it.
+class ScriptedMessages : public qzs::app::MessagePort {
+  public:
+    int ShowMessage(std::string_view, std::string_view, qzs::app::MessageIcon,
+                    qzs::app::MessageButtons buttons) override {
+        return buttons == qzs::app::MessageButtons::kYesNo ? qzs::app::kIdYes : qzs::app::kIdOk;
+    }
+};
+
+class ScriptedRunner : public qzs::app::DialogRunner {
+  public:
+    int RunModal(qzs::app::DialogPresenter& dialog) override {
+        qzs::app::ui::DialogView view(dialog);
+        QTimer::singleShot(200, &view,
+                           [&dialog] { dialog.Press(qzs::app::CTopMenuDialog::kExit); });
+        view.exec();
+        return dialog.ended() ? dialog.result() : qzs::app::kIdCancel;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool offscreen = platform != nullptr && std::strcmp(platform, "offscreen") == 0;
+    if (!offscreen && std::getenv("DISPLAY") == nullptr &&
+        std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        std::fprintf(stderr, "korva-qzs: no display: start it on an X server or under xvfb-run\n");
+        return 1;
+    }
+    QApplication application(argc, argv);
+
+    const char* script = std::getenv("KORVA_QZS_SCRIPT");
+    const bool scripted_exit = script != nullptr && std::strcmp(script, "exit") == 0;
+
+    qzs::app::ui::QtMessagePort messages;
+    qzs::app::ui::QtDialogRunner runner;
+    ScriptedMessages scripted_messages;
+    ScriptedRunner scripted_runner;
+
+    qzs::app::ShellPorts ports;
+    ports.messages =
+        scripted_exit ? static_cast<qzs::app::MessagePort*>(&scripted_messages) : &messages;
+    ports.runner = scripted_exit ? static_cast<qzs::app::DialogRunner*>(&scripted_runner) : &runner;
+    ports.set_wait_cursor = &qzs::app::ui::SetWaitCursor;
+
+    auto app = std::make_unique<qzs::app::CDataSettingApp>(std::move(ports));
+    app->InitInstance();
+    return app->ExitInstance();
+}
