@@ -61,6 +61,11 @@ enum class SettingByte : std::uint8_t {
     k9410,
     k021Flag,
     k021Status,
+    // *351: the number of digits its numbers have, in the low nibble.
+    k351Digits,
+    k407,        // *407: one two-character code
+    k017,        // *017 and *018: the own terminal's flags (key 0)
+    k082Code21,  // *082 key 821: a two-digit code
     kCount
 };
 
@@ -124,6 +129,24 @@ class DataImage {
     // Setting bytes that no command names; only the completion of the factory defaults fills
     // them: bytes 0-1 a pair, bytes 2-4 three option bytes.
     std::array<std::uint8_t, 5> completion_bytes{};
+
+    // Tables of the per-port attributes, masks and dates, group ranges and numbering plan
+    // (*328, *825, *351, *520, *701, *719, *9140, *9253, *615, *820, *9441, *9212, *9213, *016,
+    // *017). Port code c (1-128) has entry c - 1 of the per-port tables.
+    std::array<std::array<std::uint8_t, 8>, 128> port_options{};  // *520 *701 *719 *9140 *9253
+    std::array<std::uint8_t, 8> table_328{};                      // port codes, entry k - 1
+    std::array<std::uint8_t, 4> table_825{};                      // port codes, entry k - 1
+    // *351 entry k - 1: eight dial digits, first in the high nibble; block 97 holds its port
+    // code and flag.
+    std::array<std::array<std::uint8_t, 4>, 12> numbers_351{};
+    // *615 row r (1-7), entry e (1-20) at [r - 1][e - 1]: sixteen dial digits, first high.
+    std::array<std::array<std::array<std::uint8_t, 8>, 20>, 7> numbers_615{};
+    std::array<std::uint8_t, 9> table_820{};   // bits 0-2, byte k - 1
+    std::array<std::uint8_t, 3> table_9441{};  // bits 0-2, byte k - 1
+    std::array<std::uint8_t, 5> table_9212{};  // *9212 bits 0-2, *9213 bits 4-6, byte k - 1
+    std::array<std::uint8_t, 12> lines_016{};  // flag byte of line g at g - 1
+    // *017 keys 1 and 2: the terminal whose attribute byte 2 they set (0 = none).
+    std::array<std::uint8_t, 2> terminals_017{};
 
     std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
     std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }

@@ -101,16 +101,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{67, &AcceptEntry, kLater},                // *012
     SlotRow{68, kLater, kLater},                      // 33 commands from *111
     SlotRow{69, kLater, kLater},                      // no command
-    SlotRow{70, kLater, kLater},                      // *140
-    SlotRow{71, kLater, kLater},                      // *351
-    SlotRow{72, kLater, kLater},                      // *113
-    SlotRow{73, kLater, kLater},                      // *009
-    SlotRow{74, kLater, kLater},                      // 3 commands from *325
-    SlotRow{75, kLater, kLater},                      // *642
-    SlotRow{76, kLater, kLater},                      // 5 commands from *520
-    SlotRow{77, kLater, kLater},                      // *366
-    SlotRow{78, kLater, kLater},                      // *707
-    SlotRow{79, kLater, kLater},                      // *180
+    SlotRow{70, &StoreHandler070, &ShowHandler070},   // *140
+    SlotRow{71, &StoreHandler071, &ShowHandler071},   // *351
+    SlotRow{72, &StoreHandler072, &ShowHandler072},   // *113
+    SlotRow{73, &StoreHandler073, &ShowHandler073},   // *009
+    SlotRow{74, &StoreHandler074, &ShowHandler074},   // 3 commands from *325
+    SlotRow{75, &StoreHandler075, &ShowHandler075},   // *642
+    SlotRow{76, &StoreHandler076, &ShowHandler076},   // 5 commands from *520
+    SlotRow{77, &StoreHandler077, &ShowHandler077},   // *366
+    SlotRow{78, &StoreHandler078, &ShowHandler078},   // *707
+    SlotRow{79, &StoreHandler079, &ShowHandler079},   // *180
     SlotRow{80, kLater, kLater},                      // no command
     SlotRow{81, kLater, kLater},                      // no command
     SlotRow{82, kLater, kLater},                      // no command
@@ -192,7 +192,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{158, kLater, kLater},                     // no command
     SlotRow{159, kLater, kLater},                     // no command
     SlotRow{160, kLater, kLater},                     // *030
-    SlotRow{161, kLater, kLater},                     // *711
+    SlotRow{161, &StoreHandler161, &ShowHandler161},  // *711
     SlotRow{162, kLater, kLater},                     // 4 commands from *390
     SlotRow{163, kLater, kLater},                     // 11 commands from *382
     SlotRow{164, kLater, kLater},                     // 3 commands from *395

@@ -61,4 +61,38 @@ std::uint8_t ShowHandler127(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t StoreHandler210(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler210(ProgrammingState& state, TerminalRecord& record);
 
+// Slot 70: *140 two values over a port range.
+std::uint8_t StoreHandler070(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler070(ProgrammingState& state, TerminalRecord& record);
+// Slot 71: *351 numbers with port and flag.
+std::uint8_t StoreHandler071(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler071(ProgrammingState& state, TerminalRecord& record);
+// Slot 72: *113 port bits over a range.
+std::uint8_t StoreHandler072(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler072(ProgrammingState& state, TerminalRecord& record);
+// Slot 73: *009 port counters.
+std::uint8_t StoreHandler073(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler073(ProgrammingState& state, TerminalRecord& record);
+// Slot 74: *325, *710, *718 port values over a range.
+std::uint8_t StoreHandler074(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler074(ProgrammingState& state, TerminalRecord& record);
+// Slot 75: *642 port bits over a range.
+std::uint8_t StoreHandler075(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler075(ProgrammingState& state, TerminalRecord& record);
+// Slot 76: *520, *701, *719, *9140, *9253 port options over a range.
+std::uint8_t StoreHandler076(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler076(ProgrammingState& state, TerminalRecord& record);
+// Slot 77: *366 port bits over a range.
+std::uint8_t StoreHandler077(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler077(ProgrammingState& state, TerminalRecord& record);
+// Slot 78: *707 linked port over a range.
+std::uint8_t StoreHandler078(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler078(ProgrammingState& state, TerminalRecord& record);
+// Slot 79: *180 port bits over a range.
+std::uint8_t StoreHandler079(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler079(ProgrammingState& state, TerminalRecord& record);
+// Slot 161: *711 linked port.
+std::uint8_t StoreHandler161(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler161(ProgrammingState& state, TerminalRecord& record);
+
 }  // namespace qzs

@@ -151,6 +151,7 @@ constexpr std::array kFactorySettingBytes{
     SettingValue{SettingByte::k9307, 0x11}, SettingValue{SettingByte::k318, 0x03},
     SettingValue{SettingByte::k706, 0x51},  SettingValue{SettingByte::k187, 0x22},
     SettingValue{SettingByte::k189, 0x01},  SettingValue{SettingByte::k9272, 0x13},
+    SettingValue{SettingByte::k351Digits, 0x04},
 };
 
 constexpr std::string_view kFirstPointerArea = "0=24, 1=02, 4=1C, 5=09, 7=02, 8=01, 9=03, 16=01";
