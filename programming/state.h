@@ -9,6 +9,7 @@
 #include "programming/character_table.h"
 #include "programming/data_image.h"
 #include "programming/keypad_context.h"
+#include "programming/settings_state.h"
 #include "programming/terminal.h"
 #include "programming/user_information.h"
 
@@ -49,7 +50,7 @@ struct CurrentCommand {
     std::uint8_t FirstFieldPosition() const { return static_cast<std::uint8_t>(4 + four_digit); }
 };
 
-// About 300 KB: make it with std::make_unique, not on a thread's stack.
+// About 450 KB: make it with std::make_unique, not on a thread's stack.
 struct ProgrammingState {
     ProgrammingState() = default;
     ProgrammingState(const ProgrammingState&) = delete;
@@ -65,6 +66,12 @@ struct ProgrammingState {
     DisplayCharacterTable display_characters;
     KeypadContext keypad;              // active tables, maintenance memory, key display buffer
     UserInformation user_information;  // blanked by start-up, edited by the user
+    Port619Flags port619_flags;
+    SpeedDialWorkingCopy speed_dial_working_copy;
+    DuplicateCheckFlag duplicate_check_flag = 0;
+    DuplicateSpeedDialList duplicate_speed_dial_list;
+    OneTouchLockFlags one_touch_lock_flags{};
+    PagedButtonLockFlags paged_button_lock_flags{};
 
     // Further state joins here as one member each, its type in the header of the code that owns
     // it (speed-dial working copy, duplicate mode, user information, ...).

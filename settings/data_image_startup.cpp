@@ -289,6 +289,14 @@ void InitDataImage(ProgrammingState& state, std::span<const FactoryValue> factor
     if (requested & kCopySpecialKeys) CopySpecialKeysToAll(image);
 
     BlankUserInformation(state.user_information);
+    // The bridge's own state starts over with the image: a working copy, duplicate list or lock
+    // flag kept from before would describe rows and buttons that are no longer there.
+    state.port619_flags = Port619Flags{};
+    state.speed_dial_working_copy = SpeedDialWorkingCopy{};
+    state.duplicate_check_flag = 0;
+    state.duplicate_speed_dial_list = DuplicateSpeedDialList{};
+    state.one_touch_lock_flags = {};
+    state.paged_button_lock_flags = {};
     state.modified = ModifiedFlags{};
     ClearWorkAreas(image);
     ClearSlotTables(image);

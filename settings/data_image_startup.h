@@ -20,9 +20,10 @@ struct ProgrammingState;
 inline constexpr std::uint16_t kReservedPortNumber = 8080;
 
 // Empties the whole image, loads the factory values and the default key layouts, and resets the
-// terminals and the key input block. Runs before every other use of the state. The factory
-// values may be given as a table of their own (an extended or replaced set). Takes the
-// ApplicationLock.
+// terminals, the key input block and the bridge's state (the *619 flags, the speed-dial working
+// copy, the duplicate mode and list, the button lock flags). Runs before every other use of the
+// state. The factory values may be given as a table of their own (an extended or replaced set).
+// Takes the ApplicationLock.
 void InitDataImage(ProgrammingState& state,
                    std::span<const FactoryValue> factory_values = BuiltInFactoryValues());
 
