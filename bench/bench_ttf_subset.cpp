@@ -65,8 +65,9 @@ void BM_SubsetThroughDeviceContext(benchmark::State& state) {
     std::vector<uint8_t> subset;
     std::vector<uint8_t> map(kp::kCidMapBytes);
     for (auto _ : state) {
-        plat::DeviceContext dc;
-        dc.SelectFont(font);
+        plat::InfoDc dc;
+        plat::GdiObject selected(plat::CreateFontIndirectW(plat::ToLogFontW(font)));
+        dc.SelectObject(selected.get());
         int rc = kp::SubsetTrueTypeFontWithoutEudc(dc, u"EmbedFont0000", true, codes, subset, map);
         if (rc != kp::kTtfOk) state.SkipWithError("subsetting failed");
         benchmark::DoNotOptimize(subset.data());

@@ -399,7 +399,8 @@ TEST(TtfSubset, GlyphMapByCid) {
 }
 
 TEST(TtfSubset, DeviceContextWithoutAFontHasNoFontData) {
-    plat::DeviceContext dc;
+    // A new context holds the stock system font: a device font without sfnt data.
+    plat::InfoDc dc;
     std::vector<uint8_t> subset;
     uint16_t glyph = 0;
     EXPECT_EQ(kp::SubsetTrueTypeFontWithoutEudc(dc, u"E", true, u"A", subset),
@@ -411,11 +412,12 @@ TEST(TtfSubset, DeviceContextWithoutAFontHasNoFontData) {
 TEST(TtfSubset, FaceOfACollectionThroughADeviceContext) {
     std::string pair = Fixture("qzs-fixture-pair.ttc");
     ASSERT_TRUE(plat::RegisterProcessFont(pair));
-    plat::DeviceContext dc;
+    plat::InfoDc dc;
     plat::LogicalFont lf;
     lf.faceName = u"QzsFixtureTwo";
     lf.height = -1000;
-    dc.SelectFont(lf);
+    plat::GdiObject font(plat::CreateFontIndirectW(plat::ToLogFontW(lf)));
+    dc.SelectObject(font.get());
     auto face = dc.SelectedFace();
     ASSERT_NE(face, nullptr);
     EXPECT_EQ(face->faceIndex(), 1u);

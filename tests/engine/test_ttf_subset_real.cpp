@@ -53,8 +53,9 @@ void PrintTo(const FaceCase& c, std::ostream* os) {
 class TtfSubsetThroughDc : public ::testing::TestWithParam<FaceCase> {};
 
 TEST_P(TtfSubsetThroughDc, DataSheetSubsetIsSound) {
-    plat::DeviceContext dc;
-    dc.SelectFont(Font(GetParam().face));
+    plat::InfoDc dc;
+    plat::GdiObject font(plat::CreateFontIndirectW(plat::ToLogFontW(Font(GetParam().face))));
+    dc.SelectObject(font.get());
     auto face = dc.SelectedFace();
     ASSERT_NE(face, nullptr);
     // fontconfig may name the file through a symbolic link (fonts-japanese-gothic.ttf).
@@ -115,8 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
                                u"ÀÁÂÃÄÇÈÉÊËǕǖǗǘǞǟǠǡǬǭǻȪ ¼½¾ ŉ Hello, world! 0123", 0, 20}));
 
 TEST(TtfSubsetReal, OnlySpacesKeepGlyphZeroAlone) {
-    plat::DeviceContext dc;
-    dc.SelectFont(Font(u"ＭＳ ゴシック"));
+    plat::InfoDc dc;
+    plat::GdiObject font(plat::CreateFontIndirectW(plat::ToLogFontW(Font(u"ＭＳ ゴシック"))));
+    dc.SelectObject(font.get());
     std::u16string codes = u" \u3000";
     std::vector<uint8_t> subset;
     ASSERT_EQ(kp::SubsetTrueTypeFontWithoutEudc(dc, u"EmbedFont0000", true, codes, subset),
@@ -129,8 +131,9 @@ TEST(TtfSubsetReal, OnlySpacesKeepGlyphZeroAlone) {
 }
 
 TEST(TtfSubsetReal, CharacterMissingFromTheFontKeepsGlyphZeroAndGoesOn) {
-    plat::DeviceContext dc;
-    dc.SelectFont(Font(u"ＭＳ ゴシック"));
+    plat::InfoDc dc;
+    plat::GdiObject font(plat::CreateFontIndirectW(plat::ToLogFontW(Font(u"ＭＳ ゴシック"))));
+    dc.SelectObject(font.get());
     // U+E000 is a private-use character IPAGothic does not have.
     uint16_t glyph = 0xFFFF;
     EXPECT_EQ(kp::FindFontGlyph(dc, 0xE000, glyph), kp::kTtfGlyphNotFound);

@@ -270,26 +270,25 @@ TEST(EudcSettings, PathAndValues) {
 }
 
 TEST(DeviceContext, HoldsTheSelectedFont) {
-    plat::DeviceContext dc;
+    // A new context holds the stock system font, a device font without sfnt data.
+    plat::InfoDc dc;
     std::vector<uint8_t> buf(54);
     EXPECT_EQ(dc.SelectedFace(), nullptr);
     EXPECT_FALSE(dc.GetFontData(Tag("head"), 0, buf).has_value());
 
-    plat::LogicalFont gothic = Font(u"ＭＳ ゴシック");
-    EXPECT_FALSE(dc.SelectFont(gothic).has_value());
-    EXPECT_EQ(dc.selectedFont(), gothic);
+    plat::GdiObject gothic(plat::CreateFontIndirectW(plat::ToLogFontW(Font(u"ＭＳ ゴシック"))));
+    EXPECT_EQ(dc.SelectObject(gothic.get()), plat::GetStockObject(plat::kSystemFont));
+    EXPECT_EQ(plat::ToLogicalFont(dc.font()), Font(u"ＭＳ ゴシック"));
     EXPECT_EQ(dc.GetFontData(Tag("head"), 0, buf), 54u);
     EXPECT_EQ(buf, SfntEditor{ReadBytes(kIpaGothic)}.Table(Tag("head")));
 
-    plat::LogicalFont mincho = Font(u"ＭＳ 明朝");
-    std::optional<plat::LogicalFont> previous = dc.SelectFont(mincho);
-    ASSERT_TRUE(previous.has_value());
-    EXPECT_EQ(*previous, gothic);
+    plat::GdiObject mincho(plat::CreateFontIndirectW(plat::ToLogFontW(Font(u"ＭＳ 明朝"))));
+    EXPECT_EQ(dc.SelectObject(mincho.get()), gothic.get());
     ASSERT_NE(dc.SelectedFace(), nullptr);
     EXPECT_EQ(Canonical(dc.SelectedFace()->path()), kIpaMincho);
     // Faces are shared while held.
-    plat::DeviceContext other;
-    other.SelectFont(mincho);
+    plat::InfoDc other;
+    other.SelectObject(mincho.get());
     EXPECT_EQ(other.SelectedFace(), dc.SelectedFace());
 }
 
