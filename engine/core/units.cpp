@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/gdi/device_context.h"
+
 namespace kp {
 
 namespace {
@@ -87,6 +89,18 @@ int32_t ConvertUnitsOut(LengthUnitKind kind, int32_t axis, uint16_t firstPerAxis
             break;
     }
     return 0;
+}
+
+DeviceMetrics DeviceMetricsOf(const plat::DeviceContext& dc) {
+    DeviceMetrics m;
+    m.rasterDisplay = dc.GetDeviceCaps(plat::kTechnology) == plat::kDtRasDisplay;
+    m.horzRes = dc.GetDeviceCaps(plat::kHorzRes);
+    m.vertRes = dc.GetDeviceCaps(plat::kVertRes);
+    m.horzSizeMm = dc.GetDeviceCaps(plat::kHorzSize);
+    m.vertSizeMm = dc.GetDeviceCaps(plat::kVertSize);
+    m.logPixelsX = dc.GetDeviceCaps(plat::kLogPixelsX);
+    m.logPixelsY = dc.GetDeviceCaps(plat::kLogPixelsY);
+    return m;
 }
 
 int32_t GetDeviceDotsPerInch(const DeviceMetrics& device, int32_t* x, int32_t* y) {

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+namespace plat {
+class DeviceContext;
+}
+
 namespace kp {
 
 // The report's `Unit` property.
@@ -34,6 +38,9 @@ struct DeviceMetrics {
     int32_t logPixelsX = 0;  // logical dots per inch
     int32_t logPixelsY = 0;
 };
+
+// The metrics of a device context, read through GetDeviceCaps.
+DeviceMetrics DeviceMetricsOf(const plat::DeviceContext& dc);
 
 // Answers 1. A screen's resolution is worked out from its pixels and physical size; every other
 // device reports its logical dots per inch.

@@ -7,6 +7,7 @@
 
 #include "engine/core/paper.h"
 #include "engine/core/units.h"
+#include "platform/gdi/device_context.h"
 
 namespace kp {
 namespace {
@@ -96,6 +97,28 @@ TEST(Units, DotsPerInch) {
         EXPECT_EQ(x, c.x) << c.why;
         EXPECT_EQ(y, c.y) << c.why;
     }
+}
+
+// The metrics come from the device context, so the screen and a 600 dpi printer resolve as the
+// cases above do.
+TEST(Units, DeviceMetricsOfAContext) {
+    plat::InfoDc screen;
+    DeviceMetrics m = DeviceMetricsOf(screen);
+    EXPECT_TRUE(m.rasterDisplay);
+    EXPECT_EQ(m.horzRes, 1920);
+    EXPECT_EQ(m.vertSizeMm, 286);
+    int32_t x = 0, y = 0;
+    GetDeviceDotsPerInch(m, &x, &y);
+    EXPECT_EQ(x, 96);
+    EXPECT_EQ(y, 96);
+
+    plat::InfoDc printer(plat::DeviceInfo::ForPixels(4960, 7016, 600, plat::kDtRasPrinter));
+    m = DeviceMetricsOf(printer);
+    EXPECT_FALSE(m.rasterDisplay);
+    EXPECT_EQ(m.horzSizeMm, 210);
+    EXPECT_EQ(m.vertSizeMm, 297);
+    EXPECT_EQ(m.logPixelsX, 600);
+    EXPECT_EQ(m.logPixelsY, 600);
 }
 
 int32_t Packed(int32_t width, int32_t height) {
