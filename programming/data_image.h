@@ -66,6 +66,8 @@ enum class SettingByte : std::uint8_t {
     k407,        // *407: one two-character code
     k017,        // *017 and *018: the own terminal's flags (key 0)
     k082Code21,  // *082 key 821: a two-digit code
+    // *025: bits 0-2, a value 0-4.
+    k025,
     kCount
 };
 
@@ -77,6 +79,13 @@ inline constexpr std::size_t kTable699Entries = 4;
 inline constexpr std::size_t kTable699EntryBytes = 8;
 inline constexpr std::size_t kTable699GroupBytes = kTable699Entries * kTable699EntryBytes;
 inline constexpr std::size_t kTable699RecordBytes = kTable699Groups * kTable699GroupBytes;
+
+// *038 work area: cleared by *038 when its nibble is 0 and 0 is stored again.
+struct WorkArea038 {
+    std::array<std::uint8_t, 17600> bytes{};
+    std::array<std::uint16_t, 2> word_counters{};
+    std::array<std::uint8_t, 4> byte_counters{};
+};
 
 // Size of block b in bytes; 0 for a number outside 0-179.
 std::size_t BlockSize(int b);
@@ -121,6 +130,7 @@ class DataImage {
     std::array<std::array<std::uint8_t, kTable699RecordBytes>, kTable699Records> table_699{};
     // *080 copy: byte k - 1 mirrors block 14 byte k for keys 1-7.
     std::array<std::uint8_t, 7> copy_080{};
+    WorkArea038 work_area_038{};           // *038
     std::uint32_t service_code_value = 0;  // ServiceCodeValue (*9278): 0 or 290417
     // Unit codes kept outside the blocks; only the removal of a unit code reaches them.
     std::array<std::uint8_t, 100> unit_code_bytes{};

@@ -41,15 +41,15 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{7, &StoreHandler007, &ShowHandler007},    // 3 commands from *9200
     SlotRow{8, &StoreHandler008, &ShowHandler008},    // 26 commands from *028
     SlotRow{9, &StoreHandler009, &ShowHandler009},    // no command
-    SlotRow{10, kLater, kLater},                      // 7 commands from *025
-    SlotRow{11, kLater, kLater},                      // *9223
+    SlotRow{10, &StoreHandler010, &ShowHandler010},   // 7 commands from *025
+    SlotRow{11, &StoreHandler011, &ShowHandler011},   // *9223
     SlotRow{12, &StoreHandler012, &ShowHandler012},   // *360
     SlotRow{13, &StoreHandler013, &ShowHandler013},   // 2 commands from *101
-    SlotRow{14, kLater, kLater},                      // *9222
+    SlotRow{14, &StoreHandler014, &ShowHandler014},   // *9222
     SlotRow{15, &StoreHandler015, &ShowHandler015},   // *721
-    SlotRow{16, kLater, kLater},                      // 20 commands from *038
-    SlotRow{17, kLater, kLater},                      // 9 commands from *027
-    SlotRow{18, kLater, kLater},                      // 4 commands from *150
+    SlotRow{16, &StoreHandler016, &ShowHandler016},   // 20 commands from *038
+    SlotRow{17, &StoreHandler017, &ShowHandler017},   // 9 commands from *027
+    SlotRow{18, &StoreHandler018, &ShowHandler018},   // 4 commands from *150
     SlotRow{19, &StoreHandler019, &ShowHandler019},   // *080
     SlotRow{20, kLater, kLater},                      // no command
     SlotRow{21, kLater, kLater},                      // 4 commands from *181

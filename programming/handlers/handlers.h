@@ -40,6 +40,12 @@ std::uint8_t ShowHandler008(ProgrammingState& state, TerminalRecord& record);
 // Slot 9: no command: two values per key.
 std::uint8_t StoreHandler009(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler009(ProgrammingState& state, TerminalRecord& record);
+// Slot 10: values 0-4 of seven commands from *025.
+std::uint8_t StoreHandler010(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler010(ProgrammingState& state, TerminalRecord& record);
+// Slot 11: *9223 port entry flag.
+std::uint8_t StoreHandler011(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler011(ProgrammingState& state, TerminalRecord& record);
 // Slot 12: *360 two flags.
 std::uint8_t StoreHandler012(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler012(ProgrammingState& state, TerminalRecord& record);
@@ -48,9 +54,21 @@ std::uint8_t StoreHandler013(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler013(ProgrammingState& state, TerminalRecord& record);
 // Slot 61: *007 clear and reset confirmation; its show half is AcceptEntry.
 std::uint8_t StoreHandler061(ProgrammingState& state, TerminalRecord& record);
+// Slot 14: *9222 port entry slot code.
+std::uint8_t StoreHandler014(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler014(ProgrammingState& state, TerminalRecord& record);
 // Slot 15: *721 display text.
 std::uint8_t StoreHandler015(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler015(ProgrammingState& state, TerminalRecord& record);
+// Slot 16: fields of 3 or 4 bits of 20 commands from *038.
+std::uint8_t StoreHandler016(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler016(ProgrammingState& state, TerminalRecord& record);
+// Slot 17: one-digit nibbles of 9 commands from *027.
+std::uint8_t StoreHandler017(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler017(ProgrammingState& state, TerminalRecord& record);
+// Slot 18: *150-*153 one-hot tables.
+std::uint8_t StoreHandler018(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler018(ProgrammingState& state, TerminalRecord& record);
 // Slot 19: *080 digit counts.
 std::uint8_t StoreHandler019(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler019(ProgrammingState& state, TerminalRecord& record);
