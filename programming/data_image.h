@@ -68,6 +68,8 @@ enum class SettingByte : std::uint8_t {
     k082Code21,  // *082 key 821: a two-digit code
     // *025: bits 0-2, a value 0-4.
     k025,
+    // GroupOptionCommon: group 99 of *608 (mask 0x01).
+    kGroupOptionCommon,
     kCount
 };
 
@@ -79,6 +81,13 @@ inline constexpr std::size_t kTable699Entries = 4;
 inline constexpr std::size_t kTable699EntryBytes = 8;
 inline constexpr std::size_t kTable699GroupBytes = kTable699Entries * kTable699EntryBytes;
 inline constexpr std::size_t kTable699RecordBytes = kTable699Groups * kTable699GroupBytes;
+
+// GroupOptionRecords: records 0-7 of 262 bytes, record a for group a (1-7); record 0 no command
+// names. *381, *383, *395, *396, *401, *402, *605, *608, *385, *687, *404 and *389.
+inline constexpr std::size_t kGroupOptionRecordCount = 8;
+inline constexpr std::size_t kGroupOptionRecordBytes = 262;
+// GroupOptionBytes: byte a holds the *603 code of group a, byte 8 + a the *604 value.
+inline constexpr std::size_t kGroupOptionByteCount = 16;
 
 // *038 work area: cleared by *038 when its nibble is 0 and 0 is stored again.
 struct WorkArea038 {
@@ -130,7 +139,11 @@ class DataImage {
     std::array<std::array<std::uint8_t, kTable699RecordBytes>, kTable699Records> table_699{};
     // *080 copy: byte k - 1 mirrors block 14 byte k for keys 1-7.
     std::array<std::uint8_t, 7> copy_080{};
-    WorkArea038 work_area_038{};           // *038
+    WorkArea038 work_area_038{};  // *038
+    // Group options of slots 162-166 outside the blocks.
+    std::array<std::array<std::uint8_t, kGroupOptionRecordBytes>, kGroupOptionRecordCount>
+        group_option_records{};
+    std::array<std::uint8_t, kGroupOptionByteCount> group_option_bytes{};
     std::uint32_t service_code_value = 0;  // ServiceCodeValue (*9278): 0 or 290417
     // Unit codes kept outside the blocks; only the removal of a unit code reaches them.
     std::array<std::uint8_t, 100> unit_code_bytes{};

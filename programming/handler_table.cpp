@@ -191,15 +191,15 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{157, kLater, kLater},                     // no command
     SlotRow{158, kLater, kLater},                     // no command
     SlotRow{159, kLater, kLater},                     // no command
-    SlotRow{160, kLater, kLater},                     // *030
+    SlotRow{160, &StoreHandler160, &ShowHandler160},  // *030
     SlotRow{161, &StoreHandler161, &ShowHandler161},  // *711
-    SlotRow{162, kLater, kLater},                     // 4 commands from *390
-    SlotRow{163, kLater, kLater},                     // 11 commands from *382
-    SlotRow{164, kLater, kLater},                     // 3 commands from *395
-    SlotRow{165, kLater, kLater},                     // 5 commands from *340
-    SlotRow{166, kLater, kLater},                     // 9 commands from *381
-    SlotRow{167, kLater, kLater},                     // *364
-    SlotRow{168, kLater, kLater},                     // *9290
+    SlotRow{162, &StoreHandler162, &ShowHandler162},  // 4 commands from *390
+    SlotRow{163, &StoreHandler163, &ShowHandler163},  // 11 commands from *382
+    SlotRow{164, &StoreHandler164, &ShowHandler164},  // 3 commands from *395
+    SlotRow{165, &StoreHandler165, &ShowHandler165},  // 5 commands from *340
+    SlotRow{166, &StoreHandler166, &ShowHandler166},  // 9 commands from *381
+    SlotRow{167, &StoreHandler167, &ShowHandler167},  // *364
+    SlotRow{168, &StoreHandler168, &ShowHandler168},  // *9290
     SlotRow{169, &AcceptEntry, &AcceptEntry},         // no command
     SlotRow{170, kLater, kLater},                     // *9500
     SlotRow{171, kLater, kLater},                     // *9501

@@ -6,6 +6,37 @@
 #include "programming/state.h"
 
 namespace qzs {
+namespace {
+
+struct CodeRange {
+    unsigned first;
+    unsigned last;
+};
+
+constexpr std::array<CodeRange, 13> kAssignableCodes{{
+    {0, 8},
+    {801, 806},
+    {851, 854},
+    {861, 864},
+    {877, 888},
+    {899, 907},
+    {927, 932},
+    {934, 935},
+    {938, 958},
+    {964, 972},
+    {975, 990},
+    {992, 996},
+    {998, 999},
+}};
+
+}  // namespace
+
+bool IsAssignableKeyCode(unsigned code) {
+    for (const CodeRange& r : kAssignableCodes) {
+        if (code >= r.first && code <= r.last) return true;
+    }
+    return false;
+}
 
 std::uint16_t CodeToBcd(unsigned code) {
     std::uint16_t bcd = 0;

@@ -16,6 +16,10 @@ struct ProgrammingState;
 bool AssignKeyClearingDuplicates(ProgrammingState& state, unsigned telephone, unsigned key,
                                  unsigned code);
 
+// True for the codes a key can carry: 0-8, 801-806, 851-854, 861-864, 877-888, 899-907,
+// 927-932, 934-935, 938-958, 964-972, 975-990, 992-996, 998-999.
+bool IsAssignableKeyCode(unsigned code);
+
 // The code as four BCD digits (thousands in bits 12-15); codes above 9999 keep their low digits.
 std::uint16_t CodeToBcd(unsigned code);
 

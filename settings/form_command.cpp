@@ -11,27 +11,6 @@
 namespace qzs {
 namespace {
 
-struct CodeRange {
-    unsigned first;
-    unsigned last;
-};
-
-constexpr std::array<CodeRange, 13> kAssignableCodes{{
-    {0, 8},
-    {801, 806},
-    {851, 854},
-    {861, 864},
-    {877, 888},
-    {899, 907},
-    {927, 932},
-    {934, 935},
-    {938, 958},
-    {964, 972},
-    {975, 990},
-    {992, 996},
-    {998, 999},
-}};
-
 constexpr unsigned kKeyNumberForKey31 = 99;
 
 }  // namespace
@@ -53,13 +32,6 @@ std::optional<std::uint8_t> CommandText::TelephoneCode(std::size_t position) con
     const int index = (static_cast<int>(*x) - 1) * 36 + static_cast<int>(*yy);
     if (index < 1 || index > 255) return std::uint8_t{0};
     return MapSlotCode(static_cast<std::uint8_t>(index));
-}
-
-bool IsAssignableKeyCode(unsigned code) {
-    for (const CodeRange& r : kAssignableCodes) {
-        if (code >= r.first && code <= r.last) return true;
-    }
-    return false;
 }
 
 bool ApplyKeyAssignmentCommand(ProgrammingState& state, std::string_view text,

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string_view>
 
+#include "programming/key_assignment.h"  // IsAssignableKeyCode
+
 namespace qzs {
 
 struct ProgrammingState;
@@ -49,8 +51,5 @@ class CommandText {
 // digit or lies past the end of the text, changes nothing. Takes the ApplicationLock.
 bool ApplyKeyAssignmentCommand(ProgrammingState& state, std::string_view text,
                                char short_value_end);
-
-// True for the codes the rule above assigns.
-bool IsAssignableKeyCode(unsigned code);
 
 }  // namespace qzs

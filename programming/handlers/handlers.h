@@ -75,6 +75,30 @@ std::uint8_t ShowHandler019(ProgrammingState& state, TerminalRecord& record);
 // Slot 127: *679 display text.
 std::uint8_t StoreHandler127(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler127(ProgrammingState& state, TerminalRecord& record);
+// Slot 160: *030 key-assignment request.
+std::uint8_t StoreHandler160(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler160(ProgrammingState& state, TerminalRecord& record);
+// Slot 162: group bit flags of 4 commands from *390.
+std::uint8_t StoreHandler162(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler162(ProgrammingState& state, TerminalRecord& record);
+// Slot 163: group fields of 11 commands from *382.
+std::uint8_t StoreHandler163(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler163(ProgrammingState& state, TerminalRecord& record);
+// Slot 164: group code lists of *395, *396, *687.
+std::uint8_t StoreHandler164(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler164(ProgrammingState& state, TerminalRecord& record);
+// Slot 165: group codes and values of 5 commands from *340.
+std::uint8_t StoreHandler165(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler165(ProgrammingState& state, TerminalRecord& record);
+// Slot 166: codes and values of 9 commands from *381.
+std::uint8_t StoreHandler166(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler166(ProgrammingState& state, TerminalRecord& record);
+// Slot 167: *364 a byte over a port range.
+std::uint8_t StoreHandler167(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler167(ProgrammingState& state, TerminalRecord& record);
+// Slot 168: *9290 entry flags over an entry range.
+std::uint8_t StoreHandler168(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler168(ProgrammingState& state, TerminalRecord& record);
 // Slot 210: *9361 profile flag and default profile.
 std::uint8_t StoreHandler210(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler210(ProgrammingState& state, TerminalRecord& record);
