@@ -61,16 +61,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{27, kLater, kLater},                      // no command
     SlotRow{28, kLater, kLater},                      // *9233
     SlotRow{29, kLater, kLater},                      // 4 commands from *115
-    SlotRow{30, kLater, kLater},                      // no command
-    SlotRow{31, kLater, kLater},                      // 3 commands from *732
-    SlotRow{32, kLater, kLater},                      // *9309
-    SlotRow{33, kLater, kLater},                      // no command
+    SlotRow{30, &RejectEntry, &RejectEntry},          // no command
+    SlotRow{31, &StoreHandler031, &ShowHandler031},   // 3 commands from *732
+    SlotRow{32, &StoreHandler032, &ShowHandler032},   // *9309
+    SlotRow{33, &RejectEntry, &RejectEntry},          // no command
     SlotRow{34, &AcceptEntry, kLater},                // 3 commands from *014
-    SlotRow{35, kLater, kLater},                      // 3 commands from *328
-    SlotRow{36, kLater, kLater},                      // 5 commands from *386
-    SlotRow{37, kLater, kLater},                      // no command
-    SlotRow{38, kLater, kLater},                      // no command
-    SlotRow{39, kLater, kLater},                      // 4 commands from *154
+    SlotRow{35, &StoreHandler035, &ShowHandler035},   // 3 commands from *328
+    SlotRow{36, &StoreHandler036, &ShowHandler036},   // 5 commands from *386
+    SlotRow{37, &RejectEntry, &RejectEntry},          // no command
+    SlotRow{38, &RejectEntry, &RejectEntry},          // no command
+    SlotRow{39, &StoreHandler039, &ShowHandler039},   // 4 commands from *154
     SlotRow{40, kLater, kLater},                      // 2 commands from *9234
     SlotRow{41, kLater, kLater},                      // *731
     SlotRow{42, kLater, kLater},                      // *362

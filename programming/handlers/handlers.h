@@ -103,6 +103,21 @@ std::uint8_t ShowHandler168(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t StoreHandler210(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler210(ProgrammingState& state, TerminalRecord& record);
 
+// Slot 31: *732 member mask, *9269 and *9436.
+std::uint8_t StoreHandler031(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler031(ProgrammingState& state, TerminalRecord& record);
+// Slot 32: *9309 dates.
+std::uint8_t StoreHandler032(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler032(ProgrammingState& state, TerminalRecord& record);
+// Slot 35: *727, *328, *825 port-code tables.
+std::uint8_t StoreHandler035(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler035(ProgrammingState& state, TerminalRecord& record);
+// Slot 36: *386, *9286, *610, *9225 nibbles and the *9504 number.
+std::uint8_t StoreHandler036(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler036(ProgrammingState& state, TerminalRecord& record);
+// Slot 39: *154, *155, *611 nibbles and the *407 code.
+std::uint8_t StoreHandler039(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler039(ProgrammingState& state, TerminalRecord& record);
 // Slot 70: *140 two values over a port range.
 std::uint8_t StoreHandler070(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler070(ProgrammingState& state, TerminalRecord& record);
