@@ -140,17 +140,17 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{106, kLater, kLater},                     // 5 commands from *047
     SlotRow{107, &AcceptEntry, kLater},               // 2 commands from *021
     SlotRow{108, kLater, kLater},                     // *9306
-    SlotRow{109, kLater, kLater},                     // no command
-    SlotRow{110, kLater, kLater},                     // 15 commands from *314
-    SlotRow{111, kLater, kLater},                     // no command
-    SlotRow{112, kLater, kLater},                     // no command
-    SlotRow{113, kLater, kLater},                     // no command
-    SlotRow{114, kLater, kLater},                     // 5 commands from *050
+    SlotRow{109, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{110, &StoreHandler110, &ShowHandler110},  // 15 commands from *314
+    SlotRow{111, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{112, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{113, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{114, &StoreHandler114, &ShowHandler114},  // 5 commands from *050
     SlotRow{115, &AcceptEntry, &AcceptEntry},         // no command
-    SlotRow{116, kLater, kLater},                     // *9202
-    SlotRow{117, kLater, kLater},                     // 4 commands from *9203
-    SlotRow{118, kLater, kLater},                     // no command
-    SlotRow{119, kLater, kLater},                     // *144
+    SlotRow{116, &StoreHandler116, &ShowHandler116},  // *9202
+    SlotRow{117, &StoreHandler117, &ShowHandler117},  // 4 commands from *9203
+    SlotRow{118, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{119, &StoreHandler119, &ShowHandler119},  // *144
     SlotRow{120, kLater, kLater},                     // *301
     SlotRow{121, kLater, kLater},                     // 3 commands from *088
     SlotRow{122, &AcceptEntry, &AcceptEntry},         // no command

@@ -152,4 +152,20 @@ std::uint8_t ShowHandler079(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t StoreHandler161(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler161(ProgrammingState& state, TerminalRecord& record);
 
+// Slot 110: keyed options of 15 commands from *314, the *615 numbers, *9272 and *9307.
+std::uint8_t StoreHandler110(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler110(ProgrammingState& state, TerminalRecord& record);
+// Slot 114: *050, *051, *052, *9212, *9213.
+std::uint8_t StoreHandler114(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler114(ProgrammingState& state, TerminalRecord& record);
+// Slot 116: *9202.
+std::uint8_t StoreHandler116(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler116(ProgrammingState& state, TerminalRecord& record);
+// Slot 117: *9203, *9204, *9208, *9209.
+std::uint8_t StoreHandler117(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler117(ProgrammingState& state, TerminalRecord& record);
+// Slot 119: *144.
+std::uint8_t StoreHandler119(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler119(ProgrammingState& state, TerminalRecord& record);
+
 }  // namespace qzs

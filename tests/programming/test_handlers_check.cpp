@@ -853,9 +853,14 @@ TEST_F(HandlerCheck, SlotMapSharedHalves) {
         ASSERT_NE(handlers.store[s], nullptr);
         ASSERT_NE(handlers.show[s], nullptr);
         EXPECT_EQ(handlers.store[s] == &AcceptEntry, Marked(row, 'A')) << "store half accepts";
-        EXPECT_EQ(handlers.store[s] == &RejectEntry, Marked(row, 'R')) << "store half rejects";
         EXPECT_EQ(handlers.show[s] == &AcceptEntry, Marked(row, 'a')) << "show half accepts";
-        EXPECT_EQ(handlers.show[s] == &RejectEntry, Marked(row, 'r')) << "show half rejects";
+        // A slot that no command reaches may refuse through RejectEntry in both halves.
+        const bool unused_refused =
+            row.count == 0 && handlers.store[s] == &RejectEntry && handlers.show[s] == &RejectEntry;
+        if (!unused_refused) {
+            EXPECT_EQ(handlers.store[s] == &RejectEntry, Marked(row, 'R')) << "store half rejects";
+            EXPECT_EQ(handlers.show[s] == &RejectEntry, Marked(row, 'r')) << "show half rejects";
+        }
     }
 }
 

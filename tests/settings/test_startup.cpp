@@ -162,14 +162,7 @@ struct PlaceholderRow {
     std::string_view number;
     std::uint8_t slot;
 };
-constexpr std::array<PlaceholderRow, 14> kSetupCommandsOnPlaceholders{{
-    {"050", 114},
-    {"051", 114},
-    {"052", 114},
-    {"820", 110},
-    {"9202", 116},
-    {"9203", 117},
-    {"9204", 117},
+constexpr std::array<PlaceholderRow, 7> kSetupCommandsOnPlaceholders{{
     {"9401", 195},
     {"9402", 196},
     {"9419", 195},
