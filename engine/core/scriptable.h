@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "engine/core/result_codes.h"
@@ -61,7 +62,7 @@ class ScriptableObject : public plat::Unknown {
     // The class information of the object's class; one reference taken.
     virtual int32_t GetTypeInfo(ClassInfo** out) = 0;
     // The fifth operation of every engine object; it does nothing.
-    virtual int32_t Reserved(void* first, void* second);
+    virtual int32_t Reserved(void* /*first*/, void* /*second*/) { return rc::kNotImplemented; }
     // result may be null only where a class says so (event sinks are called without one).
     virtual int32_t Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                            plat::Variant* result) = 0;
@@ -85,9 +86,35 @@ inline bool IsBadInterfacePtr(const void* p) {
 // member tables to DispatchMember, which applies the argument and result rules shared by all
 // classes.
 
+// Width of the value a type carries in the Variant's value field.
+inline size_t VariantValueWidth(plat::VarType type) {
+    switch (type) {
+        case plat::VT_EMPTY:
+        case plat::VT_NULL:
+        case plat::VT_I4:
+        case plat::VT_UI4:
+        case plat::VT_ERROR:
+        case plat::VT_R4:
+            return 4;
+        case plat::VT_I2:
+        case plat::VT_UI2:
+        case plat::VT_BOOL:
+            return 2;
+        case plat::VT_UI1:
+            return 1;
+        default:
+            return 8;  // pointers, doubles and dates
+    }
+}
+
 // Copies a getter's or method's value into the caller's result: the type word and the value at
-// the width of its type. The reserved words are not written.
-void SetResult(plat::Variant* result, plat::VarType type, const plat::Variant& value);
+// the width of its type. The reserved words are not written, nor the rest of the value field, as
+// callers of the original interface expect. Inline, like the dispatch below, so that the control
+// library shares it without linking the engine.
+inline void SetResult(plat::Variant* result, plat::VarType type, const plat::Variant& value) {
+    result->vt = type;
+    std::memcpy(&result->raw, &value.raw, VariantValueWidth(type));
+}
 
 template <class T>
 struct PropertyRow {

@@ -103,19 +103,4 @@ DeviceMetrics DeviceMetricsOf(const plat::DeviceContext& dc) {
     return m;
 }
 
-int32_t GetDeviceDotsPerInch(const DeviceMetrics& device, int32_t* x, int32_t* y) {
-    // The same millimetres-per-inch the screen computation has always used (25.4 as a float).
-    constexpr double kMmPerInch = 25.399999618530273;
-    int32_t dx = device.logPixelsX;
-    int32_t dy = device.logPixelsY;
-    // A display that reports no physical size falls back to its logical resolution.
-    if (device.rasterDisplay && device.horzSizeMm > 0 && device.vertSizeMm > 0) {
-        dx = SaturateTrunc(device.horzRes * kMmPerInch / device.horzSizeMm + 0.5);
-        dy = SaturateTrunc(device.vertRes * kMmPerInch / device.vertSizeMm + 0.5);
-    }
-    if (x) *x = dx;
-    if (y) *y = dy;
-    return 1;
-}
-
 }  // namespace kp

@@ -2,6 +2,7 @@
 // 0.0001 mm = 1/254000 inch) on the other.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace plat {
@@ -43,7 +44,28 @@ struct DeviceMetrics {
 DeviceMetrics DeviceMetricsOf(const plat::DeviceContext& dc);
 
 // Answers 1. A screen's resolution is worked out from its pixels and physical size; every other
-// device reports its logical dots per inch.
-int32_t GetDeviceDotsPerInch(const DeviceMetrics& device, int32_t* x, int32_t* y);
+// device reports its logical dots per inch. Inline so that the control library measures its
+// devices exactly as the engine does without linking it.
+inline int32_t GetDeviceDotsPerInch(const DeviceMetrics& device, int32_t* x, int32_t* y) {
+    // The same millimetres-per-inch the screen computation has always used (25.4 as a float).
+    constexpr double kMmPerInch = 25.399999618530273;
+    // Truncated toward zero, stopping at the 32-bit limits.
+    auto trunc = [](double v) -> int32_t {
+        if (std::isnan(v)) return 0;
+        if (v >= 2147483647.0) return INT32_MAX;
+        if (v <= -2147483648.0) return INT32_MIN;
+        return static_cast<int32_t>(v);
+    };
+    int32_t dx = device.logPixelsX;
+    int32_t dy = device.logPixelsY;
+    // A display that reports no physical size falls back to its logical resolution.
+    if (device.rasterDisplay && device.horzSizeMm > 0 && device.vertSizeMm > 0) {
+        dx = trunc(device.horzRes * kMmPerInch / device.horzSizeMm + 0.5);
+        dy = trunc(device.vertRes * kMmPerInch / device.vertSizeMm + 0.5);
+    }
+    if (x) *x = dx;
+    if (y) *y = dy;
+    return 1;
+}
 
 }  // namespace kp
