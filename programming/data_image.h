@@ -170,6 +170,35 @@ class DataImage {
     std::array<std::uint8_t, 12> lines_016{};  // flag byte of line g at g - 1
     // *017 keys 1 and 2: the terminal whose attribute byte 2 they set (0 = none).
     std::array<std::uint8_t, 2> terminals_017{};
+    // UnitWorkTable: 8 bytes per port code c (1-128) at c - 1, kept after block 8 by the main
+    // unit; bytes 0 and 2 hold per-port flags and small fields.
+    std::array<std::array<std::uint8_t, 8>, 128> unit_work_table{};
+    // Per-unit and per-entry tables of *426, *356, *160, *161, *616, *029, *422, *9210/*9211
+    // and *824, laid out as the main unit keeps them.
+    // *426: the value 0-7 of units 1, 3, 5, 7 at byte (k + 1) / 2 - 1.
+    std::array<std::uint8_t, 4> table_426{};
+    // *356 tables 1-3 (index t - 1), units r 0-3: up to 11 digit characters as text, the rest 0;
+    // all 0 means none, all FF the code 99999.
+    std::array<std::array<std::array<std::uint8_t, 11>, 4>, 3> tables_356{};
+    // *160 records k 1-8 at k - 1, byte d - 1 (d 1-8): bit 7 a flag, bits 0-4 a value 0-16.
+    std::array<std::array<std::uint8_t, 8>, 8> table_160{};
+    // *161 entries k 1-32 at k - 1: byte 0 a value 1-4 (0 none), bytes 1-3 six dial digits.
+    std::array<std::array<std::uint8_t, 4>, 32> table_161{};
+    // *616 records a 1-7 at a - 1, 20 entries of 12 bytes each (entry b at 12(b - 1)): byte 0
+    // bits 0-3 a type, byte 1 two digits (the first in the low nibble).
+    std::array<std::array<std::uint8_t, 262>, 7> table_616{};
+    // *029 units a 1-8 at a - 1: 50 entries of 4 bytes (FF FF FF FF when empty), byte 200 a
+    // count.
+    std::array<std::array<std::uint8_t, 204>, 8> table_029{};
+    // *422 entries a 1-2 at a - 1: byte 0 of each four a value 0-8; and a number of up to 11 dial
+    // digits per entry.
+    std::array<std::array<std::uint8_t, 4>, 2> values_422{};
+    std::array<std::array<std::uint8_t, 6>, 2> numbers_422{};
+    // *9210 / *9211 records k 1-5 at k - 1: two numbers of 16 dial digits (bytes 0-7, 8-15) and
+    // two two-digit codes (bytes 16, 17).
+    std::array<std::array<std::uint8_t, 18>, 5> table_9210{};
+    // *824 dates k 1-2 at k - 1: year, month, day, two decimal digits a byte.
+    std::array<std::array<std::uint8_t, 3>, 2> dates_824{};
 
     std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
     std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }

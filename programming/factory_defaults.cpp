@@ -212,6 +212,8 @@ std::span<std::uint8_t> FactoryPlaceBytes(DataImage& image, FactoryPlace place,
             return {&ip.value_9433, 1};
         case FactoryPlace::kAddress9437:
             return ip.address_9437;
+        case FactoryPlace::kTable029:
+            return BytesOf(image.table_029);
     }
     return {};
 }

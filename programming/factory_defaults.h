@@ -36,6 +36,7 @@ enum class FactoryPlace : std::uint8_t {
     kAddress9433,
     kValue9433,  // the byte kept with the *9433 address
     kAddress9437,
+    kTable029,  // eight unit records of 204 bytes
 };
 
 // One factory value: `size` bytes at `offset` of the place, repeated `repeat` times `stride`

@@ -171,16 +171,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{137, kLater, kLater},                     // 3 commands from *321
     SlotRow{138, kLater, kLater},                     // 8 commands from *9442
     SlotRow{139, kLater, kLater},                     // no command
-    SlotRow{140, kLater, &AcceptEntry},               // no command
-    SlotRow{141, kLater, kLater},                     // 2 commands from *355
-    SlotRow{142, kLater, kLater},                     // *356
-    SlotRow{143, kLater, kLater},                     // 2 commands from *365
-    SlotRow{144, kLater, kLater},                     // no command
-    SlotRow{145, kLater, kLater},                     // *334
-    SlotRow{146, kLater, kLater},                     // no command
-    SlotRow{147, kLater, kLater},                     // no command
-    SlotRow{148, kLater, kLater},                     // *9301
-    SlotRow{149, kLater, kLater},                     // 8 commands from *183
+    SlotRow{140, &StoreHandler140, &AcceptEntry},     // no command
+    SlotRow{141, &StoreHandler141, &ShowHandler141},  // 2 commands from *355
+    SlotRow{142, &StoreHandler142, &ShowHandler142},  // *356
+    SlotRow{143, &StoreHandler143, &ShowHandler143},  // 2 commands from *365
+    SlotRow{144, &StoreHandler144, &ShowHandler144},  // no command
+    SlotRow{145, &StoreHandler145, &ShowHandler145},  // *334
+    SlotRow{146, &StoreHandler146, &ShowHandler146},  // no command
+    SlotRow{147, &StoreHandler147, &ShowHandler147},  // no command
+    SlotRow{148, &StoreHandler148, &ShowHandler148},  // *9301
+    SlotRow{149, &StoreHandler149, &ShowHandler149},  // 8 commands from *183
     SlotRow{150, kLater, kLater},                     // no command
     SlotRow{151, kLater, kLater},                     // no command
     SlotRow{152, kLater, kLater},                     // 2 commands from *331
@@ -211,36 +211,36 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{177, kLater, kLater},                     // no command
     SlotRow{178, kLater, kLater},                     // *9530
     SlotRow{179, kLater, kLater},                     // *9523
-    SlotRow{180, kLater, kLater},                     // no command
-    SlotRow{181, kLater, kLater},                     // no command
-    SlotRow{182, kLater, kLater},                     // *305
-    SlotRow{183, kLater, kLater},                     // 2 commands from *310
-    SlotRow{184, kLater, kLater},                     // 2 commands from *312
-    SlotRow{185, kLater, kLater},                     // *160
-    SlotRow{186, kLater, kLater},                     // 3 commands from *161
-    SlotRow{187, kLater, kLater},                     // *349
-    SlotRow{188, kLater, kLater},                     // *616
-    SlotRow{189, kLater, kLater},                     // *601
-    SlotRow{190, kLater, kLater},                     // 2 commands from *165
-    SlotRow{191, kLater, kLater},                     // *619
-    SlotRow{192, kLater, kLater},                     // 2 commands from *681
-    SlotRow{193, kLater, kLater},                     // *029
-    SlotRow{194, kLater, kLater},                     // *026
-    SlotRow{195, kLater, kLater},                     // 9 commands from *9400
-    SlotRow{196, kLater, kLater},                     // 7 commands from *9402
-    SlotRow{197, &RejectEntry, kLater},               // *860
-    SlotRow{198, kLater, kLater},                     // 4 commands from *9430
-    SlotRow{199, kLater, kLater},                     // 2 commands from *9431
+    SlotRow{180, &StoreHandler180, &ShowHandler180},  // no command
+    SlotRow{181, &StoreHandler181, &ShowHandler181},  // no command
+    SlotRow{182, &StoreHandler182, &ShowHandler182},  // *305
+    SlotRow{183, &StoreHandler183, &ShowHandler183},  // 2 commands from *310
+    SlotRow{184, &StoreHandler184, &ShowHandler184},  // 2 commands from *312
+    SlotRow{185, &StoreHandler185, &ShowHandler185},  // *160
+    SlotRow{186, &StoreHandler186, &ShowHandler186},  // 3 commands from *161
+    SlotRow{187, &StoreHandler187, &ShowHandler187},  // *349
+    SlotRow{188, &StoreHandler188, &ShowHandler188},  // *616
+    SlotRow{189, &StoreHandler189, &ShowHandler189},  // *601
+    SlotRow{190, &StoreHandler190, &ShowHandler190},  // 2 commands from *165
+    SlotRow{191, &StoreHandler191, &ShowHandler191},  // *619
+    SlotRow{192, &StoreHandler192, &ShowHandler192},  // 2 commands from *681
+    SlotRow{193, &StoreHandler193, &ShowHandler193},  // *029
+    SlotRow{194, &StoreHandler194, &ShowHandler194},  // *026
+    SlotRow{195, &StoreHandler195, &ShowHandler195},  // 9 commands from *9400
+    SlotRow{196, &StoreHandler196, &ShowHandler196},  // 7 commands from *9402
+    SlotRow{197, &RejectEntry, &ShowHandler197},      // *860
+    SlotRow{198, &StoreHandler198, &ShowHandler198},  // 4 commands from *9430
+    SlotRow{199, &StoreHandler199, &ShowHandler199},  // 2 commands from *9431
     SlotRow{200, &AcceptEntry, &AcceptEntry},         // no command
     SlotRow{201, &AcceptEntry, &AcceptEntry},         // no command
     SlotRow{202, &AcceptEntry, &AcceptEntry},         // no command
     SlotRow{203, &AcceptEntry, &AcceptEntry},         // no command
-    SlotRow{204, kLater, kLater},                     // *9141
-    SlotRow{205, kLater, kLater},                     // *9226
-    SlotRow{206, kLater, kLater},                     // *422
-    SlotRow{207, kLater, kLater},                     // *699
-    SlotRow{208, kLater, kLater},                     // 2 commands from *9210
-    SlotRow{209, kLater, kLater},                     // *824
+    SlotRow{204, &StoreHandler204, &ShowHandler204},  // *9141
+    SlotRow{205, &StoreHandler205, &ShowHandler205},  // *9226
+    SlotRow{206, &StoreHandler206, &ShowHandler206},  // *422
+    SlotRow{207, &StoreHandler207, &ShowHandler207},  // *699
+    SlotRow{208, &StoreHandler208, &ShowHandler208},  // 2 commands from *9210
+    SlotRow{209, &StoreHandler209, &ShowHandler209},  // *824
     SlotRow{210, &StoreHandler210, &ShowHandler210},  // *9361
 }};
 

@@ -236,4 +236,12 @@ std::span<std::uint8_t> PortRecord(DataImage& image, int block, std::size_t reco
     return BlockBytes(image, block, record_bytes * (code - 1u), record_bytes);
 }
 
+bool HoldsLoneField(const TerminalRecord& record, std::size_t position, std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (record.line.At(position + i) != text[i]) return false;
+    }
+    const char after = record.line.At(position + text.size());
+    return after == ' ' || after == '\0';
+}
+
 }  // namespace qzs

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "programming/command_table.h"
 #include "programming/data_image.h"
@@ -227,6 +228,19 @@ extern const std::array<std::uint8_t, kCodeFilterCBytes> CodeFilterC;
 // True when the filter has an entry for the value and that entry is the value itself.
 inline bool PassesCodeFilter(std::span<const std::uint8_t> filter, std::uint8_t value) {
     return value < filter.size() && filter[value] == value;
+}
+
+// --- Number and value entries -----------------------------------------------------------------
+
+// True when the field at the position is exactly the text: a blank or the end of the line
+// follows it. The clear forms of the number entries ("0", "00000") are read this way.
+bool HoldsLoneField(const TerminalRecord& record, std::size_t position, std::string_view text);
+
+// The table of a record whose entries are fixed-size byte arrays; empty for an index outside it.
+template <typename Table>
+std::span<std::uint8_t> TableEntry(Table& table, std::size_t index) {
+    if (index >= table.size()) return {};
+    return std::span<std::uint8_t>(table[index].data(), table[index].size());
 }
 
 }  // namespace qzs

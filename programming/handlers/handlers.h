@@ -75,6 +75,35 @@ std::uint8_t ShowHandler019(ProgrammingState& state, TerminalRecord& record);
 // Slot 127: *679 display text.
 std::uint8_t StoreHandler127(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler127(ProgrammingState& state, TerminalRecord& record);
+// Slot 140: no command: two hexadecimal pairs checked, nothing kept (show: AcceptEntry).
+std::uint8_t StoreHandler140(ProgrammingState& state, TerminalRecord& record);
+// Slot 141: *355, *426 per-unit flag and value.
+std::uint8_t StoreHandler141(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler141(ProgrammingState& state, TerminalRecord& record);
+// Slot 142: *356 per-unit code texts.
+std::uint8_t StoreHandler142(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler142(ProgrammingState& state, TerminalRecord& record);
+// Slot 143: *643, *365 values over an entry range.
+std::uint8_t StoreHandler143(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler143(ProgrammingState& state, TerminalRecord& record);
+// Slot 144: no command: a value per entry.
+std::uint8_t StoreHandler144(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler144(ProgrammingState& state, TerminalRecord& record);
+// Slot 145: *334 two ports per entry.
+std::uint8_t StoreHandler145(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler145(ProgrammingState& state, TerminalRecord& record);
+// Slot 146: no command: four digits per port.
+std::uint8_t StoreHandler146(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler146(ProgrammingState& state, TerminalRecord& record);
+// Slot 147: no command: port links.
+std::uint8_t StoreHandler147(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler147(ProgrammingState& state, TerminalRecord& record);
+// Slot 148: *9301 value per port over a position range.
+std::uint8_t StoreHandler148(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler148(ProgrammingState& state, TerminalRecord& record);
+// Slot 149: eight per-port fields over a position range.
+std::uint8_t StoreHandler149(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler149(ProgrammingState& state, TerminalRecord& record);
 // Slot 160: *030 key-assignment request.
 std::uint8_t StoreHandler160(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler160(ProgrammingState& state, TerminalRecord& record);
@@ -99,6 +128,83 @@ std::uint8_t ShowHandler167(ProgrammingState& state, TerminalRecord& record);
 // Slot 168: *9290 entry flags over an entry range.
 std::uint8_t StoreHandler168(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler168(ProgrammingState& state, TerminalRecord& record);
+// Slot 180: no command: a bit per port.
+std::uint8_t StoreHandler180(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler180(ProgrammingState& state, TerminalRecord& record);
+// Slot 181: no command: unit values and digits.
+std::uint8_t StoreHandler181(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler181(ProgrammingState& state, TerminalRecord& record);
+// Slot 182: *305 values per port.
+std::uint8_t StoreHandler182(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler182(ProgrammingState& state, TerminalRecord& record);
+// Slot 183: *310, *311 eight-digit groups per port.
+std::uint8_t StoreHandler183(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler183(ProgrammingState& state, TerminalRecord& record);
+// Slot 184: *312, *313 24-digit groups per port.
+std::uint8_t StoreHandler184(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler184(ProgrammingState& state, TerminalRecord& record);
+// Slot 185: *160 records over a range.
+std::uint8_t StoreHandler185(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler185(ProgrammingState& state, TerminalRecord& record);
+// Slot 186: *185, *9284, *161 per-unit numbers.
+std::uint8_t StoreHandler186(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler186(ProgrammingState& state, TerminalRecord& record);
+// Slot 187: *349 value.
+std::uint8_t StoreHandler187(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler187(ProgrammingState& state, TerminalRecord& record);
+// Slot 188: *616 type and digits.
+std::uint8_t StoreHandler188(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler188(ProgrammingState& state, TerminalRecord& record);
+// Slot 189: *601 type and digits.
+std::uint8_t StoreHandler189(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler189(ProgrammingState& state, TerminalRecord& record);
+// Slot 190: *165, *166 short numbers.
+std::uint8_t StoreHandler190(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler190(ProgrammingState& state, TerminalRecord& record);
+// Slot 191: *619 24-digit numbers.
+std::uint8_t StoreHandler191(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler191(ProgrammingState& state, TerminalRecord& record);
+// Slot 192: *681, *693 per-record fields over a range.
+std::uint8_t StoreHandler192(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler192(ProgrammingState& state, TerminalRecord& record);
+// Slot 193: *029 unit records.
+std::uint8_t StoreHandler193(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler193(ProgrammingState& state, TerminalRecord& record);
+// Slot 194: *026 unit bits over a range.
+std::uint8_t StoreHandler194(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler194(ProgrammingState& state, TerminalRecord& record);
+// Slot 195: IP addresses and *9419.
+std::uint8_t StoreHandler195(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler195(ProgrammingState& state, TerminalRecord& record);
+// Slot 196: port numbers.
+std::uint8_t StoreHandler196(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler196(ProgrammingState& state, TerminalRecord& record);
+// Slot 197: *860 (store: RejectEntry).
+std::uint8_t ShowHandler197(ProgrammingState& state, TerminalRecord& record);
+// Slot 198: IP addresses.
+std::uint8_t StoreHandler198(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler198(ProgrammingState& state, TerminalRecord& record);
+// Slot 199: *9431, *9432 port numbers.
+std::uint8_t StoreHandler199(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler199(ProgrammingState& state, TerminalRecord& record);
+// Slot 204: *9141 four digits per port.
+std::uint8_t StoreHandler204(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler204(ProgrammingState& state, TerminalRecord& record);
+// Slot 205: *9226 digit per entry.
+std::uint8_t StoreHandler205(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler205(ProgrammingState& state, TerminalRecord& record);
+// Slot 206: *422 value or number.
+std::uint8_t StoreHandler206(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler206(ProgrammingState& state, TerminalRecord& record);
+// Slot 207: *699 schedule entries.
+std::uint8_t StoreHandler207(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler207(ProgrammingState& state, TerminalRecord& record);
+// Slot 208: *9210, *9211 numbers and codes.
+std::uint8_t StoreHandler208(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler208(ProgrammingState& state, TerminalRecord& record);
+// Slot 209: *824 dates.
+std::uint8_t StoreHandler209(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler209(ProgrammingState& state, TerminalRecord& record);
 // Slot 210: *9361 profile flag and default profile.
 std::uint8_t StoreHandler210(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler210(ProgrammingState& state, TerminalRecord& record);
