@@ -70,6 +70,15 @@ enum class SettingByte : std::uint8_t {
     k025,
     // GroupOptionCommon: group 99 of *608 (mask 0x01).
     kGroupOptionCommon,
+    // *034 key 1: a value 0-8 (its number is number_034).
+    k034,
+    // *607: a value 1-2 in bits 4-6. *9438: a value 1-6 in bits 0-2.
+    k607,
+    k9438,
+    // ChangeNoticeFlags: bit 0 is set when *9300 stores its code.
+    kChangeNoticeFlags,
+    // A value 1-180 that only a handler no command reaches writes.
+    kUnreachedValue131,
     kCount
 };
 
@@ -199,6 +208,23 @@ class DataImage {
     std::array<std::array<std::uint8_t, 18>, 5> table_9210{};
     // *824 dates k 1-2 at k - 1: year, month, day, two decimal digits a byte.
     std::array<std::array<std::uint8_t, 3>, 2> dates_824{};
+    // Number records, port flags and small settings (*086, *034, *015, *019, *361, *9525-*9528,
+    // *9529, *9442):
+    // *086 and *034 key 2: up to 11 dial digits, first digit in the high nibble.
+    std::array<std::uint8_t, 6> number_086{};
+    std::array<std::uint8_t, 6> number_034{};
+    // TerminalIndexTable (*015): entry k (1-8) at k - 1, a terminal number (0 none).
+    std::array<std::uint8_t, 8> terminal_index_table{};
+    // TerminalEntryTable (*019): 3-byte entries 1-4 at b - 1; byte 0 a terminal number (0 none).
+    std::array<std::array<std::uint8_t, 3>, 4> terminal_entry_table{};
+    // NumberPairTable (*361): entry a (1-24) at a - 1; number 1 in bytes 0-5, number 2 in 6-11,
+    // 11 dial digits each, first digit in the high nibble.
+    std::array<std::array<std::uint8_t, 12>, 24> number_pair_table{};
+    // The group table (*9525, *9526, *9528): record g at g (groups 1-3 used); bytes 0-11 twelve
+    // members 0-8, byte 12 a value 0-31, byte 13 low nibble a value 0-7, byte 14 a value 1-7.
+    std::array<std::array<std::uint8_t, 16>, 16> group_table{};
+    // The port flag table (*9529, *9442): record k for port code 65 + k; byte 13 bit 0 and bit 2.
+    std::array<std::array<std::uint8_t, 16>, 64> port_flag_table{};
 
     std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
     std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }

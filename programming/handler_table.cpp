@@ -51,21 +51,21 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{17, &StoreHandler017, &ShowHandler017},   // 9 commands from *027
     SlotRow{18, &StoreHandler018, &ShowHandler018},   // 4 commands from *150
     SlotRow{19, &StoreHandler019, &ShowHandler019},   // *080
-    SlotRow{20, kLater, kLater},                      // no command
-    SlotRow{21, kLater, kLater},                      // 4 commands from *181
-    SlotRow{22, &AcceptEntry, kLater},                // *010
-    SlotRow{23, kLater, kLater},                      // 2 commands from *034
-    SlotRow{24, kLater, kLater},                      // 2 commands from *019
-    SlotRow{25, kLater, kLater},                      // no command
-    SlotRow{26, kLater, kLater},                      // 4 commands from *9231
-    SlotRow{27, kLater, kLater},                      // no command
-    SlotRow{28, kLater, kLater},                      // *9233
-    SlotRow{29, kLater, kLater},                      // 4 commands from *115
+    SlotRow{20, &StoreHandler020, &ShowHandler020},   // no command
+    SlotRow{21, &StoreHandler021, &ShowHandler021},   // 4 commands from *181
+    SlotRow{22, &AcceptEntry, &ShowHandler022},       // *010
+    SlotRow{23, &StoreHandler023, &ShowHandler023},   // 2 commands from *034
+    SlotRow{24, &StoreHandler024, &ShowHandler024},   // 2 commands from *019
+    SlotRow{25, &StoreHandler025, &ShowHandler025},   // no command
+    SlotRow{26, &StoreHandler026, &ShowHandler026},   // 4 commands from *9231
+    SlotRow{27, &StoreHandler027, &ShowHandler027},   // no command
+    SlotRow{28, &StoreHandler028, &ShowHandler028},   // *9233
+    SlotRow{29, &StoreHandler029, &ShowHandler029},   // 4 commands from *115
     SlotRow{30, &RejectEntry, &RejectEntry},          // no command
     SlotRow{31, &StoreHandler031, &ShowHandler031},   // 3 commands from *732
     SlotRow{32, &StoreHandler032, &ShowHandler032},   // *9309
     SlotRow{33, &RejectEntry, &RejectEntry},          // no command
-    SlotRow{34, &AcceptEntry, kLater},                // 3 commands from *014
+    SlotRow{34, &AcceptEntry, &ShowHandler034},       // 3 commands from *014
     SlotRow{35, &StoreHandler035, &ShowHandler035},   // 3 commands from *328
     SlotRow{36, &StoreHandler036, &ShowHandler036},   // 5 commands from *386
     SlotRow{37, &RejectEntry, &RejectEntry},          // no command
@@ -81,24 +81,24 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{47, kLater, kLater},                      // *126
     SlotRow{48, kLater, kLater},                      // no command
     SlotRow{49, kLater, kLater},                      // no command
-    SlotRow{50, kLater, kLater},                      // *9320
-    SlotRow{51, kLater, kLater},                      // no command
-    SlotRow{52, kLater, kLater},                      // no command
-    SlotRow{53, kLater, kLater},                      // 3 commands from *103
-    SlotRow{54, kLater, kLater},                      // *9314
-    SlotRow{55, kLater, kLater},                      // 2 commands from *098
-    SlotRow{56, kLater, kLater},                      // *850
-    SlotRow{57, kLater, kLater},                      // *9321
-    SlotRow{58, kLater, kLater},                      // *361
+    SlotRow{50, &StoreHandler050, &ShowHandler050},   // *9320
+    SlotRow{51, &AcceptEntry, &AcceptEntry},          // no command
+    SlotRow{52, &StoreHandler052, &ShowHandler052},   // no command
+    SlotRow{53, &StoreHandler053, &ShowHandler053},   // 3 commands from *103
+    SlotRow{54, &StoreHandler054, &ShowHandler054},   // *9314
+    SlotRow{55, &StoreHandler055, &ShowHandler055},   // 2 commands from *098
+    SlotRow{56, &StoreHandler056, &ShowHandler056},   // *850
+    SlotRow{57, &StoreHandler057, &ShowHandler057},   // *9321
+    SlotRow{58, &StoreHandler058, &ShowHandler058},   // *361
     SlotRow{59, kLater, kLater},                      // no command
     SlotRow{60, &RejectEntry, &RejectEntry},          // 330 commands from *005
     SlotRow{61, &StoreHandler061, &AcceptEntry},      // *007
     SlotRow{62, kLater, kLater},                      // no command
-    SlotRow{63, kLater, kLater},                      // *9337
-    SlotRow{64, kLater, kLater},                      // 2 commands from *000
-    SlotRow{65, kLater, kLater},                      // 3 commands from *163
-    SlotRow{66, kLater, kLater},                      // *9278
-    SlotRow{67, &AcceptEntry, kLater},                // *012
+    SlotRow{63, &StoreHandler063, &ShowHandler063},   // *9337
+    SlotRow{64, &StoreHandler064, &ShowHandler064},   // 2 commands from *000
+    SlotRow{65, &StoreHandler065, &ShowHandler065},   // 3 commands from *163
+    SlotRow{66, &StoreHandler066, &ShowHandler066},   // *9278
+    SlotRow{67, &AcceptEntry, &ShowHandler067},       // *012
     SlotRow{68, kLater, kLater},                      // 33 commands from *111
     SlotRow{69, kLater, kLater},                      // no command
     SlotRow{70, &StoreHandler070, &ShowHandler070},   // *140
@@ -162,14 +162,14 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{128, kLater, kLater},                     // no command
     SlotRow{129, kLater, kLater},                     // 4 commands from *370
     SlotRow{130, &AcceptEntry, &AcceptEntry},         // no command
-    SlotRow{131, kLater, kLater},                     // no command
-    SlotRow{132, kLater, kLater},                     // 2 commands from *9315
-    SlotRow{133, kLater, kLater},                     // *9316
+    SlotRow{131, &StoreHandler131, &ShowHandler131},  // no command
+    SlotRow{132, &StoreHandler132, &ShowHandler132},  // 2 commands from *9315
+    SlotRow{133, &StoreHandler133, &ShowHandler133},  // *9316
     SlotRow{134, kLater, kLater},                     // no command
     SlotRow{135, kLater, kLater},                     // 3 commands from *042
-    SlotRow{136, kLater, kLater},                     // *090
+    SlotRow{136, &StoreHandler136, &ShowHandler136},  // *090
     SlotRow{137, kLater, kLater},                     // 3 commands from *321
-    SlotRow{138, kLater, kLater},                     // 8 commands from *9442
+    SlotRow{138, &StoreHandler138, &ShowHandler138},  // 8 commands from *9442
     SlotRow{139, kLater, kLater},                     // no command
     SlotRow{140, &StoreHandler140, &AcceptEntry},     // no command
     SlotRow{141, &StoreHandler141, &ShowHandler141},  // 2 commands from *355

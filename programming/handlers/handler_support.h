@@ -143,6 +143,26 @@ std::uint8_t StoreUnitPair(ProgrammingState& state, TerminalRecord& record,
 std::uint8_t ShowUnitPair(ProgrammingState& state, TerminalRecord& record, const UnitPairItem& item,
                           std::uint8_t highest);
 
+// Digits '0'-'9' typed from the line position, at most n.
+std::uint8_t TypedDigits(const TerminalRecord& record, std::size_t position, std::uint8_t n);
+// True when the field at the position is the single digit "0" (a blank or the line's end after).
+bool IsLoneZero(const TerminalRecord& record, std::size_t position);
+// True when the field at the position is exactly the given digits.
+bool FieldIs(const TerminalRecord& record, std::size_t position, std::string_view digits);
+
+// A dial number typed at the position (n characters, first in the high nibble) written over the
+// whole of the bytes: they are cleared first, so a nibble past an odd count is 0 rather than
+// what an older number left. Answers the verify (0 equal, 2 different).
+std::uint8_t StoreDialNumber(const TerminalRecord& record, std::uint8_t n, std::uint8_t position,
+                             std::span<std::uint8_t> bytes);
+// Zeroes the bytes; 0 when every one reads back 0, else 2.
+std::uint8_t ClearBytes(std::span<std::uint8_t> bytes);
+
+// Little-endian 16-bit value of bytes [offset, offset + 2) of a block, and its setter that
+// answers the read-back; a word outside the block reads as 0xFFFF and is never written (2).
+std::uint16_t BlockWord(DataImage& image, int block, std::size_t offset);
+std::uint8_t SetBlockWord(DataImage& image, int block, std::size_t offset, std::uint16_t value);
+
 // Bytes [offset, offset + count) of a block; empty when they do not lie inside it.
 std::span<std::uint8_t> BlockBytes(DataImage& image, int block, std::size_t offset,
                                    std::size_t count);

@@ -273,5 +273,89 @@ std::uint8_t ShowHandler117(ProgrammingState& state, TerminalRecord& record);
 // Slot 119: *144.
 std::uint8_t StoreHandler119(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler119(ProgrammingState& state, TerminalRecord& record);
+// Slot 20: no command: ten display characters per entry.
+std::uint8_t StoreHandler020(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler020(ProgrammingState& state, TerminalRecord& record);
+// Slot 21: *505, *507, *181, *9252 values in a nibble.
+std::uint8_t StoreHandler021(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler021(ProgrammingState& state, TerminalRecord& record);
+// Slot 23: *086, *034 a value or a number.
+std::uint8_t StoreHandler023(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler023(ProgrammingState& state, TerminalRecord& record);
+// Slot 24: *9232, *019 flag bits.
+std::uint8_t StoreHandler024(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler024(ProgrammingState& state, TerminalRecord& record);
+// Slot 25: no command: a two-bit value.
+std::uint8_t StoreHandler025(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler025(ProgrammingState& state, TerminalRecord& record);
+// Slot 26: *9231, *9236, *9238, *9239 fields of the block 80 entries.
+std::uint8_t StoreHandler026(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler026(ProgrammingState& state, TerminalRecord& record);
+// Slot 27: no command: a three-bit value.
+std::uint8_t StoreHandler027(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler027(ProgrammingState& state, TerminalRecord& record);
+// Slot 28: *9233 numbers and ports of the block 80 entries.
+std::uint8_t StoreHandler028(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler028(ProgrammingState& state, TerminalRecord& record);
+// Slot 29: *115, *186, *607, *9438 one-digit values.
+std::uint8_t StoreHandler029(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler029(ProgrammingState& state, TerminalRecord& record);
+// Slot 50: *9320 value pairs.
+std::uint8_t StoreHandler050(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler050(ProgrammingState& state, TerminalRecord& record);
+// Slot 52: no command: three values.
+std::uint8_t StoreHandler052(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler052(ProgrammingState& state, TerminalRecord& record);
+// Slot 53: *141, *103, *162 number tables.
+std::uint8_t StoreHandler053(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler053(ProgrammingState& state, TerminalRecord& record);
+// Slot 54: *9314 a four-digit value.
+std::uint8_t StoreHandler054(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler054(ProgrammingState& state, TerminalRecord& record);
+// Slot 55: *335, *098 port entries.
+std::uint8_t StoreHandler055(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler055(ProgrammingState& state, TerminalRecord& record);
+// Slot 56: *850 a port number.
+std::uint8_t StoreHandler056(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler056(ProgrammingState& state, TerminalRecord& record);
+// Slot 57: *9321 numbers with a class value.
+std::uint8_t StoreHandler057(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler057(ProgrammingState& state, TerminalRecord& record);
+// Slot 58: *361 pairs of numbers.
+std::uint8_t StoreHandler058(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler058(ProgrammingState& state, TerminalRecord& record);
+// Slot 63: *9337 a number, a flag and a value.
+std::uint8_t StoreHandler063(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler063(ProgrammingState& state, TerminalRecord& record);
+// Slot 64: *000, *083 four-digit codes.
+std::uint8_t StoreHandler064(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler064(ProgrammingState& state, TerminalRecord& record);
+// Slot 65: *9300, *164, *163 five-digit codes.
+std::uint8_t StoreHandler065(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler065(ProgrammingState& state, TerminalRecord& record);
+// Slot 66: *9278 the service code.
+std::uint8_t StoreHandler066(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler066(ProgrammingState& state, TerminalRecord& record);
+// Slot 131: no command: a value 1-180.
+std::uint8_t StoreHandler131(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler131(ProgrammingState& state, TerminalRecord& record);
+// Slot 132: *9317, *9315 16-bit values.
+std::uint8_t StoreHandler132(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler132(ProgrammingState& state, TerminalRecord& record);
+// Slot 133: *9316 number records.
+std::uint8_t StoreHandler133(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler133(ProgrammingState& state, TerminalRecord& record);
+// Slot 136: *090 the port code of a unit.
+std::uint8_t StoreHandler136(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler136(ProgrammingState& state, TerminalRecord& record);
+// Slot 138: the four-digit family from *9442, by sub-type.
+std::uint8_t StoreHandler138(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler138(ProgrammingState& state, TerminalRecord& record);
+// Slot 22: *010 what a dial code is assigned to; its store half is AcceptEntry.
+std::uint8_t ShowHandler022(ProgrammingState& state, TerminalRecord& record);
+// Slot 34: *014, *015, *099 port queries; its store half is AcceptEntry.
+std::uint8_t ShowHandler034(ProgrammingState& state, TerminalRecord& record);
+// Slot 67: *012 a terminal's state by position; its store half is AcceptEntry.
+std::uint8_t ShowHandler067(ProgrammingState& state, TerminalRecord& record);
 
 }  // namespace qzs

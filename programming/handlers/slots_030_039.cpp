@@ -1,4 +1,5 @@
-// Slots 31-39: the *732 member mask, the *9309 dates, the port-code tables of *727, *328 and
+// Slots 31-39: the *732 member mask, the *9309 dates, the port queries of *014, *015 and *099,
+// the port-code tables of *727, *328 and
 // *825, nibble options, the *407 code and the *9504 number. P below is the first field position
 // on the line. Slots 30, 33, 37 and 38 serve no command and refuse (see the handler table).
 #include <algorithm>
@@ -55,6 +56,19 @@ std::span<std::uint8_t> DateEntry(DataImage& image, std::uint8_t k) {
 std::uint8_t DigitAt(const TerminalRecord& record, std::size_t position) {
     return static_cast<std::uint8_t>(record.line.At(position) - '0');
 }
+
+// ---------------------------------------------------------------------------------------------
+// Slot 34: show-only port queries, by sub-type.
+
+constexpr std::uint8_t kQueryUnitNibble = 1;    // *014: block 121 record k, byte 0 low nibble
+constexpr std::uint8_t kQueryTerminalPort = 2;  // *015: attribute byte 7 of a listed terminal
+constexpr std::uint8_t kQueryFlagValue = 3;     // *099: block 39 byte 16 + 24k
+
+constexpr int kUnitRecordBlock = 121;
+constexpr std::size_t kUnitRecordBytes = 12;
+constexpr std::size_t kTerminalPortAttribute = 7;
+constexpr int kFlagValueBlock = 39;
+constexpr std::uint8_t kFlagValueFlag = 0x40;
 
 // ---------------------------------------------------------------------------------------------
 // Slot 35: three tables of port codes, one entry per key.
@@ -248,6 +262,39 @@ std::uint8_t ShowHandler032(ProgrammingState& state, TerminalRecord& record) {
     record.line.Append(',');
     AppendDigit(record, (month & kDateFlag) != 0 ? 1 : 0);
     return kHandlerAccepted;
+}
+
+// --- Slot 34 ---------------------------------------------------------------------------------
+// Key k (1-8, 1-7 for *099) at P.
+
+std::uint8_t ShowHandler034(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t item = CurrentDescriptor(state).SubType();
+    const std::uint8_t max = item == kQueryFlagValue ? 7 : 8;
+    const std::uint8_t k = ParseByteField(record, FirstFieldPosition(state), 2, 1, max);
+    if (k == kFieldRefused) return kHandlerRejected;
+    switch (item) {
+        case kQueryUnitNibble:
+            AppendDigit(record, GetLowNibble(*state.image.BlockByte(kUnitRecordBlock,
+                                                                    kUnitRecordBytes * (k - 1u))));
+            return kHandlerAccepted;
+        case kQueryTerminalPort: {
+            // The table holds any byte; one that names no terminal (0 or above 128) is refused.
+            const TerminalRecord* terminal =
+                FindTerminal(state.terminals, state.image.terminal_index_table[k - 1u]);
+            if (terminal == nullptr) return kHandlerRejected;
+            AppendPortCode(record, terminal->attributes[kTerminalPortAttribute]);
+            return kHandlerAccepted;
+        }
+        case kQueryFlagValue: {
+            const std::uint8_t byte = *state.image.BlockByte(kFlagValueBlock, 16u + 24u * k);
+            AppendMaskFlag(record, byte, kFlagValueFlag);
+            record.line.Append(',');
+            AppendDigit(record, GetBits01(byte));
+            return kHandlerAccepted;
+        }
+        default:
+            return kHandlerRejected;
+    }
 }
 
 // --- Slot 35 ---------------------------------------------------------------------------------

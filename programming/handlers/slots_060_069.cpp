@@ -1,4 +1,7 @@
-// Slot 61: *007, the clear and reset entry with its confirmation prompt.
+// Slots 60-69: *007, the clear and reset entry with its confirmation prompt; a number with a flag
+// and a value (*9337); four- and five-digit dial codes (*000, *083, *9300, *164, *163); the service
+// code (*9278); a terminal's state by position (*012); and the port bit flags over a range of
+// positions. P below is the first field position on the line.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -6,6 +9,8 @@
 
 #include "programming/handlers/handler_support.h"
 #include "programming/handlers/handlers.h"
+#include "programming/packed_digits.h"
+#include "programming/port_codecs.h"
 #include "programming/work_areas.h"
 
 namespace qzs {
@@ -43,6 +48,61 @@ bool HoldsResetWord(const TerminalRecord& record, std::size_t position) {
     return true;
 }
 
+constexpr std::uint8_t kFieldRefused = 255;
+constexpr std::uint16_t kWordRefused = 0xFFFF;
+
+// Slot 63 (*9337): a number 0-999 in block 20, bytes 8-9, and in byte 16 a flag (bit 2) and a
+// value 0-2 (bits 0-1).
+constexpr int kNumberFlagBlock = 20;
+constexpr std::size_t kNumberFlagWord = 8;
+constexpr std::size_t kNumberFlagByte = 16;
+constexpr std::uint8_t kNumberFlagBit = 0x04;
+
+// Slot 64: a four-digit code in two bytes of block 3.
+struct FourDigitItem {
+    std::uint8_t item;
+    std::size_t offset;
+};
+constexpr int kFourDigitBlock = 3;
+constexpr std::array kFourDigitItems{FourDigitItem{1, 28}, FourDigitItem{2, 30}};  // *000, *083
+
+std::span<std::uint8_t> FourDigitCode(ProgrammingState& state) {
+    const FourDigitItem* row = FindItem(kFourDigitItems, CurrentDescriptor(state).SubType());
+    if (row == nullptr) return {};
+    return BlockBytes(state.image, kFourDigitBlock, row->offset, 2);
+}
+
+// Slot 65: five-digit codes.
+constexpr std::uint8_t kCodeItemNotice = 1;  // *9300: block 20 bytes 13-15, with its notices
+constexpr std::uint8_t kCodeItemShort = 2;   // *164: four digits in block 99 bytes 0-1
+constexpr std::uint8_t kCodeItemLong = 3;    // *163: five digits in block 80 bytes 31-33
+constexpr std::uint8_t kCodeDigits = 5;
+constexpr std::uint8_t kShortCodeDigits = 4;
+
+std::span<std::uint8_t> FiveDigitCode(DataImage& image, std::uint8_t item) {
+    switch (item) {
+        case kCodeItemNotice:
+            return BlockBytes(image, 20, 13, 3);
+        case kCodeItemShort:
+            return BlockBytes(image, 99, 0, 2);
+        case kCodeItemLong:
+            return BlockBytes(image, 80, 31, 3);
+        default:
+            return {};
+    }
+}
+constexpr int kNoticeBlock = 125;
+constexpr std::size_t kNoticeByte = 5;
+constexpr std::uint8_t kNoticeBit = 0x01;
+
+// Slot 66 (*9278): the only two values ServiceCodeValue takes.
+constexpr std::uint32_t kServiceCode = 290417;
+
+// Slot 67 (*012): a terminal counts as free when its type byte is 0 and bits 6-7 of attribute
+// byte 2 are clear.
+constexpr std::size_t kTerminalStateAttribute = 2;
+constexpr std::uint8_t kTerminalBusyBits = 0xC0;
+
 }  // namespace
 
 // Reached once the answer digit of the prompt has been typed. A reset is accepted and changes
@@ -61,6 +121,131 @@ std::uint8_t StoreHandler061(ProgrammingState& state, TerminalRecord& record) {
     }
     if (terminal == kServiceTerminal && reset) return kHandlerAccepted;
     return kHandlerRejected;
+}
+
+// --- Slot 63 ---------------------------------------------------------------------------------
+// The number at P, the flag at P + 4, the value at P + 6; "000" alone clears all three.
+
+std::uint8_t StoreHandler063(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t p = FirstFieldPosition(state);
+    const std::uint16_t number = ParseWordField(record, p, 3, 0, 999);
+    if (number == kWordRefused) return kHandlerRejected;
+    std::uint8_t& byte = *state.image.BlockByte(kNumberFlagBlock, kNumberFlagByte);
+    if (number == 0) {
+        if (record.line.At(p + 4u) != ' ') return kHandlerRejected;
+        const std::uint8_t word = SetBlockWord(state.image, kNumberFlagBlock, kNumberFlagWord, 0);
+        SetBits02(0, byte);
+        return word == kHandlerAccepted && GetBits02(byte) == 0 ? kHandlerAccepted
+                                                                : kHandlerMismatch;
+    }
+    const std::uint8_t flag = ParseByteField(record, p + 4, 1, 0, 1);
+    const std::uint8_t value = ParseByteField(record, p + 6, 1, 0, 2);
+    if (flag == kFieldRefused || value == kFieldRefused) return kHandlerRejected;
+    const std::uint8_t word = SetBlockWord(state.image, kNumberFlagBlock, kNumberFlagWord, number);
+    SetMaskBits(byte, kNumberFlagBit, flag);
+    SetBits01(value, byte);
+    return word == kHandlerAccepted && GetBits01(byte) == value ? kHandlerAccepted
+                                                                : kHandlerMismatch;
+}
+
+std::uint8_t ShowHandler063(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t byte = *state.image.BlockByte(kNumberFlagBlock, kNumberFlagByte);
+    AppendNumber(record, BlockWord(state.image, kNumberFlagBlock, kNumberFlagWord), 3, 10);
+    record.line.Append(',');
+    AppendMaskFlag(record, byte, kNumberFlagBit);
+    record.line.Append(',');
+    AppendDigit(record, GetBits01(byte));
+    return kHandlerAccepted;
+}
+
+// --- Slot 64 ---------------------------------------------------------------------------------
+// Four digits, or "00" to clear the code.
+
+std::uint8_t StoreHandler064(ProgrammingState& state, TerminalRecord& record) {
+    auto code = FourDigitCode(state);
+    if (code.empty()) return kHandlerRejected;
+    const std::uint8_t p = FirstFieldPosition(state);
+    if (TypedDigits(record, p, 4) < 4) {
+        return FieldIs(record, p, "00") ? ClearBytes(code) : kHandlerRejected;
+    }
+    return StoreDialNumber(record, 4, p, code);
+}
+
+std::uint8_t ShowHandler064(ProgrammingState& state, TerminalRecord& record) {
+    auto code = FourDigitCode(state);
+    if (code.empty()) return kHandlerRejected;
+    if (code[0] != 0 || code[1] != 0) UnpackDialDigits(record, 4, code);
+    return kHandlerAccepted;
+}
+
+// --- Slot 65 ---------------------------------------------------------------------------------
+
+std::uint8_t StoreHandler065(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t item = CurrentDescriptor(state).SubType();
+    auto code = FiveDigitCode(state.image, item);
+    if (code.empty()) return kHandlerRejected;
+    const std::uint8_t p = FirstFieldPosition(state);
+    const std::uint8_t typed = TypedDigits(record, p, kCodeDigits);
+    const bool leading_zero = record.line.At(p) == '0';
+    switch (item) {
+        case kCodeItemNotice: {
+            if (typed != kCodeDigits) return kHandlerRejected;
+            if (leading_zero && !FieldIs(record, p, "00000")) return kHandlerRejected;
+            // Five digits always fill the first five nibbles; the sixth is not the code's and
+            // keeps its value.
+            PackDialDigits(record, kCodeDigits, p, code);
+            const std::uint8_t verified = VerifyDialDigits(record, kCodeDigits, p, code);
+            if (verified != kHandlerAccepted) return verified;
+            *state.image.BlockByte(kNoticeBlock, kNoticeByte) |= kNoticeBit;
+            state.image.Setting(SettingByte::kChangeNoticeFlags) |= kNoticeBit;
+            return kHandlerAccepted;
+        }
+        case kCodeItemShort:
+            if (typed == kCodeDigits) {
+                return FieldIs(record, p, "00000") ? ClearBytes(code) : kHandlerRejected;
+            }
+            return StoreDialNumber(record, kShortCodeDigits, p, code);
+        default:
+            if (IsLoneZero(record, p)) return ClearBytes(code);
+            if (leading_zero) return kHandlerRejected;
+            return StoreDialNumber(record, kCodeDigits, p, code);
+    }
+}
+
+std::uint8_t ShowHandler065(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t item = CurrentDescriptor(state).SubType();
+    auto code = FiveDigitCode(state.image, item);
+    if (code.empty()) return kHandlerRejected;
+    UnpackDialDigits(record, item == kCodeItemShort ? kShortCodeDigits : kCodeDigits, code);
+    return kHandlerAccepted;
+}
+
+// --- Slot 66 ---------------------------------------------------------------------------------
+
+std::uint8_t StoreHandler066(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint32_t value =
+        ParseDwordField(record, FirstFieldPosition(state), 6, 0, kServiceCode);
+    if (value != 0 && value != kServiceCode) return kHandlerRejected;
+    state.image.service_code_value = value;
+    return state.image.service_code_value == value ? kHandlerAccepted : kHandlerMismatch;
+}
+
+std::uint8_t ShowHandler066(ProgrammingState& state, TerminalRecord& record) {
+    AppendLongNumber(record, state.image.service_code_value, 6, 10);
+    return kHandlerAccepted;
+}
+
+// --- Slot 67 ---------------------------------------------------------------------------------
+// A plain-class position at P names the terminal.
+
+std::uint8_t ShowHandler067(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t t = MapSlotCode(ParsePosition36(record, FirstFieldPosition(state)));
+    const TerminalRecord* terminal = FindTerminal(state.terminals, t);
+    if (terminal == nullptr) return kHandlerRejected;
+    const bool free = terminal->attributes[0] == 0 &&
+                      (terminal->attributes[kTerminalStateAttribute] & kTerminalBusyBits) == 0;
+    record.line.Append(free ? '1' : '0');
+    return kHandlerAccepted;
 }
 
 }  // namespace qzs
