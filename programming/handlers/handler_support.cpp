@@ -237,58 +237,58 @@ std::span<std::uint8_t> PortRecord(DataImage& image, int block, std::size_t reco
                                    std::uint8_t code) {
     if (code == 0) return {};
     return BlockBytes(image, block, record_bytes * (code - 1u), record_bytes);
+}
 
-    std::uint8_t TypedDigits(const TerminalRecord& record, std::size_t position, std::uint8_t n) {
-        std::uint8_t count = 0;
-        while (count < n) {
-            const char c = record.line.At(position + count);
-            if (c < '0' || c > '9') break;
-            ++count;
-        }
-        return count;
+std::uint8_t TypedDigits(const TerminalRecord& record, std::size_t position, std::uint8_t n) {
+    std::uint8_t count = 0;
+    while (count < n) {
+        const char c = record.line.At(position + count);
+        if (c < '0' || c > '9') break;
+        ++count;
     }
+    return count;
+}
 
-    bool IsLoneZero(const TerminalRecord& record, std::size_t position) {
-        return FieldIs(record, position, "0");
-    }
+bool IsLoneZero(const TerminalRecord& record, std::size_t position) {
+    return FieldIs(record, position, "0");
+}
 
-    bool FieldIs(const TerminalRecord& record, std::size_t position, std::string_view digits) {
-        for (std::size_t i = 0; i < digits.size(); ++i) {
-            if (record.line.At(position + i) != digits[i]) return false;
-        }
-        const char after = record.line.At(position + digits.size());
-        return after < '0' || after > '9';
+bool FieldIs(const TerminalRecord& record, std::size_t position, std::string_view digits) {
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (record.line.At(position + i) != digits[i]) return false;
     }
+    const char after = record.line.At(position + digits.size());
+    return after < '0' || after > '9';
+}
 
-    std::uint8_t StoreDialNumber(const TerminalRecord& record, std::uint8_t n,
-                                 std::uint8_t position, std::span<std::uint8_t> bytes) {
-        std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
-        PackDialDigits(record, n, position, bytes);
-        return VerifyDialDigits(record, n, position, bytes);
-    }
+std::uint8_t StoreDialNumber(const TerminalRecord& record, std::uint8_t n, std::uint8_t position,
+                             std::span<std::uint8_t> bytes) {
+    std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
+    PackDialDigits(record, n, position, bytes);
+    return VerifyDialDigits(record, n, position, bytes);
+}
 
-    std::uint8_t ClearBytes(std::span<std::uint8_t> bytes) {
-        std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
-        return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; })
-                   ? kHandlerAccepted
-                   : kHandlerMismatch;
-    }
+std::uint8_t ClearBytes(std::span<std::uint8_t> bytes) {
+    std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; })
+               ? kHandlerAccepted
+               : kHandlerMismatch;
+}
 
-    std::uint16_t BlockWord(DataImage & image, int block, std::size_t offset) {
-        auto bytes = BlockBytes(image, block, offset, 2);
-        if (bytes.empty()) return 0xFFFF;
-        return GetWordField(std::span<const std::uint8_t, 2>(bytes.data(), 2));
-    }
+std::uint16_t BlockWord(DataImage& image, int block, std::size_t offset) {
+    auto bytes = BlockBytes(image, block, offset, 2);
+    if (bytes.empty()) return 0xFFFF;
+    return GetWordField(std::span<const std::uint8_t, 2>(bytes.data(), 2));
+}
 
-    std::uint8_t SetBlockWord(DataImage & image, int block, std::size_t offset,
-                              std::uint16_t value) {
-        auto bytes = BlockBytes(image, block, offset, 2);
-        if (bytes.empty()) return kHandlerMismatch;
-        SetWordField(value, std::span<std::uint8_t, 2>(bytes.data(), 2));
-        return GetWordField(std::span<const std::uint8_t, 2>(bytes.data(), 2)) == value
-                   ? kHandlerAccepted
-                   : kHandlerMismatch;
-    }
+std::uint8_t SetBlockWord(DataImage& image, int block, std::size_t offset, std::uint16_t value) {
+    auto bytes = BlockBytes(image, block, offset, 2);
+    if (bytes.empty()) return kHandlerMismatch;
+    SetWordField(value, std::span<std::uint8_t, 2>(bytes.data(), 2));
+    return GetWordField(std::span<const std::uint8_t, 2>(bytes.data(), 2)) == value
+               ? kHandlerAccepted
+               : kHandlerMismatch;
+}
 
 bool HoldsLoneField(const TerminalRecord& record, std::size_t position, std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
