@@ -90,7 +90,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{56, &StoreHandler056, &ShowHandler056},   // *850
     SlotRow{57, &StoreHandler057, &ShowHandler057},   // *9321
     SlotRow{58, &StoreHandler058, &ShowHandler058},   // *361
-    SlotRow{59, kLater, kLater},                      // no command
+    SlotRow{59, &StoreHandler059, &ShowHandler059},   // no command
     SlotRow{60, &RejectEntry, &RejectEntry},          // 330 commands from *005
     SlotRow{61, &StoreHandler061, &AcceptEntry},      // *007
     SlotRow{62, kLater, kLater},                      // no command
@@ -99,8 +99,8 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{65, &StoreHandler065, &ShowHandler065},   // 3 commands from *163
     SlotRow{66, &StoreHandler066, &ShowHandler066},   // *9278
     SlotRow{67, &AcceptEntry, &ShowHandler067},       // *012
-    SlotRow{68, kLater, kLater},                      // 33 commands from *111
-    SlotRow{69, kLater, kLater},                      // no command
+    SlotRow{68, &StoreHandler068, &ShowHandler068},   // 33 commands from *111
+    SlotRow{69, &StoreHandler069, &ShowHandler069},   // no command
     SlotRow{70, &StoreHandler070, &ShowHandler070},   // *140
     SlotRow{71, &StoreHandler071, &ShowHandler071},   // *351
     SlotRow{72, &StoreHandler072, &ShowHandler072},   // *113
@@ -165,12 +165,12 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{131, &StoreHandler131, &ShowHandler131},  // no command
     SlotRow{132, &StoreHandler132, &ShowHandler132},  // 2 commands from *9315
     SlotRow{133, &StoreHandler133, &ShowHandler133},  // *9316
-    SlotRow{134, kLater, kLater},                     // no command
-    SlotRow{135, kLater, kLater},                     // 3 commands from *042
+    SlotRow{134, &StoreHandler134, &ShowHandler134},  // no command
+    SlotRow{135, &StoreHandler135, &ShowHandler135},  // 3 commands from *042
     SlotRow{136, &StoreHandler136, &ShowHandler136},  // *090
-    SlotRow{137, kLater, kLater},                     // 3 commands from *321
+    SlotRow{137, &StoreHandler137, &ShowHandler137},  // 3 commands from *321
     SlotRow{138, &StoreHandler138, &ShowHandler138},  // 8 commands from *9442
-    SlotRow{139, kLater, kLater},                     // no command
+    SlotRow{139, &StoreHandler139, &ShowHandler139},  // no command
     SlotRow{140, &StoreHandler140, &AcceptEntry},     // no command
     SlotRow{141, &StoreHandler141, &ShowHandler141},  // 2 commands from *355
     SlotRow{142, &StoreHandler142, &ShowHandler142},  // *356

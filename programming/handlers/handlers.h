@@ -351,6 +351,27 @@ std::uint8_t ShowHandler136(ProgrammingState& state, TerminalRecord& record);
 // Slot 138: the four-digit family from *9442, by sub-type.
 std::uint8_t StoreHandler138(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler138(ProgrammingState& state, TerminalRecord& record);
+// Slot 59: no command: a value per port over a position range.
+std::uint8_t StoreHandler059(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler059(ProgrammingState& state, TerminalRecord& record);
+// Slot 68: 33 port bit flags over a position range.
+std::uint8_t StoreHandler068(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler068(ProgrammingState& state, TerminalRecord& record);
+// Slot 69: no command: a value per port over a position range.
+std::uint8_t StoreHandler069(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler069(ProgrammingState& state, TerminalRecord& record);
+// Slot 134: no command: two flags over a unit range.
+std::uint8_t StoreHandler134(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler134(ProgrammingState& state, TerminalRecord& record);
+// Slot 135: *042, *043, *678 unit nibbles over a unit range.
+std::uint8_t StoreHandler135(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler135(ProgrammingState& state, TerminalRecord& record);
+// Slot 137: *321, *359, *9291 line flags over a line range.
+std::uint8_t StoreHandler137(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler137(ProgrammingState& state, TerminalRecord& record);
+// Slot 139: no command: a value over a line range.
+std::uint8_t StoreHandler139(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler139(ProgrammingState& state, TerminalRecord& record);
 // Slot 22: *010 what a dial code is assigned to; its store half is AcceptEntry.
 std::uint8_t ShowHandler022(ProgrammingState& state, TerminalRecord& record);
 // Slot 34: *014, *015, *099 port queries; its store half is AcceptEntry.

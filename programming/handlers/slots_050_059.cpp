@@ -135,6 +135,19 @@ std::span<std::uint8_t> PairNumber(DataImage& image, std::uint8_t a, std::uint8_
         .subspan(kPairNumberBytes * (b - 1u), kPairNumberBytes);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Slot 59 (no command): a value 0-7 in bits 0-2 of byte 8 of the port's 12-byte record in block
+// 52, over a range of plain-class positions laid out as the port flag commands are.
+
+constexpr int kPortValueBlock = 52;
+constexpr std::size_t kPortValueRecordBytes = 12;
+constexpr std::size_t kPortValueByte = 8;
+
+std::uint8_t* PortValueByte(DataImage& image, std::uint8_t u) {
+    auto port = PortRecord(image, kPortValueBlock, kPortValueRecordBytes, u);
+    return port.empty() ? nullptr : &port[kPortValueByte];
+}
+
 }  // namespace
 
 // --- Slot 50 ---------------------------------------------------------------------------------
@@ -361,6 +374,31 @@ std::uint8_t ShowHandler058(ProgrammingState& state, TerminalRecord& record) {
     const std::uint8_t b = ParseByteField(record, p + 3, 1, 1, 2);
     if (a == kFieldRefused || b == kFieldRefused) return kHandlerRejected;
     UnpackDialDigits(record, kPairNumberDigits, PairNumber(state.image, a, b));
+    return kHandlerAccepted;
+}
+
+// --- Slot 59 ---------------------------------------------------------------------------------
+
+std::uint8_t StoreHandler059(ProgrammingState& state, TerminalRecord& record) {
+    const PositionRange range =
+        ParsePositionRange(record, FirstFieldPosition(state), kPlainPositions, 0);
+    if (!range.Valid()) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data_at, 1, 0, 7);
+    if (value == kFieldRefused) return kHandlerRejected;
+    return WalkPositionRange(range, kPlainPositions, WalkRule::kStopAtFailure, [&](std::uint8_t u) {
+        std::uint8_t* byte = PortValueByte(state.image, u);
+        if (byte == nullptr) return kHandlerRejected;
+        SetBits02(value, *byte);
+        return GetBits02(*byte) == value ? kHandlerAccepted : kHandlerMismatch;
+    });
+}
+
+std::uint8_t ShowHandler059(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t* byte = PortValueByte(
+        state.image,
+        ParseSinglePositionPort(record, FirstFieldPosition(state), kPlainPositions, 0));
+    if (byte == nullptr) return kHandlerRejected;
+    AppendDigit(record, GetBits02(*byte));
     return kHandlerAccepted;
 }
 

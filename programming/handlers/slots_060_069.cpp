@@ -103,6 +103,67 @@ constexpr std::uint32_t kServiceCode = 290417;
 constexpr std::size_t kTerminalStateAttribute = 2;
 constexpr std::uint8_t kTerminalBusyBits = 0xC0;
 
+// Slots 68 and 69: a byte of a port's record, found by its port code u.
+struct PortByte {
+    int block;  // -1: UnitWorkTable
+    std::uint8_t record_bytes;
+    std::uint8_t offset;
+};
+
+constexpr int kUnitWorkTable = -1;
+
+std::uint8_t* PortByteOf(DataImage& image, const PortByte& place, std::uint8_t u) {
+    std::span<std::uint8_t> port;
+    if (place.block == kUnitWorkTable) {
+        if (u == 0 || u > image.unit_work_table.size()) return nullptr;
+        port = image.unit_work_table[u - 1u];
+    } else {
+        port = PortRecord(image, place.block, place.record_bytes, u);
+    }
+    return place.offset < port.size() ? &port[place.offset] : nullptr;
+}
+
+// Slot 68: the class and byte of each sub-type; the bit is the descriptor's mask.
+struct PortFlagItem {
+    std::uint8_t item;
+    PositionClass positions;
+    PortByte place;
+};
+
+constexpr PortByte PortRecordByte(std::uint8_t offset) {
+    return {1, 48, offset};
+}
+
+constexpr std::array kPortFlagItems{
+    PortFlagItem{1, kPlainPositions, PortRecordByte(0)},      // *633 *636 *672 *800 *840 *9207
+    PortFlagItem{2, kPlainPositions, PortRecordByte(1)},      // *114 *631
+    PortFlagItem{3, kPlainPositions, PortRecordByte(2)},      // *326
+    PortFlagItem{4, kPlainPositions, PortRecordByte(16)},     // *704
+    PortFlagItem{5, kSpecialPositions, PortRecordByte(17)},   // *500
+    PortFlagItem{9, kPlainPositions, PortRecordByte(3)},      // *116 *135
+    PortFlagItem{11, kWidePositions, PortRecordByte(17)},     // *523
+    PortFlagItem{12, kWidePositions, PortRecordByte(1)},      // *632 *635 *702
+    PortFlagItem{22, kWidePositions, PortByte{52, 12, 0}},    // *501
+    PortFlagItem{23, kSpecialPositions, PortRecordByte(16)},  // *620
+    PortFlagItem{24, kPlainPositions, PortRecordByte(17)},    // *506
+    PortFlagItem{25, kPlainPositions, PortByte{127, 4, 1}},   // *414
+    PortFlagItem{30, kWidePositions, PortRecordByte(1)},      // *111 *634
+    PortFlagItem{32, kPlainPositions, PortRecordByte(2)},     // *709
+    PortFlagItem{34, kPlainPositions, PortRecordByte(46)},    // *807
+    PortFlagItem{35, kPlainPositions, PortRecordByte(47)},    // *802
+    PortFlagItem{36, kPlainPositions, PortRecordByte(47)},    // *819
+    PortFlagItem{37, kSpecialPositions, PortRecordByte(46)},  // *9143
+    PortFlagItem{38, kPlainPositions, PortByte{kUnitWorkTable, 8, 0}},  // *139
+    PortFlagItem{39, kPlainPositions, PortByte{kUnitWorkTable, 8, 0}},  // *419
+    PortFlagItem{40, kPlainPositions, PortByte{kUnitWorkTable, 8, 0}},  // *421
+    PortFlagItem{42, kWidePositions, PortByte{kUnitWorkTable, 8, 0}},   // *127
+    PortFlagItem{43, kPlainPositions, PortByte{kUnitWorkTable, 8, 2}},  // *128
+};
+
+// Slot 69 (no command): a value 0-5 in bits 5-7 of bytes 20 and 28 of the block 1 record.
+constexpr std::array<PortByte, 2> kPortClassBytes{PortRecordByte(20), PortRecordByte(28)};
+constexpr std::uint8_t kPortClassMax = 5;
+
 }  // namespace
 
 // Reached once the answer digit of the prompt has been typed. A reset is accepted and changes
@@ -245,6 +306,67 @@ std::uint8_t ShowHandler067(ProgrammingState& state, TerminalRecord& record) {
     const bool free = terminal->attributes[0] == 0 &&
                       (terminal->attributes[kTerminalStateAttribute] & kTerminalBusyBits) == 0;
     record.line.Append(free ? '1' : '0');
+    return kHandlerAccepted;
+}
+
+// --- Slot 68 ---------------------------------------------------------------------------------
+// A first position at P, an optional last one at P + 4, then one digit. The first port whose bit
+// does not read back ends the walk; the ports before it stay written.
+
+std::uint8_t StoreHandler068(ProgrammingState& state, TerminalRecord& record) {
+    const CommandDescriptor& descriptor = CurrentDescriptor(state);
+    const PortFlagItem* row = FindItem(kPortFlagItems, descriptor.SubType());
+    if (row == nullptr) return kHandlerRejected;
+    const PositionRange range =
+        ParsePositionRange(record, FirstFieldPosition(state), row->positions, 0);
+    if (!range.Valid()) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data_at, 1, 0, 1);
+    if (value == kFieldRefused) return kHandlerRejected;
+    return WalkPositionRange(range, row->positions, WalkRule::kStopAtFailure, [&](std::uint8_t u) {
+        std::uint8_t* byte = PortByteOf(state.image, row->place, u);
+        if (byte == nullptr) return kHandlerRejected;
+        return SetMaskBits(*byte, descriptor.Mask(), value) ? kHandlerAccepted : kHandlerMismatch;
+    });
+}
+
+std::uint8_t ShowHandler068(ProgrammingState& state, TerminalRecord& record) {
+    const CommandDescriptor& descriptor = CurrentDescriptor(state);
+    const PortFlagItem* row = FindItem(kPortFlagItems, descriptor.SubType());
+    if (row == nullptr) return kHandlerRejected;
+    const std::uint8_t u =
+        ParseSinglePositionPort(record, FirstFieldPosition(state), row->positions, 0);
+    const std::uint8_t* byte = PortByteOf(state.image, row->place, u);
+    if (byte == nullptr) return kHandlerRejected;
+    AppendMaskFlag(record, *byte, descriptor.Mask());
+    return kHandlerAccepted;
+}
+
+// --- Slot 69 ---------------------------------------------------------------------------------
+// The layout of slot 68 over plain-class positions.
+
+std::uint8_t StoreHandler069(ProgrammingState& state, TerminalRecord& record) {
+    const PositionRange range =
+        ParsePositionRange(record, FirstFieldPosition(state), kPlainPositions, 0);
+    if (!range.Valid()) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data_at, 1, 0, kPortClassMax);
+    if (value == kFieldRefused) return kHandlerRejected;
+    return WalkPositionRange(range, kPlainPositions, WalkRule::kStopAtFailure, [&](std::uint8_t u) {
+        for (const PortByte& place : kPortClassBytes) {
+            std::uint8_t* byte = PortByteOf(state.image, place, u);
+            if (byte == nullptr) return kHandlerRejected;
+            SetBits57(value, *byte);
+            if (GetBits57(*byte) != value) return kHandlerMismatch;
+        }
+        return kHandlerAccepted;
+    });
+}
+
+std::uint8_t ShowHandler069(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t u =
+        ParseSinglePositionPort(record, FirstFieldPosition(state), kPlainPositions, 0);
+    const std::uint8_t* byte = PortByteOf(state.image, kPortClassBytes[0], u);
+    if (byte == nullptr) return kHandlerRejected;
+    AppendDigit(record, GetBits57(*byte));
     return kHandlerAccepted;
 }
 

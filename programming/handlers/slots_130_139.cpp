@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "programming/character_table.h"
 #include "programming/handlers/handler_support.h"
 #include "programming/handlers/handlers.h"
 #include "programming/packed_digits.h"
@@ -85,6 +86,45 @@ constexpr std::size_t kUnitPortByte = 1;
 
 std::uint8_t& UnitPortByte(DataImage& image, std::uint8_t u) {
     return *image.BlockByte(kUnitBlock, kUnitBytes * (u - 1u) + kUnitPortByte);
+}
+
+// Slot 134 (no command): two flags per unit in bits 1 and 0 of block 81, byte 4(u - 1) + 3.
+constexpr int kUnitFlagBlock = 81;
+constexpr std::size_t kUnitFlagBytes = 4;
+constexpr std::size_t kUnitFlagByte = 3;
+constexpr std::array<std::uint8_t, 2> kUnitFlagMasks{0x02, 0x01};
+
+std::uint8_t& UnitFlagByte(DataImage& image, std::uint8_t u) {
+    return *image.BlockByte(kUnitFlagBlock, kUnitFlagBytes * (u - 1u) + kUnitFlagByte);
+}
+
+// Slot 135: a digit 0-8 into a nibble of the unit's block 53 record.
+struct UnitNibbleItem {
+    std::uint8_t item;
+    std::uint8_t offset;
+    BitField field;
+    bool reload;  // the display characters depend on it
+};
+
+constexpr std::array kUnitNibbleItems{
+    UnitNibbleItem{1, 10, kLowNibble, true},   // *042
+    UnitNibbleItem{2, 10, kHighNibble, true},  // *043
+    UnitNibbleItem{3, 9, kHighNibble, false},  // *678
+};
+
+// Slots 137 and 139: 12-byte line records n (1-24) of block 54.
+constexpr int kLineBlock = 54;
+constexpr std::size_t kLineBytes = 12;
+constexpr std::uint8_t kLineCount = 24;
+constexpr std::size_t kLineClassByte = 1;  // slot 139, bits 5-7
+
+std::uint8_t& LineByte(DataImage& image, std::uint8_t n, std::size_t offset) {
+    return *image.BlockByte(kLineBlock, kLineBytes * (n - 1u) + offset);
+}
+
+// Slot 137: sub-type 1 flags byte 7 (every command), sub-type 2 (no command) byte 11.
+std::size_t LineFlagOffset(std::uint8_t item) {
+    return item == 2 ? 11 : 7;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -241,6 +281,123 @@ std::uint8_t ShowFamilyFlag(ProgrammingState& state, TerminalRecord& record) {
     return kHandlerAccepted;
 }
 
+// *9524, *9529, *9442: positions of the second bank only (their last two digits 37-72). The walk
+// never passes value 13, so no value is remapped on the way.
+constexpr PositionClass kSecondBankPositions{&ParsePosition72, &MapSlotCodeWide, false};
+constexpr std::uint8_t kFirstSecondBankCode = 65;
+constexpr std::uint8_t kLastSecondBankCode = 128;
+constexpr std::size_t kPortValueBase = 25;  // *9524: block 130 byte 25 + code - 64
+constexpr std::size_t kPortFlagTableByte = 13;
+
+bool InSecondBank(std::uint8_t index) {
+    return (index - 1) % 72 >= 36;
+}
+
+PositionRange ParseSecondBankRange(ProgrammingState& state, const TerminalRecord& record) {
+    const PositionRange range =
+        ParsePositionRange(record, FirstFieldPosition(state), kSecondBankPositions, 0);
+    if (!range.Valid() || !InSecondBank(range.first) || !InSecondBank(range.last)) return {};
+    return range;
+}
+
+// A show's one position; 0 unless its code lies in the second bank.
+std::uint8_t ParseSecondBankPort(ProgrammingState& state, const TerminalRecord& record) {
+    const PositionRange range = ParseSecondBankRange(state, record);
+    if (!range.Valid() || !range.single) return 0;
+    const std::uint8_t code = kSecondBankPositions.map(range.first);
+    return code >= kFirstSecondBankCode && code <= kLastSecondBankCode ? code : 0;
+}
+
+// Visits the codes 65-128 of the range.
+template <typename Visit>
+std::uint8_t WalkSecondBank(const PositionRange& range, Visit&& visit) {
+    return WalkPositionRange(range, kSecondBankPositions, WalkRule::kStopAtFailure,
+                             [&](std::uint8_t code) {
+                                 if (code < kFirstSecondBankCode || code > kLastSecondBankCode) {
+                                     return kHandlerAccepted;
+                                 }
+                                 return visit(code);
+                             });
+}
+
+std::uint8_t& PortValue(DataImage& image, std::uint8_t code) {
+    return *image.BlockByte(kFamilyBlock, kPortValueBase + code - 64u);
+}
+
+// *9524: a value 0-8 and two flags for every port of the range, written whole without a read-back.
+std::uint8_t StorePortValue(ProgrammingState& state, TerminalRecord& record) {
+    const PositionRange range = ParseSecondBankRange(state, record);
+    if (!range.Valid()) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data_at, 1, 0, 8);
+    const std::uint8_t flag1 = ParseByteField(record, range.data_at + 2, 1, 0, 1);
+    const std::uint8_t flag2 = ParseByteField(record, range.data_at + 4, 1, 0, 1);
+    if (value == kFieldRefused || flag1 == kFieldRefused || flag2 == kFieldRefused) {
+        return kHandlerRejected;
+    }
+    const auto byte = static_cast<std::uint8_t>(value + 16 * flag1 + 32 * flag2);
+    return WalkSecondBank(range, [&](std::uint8_t code) {
+        PortValue(state.image, code) = byte;
+        return kHandlerAccepted;
+    });
+}
+
+std::uint8_t ShowPortValue(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t code = ParseSecondBankPort(state, record);
+    if (code == 0) return kHandlerRejected;
+    const std::uint8_t byte = PortValue(state.image, code);
+    AppendDigit(record, GetLowNibble(byte));
+    record.line.Append(',');
+    AppendMaskFlag(record, byte, 0x10);
+    record.line.Append(',');
+    AppendMaskFlag(record, byte, 0x20);
+    return kHandlerAccepted;
+}
+
+// *9529 (bit 0) and *9442 (bit 2) of byte 13 of the port flag table record of each port.
+template <std::uint8_t kMask>
+std::uint8_t StorePortFlag(ProgrammingState& state, TerminalRecord& record) {
+    const PositionRange range = ParseSecondBankRange(state, record);
+    if (!range.Valid()) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data_at, 1, 0, 1);
+    if (value == kFieldRefused) return kHandlerRejected;
+    return WalkSecondBank(range, [&](std::uint8_t code) {
+        std::uint8_t& byte =
+            state.image.port_flag_table[code - kFirstSecondBankCode][kPortFlagTableByte];
+        return SetMaskBits(byte, kMask, value) ? kHandlerAccepted : kHandlerMismatch;
+    });
+}
+
+template <std::uint8_t kMask>
+std::uint8_t ShowPortFlag(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t code = ParseSecondBankPort(state, record);
+    if (code == 0) return kHandlerRejected;
+    AppendMaskFlag(record,
+                   state.image.port_flag_table[code - kFirstSecondBankCode][kPortFlagTableByte],
+                   kMask);
+    return kHandlerAccepted;
+}
+
+// *9528: a value 1-7 into byte 14 of each group of a group range.
+constexpr std::size_t kGroupLevelByte = 14;
+
+std::uint8_t StoreGroupLevel(ProgrammingState& state, TerminalRecord& record) {
+    UnitRange range;
+    if (!ParseUnitRange(state, record, kGroupCount, range)) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data, 2, 1, 7);
+    if (value == kFieldRefused) return kHandlerRejected;
+    for (unsigned g = range.first; g <= range.last; ++g) {
+        state.image.group_table[g][kGroupLevelByte] = value;
+    }
+    return kHandlerAccepted;
+}
+
+std::uint8_t ShowGroupLevel(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t g = ParseSingleUnit(state, record, kGroupCount);
+    if (g == kFieldRefused) return kHandlerRejected;
+    AppendNumber(record, state.image.group_table[g][kGroupLevelByte], 2, 10);
+    return kHandlerAccepted;
+}
+
 struct FamilyRow {
     std::uint8_t item;
     SubHandler store;
@@ -248,12 +405,16 @@ struct FamilyRow {
 };
 
 constexpr std::array kFamilyRows{
+    FamilyRow{2, &StorePortValue, &ShowPortValue},                // *9524
     FamilyRow{3, &StoreGroupPair, &ShowGroupPair},                // *9525
     FamilyRow{4, &StoreGroupMember, &ShowGroupMember},            // *9526
     FamilyRow{5, &StoreFamilyCode, &ShowFamilyCode},              // *9527
+    FamilyRow{6, &StoreGroupLevel, &ShowGroupLevel},              // *9528
     FamilyRow{7, &StoreFamilyFlag<0x01>, &ShowFamilyFlag<0x01>},  // no command
     FamilyRow{8, &StoreFamilyFlag<0x02>, &ShowFamilyFlag<0x02>},  // no command
+    FamilyRow{9, &StorePortFlag<0x01>, &ShowPortFlag<0x01>},      // *9529
     FamilyRow{10, &StoreFamilyEntryPort, &ShowFamilyEntryPort},   // *9534
+    FamilyRow{11, &StorePortFlag<0x04>, &ShowPortFlag<0x04>},     // *9442
 };
 
 }  // namespace
@@ -345,6 +506,69 @@ std::uint8_t ShowHandler133(ProgrammingState& state, TerminalRecord& record) {
     return kHandlerAccepted;
 }
 
+// --- Slot 134 (no command) -------------------------------------------------------------------
+// A unit range, then the two flags at the data and two places after.
+
+std::uint8_t StoreHandler134(ProgrammingState& state, TerminalRecord& record) {
+    UnitRange range;
+    if (!ParseUnitRange(state, record, kUnitCount, range)) return kHandlerRejected;
+    const std::array<std::uint8_t, 2> flags{ParseByteField(record, range.data, 1, 0, 1),
+                                            ParseByteField(record, range.data + 2, 1, 0, 1)};
+    if (flags[0] == kFieldRefused || flags[1] == kFieldRefused) return kHandlerRejected;
+    std::uint8_t answer = kHandlerAccepted;
+    for (unsigned u = range.first; u <= range.last; ++u) {
+        std::uint8_t& byte = UnitFlagByte(state.image, static_cast<std::uint8_t>(u));
+        for (std::size_t i = 0; i < flags.size(); ++i) {
+            if (!SetMaskBits(byte, kUnitFlagMasks[i], flags[i]) && answer == kHandlerAccepted) {
+                answer = kHandlerMismatch;
+            }
+        }
+    }
+    return answer;
+}
+
+std::uint8_t ShowHandler134(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t u = ParseSingleUnit(state, record, kUnitCount);
+    if (u == kFieldRefused) return kHandlerRejected;
+    const std::uint8_t byte = UnitFlagByte(state.image, u);
+    AppendMaskFlag(record, byte, kUnitFlagMasks[0]);
+    record.line.Append(',');
+    AppendMaskFlag(record, byte, kUnitFlagMasks[1]);
+    return kHandlerAccepted;
+}
+
+// --- Slot 135 --------------------------------------------------------------------------------
+// Every unit of the range is written; the answer is that of the first unit that did not read
+// back. The display characters are reloaded after each unit of *042 and *043.
+
+std::uint8_t StoreHandler135(ProgrammingState& state, TerminalRecord& record) {
+    const UnitNibbleItem* row = FindItem(kUnitNibbleItems, CurrentDescriptor(state).SubType());
+    if (row == nullptr) return kHandlerRejected;
+    UnitRange range;
+    if (!ParseUnitRange(state, record, kUnitCount, range)) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data, 1, 0, 8);
+    if (value == kFieldRefused) return kHandlerRejected;
+    std::uint8_t answer = kHandlerAccepted;
+    for (unsigned u = range.first; u <= range.last; ++u) {
+        std::uint8_t& byte =
+            *state.image.BlockByte(kUnitBlock, kUnitBytes * (u - 1u) + row->offset);
+        row->field.set(value, byte);
+        if (row->field.get(byte) != value && answer == kHandlerAccepted) answer = kHandlerMismatch;
+        if (row->reload) ReloadCharacterTable(state.display_characters);
+    }
+    return answer;
+}
+
+std::uint8_t ShowHandler135(ProgrammingState& state, TerminalRecord& record) {
+    const UnitNibbleItem* row = FindItem(kUnitNibbleItems, CurrentDescriptor(state).SubType());
+    if (row == nullptr) return kHandlerRejected;
+    const std::uint8_t u = ParseSingleUnit(state, record, kUnitCount);
+    if (u == kFieldRefused) return kHandlerRejected;
+    AppendDigit(record, row->field.get(*state.image.BlockByte(
+                            kUnitBlock, kUnitBytes * (u - 1u) + row->offset)));
+    return kHandlerAccepted;
+}
+
 // --- Slot 136 --------------------------------------------------------------------------------
 // Unit u at P, a position 1YY at P + 3. A port code stands at one unit only: storing it moves it.
 
@@ -379,6 +603,34 @@ std::uint8_t ShowHandler136(ProgrammingState& state, TerminalRecord& record) {
     return kHandlerAccepted;
 }
 
+// --- Slot 137 --------------------------------------------------------------------------------
+// A line range; the first line whose bits do not take the value ends the walk.
+
+std::uint8_t StoreHandler137(ProgrammingState& state, TerminalRecord& record) {
+    const CommandDescriptor& descriptor = CurrentDescriptor(state);
+    UnitRange range;
+    if (!ParseUnitRange(state, record, kLineCount, range)) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data, 1, 0, 1);
+    if (value == kFieldRefused) return kHandlerRejected;
+    const std::size_t offset = LineFlagOffset(descriptor.SubType());
+    for (unsigned n = range.first; n <= range.last; ++n) {
+        if (!SetMaskBits(LineByte(state.image, static_cast<std::uint8_t>(n), offset),
+                         descriptor.Mask(), value)) {
+            return kHandlerMismatch;
+        }
+    }
+    return kHandlerAccepted;
+}
+
+std::uint8_t ShowHandler137(ProgrammingState& state, TerminalRecord& record) {
+    const CommandDescriptor& descriptor = CurrentDescriptor(state);
+    const std::uint8_t n = ParseSingleUnit(state, record, kLineCount);
+    if (n == kFieldRefused) return kHandlerRejected;
+    AppendMaskFlag(record, LineByte(state.image, n, LineFlagOffset(descriptor.SubType())),
+                   descriptor.Mask());
+    return kHandlerAccepted;
+}
+
 // --- Slot 138 --------------------------------------------------------------------------------
 
 std::uint8_t StoreHandler138(ProgrammingState& state, TerminalRecord& record) {
@@ -389,6 +641,30 @@ std::uint8_t StoreHandler138(ProgrammingState& state, TerminalRecord& record) {
 std::uint8_t ShowHandler138(ProgrammingState& state, TerminalRecord& record) {
     const FamilyRow* row = FindItem(kFamilyRows, CurrentDescriptor(state).SubType());
     return row != nullptr ? row->show(state, record) : kHandlerRejected;
+}
+
+// --- Slot 139 (no command) -------------------------------------------------------------------
+// A line range and a digit 0-5 into bits 5-7 of byte 1 of each line record.
+
+std::uint8_t StoreHandler139(ProgrammingState& state, TerminalRecord& record) {
+    UnitRange range;
+    if (!ParseUnitRange(state, record, kLineCount, range)) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data, 1, 0, 5);
+    if (value == kFieldRefused) return kHandlerRejected;
+    std::uint8_t answer = kHandlerAccepted;
+    for (unsigned n = range.first; n <= range.last; ++n) {
+        std::uint8_t& byte = LineByte(state.image, static_cast<std::uint8_t>(n), kLineClassByte);
+        SetBits57(value, byte);
+        if (GetBits57(byte) != value && answer == kHandlerAccepted) answer = kHandlerMismatch;
+    }
+    return answer;
+}
+
+std::uint8_t ShowHandler139(ProgrammingState& state, TerminalRecord& record) {
+    const std::uint8_t n = ParseSingleUnit(state, record, kLineCount);
+    if (n == kFieldRefused) return kHandlerRejected;
+    AppendDigit(record, GetBits57(LineByte(state.image, n, kLineClassByte)));
+    return kHandlerAccepted;
 }
 
 }  // namespace qzs

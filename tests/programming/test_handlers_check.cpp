@@ -763,7 +763,8 @@ TEST_F(UnusedSlotCheck, SlotNineValuePairs) {
 
 // ---------------------------------------------------------------------------------------------
 // The slot map: how many commands use each slot, the first of them, and which halves are the
-// shared accept (A store, a show) and reject (R, r) entries.
+// shared accept (A store, a show) and reject (R, r) entries. Slot 51, which answers 0 in both
+// halves and changes nothing, has the accept entry in both.
 
 struct SlotRow {
     int count;
@@ -783,7 +784,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotMap{{
     /*  35 */ {3, "328", ""},   {5, "386", ""},   {0, "", ""},      {0, "", ""},      {4, "154", ""},
     /*  40 */ {2, "9234", ""},  {1, "731", ""},   {1, "362", ""},   {1, "084", ""},   {1, "081", ""},
     /*  45 */ {2, "503", ""},   {2, "130", ""},   {1, "126", ""},   {0, "", ""},      {0, "", ""},
-    /*  50 */ {1, "9320", ""},  {0, "", ""},      {0, "", ""},      {3, "103", ""},   {1, "9314", ""},
+    /*  50 */ {1, "9320", ""},  {0, "", "Aa"},    {0, "", ""},      {3, "103", ""},   {1, "9314", ""},
     /*  55 */ {2, "098", ""},   {1, "850", ""},   {1, "9321", ""},  {1, "361", ""},   {0, "", ""},
     /*  60 */ {330, "005", "Rr"}, {1, "007", "a"}, {0, "", ""},     {1, "9337", ""},  {2, "000", ""},
     /*  65 */ {3, "163", ""},   {1, "9278", ""},  {1, "012", "A"},  {33, "111", ""},  {0, "", ""},
