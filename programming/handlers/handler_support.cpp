@@ -268,7 +268,7 @@ std::uint8_t StoreDialNumber(const TerminalRecord& record, std::uint8_t n, std::
     return VerifyDialDigits(record, n, position, bytes);
 }
 
-std::uint8_t ClearBytes(std::span<std::uint8_t> bytes) {
+std::uint8_t ZeroAndCheck(std::span<std::uint8_t> bytes) {
     std::fill(bytes.begin(), bytes.end(), std::uint8_t{0});
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; })
                ? kHandlerAccepted

@@ -156,7 +156,7 @@ bool FieldIs(const TerminalRecord& record, std::size_t position, std::string_vie
 std::uint8_t StoreDialNumber(const TerminalRecord& record, std::uint8_t n, std::uint8_t position,
                              std::span<std::uint8_t> bytes);
 // Zeroes the bytes; 0 when every one reads back 0, else 2.
-std::uint8_t ClearBytes(std::span<std::uint8_t> bytes);
+std::uint8_t ZeroAndCheck(std::span<std::uint8_t> bytes);
 
 // Little-endian 16-bit value of bytes [offset, offset + 2) of a block, and its setter that
 // answers the read-back; a word outside the block reads as 0xFFFF and is never written (2).

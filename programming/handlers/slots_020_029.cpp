@@ -372,7 +372,7 @@ std::uint8_t StoreHandler023(ProgrammingState& state, TerminalRecord& record) {
         const std::uint8_t value = ParseByteField(record, data, 2, 0, 8);
         if (value == kFieldRefused) return kHandlerRejected;
         *place.value = value;
-        const std::uint8_t cleared = ClearBytes(place.number);
+        const std::uint8_t cleared = ZeroAndCheck(place.number);
         return *place.value == value && cleared == kHandlerAccepted ? kHandlerAccepted
                                                                     : kHandlerMismatch;
     }
@@ -463,7 +463,7 @@ std::uint8_t StoreHandler028(ProgrammingState& state, TerminalRecord& record) {
     const std::uint8_t data = FirstFieldPosition(state) + 4;
     if (key.j <= 3) {
         auto number = EntryNumber(state.image, key);
-        if (FieldIs(record, data, "000")) return ClearBytes(number);
+        if (FieldIs(record, data, "000")) return ZeroAndCheck(number);
         return StoreDialNumber(record, kEntryNumberDigits, data, number);
     }
     if (TypedDigits(record, data, 4) != 3) return kHandlerRejected;

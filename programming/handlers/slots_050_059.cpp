@@ -270,7 +270,7 @@ std::uint8_t StoreHandler055(ProgrammingState& state, TerminalRecord& record) {
     if (port == kPositionRefused) return kHandlerRejected;
     if (key.n == 0) {
         if (port != 0) return kHandlerRejected;
-        return ClearBytes(key.entries);
+        return ZeroAndCheck(key.entries);
     }
     std::uint8_t& entry = key.entries[key.n - 1u];
     entry = port;
@@ -314,7 +314,7 @@ std::uint8_t StoreHandler057(ProgrammingState& state, TerminalRecord& record) {
         const std::uint8_t first = a == 0 ? 1 : a;
         const std::uint8_t last = a == 0 ? kClassNumberEntries : a;
         for (unsigned e = first; e <= last; ++e) {
-            if (ClearBytes(ClassNumberEntry(state.image, static_cast<std::uint8_t>(e))) !=
+            if (ZeroAndCheck(ClassNumberEntry(state.image, static_cast<std::uint8_t>(e))) !=
                 kHandlerAccepted) {
                 result = kHandlerMismatch;
             }

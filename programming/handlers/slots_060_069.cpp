@@ -227,7 +227,7 @@ std::uint8_t StoreHandler064(ProgrammingState& state, TerminalRecord& record) {
     if (code.empty()) return kHandlerRejected;
     const std::uint8_t p = FirstFieldPosition(state);
     if (TypedDigits(record, p, 4) < 4) {
-        return FieldIs(record, p, "00") ? ClearBytes(code) : kHandlerRejected;
+        return FieldIs(record, p, "00") ? ZeroAndCheck(code) : kHandlerRejected;
     }
     return StoreDialNumber(record, 4, p, code);
 }
@@ -263,11 +263,11 @@ std::uint8_t StoreHandler065(ProgrammingState& state, TerminalRecord& record) {
         }
         case kCodeItemShort:
             if (typed == kCodeDigits) {
-                return FieldIs(record, p, "00000") ? ClearBytes(code) : kHandlerRejected;
+                return FieldIs(record, p, "00000") ? ZeroAndCheck(code) : kHandlerRejected;
             }
             return StoreDialNumber(record, kShortCodeDigits, p, code);
         default:
-            if (IsLoneZero(record, p)) return ClearBytes(code);
+            if (IsLoneZero(record, p)) return ZeroAndCheck(code);
             if (leading_zero) return kHandlerRejected;
             return StoreDialNumber(record, kCodeDigits, p, code);
     }

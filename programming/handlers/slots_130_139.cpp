@@ -485,7 +485,7 @@ std::uint8_t StoreHandler133(ProgrammingState& state, TerminalRecord& record) {
         for (unsigned i = first; i <= last; ++i) {
             auto bytes = BlockBytes(state.image, kRecordBlock,
                                     RecordOffset(static_cast<std::uint8_t>(i)), 7);
-            if (ClearBytes(bytes) != kHandlerAccepted) result = kHandlerMismatch;
+            if (ZeroAndCheck(bytes) != kHandlerAccepted) result = kHandlerMismatch;
         }
         return result;
     }
