@@ -127,7 +127,8 @@ void ApplyRules(ProgrammingState& state, std::string& s) {
 
 }  // namespace
 
-std::uint16_t FindCommandLayout(const ProgrammingState& state, std::string_view text) {
+std::uint16_t FindCommandLayout(ProgrammingState& state, std::string_view text) {
+    ApplicationLock::Guard guard(state.lock);
     return ActiveCommandTable(state).Lookup(text.substr(0, 4));
 }
 
@@ -149,7 +150,8 @@ std::string UrlDecodeValue(std::string_view value, std::size_t limit) {
     return out;
 }
 
-int ParseDisplayFields(const ProgrammingState& state, std::string_view line, std::string& out) {
+int ParseDisplayFields(ProgrammingState& state, std::string_view line, std::string& out) {
+    ApplicationLock::Guard guard(state.lock);
     line = line.substr(0, line.find('\0'));
     const CommandDescriptor& d = ActiveCommandTable(state).At(FindCommandLayout(state, line));
     const int count = std::max(1, static_cast<int>(d.DataFieldCount()));
@@ -210,8 +212,9 @@ void FormatDataFields(std::string& text, const CommandDescriptor& descriptor,
     }
 }
 
-void FormatFieldValue(const ProgrammingState& state, std::string& text,
-                      std::string_view command_text, std::optional<std::string_view> value) {
+void FormatFieldValue(ProgrammingState& state, std::string& text, std::string_view command_text,
+                      std::optional<std::string_view> value) {
+    ApplicationLock::Guard guard(state.lock);
     const CommandDescriptor& d =
         ActiveCommandTable(state).At(FindCommandLayout(state, command_text));
     if (d.DataFieldCount() != 1) return;

@@ -19,8 +19,9 @@ struct ProgrammingState;
 
 // The record index of the command whose number begins the text (three digits, or four beginning
 // with '9'), as the interpreter looks it up; the past-the-end index (the catch-all record) for a
-// text that names no command of the table.
-std::uint16_t FindCommandLayout(const ProgrammingState& state, std::string_view text);
+// text that names no command of the table. The functions here that take the state take its
+// ApplicationLock.
+std::uint16_t FindCommandLayout(ProgrammingState& state, std::string_view text);
 
 // The form engine's value decoder: the value up to, not including, the first of "&", "=", ",",
 // "<", ">", CR, LF, TAB or the end (or a 0 byte), with "%" and two hexadecimal digits turned into
@@ -33,7 +34,7 @@ std::string UrlDecodeValue(std::string_view value, std::size_t limit);
 // and including the first "c" or "P" after that (or to the end) and is copied into out. Answers
 // the data-field count of the command that begins the line, at least 1. A line without "=" or
 // "-" before its value gives an empty value text.
-int ParseDisplayFields(const ProgrammingState& state, std::string_view line, std::string& out);
+int ParseDisplayFields(ProgrammingState& state, std::string_view line, std::string& out);
 
 // PrepareFormCommand, then RunCommand on the (corrected) text: -1 when rejected ("--P"), 0 when
 // values is null, else ParseDisplayFields of the answer into values. Takes the ApplicationLock.
@@ -61,7 +62,7 @@ void FormatDataFields(std::string& text, const CommandDescriptor& descriptor,
                       std::span<const std::optional<std::string_view>> values);
 // FormatDataFields with one value, for a command (found by its number text) with exactly one
 // data field; any other command appends nothing.
-void FormatFieldValue(const ProgrammingState& state, std::string& text,
-                      std::string_view command_text, std::optional<std::string_view> value);
+void FormatFieldValue(ProgrammingState& state, std::string& text, std::string_view command_text,
+                      std::optional<std::string_view> value);
 
 }  // namespace qzs
