@@ -121,16 +121,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{87, kLater, kLater},                      // no command
     SlotRow{88, kLater, kLater},                      // no command
     SlotRow{89, kLater, kLater},                      // *300
-    SlotRow{90, kLater, kLater},                      // 2 commands from *110
-    SlotRow{91, kLater, kLater},                      // *112
-    SlotRow{92, kLater, kLater},                      // 2 commands from *641
-    SlotRow{93, kLater, kLater},                      // no command
-    SlotRow{94, kLater, kLater},                      // *082
-    SlotRow{95, kLater, kLater},                      // 2 commands from *323
-    SlotRow{96, &AcceptEntry, kLater},                // *011
-    SlotRow{97, kLater, kLater},                      // *016
-    SlotRow{98, &AcceptEntry, kLater},                // *018
-    SlotRow{99, kLater, kLater},                      // *017
+    SlotRow{90, &StoreHandler090, &ShowHandler090},   // 2 commands from *110
+    SlotRow{91, &StoreHandler091, &ShowHandler091},   // *112
+    SlotRow{92, &StoreHandler092, &ShowHandler092},   // 2 commands from *641
+    SlotRow{93, &RejectEntry, &RejectEntry},          // no command
+    SlotRow{94, &StoreHandler094, &ShowHandler094},   // *082
+    SlotRow{95, &StoreHandler095, &ShowHandler095},   // 2 commands from *323
+    SlotRow{96, &AcceptEntry, &ShowHandler096},       // *011
+    SlotRow{97, &StoreHandler097, &ShowHandler097},   // *016
+    SlotRow{98, &AcceptEntry, &ShowHandler098},       // *018
+    SlotRow{99, &StoreHandler099, &ShowHandler099},   // *017
     SlotRow{100, &AcceptEntry, kLater},               // 3 commands from *003
     SlotRow{101, kLater, kLater},                     // no command
     SlotRow{102, kLater, kLater},                     // 7 commands from *035

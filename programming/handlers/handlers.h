@@ -258,6 +258,31 @@ std::uint8_t ShowHandler079(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t StoreHandler161(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler161(ProgrammingState& state, TerminalRecord& record);
 
+// Slot 90: *110, *117 group bits over a group range.
+std::uint8_t StoreHandler090(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler090(ProgrammingState& state, TerminalRecord& record);
+// Slot 91: *112 group value over a group range.
+std::uint8_t StoreHandler091(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler091(ProgrammingState& state, TerminalRecord& record);
+// Slot 92: *641, *651 group levels over a group range.
+std::uint8_t StoreHandler092(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler092(ProgrammingState& state, TerminalRecord& record);
+// Slot 94: *082 numbering plan.
+std::uint8_t StoreHandler094(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler094(ProgrammingState& state, TerminalRecord& record);
+// Slot 95: *333, *323 group ports over a group range.
+std::uint8_t StoreHandler095(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler095(ProgrammingState& state, TerminalRecord& record);
+// Slot 97: *016 line flags over a line range.
+std::uint8_t StoreHandler097(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler097(ProgrammingState& state, TerminalRecord& record);
+// Slot 99: *017 terminal flags.
+std::uint8_t StoreHandler099(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler099(ProgrammingState& state, TerminalRecord& record);
+// Slot 96: *011 unit slot contents; its store half is AcceptEntry.
+std::uint8_t ShowHandler096(ProgrammingState& state, TerminalRecord& record);
+// Slot 98: *018 terminal flags; its store half is AcceptEntry.
+std::uint8_t ShowHandler098(ProgrammingState& state, TerminalRecord& record);
 // Slot 110: keyed options of 15 commands from *314, the *615 numbers, *9272 and *9307.
 std::uint8_t StoreHandler110(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler110(ProgrammingState& state, TerminalRecord& record);
