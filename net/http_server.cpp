@@ -1,0 +1,624 @@
+#include "net/http_server.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+namespace qzs::net {
+namespace {
+
+constexpr int kReadSeconds = 10;
+constexpr std::size_t kLineCapacity = 1024;
+constexpr int kMaxHeaderLines = 200;
+constexpr std::size_t kMaxPath = 259;
+constexpr std::size_t kMaxQueryPairs = 200;
+constexpr std::size_t kTemplateLimit = 1024000;
+constexpr std::size_t kChunk = 1024;
+constexpr const char* kFormType = "application/x-www-form-urlencoded";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return static_cast<unsigned char>(c);
+}
+
+std::string Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+// The file a path names under the root, or nothing when the path climbs out of the root, holds a
+// NUL, or names nothing that exists.
+std::optional<std::filesystem::path> ResolveUnderRoot(const std::string& root,
+                                                      const std::string& path) {
+    if (path.find('\0') != std::string::npos) return std::nullopt;
+    std::string_view rest(path);
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        if (part == "..") return std::nullopt;
+        if (slash == std::string_view::npos) break;
+        rest.remove_prefix(slash + 1);
+    }
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::canonical(root, error);
+    if (error) return std::nullopt;
+    const std::filesystem::path file =
+        std::filesystem::canonical(base / std::filesystem::path(path).relative_path(), error);
+    if (error) return std::nullopt;
+    // Symbolic links inside the root must not lead outside it either.
+    const std::string b = base.string();
+    const std::string f = file.string();
+    if (f.size() <= b.size() || f.compare(0, b.size(), b) != 0 || f[b.size()] != '/') {
+        return std::nullopt;
+    }
+    return file;
+}
+
+std::string GmtDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char text[64];
+    // The C locale's names, as HTTP wants them whatever the user's locale is.
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday],
+                  tm.tm_mday, kMonths[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
+                  tm.tm_sec);
+    return text;
+}
+
+}  // namespace
+
+std::string DecodeUrlPart(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            out += ' ';
+        } else if (c == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(((HexValue(text[i + 1]) << 4) | HexValue(text[i + 2])) & 0xFF);
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool ParseRequestLine(std::string_view line, HttpRequest& request) {
+    request.request_line = std::string(line);
+    if (line.starts_with("GET")) {
+        request.method = 1;
+    } else if (line.starts_with("POST")) {
+        request.method = 2;
+    } else if (line.starts_with("HEAD")) {
+        request.method = 3;
+    } else {
+        request.method = 0;
+    }
+    const std::size_t first = line.find(' ');
+    const std::size_t last = line.rfind(' ');
+    if (first == std::string_view::npos) return false;
+    std::string_view target =
+        first == last ? std::string_view() : line.substr(first + 1, last - first - 1);
+    const std::size_t question = target.find('?');
+    if (question != std::string_view::npos) {
+        std::string_view query = target.substr(question + 1);
+        target = target.substr(0, question);
+        while (!query.empty()) {
+            const std::size_t amp = query.find('&');
+            const std::string_view piece = query.substr(0, amp);
+            const std::size_t eq = piece.find('=');
+            if (eq != std::string_view::npos && request.query.size() < kMaxQueryPairs) {
+                request.query.emplace_back(DecodeUrlPart(piece.substr(0, eq)),
+                                           DecodeUrlPart(piece.substr(eq + 1)));
+            }
+            if (amp == std::string_view::npos) break;
+            query.remove_prefix(amp + 1);
+        }
+    }
+    request.path = DecodeUrlPart(target);
+    if (request.path.empty() || request.path.front() != '/') request.path.insert(0, "/");
+    return true;
+}
+
+const char* HttpStatusText(int code) {
+    switch (code) {
+        case 200:
+            return "200 OK";
+        case 201:
+            return "201 Created";
+        case 202:
+            return "202 Accepted";
+        case 204:
+            return "204 No Content";
+        case 300:
+            return "300 Multiple Choices";
+        case 301:
+            return "301 Moved Permanently";
+        case 302:
+            return "302 Moved Temporarily";
+        case 304:
+            return "304 Not Modified";
+        case 400:
+            return "400 Bad Request";
+        case 401:
+            return "401 Unauthorized";
+        case 403:
+            return "403 Forbidden";
+        case 404:
+            return "404 Not Found";
+        case 500:
+            return "500 Internal Server Error";
+        case 501:
+            return "501 Not Implemented";
+        case 502:
+            return "502 Bad Gateway";
+        case 503:
+            return "503 Service Unavailable";
+        default:
+            return "200 OK";
+    }
+}
+
+int ContentTypeNumber(std::string_view file) {
+    const std::size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos) return 6;
+    const std::string_view ext = file.substr(dot);
+    if (ext == ".txt") return 1;
+    if (ext == ".html" || ext == ".htm") return 2;
+    if (ext == ".gif") return 3;
+    if (ext == ".jpeg") return 4;
+    if (ext == ".bmp") return 5;
+    return 6;
+}
+
+const char* ContentTypeName(int type) {
+    switch (type) {
+        case 1:
+            return "text/plain";
+        case 2:
+            return "text/html";
+        case 3:
+            return "image/gif";
+        case 4:
+            return "image/jpeg";
+        case 5:
+            return "image/bmp";
+        case 7:
+            return kFormType;
+        default:
+            return "application/octet-stream";
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// One request
+
+struct CEasyHttpServer::Worker {
+    CTcpSocket connection;
+    std::thread thread;
+    std::atomic<bool> done{false};
+};
+
+namespace {
+
+class RequestWorker {
+  public:
+    RequestWorker(CEasyHttpServer& server, ServerSettings settings, CTcpSocket& connection)
+        : server_(server), settings_(std::move(settings)), connection_(connection) {}
+
+    void Serve() {
+        if (!ReadRequest()) return;  // no response: the connection is closed
+        Respond();
+    }
+
+  private:
+    bool ReadRequest() {
+        char line[kLineCapacity];
+        int seconds = kReadSeconds;
+        if (ReadLine(connection_, line, sizeof line, seconds) < 0) return false;
+        if (!ParseRequestLine(line, request_)) return false;
+        for (int i = 0; i < kMaxHeaderLines; ++i) {
+            seconds = kReadSeconds;
+            if (ReadLine(connection_, line, sizeof line, seconds) <= 0) break;
+            if (!ParseHeader(line)) return false;
+        }
+        if (request_.has_content_length) {
+            // Read at most the declared length, never past it; a body that does not fill it in
+            // time is what came.
+            request_.body.assign(static_cast<std::size_t>(request_.content_length), '\0');
+            connection_.set_receive_pause_ms(0);
+            const int got = request_.content_length == 0
+                                ? 0
+                                : connection_.ReceiveTimed(request_.body.data(),
+                                                           request_.body.size(), kReadSeconds);
+            if (got < 0) return false;
+            request_.body.resize(static_cast<std::size_t>(got));
+        }
+        return true;
+    }
+
+    bool ParseHeader(std::string_view line) {
+        static constexpr std::string_view kLength = "Content-Length: ";
+        static constexpr std::string_view kType = "Content-Type: ";
+        if (line.starts_with(kLength)) {
+            const std::string value = Trim(line.substr(kLength.size()));
+            // Only a plain count of at most nine digits is a length; a negative or larger one,
+            // or one not smaller than the body buffer, ends the request without an answer.
+            if (value.empty() || value.size() > 9 ||
+                !std::ranges::all_of(value, [](char c) { return c >= '0' && c <= '9'; })) {
+                return false;
+            }
+            request_.has_content_length = true;
+            request_.content_length = std::stoll(value);
+            return request_.content_length < settings_.size_limit;
+        }
+        if (line.starts_with(kType)) request_.content_type = Trim(line.substr(kType.size()));
+        return true;
+    }
+
+    void Respond() {
+        const bool form_post = request_.has_content_length && request_.content_type == kFormType;
+        std::string duplicate_text;
+        bool dynamic = false;
+        std::string page;
+        bool page_made = false;
+        {
+            ApplicationLock::Guard guard(server_.lock());
+            FormServices* forms = server_.forms();
+            if (form_post && forms != nullptr) {
+                forms->ApplyFormPost(request_.body);
+                duplicate_text = DuplicateWarning(*forms);
+            }
+            dynamic = server_.FindDynamicPage(request_.path) != 0;
+            if (dynamic) page_made = GeneratePage(page);
+        }
+        // The error dialog waits for the GUI thread, which takes the lock too: show it only
+        // after the lock is left.
+        if (!duplicate_text.empty() && server_.ports().report_duplicate) {
+            server_.ports().report_duplicate(duplicate_text);
+        }
+        if (dynamic) {
+            if (!page_made) return SendStatus(404, 0, 0);
+            SendStatus(200, ContentTypeNumber(request_.path), page.size());
+            if (request_.method != 3) SendAll(page.data(), page.size());
+            return;
+        }
+        SendFile();
+    }
+
+    std::string DuplicateWarning(FormServices& forms) {
+        int row_key = 0;
+        bool system = false;
+        const std::string& path = request_.path;
+        if (path.find("16tansyuku_") != std::string::npos ||
+            path.find("17tel_") != std::string::npos) {
+            server_.phone_book_posted() = 1;
+            system = path.find("16tansyuku_") != std::string::npos;
+            // The three digits after the letter of the first field: its row or telephone.
+            const std::string& body = request_.body;
+            if (body.size() >= 4) row_key = std::atoi(body.substr(1, 3).c_str());
+        }
+        (void)row_key;  // picked the browser window by its title; here the dialog always shows
+        const DuplicateReport report = forms.Duplicates();
+        if (report.count < 1) return {};
+        char text[256];
+        if (system) {
+            std::snprintf(text, sizeof text, "短縮番号%03d番と%03d番が重複して登録されています。",
+                          report.first, report.second);
+        } else {
+            std::snprintf(text, sizeof text,
+                          "収容位置%03dの短縮番号%03d番と%03d番が重複して登録されています。",
+                          report.telephone, report.first, report.second);
+        }
+        return text;
+    }
+
+    // The page filled from its template with the current values.
+    bool GeneratePage(std::string& page) {
+        const std::optional<std::filesystem::path> file =
+            ResolveUnderRoot(settings_.document_root, request_.path);
+        if (!file) return false;
+        std::ifstream in(*file, std::ios::binary);
+        if (!in) return false;
+        std::string text;
+        text.resize(kTemplateLimit);
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+        const std::streamsize got = in.gcount();
+        if (static_cast<std::size_t>(got) >= kTemplateLimit) return false;  // too large a template
+        text.resize(static_cast<std::size_t>(got));
+
+        FormServices* forms = server_.forms();
+        if (forms == nullptr) {
+            page = std::move(text);
+            return true;
+        }
+        if (forms->DuplicateCheckFlag() == 1) {
+            if (server_.phone_book_posted() == 1) {
+                const std::string& path = request_.path;
+                const int scope = path.find("16tansyuku_") != std::string::npos ? 1 : 0;
+                const int number = PageNumber(path);
+                const int pages = scope == 1 ? 12 : 6;
+                // Only a page of the phone books commits its rows; anything else commits nothing.
+                if (number >= 1 && number <= pages) forms->CommitSpeedDialPage(1, number, scope);
+                server_.phone_book_posted() = 0;
+            } else {
+                forms->CommitSpeedDialPage(0, 0, 2);
+            }
+        }
+        char* buffer = nullptr;
+        std::size_t size = 0;
+        std::FILE* out = ::open_memstream(&buffer, &size);
+        if (out == nullptr) return false;
+        forms->FillFormTemplate(text, out);
+        std::fclose(out);
+        page.assign(buffer, size);
+        std::free(buffer);
+        return true;
+    }
+
+    // The two digits after the first "_" of the path; 0 when they are not two digits.
+    static int PageNumber(const std::string& path) {
+        const std::size_t underscore = path.find('_');
+        if (underscore == std::string::npos || underscore + 2 >= path.size()) return 0;
+        const char a = path[underscore + 1];
+        const char b = path[underscore + 2];
+        if (!std::isdigit(static_cast<unsigned char>(a)) ||
+            !std::isdigit(static_cast<unsigned char>(b))) {
+            return 0;
+        }
+        return (a - '0') * 10 + (b - '0');
+    }
+
+    void SendFile() {
+        std::string path = request_.path;
+        if (path.size() > kMaxPath) return SendStatus(404, 0, 0);
+        if (path.back() == '/') path += settings_.default_page;
+        const std::optional<std::filesystem::path> file =
+            ResolveUnderRoot(settings_.document_root, path);
+        struct stat info {};
+        if (!file || ::stat(file->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            return SendStatus(404, 0, 0);
+        }
+        SendStatus(200, ContentTypeNumber(path), static_cast<std::size_t>(info.st_size));
+        if (request_.method == 3) return;
+        std::ifstream in(*file, std::ios::binary);
+        if (!in) return;
+        char chunk[kChunk];
+        for (;;) {
+            in.read(chunk, sizeof chunk);
+            const auto got = static_cast<std::size_t>(in.gcount());
+            if (got > 0 && !SendAll(chunk, got)) break;
+            if (got < sizeof chunk) break;
+        }
+    }
+
+    bool SendAll(const char* data, std::size_t size) {
+        std::size_t sent = 0;
+        while (sent < size) {
+            const int n = connection_.Send(data + sent, std::min(size - sent, kChunk));
+            if (n <= 0) return false;
+            sent += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    void SendStatus(int code, int type, std::size_t length) {
+        std::string head = std::string("HTTP/1.0 ") + HttpStatusText(code) + "\r\n";
+        head += "Date: " + GmtDate() + "\r\n";
+        head += "Server: " + settings_.server_name + "\r\n";
+        if (length > 0) {
+            head += std::string("Content-Type: ") + ContentTypeName(type) + "\r\n";
+            head += "Content-Length: " + std::to_string(length) + "\r\n";
+        }
+        head += "Cache-Control: no-cache\r\n\r\n";
+        SendAll(head.data(), head.size());
+    }
+
+    CEasyHttpServer& server_;
+    ServerSettings settings_;
+    CTcpSocket& connection_;
+    HttpRequest request_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The server
+
+CEasyHttpServer::CEasyHttpServer(ApplicationLock& lock, FormServices* forms, ServerPorts ports)
+    : lock_(lock), forms_(forms), ports_(std::move(ports)) {
+    Reset(ServerSettings{});
+}
+
+CEasyHttpServer::~CEasyHttpServer() {
+    Stop();
+}
+
+void CEasyHttpServer::Reset(const ServerSettings& settings) {
+    if (running_) return;
+    settings_ = settings;
+    temp_counter_ = 0;
+    phone_book_posted_ = 0;
+    pages_.clear();
+}
+
+void CEasyHttpServer::SetBacklog(int backlog) {
+    if (!running_) settings_.backlog = backlog;
+}
+void CEasyHttpServer::SetPort(std::uint16_t port) {
+    if (!running_) settings_.port = port;
+}
+void CEasyHttpServer::SetMaxFileSize(int size) {
+    if (!running_) settings_.size_limit = size;
+}
+void CEasyHttpServer::SetDocumentRoot(std::string_view root) {
+    if (!running_) settings_.document_root = std::string(root.substr(0, kMaxPath));
+}
+void CEasyHttpServer::SetDefaultPage(std::string_view page) {
+    if (!running_) settings_.default_page = std::string(page.substr(0, kMaxPath));
+}
+void CEasyHttpServer::SetLogFile(std::string_view file) {
+    if (!running_) settings_.log_file = std::string(file.substr(0, kMaxPath));
+}
+void CEasyHttpServer::SetServerName(std::string_view name) {
+    if (!running_) settings_.server_name = std::string(name.substr(0, kMaxPath));
+}
+
+int CEasyHttpServer::AddDynamicPage(std::string_view page, std::string_view library) {
+    if (running_ || pages_.size() >= kMaxDynamicPages) return -1;
+    pages_.push_back(
+        {std::string(page.substr(0, kMaxPath)), std::string(library.substr(0, kMaxPath))});
+    return static_cast<int>(pages_.size());
+}
+
+int CEasyHttpServer::FindDynamicPage(std::string_view path, std::string* library) const {
+    std::string bare;
+    for (char c : path) {
+        if (c != '/' && c != '\\') bare += c;
+    }
+    for (const DynamicPage& entry : pages_) {
+        if (entry.page == bare) {
+            if (library != nullptr) *library = entry.library;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+std::string CEasyHttpServer::MakeTempPageName() {
+    char name[32];
+    std::snprintf(name, sizeof name, "easy%05d.html", temp_counter_);
+    temp_counter_ = temp_counter_ >= 99999 ? 0 : temp_counter_ + 1;
+    std::string root = settings_.document_root;
+    if (!root.empty() && root.back() != '/') root += '/';
+    return root + name;
+}
+
+ServerSettings CEasyHttpServer::GetSettings() const {
+    return settings_;
+}
+
+int CEasyHttpServer::Start() {
+    if (running_ || started_) return 0;
+    SocketPorts socket_ports;
+    socket_ports.show_error = ports_.show_error;
+    listener_.SetPorts(socket_ports);
+    if (listener_.Create(SOCK_STREAM) != 1) {
+        if (ports_.show_error) ports_.show_error("\nソケット生成に失敗しました。\n");
+        return 0;
+    }
+    // A privileged port is not open to an ordinary user here: take a free one instead.
+    const bool privileged = settings_.port != 0 && settings_.port < 1024;
+    int listening = listener_.Listen(settings_.port, settings_.backlog,
+                                     CTcpSocket::Scope::kLoopback, privileged);
+    if (listening != 1 && privileged && listener_.last_error() == EACCES) {
+        listening = listener_.Listen(0, settings_.backlog);
+    } else if (listening != 1 && privileged && ports_.show_error) {
+        char text[96];
+        std::snprintf(text, sizeof text, "\nバインドに失敗しました。\nerr:%d",
+                      listener_.last_error());
+        ports_.show_error(text);
+    }
+    if (listening != 1) {
+        listener_.Close();
+        return 0;
+    }
+    bound_port_ = listener_.LocalPort();
+    running_ = true;
+    started_ = true;
+    try {
+        accept_thread_ = std::thread([this] { AcceptLoop(); });
+    } catch (const std::system_error&) {
+        running_ = false;
+        listener_.Close();
+        if (ports_.show_error) ports_.show_error("\nスレッド起動に失敗しました。\n");
+        return 0;
+    }
+    return 1;
+}
+
+void CEasyHttpServer::AcceptLoop() {
+    const ServerSettings settings = settings_;
+    while (running_) {
+        auto worker = std::make_unique<Worker>();
+        if (listener_.Accept(worker->connection) != 1) {
+            if (!running_) break;
+            continue;
+        }
+        ReapFinishedWorkers();
+        Worker* w = worker.get();
+        std::lock_guard lock(workers_mutex_);
+        if (!running_) break;  // Stop came while this connection was accepted: drop it
+        try {
+            w->thread = std::thread([this, w, settings] {
+                RequestWorker(*this, settings, w->connection).Serve();
+                w->connection.Close();
+                w->done = true;
+            });
+        } catch (const std::system_error&) {
+            continue;  // no thread: the connection closes unanswered
+        }
+        workers_.push_back(std::move(worker));
+    }
+}
+
+void CEasyHttpServer::ReapFinishedWorkers() {
+    std::lock_guard lock(workers_mutex_);
+    for (auto it = workers_.begin(); it != workers_.end();) {
+        if ((*it)->done) {
+            if ((*it)->thread.joinable()) (*it)->thread.join();
+            it = workers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+int CEasyHttpServer::Stop() {
+    running_ = false;
+    listener_.Interrupt();
+    if (accept_thread_.joinable()) accept_thread_.join();
+    listener_.Close();
+    {
+        // Connections still reading their request are woken; a worker already answering finishes
+        // its answer (a failed send ends it).
+        std::lock_guard lock(workers_mutex_);
+        for (auto& worker : workers_) worker->connection.Interrupt();
+    }
+    for (;;) {
+        bool all_done = true;
+        {
+            std::lock_guard lock(workers_mutex_);
+            for (auto& worker : workers_) all_done = all_done && worker->done.load();
+        }
+        if (all_done) break;
+        if (ports_.pump) ports_.pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::lock_guard lock(workers_mutex_);
+    for (auto& worker : workers_) {
+        if (worker->thread.joinable()) worker->thread.join();
+    }
+    workers_.clear();
+    return 1;
+}
+
+}  // namespace qzs::net
