@@ -79,6 +79,10 @@ enum class SettingByte : std::uint8_t {
     kChangeNoticeFlags,
     // A value 1-180 that only a handler no command reaches writes.
     kUnreachedValue131,
+    // DisplayOptionByte: *036 in the low nibble, *037 in the high nibble (values 0-5).
+    kDisplayOption,
+    // The byte of slot 151, which no command reaches.
+    kSlot151,
     kCount
 };
 

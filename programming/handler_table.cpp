@@ -28,7 +28,8 @@ struct SlotRow {
 
 // One row per slot: the store half, the show half, and which commands reach it. AcceptEntry
 // fills the store half of the show-only slots and the show half of the store-only ones;
-// RejectEntry both halves of slot 60 and the store half of *860. Slots that no command reaches
+// RejectEntry both halves of slot 60 and of slots 156-158 (no command; their tables are not
+// known well enough to keep) and the store half of *860. Slots that no command reaches
 // keep their pair all the same, so that every descriptor byte 9 up to 210 finds one.
 constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{0, &StoreHandler000, &ShowHandler000},    // 99 commands from *002
@@ -181,16 +182,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{147, &StoreHandler147, &ShowHandler147},  // no command
     SlotRow{148, &StoreHandler148, &ShowHandler148},  // *9301
     SlotRow{149, &StoreHandler149, &ShowHandler149},  // 8 commands from *183
-    SlotRow{150, kLater, kLater},                     // no command
-    SlotRow{151, kLater, kLater},                     // no command
+    SlotRow{150, &StoreHandler150, &ShowHandler150},  // no command
+    SlotRow{151, &StoreHandler151, &ShowHandler151},  // no command
     SlotRow{152, kLater, kLater},                     // 2 commands from *331
-    SlotRow{153, kLater, kLater},                     // 4 commands from *033
-    SlotRow{154, kLater, kLater},                     // 3 commands from *9230
-    SlotRow{155, kLater, kLater},                     // no command
-    SlotRow{156, kLater, kLater},                     // no command
-    SlotRow{157, kLater, kLater},                     // no command
-    SlotRow{158, kLater, kLater},                     // no command
-    SlotRow{159, kLater, kLater},                     // no command
+    SlotRow{153, &StoreHandler153, &ShowHandler153},  // 4 commands from *033
+    SlotRow{154, &StoreHandler154, &ShowHandler154},  // 3 commands from *9230
+    SlotRow{155, &StoreHandler155, &ShowHandler155},  // no command
+    SlotRow{156, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{157, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{158, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{159, &StoreHandler159, &ShowHandler159},  // no command
     SlotRow{160, &StoreHandler160, &ShowHandler160},  // *030
     SlotRow{161, &StoreHandler161, &ShowHandler161},  // *711
     SlotRow{162, &StoreHandler162, &ShowHandler162},  // 4 commands from *390

@@ -104,6 +104,24 @@ std::uint8_t ShowHandler148(ProgrammingState& state, TerminalRecord& record);
 // Slot 149: eight per-port fields over a position range.
 std::uint8_t StoreHandler149(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler149(ProgrammingState& state, TerminalRecord& record);
+// Slot 150: no command: a value 1-12 into a pointed nibble.
+std::uint8_t StoreHandler150(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler150(ProgrammingState& state, TerminalRecord& record);
+// Slot 151: no command: one byte outside the blocks.
+std::uint8_t StoreHandler151(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler151(ProgrammingState& state, TerminalRecord& record);
+// Slot 153: *033, *036, *037, *044 model type and display options.
+std::uint8_t StoreHandler153(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler153(ProgrammingState& state, TerminalRecord& record);
+// Slot 154: *9230, *9244, *9273 four entries.
+std::uint8_t StoreHandler154(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler154(ProgrammingState& state, TerminalRecord& record);
+// Slot 155: no command: a field over an entry range.
+std::uint8_t StoreHandler155(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler155(ProgrammingState& state, TerminalRecord& record);
+// Slot 159: no command: a group nibble.
+std::uint8_t StoreHandler159(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler159(ProgrammingState& state, TerminalRecord& record);
 // Slot 160: *030 key-assignment request.
 std::uint8_t StoreHandler160(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler160(ProgrammingState& state, TerminalRecord& record);

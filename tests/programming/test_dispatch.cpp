@@ -26,9 +26,9 @@ TEST(HandlerTable, EverySlotHasBothHalvesAndTheSharedHalvesStandInTheirPlaces) {
     const CommandHandlerTable& table = BuiltInHandlerTable();
     // 'A'/'a': store/show half AcceptEntry; 'R'/'r': RejectEntry.
     const std::map<std::size_t, std::string> shared{
-        {22, "A"},   {34, "A"},   {51, "Aa"},  {60, "Rr"},  {61, "a"},   {67, "A"},
-        {84, "a"},   {96, "A"},   {98, "A"},   {100, "A"},  {107, "A"},  {115, "Aa"},
-        {122, "Aa"}, {126, "Aa"}, {130, "Aa"}, {140, "a"},  {169, "Aa"}, {197, "R"},
+        {22, "A"},   {34, "A"},   {51, "Aa"},  {60, "Rr"},  {61, "a"},   {67, "A"},   {84, "a"},
+        {96, "A"},   {98, "A"},   {100, "A"},  {107, "A"},  {115, "Aa"}, {122, "Aa"}, {126, "Aa"},
+        {130, "Aa"}, {140, "a"},  {156, "Rr"}, {157, "Rr"}, {158, "Rr"}, {169, "Aa"}, {197, "R"},
         {200, "Aa"}, {201, "Aa"}, {202, "Aa"}, {203, "Aa"},
     };
     for (std::size_t slot = 0; slot < kHandlerSlotCount; ++slot) {
