@@ -22,6 +22,9 @@ constexpr int kSystemPages = 12;
 constexpr int kTelephonePages = 6;
 constexpr int kMoveModeOf600Rows = 2;  // MoveInNumberIndex over indexes 0-600
 
+static_assert(kSpeedDialRowCount * kSpeedDialRecordBytes == kSpeedDialWorkingCopyBytes,
+              "the working copy mirrors the speed-dial block row for row");
+
 using Block = std::span<std::uint8_t>;
 using Row = std::span<std::uint8_t>;
 
