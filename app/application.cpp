@@ -42,6 +42,7 @@ bool CDataSettingApp::InitInstance() {
     {
         ApplicationLock::Guard guard(state_->lock);
         InitDataImage(*state_);
+        state_->duplicate_check_flag = 0;
     }
     session_.reset();
     online_mode_ = 0;

@@ -16,11 +16,13 @@
 
 #include "app/application.h"
 #include "app/data_file_dialog.h"
+#include "app/data_setting_menu.h"
 #include "app/error_dialog.h"
 #include "app/progress.h"
 #include "app/top_menu.h"
 #include "app/user_info_dialog.h"
 #include "settings/data_image_startup.h"
+#include "settings/speed_dial.h"
 #include "tests/app/app_test_support.h"
 
 namespace qzs::app {
@@ -579,6 +581,117 @@ TEST_F(DataFileDialogTest, LoadAsksAgainForAMissingFileAndReportsFailures) {
     EXPECT_EQ(messages.shown[0].text, "\nファイルデータ保存エラー発生\n");
     saver->Press(kIdCancel);
     EXPECT_TRUE(saver->ended());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data-setting menu
+
+struct MenuFixture {
+    Shell shell;
+    std::vector<std::string> browsers;
+    std::optional<std::uint64_t> memory = 1u << 30;
+    std::vector<int> file_dialog_modes;
+    std::filesystem::path program_dir;
+
+    MenuFixture() {
+        program_dir = std::filesystem::temp_directory_path() /
+                      ("qzs-menu-" + std::to_string(::getpid()) + "/");
+        std::filesystem::create_directories(program_dir / "HTMLFiles");
+        std::ofstream(program_dir / "HTMLFiles" / "01hosyu.html") << "start";
+    }
+    ~MenuFixture() { std::filesystem::remove_all(program_dir); }
+
+    std::unique_ptr<CDataSettingMenuDialog> Open() {
+        DataSettingMenuPorts ports;
+        ports.messages = &shell.messages;
+        ports.runner = &shell.runner;
+        ports.available_memory = [this] { return memory; };
+        ports.open_browser = [this](const std::string& url) {
+            browsers.push_back(url);
+            return true;
+        };
+        ports.program_directory = program_dir.string();
+        ports.port = 0;
+        ports.make_file_dialog = [this] {
+            file_dialog_modes.push_back(FileDialogState().mode);
+            return std::make_unique<CDataFileDialog>(DataFilePorts{});
+        };
+        auto menu = std::make_unique<CDataSettingMenuDialog>(shell.app->state(), std::move(ports));
+        menu->OnInit();
+        return menu;
+    }
+};
+
+TEST(DataSettingMenu, MemoryLimitDecidesWhetherTheServerStarts) {
+    for (std::uint64_t memory :
+         {CDataSettingMenuDialog::kMemoryNeeded - 1, CDataSettingMenuDialog::kMemoryNeeded}) {
+        SCOPED_TRACE(memory);
+        MenuFixture f;
+        f.memory = memory;
+        auto menu = f.Open();
+        menu->Press(CDataSettingMenuDialog::kDetails);
+        const bool enough = memory >= CDataSettingMenuDialog::kMemoryNeeded;
+        EXPECT_EQ(menu->server().IsRunning(), enough);
+        EXPECT_EQ(f.browsers.size(), enough ? 1u : 0u);
+        if (!enough) {
+            ASSERT_EQ(f.shell.messages.shown.size(), 1u);
+            EXPECT_EQ(f.shell.messages.shown[0].text,
+                      "\nメモリ不足のため、\nサーバが起動できませんでした。\n");
+        }
+    }
+}
+
+TEST(DataSettingMenu, ServesThePagesBesideTheProgramAndOpensTheBrowserOnItsPort) {
+    MenuFixture f;
+    auto menu = f.Open();
+    EXPECT_EQ(menu->caption(), "メニュー選択");
+    menu->Press(CDataSettingMenuDialog::kDetails);
+    ASSERT_TRUE(menu->server().IsRunning());
+    const net::ServerSettings settings = menu->server().GetSettings();
+    EXPECT_EQ(settings.document_root, f.program_dir.string() + "HTMLFiles/");
+    EXPECT_EQ(settings.default_page, "01hosyu.html");
+    EXPECT_EQ(menu->server().FindDynamicPage("/18nandemo_40m.html"), 1);
+    EXPECT_EQ(menu->server().FindDynamicPage("/19one_11m.html"), 0);
+    EXPECT_EQ(SettingsPageNames().size(), 164u);
+    ASSERT_EQ(f.browsers.size(), 1u);
+    EXPECT_EQ(f.browsers[0],
+              "http://127.0.0.1:" + std::to_string(menu->server().BoundPort()) + "/");
+    // A second press opens one more browser and changes nothing else.
+    menu->Press(CDataSettingMenuDialog::kDetails);
+    EXPECT_EQ(f.browsers.size(), 2u);
+    menu->Press(kIdCancel);
+    EXPECT_FALSE(menu->server().IsRunning());
+    EXPECT_TRUE(menu->ended());
+}
+
+TEST(DataSettingMenu, SpeedDialEditsAreCommittedWhenCheckingIsOn) {
+    for (int flag : {0, 1}) {
+        SCOPED_TRACE(flag);
+        MenuFixture f;
+        ProgrammingState& state = f.shell.app->state();
+        state.duplicate_check_flag = flag;
+        auto menu = f.Open();
+        // An edit waiting in the working copy.
+        SpeedDialRecord record{};
+        std::snprintf(record.number.data(), record.number.size(), "0312345678");
+        record.group = '1';
+        ASSERT_EQ(StageSystemSpeedDial(state, 5, record, 0), 1);
+        SpeedDialRecord live{};
+        GetSystemSpeedDial(state, 5, live);
+        const bool staged_only = std::string(live.number.data()).rfind("0312345678", 0) != 0;
+        menu->Press(CDataSettingMenuDialog::kSave);
+        ASSERT_EQ(f.file_dialog_modes, std::vector<int>{1});
+        GetSystemSpeedDial(state, 5, live);
+        if (flag == 1) {
+            EXPECT_TRUE(staged_only);
+            EXPECT_EQ(std::string(live.number.data()).substr(0, 10), "0312345678")
+                << "saving commits the working copy first";
+        }
+        menu->Press(CDataSettingMenuDialog::kLoad);
+        EXPECT_EQ(f.file_dialog_modes, (std::vector<int>{1, 0}));
+        menu->OnEscape();
+        EXPECT_TRUE(menu->ended());
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
