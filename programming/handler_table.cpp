@@ -94,7 +94,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{59, &StoreHandler059, &ShowHandler059},   // no command
     SlotRow{60, &RejectEntry, &RejectEntry},          // 330 commands from *005
     SlotRow{61, &StoreHandler061, &AcceptEntry},      // *007
-    SlotRow{62, kLater, kLater},                      // no command
+    SlotRow{62, &RejectEntry, &RejectEntry},          // no command
     SlotRow{63, &StoreHandler063, &ShowHandler063},   // *9337
     SlotRow{64, &StoreHandler064, &ShowHandler064},   // 2 commands from *000
     SlotRow{65, &StoreHandler065, &ShowHandler065},   // 3 commands from *163

@@ -2,6 +2,10 @@
 // and a value (*9337); four- and five-digit dial codes (*000, *083, *9300, *164, *163); the service
 // code (*9278); a terminal's state by position (*012); and the port bit flags over a range of
 // positions. P below is the first field position on the line.
+//
+// Slot 62, which no command reaches, would keep dial strings by sub-type in places outside the
+// image and in a row of block 53 whose bytes are named nowhere; rather than guess them, it has
+// the reject entry in both halves of the handler table.
 #include <algorithm>
 #include <array>
 #include <cstddef>
