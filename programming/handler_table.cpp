@@ -62,7 +62,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{27, &StoreHandler027, &ShowHandler027},   // no command
     SlotRow{28, &StoreHandler028, &ShowHandler028},   // *9233
     SlotRow{29, &StoreHandler029, &ShowHandler029},   // 4 commands from *115
-    SlotRow{30, &RejectEntry, &RejectEntry},          // no command
+    SlotRow{30, &StoreHandler030, &ShowHandler030},   // no command
     SlotRow{31, &StoreHandler031, &ShowHandler031},   // 3 commands from *732
     SlotRow{32, &StoreHandler032, &ShowHandler032},   // *9309
     SlotRow{33, &RejectEntry, &RejectEntry},          // no command
@@ -141,11 +141,11 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{106, kLater, kLater},                     // 5 commands from *047
     SlotRow{107, &AcceptEntry, kLater},               // 2 commands from *021
     SlotRow{108, kLater, kLater},                     // *9306
-    SlotRow{109, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{109, &StoreHandler109, &ShowHandler109},  // no command
     SlotRow{110, &StoreHandler110, &ShowHandler110},  // 15 commands from *314
-    SlotRow{111, &RejectEntry, &RejectEntry},         // no command
-    SlotRow{112, &RejectEntry, &RejectEntry},         // no command
-    SlotRow{113, &RejectEntry, &RejectEntry},         // no command
+    SlotRow{111, &StoreHandler111, &ShowHandler111},  // no command
+    SlotRow{112, &StoreHandler112, &ShowHandler112},  // no command
+    SlotRow{113, &StoreHandler113, &ShowHandler113},  // no command
     SlotRow{114, &StoreHandler114, &ShowHandler114},  // 5 commands from *050
     SlotRow{115, &AcceptEntry, &AcceptEntry},         // no command
     SlotRow{116, &StoreHandler116, &ShowHandler116},  // *9202

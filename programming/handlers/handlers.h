@@ -227,6 +227,9 @@ std::uint8_t ShowHandler209(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t StoreHandler210(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler210(ProgrammingState& state, TerminalRecord& record);
 
+// Slot 30: no command: a bit pair of block 3.
+std::uint8_t StoreHandler030(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler030(ProgrammingState& state, TerminalRecord& record);
 // Slot 31: *732 member mask, *9269 and *9436.
 std::uint8_t StoreHandler031(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler031(ProgrammingState& state, TerminalRecord& record);
@@ -301,9 +304,21 @@ std::uint8_t ShowHandler099(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler096(ProgrammingState& state, TerminalRecord& record);
 // Slot 98: *018 terminal flags; its store half is AcceptEntry.
 std::uint8_t ShowHandler098(ProgrammingState& state, TerminalRecord& record);
+// Slot 109: no command: five flags of block 20.
+std::uint8_t StoreHandler109(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler109(ProgrammingState& state, TerminalRecord& record);
 // Slot 110: keyed options of 15 commands from *314, the *615 numbers, *9272 and *9307.
 std::uint8_t StoreHandler110(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler110(ProgrammingState& state, TerminalRecord& record);
+// Slot 111: no command: bits 0-1 of block 63.
+std::uint8_t StoreHandler111(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler111(ProgrammingState& state, TerminalRecord& record);
+// Slot 112: no command: block 64 and block 98 values.
+std::uint8_t StoreHandler112(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler112(ProgrammingState& state, TerminalRecord& record);
+// Slot 113: no command: twelve characters of block 62.
+std::uint8_t StoreHandler113(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler113(ProgrammingState& state, TerminalRecord& record);
 // Slot 114: *050, *051, *052, *9212, *9213.
 std::uint8_t StoreHandler114(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler114(ProgrammingState& state, TerminalRecord& record);

@@ -1,7 +1,7 @@
 // Slots 31-39: the *732 member mask, the *9309 dates, the port queries of *014, *015 and *099,
 // the port-code tables of *727, *328 and
 // *825, nibble options, the *407 code and the *9504 number. P below is the first field position
-// on the line. Slots 30, 33, 37 and 38 serve no command and refuse (see the handler table).
+// on the line. Slots 33, 37 and 38 serve no command and refuse (see the handler table).
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -18,6 +18,23 @@ namespace qzs {
 namespace {
 
 constexpr std::uint8_t kFieldRefused = 255;
+
+// ---------------------------------------------------------------------------------------------
+// Slot 30 (no command): a value 0-2 in a bit pair. Keys 1-4 name the pairs of block 3 byte 11
+// from bits 0-1 up, keys 5 and 6 the two low pairs of byte 12.
+
+constexpr std::array<BitField, 4> kBitPairs{kBits01, kBits23, kBits45, kBits67};
+
+struct BitPairTarget {
+    std::uint8_t* byte = nullptr;
+    BitField field{};
+};
+
+BitPairTarget BitPair(ProgrammingState& state, const TerminalRecord& record) {
+    const std::uint8_t k = ParseByteField(record, FirstFieldPosition(state), 1, 1, 6);
+    if (k == kFieldRefused) return {};
+    return {state.image.BlockByte(3, k <= 4 ? 11 : 12), kBitPairs[(k - 1u) % 4u]};
+}
 
 // ---------------------------------------------------------------------------------------------
 // Slot 31: a 16-bit member mask in block 71 (bytes 2-3 for *732, bytes 0-1 for sub-type 1,
@@ -169,6 +186,24 @@ std::uint8_t* NibbleByte(ProgrammingState& state) {
 }
 
 }  // namespace
+
+// --- Slot 30 ---------------------------------------------------------------------------------
+
+std::uint8_t StoreHandler030(ProgrammingState& state, TerminalRecord& record) {
+    const BitPairTarget target = BitPair(state, record);
+    const std::uint8_t v =
+        ParseByteField(record, static_cast<std::uint8_t>(FirstFieldPosition(state) + 2), 1, 0, 2);
+    if (target.byte == nullptr || v == kFieldRefused) return kHandlerRejected;
+    target.field.set(v, *target.byte);
+    return target.field.get(*target.byte) == v ? kHandlerAccepted : kHandlerMismatch;
+}
+
+std::uint8_t ShowHandler030(ProgrammingState& state, TerminalRecord& record) {
+    const BitPairTarget target = BitPair(state, record);
+    if (target.byte == nullptr) return kHandlerRejected;
+    AppendDigit(record, target.field.get(*target.byte));
+    return kHandlerAccepted;
+}
 
 // --- Slot 31 ---------------------------------------------------------------------------------
 // Line: "kk,v". *732 member 00 sets or clears all sixteen bits.

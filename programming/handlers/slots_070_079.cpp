@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "programming/character_table.h"
 #include "programming/handlers/handler_support.h"
 #include "programming/handlers/handlers.h"
 #include "programming/packed_digits.h"
@@ -84,8 +85,12 @@ constexpr std::array kSlot74Items{
     PortFieldItem{3, kWidePositions, {127, 4, 0}, kLowNibble, 2, 0, 3},              // *718
 };
 
-// Sub-types 1-3 carry no command and have no row: they are refused.
+// Sub-types 1-3 carry no command; 1 and 2 write block 52 (12-byte records), 3 the low bits of
+// option byte 1, which *701 also covers.
 constexpr std::array kSlot76Items{
+    PortFieldItem{1, kPlainPositions, {52, 12, 10}, kBits01, 1, 0, 3},
+    PortFieldItem{2, kWidePositions, {52, 12, 9}, kBits01, 1, 0, 3},
+    PortFieldItem{3, kPlainPositions, {-1, 8, 1}, kBits01, 1, 0, 1},
     PortFieldItem{4, kWidePositions, {-1, 8, 1}, kBits46, 1, 1, 2},   // *9140
     PortFieldItem{5, kWidePositions, {-1, 8, 0}, kBits45, 1, 0, 2},   // *520
     PortFieldItem{6, kPlainPositions, {-1, 8, 1}, kBits02, 1, 0, 4},  // *701
@@ -438,8 +443,13 @@ std::uint8_t ShowHandler074(ProgrammingState& state, TerminalRecord& record) {
     return ShowPortField(state, record, kSlot74Items);
 }
 
+// Sub-type 1 holds a display setting: the character table is reloaded after it is stored.
 std::uint8_t StoreHandler076(ProgrammingState& state, TerminalRecord& record) {
-    return StorePortField(state, record, kSlot76Items);
+    const std::uint8_t result = StorePortField(state, record, kSlot76Items);
+    if (result == kHandlerAccepted && CurrentDescriptor(state).SubType() == 1) {
+        ReloadCharacterTable(state.display_characters);
+    }
+    return result;
 }
 
 std::uint8_t ShowHandler076(ProgrammingState& state, TerminalRecord& record) {

@@ -1,6 +1,7 @@
 // Slots 110-119: the shared keyed options of slot 110 with the *615 numbers and the two-field
 // *9272 and *9307, and the smaller keyed options of slots 114, 116, 117 and 119. P below is the
-// first field position on the line. Slots 111, 112, 113 and 118 serve no command and refuse.
+// first field position on the line. Slots 111, 112 and 113 serve no command and are kept as the
+// main unit has them; slot 118, which no command reaches either, refuses.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -123,16 +124,21 @@ constexpr std::array kSlot117Items{
     KeyedItem{4, 1, 3, 1, 0, 1, InBlockByKey(80, 13, 1), kBit1},           // *9209
 };
 
+// Slots 111 and 112 serve no command: 111 has one field whatever the sub-type, 112 two.
+constexpr KeyedItem kSlot111Item{0, 1, 2, 1, 0, 3, InBlockByKey(63, 8, 1), kBits01};
+constexpr std::array kSlot112Items{
+    KeyedItem{1, 1, 2, 1, 0, 2, InBlockByKey(64, -8, 8), kBits01},
+    KeyedItem{2, 1, 2, 2, 0, 8, InBlockByKey(98, -4, 4), kWholeByte},
+};
+
 struct KeyedTarget {
     const KeyedItem* item = nullptr;
     std::uint8_t* byte = nullptr;
     std::uint8_t k = 0;
 };
 
-template <std::size_t N>
-KeyedTarget ParseKeyed(ProgrammingState& state, const TerminalRecord& record,
-                       const std::array<KeyedItem, N>& items) {
-    const KeyedItem* row = FindItem(items, CurrentDescriptor(state).SubType());
+KeyedTarget ParseKeyedRow(ProgrammingState& state, const TerminalRecord& record,
+                          const KeyedItem* row) {
     if (row == nullptr) return {};
     const std::uint8_t k =
         ParseByteField(record, FirstFieldPosition(state), 1, row->key_min, row->key_max);
@@ -142,10 +148,9 @@ KeyedTarget ParseKeyed(ProgrammingState& state, const TerminalRecord& record,
     return {row, byte, k};
 }
 
-template <std::size_t N>
-std::uint8_t StoreKeyed(ProgrammingState& state, const TerminalRecord& record,
-                        const std::array<KeyedItem, N>& items) {
-    const KeyedTarget target = ParseKeyed(state, record, items);
+std::uint8_t StoreKeyedRow(ProgrammingState& state, const TerminalRecord& record,
+                           const KeyedItem* item) {
+    const KeyedTarget target = ParseKeyedRow(state, record, item);
     if (target.item == nullptr) return kHandlerRejected;
     const KeyedItem& row = *target.item;
     const std::uint8_t max = row.high_key_max != 0 && target.k >= 3 ? row.high_key_max : row.max;
@@ -158,10 +163,8 @@ std::uint8_t StoreKeyed(ProgrammingState& state, const TerminalRecord& record,
     return row.field.get(*target.byte) == v ? kHandlerAccepted : kHandlerMismatch;
 }
 
-template <std::size_t N>
-std::uint8_t ShowKeyed(ProgrammingState& state, TerminalRecord& record,
-                       const std::array<KeyedItem, N>& items) {
-    const KeyedTarget target = ParseKeyed(state, record, items);
+std::uint8_t ShowKeyedRow(ProgrammingState& state, TerminalRecord& record, const KeyedItem* item) {
+    const KeyedTarget target = ParseKeyedRow(state, record, item);
     if (target.item == nullptr) return kHandlerRejected;
     const std::uint8_t value = target.item->field.get(*target.byte);
     if (target.item->digits == 1) {
@@ -171,6 +174,24 @@ std::uint8_t ShowKeyed(ProgrammingState& state, TerminalRecord& record,
     }
     return kHandlerAccepted;
 }
+
+template <std::size_t N>
+std::uint8_t StoreKeyed(ProgrammingState& state, const TerminalRecord& record,
+                        const std::array<KeyedItem, N>& items) {
+    return StoreKeyedRow(state, record, FindItem(items, CurrentDescriptor(state).SubType()));
+}
+
+template <std::size_t N>
+std::uint8_t ShowKeyed(ProgrammingState& state, TerminalRecord& record,
+                       const std::array<KeyedItem, N>& items) {
+    return ShowKeyedRow(state, record, FindItem(items, CurrentDescriptor(state).SubType()));
+}
+
+// Slot 113 (no command): the twelve line characters from P, blanks included, in block 62
+// bytes 10-21.
+constexpr int kTextBlock = 62;
+constexpr std::size_t kTextByte = 10;
+constexpr std::size_t kTextBytes = 12;
 
 // ---------------------------------------------------------------------------------------------
 // Slot 110, sub-type 13 (*684): keys 1-4 are two bits of byte 7 of the two block-85 records.
@@ -301,6 +322,39 @@ std::uint8_t ShowHandler110(ProgrammingState& state, TerminalRecord& record) {
         return kHandlerAccepted;
     }
     return ShowKeyed(state, record, kSlot110Items);
+}
+
+// --- Slots 111, 112 and 113 ------------------------------------------------------------------
+
+std::uint8_t StoreHandler111(ProgrammingState& state, TerminalRecord& record) {
+    return StoreKeyedRow(state, record, &kSlot111Item);
+}
+
+std::uint8_t ShowHandler111(ProgrammingState& state, TerminalRecord& record) {
+    return ShowKeyedRow(state, record, &kSlot111Item);
+}
+
+std::uint8_t StoreHandler112(ProgrammingState& state, TerminalRecord& record) {
+    return StoreKeyed(state, record, kSlot112Items);
+}
+
+std::uint8_t ShowHandler112(ProgrammingState& state, TerminalRecord& record) {
+    return ShowKeyed(state, record, kSlot112Items);
+}
+
+std::uint8_t StoreHandler113(ProgrammingState& state, TerminalRecord& record) {
+    auto text = BlockBytes(state.image, kTextBlock, kTextByte, kTextBytes);
+    const std::size_t p = FirstFieldPosition(state);
+    CopyLineText(record, p, text);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != static_cast<std::uint8_t>(record.line.At(p + i))) return kHandlerMismatch;
+    }
+    return kHandlerAccepted;
+}
+
+std::uint8_t ShowHandler113(ProgrammingState& state, TerminalRecord& record) {
+    AppendStoredText(record, BlockBytes(state.image, kTextBlock, kTextByte, kTextBytes));
+    return kHandlerAccepted;
 }
 
 // --- Slot 114 --------------------------------------------------------------------------------

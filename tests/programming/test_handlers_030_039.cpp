@@ -172,3 +172,41 @@ TEST_F(MaskAndDateCheck, NibbleOptionsTheCodeAndTheNumber) {
 
 }  // namespace
 }  // namespace qzs::testing
+
+namespace qzs::testing {
+namespace {
+
+class UnusedSlotTest : public HandlerTest {};
+
+// Slot 30 has no command; a table of the test's own reaches it as *000.
+TEST_F(UnusedSlotTest, SlotThirtyBitPairs) {
+    const CommandTable table =
+        TableOfGroupZero({Descriptor({0, 0x11, 0x11, 0x11, 0, 0, 0, 0, 1, 30, 0, 0, 0})});
+    UseTable(table);
+    const struct {
+        const char* line;
+        int byte;
+        std::uint8_t mask;
+        std::uint8_t bits;
+    } cases[] = {
+        {"000=1-2", 11, 0x03, 0x02}, {"000=2-1", 11, 0x0C, 0x04}, {"000=4-2", 11, 0xC0, 0x80},
+        {"000=5-1", 12, 0x03, 0x01}, {"000=6-2", 12, 0x0C, 0x08},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        At(3, c.byte) = static_cast<std::uint8_t>(~c.mask);
+        std::vector<std::size_t> changed;
+        EXPECT_EQ(StoreAndDiff(c.line, changed), kHandlerAccepted);
+        EXPECT_EQ(At(3, c.byte), static_cast<std::uint8_t>(~c.mask | c.bits));
+        EXPECT_EQ(changed, std::vector<std::size_t>{OffsetOf(3, c.byte)});
+        EXPECT_EQ(Show(std::string(c.line).substr(0, 6)).text, std::string(1, c.line[6]));
+    }
+    for (const char* refused : {"000=7-1", "000=0-1", "000=1-3", "000=1-"}) {
+        std::vector<std::size_t> changed;
+        EXPECT_EQ(StoreAndDiff(refused, changed), kHandlerRejected) << refused;
+        EXPECT_TRUE(changed.empty()) << refused;
+    }
+}
+
+}  // namespace
+}  // namespace qzs::testing

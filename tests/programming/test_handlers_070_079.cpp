@@ -259,6 +259,31 @@ TEST(PortCounterNotice, OneClearedPortIsNamedARangeIsCounted) {
     EXPECT_EQ(keypad.state().image.counters_009[8], (std::array<std::uint8_t, 4>{}));
 }
 
+// Slot 76's sub-types 1-3 have no command; a table of the test's own reaches them.
+class PortOptionTest : public HandlerTest {};
+
+TEST_F(PortOptionTest, SubTypesWithoutACommand) {
+    const CommandTable table = TableOfGroupZero({
+        Descriptor({0, 0x21, 0x33, 0x03, 0x11, 0, 0, 0, 1, 76, 1, 0, 0}),
+        Descriptor({0, 0x21, 0x33, 0x03, 0x11, 0, 0, 0, 1, 76, 2, 0, 0}),
+        Descriptor({0, 0x21, 0x33, 0x03, 0x11, 0, 0, 0, 1, 76, 3, 0, 0}),
+    });
+    UseTable(table);
+    int reloads = 0;
+    state->display_characters.hook = [&](std::uint8_t, std::uint8_t) { ++reloads; };
+    EXPECT_EQ(Store("000=101,104-3"), kHandlerAccepted);
+    for (std::uint8_t code : {1, 2, 3, 4}) EXPECT_EQ(At(52, 12 * (code - 1) + 10) & 0x03, 3);
+    EXPECT_EQ(reloads, 224);
+    EXPECT_EQ(Store("001=137,-2"), kHandlerAccepted);
+    EXPECT_EQ(At(52, 12 * 64 + 9) & 0x03, 2);
+    EXPECT_EQ(Show("001=137,-").text, "2");
+    EXPECT_EQ(Store("002=112,-1"), kHandlerAccepted);
+    EXPECT_EQ(Image().port_options[35][1] & 0x03, 1);
+    EXPECT_EQ(Store("002=112,-2"), kHandlerRejected);
+    EXPECT_EQ(Store("000=137,-1"), kHandlerRejected);
+    EXPECT_EQ(reloads, 224);
+}
+
 class NumberTableCheck : public HandlerCheck {};
 
 Place Number351(std::size_t entry, std::size_t byte) {

@@ -202,3 +202,59 @@ TEST_F(KeyedOptionCheck, DisplaySettingsReloadTheCharacterTable) {
 
 }  // namespace
 }  // namespace qzs::testing
+
+namespace qzs::testing {
+namespace {
+
+// Slots 109, 111, 112 and 113 have no command; a table of the test's own reaches them.
+class UnusedSlotTest : public HandlerTest {
+  protected:
+    const CommandTable table = TableOfGroupZero({
+        Descriptor({0, 0x05, 0x11, 0x11, 0x11, 0x11, 0x11, 0, 0, 109, 0, 0, 0}),  // *000
+        Descriptor({0, 0x11, 0x11, 0x11, 0, 0, 0, 0, 1, 111, 0, 0, 0}),           // *001
+        Descriptor({0, 0x11, 0x11, 0x11, 0, 0, 0, 0, 1, 112, 1, 0, 0}),           // *002
+        Descriptor({0, 0x11, 0x11, 0x22, 0, 0, 0, 0, 1, 112, 2, 0, 0}),           // *003
+        Descriptor({0, 0x01, 0xCC, 0, 0, 0, 0, 0, 0, 113, 0, 0, 0}),              // *004
+    });
+    void SetUp() override { UseTable(table); }
+};
+
+TEST_F(UnusedSlotTest, SlotOneNineFlags) {
+    At(20, 12) = 0x8F;
+    At(20, 25) = 0x3F;
+    EXPECT_EQ(Store("000=1,0,1,1,0"), kHandlerAccepted);
+    EXPECT_EQ(At(20, 12), 0xDF);
+    EXPECT_EQ(At(20, 25), 0x7F);
+    EXPECT_EQ(Show("000=").text, "1,0,1,1,0");
+    std::vector<std::size_t> changed;
+    EXPECT_EQ(StoreAndDiff("000=1,0,1,1,2", changed), kHandlerRejected);
+    EXPECT_TRUE(changed.empty());
+    EXPECT_EQ(StoreAndDiff("000=1,0,1,1", changed), kHandlerRejected);
+    EXPECT_TRUE(changed.empty());
+}
+
+TEST_F(UnusedSlotTest, SlotsOneElevenAndOneTwelve) {
+    EXPECT_EQ(Store("001=2-3"), kHandlerAccepted);
+    EXPECT_EQ(At(63, 10) & 0x03, 3);
+    EXPECT_EQ(Show("001=2-").text, "3");
+    EXPECT_EQ(Store("001=3-1"), kHandlerRejected);
+    EXPECT_EQ(Store("001=1-4"), kHandlerRejected);
+
+    EXPECT_EQ(Store("002=2-2"), kHandlerAccepted);
+    EXPECT_EQ(At(64, 8) & 0x03, 2);
+    EXPECT_EQ(Store("002=2-3"), kHandlerRejected);
+    EXPECT_EQ(Store("003=2-08"), kHandlerAccepted);
+    EXPECT_EQ(At(98, 4), 8);
+    EXPECT_EQ(Show("003=2-").text, "08");
+    EXPECT_EQ(Store("003=1-09"), kHandlerRejected);
+}
+
+TEST_F(UnusedSlotTest, SlotOneThirteenText) {
+    EXPECT_EQ(Store("004=ABC 12"), kHandlerAccepted);
+    const std::string stored(reinterpret_cast<const char*>(&At(62, 10)), 12);
+    EXPECT_EQ(stored, "ABC 12      ");
+    EXPECT_EQ(Show("004=").text, "ABC 12      ");
+}
+
+}  // namespace
+}  // namespace qzs::testing
