@@ -294,8 +294,12 @@ bool HoldsLoneField(const TerminalRecord& record, std::size_t position, std::str
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (record.line.At(position + i) != text[i]) return false;
     }
-    const char after = record.line.At(position + text.size());
-    return after == ' ' || after == '\0';
+    return IsEmptyField(record, position + text.size());
+}
+
+bool IsEmptyField(const TerminalRecord& record, std::size_t position) {
+    const char c = record.line.At(position);
+    return c == ' ' || c == '\0';
 }
 
 }  // namespace qzs

@@ -255,6 +255,8 @@ inline bool PassesCodeFilter(std::span<const std::uint8_t> filter, std::uint8_t 
 // True when the field at the position is exactly the text: a blank or the end of the line
 // follows it. The clear forms of the number entries ("0", "00000") are read this way.
 bool HoldsLoneField(const TerminalRecord& record, std::size_t position, std::string_view text);
+// True when a field left empty stands at the position: a blank or the end of the line.
+bool IsEmptyField(const TerminalRecord& record, std::size_t position);
 
 // The table of a record whose entries are fixed-size byte arrays; empty for an index outside it.
 template <typename Table>

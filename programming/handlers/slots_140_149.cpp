@@ -299,9 +299,8 @@ std::uint8_t StoreHandler145(ProgrammingState& state, TerminalRecord& record) {
     if (!ParseUnitRange(state, record, kEntryCount, range)) return kHandlerRejected;
     const std::uint8_t first = ReadWidePort(record, range.data);
     const std::size_t second_at = range.data + 4u;
-    const std::uint8_t second = record.line.At(second_at) == ' ' || record.line.At(second_at) == 0
-                                    ? first
-                                    : ReadWidePort(record, second_at);
+    const std::uint8_t second =
+        IsEmptyField(record, second_at) ? first : ReadWidePort(record, second_at);
     if (first == kPositionRefused || second == kPositionRefused) return kHandlerRejected;
     std::uint8_t answer = kHandlerAccepted;
     for (unsigned e = range.first; e <= range.last; ++e) {

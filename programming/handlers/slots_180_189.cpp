@@ -17,11 +17,6 @@ namespace {
 
 constexpr std::uint8_t kFieldRefused = 255;
 
-bool IsBlank(const TerminalRecord& record, std::size_t position) {
-    const char c = record.line.At(position);
-    return c == ' ' || c == '\0';
-}
-
 // ---------------------------------------------------------------------------------------------
 // Slot 180 (no command): one bit per port in block 129.
 
@@ -155,7 +150,7 @@ std::uint8_t Store185(ProgrammingState& state, const TerminalRecord& record) {
     const std::uint8_t v = ParseByteField(record, p + 3, 1, 0, 6);
     if (k == kFieldRefused || v == kFieldRefused) return kHandlerRejected;
     const auto number = static_cast<std::uint8_t>(p + 5);
-    const bool no_number = IsBlank(record, number);
+    const bool no_number = IsEmptyField(record, number);
     if (v == 0 && no_number) {
         const unsigned first = k == 0 ? 1 : k;
         const unsigned last = k == 0 ? kNumberValueEntries : k;
@@ -210,7 +205,7 @@ std::uint8_t Store161(ProgrammingState& state, const TerminalRecord& record) {
     const std::uint8_t v = ParseByteField(record, p + 3, 1, 0, 8);
     if (k == kFieldRefused || v == kFieldRefused) return kHandlerRejected;
     const auto number = static_cast<std::uint8_t>(p + 5);
-    const bool no_number = IsBlank(record, number);
+    const bool no_number = IsEmptyField(record, number);
     auto& table = state.image.table_161;
     if (v == 0 && no_number) {
         if (k == 0) {
@@ -278,13 +273,13 @@ TypedEntry ParseTypedEntry(const TerminalRecord& record, std::uint8_t position) 
     if (digits != TypeDigits::kNone) {
         entry.x = ParseByteField(record, x_at, 1, 1, kTypeDigitMax);
         if (entry.x == kFieldRefused) return {};
-    } else if (!IsBlank(record, x_at)) {
+    } else if (!IsEmptyField(record, x_at)) {
         return {};
     }
     if (digits == TypeDigits::kTwo) {
         entry.y = ParseByteField(record, y_at, 1, 1, kTypeDigitMax);
         if (entry.y == kFieldRefused) return {};
-    } else if (!IsBlank(record, y_at)) {
+    } else if (!IsEmptyField(record, y_at)) {
         return {};
     }
     entry.t = t;
@@ -617,7 +612,7 @@ std::uint8_t StoreHandler187(ProgrammingState& state, TerminalRecord& record) {
         byte = static_cast<std::uint8_t>(byte & ~kValueFieldMask);
         return (byte & kValueFieldMask) == 0 ? kHandlerAccepted : kHandlerMismatch;
     }
-    if (IsBlank(record, p + 1u)) return kHandlerRejected;
+    if (IsEmptyField(record, p + 1u)) return kHandlerRejected;
     const std::uint8_t value = ParseByteField(record, p, 2, 1, 7);
     if (value == kFieldRefused) return kHandlerRejected;
     byte = static_cast<std::uint8_t>(byte | kValueSetMask);

@@ -26,11 +26,6 @@ std::uint8_t& ProfileFlagByte(DataImage& image) {
     return *image.BlockByte(kProfileFlagBlock, kProfileFlagByte);
 }
 
-bool IsBlank(const TerminalRecord& record, std::size_t position) {
-    const char c = record.line.At(position);
-    return c == ' ' || c == '\0';
-}
-
 // Slot 204 (*9141): block 140, four-byte port records, bytes 2-3 four dial digits.
 constexpr int kPortDigitBlock = 140;
 constexpr std::size_t kPortDigitRecordBytes = 4;
@@ -104,7 +99,7 @@ constexpr std::size_t kScheduleTypeByte = 4;
 // Reads a digit field that the type requires (min-max) or requires empty (max 0); 255 refuses.
 std::uint8_t ParseScheduleDigit(const TerminalRecord& record, std::uint8_t position,
                                 std::uint8_t min, std::uint8_t max) {
-    if (max == 0) return IsBlank(record, position) ? 0 : kFieldRefused;
+    if (max == 0) return IsEmptyField(record, position) ? 0 : kFieldRefused;
     return ParseByteField(record, position, 1, min, max);
 }
 
@@ -183,7 +178,7 @@ std::uint8_t StoreHandler205(ProgrammingState& state, TerminalRecord& record) {
         SetHighNibble(0, *byte);
         return GetHighNibble(*byte) == 0 ? kHandlerAccepted : kHandlerMismatch;
     }
-    if (IsBlank(record, data + 1u)) return kHandlerRejected;
+    if (IsEmptyField(record, data + 1u)) return kHandlerRejected;
     const std::uint8_t value = ParseByteField(record, data, 2, 1, 7);
     if (value == kFieldRefused) return kHandlerRejected;
     SetHighNibble(value, *byte);
