@@ -122,9 +122,17 @@ std::uint8_t& LineByte(DataImage& image, std::uint8_t n, std::size_t offset) {
     return *image.BlockByte(kLineBlock, kLineBytes * (n - 1u) + offset);
 }
 
-// Slot 137: sub-type 1 flags byte 7 (every command), sub-type 2 (no command) byte 11.
+// Slot 137: sub-type 1 flags byte 7 (every command), sub-type 2 (no command) byte 11; 0 for a
+// sub-type that has no byte.
 std::size_t LineFlagOffset(std::uint8_t item) {
-    return item == 2 ? 11 : 7;
+    switch (item) {
+        case 1:
+            return 7;
+        case 2:
+            return 11;
+        default:
+            return 0;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -613,6 +621,7 @@ std::uint8_t StoreHandler137(ProgrammingState& state, TerminalRecord& record) {
     const std::uint8_t value = ParseByteField(record, range.data, 1, 0, 1);
     if (value == kFieldRefused) return kHandlerRejected;
     const std::size_t offset = LineFlagOffset(descriptor.SubType());
+    if (offset == 0) return kHandlerRejected;
     for (unsigned n = range.first; n <= range.last; ++n) {
         if (!SetMaskBits(LineByte(state.image, static_cast<std::uint8_t>(n), offset),
                          descriptor.Mask(), value)) {
@@ -625,9 +634,9 @@ std::uint8_t StoreHandler137(ProgrammingState& state, TerminalRecord& record) {
 std::uint8_t ShowHandler137(ProgrammingState& state, TerminalRecord& record) {
     const CommandDescriptor& descriptor = CurrentDescriptor(state);
     const std::uint8_t n = ParseSingleUnit(state, record, kLineCount);
-    if (n == kFieldRefused) return kHandlerRejected;
-    AppendMaskFlag(record, LineByte(state.image, n, LineFlagOffset(descriptor.SubType())),
-                   descriptor.Mask());
+    const std::size_t offset = LineFlagOffset(descriptor.SubType());
+    if (n == kFieldRefused || offset == 0) return kHandlerRejected;
+    AppendMaskFlag(record, LineByte(state.image, n, offset), descriptor.Mask());
     return kHandlerAccepted;
 }
 
