@@ -102,6 +102,12 @@ inline constexpr std::size_t kGroupOptionRecordBytes = 262;
 // GroupOptionBytes: byte a holds the *603 code of group a, byte 8 + a the *604 value.
 inline constexpr std::size_t kGroupOptionByteCount = 16;
 
+// IpPortRecords: record f - 1 for network port 64 + f (f 1-64). Bytes 0-3: a 32-bit number
+// (little-endian), bytes 4-6: a five-digit dial code, bytes 11-12: four dial digits, byte 13
+// bit 7: number set, byte 15: a two-character code.
+inline constexpr std::size_t kIpPortRecordCount = 64;
+inline constexpr std::size_t kIpPortRecordBytes = 16;
+
 // *038 work area: cleared by *038 when its nibble is 0 and 0 is stored again.
 struct WorkArea038 {
     std::array<std::uint8_t, 17600> bytes{};
@@ -157,6 +163,8 @@ class DataImage {
     std::array<std::array<std::uint8_t, kGroupOptionRecordBytes>, kGroupOptionRecordCount>
         group_option_records{};
     std::array<std::uint8_t, kGroupOptionByteCount> group_option_bytes{};
+    // *9521, *9523, *9530.
+    std::array<std::array<std::uint8_t, kIpPortRecordBytes>, kIpPortRecordCount> ip_port_records{};
     std::uint32_t service_code_value = 0;  // ServiceCodeValue (*9278): 0 or 290417
     // Unit codes kept outside the blocks; only the removal of a unit code reaches them.
     std::array<std::uint8_t, 100> unit_code_bytes{};

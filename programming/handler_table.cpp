@@ -202,16 +202,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{167, &StoreHandler167, &ShowHandler167},  // *364
     SlotRow{168, &StoreHandler168, &ShowHandler168},  // *9290
     SlotRow{169, &AcceptEntry, &AcceptEntry},         // no command
-    SlotRow{170, kLater, kLater},                     // *9500
-    SlotRow{171, kLater, kLater},                     // *9501
-    SlotRow{172, kLater, kLater},                     // no command
-    SlotRow{173, kLater, kLater},                     // no command
-    SlotRow{174, kLater, kLater},                     // no command
-    SlotRow{175, kLater, kLater},                     // *9502
-    SlotRow{176, kLater, kLater},                     // *9521
-    SlotRow{177, kLater, kLater},                     // no command
-    SlotRow{178, kLater, kLater},                     // *9530
-    SlotRow{179, kLater, kLater},                     // *9523
+    SlotRow{170, &StoreHandler170, &ShowHandler170},  // *9500
+    SlotRow{171, &StoreHandler171, &ShowHandler171},  // *9501
+    SlotRow{172, &StoreHandler172, &ShowHandler172},  // no command
+    SlotRow{173, &StoreHandler173, &ShowHandler173},  // no command
+    SlotRow{174, &StoreHandler174, &ShowHandler174},  // no command
+    SlotRow{175, &StoreHandler175, &ShowHandler175},  // *9502
+    SlotRow{176, &StoreHandler176, &ShowHandler176},  // *9521
+    SlotRow{177, &StoreHandler177, &ShowHandler177},  // no command
+    SlotRow{178, &StoreHandler178, &ShowHandler178},  // *9530
+    SlotRow{179, &StoreHandler179, &ShowHandler179},  // *9523
     SlotRow{180, &StoreHandler180, &ShowHandler180},  // no command
     SlotRow{181, &StoreHandler181, &ShowHandler181},  // no command
     SlotRow{182, &StoreHandler182, &ShowHandler182},  // *305

@@ -146,6 +146,36 @@ std::uint8_t ShowHandler167(ProgrammingState& state, TerminalRecord& record);
 // Slot 168: *9290 entry flags over an entry range.
 std::uint8_t StoreHandler168(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler168(ProgrammingState& state, TerminalRecord& record);
+// Slot 170: *9500 unit code over a unit range.
+std::uint8_t StoreHandler170(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler170(ProgrammingState& state, TerminalRecord& record);
+// Slot 171: *9501 a 3-bit unit value over a unit range.
+std::uint8_t StoreHandler171(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler171(ProgrammingState& state, TerminalRecord& record);
+// Slot 172: no command: unit nibbles.
+std::uint8_t StoreHandler172(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler172(ProgrammingState& state, TerminalRecord& record);
+// Slot 173: no command: unit fields.
+std::uint8_t StoreHandler173(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler173(ProgrammingState& state, TerminalRecord& record);
+// Slot 174: no command: eight hexadecimal digits.
+std::uint8_t StoreHandler174(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler174(ProgrammingState& state, TerminalRecord& record);
+// Slot 175: *9502 unit number or not in use.
+std::uint8_t StoreHandler175(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler175(ProgrammingState& state, TerminalRecord& record);
+// Slot 176: *9521 network port number.
+std::uint8_t StoreHandler176(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler176(ProgrammingState& state, TerminalRecord& record);
+// Slot 177: no command: a network port dial code.
+std::uint8_t StoreHandler177(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler177(ProgrammingState& state, TerminalRecord& record);
+// Slot 178: *9530 a code over network ports.
+std::uint8_t StoreHandler178(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler178(ProgrammingState& state, TerminalRecord& record);
+// Slot 179: *9523 four digits over network ports.
+std::uint8_t StoreHandler179(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler179(ProgrammingState& state, TerminalRecord& record);
 // Slot 180: no command: a bit per port.
 std::uint8_t StoreHandler180(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler180(ProgrammingState& state, TerminalRecord& record);
