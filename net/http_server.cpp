@@ -1,5 +1,6 @@
 #include "net/http_server.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -22,7 +23,11 @@ constexpr int kMaxHeaderLines = 200;
 constexpr std::size_t kMaxPath = 259;
 constexpr std::size_t kMaxQueryPairs = 200;
 constexpr std::size_t kTemplateLimit = 1024000;
-constexpr std::size_t kChunk = 1024;
+constexpr std::size_t kReadChunk = 4096;
+// Answers go out in large pieces: the browser gets a page in as few segments as the system makes.
+constexpr std::size_t kSendPiece = 65536;
+// Files up to this size are answered from memory together with their head.
+constexpr std::size_t kWholeFileLimit = 4u << 20;
 constexpr const char* kFormType = "application/x-www-form-urlencoded";
 
 int HexValue(char c) {
@@ -212,12 +217,77 @@ const char* ContentTypeName(int type) {
 // One request
 
 struct CEasyHttpServer::Worker {
-    CTcpSocket connection;
     std::thread thread;
     std::atomic<bool> done{false};
 };
 
 namespace {
+
+// Reads the request from the connection in blocks rather than byte by byte, with the line rules
+// of the socket wrapper's ReadLine: CR LF ends a line, a lone LF is a character, the peer closing
+// ends the line, and a line longer than the capacity is cut there.
+class RequestReader {
+  public:
+    explicit RequestReader(CTcpSocket& socket) : socket_(socket) {}
+
+    // The line's length, or -1 on an error or time-out.
+    int Line(std::string& out, std::size_t capacity, int seconds) {
+        out.clear();
+        for (;;) {
+            if (position_ == buffer_.size()) {
+                const int got = Fill(seconds);
+                if (got < 0) return -1;
+                if (got == 0) return static_cast<int>(out.size());
+            }
+            const char byte = buffer_[position_++];
+            if (byte == '\n' && !out.empty() && out.back() == '\r') {
+                out.pop_back();
+                return static_cast<int>(out.size());
+            }
+            out += byte;
+            if (out.size() >= capacity - 1) return static_cast<int>(out.size());
+        }
+    }
+
+    // Up to count bytes; fewer when the peer stops sending or the time runs out.
+    bool Bytes(std::string& out, std::size_t count, int seconds) {
+        out.clear();
+        while (out.size() < count) {
+            if (position_ == buffer_.size()) {
+                const int got = Fill(seconds);
+                if (got < 0) return false;
+                if (got == 0) break;
+            }
+            const std::size_t take = std::min(count - out.size(), buffer_.size() - position_);
+            out.append(buffer_, position_, take);
+            position_ += take;
+        }
+        return true;
+    }
+
+  private:
+    // Bytes added, 0 when the peer closed or nothing came in time, -1 on an error.
+    int Fill(int seconds) {
+        buffer_.clear();
+        position_ = 0;
+        pollfd p{socket_.fd(), POLLIN, 0};
+        int ready = 0;
+        do {
+            ready = ::poll(&p, 1, seconds * 1000);
+        } while (ready < 0 && errno == EINTR);
+        if (ready < 0) return -1;
+        if (ready == 0) return -1;
+        char chunk[kReadChunk];
+        const int n = socket_.Recv(chunk, sizeof chunk);
+        if (n < 0) return -1;
+        buffer_.assign(chunk, static_cast<std::size_t>(n));
+        return n;
+    }
+
+    CTcpSocket& socket_;
+    std::string buffer_;
+    std::size_t position_ = 0;
+};
 
 class RequestWorker {
   public:
@@ -231,26 +301,21 @@ class RequestWorker {
 
   private:
     bool ReadRequest() {
-        char line[kLineCapacity];
-        int seconds = kReadSeconds;
-        if (ReadLine(connection_, line, sizeof line, seconds) < 0) return false;
+        RequestReader reader(connection_);
+        std::string line;
+        if (reader.Line(line, kLineCapacity, kReadSeconds) < 0) return false;
         if (!ParseRequestLine(line, request_)) return false;
         for (int i = 0; i < kMaxHeaderLines; ++i) {
-            seconds = kReadSeconds;
-            if (ReadLine(connection_, line, sizeof line, seconds) <= 0) break;
+            if (reader.Line(line, kLineCapacity, kReadSeconds) <= 0) break;
             if (!ParseHeader(line)) return false;
         }
         if (request_.has_content_length) {
             // Read at most the declared length, never past it; a body that does not fill it in
             // time is what came.
-            request_.body.assign(static_cast<std::size_t>(request_.content_length), '\0');
-            connection_.set_receive_pause_ms(0);
-            const int got = request_.content_length == 0
-                                ? 0
-                                : connection_.ReceiveTimed(request_.body.data(),
-                                                           request_.body.size(), kReadSeconds);
-            if (got < 0) return false;
-            request_.body.resize(static_cast<std::size_t>(got));
+            if (!reader.Bytes(request_.body, static_cast<std::size_t>(request_.content_length),
+                              kReadSeconds)) {
+                return false;
+            }
         }
         return true;
     }
@@ -297,8 +362,9 @@ class RequestWorker {
         }
         if (dynamic) {
             if (!page_made) return SendStatus(404, 0, 0);
-            SendStatus(200, ContentTypeNumber(request_.path), page.size());
-            if (request_.method != 3) SendAll(page.data(), page.size());
+            std::string answer = Head(200, ContentTypeNumber(request_.path), page.size());
+            if (request_.method != 3) answer += page;
+            SendAll(answer.data(), answer.size());
             return;
         }
         SendFile();
@@ -336,14 +402,17 @@ class RequestWorker {
         const std::optional<std::filesystem::path> file =
             ResolveUnderRoot(settings_.document_root, request_.path);
         if (!file) return false;
+        // A template must be smaller than the template buffer of the pages' engine.
+        struct stat info {};
+        if (::stat(file->c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            static_cast<std::size_t>(info.st_size) >= kTemplateLimit) {
+            return false;
+        }
         std::ifstream in(*file, std::ios::binary);
         if (!in) return false;
-        std::string text;
-        text.resize(kTemplateLimit);
+        std::string text(static_cast<std::size_t>(info.st_size), '\0');
         in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        const std::streamsize got = in.gcount();
-        if (static_cast<std::size_t>(got) >= kTemplateLimit) return false;  // too large a template
-        text.resize(static_cast<std::size_t>(got));
+        text.resize(static_cast<std::size_t>(in.gcount()));
 
         FormServices* forms = server_.forms();
         if (forms == nullptr) {
@@ -397,23 +466,37 @@ class RequestWorker {
         if (!file || ::stat(file->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return SendStatus(404, 0, 0);
         }
-        SendStatus(200, ContentTypeNumber(path), static_cast<std::size_t>(info.st_size));
-        if (request_.method == 3) return;
+        const auto size = static_cast<std::size_t>(info.st_size);
+        std::string answer = Head(200, ContentTypeNumber(path), size);
+        if (request_.method == 3) {
+            SendAll(answer.data(), answer.size());
+            return;
+        }
         std::ifstream in(*file, std::ios::binary);
-        if (!in) return;
-        char chunk[kChunk];
+        if (size <= kWholeFileLimit) {
+            // A file that cannot be read after all ends the answer after its head.
+            const std::size_t head = answer.size();
+            answer.resize(head + size);
+            if (!in || !in.read(answer.data() + head, static_cast<std::streamsize>(size))) {
+                answer.resize(head);
+            }
+            SendAll(answer.data(), answer.size());
+            return;
+        }
+        if (!SendAll(answer.data(), answer.size()) || !in) return;
+        std::string chunk(kSendPiece, '\0');
         for (;;) {
-            in.read(chunk, sizeof chunk);
+            in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
             const auto got = static_cast<std::size_t>(in.gcount());
-            if (got > 0 && !SendAll(chunk, got)) break;
-            if (got < sizeof chunk) break;
+            if (got > 0 && !SendAll(chunk.data(), got)) break;
+            if (got < chunk.size()) break;
         }
     }
 
     bool SendAll(const char* data, std::size_t size) {
         std::size_t sent = 0;
         while (sent < size) {
-            const int n = connection_.Send(data + sent, std::min(size - sent, kChunk));
+            const int n = connection_.Send(data + sent, std::min(size - sent, kSendPiece));
             if (n <= 0) return false;
             sent += static_cast<std::size_t>(n);
         }
@@ -421,6 +504,11 @@ class RequestWorker {
     }
 
     void SendStatus(int code, int type, std::size_t length) {
+        const std::string head = Head(code, type, length);
+        SendAll(head.data(), head.size());
+    }
+
+    std::string Head(int code, int type, std::size_t length) {
         std::string head = std::string("HTTP/1.0 ") + HttpStatusText(code) + "\r\n";
         head += "Date: " + GmtDate() + "\r\n";
         head += "Server: " + settings_.server_name + "\r\n";
@@ -429,7 +517,7 @@ class RequestWorker {
             head += "Content-Length: " + std::to_string(length) + "\r\n";
         }
         head += "Cache-Control: no-cache\r\n\r\n";
-        SendAll(head.data(), head.size());
+        return head;
     }
 
     CEasyHttpServer& server_;
@@ -556,39 +644,68 @@ int CEasyHttpServer::Start() {
 }
 
 void CEasyHttpServer::AcceptLoop() {
-    const ServerSettings settings = settings_;
     while (running_) {
-        auto worker = std::make_unique<Worker>();
-        if (listener_.Accept(worker->connection) != 1) {
+        auto connection = std::make_unique<CTcpSocket>();
+        if (listener_.Accept(*connection) != 1) {
             if (!running_) break;
             continue;
         }
-        ReapFinishedWorkers();
-        Worker* w = worker.get();
         std::lock_guard lock(workers_mutex_);
         if (!running_) break;  // Stop came while this connection was accepted: drop it
-        try {
-            w->thread = std::thread([this, w, settings] {
-                RequestWorker(*this, settings, w->connection).Serve();
-                w->connection.Close();
-                w->done = true;
-            });
-        } catch (const std::system_error&) {
-            continue;  // no thread: the connection closes unanswered
+        pending_.push_back(std::move(connection));
+        // Every connection gets a thread of its own; a thread that finished its last request
+        // waits a while for the next one, because starting a thread costs far more than waking
+        // one on a busy machine.
+        if (idle_workers_ == 0 && !StartWorkerLocked()) {
+            pending_.pop_back();  // no thread: the connection closes unanswered
+            continue;
         }
-        workers_.push_back(std::move(worker));
+        work_ready_.notify_one();
     }
 }
 
-void CEasyHttpServer::ReapFinishedWorkers() {
-    std::lock_guard lock(workers_mutex_);
+bool CEasyHttpServer::StartWorkerLocked() {
     for (auto it = workers_.begin(); it != workers_.end();) {
         if ((*it)->done) {
-            if ((*it)->thread.joinable()) (*it)->thread.join();
+            (*it)->thread.join();
             it = workers_.erase(it);
         } else {
             ++it;
         }
+    }
+    auto worker = std::make_unique<Worker>();
+    Worker* w = worker.get();
+    const ServerSettings settings = settings_;
+    try {
+        w->thread = std::thread([this, w, settings] {
+            WorkerLoop(settings);
+            w->done = true;
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    workers_.push_back(std::move(worker));
+    return true;
+}
+
+void CEasyHttpServer::WorkerLoop(const ServerSettings& settings) {
+    std::unique_lock lock(workers_mutex_);
+    for (;;) {
+        ++idle_workers_;
+        const bool woken = work_ready_.wait_for(lock, std::chrono::seconds(10),
+                                                [this] { return !pending_.empty() || !running_; });
+        --idle_workers_;
+        if (!woken || pending_.empty()) return;  // idle too long, or stopping
+        std::unique_ptr<CTcpSocket> connection = std::move(pending_.front());
+        pending_.pop_front();
+        CTcpSocket* serving = connection.get();
+        serving_.push_back(serving);
+        lock.unlock();
+        RequestWorker(*this, settings, *connection).Serve();
+        connection->Close();
+        lock.lock();
+        serving_.erase(std::find(serving_.begin(), serving_.end(), serving));
+        if (!running_) return;
     }
 }
 
@@ -599,10 +716,12 @@ int CEasyHttpServer::Stop() {
     listener_.Close();
     {
         // Connections still reading their request are woken; a worker already answering finishes
-        // its answer (a failed send ends it).
+        // its answer (a failed send ends it). Connections nobody took yet close unanswered.
         std::lock_guard lock(workers_mutex_);
-        for (auto& worker : workers_) worker->connection.Interrupt();
+        for (CTcpSocket* connection : serving_) connection->Interrupt();
+        pending_.clear();
     }
+    work_ready_.notify_all();
     for (;;) {
         bool all_done = true;
         {

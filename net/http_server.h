@@ -6,8 +6,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <list>
 #include <memory>
@@ -113,7 +115,8 @@ class CEasyHttpServer {
   private:
     struct Worker;
     void AcceptLoop();
-    void ReapFinishedWorkers();
+    bool StartWorkerLocked();
+    void WorkerLoop(const ServerSettings& settings);
 
     ApplicationLock& lock_;
     FormServices* forms_;
@@ -132,7 +135,12 @@ class CEasyHttpServer {
     };
     std::vector<DynamicPage> pages_;
 
+    // Connections waiting for a thread, the connections being served, and the worker threads.
     std::mutex workers_mutex_;
+    std::condition_variable work_ready_;
+    std::deque<std::unique_ptr<CTcpSocket>> pending_;
+    std::vector<CTcpSocket*> serving_;
+    int idle_workers_ = 0;
     std::list<std::unique_ptr<Worker>> workers_;
 };
 

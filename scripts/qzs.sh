@@ -69,6 +69,19 @@ case "$mode" in
     configure_build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZS_WERROR=ON -DQZS_SANITIZE=ON -DQZS_BENCH=OFF
     (cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 900)
 
+    echo "== ThreadSanitizer: the web server, the socket wrapper and the application lock"
+    # Only the tests whose threads share state: the whole suite under TSan would cost CI far
+    # more than it finds.
+    tsan_tests=(net_test_http_server net_test_tcp_socket programming_test_image_state app_test_presenters)
+    cmake -S "$root" -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZS_WERROR=ON \
+      -DQZS_TSAN=ON -DQZS_BENCH=OFF >/dev/null
+    cmake --build build/tsan -j "$jobs" --target "${tsan_tests[@]}"
+    for t in "${tsan_tests[@]}"; do
+      exe=$(find build/tsan/tests -type f -name "$t" -perm -u+x | head -n 1)
+      echo "-- $t"
+      TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "$exe" --gtest_brief=1
+    done
+
     echo "== Fuzzers (ASan+UBSan, ${QZS_FUZZ_SECONDS:-60} s each)"
     CC=clang CXX=clang++ configure_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DQZS_FUZZ=ON -DQZS_SANITIZE=ON -DQZS_TESTS=OFF -DQZS_BENCH=OFF
