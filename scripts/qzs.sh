@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   fontconfig fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic fonts-droid-fallback fonts-dejavu-core fonts-dejavu-extra
   poppler-data python3 python3-fonttools libharfbuzz-bin qpdf
-  qt6-base-dev xvfb xauth curl
+  qt6-base-dev xvfb xauth curl wrk nginx-light
 )
 
 install_missing() {

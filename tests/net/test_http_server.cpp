@@ -249,6 +249,25 @@ TEST_F(HttpServerTest, IdleConnectionsDoNotBlockARealRequest) {
     EXPECT_FALSE(server->IsRunning());
 }
 
+TEST_F(HttpServerTest, SustainedLoadFromWrkHasNoErrors) {
+    if (::access("/usr/bin/wrk", X_OK) != 0) GTEST_SKIP() << "wrk is not installed";
+    // Ten seconds of fresh connections (HTTP/1.0 closes each) against a static page and a form
+    // page; every answer must come, whole and 200.
+    const std::string command = "wrk -t2 -c16 -d10s -H 'Connection: close' " + base +
+                                "/01hosyu.html 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char chunk[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
+    EXPECT_EQ(::pclose(pipe), 0) << out;
+    std::smatch requests;
+    ASSERT_TRUE(std::regex_search(out, requests, std::regex("([0-9]+) requests in"))) << out;
+    EXPECT_GT(std::stol(requests[1]), 1000) << out;
+    EXPECT_EQ(out.find("Socket errors"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Non-2xx"), std::string::npos) << out;
+}
+
 TEST(HttpServer, SettingsTableAndTemporaryNames) {
     ApplicationLock lock;
     CEasyHttpServer server(lock, nullptr, {});
