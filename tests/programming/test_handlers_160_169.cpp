@@ -141,6 +141,23 @@ TEST(KeyAssignmentKeys, RequestOutcomeKeyByKey) {
     RunKeySequences(cases);
 }
 
+// Bytes that came in from a file or the main unit may hold more than their show has room for:
+// the shows keep to their width.
+TEST_F(HandlerCheck, WideStoredValuesShowWithinTheirWidth) {
+    *state->image.BlockByte(57, 14) = 150;
+    *state->image.BlockByte(91, 0) = 255;
+    std::uint8_t* entry = KeyEntry(state->image, MapSlotCode(1), 6);
+    entry[0] = 0x0C;
+    entry[1] = 0xAB;
+    Run(Case{"wide values",
+             {},
+             {
+                 Shown("*931801#", "9318=01-50c"),
+                 Shown("*930311#", "9303=1,1-55c"),
+                 Shown("*03010106#", "030=101,06-ABc"),
+             }});
+}
+
 // --- Slot 162: group bit flags ------------------------------------------------------------------
 
 TEST_F(HandlerCheck, GroupFlagsSetTheirMaskBit) {
@@ -404,6 +421,8 @@ TEST_F(HandlerCheck, EntryFlagsOverARange) {
                  Refused("*929009#1#"),
                  Refused("*92900108#"),
                  Refused("*92900182#"),
+                 // A last entry typed with one digit leaves its "-" in the second digit place.
+                 Refused("*9290018#1#"),
              }});
 }
 
