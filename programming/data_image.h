@@ -83,6 +83,14 @@ enum class SettingByte : std::uint8_t {
     kDisplayOption,
     // The byte of slot 151, which no command reaches.
     kSlot151,
+    // One-nibble options: *9214 (low nibble) and *9215 (high nibble) share a byte; *350 holds its
+    // value in the low nibble and *9440 in the high nibble of its own byte. *9219 bits 4-6;
+    // *9434 the whole byte.
+    k9214,
+    k350,
+    k9440,
+    k9219,
+    k9434,
     kCount
 };
 
@@ -237,6 +245,32 @@ class DataImage {
     std::array<std::array<std::uint8_t, 16>, 16> group_table{};
     // The port flag table (*9529, *9442): record k for port code 65 + k; byte 13 bit 0 and bit 2.
     std::array<std::array<std::uint8_t, 16>, 64> port_flag_table{};
+
+    // Tables of the unit, group, number, schedule and line commands.
+    // *731: rows 1-3 of four member positions (row g, byte p - 1); row 0 no command names.
+    std::array<std::array<std::uint8_t, 4>, 4> members_731{};
+    // *191: one flag byte per unit 1-8. *041: unit u's bit in byte (u - 1) / 2, 0x04 for an odd
+    // unit and 0x40 for an even one; nothing reads it.
+    std::array<std::uint8_t, 8> flags_191{};
+    std::array<std::uint8_t, 4> pairs_041{};
+    // Dial-number tables, entry e at index e - 1, up to 16 digits each (high nibble first).
+    std::array<std::array<std::uint8_t, 8>, 3> numbers_035{};
+    std::array<std::array<std::uint8_t, 8>, 16> numbers_9308{};
+    std::array<std::array<std::uint8_t, 8>, 20> numbers_089{};
+    std::array<std::array<std::uint8_t, 8>, 20> numbers_423{};
+    // *698: group g (1-8) at 224 g, day d (0-6) at 32 d, period p (1-4) at 8 (p - 1): start
+    // minute, start hour, end minute, end hour, two BCD digits each. Group 0 is never written.
+    std::array<std::uint8_t, 2016> schedule_698{};
+    // *370: port codes of entries 1-6 (index e - 1).
+    std::array<std::uint8_t, 6> ports_370{};
+    // *020: lines 1-4 (index line - 1), byte 0 the terminal whose state the line shows; bytes
+    // 1-2 are not read.
+    std::array<std::array<std::uint8_t, 3>, 4> lines_020{};
+    // *004 and *003: information words (codes 00, 01, 02, 09, 98, 99 in that order) and texts
+    // (codes 01, 90, 91) of the main unit. Nothing in this program fills them; they belong to the
+    // image so that a build that learns them from the main unit has their home.
+    std::array<std::uint16_t, 6> information_words{};
+    std::array<std::array<std::uint8_t, 6>, 3> information_texts{};
 
     std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
     std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }

@@ -112,16 +112,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{77, &StoreHandler077, &ShowHandler077},   // *366
     SlotRow{78, &StoreHandler078, &ShowHandler078},   // *707
     SlotRow{79, &StoreHandler079, &ShowHandler079},   // *180
-    SlotRow{80, kLater, kLater},                      // no command
-    SlotRow{81, kLater, kLater},                      // no command
-    SlotRow{82, kLater, kLater},                      // no command
-    SlotRow{83, kLater, kLater},                      // 11 commands from *013
-    SlotRow{84, kLater, &AcceptEntry},                // no command
-    SlotRow{85, kLater, kLater},                      // no command
-    SlotRow{86, kLater, kLater},                      // 2 commands from *040
-    SlotRow{87, kLater, kLater},                      // no command
-    SlotRow{88, kLater, kLater},                      // no command
-    SlotRow{89, kLater, kLater},                      // *300
+    SlotRow{80, &StoreHandler080, &ShowHandler080},   // no command
+    SlotRow{81, &StoreHandler081, &ShowHandler081},   // no command
+    SlotRow{82, &StoreHandler082, &ShowHandler082},   // no command
+    SlotRow{83, &StoreHandler083, &ShowHandler083},   // 11 commands from *013
+    SlotRow{84, &AcceptEntry, &AcceptEntry},          // no command
+    SlotRow{85, &StoreHandler085, &ShowHandler085},   // no command
+    SlotRow{86, &StoreHandler086, &ShowHandler086},   // 2 commands from *040
+    SlotRow{87, &RejectEntry, &RejectEntry},          // no command
+    SlotRow{88, &StoreHandler088, &ShowHandler088},   // no command
+    SlotRow{89, &StoreHandler089, &ShowHandler089},   // *300
     SlotRow{90, &StoreHandler090, &ShowHandler090},   // 2 commands from *110
     SlotRow{91, &StoreHandler091, &ShowHandler091},   // *112
     SlotRow{92, &StoreHandler092, &ShowHandler092},   // 2 commands from *641
@@ -184,7 +184,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{149, &StoreHandler149, &ShowHandler149},  // 8 commands from *183
     SlotRow{150, &StoreHandler150, &ShowHandler150},  // no command
     SlotRow{151, &StoreHandler151, &ShowHandler151},  // no command
-    SlotRow{152, kLater, kLater},                     // 2 commands from *331
+    SlotRow{152, &StoreHandler152, &ShowHandler152},  // 2 commands from *331
     SlotRow{153, &StoreHandler153, &ShowHandler153},  // 4 commands from *033
     SlotRow{154, &StoreHandler154, &ShowHandler154},  // 3 commands from *9230
     SlotRow{155, &StoreHandler155, &ShowHandler155},  // no command

@@ -72,6 +72,30 @@ std::uint8_t ShowHandler018(ProgrammingState& state, TerminalRecord& record);
 // Slot 19: *080 digit counts.
 std::uint8_t StoreHandler019(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler019(ProgrammingState& state, TerminalRecord& record);
+// Slot 80: no command: a switch of two values.
+std::uint8_t StoreHandler080(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler080(ProgrammingState& state, TerminalRecord& record);
+// Slot 81: no command: port names.
+std::uint8_t StoreHandler081(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler081(ProgrammingState& state, TerminalRecord& record);
+// Slot 82: no command: a value 0-8.
+std::uint8_t StoreHandler082(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler082(ProgrammingState& state, TerminalRecord& record);
+// Slot 83: *013 and ten more: a flag per unit over a unit range.
+std::uint8_t StoreHandler083(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler083(ProgrammingState& state, TerminalRecord& record);
+// Slot 85: no command: unit texts.
+std::uint8_t StoreHandler085(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler085(ProgrammingState& state, TerminalRecord& record);
+// Slot 86: *100, *040 per-unit values over a unit range.
+std::uint8_t StoreHandler086(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler086(ProgrammingState& state, TerminalRecord& record);
+// Slot 88: no command: a per-unit value.
+std::uint8_t StoreHandler088(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler088(ProgrammingState& state, TerminalRecord& record);
+// Slot 89: *300 two values per unit over a unit range.
+std::uint8_t StoreHandler089(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler089(ProgrammingState& state, TerminalRecord& record);
 // Slot 127: *679 display text.
 std::uint8_t StoreHandler127(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler127(ProgrammingState& state, TerminalRecord& record);
@@ -253,6 +277,9 @@ std::uint8_t ShowHandler208(ProgrammingState& state, TerminalRecord& record);
 // Slot 209: *824 dates.
 std::uint8_t StoreHandler209(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler209(ProgrammingState& state, TerminalRecord& record);
+// Slot 152: *600, *331 two flags per unit over a unit range.
+std::uint8_t StoreHandler152(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler152(ProgrammingState& state, TerminalRecord& record);
 // Slot 210: *9361 profile flag and default profile.
 std::uint8_t StoreHandler210(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler210(ProgrammingState& state, TerminalRecord& record);

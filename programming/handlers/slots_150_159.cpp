@@ -1,6 +1,6 @@
-// Slots 150-159 but 152: the model type, the display options and the per-entry settings of four
-// entries that commands reach (153, 154), and the slots that no command reaches. P below is the
-// first field position on the line.
+// Slots 150-159: the two flags per unit of *600 and *331 (152), the model type, the display
+// options and the per-entry settings of four entries that commands reach (153, 154), and the
+// slots that no command reaches. P below is the first field position on the line.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +15,26 @@ namespace qzs {
 namespace {
 
 constexpr std::uint8_t kFieldRefused = 255;
+constexpr std::uint8_t kUnits = 8;
+
+// ---------------------------------------------------------------------------------------------
+// Slot 152 (units 1-8): the descriptor's mask bits in a byte of unit u's block 2 record (20 bytes
+// from 20(u - 1)) for the first value and in its copy eight bytes on for the second.
+constexpr int kUnitFlagBlock = 2;
+constexpr std::size_t kUnitRecordBytes = 20;
+struct FlagPairItem {
+    std::uint8_t item;
+    std::uint8_t first_byte;
+    std::uint8_t second_byte;
+};
+constexpr std::array kFlagPairs{
+    FlagPairItem{1, 7, 15},  // *600
+    FlagPairItem{2, 5, 13},  // *331
+};
+
+std::uint8_t& FlagByte(DataImage& image, unsigned unit, std::uint8_t byte) {
+    return *image.BlockByte(kUnitFlagBlock, kUnitRecordBytes * (unit - 1u) + byte);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Slot 153: one digit 0-5. *033 writes the model type without a read-back; the display options
@@ -172,6 +192,40 @@ std::uint8_t StoreHandler151(ProgrammingState& state, TerminalRecord& record) {
 
 std::uint8_t ShowHandler151(ProgrammingState& state, TerminalRecord& record) {
     AppendNumber(record, state.image.Setting(SettingByte::kSlot151), 3, 10);
+    return kHandlerAccepted;
+}
+
+// --- Slot 152 --------------------------------------------------------------------------------
+// Only the first byte is read back: a bit left set after clearing stops the walk at once, a bit
+// left clear after setting lets it finish and answers the mismatch at the end.
+
+std::uint8_t StoreHandler152(ProgrammingState& state, TerminalRecord& record) {
+    const CommandDescriptor& d = CurrentDescriptor(state);
+    const FlagPairItem* item = FindItem(kFlagPairs, d.SubType());
+    if (item == nullptr) return kHandlerRejected;
+    UnitRange range;
+    if (!ParseUnitRange(state, record, kUnits, range)) return kHandlerRejected;
+    const ValuePair values = ParseValuePair(record, range.data, 0, 1);
+    if (values.Refused()) return kHandlerRejected;
+    std::uint8_t answer = kHandlerAccepted;
+    for (unsigned unit = range.first; unit <= range.last; ++unit) {
+        const bool ok =
+            SetMaskBits(FlagByte(state.image, unit, item->first_byte), d.Mask(), values.first);
+        SetMaskBits(FlagByte(state.image, unit, item->second_byte), d.Mask(), values.second);
+        if (!ok && values.first == 0) return kHandlerMismatch;
+        if (!ok) answer = kHandlerMismatch;
+    }
+    return answer;
+}
+
+std::uint8_t ShowHandler152(ProgrammingState& state, TerminalRecord& record) {
+    const CommandDescriptor& d = CurrentDescriptor(state);
+    const FlagPairItem* item = FindItem(kFlagPairs, d.SubType());
+    const std::uint8_t unit = ParseSingleUnit(state, record, kUnits);
+    if (item == nullptr || unit == kFieldRefused) return kHandlerRejected;
+    AppendMaskFlag(record, FlagByte(state.image, unit, item->first_byte), d.Mask());
+    record.line.Append(',');
+    AppendMaskFlag(record, FlagByte(state.image, unit, item->second_byte), d.Mask());
     return kHandlerAccepted;
 }
 

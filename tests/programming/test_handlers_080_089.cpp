@@ -49,5 +49,132 @@ TEST_F(UnitCheck, UnitRangeKey) {
              }});
 }
 
+// The flag family of one handler: each command's byte per unit and its mask.
+struct FlagCommand {
+    const char* number;
+    int block;  // -1: the *191 table
+    std::size_t record_bytes;
+    std::size_t byte;
+    std::uint8_t mask;
+    int second_byte = -1;  // *320 sets a second byte of the record as well
+};
+
+Place Table191(std::size_t unit_index) {
+    return T(
+        "*191 table", [](DataImage& i, std::size_t o) { return TableByte(i.flags_191, o); },
+        unit_index);
+}
+Place Table041(std::size_t byte) {
+    return T(
+        "*041 table", [](DataImage& i, std::size_t o) { return TableByte(i.pairs_041, o); }, byte);
+}
+
+TEST_F(UnitCheck, FlagPerUnitOverEveryCommandOfItsFamily) {
+    const std::vector<FlagCommand> commands{
+        {"013", 121, 12, 0, 0x80},   {"145", 2, 20, 0, 0x10},   {"9302", 2, 20, 0, 0x08},
+        {"320", 2, 20, 5, 0x10, 13}, {"102", 53, 16, 0, 0x01},  {"041", 53, 16, 9, 0x04},
+        {"410", 138, 4, 0, 0x01},    {"327", 81, 4, 3, 0x10},   {"9142", 82, 4, 2, 0x08},
+        {"191", -1, 1, 0, 0x01},     {"9295", 53, 16, 0, 0x10},
+    };
+    for (const FlagCommand& c : commands) {
+        const std::string n = c.number;
+        auto place = [&](int unit, std::size_t byte) {
+            return c.block < 0
+                       ? Table191(static_cast<std::size_t>(unit - 1))
+                       : B(c.block, c.record_bytes * static_cast<std::size_t>(unit - 1) + byte);
+        };
+        auto changes = [&](int first, int last, std::uint8_t value) {
+            std::vector<Change> out;
+            for (int u = first; u <= last; ++u) {
+                const auto bits = static_cast<std::uint8_t>(value != 0 ? c.mask : 0);
+                out.push_back({place(u, c.byte), c.mask, bits});
+                if (c.second_byte >= 0) {
+                    out.push_back(
+                        {place(u, static_cast<std::size_t>(c.second_byte)), c.mask, bits});
+                }
+                if (n == "041") {
+                    const auto pair_mask = static_cast<std::uint8_t>(u % 2 == 1 ? 0x04 : 0x40);
+                    out.push_back({Table041(static_cast<std::size_t>(u - 1) / 2), pair_mask,
+                                   static_cast<std::uint8_t>(value != 0 ? pair_mask : 0)});
+                }
+            }
+            return out;
+        };
+        Run(Case{"*" + n,
+                 {"*" + n + "01080#"},
+                 {
+                     Stored("*" + n + "02041#", n + "=02,04-1P", changes(2, 4, 1)),
+                     Shown("*" + n + "03##", n + "=03,-1c"),
+                     Shown("*" + n + "05##", n + "=05,-0c"),
+                     Stored("*" + n + "03#0#", n + "=03,-0P", changes(3, 3, 0)),
+                     Shown("*" + n + "03##", n + "=03,-0c"),
+                     Stored("*" + n + "08#1#", n + "=08,-1P", changes(8, 8, 1)),
+                     Refused("*" + n + "03#2#"),
+                     Refused("*" + n + "0302#1#"),
+                     Refused("*" + n + "0204##"),
+                 }});
+    }
+}
+
+TEST_F(UnitCheck, ValuesOfThe100And040) {
+    // *040 keeps the value in bits 0-1 of block 53 byte 9 and the value plus 2 in both nibbles of
+    // byte 10.
+    Place (*unit53)(int, std::size_t) = [](int unit, std::size_t byte) {
+        return B(53, 16 * static_cast<std::size_t>(unit - 1) + byte);
+    };
+    auto of040 = [&](int first, int last, std::uint8_t value) {
+        auto changes = EachUnit(first, last, {{9, value}}, 0x03, unit53);
+        const auto nibbles = static_cast<std::uint8_t>((value + 2) * 0x11);
+        for (const Change& c : EachUnit(first, last, {{10, nibbles}}, 0xFF, unit53)) {
+            changes.push_back(c);
+        }
+        return changes;
+    };
+    Run(Case{"*100 and *040",
+             {"*10001080#", "*04001080#"},
+             {
+                 Stored("*10002032#", "100=02,03-2P", EachUnit(2, 3, {{0, 2}}, 0x03)),
+                 Shown("*10003##", "100=03,-2c"),
+                 Refused("*10003#3#"),
+                 Stored("*04007081#", "040=07,08-1P", of040(7, 8, 1)),
+                 Stored("*04008#2#", "040=08,-2P", of040(8, 8, 2)),
+                 Shown("*04008##", "040=08,-2c"),
+                 Shown("*04007##", "040=07,-1c"),
+                 Refused("*04008#3#"),
+             }});
+}
+
+TEST_F(UnitCheck, TwoValueCommands) {
+    Run(Case{"*640: the second value repeats the first when left out",
+             {},
+             {
+                 Stored("*64003#2#", "640=03,-2,P", EachUnit(3, 3, {{6, 2}, {14, 2}}, 0x03)),
+                 Stored("*640030413#", "640=03,04-1,3P", EachUnit(3, 4, {{6, 1}, {14, 3}}, 0x03)),
+                 Shown("*64004##", "640=04,-1,3c"),
+             }});
+    Run(Case{"*300: 0-3 and 5, never 4",
+             {},
+             {
+                 Stored("*300010850#", "300=01,08-5,0P", EachUnit(1, 8, {{5, 5}, {13, 0}}, 0x07)),
+                 Shown("*30006##", "300=06,-5,0c"),
+                 Stored("*30002#3#", "300=02,-3,P", EachUnit(2, 2, {{5, 3}, {13, 3}}, 0x07)),
+                 Refused("*30002#4#"),
+                 Refused("*30002#04#"),
+                 Refused("*30002#6#"),
+             }});
+    Run(Case{
+        "*600 and *331: two flags",
+        {"*600010800#", "*331010800#"},
+        {
+            Stored("*600020310#", "600=02,03-1,0P", EachUnit(2, 3, {{7, 0x01}, {15, 0}}, 0x01)),
+            Shown("*60003##", "600=03,-1,0c"),
+            Stored("*33105#1#", "331=05,-1,P", EachUnit(5, 5, {{5, 0x08}, {13, 0x08}}, 0x08)),
+            Shown("*33105##", "331=05,-1,1c"),
+            Stored("*33105#01#", "331=05,-0,1P", EachUnit(5, 5, {{5, 0}}, 0x08)),
+            Refused("*33105#2#"),
+            Refused("*331050412#"),
+        }});
+}
+
 }  // namespace
 }  // namespace qzs::testing
