@@ -72,16 +72,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{37, &RejectEntry, &RejectEntry},          // no command
     SlotRow{38, &RejectEntry, &RejectEntry},          // no command
     SlotRow{39, &StoreHandler039, &ShowHandler039},   // 4 commands from *154
-    SlotRow{40, kLater, kLater},                      // 2 commands from *9234
-    SlotRow{41, kLater, kLater},                      // *731
-    SlotRow{42, kLater, kLater},                      // *362
-    SlotRow{43, kLater, kLater},                      // *084
-    SlotRow{44, kLater, kLater},                      // *081
-    SlotRow{45, kLater, kLater},                      // 2 commands from *503
-    SlotRow{46, kLater, kLater},                      // 2 commands from *130
-    SlotRow{47, kLater, kLater},                      // *126
-    SlotRow{48, kLater, kLater},                      // no command
-    SlotRow{49, kLater, kLater},                      // no command
+    SlotRow{40, &StoreHandler040, &ShowHandler040},   // 2 commands from *9234
+    SlotRow{41, &StoreHandler041, &ShowHandler041},   // *731
+    SlotRow{42, &StoreHandler042, &ShowHandler042},   // *362
+    SlotRow{43, &StoreHandler043, &ShowHandler043},   // *084
+    SlotRow{44, &StoreHandler044, &ShowHandler044},   // *081
+    SlotRow{45, &StoreHandler045, &ShowHandler045},   // 2 commands from *503
+    SlotRow{46, &StoreHandler046, &ShowHandler046},   // 2 commands from *130
+    SlotRow{47, &StoreHandler047, &ShowHandler047},   // *126
+    SlotRow{48, &StoreHandler048, &ShowHandler048},   // no command
+    SlotRow{49, &RejectEntry, &RejectEntry},          // no command
     SlotRow{50, &StoreHandler050, &ShowHandler050},   // *9320
     SlotRow{51, &AcceptEntry, &AcceptEntry},          // no command
     SlotRow{52, &StoreHandler052, &ShowHandler052},   // no command
@@ -136,7 +136,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{101, kLater, kLater},                     // no command
     SlotRow{102, kLater, kLater},                     // 7 commands from *035
     SlotRow{103, kLater, kLater},                     // 2 commands from *085
-    SlotRow{104, kLater, kLater},                     // no command
+    SlotRow{104, &StoreHandler104, &ShowHandler104},  // no command
     SlotRow{105, kLater, kLater},                     // no command
     SlotRow{106, kLater, kLater},                     // 5 commands from *047
     SlotRow{107, &AcceptEntry, kLater},               // 2 commands from *021

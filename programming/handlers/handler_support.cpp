@@ -171,6 +171,15 @@ std::uint8_t ShowUnitPair(ProgrammingState& state, TerminalRecord& record, const
     return kHandlerAccepted;
 }
 
+std::uint16_t ParseDigitWord(const TerminalRecord& record, std::uint8_t position, std::uint8_t n,
+                             std::uint16_t min, std::uint16_t max) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = record.line.At(position + i);
+        if (c < '0' || c > '9') return 0xFFFF;
+    }
+    return ParseWordField(record, position, n, min, max);
+}
+
 std::span<std::uint8_t> BlockBytes(DataImage& image, int block, std::size_t offset,
                                    std::size_t count) {
     auto bytes = image.Block(block);

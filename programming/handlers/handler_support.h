@@ -162,6 +162,11 @@ std::uint8_t ZeroAndCheck(std::span<std::uint8_t> bytes);
 // answers the read-back; a word outside the block reads as 0xFFFF and is never written (2).
 std::uint16_t BlockWord(DataImage& image, int block, std::size_t offset);
 std::uint8_t SetBlockWord(DataImage& image, int block, std::size_t offset, std::uint16_t value);
+// The n characters from the position as one decimal number in [min, max]; 0xFFFF when one of
+// them is not a digit (a blank too, which the word parser would read as 0) or when the number
+// lies outside the range.
+std::uint16_t ParseDigitWord(const TerminalRecord& record, std::uint8_t position, std::uint8_t n,
+                             std::uint16_t min, std::uint16_t max);
 
 // Bytes [offset, offset + count) of a block; empty when they do not lie inside it.
 std::span<std::uint8_t> BlockBytes(DataImage& image, int block, std::size_t offset,

@@ -72,6 +72,33 @@ std::uint8_t ShowHandler018(ProgrammingState& state, TerminalRecord& record);
 // Slot 19: *080 digit counts.
 std::uint8_t StoreHandler019(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler019(ProgrammingState& state, TerminalRecord& record);
+// Slot 40: *9234, *9235 entries.
+std::uint8_t StoreHandler040(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler040(ProgrammingState& state, TerminalRecord& record);
+// Slot 41: *731 group members.
+std::uint8_t StoreHandler041(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler041(ProgrammingState& state, TerminalRecord& record);
+// Slot 42: *362 row values and their masks.
+std::uint8_t StoreHandler042(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler042(ProgrammingState& state, TerminalRecord& record);
+// Slot 43: *084 port codes.
+std::uint8_t StoreHandler043(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler043(ProgrammingState& state, TerminalRecord& record);
+// Slot 44: *081 unit codes.
+std::uint8_t StoreHandler044(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler044(ProgrammingState& state, TerminalRecord& record);
+// Slot 45: *724, *503 options.
+std::uint8_t StoreHandler045(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler045(ProgrammingState& state, TerminalRecord& record);
+// Slot 46: *130, *625 values.
+std::uint8_t StoreHandler046(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler046(ProgrammingState& state, TerminalRecord& record);
+// Slot 47: *126 system speed-dial number.
+std::uint8_t StoreHandler047(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler047(ProgrammingState& state, TerminalRecord& record);
+// Slot 48: no command: three dial digits.
+std::uint8_t StoreHandler048(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler048(ProgrammingState& state, TerminalRecord& record);
 // Slot 80: no command: a switch of two values.
 std::uint8_t StoreHandler080(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler080(ProgrammingState& state, TerminalRecord& record);
@@ -96,6 +123,9 @@ std::uint8_t ShowHandler088(ProgrammingState& state, TerminalRecord& record);
 // Slot 89: *300 two values per unit over a unit range.
 std::uint8_t StoreHandler089(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler089(ProgrammingState& state, TerminalRecord& record);
+// Slot 104: no command: group entries of blocks 67 and 72.
+std::uint8_t StoreHandler104(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler104(ProgrammingState& state, TerminalRecord& record);
 // Slot 127: *679 display text.
 std::uint8_t StoreHandler127(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler127(ProgrammingState& state, TerminalRecord& record);
