@@ -81,7 +81,7 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{46, &StoreHandler046, &ShowHandler046},   // 2 commands from *130
     SlotRow{47, &StoreHandler047, &ShowHandler047},   // *126
     SlotRow{48, &StoreHandler048, &ShowHandler048},   // no command
-    SlotRow{49, &RejectEntry, &RejectEntry},          // no command
+    SlotRow{49, &StoreHandler049, &ShowHandler049},   // no command
     SlotRow{50, &StoreHandler050, &ShowHandler050},   // *9320
     SlotRow{51, &AcceptEntry, &AcceptEntry},          // no command
     SlotRow{52, &StoreHandler052, &ShowHandler052},   // no command
@@ -116,10 +116,10 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{81, &StoreHandler081, &ShowHandler081},   // no command
     SlotRow{82, &StoreHandler082, &ShowHandler082},   // no command
     SlotRow{83, &StoreHandler083, &ShowHandler083},   // 11 commands from *013
-    SlotRow{84, &AcceptEntry, &AcceptEntry},          // no command
+    SlotRow{84, &StoreHandler084, &AcceptEntry},      // no command
     SlotRow{85, &StoreHandler085, &ShowHandler085},   // no command
     SlotRow{86, &StoreHandler086, &ShowHandler086},   // 2 commands from *040
-    SlotRow{87, &RejectEntry, &RejectEntry},          // no command
+    SlotRow{87, &StoreHandler087, &ShowHandler087},   // no command
     SlotRow{88, &StoreHandler088, &ShowHandler088},   // no command
     SlotRow{89, &StoreHandler089, &ShowHandler089},   // *300
     SlotRow{90, &StoreHandler090, &ShowHandler090},   // 2 commands from *110

@@ -3,6 +3,7 @@
 // its lock for the whole of their call into these subsystems.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 
@@ -50,6 +51,14 @@ struct CurrentCommand {
     std::uint8_t FirstFieldPosition() const { return static_cast<std::uint8_t>(4 + four_digit); }
 };
 
+// Run-time records of the eight units (28 bytes each) and a flag byte, kept outside the data image
+// (no block copy, data file or start-up reaches them); only a handler that no command reaches
+// writes them.
+struct UnitRunTimeRecords {
+    std::array<std::array<std::uint8_t, 28>, 8> records{};
+    std::uint8_t flags = 0;
+};
+
 // About 450 KB: make it with std::make_unique, not on a thread's stack.
 struct ProgrammingState {
     ProgrammingState() = default;
@@ -72,6 +81,7 @@ struct ProgrammingState {
     DuplicateSpeedDialList duplicate_speed_dial_list;
     OneTouchLockFlags one_touch_lock_flags{};
     PagedButtonLockFlags paged_button_lock_flags{};
+    UnitRunTimeRecords unit_run_time;
 
     // Further state joins here as one member each, its type in the header of the code that owns
     // it (speed-dial working copy, duplicate mode, user information, ...).

@@ -99,6 +99,9 @@ std::uint8_t ShowHandler047(ProgrammingState& state, TerminalRecord& record);
 // Slot 48: no command: three dial digits.
 std::uint8_t StoreHandler048(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler048(ProgrammingState& state, TerminalRecord& record);
+// Slot 49: no command; its place is not known, both halves refuse.
+std::uint8_t StoreHandler049(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler049(ProgrammingState& state, TerminalRecord& record);
 // Slot 80: no command: a switch of two values.
 std::uint8_t StoreHandler080(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler080(ProgrammingState& state, TerminalRecord& record);
@@ -111,12 +114,17 @@ std::uint8_t ShowHandler082(ProgrammingState& state, TerminalRecord& record);
 // Slot 83: *013 and ten more: a flag per unit over a unit range.
 std::uint8_t StoreHandler083(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler083(ProgrammingState& state, TerminalRecord& record);
+// Slot 84: no command: the store answers 0 and changes nothing; its show half is AcceptEntry.
+std::uint8_t StoreHandler084(ProgrammingState& state, TerminalRecord& record);
 // Slot 85: no command: unit texts.
 std::uint8_t StoreHandler085(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler085(ProgrammingState& state, TerminalRecord& record);
 // Slot 86: *100, *040 per-unit values over a unit range.
 std::uint8_t StoreHandler086(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler086(ProgrammingState& state, TerminalRecord& record);
+// Slot 87: no command: per-unit run-time values.
+std::uint8_t StoreHandler087(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler087(ProgrammingState& state, TerminalRecord& record);
 // Slot 88: no command: a per-unit value.
 std::uint8_t StoreHandler088(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler088(ProgrammingState& state, TerminalRecord& record);

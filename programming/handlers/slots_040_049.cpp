@@ -509,6 +509,19 @@ std::uint8_t ShowHandler048(ProgrammingState& state, TerminalRecord& record) {
     return kHandlerAccepted;
 }
 
+// --- Slot 49 ---------------------------------------------------------------------------------
+// No command reaches this slot, and where its entries (a flag, a value and two port positions)
+// are kept is not known; storing them anywhere, and clearing the positions' earlier holders on
+// their behalf, could only damage data that other commands own. Both halves refuse.
+
+std::uint8_t StoreHandler049(ProgrammingState&, TerminalRecord&) {
+    return kHandlerRejected;
+}
+
+std::uint8_t ShowHandler049(ProgrammingState&, TerminalRecord&) {
+    return kHandlerRejected;
+}
+
 // --- Slot 104 --------------------------------------------------------------------------------
 
 std::uint8_t StoreHandler104(ProgrammingState& state, TerminalRecord& record) {

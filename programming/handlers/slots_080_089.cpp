@@ -3,6 +3,7 @@
 // lie at (u - 1) times the record size in blocks 2 (20 bytes), 53 (16), 121 (12) and 81, 82, 138
 // (4); block 2 keeps the second value of a two-value command eight bytes after the first.
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -77,6 +78,11 @@ bool SetPairBit(DataImage& image, unsigned unit, std::uint8_t value) {
 constexpr UnitByteAt k100Byte{2, 20, 0};
 constexpr UnitByteAt k040Byte{53, 16, 9};
 constexpr UnitByteAt k040Nibbles{53, 16, 10};
+
+// Slot 87 (no command): a value 0-3 in the mask bits (0x0C, 0x18 or 0x30) of byte 0 (item 1) or
+// byte 1 (item 2) of each unit's run-time record; item 2 also sets bit 0x02 of the flag byte.
+// Which of the two bytes an item takes is this program's choice: nothing reaches the slot.
+constexpr std::uint8_t kRunTimeFlag = 0x02;
 
 // Slot 88 (no command): one value 0-5 in bits 5-7 of block 2 bytes 5 and 13.
 constexpr UnitByteAt k088First{2, 20, 5};
@@ -251,6 +257,12 @@ std::uint8_t ShowHandler083(ProgrammingState& state, TerminalRecord& record) {
     return kHandlerAccepted;
 }
 
+// --- Slot 84 ---------------------------------------------------------------------------------
+
+std::uint8_t StoreHandler084(ProgrammingState&, TerminalRecord&) {
+    return kHandlerAccepted;
+}
+
 // --- Slot 85 ---------------------------------------------------------------------------------
 // The text stands after the unit and its "-".
 
@@ -308,6 +320,38 @@ std::uint8_t ShowHandler086(ProgrammingState& state, TerminalRecord& record) {
     const std::uint8_t unit = ParseSingleUnit(state, record, kUnits);
     if ((item != 1 && item != 2) || unit == kFieldRefused) return kHandlerRejected;
     AppendDigit(record, GetBits01(*UnitByte(state.image, item == 1 ? k100Byte : k040Byte, unit)));
+    return kHandlerAccepted;
+}
+
+// --- Slot 87 ---------------------------------------------------------------------------------
+
+std::uint8_t StoreHandler087(ProgrammingState& state, TerminalRecord& record) {
+    const CommandDescriptor& d = CurrentDescriptor(state);
+    const std::uint8_t item = d.SubType();
+    const std::uint8_t mask = d.Mask();
+    if ((item != 1 && item != 2) || (mask != 0x0C && mask != 0x18 && mask != 0x30)) {
+        return kHandlerRejected;
+    }
+    UnitRange range;
+    if (!ParseUnitRange(state, record, kUnits, range)) return kHandlerRejected;
+    const std::uint8_t value = ParseByteField(record, range.data, 1, 0, 3);
+    if (value == kFieldRefused) return kHandlerRejected;
+    const int shift = std::countr_zero(mask);
+    for (unsigned unit = range.first; unit <= range.last; ++unit) {
+        std::uint8_t& byte = state.unit_run_time.records[unit - 1u][item - 1u];
+        byte = static_cast<std::uint8_t>((byte & ~mask) | ((value << shift) & mask));
+    }
+    if (item == 2) state.unit_run_time.flags |= kRunTimeFlag;
+    return kHandlerAccepted;
+}
+
+std::uint8_t ShowHandler087(ProgrammingState& state, TerminalRecord& record) {
+    const CommandDescriptor& d = CurrentDescriptor(state);
+    const std::uint8_t item = d.SubType();
+    const std::uint8_t unit = ParseSingleUnit(state, record, kUnits);
+    if ((item != 1 && item != 2) || unit == kFieldRefused || d.Mask() == 0) return kHandlerRejected;
+    const std::uint8_t byte = state.unit_run_time.records[unit - 1u][item - 1u];
+    AppendDigit(record, static_cast<std::uint8_t>((byte & d.Mask()) >> std::countr_zero(d.Mask())));
     return kHandlerAccepted;
 }
 
