@@ -271,6 +271,8 @@ class DataImage {
     // image so that a build that learns them from the main unit has their home.
     std::array<std::uint16_t, 6> information_words{};
     std::array<std::array<std::uint8_t, 6>, 3> information_texts{};
+    // Entries 1-5 of four dial digits that only a handler no command reaches writes.
+    std::array<std::array<std::uint8_t, 2>, 5> codes_105{};
 
     std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
     std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }

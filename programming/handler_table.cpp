@@ -132,15 +132,15 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{97, &StoreHandler097, &ShowHandler097},   // *016
     SlotRow{98, &AcceptEntry, &ShowHandler098},       // *018
     SlotRow{99, &StoreHandler099, &ShowHandler099},   // *017
-    SlotRow{100, &AcceptEntry, kLater},               // 3 commands from *003
-    SlotRow{101, kLater, kLater},                     // no command
-    SlotRow{102, kLater, kLater},                     // 7 commands from *035
-    SlotRow{103, kLater, kLater},                     // 2 commands from *085
+    SlotRow{100, &AcceptEntry, &ShowHandler100},      // 3 commands from *003
+    SlotRow{101, &StoreHandler101, &ShowHandler101},  // no command
+    SlotRow{102, &StoreHandler102, &ShowHandler102},  // 7 commands from *035
+    SlotRow{103, &StoreHandler103, &ShowHandler103},  // 2 commands from *085
     SlotRow{104, &StoreHandler104, &ShowHandler104},  // no command
-    SlotRow{105, kLater, kLater},                     // no command
-    SlotRow{106, kLater, kLater},                     // 5 commands from *047
-    SlotRow{107, &AcceptEntry, kLater},               // 2 commands from *021
-    SlotRow{108, kLater, kLater},                     // *9306
+    SlotRow{105, &StoreHandler105, &ShowHandler105},  // no command
+    SlotRow{106, &StoreHandler106, &ShowHandler106},  // 5 commands from *047
+    SlotRow{107, &AcceptEntry, &ShowHandler107},      // 2 commands from *021
+    SlotRow{108, &StoreHandler108, &ShowHandler108},  // *9306
     SlotRow{109, &StoreHandler109, &ShowHandler109},  // no command
     SlotRow{110, &StoreHandler110, &ShowHandler110},  // 15 commands from *314
     SlotRow{111, &StoreHandler111, &ShowHandler111},  // no command

@@ -131,6 +131,28 @@ std::uint8_t ShowHandler088(ProgrammingState& state, TerminalRecord& record);
 // Slot 89: *300 two values per unit over a unit range.
 std::uint8_t StoreHandler089(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler089(ProgrammingState& state, TerminalRecord& record);
+// Slot 100: *004, *020, *003 information display (store: AcceptEntry).
+std::uint8_t ShowHandler100(ProgrammingState& state, TerminalRecord& record);
+// Slot 101: no command: sixteen dial digits.
+std::uint8_t StoreHandler101(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler101(ProgrammingState& state, TerminalRecord& record);
+// Slot 102: *142 and six more dial-number tables.
+std::uint8_t StoreHandler102(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler102(ProgrammingState& state, TerminalRecord& record);
+// Slot 103: *085, *698 time schedules.
+std::uint8_t StoreHandler103(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler103(ProgrammingState& state, TerminalRecord& record);
+// Slot 105: no command: four-digit entries.
+std::uint8_t StoreHandler105(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler105(ProgrammingState& state, TerminalRecord& record);
+// Slot 106: *047 and four more one-nibble options.
+std::uint8_t StoreHandler106(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler106(ProgrammingState& state, TerminalRecord& record);
+// Slot 107: *021, *9410 second display (store: AcceptEntry).
+std::uint8_t ShowHandler107(ProgrammingState& state, TerminalRecord& record);
+// Slot 108: *9306 four-digit codes.
+std::uint8_t StoreHandler108(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler108(ProgrammingState& state, TerminalRecord& record);
 // Slot 104: no command: group entries of blocks 67 and 72.
 std::uint8_t StoreHandler104(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler104(ProgrammingState& state, TerminalRecord& record);
