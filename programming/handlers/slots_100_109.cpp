@@ -1,4 +1,4 @@
-// Slots 100-108: the information display of *004, *020 and *003, the dial-number tables of
+// Slots 100-109: the information display of *004, *020 and *003, the dial-number tables of
 // *142 and six more, the time schedules of *085 and *698, the one-nibble options of *047 and
 // four more, the second display of *021 and *9410, the four-digit codes of *9306, and the two
 // slots of this block that no command reaches, and the five flags of slot 109, which no command
