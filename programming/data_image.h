@@ -273,6 +273,8 @@ class DataImage {
     std::array<std::array<std::uint8_t, 6>, 3> information_texts{};
     // Entries 1-5 of four dial digits that only a handler no command reaches writes.
     std::array<std::array<std::uint8_t, 2>, 5> codes_105{};
+    // Entries 1-16 of up to four dial digits, the same kind: no command reaches them either.
+    std::array<std::array<std::uint8_t, 2>, 16> codes_125{};
 
     std::array<std::uint8_t, static_cast<std::size_t>(SettingByte::kCount)> setting_bytes{};
     std::uint8_t& Setting(SettingByte s) { return setting_bytes[static_cast<std::size_t>(s)]; }

@@ -152,16 +152,16 @@ constexpr std::array<SlotRow, kHandlerSlotCount> kSlotRows{{
     SlotRow{117, &StoreHandler117, &ShowHandler117},  // 4 commands from *9203
     SlotRow{118, &RejectEntry, &RejectEntry},         // no command
     SlotRow{119, &StoreHandler119, &ShowHandler119},  // *144
-    SlotRow{120, kLater, kLater},                     // *301
-    SlotRow{121, kLater, kLater},                     // 3 commands from *088
+    SlotRow{120, &StoreHandler120, &ShowHandler120},  // *301
+    SlotRow{121, &StoreHandler121, &ShowHandler121},  // 3 commands from *088
     SlotRow{122, &AcceptEntry, &AcceptEntry},         // no command
-    SlotRow{123, kLater, kLater},                     // 3 commands from *302
-    SlotRow{124, kLater, kLater},                     // *087
-    SlotRow{125, kLater, kLater},                     // no command
+    SlotRow{123, &StoreHandler123, &ShowHandler123},  // 3 commands from *302
+    SlotRow{124, &StoreHandler124, &ShowHandler124},  // *087
+    SlotRow{125, &StoreHandler125, &ShowHandler125},  // no command
     SlotRow{126, &AcceptEntry, &AcceptEntry},         // no command
     SlotRow{127, &StoreHandler127, &ShowHandler127},  // *679
-    SlotRow{128, kLater, kLater},                     // no command
-    SlotRow{129, kLater, kLater},                     // 4 commands from *370
+    SlotRow{128, &StoreHandler128, &ShowHandler128},  // no command
+    SlotRow{129, &StoreHandler129, &ShowHandler129},  // 4 commands from *370
     SlotRow{130, &AcceptEntry, &AcceptEntry},         // no command
     SlotRow{131, &StoreHandler131, &ShowHandler131},  // no command
     SlotRow{132, &StoreHandler132, &ShowHandler132},  // 2 commands from *9315

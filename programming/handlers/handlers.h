@@ -156,9 +156,30 @@ std::uint8_t ShowHandler108(ProgrammingState& state, TerminalRecord& record);
 // Slot 104: no command: group entries of blocks 67 and 72.
 std::uint8_t StoreHandler104(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler104(ProgrammingState& state, TerminalRecord& record);
+// Slot 120: *301 two values per line over a line range.
+std::uint8_t StoreHandler120(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler120(ProgrammingState& state, TerminalRecord& record);
+// Slot 121: *374, *088, *9219 nibble options.
+std::uint8_t StoreHandler121(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler121(ProgrammingState& state, TerminalRecord& record);
+// Slot 123: *302, *624, *9434 byte options.
+std::uint8_t StoreHandler123(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler123(ProgrammingState& state, TerminalRecord& record);
+// Slot 124: *087 a value.
+std::uint8_t StoreHandler124(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler124(ProgrammingState& state, TerminalRecord& record);
+// Slot 125: no command: four-digit codes.
+std::uint8_t StoreHandler125(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler125(ProgrammingState& state, TerminalRecord& record);
 // Slot 127: *679 display text.
 std::uint8_t StoreHandler127(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t ShowHandler127(ProgrammingState& state, TerminalRecord& record);
+// Slot 128: no command: twelve bits.
+std::uint8_t StoreHandler128(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler128(ProgrammingState& state, TerminalRecord& record);
+// Slot 129: *801, *378, *379, *370 port assignments.
+std::uint8_t StoreHandler129(ProgrammingState& state, TerminalRecord& record);
+std::uint8_t ShowHandler129(ProgrammingState& state, TerminalRecord& record);
 // Slot 140: no command: two hexadecimal pairs checked, nothing kept (show: AcceptEntry).
 std::uint8_t StoreHandler140(ProgrammingState& state, TerminalRecord& record);
 // Slot 141: *355, *426 per-unit flag and value.
