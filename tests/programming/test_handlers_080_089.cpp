@@ -176,5 +176,75 @@ TEST_F(UnitCheck, TwoValueCommands) {
         }});
 }
 
+// --- Slots that no command reaches ---------------------------------------------------------------
+
+class UnreachedUnitSlotTest : public HandlerTest {
+  protected:
+    const CommandTable table = TableOfGroupZero({
+        Descriptor({0, 0x01, 0x11, 0, 0, 0, 0, 0, 0, 80, 1, 0, 0x80}),        // *000 slot 80
+        Descriptor({0, 0x11, 0x33, 0x16, 0, 0, 0, 0, 1, 81, 0, 0, 0}),        // *001 slot 81
+        Descriptor({0, 0x01, 0x22, 0, 0, 0, 0, 0, 0, 82, 1, 0, 0}),           // *002 slot 82
+        Descriptor({0, 0x11, 0x22, 0x1A, 0, 0, 0, 0, 1, 85, 0, 0, 0}),        // *003 slot 85
+        Descriptor({0, 0x21, 0x22, 0x02, 0x11, 0, 0, 0, 1, 87, 2, 0, 0x18}),  // *004 slot 87
+        Descriptor({0, 0x21, 0x22, 0x02, 0x11, 0, 0, 0, 1, 88, 0, 0, 0}),     // *005 slot 88
+        Descriptor({0, 0x01, 0x11, 0, 0, 0, 0, 0, 0, 84, 0, 0, 0}),           // *006 slot 84
+    });
+    void SetUp() override { UseTable(table); }
+};
+
+TEST_F(UnreachedUnitSlotTest, SwitchValueAndTexts) {
+    std::vector<std::size_t> changed;
+    EXPECT_EQ(Store("000=2"), kHandlerAccepted);
+    EXPECT_EQ(At(5, 2) & 0x80, 0x80);
+    EXPECT_EQ(Show("000=").text, "2");
+    EXPECT_EQ(Store("000=1"), kHandlerAccepted);
+    EXPECT_EQ(Show("000=").text, "1");
+    EXPECT_EQ(StoreAndDiff("000=3", changed), kHandlerRejected);
+    EXPECT_TRUE(changed.empty());
+
+    EXPECT_EQ(Store("002=08"), kHandlerAccepted);
+    EXPECT_EQ(At(40, 6), 8);
+    EXPECT_EQ(Show("002=").text, "08");
+    EXPECT_EQ(Store("002=09"), kHandlerRejected);
+
+    // Port names: position 105 is port code 9, its record at 20 x 9 of block 153; blanks are 0.
+    EXPECT_EQ(Store("001=105-AB C"), kHandlerAccepted);
+    const std::vector<std::uint8_t> name(&At(153, 180), &At(153, 180) + 6);
+    EXPECT_EQ(name, (std::vector<std::uint8_t>{'A', 'B', 0, 'C', 0, 0}));
+    EXPECT_EQ(Show("001=105-").text, "AB C  ");
+    EXPECT_EQ(Store("001=000-AB"), kHandlerRejected);
+    EXPECT_EQ(Store("001=113-AB"), kHandlerRejected);
+
+    // Unit texts of the odd units at 15 u of block 36.
+    EXPECT_EQ(Store("003=03-HELLO"), kHandlerAccepted);
+    EXPECT_EQ(At(36, 45), 'H');
+    EXPECT_EQ(At(36, 50), 0);
+    EXPECT_EQ(Show("003=03-").text, "HELLO");
+    EXPECT_EQ(Store("003=04-HELLO"), kHandlerRejected);
+    EXPECT_EQ(Store("003=09-HELLO"), kHandlerRejected);
+
+    EXPECT_EQ(StoreAndDiff("006=1", changed), kHandlerAccepted);
+    EXPECT_TRUE(changed.empty());
+}
+
+TEST_F(UnreachedUnitSlotTest, PerUnitValuesOverARange) {
+    EXPECT_EQ(Store("004=01,03-3"), kHandlerAccepted);
+    for (std::size_t u = 0; u < 3; ++u) EXPECT_EQ(state->unit_run_time.records[u][1], 0x18) << u;
+    EXPECT_EQ(state->unit_run_time.records[3][1], 0);
+    EXPECT_EQ(state->unit_run_time.flags, 0x02);
+    EXPECT_EQ(Show("004=02,-").text, "3");
+    EXPECT_EQ(Show("004=02,03-").result, kHandlerRejected);
+    EXPECT_EQ(Store("004=01,03-4"), kHandlerRejected);
+
+    EXPECT_EQ(Store("005=07,08-5"), kHandlerAccepted);
+    EXPECT_EQ(At(2, 125) >> 5, 5);
+    EXPECT_EQ(At(2, 133) >> 5, 5);
+    EXPECT_EQ(At(2, 145) >> 5, 5);
+    EXPECT_EQ(At(2, 153) >> 5, 5);
+    EXPECT_EQ(Show("005=08,-").text, "5");
+    EXPECT_EQ(Store("005=08,07-5"), kHandlerRejected);
+    EXPECT_EQ(Store("005=08,-6"), kHandlerRejected);
+}
+
 }  // namespace
 }  // namespace qzs::testing
