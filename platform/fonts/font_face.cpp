@@ -2,6 +2,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
@@ -176,6 +177,55 @@ FontFace::GlyphDesign FontFace::DesignMetrics(char32_t ch) const {
 
 int32_t FontFace::CharWidth(char32_t ch, int32_t height) const {
     return Round(DesignMetrics(ch).advance * Scale(height));
+}
+
+namespace {
+
+struct Decompose {
+    OutlineSink* sink;
+    double scale;
+    double X(const FT_Vector* v) const { return v->x * scale; }
+    double Y(const FT_Vector* v) const { return -v->y * scale; }
+};
+
+int MoveToCb(const FT_Vector* to, void* user) {
+    auto* d = static_cast<Decompose*>(user);
+    d->sink->MoveTo(d->X(to), d->Y(to));
+    return 0;
+}
+int LineToCb(const FT_Vector* to, void* user) {
+    auto* d = static_cast<Decompose*>(user);
+    d->sink->LineTo(d->X(to), d->Y(to));
+    return 0;
+}
+int ConicToCb(const FT_Vector* c, const FT_Vector* to, void* user) {
+    auto* d = static_cast<Decompose*>(user);
+    d->sink->QuadTo(d->X(c), d->Y(c), d->X(to), d->Y(to));
+    return 0;
+}
+int CubicToCb(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
+    auto* d = static_cast<Decompose*>(user);
+    d->sink->CubicTo(d->X(c1), d->Y(c1), d->X(c2), d->Y(c2), d->X(to), d->Y(to));
+    return 0;
+}
+
+}  // namespace
+
+bool FontFace::GlyphOutline(char32_t ch, int32_t height, OutlineSink& sink) const {
+    const double scale = Scale(height);
+    std::lock_guard lock(mutex_);
+    FT_UInt glyph = FT_Get_Char_Index(ft_, FT_ULong(ch));
+    if (FT_Load_Glyph(ft_, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) {
+        return false;
+    }
+    if (ft_->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return false;
+    FT_Outline_Funcs funcs{};
+    funcs.move_to = MoveToCb;
+    funcs.line_to = LineToCb;
+    funcs.conic_to = ConicToCb;
+    funcs.cubic_to = CubicToCb;
+    Decompose d{&sink, scale};
+    return FT_Outline_Decompose(&ft_->glyph->outline, &funcs, &d) == 0;
 }
 
 AbcWidth FontFace::CharAbcWidth(char32_t ch, int32_t height) const {

@@ -40,6 +40,19 @@ struct TextExtent {
     int32_t cy = 0;
 };
 
+// Receives a glyph outline: coordinates in logical units, x to the right and y down from the
+// glyph origin on the baseline.
+class OutlineSink {
+  public:
+    virtual void MoveTo(double x, double y) = 0;
+    virtual void LineTo(double x, double y) = 0;
+    virtual void QuadTo(double cx, double cy, double x, double y) = 0;
+    virtual void CubicTo(double c1x, double c1y, double c2x, double c2y, double x, double y) = 0;
+
+  protected:
+    ~OutlineSink() = default;
+};
+
 class FontFace {
   public:
     // Opens face `faceIndex` of the file; nullptr when the file cannot be mapped or FreeType
@@ -77,6 +90,9 @@ class FontFace {
     // Advance width of a character; a character without a glyph measures as glyph 0.
     int32_t CharWidth(char32_t ch, int32_t height) const;
     AbcWidth CharAbcWidth(char32_t ch, int32_t height) const;
+    // The outline of a character's glyph (glyph 0 when it has none) at a logical height,
+    // unhinted, so that every back end draws the same shape; false when FreeType cannot load it.
+    bool GlyphOutline(char32_t ch, int32_t height, OutlineSink& sink) const;
     // Width of UTF-16 text (surrogate pairs taken together) and the cell height.
     TextExtent TextExtentOf(std::u16string_view text, int32_t height) const;
 

@@ -258,6 +258,8 @@ class DeviceContext {
         std::optional<Region> clip;  // device units; nothing = whole device
     };
     const State& state() const { return state_; }
+    // The path being built or closed and not yet stroked, in device units.
+    const DevicePath& currentPath() const { return path_; }
 
     // Logical to device for one point and for a length along x or y (magnitude, at least 0).
     POINT ToDevice(POINT p) const;

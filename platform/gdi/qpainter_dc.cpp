@@ -1,0 +1,293 @@
+#include "platform/gdi/qpainter_dc.h"
+
+#include <QImage>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+#include <algorithm>
+#include <cmath>
+
+namespace plat {
+
+namespace {
+
+QColor ToQColor(COLORREF c) {
+    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+QPainterPath ToQPath(const DevicePath& path) {
+    QPainterPath q;
+    q.setFillRule(Qt::OddEvenFill);  // GDI's alternate filling
+    for (const auto& f : path.figures) {
+        q.moveTo(f.start.x, f.start.y);
+        size_t at = 0;
+        for (DevicePath::Segment s : f.segments) {
+            if (s == DevicePath::Segment::kLine) {
+                if (at >= f.points.size()) break;
+                q.lineTo(f.points[at].x, f.points[at].y);
+                at += 1;
+            } else {
+                if (at + 3 > f.points.size()) break;
+                q.cubicTo(f.points[at].x, f.points[at].y, f.points[at + 1].x, f.points[at + 1].y,
+                          f.points[at + 2].x, f.points[at + 2].y);
+                at += 3;
+            }
+        }
+        if (f.closed) q.closeSubpath();
+    }
+    return q;
+}
+
+class PathSink final : public OutlineSink {
+  public:
+    explicit PathSink(QPainterPath* path) : path_(path) {}
+    void MoveTo(double x, double y) override { path_->moveTo(x, y); }
+    void LineTo(double x, double y) override { path_->lineTo(x, y); }
+    void QuadTo(double cx, double cy, double x, double y) override { path_->quadTo(cx, cy, x, y); }
+    void CubicTo(double c1x, double c1y, double c2x, double c2y, double x, double y) override {
+        path_->cubicTo(c1x, c1y, c2x, c2y, x, y);
+    }
+
+  private:
+    QPainterPath* path_;
+};
+
+Qt::BrushStyle HatchStyle(uint32_t hatch) {
+    switch (hatch) {
+        case kHsHorizontal:
+            return Qt::HorPattern;
+        case kHsVertical:
+            return Qt::VerPattern;
+        case kHsFDiagonal:
+            return Qt::FDiagPattern;
+        case kHsBDiagonal:
+            return Qt::BDiagPattern;
+        case kHsCross:
+            return Qt::CrossPattern;
+        default:
+            return Qt::DiagCrossPattern;
+    }
+}
+
+}  // namespace
+
+QPainterDc::QPainterDc(QPaintDevice* device, int32_t dpi, int32_t technology)
+    : DeviceContext(DeviceInfo::ForPixels(device->width(), device->height(), dpi, technology)),
+      painter_(std::make_unique<QPainter>(device)) {
+    painter_->setRenderHint(QPainter::Antialiasing, false);
+    painter_->setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+QPainterDc::~QPainterDc() {
+    painter_->end();
+}
+
+void QPainterDc::ApplyClip() {
+    const auto& clip = state().clip;
+    if (!clip) {
+        painter_->setClipping(false);
+        return;
+    }
+    QRegion region;
+    for (const RECT& r : clip->rects())
+        region += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    painter_->setClipRegion(region);
+}
+
+// Opaque background fills the gaps of dashed pens and hatches, as GDI's background mode does.
+void QPainterDc::ApplyBackground() {
+    painter_->setBackgroundMode(state().bkMode == kOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
+    painter_->setBackground(QBrush(ToQColor(state().bkColor)));
+}
+
+void QPainterDc::StrokeDevicePath(const DevicePath& path) {
+    const PenState& p = state().pen;
+    if (p.extended && p.brushStyle == kBsNull) return;
+    ApplyClip();
+    ApplyBackground();
+    const double width = p.width * std::fabs(ScaleX());
+    QPen pen(ToQColor(p.color));
+    const bool thin = width <= 1.0;
+    if (thin) {
+        // One device pixel: a cosmetic line without its last pixel's cap, as GDI draws it.
+        pen.setWidth(0);
+        pen.setCapStyle(Qt::FlatCap);
+        static const QList<qreal> kDash{18, 6}, kDot{3, 3}, kDashDot{9, 6, 3, 6},
+            kDashDotDot{9, 3, 3, 3, 3, 3};
+        switch (p.style & kPsStyleMask) {
+            case kPsDash:
+                pen.setDashPattern(kDash);
+                break;
+            case kPsDot:
+                pen.setDashPattern(kDot);
+                break;
+            case kPsDashDot:
+                pen.setDashPattern(kDashDot);
+                break;
+            case kPsDashDotDot:
+                pen.setDashPattern(kDashDotDot);
+                break;
+            default:
+                break;
+        }
+    } else {
+        pen.setWidthF(std::round(width));
+        // Wide pens are geometric: their cap and join bits count (round by default).
+        switch (p.style & kPsEndCapMask) {
+            case kPsEndCapSquare:
+                pen.setCapStyle(Qt::SquareCap);
+                break;
+            case kPsEndCapFlat:
+                pen.setCapStyle(Qt::FlatCap);
+                break;
+            default:
+                pen.setCapStyle(Qt::RoundCap);
+                break;
+        }
+        switch (p.style & kPsJoinMask) {
+            case kPsJoinBevel:
+                pen.setJoinStyle(Qt::BevelJoin);
+                break;
+            case kPsJoinMiter:
+                pen.setJoinStyle(Qt::MiterJoin);
+                break;
+            default:
+                pen.setJoinStyle(Qt::RoundJoin);
+                break;
+        }
+    }
+    painter_->setPen(pen);
+    painter_->setBrush(Qt::NoBrush);
+    painter_->drawPath(ToQPath(path));
+}
+
+void QPainterDc::FillDevicePath(const DevicePath& path, const BrushState& brush) {
+    ApplyClip();
+    ApplyBackground();
+    QBrush b;
+    if (brush.style == kBsPattern) {
+        // 0 bits in the text colour, 1 bits in the background colour.
+        const int32_t rows = std::abs(brush.patternHeight);
+        QImage image(brush.patternWidth, rows, QImage::Format_RGB32);
+        for (int32_t y = 0; y < rows; ++y) {
+            for (int32_t x = 0; x < brush.patternWidth; ++x) {
+                const COLORREF c = brush.PatternBit(x, y) ? state().bkColor : state().textColor;
+                image.setPixel(x, y, ToQColor(c).rgb());
+            }
+        }
+        b = QBrush(image);
+    } else if (brush.style == kBsHatched) {
+        b = QBrush(ToQColor(brush.color), HatchStyle(brush.hatch));
+    } else {
+        b = QBrush(ToQColor(brush.color));
+    }
+    painter_->fillPath(ToQPath(path), b);
+}
+
+void QPainterDc::FillDeviceRect(const RECT& rect, const BrushState& brush, uint32_t rop) {
+    if (rop == kRopBlackness || rop == kRopWhiteness) {
+        ApplyClip();
+        painter_->fillRect(
+            QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
+            rop == kRopBlackness ? Qt::black : Qt::white);
+        return;
+    }
+    DevicePath path;
+    DevicePath::Figure f;
+    f.start = {rect.left, rect.top};
+    f.segments.assign(3, DevicePath::Segment::kLine);
+    f.points = {{rect.right, rect.top}, {rect.right, rect.bottom}, {rect.left, rect.bottom}};
+    f.closed = true;
+    path.figures.push_back(f);
+    FillDevicePath(path, brush);
+}
+
+void QPainterDc::DrawDeviceText(const DeviceText& text) {
+    ApplyClip();
+    if (text.rect && (text.options & kEtoClipped)) {
+        const RECT& r = *text.rect;
+        painter_->setClipRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
+                              state().clip ? Qt::IntersectClip : Qt::ReplaceClip);
+    }
+    if (text.rect && (text.options & kEtoOpaque)) {
+        const RECT& r = *text.rect;
+        painter_->fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
+                           ToQColor(state().bkColor));
+    }
+    if (text.text.empty() || !text.face) return;
+    const int32_t height = text.font.lfHeight;
+    if (state().bkMode == kOpaque && !(text.options & kEtoOpaque) && text.angle == 0) {
+        // Opaque background behind the character cells.
+        const FontMetrics m = text.face->Metrics(height);
+        const POINT first = text.origins.front();
+        const POINT last = text.origins.back();
+        const int32_t lastWidth = text.face->CharWidth(text.text.back(), height);
+        painter_->fillRect(QRect(first.x, first.y, last.x + lastWidth - first.x, m.height),
+                           ToQColor(state().bkColor));
+    }
+    QPainterPath glyphs;
+    glyphs.setFillRule(Qt::WindingFill);
+    for (size_t i = 0; i < text.text.size(); ++i) {
+        char32_t ch = text.text[i];
+        const size_t at = i;
+        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.text.size() && text.text[i + 1] >= 0xDC00 &&
+            text.text[i + 1] < 0xE000) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (text.text[i + 1] - 0xDC00);
+            ++i;
+        }
+        QPainterPath outline;
+        PathSink sink(&outline);
+        if (!text.face->GlyphOutline(ch, height, sink)) continue;
+        QTransform t;
+        t.translate(text.origins[at].x, text.origins[at].y);
+        t.rotate(-text.angle);
+        t.translate(0, text.ascent);
+        glyphs.addPath(t.map(outline));
+    }
+    painter_->fillPath(glyphs, ToQColor(state().textColor));
+}
+
+void QPainterDc::DrawDeviceDib(const RECT& dest, const RECT& source, std::span<const uint8_t> bits,
+                               const BITMAPINFOHEADER& header, std::span<const RGBQUAD> colors) {
+    ApplyClip();
+    const int32_t bpp = header.biBitCount;
+    const size_t stride = (size_t(header.biWidth) * size_t(bpp) + 31) / 32 * 4;
+    const int32_t rows = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+    const int32_t w = source.right - source.left;
+    const int32_t h = source.bottom - source.top;
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int32_t y = 0; y < h; ++y) {
+        const int32_t top = source.top + y;  // counted from the picture's top
+        const int32_t stored = header.biHeight > 0 ? rows - 1 - top : top;
+        const uint8_t* row = bits.data() + stride * size_t(stored);
+        for (int32_t x = 0; x < w; ++x) {
+            const int32_t sx = source.left + x;
+            QRgb rgb;
+            if (bpp == 24) {
+                rgb = qRgb(row[3 * sx + 2], row[3 * sx + 1], row[3 * sx]);
+            } else {
+                uint32_t index;
+                if (bpp == 8) {
+                    index = row[sx];
+                } else if (bpp == 4) {
+                    index = (row[sx / 2] >> (sx % 2 ? 0 : 4)) & 0x0F;
+                } else {
+                    index = (row[sx / 8] >> (7 - sx % 8)) & 1;
+                }
+                // An index past a shortened colour table draws black.
+                const RGBQUAD q = index < colors.size() ? colors[index] : RGBQUAD{};
+                rgb = qRgb(q.rgbRed, q.rgbGreen, q.rgbBlue);
+            }
+            image.setPixel(x, y, rgb);
+        }
+    }
+    const bool flipX = dest.right < dest.left;
+    const bool flipY = dest.bottom < dest.top;
+    if (flipX || flipY) image = image.mirrored(flipX, flipY);
+    const QRect target(std::min(dest.left, dest.right), std::min(dest.top, dest.bottom),
+                       std::abs(dest.right - dest.left), std::abs(dest.bottom - dest.top));
+    painter_->drawImage(target, image);
+}
+
+}  // namespace plat
