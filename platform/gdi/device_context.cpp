@@ -211,12 +211,16 @@ bool DeviceContext::SetViewportOrgEx(int32_t x, int32_t y, POINT* previous) {
 
 bool DeviceContext::OffsetWindowOrgEx(int32_t dx, int32_t dy, POINT* previous) {
     const POINT o = state_.windowOrg;
-    return SetWindowOrgEx(Clamp32(double(o.x) + dx), Clamp32(double(o.y) + dy), previous);
+    if (previous) *previous = o;
+    state_.windowOrg = {Clamp32(double(o.x) + dx), Clamp32(double(o.y) + dy)};
+    return true;
 }
 
 bool DeviceContext::OffsetViewportOrgEx(int32_t dx, int32_t dy, POINT* previous) {
     const POINT o = state_.viewportOrg;
-    return SetViewportOrgEx(Clamp32(double(o.x) + dx), Clamp32(double(o.y) + dy), previous);
+    if (previous) *previous = o;
+    state_.viewportOrg = {Clamp32(double(o.x) + dx), Clamp32(double(o.y) + dy)};
+    return true;
 }
 
 bool DeviceContext::SetWindowExtEx(int32_t cx, int32_t cy, SIZE* previous) {

@@ -293,9 +293,13 @@ int32_t EmfRecorder::SaveDC() {
 }
 
 bool EmfRecorder::RestoreDC(int32_t level) {
-    // Only restores that succeed are recorded, so that a player's levels follow this context's.
+    // Only restores that succeed are recorded, so that a player's levels follow this context's;
+    // the record's level is always relative (negative), as the format requires, so an absolute
+    // level n at depth d is written as n - d - 1.
+    const int32_t depth = GetSaveDepth();
     if (!DeviceContext::RestoreDC(level)) return false;
-    OneValue(emf::kRestoreDc, static_cast<uint32_t>(level));
+    const int32_t relative = level < 0 ? level : level - depth - 1;
+    OneValue(emf::kRestoreDc, static_cast<uint32_t>(relative));
     return true;
 }
 
