@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   fontconfig fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic fonts-droid-fallback fonts-dejavu-core fonts-dejavu-extra
   poppler-data python3 python3-fonttools libharfbuzz-bin qpdf
-  qt6-base-dev xvfb xauth curl wrk nginx-light
+  qt6-base-dev xvfb xauth curl wrk nginx-light emf2svg
 )
 
 install_missing() {
@@ -82,19 +82,32 @@ case "$mode" in
       TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "$exe" --gtest_brief=1
     done
 
-    echo "== Fuzzers (ASan+UBSan, ${QZS_FUZZ_SECONDS:-60} s each)"
     CC=clang CXX=clang++ configure_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DQZS_FUZZ=ON -DQZS_SANITIZE=ON -DQZS_TESTS=OFF -DQZS_BENCH=OFF
-    status=0
+    fuzzers=()
     for f in build/fuzz/tests/fuzz/fuzz_*; do
-      [ -x "$f" ] || continue
+      if [ -x "$f" ]; then fuzzers+=("$f"); fi
+    done
+    # All targets share one budget in CI, split evenly; QZS_FUZZ_SECONDS gives each target
+    # that many seconds instead, for longer runs on demand.
+    budget=360
+    if [ -n "${QZS_FUZZ_SECONDS:-}" ]; then
+      seconds=$QZS_FUZZ_SECONDS
+      echo "== Fuzzers (ASan+UBSan, ${seconds} s each)"
+    else
+      seconds=$(( budget / (${#fuzzers[@]} > 0 ? ${#fuzzers[@]} : 1) ))
+      [ "$seconds" -ge 1 ] || seconds=1
+      echo "== Fuzzers (ASan+UBSan, ${budget} s shared: ${seconds} s each for ${#fuzzers[@]} targets)"
+    fi
+    status=0
+    for f in "${fuzzers[@]}"; do
       name=$(basename "$f")
       corpus=build/fuzz/corpus/$name
       mkdir -p "$corpus"
       seeds=()
       [ -d "tests/fuzz/seeds/$name" ] && seeds=("tests/fuzz/seeds/$name")
       echo "-- $name"
-      if ! "$f" -max_total_time="${QZS_FUZZ_SECONDS:-60}" -print_final_stats=0 \
+      if ! "$f" -max_total_time="$seconds" -print_final_stats=0 \
            -artifact_prefix="build/fuzz/$name-" "$corpus" "${seeds[@]}" >"build/fuzz/$name.log" 2>&1; then
         tail -n 60 "build/fuzz/$name.log"
         status=1

@@ -148,8 +148,9 @@ FontMetrics FontFace::Metrics(int32_t height) const {
     FontMetrics m;
     m.ascent = Round(winAscent_ * s);
     m.descent = Round(winDescent_ * s);
-    m.height = m.ascent + m.descent;
-    m.internalLeading = std::max(0, m.height - Round(unitsPerEm_ * s));
+    // Sums in double: a height near the 32-bit limits must saturate, not wrap.
+    m.height = Round(double(m.ascent) + m.descent);
+    m.internalLeading = std::max(0, Round(double(m.height) - Round(unitsPerEm_ * s)));
     // The part of hhea's line gap that the Windows ascent and descent do not already cover.
     int32_t gap = lineGap_ - ((winAscent_ + winDescent_) - (hheaAscender_ - hheaDescender_));
     m.externalLeading = std::max(0, Round(gap * s));

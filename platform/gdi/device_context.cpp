@@ -28,6 +28,13 @@ int32_t RoundHalfUp(double v) {
     return Clamp32(std::floor(v + 0.5));
 }
 
+// Device coordinates stay within GDI's own 28-bit range, so that no back end's width or
+// height of a rectangle can overflow.
+constexpr double kDeviceLimit = 134217727.0;
+int32_t DeviceCoordinate(double v) {
+    return RoundHalfUp(std::clamp(v, -kDeviceLimit, kDeviceLimit));
+}
+
 RECT Normalized(const RECT& r) {
     return {std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
             std::max(r.top, r.bottom)};
@@ -282,8 +289,8 @@ double DeviceContext::ScaleY() const {
 
 POINT DeviceContext::ToDevice(POINT p) const {
     const State& s = state_;
-    return {RoundHalfUp((double(p.x) - s.windowOrg.x) * ScaleX() + s.viewportOrg.x),
-            RoundHalfUp((double(p.y) - s.windowOrg.y) * ScaleY() + s.viewportOrg.y)};
+    return {DeviceCoordinate((double(p.x) - s.windowOrg.x) * ScaleX() + s.viewportOrg.x),
+            DeviceCoordinate((double(p.y) - s.windowOrg.y) * ScaleY() + s.viewportOrg.y)};
 }
 
 bool DeviceContext::LPtoDP(std::span<POINT> points) const {
@@ -301,7 +308,7 @@ bool DeviceContext::DPtoLP(std::span<POINT> points) const {
 }
 
 int32_t DeviceContext::DeviceFontHeight(int32_t logicalHeight) const {
-    return RoundHalfUp(logicalHeight * std::fabs(ScaleY()));
+    return DeviceCoordinate(logicalHeight * std::fabs(ScaleY()));
 }
 
 // ----- Colours and modes
@@ -718,7 +725,9 @@ bool DeviceContext::ExtTextOutA(int32_t x, int32_t y, uint32_t options, const RE
         std::u16string unit;
         if (!WideFromCp932(text.substr(i, n), &unit) || unit.empty()) return false;
         int32_t advance = 0;
-        if (!dx.empty()) advance = dx[i] + (n == 2 ? dx[i + 1] : 0);
+        if (!dx.empty()) {
+            advance = Clamp32(double(dx[i]) + (n == 2 ? double(dx[i + 1]) : 0.0));
+        }
         for (size_t k = 0; k < unit.size(); ++k) {
             wide.push_back(unit[k]);
             wideDx.push_back(k == 0 ? advance : 0);

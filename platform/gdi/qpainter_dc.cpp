@@ -16,6 +16,18 @@ QColor ToQColor(COLORREF c) {
     return QColor(RedOf(c), GreenOf(c), BlueOf(c));
 }
 
+// Rectangles of regions come straight from files: clamp before taking a width.
+constexpr int32_t kLimit = 1 << 27;
+
+int32_t ClampLimit(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, -kLimit, kLimit));
+}
+
+QRect ToQRect(const RECT& r) {
+    auto c = [](int32_t v) { return ClampLimit(v); };
+    return QRect(c(r.left), c(r.top), c(r.right) - c(r.left), c(r.bottom) - c(r.top));
+}
+
 QPainterPath ToQPath(const DevicePath& path) {
     QPainterPath q;
     q.setFillRule(Qt::OddEvenFill);  // GDI's alternate filling
@@ -90,8 +102,7 @@ void QPainterDc::ApplyClip() {
         return;
     }
     QRegion region;
-    for (const RECT& r : clip->rects())
-        region += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    for (const RECT& r : clip->rects()) region += ToQRect(r);
     painter_->setClipRegion(region);
 }
 
@@ -188,9 +199,7 @@ void QPainterDc::FillDevicePath(const DevicePath& path, const BrushState& brush)
 void QPainterDc::FillDeviceRect(const RECT& rect, const BrushState& brush, uint32_t rop) {
     if (rop == kRopBlackness || rop == kRopWhiteness) {
         ApplyClip();
-        painter_->fillRect(
-            QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
-            rop == kRopBlackness ? Qt::black : Qt::white);
+        painter_->fillRect(ToQRect(rect), rop == kRopBlackness ? Qt::black : Qt::white);
         return;
     }
     DevicePath path;
@@ -206,24 +215,24 @@ void QPainterDc::FillDeviceRect(const RECT& rect, const BrushState& brush, uint3
 void QPainterDc::DrawDeviceText(const DeviceText& text) {
     ApplyClip();
     if (text.rect && (text.options & kEtoClipped)) {
-        const RECT& r = *text.rect;
-        painter_->setClipRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
+        painter_->setClipRect(ToQRect(*text.rect),
                               state().clip ? Qt::IntersectClip : Qt::ReplaceClip);
     }
     if (text.rect && (text.options & kEtoOpaque)) {
-        const RECT& r = *text.rect;
-        painter_->fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
-                           ToQColor(state().bkColor));
+        painter_->fillRect(ToQRect(*text.rect), ToQColor(state().bkColor));
     }
-    if (text.text.empty() || !text.face) return;
+    // Heights beyond any page are not drawn: their outlines would only cost time.
+    constexpr int32_t kMaxHeight = 16384;
     const int32_t height = text.font.lfHeight;
+    if (text.text.empty() || !text.face || height > kMaxHeight || height < -kMaxHeight) return;
     if (state().bkMode == kOpaque && !(text.options & kEtoOpaque) && text.angle == 0) {
         // Opaque background behind the character cells.
         const FontMetrics m = text.face->Metrics(height);
         const POINT first = text.origins.front();
         const POINT last = text.origins.back();
-        const int32_t lastWidth = text.face->CharWidth(text.text.back(), height);
-        painter_->fillRect(QRect(first.x, first.y, last.x + lastWidth - first.x, m.height),
+        const int64_t lastWidth = text.face->CharWidth(text.text.back(), height);
+        painter_->fillRect(ToQRect({first.x, first.y, ClampLimit(last.x + lastWidth),
+                                    ClampLimit(int64_t{first.y} + m.height)}),
                            ToQColor(state().bkColor));
     }
     QPainterPath glyphs;

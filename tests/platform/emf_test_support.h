@@ -64,7 +64,8 @@ inline void ExpectSecondReaderAgrees(const Bytes& file) {
     const std::string svg = TempPath("check.svg");
     WriteFile(in, file);
     int status = 0;
-    const std::string out = RunCommand("emf2svg-conv -v -i " + in + " -o " + svg + " 2>&1", &status);
+    const std::string out =
+        RunCommand("emf2svg-conv -v -i " + in + " -o " + svg + " 2>&1", &status);
     std::filesystem::remove(in);
     std::filesystem::remove(svg);
     ASSERT_EQ(status, 0) << out;

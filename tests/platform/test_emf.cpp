@@ -38,10 +38,10 @@ const std::map<std::string, Bytes>& Expected() {
         plat::FontMetrics m;
         EXPECT_TRUE(dc.GetTextMetrics(&m));
         int status = 0;
-        const std::string out = RunCommand(
-            "/usr/bin/python3 " QZS_SOURCE_DIR "/tests/fixtures/emf/expected_records.py " +
-                std::to_string(m.height),
-            &status);
+        const std::string out = RunCommand("/usr/bin/python3 " QZS_SOURCE_DIR
+                                           "/tests/fixtures/emf/expected_records.py " +
+                                               std::to_string(m.height),
+                                           &status);
         EXPECT_EQ(status, 0) << out;
         std::map<std::string, Bytes> map;
         std::istringstream lines(out);
@@ -165,24 +165,39 @@ TEST(EmfRecorder, RecordsAsAssembledApart) {
          },
          [](auto&, auto& o) { o.back().reset(); }, "deleting an object the metafile holds"},
         {"polyline16", none,
-         [](auto& r, auto&) { r.Polyline(std::vector<POINT>{{0, 0}, {10, 5}, {20, 0}}); },
+         [](auto& r, auto&) {
+             r.Polyline(std::vector<POINT>{{0, 0}, {10, 5}, {20, 0}});
+         },
          "small points: the 16-bit form"},
         {"polyline16_edge", none,
-         [](auto& r, auto&) { r.Polyline(std::vector<POINT>{{-32768, 0}, {32767, 1}}); },
+         [](auto& r, auto&) {
+             r.Polyline(std::vector<POINT>{{-32768, 0}, {32767, 1}});
+         },
          "the 16-bit limits still fit"},
         {"polyline32", none,
-         [](auto& r, auto&) { r.Polyline(std::vector<POINT>{{0, 0}, {32768, 5}}); },
+         [](auto& r, auto&) {
+             r.Polyline(std::vector<POINT>{{0, 0}, {32768, 5}});
+         },
          "one point beyond 16 bits: the 32-bit form"},
         {"polygon16", none,
-         [](auto& r, auto&) { r.Polygon(std::vector<POINT>{{0, 0}, {4, 0}, {4, 4}}); }, "polygon"},
+         [](auto& r, auto&) {
+             r.Polygon(std::vector<POINT>{{0, 0}, {4, 0}, {4, 4}});
+         },
+         "polygon"},
         {"polygon32", none,
-         [](auto& r, auto&) { r.Polygon(std::vector<POINT>{{-40000, 0}, {4, 0}, {4, 4}}); },
+         [](auto& r, auto&) {
+             r.Polygon(std::vector<POINT>{{-40000, 0}, {4, 0}, {4, 4}});
+         },
          "polygon beyond 16 bits"},
         {"polylineto16", [](auto& r, auto&) { r.MoveToEx(0, 0); },
-         [](auto& r, auto&) { r.PolylineTo(std::vector<POINT>{{5, 5}, {10, 0}}); },
+         [](auto& r, auto&) {
+             r.PolylineTo(std::vector<POINT>{{5, 5}, {10, 0}});
+         },
          "polyline from the position"},
         {"polybezierto16", none,
-         [](auto& r, auto&) { r.PolyBezierTo(std::vector<POINT>{{1, 1}, {2, 3}, {3, 1}}); },
+         [](auto& r, auto&) {
+             r.PolyBezierTo(std::vector<POINT>{{1, 1}, {2, 3}, {3, 1}});
+         },
          "one Bézier"},
         {"polypolyline16", none,
          [](auto& r, auto&) {
@@ -191,7 +206,9 @@ TEST(EmfRecorder, RecordsAsAssembledApart) {
          },
          "counts before the points"},
         {"fillrect", none,
-         [](auto& r, auto& o) { r.FillRect({1, 2, 11, 7}, Keep(o, plat::CreateSolidBrush(0xFF))); },
+         [](auto& r, auto& o) {
+             r.FillRect({1, 2, 11, 7}, Keep(o, plat::CreateSolidBrush(0xFF)));
+         },
          "brush selected, pattern copy, old brush back"},
         {"patblt", none, [](auto& r, auto&) { r.PatBlt(0, 0, 4, 4, plat::kRopBlackness); },
          "pattern blit without a source"},
@@ -244,8 +261,9 @@ TEST(EmfRecorder, RecordsAsAssembledApart) {
         {"text_a", none,
          [](auto& r, auto&) {
              const int32_t dx[] = {12, 0, 6};
-             r.ExtTextOutA(0, 0, 0, nullptr, "\x82\xa0"
-                                             "A",
+             r.ExtTextOutA(0, 0, 0, nullptr,
+                           "\x82\xa0"
+                           "A",
                            dx);
          },
          "CP932 bytes, padded"},
@@ -332,11 +350,19 @@ TEST(EmfRecorder, IndexesAsGdiHandsThemOut) {
         seen.push_back(s);
         return true;
     });
-    const std::vector<std::string> expected{
-        "HEADER",       "CREATEPEN 1",           "SELECTOBJECT 1", "CREATEBRUSHINDIRECT 2",
-        "SELECTOBJECT 2", "SELECTOBJECT 1",      "SELECTOBJECT " + std::to_string(0x80000008u),
-        "DELETEOBJECT 1", "CREATEPEN 1",         "SELECTOBJECT 1", "EXTCREATEFONTINDIRECTW 3",
-        "SELECTOBJECT 3", "EOF"};
+    const std::vector<std::string> expected{"HEADER",
+                                            "CREATEPEN 1",
+                                            "SELECTOBJECT 1",
+                                            "CREATEBRUSHINDIRECT 2",
+                                            "SELECTOBJECT 2",
+                                            "SELECTOBJECT 1",
+                                            "SELECTOBJECT " + std::to_string(0x80000008u),
+                                            "DELETEOBJECT 1",
+                                            "CREATEPEN 1",
+                                            "SELECTOBJECT 1",
+                                            "EXTCREATEFONTINDIRECTW 3",
+                                            "SELECTOBJECT 3",
+                                            "EOF"};
     EXPECT_EQ(seen, expected);
     plat::EmfHeader header;
     ASSERT_TRUE(plat::ReadEmfHeader(file, &header));
@@ -389,7 +415,8 @@ TEST(EmfEnumerator, ChecksBeforeUse) {
         {[&](Bytes& b) { Put32(b, text + 44, 1000); }, "text outside", "more characters"},
         {[&](Bytes& b) { Put32(b, text + 48, 0xFFFFFFF0); }, "text outside", "string offset wraps"},
         {[&](Bytes& b) { Put32(b, text + 72, 200); }, "advances outside", "advance offset"},
-        {[&](Bytes& b) { Put32(b, poly + 24, 0x40000001); }, "points outside", "count x size wraps"},
+        {[&](Bytes& b) { Put32(b, poly + 24, 0x40000001); }, "points outside",
+         "count x size wraps"},
         {[&](Bytes& b) { Put32(b, clip + 24, 2); }, "region rectangles", "more rectangles"},
         {[&](Bytes& b) { Put32(b, clip + 8, 1000); }, "region data outside", "region size"},
         {[](Bytes& b) { Put32(b, 64, 1000); }, "description", "description offset"},

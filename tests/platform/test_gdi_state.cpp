@@ -347,3 +347,32 @@ TEST(GdiObjects, SelectionAnswersThePreviousObject) {
 }
 
 }  // namespace
+
+namespace {
+
+// Values at the 32-bit limits, as a damaged metafile hands them over, saturate instead of
+// wrapping (the sanitizer build turns any wrap into a failure).
+TEST(GdiLimits, ExtremeValuesSaturate) {
+    plat::InfoDc dc;
+    plat::LOGFONTW lf;
+    lf.lfHeight = INT32_MIN;
+    plat::GdiObject font(plat::CreateFontIndirectW(lf));
+    dc.SelectObject(font.get());
+    plat::FontMetrics m;
+    ASSERT_TRUE(dc.GetTextMetrics(&m));
+    EXPECT_GT(m.height, 0);
+    const int32_t dx[] = {INT32_MAX, INT32_MAX, INT32_MIN};
+    EXPECT_TRUE(dc.ExtTextOutA(INT32_MAX, INT32_MIN, 0, nullptr,
+                               "\x82\xa0"
+                               "A",
+                               dx));
+    plat::SIZE size;
+    EXPECT_TRUE(dc.GetTextExtentPoint32W(u"AAAA", &size));
+    dc.SetMapMode(plat::kMmAnisotropic);
+    dc.SetViewportExtEx(INT32_MAX, INT32_MIN);
+    POINT p{INT32_MAX, INT32_MIN};
+    dc.LPtoDP(std::span(&p, 1));
+    EXPECT_EQ(p, (POINT{134217727, 134217727})) << "device coordinates stay within 28 bits";
+}
+
+}  // namespace

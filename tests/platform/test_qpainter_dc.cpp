@@ -264,9 +264,8 @@ TEST(QPainterDc, ToolDrawsThePng) {
     const std::string png = qzs_test::TempPath("tool.png");
     qzs_test::WriteFile(emf, file);
     int status = 0;
-    const std::string out =
-        qzs_test::RunCommand(QZS_BINARY_DIR "/tools/qzs-emf png " + emf + " " + png + " 2>&1",
-                             &status);
+    const std::string out = qzs_test::RunCommand(
+        QZS_BINARY_DIR "/tools/qzs-emf png " + emf + " " + png + " 2>&1", &status);
     ASSERT_EQ(status, 0) << out;
     QImage image(QString::fromStdString(png));
     ASSERT_FALSE(image.isNull());

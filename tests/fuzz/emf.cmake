@@ -1,0 +1,3 @@
+qzs_add_fuzzer(fuzz_emf
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_emf.cpp
+  LIBS qzs_gdi)

@@ -1,0 +1,18 @@
+// Arbitrary bytes as an enhanced metafile: the enumerator's checks, the listing of every
+// record (which decodes each kind it knows), and playback onto an information context.
+#include <cstdint>
+#include <string>
+
+#include "platform/gdi/emf_listing.h"
+#include "platform/gdi/emf_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> file(data, size);
+    std::string listing, error;
+    const bool listed = plat::ListEmfRecords(file, &listing, &error);
+    plat::InfoDc dc(plat::DeviceInfo::ForPixels(800, 600, 96));
+    const bool played = plat::PlayEnhMetaFile(dc, file, &error);
+    // Both read the same checks: a file one accepts the other must accept.
+    if (listed != played) __builtin_trap();
+    return 0;
+}
