@@ -1,5 +1,6 @@
 # qzs-emf records FILE.emf | png FILE.emf OUT.png: lists or draws an enhanced metafile.
 if(TARGET qzs_gdi)
   add_executable(qzs-emf ${CMAKE_CURRENT_LIST_DIR}/emf.cpp)
-  target_link_libraries(qzs-emf PRIVATE qzs_gdi)
+  find_package(Qt6 REQUIRED COMPONENTS Gui)
+  target_link_libraries(qzs-emf PRIVATE qzs_gdi Qt6::Gui)
 endif()

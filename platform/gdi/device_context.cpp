@@ -410,19 +410,21 @@ void DeviceContext::AddToPathOrStroke(POINT from, std::span<const POINT> points,
     StrokeDevicePath(path);
 }
 
+void DeviceContext::StartFigure(POINT at) {
+    // A move ends the open figure; the next line starts a new one here.
+    DevicePath::Figure figure;
+    figure.start = ToDevice(at);
+    if (!path_.figures.empty() && path_.figures.back().points.empty()) {
+        path_.figures.back() = figure;
+    } else {
+        path_.figures.push_back(figure);
+    }
+}
+
 bool DeviceContext::MoveToEx(int32_t x, int32_t y, POINT* previous) {
     if (previous) *previous = state_.position;
     state_.position = {x, y};
-    if (pathOpen_) {
-        // A move ends the open figure; the next line starts a new one here.
-        DevicePath::Figure figure;
-        figure.start = ToDevice(state_.position);
-        if (!path_.figures.empty() && path_.figures.back().points.empty()) {
-            path_.figures.back() = figure;
-        } else {
-            path_.figures.push_back(figure);
-        }
-    }
+    if (pathOpen_) StartFigure(state_.position);
     return true;
 }
 
@@ -435,7 +437,7 @@ bool DeviceContext::LineTo(int32_t x, int32_t y) {
 
 bool DeviceContext::Polyline(std::span<const POINT> points) {
     if (points.size() < 2) return false;
-    if (pathOpen_) MoveToEx(points[0].x, points[0].y);  // GDI starts a figure here
+    if (pathOpen_) StartFigure(points[0]);  // without moving the current position
     AddToPathOrStroke(points[0], points.subspan(1), false);
     return true;
 }

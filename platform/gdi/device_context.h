@@ -274,6 +274,7 @@ class DeviceContext {
     void ApplyMapMode(int32_t mode);
     void FixIsotropic();
     void SetFont(HFONT handle, const LOGFONTW& font);
+    void StartFigure(POINT at);
     // Adds a polyline piece to the open path or draws it.
     void AddToPathOrStroke(POINT from, std::span<const POINT> points, bool bezier);
     bool DrawText16(int32_t x, int32_t y, uint32_t options, const RECT* rect,

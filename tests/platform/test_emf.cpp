@@ -169,6 +169,11 @@ TEST(EmfRecorder, RecordsAsAssembledApart) {
              r.Polyline(std::vector<POINT>{{0, 0}, {10, 5}, {20, 0}});
          },
          "small points: the 16-bit form"},
+        {"polyline16", [](auto& r, auto&) { r.BeginPath(); },
+         [](auto& r, auto&) {
+             r.Polyline(std::vector<POINT>{{0, 0}, {10, 5}, {20, 0}});
+         },
+         "inside a path: the same record, no move of its own"},
         {"polyline16_edge", none,
          [](auto& r, auto&) {
              r.Polyline(std::vector<POINT>{{-32768, 0}, {32767, 1}});

@@ -376,3 +376,23 @@ TEST(GdiLimits, ExtremeValuesSaturate) {
 }
 
 }  // namespace
+
+extern "C" int32_t QzsPeerDrawLine(uint32_t dc);
+extern "C" uint32_t QzsPeerAllocate();
+
+namespace {
+
+TEST(GdiHandles, OneTableForTheWholeProcess) {
+    plat::InfoDc dc;
+    dc.SaveDC();
+    // The other library finds this context by its handle and draws through it.
+    EXPECT_EQ(QzsPeerDrawLine(dc.handle()), 1);
+    EXPECT_EQ(dc.GetCurrentPositionEx(), (POINT{10, 0}));
+    EXPECT_EQ(QzsPeerDrawLine(0x7FFFFFFF), -1);
+    // And a block it allocates is valid here.
+    const plat::HGLOBAL block = QzsPeerAllocate();
+    EXPECT_EQ(plat::GlobalSize(block), 8u);
+    EXPECT_EQ(plat::GlobalFree(block), 0u);
+}
+
+}  // namespace

@@ -173,7 +173,18 @@ TEST(QPainterDc, BitmapsStretched) {
         const uint8_t mono[] = {0x0F, 0, 0, 0};
         dc.StretchDIBits(100, 10, 80, 10, 0, 0, 8, 1, mono, m, colors, plat::kDibRgbColors,
                          plat::kRopSrcCopy);
+        plat::BITMAPINFOHEADER e;
+        e.biWidth = 2;
+        e.biHeight = 1;
+        e.biBitCount = 8;
+        e.biClrUsed = 2;  // a shortened colour table
+        const plat::RGBQUAD table[] = {{255, 255, 255, 0}, {0, 0, 255, 0}};
+        const uint8_t indexes[] = {1, 0, 0, 0};
+        dc.StretchDIBits(100, 30, 40, 10, 0, 0, 2, 1, indexes, e, table, plat::kDibRgbColors,
+                         plat::kRopSrcCopy);
     });
+    EXPECT_EQ(Count(image, {100, 30, 120, 40}, kRed), 200) << "8 bits: index 1";
+    EXPECT_EQ(Count(image, {120, 30, 140, 40}, kRed), 0) << "8 bits: index 0";
     EXPECT_EQ(Count(image, {10, 10, 30, 30}, kInk), 400) << "top left black";
     EXPECT_EQ(Count(image, {30, 10, 50, 30}, kRed), 400) << "top right red";
     EXPECT_EQ(Count(image, {10, 30, 30, 50}, kRed), 400) << "bottom left red";
