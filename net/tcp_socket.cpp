@@ -92,8 +92,8 @@ int CTcpSocket::Accept(CTcpSocket& target) {
     return 1;
 }
 
-int CTcpSocket::AcceptTimed(CTcpSocket& target) {
-    if (WaitReadable(10) != 1) return 0;
+int CTcpSocket::AcceptTimed(CTcpSocket& target, int seconds) {
+    if (WaitReadable(seconds > 0 ? seconds : 10) != 1) return 0;
     return Accept(target);
 }
 

@@ -52,8 +52,8 @@ class CTcpSocket {
     std::string GetLocalAddress() const;
 
     int Accept(CTcpSocket& target);
-    // Waits at most 10 seconds for a connection.
-    int AcceptTimed(CTcpSocket& target);
+    // Waits at most 10 seconds (or the seconds given) for a connection.
+    int AcceptTimed(CTcpSocket& target, int seconds = 10);
     int Connect(const std::string& host, std::uint16_t port);
     int SetKeepAlive(bool on);
     // Shuts both directions down (waking any thread blocked on the socket), then closes.

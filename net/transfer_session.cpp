@@ -1,0 +1,968 @@
+#include "net/transfer_session.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "net/xml_reader.h"
+#include "settings/text_codecs.h"
+
+namespace qzs::net {
+namespace {
+
+constexpr const char* kTempFolderName = "Hox2_S";
+constexpr const char* kFileListName = "file_list.xml";
+// A body larger than this is refused: no data file of a main unit comes near it.
+constexpr long kMaxBodyBytes = 16L << 20;
+constexpr std::size_t kLineCapacity = 1024;
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && Lower(a) == Lower(b);
+}
+
+std::string_view Trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const std::size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// An empty data folder is the current directory.
+std::string Join(const std::string& folder, std::string_view name) {
+    return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
+}
+
+bool ReadWhole(const std::string& path, std::string* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteWhole(const std::string& path, std::string_view bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The data files of the lists, as the element name of file_list.xml and the file name.
+struct ListName {
+    const char* element;
+    const char* file;
+};
+constexpr ListName kListNames[] = {
+    {"DATA-SET", "data-set.txt"},   {"SYS-TAN", "sys-tan.txt"},   {"TEL-TAN", "tel-tan.txt"},
+    {"ONE-TOUCH", "one-touch.txt"}, {"NANDEMO", "nandemo.txt"},   {"DSET-000", "dset-000.txt"},
+    {"DSET-100", "dset-100.txt"},   {"DSET-200", "dset-200.txt"}, {"DSET-300", "dset-300.txt"},
+    {"DSET-400", "dset-400.txt"},   {"DSET-500", "dset-500.txt"}, {"DSET-600", "dset-600.txt"},
+    {"DSET-700", "dset-700.txt"},   {"DSET-800", "dset-800.txt"}, {"DSET-9000", "dset-9000.txt"},
+};
+
+// The names the main unit may ask for.
+constexpr const char* kKnownNames[] = {
+    "file_list.xml", "data-set.txt", "dset-000.txt",  "dset-100.txt",
+    "dset-200.txt",  "dset-300.txt", "dset-400.txt",  "dset-500.txt",
+    "dset-600.txt",  "dset-700.txt", "dset-800.txt",  "dset-9000.txt",
+    "sys-tan.txt",   "tel-tan.txt",  "one-touch.txt", "nandemo.txt",
+};
+
+bool IsKnownName(const std::string& lower) {
+    return std::any_of(std::begin(kKnownNames), std::end(kKnownNames),
+                       [&](const char* known) { return lower == known; });
+}
+
+// The element numbers a received dset file carries.
+struct DsetRange {
+    const char* file;
+    int first;
+    int last;
+};
+constexpr DsetRange kDsetRanges[] = {
+    {"dset-000.txt", 0, 99},       {"dset-100.txt", 100, 199}, {"dset-200.txt", 200, 200},
+    {"dset-300.txt", 300, 499},    {"dset-400.txt", 400, 400}, {"dset-500.txt", 500, 599},
+    {"dset-600.txt", 600, 699},    {"dset-700.txt", 700, 799}, {"dset-800.txt", 800, 899},
+    {"dset-9000.txt", 9140, 9534},
+};
+constexpr int kMaxDsetElements = 5000;
+
+const std::list<std::string>& FilesOf(int kind) {
+    static const std::list<std::string> kUnitUploadFiles = {
+        "dset-000.txt", "dset-100.txt", "dset-300.txt",  "dset-500.txt",  "dset-600.txt",
+        "dset-700.txt", "dset-800.txt", "dset-9000.txt", "one-touch.txt", "nandemo.txt"};
+    static const std::list<std::string> kUnitDownloadFiles = {
+        "dset-000.txt", "dset-100.txt",  "dset-300.txt", "dset-500.txt",
+        "dset-600.txt", "dset-700.txt",  "dset-800.txt", "dset-9000.txt",
+        "nandemo.txt",  "one-touch.txt", "one-touch.txt"};
+    static const std::list<std::string> kSpeedUpload = {"sys-tan.txt", "tel-tan.txt"};
+    static const std::list<std::string> kSpeedDownload = {"sys-tan.txt", "tel-tan.txt",
+                                                          "tel-tan.txt"};
+    switch (kind) {
+        case kUnitUpload:
+            return kUnitUploadFiles;
+        case kUnitDownload:
+            return kUnitDownloadFiles;
+        case kSpeedDialUpload:
+            return kSpeedUpload;
+        default:
+            return kSpeedDownload;
+    }
+}
+
+void RemoveFirst(std::list<std::string>& list, const std::string& name) {
+    const auto it = std::find(list.begin(), list.end(), Lower(name));
+    if (it != list.end()) list.erase(it);
+}
+
+// Leading decimal digits (after an optional sign) as a number, as the C library reads them.
+long LeadingNumber(std::string_view text) {
+    std::string copy(text);
+    return std::strtol(copy.c_str(), nullptr, 10);
+}
+
+}  // namespace
+
+FirmwareFlags FirmwareFlagsOf(std::string_view version) {
+    FirmwareFlags flags;
+    flags.v100 = EqualsNoCase(version, "1.00") ? 1 : 0;
+    flags.below4 = std::atoi(std::string(version).c_str()) < 4 ? 1 : 0;
+    flags.v501 = EqualsNoCase(version, "5.01") ? 1 : 0;
+    return flags;
+}
+
+namespace {
+
+template <std::size_t N>
+std::string FieldText(const std::array<char, N>& field) {
+    return std::string(field.data(), std::find(field.begin(), field.end(), '\0'));
+}
+
+}  // namespace
+
+std::string FormatDataFileHeader(const UserInformation& info, const std::tm& t) {
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "%04d%02d%02d%02d%02d,%-24.24s,%-24.24s,%-16.16s%-6.6s  ,%-24.24s,%-72.72s,    "
+                  "\r\n",
+                  t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
+                  FieldText(info.user_name).c_str(), FieldText(info.person_in_charge).c_str(),
+                  FieldText(info.telephone_number).c_str(), FieldText(info.area_code).c_str(),
+                  FieldText(info.installation_date).c_str(), FieldText(info.memo).c_str());
+    return text;
+}
+
+TransferTimings TransferTimings::Fast() {
+    TransferTimings t;
+    t.serve_pause_ms = 1;
+    t.serve_pause_remote_ms = 1;
+    t.serve_step_ms = 0;
+    t.serve_before_remote_ms = 0;
+    t.serve_after_remote_ms = 0;
+    t.fetch_between_ms = 1;
+    t.fetch_body_step_ms = 0;
+    t.download_end_ms = 1;
+    t.upload_end_step_ms = 0;
+    t.export_step_ms = 0;
+    t.export_end_ms = 0;
+    t.receive_pause_ms = 0;
+    t.connection_timeout_s = 1;
+    t.status_timeout_s = 2;
+    t.body_timeout_s = 2;
+    t.accept_timeout_s = 2;
+    t.request_timeout_s = 2;
+    return t;
+}
+
+CTransferSession::CTransferSession(TransferFileServices* services, TransferPorts ports,
+                                   TransferTimings timings)
+    : services_(services), ports_(std::move(ports)), timings_(timings) {}
+
+CTransferSession::~CTransferSession() = default;
+
+void CTransferSession::SetHost(std::string_view host, int port) {
+    host_ = std::string(host);
+    port_ = port;
+}
+
+void CTransferSession::SetHosts(std::string_view host, int port, std::string_view local_address,
+                                int listening_port) {
+    host_ = std::string(host);
+    port_ = port;
+    local_address_ = std::string(local_address);
+    listening_port_ = listening_port;
+}
+
+void CTransferSession::SetDataFolder(std::string_view folder) {
+    data_folder_ = std::string(folder);
+    if (!data_folder_.empty() && (data_folder_.back() == '/' || data_folder_.back() == '\\')) {
+        data_folder_.pop_back();
+    }
+}
+
+int CTransferSession::UploadUnitData(int remote) {
+    return RunEntry(kUnitUpload, remote);
+}
+int CTransferSession::DownloadUnitData(int remote) {
+    return RunEntry(kUnitDownload, remote);
+}
+// The speed-dial transfers always keep the dial-up pace.
+int CTransferSession::UploadSpeedDial() {
+    return RunEntry(kSpeedDialUpload, 1);
+}
+int CTransferSession::DownloadSpeedDial() {
+    return RunEntry(kSpeedDialDownload, 1);
+}
+
+int CTransferSession::RunEntry(int kind, int remote) {
+    file_list_ = FilesOf(kind);
+    file_count_ = static_cast<int>(file_list_.size());
+    remote_ = remote;
+    const int direction = kind == kUnitUpload || kind == kSpeedDialUpload ? 1 : 0;
+    const int result = RunTransferSession(direction);
+    client_.reset();
+    listener_.reset();
+    return result;
+}
+
+SocketPorts CTransferSession::MakeSocketPorts() const {
+    SocketPorts ports;
+    ports.show_error = ports_.show_error;
+    ports.post = ports_.post;
+    return ports;
+}
+
+void CTransferSession::ShowError(std::string_view text) {
+    if (ports_.show_error) ports_.show_error(text);
+}
+
+void CTransferSession::Pump() {
+    if (ports_.pump) ports_.pump();
+}
+
+void CTransferSession::Wait(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void CTransferSession::PumpAndWait(int times, int ms) {
+    for (int i = 0; i < times; ++i) {
+        Pump();
+        Wait(ms);
+    }
+}
+
+void CTransferSession::PostPercent(int percent) {
+    if (ports_.post) ports_.post(kTransferWindowCaption, WM_UPDATE_PRG_MESSAGE, percent);
+}
+
+void CTransferSession::PostTransferProgress(int start, int end, int range) {
+    if (!ports_.post) return;
+    ports_.post(kTransferWindowCaption, WM_SET_STARTPOS_MESSAGE, start);
+    ports_.post(kTransferWindowCaption, WM_SET_ENDPOS_MESSAGE, end);
+    ports_.post(kTransferWindowCaption, WM_SET_RANGE_MESSAGE, range);
+}
+
+void CTransferSession::PostFileProgress(int start, int end, int range) {
+    if (!ports_.post) return;
+    ports_.post(kFileCreationWindowCaption, WM_SET_STARTPOS_MESSAGE, start);
+    ports_.post(kFileCreationWindowCaption, WM_SET_ENDPOS_MESSAGE, end);
+    ports_.post(kFileCreationWindowCaption, WM_SET_RANGE_MESSAGE, range);
+}
+
+void CTransferSession::CloseSockets() {
+    if (client_) client_->Close();
+    if (listener_) listener_->Close();
+}
+
+void CTransferSession::TakePassword() {
+    std::string line = services_ != nullptr ? services_->PasswordSheetLine() : std::string();
+    std::string password = line.size() > 20 ? line.substr(20, 4) : std::string();
+    password = password.substr(0, password.find('\0'));
+    while (!password.empty() && password.back() == ' ') password.pop_back();
+    password_ = password.empty() ? "5817" : password;
+}
+
+std::string CTransferSession::GetTempFolder() {
+    const std::string folder = Join(data_folder_, kTempFolderName);
+    ::mkdir(folder.c_str(), 0777);
+    std::string name = folder + "/XXXXXX.tmp";
+    const int fd = ::mkstemps(name.data(), 4);
+    if (fd < 0) return {};
+    ::close(fd);
+    return name;
+}
+
+std::string CTransferSession::FileListDocument(int direction, const std::list<std::string>& files,
+                                               const std::string& address) {
+    std::string text = "<root>\r\n";
+    text += direction == 1 ? "<UD-TYPE>DOWNLOAD</UD-TYPE>\r\n" : "<UD-TYPE>UPLOAD</UD-TYPE>\r\n";
+    for (const std::string& entry : files) {
+        const std::string upper = Upper(entry);
+        for (const ListName& name : kListNames) {
+            if (upper.starts_with(name.element) && EqualsNoCase(entry, name.file)) {
+                text += std::string("<") + name.element + ">" + address + "/" + name.file + "</" +
+                        name.element + ">\r\n";
+                break;
+            }
+        }
+    }
+    text += "</root>\r\n";
+    return text;
+}
+
+int CTransferSession::BuildFileList(int direction) {
+    // The file list lives with the other temporary files of the run.
+    const std::string folder = Join(data_folder_, kTempFolderName);
+    ::mkdir(folder.c_str(), 0777);
+    file_list_path_ = folder + "/" + kFileListName;
+    const std::string& address = direction == 1 ? host_ : local_address_;
+    return WriteWhole(file_list_path_, FileListDocument(direction, file_list_, address)) ? 1 : 0;
+}
+
+int CTransferSession::RunTransferSession(int direction) {
+    const std::string temp_folder = Join(data_folder_, kTempFolderName);
+    if (DIR* dir = ::opendir(temp_folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 4 && name.ends_with(".tmp")) {
+                ::unlink((temp_folder + "/" + name).c_str());
+            }
+        }
+        ::closedir(dir);
+    }
+    TakePassword();
+    phase_ = 1;
+    PostPercent(0);
+    progress_step_ = 5;
+    progress_start_ = 0;
+
+    if (!ConnectDevice()) {
+        if (client_) client_->Close();
+        return -1;
+    }
+    if (!ListenDevice()) {
+        CloseSockets();
+        return -1;
+    }
+    // Built once the connection is made, so that the list names the PC by the address it has
+    // on that connection (before it, the first run of the program knows no address at all).
+    BuildFileList(direction);
+    {
+        CHttpFields fields;
+        if (!FetchConnectionInfo(fields)) {
+            CloseSockets();
+            return -1;
+        }
+    }
+    if (model_ != "Qz/S" && model_ != "Qz-1.01") {
+        ShowError("主装置種別エラー発生");
+        CloseSockets();
+        return -1;
+    }
+    if (password_ != unit_password_) {
+        ShowError("パスワードエラーです。");
+        CloseSockets();
+        return -1;
+    }
+
+    phase_ = 2;
+    accepted_ = 0;
+    unit_connection_ = std::make_unique<CTcpSocket>();
+    unit_connection_->SetPorts(MakeSocketPorts());
+    unit_connection_->set_receive_pause_ms(timings_.receive_pause_ms);
+    int position = 5;
+    PostPercent(position);
+    progress_step_ = file_count_ > 0 ? 95 / file_count_ : 95;
+    progress_start_ = 5;
+    PostTransferProgress(progress_start_, progress_start_ + progress_step_, 2147483647);
+
+    int remaining = static_cast<int>(file_list_.size()) + 1;
+    for (;;) {
+        CHttpFields fields;
+        if (!ServiceProcess(direction, fields)) {
+            unit_connection_.reset();
+            return -1;
+        }
+        if (direction == 1) break;
+        phase_ = 3;
+        PostPercent(position);
+        progress_start_ = position;
+        position += progress_step_;
+        PostTransferProgress(progress_start_, progress_start_ + progress_step_, 2147483647);
+        if (--remaining == 0) {
+            PostPercent(100);
+            PumpAndWait(10, 0);
+            Wait(timings_.download_end_ms);
+            unit_connection_->Close();
+            unit_connection_.reset();
+            return 0;
+        }
+    }
+
+    phase_ = 3;
+    for (;;) {
+        PostPercent(position);
+        progress_start_ = position;
+        position += progress_step_;
+        PostTransferProgress(progress_start_, progress_start_ + progress_step_, 2147483647);
+        Pump();
+        CHttpFields fields;
+        if (!FetchUnitFiles(fields)) {
+            unit_connection_->Close();
+            unit_connection_.reset();
+            return -1;
+        }
+        if (file_list_.empty()) {
+            PostPercent(100);
+            PumpAndWait(10, timings_.upload_end_step_ms);
+            unit_connection_->Close();
+            unit_connection_.reset();
+            return 0;
+        }
+    }
+}
+
+int CTransferSession::ConnectDevice() {
+    if (!client_) {
+        client_ = std::make_unique<CTcpSocket>();
+        listener_ = std::make_unique<CTcpSocket>();
+    }
+    client_->SetPorts(MakeSocketPorts());
+    listener_->SetPorts(MakeSocketPorts());
+    client_->set_receive_pause_ms(timings_.receive_pause_ms);
+    if (client_->Create() != 1) {
+        ShowError("ソケット作成失敗");
+        return 0;
+    }
+    if (port_ <= 0 || port_ > 65535 ||
+        client_->Connect(host_, static_cast<std::uint16_t>(port_)) != 1) {
+        ShowError("コネクト失敗");
+        return 0;
+    }
+    local_address_ = client_->GetLocalAddress();
+    return 1;
+}
+
+int CTransferSession::ListenDevice() {
+    if (listener_->Create() != 1 || listening_port_ < 0 || listening_port_ > 65535 ||
+        listener_->Listen(static_cast<std::uint16_t>(listening_port_), 2,
+                          CTcpSocket::Scope::kAnyAddress) != 1) {
+        listener_->Close();
+        return 0;
+    }
+    return 1;
+}
+
+std::string CTransferSession::BuildRequest(int kind) const {
+    const std::string target = kind == 1 ? std::string("connection.xml") : current_file_;
+    std::string text = "GET /" + target + " HTTP/1.1\r\n";
+    if (kind == 3 || kind == 5) text += "Host: " + host_ + "\r\n";
+    if (kind == 3) text += "Authorization: " + Base64Encode(unit_password_) + "\r\n";
+    return text;
+}
+
+int CTransferSession::ParseStatusLine(std::string_view line) {
+    status_code_ = -1;
+    const std::size_t first = line.find(' ');
+    if (first == std::string_view::npos || line.size() - first - 1 < 4) return 0;
+    const std::size_t second = line.find(' ', first + 1);
+    if (second == std::string_view::npos) return 0;
+    status_code_ = static_cast<int>(LeadingNumber(line.substr(first + 1, second - first - 1)));
+    return 1;
+}
+
+int CTransferSession::StatusClass() const {
+    if (status_code_ < 100 || status_code_ >= 600) return -1;
+    return status_code_ / 100;
+}
+
+int CTransferSession::ParseHeaderLine(std::string_view line, CHttpFields& fields) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0) return 1;
+    std::string_view raw_name = line.substr(0, colon);
+    while (!raw_name.empty() && raw_name.back() == ' ') raw_name.remove_suffix(1);
+    const std::string name = Upper(raw_name) + ":";
+    const std::string value(Trim(line.substr(colon + 1)));
+    const bool response = phase_ == 1;
+    if (response && name == "SERVER:") {
+        fields.server = value;
+    } else if (response && name == "DATE:") {
+        fields.date = value;
+    } else if (response && name == "TITLE:") {
+        fields.title = value;
+    } else if (!response && name == "AUTHORIZATION:") {
+        fields.authorization = value;
+        if (Lower(value).starts_with("basic ")) {
+            std::string_view rest = std::string_view(value).substr(6);
+            while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+            fields.authorization = Base64Decode(rest);
+        } else {
+            return -1;
+        }
+    } else if (!response && name == "HOST:") {
+        fields.host = value;
+    } else if (!response && name == "ACCEPT-ENCODING:") {
+        fields.accept_encoding = value;
+    } else if (name == "CONNECTION:") {
+        fields.connection = value;
+        if (EqualsNoCase(value, "Keep-Alive") && client_ && client_->IsOpen()) {
+            client_->SetKeepAlive(true);
+        }
+    } else if (name == "CONTENT-LENGTH:") {
+        fields.content_length_text = value;
+        if (!value.empty()) fields.content_length = LeadingNumber(value.substr(0, 9));
+    } else {
+        return 1;
+    }
+    return 0;
+}
+
+int CTransferSession::ParseRequestLine(std::string_view line) {
+    if (line.size() < 5) return 0;
+    const std::string head = Upper(line.substr(0, 5));
+    request_method_ = head.starts_with("GET ")    ? 1
+                      : head.starts_with("POST ") ? 2
+                      : head.starts_with("HEAD ") ? 3
+                                                  : 0;
+    const std::size_t first = line.find(' ');
+    if (first == std::string_view::npos) return 0;
+    const std::size_t second = line.find(' ', first + 1);
+    if (second == std::string_view::npos) return 0;
+    std::string_view target = line.substr(first + 1, second - first - 1);
+    target = target.substr(0, target.find('?'));
+    // An empty target names nothing; it is refused before anything reads from it.
+    if (target.empty()) return 0;
+    std::string path = UrlDecode(target);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.empty()) return 0;
+    requested_path_ = path;
+    return 1;
+}
+
+int CTransferSession::CheckAuthorization(std::string_view credential) const {
+    if (credential.empty()) return 0;
+    std::string rest(credential);
+    rest.erase(std::remove(rest.begin(), rest.end(), ':'), rest.end());
+    return rest == unit_password_ ? 1 : 0;
+}
+
+std::string CTransferSession::StatusText(int code) {
+    switch (code) {
+        case 200:
+            return "200 OK";
+        case 201:
+            return "201 Created";
+        case 202:
+            return "202 Accepted";
+        case 204:
+            return "204 No Content";
+        case 300:
+            return "300 Multiple Choices";
+        case 301:
+            return "301 Moved Permanently";
+        case 302:
+            return "302 Moved Temporarily";
+        case 304:
+            return "304 Not Modified";
+        case 400:
+            return "400 Bad Request";
+        case 401:
+            return "401 Unauthorized";
+        case 403:
+            return "403 Forbidden";
+        case 404:
+            return "404 Not Found";
+        case 408:
+            return "408 Request Time-out";
+        case 500:
+            return "500 Internal Server Error";
+        case 501:
+            return "501 Not Implemented";
+        case 502:
+            return "502 Bad Gateway";
+        case 503:
+            return "503 Service Unavailable";
+        default:
+            return "500 Internal Server Error";
+    }
+}
+
+std::string CTransferSession::ResponseText(int code, const CHttpFields& fields) const {
+    std::string text = "HTTP/1.1 " + StatusText(code) + "\r\n";
+    if (code == 200 &&
+        (EqualsNoCase(requested_path_, "\\OK.xml") || EqualsNoCase(requested_path_, "\\NG.xml"))) {
+        return text;
+    }
+    text += "Accept-Encoding: gzip, deflate\r\nConnection: Keep-Alive\r\n";
+    if (code == 200 && (phase_ == 2 || phase_ == 3)) {
+        text +=
+            "Content-Length: " +
+            (fields.content_length == -1 ? std::string() : std::to_string(fields.content_length)) +
+            "\r\n";
+    } else {
+        text += "Content-Length: 0\r\n";
+    }
+    return text;
+}
+
+int CTransferSession::SendStatus(int code, CHttpFields& fields, CTcpSocket& connection) {
+    const std::string text = ResponseText(code, fields);
+    return connection.SendLine(text) == static_cast<int>(text.size() + 2) ? 1 : 0;
+}
+
+int CTransferSession::FetchConnectionInfo(CHttpFields& fields) {
+    const std::string request = BuildRequest(1);
+    if (client_->SendLine(request) != static_cast<int>(request.size() + 2)) {
+        ShowError("送信が正常に終了しませんでした");
+        return 0;
+    }
+    char line[kLineCapacity];
+    int seconds = timings_.connection_timeout_s;
+    if (ReadLine(*client_, line, sizeof line, seconds) <= 0) {
+        ShowError(seconds == -1 ? "主装置との接続がタイムアウトしました。"
+                                : "主装置からの装置データの受信に失敗しました。");
+        return 0;
+    }
+    if (!ParseStatusLine(line)) {
+        ShowError("受信データのヘッダが異常です。");
+        return 0;
+    }
+    for (;;) {
+        int header_seconds = timings_.connection_timeout_s;
+        if (ReadLine(*client_, line, sizeof line, header_seconds) <= 0) break;
+        ParseHeaderLine(line, fields);
+    }
+    if (StatusClass() != 2) {
+        client_->Close();
+        ShowError(status_code_ == 404 ? "主装置使用中です。" : "データ受信に失敗しました。");
+        return 0;
+    }
+    std::string path = GetTempFolder();
+    if (!path.empty()) {
+        ::unlink(path.c_str());
+        path.replace(path.size() - 4, 4, ".xml");
+    }
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        ShowError("受信データファイルの作成に失敗しました。");
+        return 0;
+    }
+    std::string body;
+    if (!ReceiveXmlBody(fields, &body)) {
+        std::fclose(file);
+        ::unlink(path.c_str());
+        return 0;
+    }
+    const bool written = std::fwrite(body.data(), 1, body.size(), file) == body.size();
+    std::fclose(file);
+    CXmlReader reader;
+    if (!written || !reader.Load(path)) {
+        ShowError("受信ファイルの読み込みに失敗しました。");
+        ::unlink(path.c_str());
+        return 0;
+    }
+    firmware_version_ = reader.FirstText("fw_ver");
+    firmware_ = FirmwareFlagsOf(firmware_version_);
+    model_ = reader.FirstText("dev_type");
+    unit_password_ = reader.FirstText("password");
+    ::unlink(path.c_str());
+    return 1;
+}
+
+int CTransferSession::ReceiveXmlBody(CHttpFields& fields, std::string* body) {
+    body->clear();
+    if (fields.content_length >= 0) {
+        // The whole length is read, however TCP cuts it, within the time-out.
+        if (fields.content_length > kMaxBodyBytes) return 0;
+        body->resize(static_cast<std::size_t>(fields.content_length));
+        if (body->empty()) return 1;
+        const int got =
+            client_->ReceiveTimed(body->data(), body->size(), timings_.connection_timeout_s);
+        if (got != static_cast<int>(body->size())) {
+            body->clear();
+            return 0;
+        }
+        return 1;
+    }
+    char line[kLineCapacity];
+    for (;;) {
+        int seconds = timings_.connection_timeout_s;
+        const int n = ReadLine(*client_, line, sizeof line, seconds);
+        if (n <= 0) {
+            if (seconds == -1) {
+                ShowError("主装置との接続がタイムアウトしました。");
+                return 0;
+            }
+            break;
+        }
+        body->append(line, static_cast<std::size_t>(n));
+        if (body->size() > static_cast<std::size_t>(kMaxBodyBytes)) return 0;
+        if (std::string_view(line).starts_with("</root>")) break;
+    }
+    fields.content_length = static_cast<long>(body->size());
+    return 1;
+}
+
+int CTransferSession::ReadRequest(CHttpFields& fields) {
+    char line[kLineCapacity];
+    int seconds = timings_.request_timeout_s;
+    if (ReadLine(*unit_connection_, line, sizeof line, seconds) <= 0) return 0;
+    if (!ParseRequestLine(line)) return 0;
+    for (;;) {
+        int header_seconds = timings_.request_timeout_s;
+        if (ReadLine(*unit_connection_, line, sizeof line, header_seconds) <= 0) break;
+        ParseHeaderLine(line, fields);
+    }
+    return 1;
+}
+
+int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
+    if (!accepted_) {
+        if (listener_->AcceptTimed(*unit_connection_, timings_.accept_timeout_s) != 1) return 0;
+        accepted_ = 1;
+    }
+    CTcpSocket& connection = *unit_connection_;
+    if (!ReadRequest(first)) return 0;
+    if (first.authorization.empty()) {
+        first.content_length = -1;
+        SendStatus(401, first, connection);
+    }
+    // The second request is the one served; it is read into fields of its own, so that nothing
+    // of the first one counts for it.
+    CHttpFields fields;
+    if (!ReadRequest(fields)) return 0;
+    if (!CheckAuthorization(fields.authorization)) {
+        SendStatus(401, fields, connection);
+        return 0;
+    }
+    if (request_method_ != 1) {
+        fields.content_length = -1;
+        SendStatus(501, fields, connection);
+        return 0;
+    }
+    const std::string name = Lower(requested_path_.substr(1));
+    std::string path;
+    const bool file_list = name == kFileListName;
+    if (!file_list) {
+        if (!IsKnownName(name)) {
+            SendStatus(404, fields, connection);
+            return 0;
+        }
+        if (name == "dset-9000.txt" && services_ != nullptr) {
+            services_->WriteDataSetFile(9, data_folder_, 0, firmware_.v501);
+        }
+        path = Join(data_folder_, name);
+        if (name == "nandemo.txt" && services_ != nullptr) {
+            services_->MakeKeySheetFiles(Join(data_folder_, "one-touch.txt"),
+                                         Join(data_folder_, "nandemo.txt"), firmware_.below4, 1,
+                                         firmware_.v501);
+        }
+    } else {
+        path = file_list_path_;
+    }
+    if (!FileExists(path)) {
+        SendStatus(404, fields, connection);
+        return 0;
+    }
+    if ((phase_ == 2 && !file_list) || (phase_ != 2 && phase_ != 3)) {
+        SendStatus(403, fields, connection);
+        return 0;
+    }
+    if (!file_list) {
+        std::string local;
+        const std::string temp = GetTempFolder();
+        if (!ReadWhole(path, &local) || temp.empty()) {
+            SendStatus(403, fields, connection);
+            return 0;
+        }
+        last_temp_file_ = temp;
+        if (name == "sys-tan.txt" || name == "tel-tan.txt") {
+            std::FILE* source = std::fopen(path.c_str(), "rb");
+            std::FILE* target = std::fopen(temp.c_str(), "wb");
+            if (source != nullptr && target != nullptr && services_ != nullptr) {
+                if (name == "sys-tan.txt") {
+                    services_->MakeSysTanXml(source, target, firmware_.v100);
+                } else {
+                    services_->MakeTelTanXml(source, target, firmware_.v100);
+                }
+            }
+            if (source != nullptr) std::fclose(source);
+            const bool closed = target != nullptr && std::fclose(target) == 0;
+            if (!closed || services_ == nullptr) {
+                SendStatus(403, fields, connection);
+                return 0;
+            }
+            path = temp;
+        }
+    }
+    std::string content;
+    if (!ReadWhole(path, &content)) {
+        SendStatus(403, fields, connection);
+        return 0;
+    }
+    if (phase_ == 3) {
+        PostTransferProgress(progress_start_, progress_start_ + progress_step_,
+                             static_cast<int>(content.size()));
+    }
+    Wait(remote_ ? timings_.serve_pause_remote_ms : timings_.serve_pause_ms);
+    fields.content_length = static_cast<long>(content.size());
+    if (!SendStatus(200, fields, connection)) return 0;
+    PumpAndWait(30, remote_ ? timings_.serve_before_remote_ms : timings_.serve_step_ms);
+    if (connection.SendBytes(content.data(), content.size(), 1) <
+        static_cast<int>(content.size())) {
+        return 0;
+    }
+    RemoveFirst(file_list_, name);
+    PumpAndWait(30, remote_ ? timings_.serve_after_remote_ms : timings_.serve_step_ms);
+    return 1;
+}
+
+int CTransferSession::ReadResponseHead(CHttpFields& fields, int seconds, bool show_timeout) {
+    char line[kLineCapacity];
+    int wait = seconds;
+    if (ReadLine(*unit_connection_, line, sizeof line, wait) <= 0) {
+        if (wait == -1 && show_timeout) ShowError("主装置との接続がタイムアウトしました。");
+        return 0;
+    }
+    if (!ParseStatusLine(line)) {
+        unit_connection_->Close();
+        return 0;
+    }
+    for (;;) {
+        int header_seconds = seconds;
+        if (ReadLine(*unit_connection_, line, sizeof line, header_seconds) <= 0) break;
+        ParseHeaderLine(line, fields);
+    }
+    return 1;
+}
+
+int CTransferSession::DrainBody(const CHttpFields& fields) {
+    // Only a body announced by Content-Length is drained: without one nothing tells where it
+    // ends, and the next response would be read as its rest.
+    if (fields.content_length <= 0) return 1;
+    if (fields.content_length > kMaxBodyBytes) return 0;
+    std::string sink(static_cast<std::size_t>(fields.content_length), '\0');
+    const int got =
+        unit_connection_->ReceiveTimed(sink.data(), sink.size(), timings_.status_timeout_s);
+    return got == static_cast<int>(sink.size()) ? 1 : 0;
+}
+
+int CTransferSession::FetchUnitFiles(CHttpFields& first) {
+    if (file_list_.empty()) return 0;
+    current_file_ = file_list_.front();
+    const std::string probe = BuildRequest(5);
+    if (unit_connection_->SendLine(probe) != static_cast<int>(probe.size() + 2)) {
+        ShowError("送信が正常に終了しませんでした");
+        return 0;
+    }
+    if (!ReadResponseHead(first, timings_.status_timeout_s, true)) return 0;
+    if (StatusClass() != 2 && status_code_ != 401) return 0;
+    if (!DrainBody(first)) return 0;
+
+    Wait(timings_.fetch_between_ms);
+    const std::string request = BuildRequest(3);
+    if (unit_connection_->SendLine(request) != static_cast<int>(request.size() + 2)) {
+        ShowError("送信が正常に終了しませんでした");
+        return 0;
+    }
+    CHttpFields fields;
+    if (!ReadResponseHead(fields, timings_.body_timeout_s, true)) return 0;
+    if (StatusClass() != 2) return 0;
+    // Only a body of known length can be taken: the connection stays open after it.
+    if (fields.content_length < 0 || fields.content_length > kMaxBodyBytes) return 0;
+
+    const std::string temp = GetTempFolder();
+    last_temp_file_ = temp;
+    if (temp.empty()) return 0;
+    PumpAndWait(10, timings_.fetch_body_step_ms);
+    PostTransferProgress(progress_start_, progress_start_ + progress_step_,
+                         static_cast<int>(fields.content_length));
+    std::string body(static_cast<std::size_t>(fields.content_length), '\0');
+    const int got = body.empty() ? 0
+                                 : unit_connection_->ReceiveBytes(body.data(), body.size(),
+                                                                  timings_.body_timeout_s, 1);
+    if (got < 0) return 0;
+    body.resize(static_cast<std::size_t>(got));
+    // A cut body is not applied: what came is kept in the temporary file only.
+    if (!WriteWhole(temp, body) || got != static_cast<int>(fields.content_length)) return 0;
+
+    CXmlReader reader;
+    if (!reader.Load(temp)) return 0;
+    if (services_ == nullptr) return 0;
+    const std::string name = Lower(current_file_);
+    std::FILE* local = std::fopen(Join(data_folder_, name).c_str(), "wb");
+    if (local == nullptr) return 0;
+    const std::string header = services_->DataFileHeader();
+    std::fwrite(header.data(), 1, header.size(), local);
+    if (name == "sys-tan.txt") {
+        services_->ConvertSysTanXml(reader.SelectNode("systan"), local, firmware_.v100);
+    } else if (name == "tel-tan.txt") {
+        services_->ConvertTelTanXml(reader.SelectNode("teltan"), local, firmware_.v100);
+    } else if (name == "one-touch.txt") {
+        services_->ApplyOneTouchXml(reader.SelectNode("i92"), local);
+    } else if (name == "nandemo.txt") {
+        services_->ApplyNandemoXml(reader.SelectNode("i14"), local, firmware_.below4);
+    } else {
+        for (const DsetRange& range : kDsetRanges) {
+            if (name != range.file) continue;
+            const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
+            for (int number = range.first; number <= last; ++number) {
+                char tag[16];
+                std::snprintf(tag, sizeof tag, "h%03d", number);
+                const std::vector<std::string> texts = reader.SelectNode(tag);
+                if (!texts.empty()) {
+                    services_->ApplyDsetElement(number, texts.front(), local, firmware_.v501);
+                }
+            }
+        }
+    }
+    std::fclose(local);
+    RemoveFirst(file_list_, name);
+    return 1;
+}
+
+void CTransferSession::ExportDataFiles() {
+    if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, 0);
+    const int step = 9;
+    int position = 0;
+    int start = 0;
+    for (int group = 0; group <= 8; ++group) {
+        start = position;
+        PostFileProgress(start, start + step, 11);
+        position += step;
+        if (services_ != nullptr) services_->WriteDataSetFile(group, data_folder_, 1, 0);
+        if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, position);
+    }
+    PostFileProgress(start, start + step, 11);
+    if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, 100);
+    PumpAndWait(10, timings_.export_step_ms);
+    Wait(timings_.export_end_ms);
+}
+
+}  // namespace qzs::net
