@@ -233,5 +233,82 @@ TEST_F(SpeedDialNumberCheck, NumbersOf126AreUniqueAndKeepTwelveDigits) {
     EXPECT_EQ(RunCommandForResult(*state, 1, "*126001031234#").result, CommandResult::kStored);
 }
 
+// Loaded data may set the other bits of a digit-count byte; only bits 0-1 are the count.
+TEST_F(HandlerCheck, UnitCodesReadOnlyTheCountBitsOfADigitCount) {
+    *state->image.BlockByte(14, 3) = 0xFC;  // count bits 0: one digit
+    Run(Case{"*081 with upper bits set",
+             {},
+             {Stored("*081053#", "081=05-3P", {{B(15, 5), 0xFF, 0x30}}), Refused("*0810534#")}});
+}
+
+// Bytes from loaded data wider than their show keep the low digits.
+TEST_F(HandlerCheck, WideValuesShowTheirLowDigits) {
+    *state->image.BlockByte(3, 8) = 0xFF;
+    *state->image.BlockByte(38, 96) = 200;
+    *state->image.BlockByte(39, 24) = 250;
+    Run(Case{"wide values",
+             {},
+             {Shown("*130#", "130=55c"), Shown("*3620101#", "362=01,01-00c"),
+              Shown("*0840101#", "084=01,01-250c")}});
+    // A value above 24 in a row has no mask entry; overwriting it touches none.
+    Run(Case{"a row value without a mask",
+             {},
+             {Stored("*362010105#", "362=01,01-05P",
+                     {{RowEntry(1, 1), 0xFF, 5}, {RowMask(5), 0x02, 0x02}})}});
+}
+
+// --- Slots that no command reaches ---------------------------------------------------------------
+
+class UnreachedGroupSlotTest : public HandlerTest {
+  protected:
+    const CommandTable table = TableOfGroupZero({
+        Descriptor({0, 0x01, 0x13, 0, 0, 0, 0, 0, 0, 48, 0, 0, 0}),         // *000 slot 48
+        Descriptor({0, 0x21, 0x22, 0x22, 0x22, 0, 0, 0, 2, 104, 1, 0, 0}),  // *001 slot 104
+        Descriptor({0, 0x21, 0x22, 0x22, 0x22, 0, 0, 0, 2, 104, 2, 0, 0}),  // *002 slot 104
+        Descriptor({0, 0x21, 0x22, 0x22, 0x33, 0, 0, 0, 2, 49, 0, 0, 0}),   // *003 slot 49
+    });
+    void SetUp() override { UseTable(table); }
+};
+
+TEST_F(UnreachedGroupSlotTest, ThreeDialDigitsOf48) {
+    EXPECT_EQ(Store("000=123"), kHandlerAccepted);
+    EXPECT_EQ(At(40, 28), 0x12);
+    EXPECT_EQ(At(40, 29) & 0xF0, 0x30);
+    EXPECT_EQ(Show("000=").text, "123");
+    At(40, 29) |= 0x05;
+    EXPECT_EQ(Store("000=0"), kHandlerAccepted);
+    EXPECT_EQ(At(40, 28), 0);
+    EXPECT_EQ(At(40, 29), 0x05);  // its low nibble is not one of the digits
+    EXPECT_EQ(Show("000=").text, "");
+}
+
+TEST_F(UnreachedGroupSlotTest, GroupEntriesOf104) {
+    // Row 1 of block 67 (values 0-24) and of block 72 (values 0-3) at 30 bytes from 30.
+    EXPECT_EQ(Store("001=01,07-24"), kHandlerAccepted);
+    EXPECT_EQ(At(67, 36), 24);
+    EXPECT_EQ(Show("001=01,07-").text, "24");
+    EXPECT_EQ(Store("001=01,07-25"), kHandlerRejected);
+    EXPECT_EQ(Store("002=01,30-03"), kHandlerAccepted);
+    EXPECT_EQ(At(72, 59), 3);
+    EXPECT_EQ(Store("002=01,30-04"), kHandlerRejected);
+    // A value entered leaves its entry of both rows first.
+    At(72, 30 + 23) = 2;
+    EXPECT_EQ(Store("001=01,02-24"), kHandlerAccepted);
+    EXPECT_EQ(At(72, 53), 0);
+    EXPECT_EQ(At(67, 31), 24);
+    EXPECT_EQ(Store("001=01,00-00"), kHandlerAccepted);
+    for (std::size_t e = 0; e < 30; ++e) EXPECT_EQ(At(67, 30 + e), 0) << e;
+    EXPECT_EQ(Store("001=01,00-05"), kHandlerRejected);
+    EXPECT_EQ(Show("001=04,01-").result, kHandlerRejected);
+}
+
+// Where slot 49 keeps its entries is not known: it refuses and changes nothing.
+TEST_F(UnreachedGroupSlotTest, Slot49Refuses) {
+    std::vector<std::size_t> changed;
+    EXPECT_EQ(StoreAndDiff("003=01,01-01,101", changed), kHandlerRejected);
+    EXPECT_TRUE(changed.empty());
+    EXPECT_EQ(Show("003=01,01-").result, kHandlerRejected);
+}
+
 }  // namespace
 }  // namespace qzs::testing

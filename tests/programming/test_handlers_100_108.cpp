@@ -346,5 +346,42 @@ TEST_F(HandlerCheck, SecondDisplayOf021And9410) {
     Run(Case{"status bit set", {}, {Shown("*021#", "021=1c")}});
 }
 
+// --- Slots that no command reaches ---------------------------------------------------------------
+
+class UnreachedNumberSlotTest : public HandlerTest {
+  protected:
+    const CommandTable table = TableOfGroupZero({
+        Descriptor({0, 0x01, 0x10, 0, 0, 0, 0, 0, 0, 101, 0, 0, 0}),     // *000 slot 101
+        Descriptor({0, 0x11, 0x11, 0x14, 0, 0, 0, 0, 1, 105, 0, 0, 0}),  // *001 slot 105
+    });
+    void SetUp() override { UseTable(table); }
+};
+
+TEST_F(UnreachedNumberSlotTest, SixteenDigitsOf101) {
+    EXPECT_EQ(Store("000=1234567890123456"), kHandlerAccepted);
+    EXPECT_EQ(At(62, 0), 0x12);
+    EXPECT_EQ(At(62, 7), 0x56);
+    EXPECT_EQ(Show("000=").text, "123456789012345");
+    EXPECT_EQ(Store("000=00000"), kHandlerAccepted);
+    for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(At(62, i), 0) << i;
+    EXPECT_EQ(Store("000=000000"), kHandlerAccepted);
+    EXPECT_EQ(At(62, 0), 0xAA);
+}
+
+TEST_F(UnreachedNumberSlotTest, FourDigitEntriesOf105) {
+    EXPECT_EQ(Store("001=1-1234"), kHandlerAccepted);
+    EXPECT_EQ(Store("001=5-9"), kHandlerAccepted);
+    EXPECT_EQ(Image().codes_105[0][0], 0x12);
+    EXPECT_EQ(Image().codes_105[4][0], 0x90);
+    EXPECT_EQ(Show("001=1-").text, "1234");
+    EXPECT_EQ(Store("001=1-B"), kHandlerAccepted);
+    EXPECT_EQ(Image().codes_105[0][0], 0);
+    EXPECT_EQ(Store("001=0-5"), kHandlerRejected);
+    EXPECT_EQ(Store("001=0-0"), kHandlerAccepted);
+    EXPECT_EQ(Image().codes_105[4][0], 0);
+    EXPECT_EQ(Store("001=6-1"), kHandlerRejected);
+    EXPECT_EQ(Show("001=0-").result, kHandlerRejected);
+}
+
 }  // namespace
 }  // namespace qzs::testing
