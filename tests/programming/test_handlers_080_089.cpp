@@ -1,5 +1,6 @@
 // The per-unit commands over a unit range (*101, *640, *013 and its flag family, *100, *040,
 // *300, *600, *331) typed on a started image, and the unit-range key they share.
+#include "programming/handlers/handler_support.h"
 #include "tests/programming/test_handlers_fixture.h"
 
 namespace qzs::testing {
@@ -244,6 +245,46 @@ TEST_F(UnreachedUnitSlotTest, PerUnitValuesOverARange) {
     EXPECT_EQ(Show("005=08,-").text, "5");
     EXPECT_EQ(Store("005=08,07-5"), kHandlerRejected);
     EXPECT_EQ(Store("005=08,-6"), kHandlerRejected);
+}
+
+// The key read from lines as they may stand, typed or not: a digit window holding "-" or a
+// blank is refused, never read as a number.
+TEST_F(HandlerTest, UnitRangeKeyReadsOnlyDigits) {
+    struct KeyCase {
+        const char* line;
+        bool taken;
+        int first, last, data, single;  // single: ParseSingleUnit's answer
+    };
+    const std::vector<KeyCase> cases{
+        {"101=03,-2", true, 3, 3, 8, 3},
+        {"101=01,08-2", true, 1, 8, 10, 255},
+        {"101=05,05-2", true, 5, 5, 10, 255},
+        {"101=24,-", false, 0, 0, 0, 255},    // above the highest unit
+        {"101=01,1-2", false, 0, 0, 0, 255},  // last unit of one digit
+        {"101=1-,-", false, 0, 0, 0, 255},    // first unit of one digit
+        {"101=0 ,-", false, 0, 0, 0, 255},
+        {"101=00,-", false, 0, 0, 0, 255},
+        {"101=05,04-", false, 0, 0, 0, 255},
+        {"101=05,09-", false, 0, 0, 0, 255},
+        {"101=05, 6-", false, 0, 0, 0, 255},
+    };
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        WriteLine(c.line);
+        UnitRange range;
+        ASSERT_EQ(ParseUnitRange(*state, Terminal(), 8, range), c.taken);
+        if (c.taken) {
+            EXPECT_EQ(range.first, c.first);
+            EXPECT_EQ(range.last, c.last);
+            EXPECT_EQ(range.data, c.data);
+        }
+        EXPECT_EQ(ParseSingleUnit(*state, Terminal(), 8), c.single);
+    }
+    // Lines 1-24 share the key.
+    WriteLine("301=10,24-5");
+    UnitRange range;
+    ASSERT_TRUE(ParseUnitRange(*state, Terminal(), 24, range));
+    EXPECT_EQ(range.last, 24);
 }
 
 }  // namespace
