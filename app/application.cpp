@@ -5,6 +5,8 @@
 #include <array>
 #include <climits>
 
+#include "app/installer_menu.h"
+#include "app/progress.h"
 #include "app/top_menu.h"
 #include "settings/data_image_startup.h"
 
@@ -48,6 +50,7 @@ bool CDataSettingApp::InitInstance() {
     online_mode_ = 0;
 
     CTopMenuDialog top_menu(*this);
+    top_menu.set_installer_menu([this] { return std::make_unique<CInstallerMenuDialog>(*this); });
     if (ports_.runner != nullptr) ports_.runner->RunModal(top_menu);
     return false;
 }
@@ -59,7 +62,22 @@ int CDataSettingApp::ExitInstance() {
 
 void CDataSettingApp::CreateSessionIfMissing() {
     if (session_ != nullptr) return;
-    session_ = ports_.make_session ? ports_.make_session() : std::make_unique<HostOnlySession>();
+    if (ports_.make_session) {
+        session_ = ports_.make_session();
+        return;
+    }
+    net::TransferPorts ports;
+    ports.show_error = [this](std::string_view text) {
+        if (ports_.messages != nullptr) {
+            ports_.messages->ShowMessage(text, "エラー", MessageIcon::kWarning,
+                                         MessageButtons::kOk);
+        }
+    };
+    ports.post = [](std::string_view caption, int message, std::intptr_t wparam) {
+        ProgressRegistry::Instance().Post(std::string(caption), message, wparam);
+    };
+    ports.pump = ports_.pump;
+    session_ = std::make_unique<net::CTransferSession>(ports_.transfer_files, std::move(ports));
 }
 
 void CDataSettingApp::SetWaitCursor(bool wait) const {

@@ -9,41 +9,32 @@
 #include <string_view>
 
 #include "app/dialog.h"
+#include "net/transfer_files.h"
+#include "net/transfer_session.h"
 #include "programming/state.h"
 
 namespace qzs::app {
 
-// What the shell needs of the transfer session with a main unit. The top menu creates the one
-// session of the program and the host dialog hands it the main unit's address; the transfer code
-// stands behind this.
-class TransferSessionPort {
-  public:
-    virtual ~TransferSessionPort() = default;
-    virtual void SetHost(std::string_view host, int port) = 0;
-};
-
-// Until a transfer session exists, this keeps what the host dialog gives.
-class HostOnlySession : public TransferSessionPort {
-  public:
-    void SetHost(std::string_view host, int port) override {
-        host_ = std::string(host);
-        port_ = port;
-    }
-    const std::string& host() const { return host_; }
-    int port() const { return port_; }
-
-  private:
-    std::string host_;
-    int port_ = 0;
-};
+// What the menus call of the program's one transfer session with a main unit.
+using TransferSessionPort = net::TransferEntryPoints;
 
 // What the windowed program gives the application: message boxes, modal dialogs, the cursor.
 struct ShellPorts {
     MessagePort* messages = nullptr;
     DialogRunner* runner = nullptr;
     std::function<void(bool wait)> set_wait_cursor;
-    // Makes the program's one transfer session; the argument is the owner window (unused here).
+    // Makes the program's one transfer session; without it the session is a CTransferSession on
+    // transfer_files, reaching the windows through these ports.
     std::function<std::unique_ptr<TransferSessionPort>()> make_session;
+    // The converters of the transfer files; without them a transfer fails at its first file.
+    net::TransferFileServices* transfer_files = nullptr;
+    // One pass over the waiting GUI events.
+    std::function<void()> pump;
+    // Shows the window of a presenter without a modal loop; the answer hides and destroys it.
+    std::function<std::function<void()>(DialogPresenter&)> show_modeless;
+    // The menus the installer menu opens; a missing one leaves its button disabled.
+    std::function<std::unique_ptr<DialogPresenter>()> make_data_setting_menu;
+    std::function<std::unique_ptr<DialogPresenter>()> make_print_selection;
 };
 
 class CDataSettingApp {

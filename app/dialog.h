@@ -45,8 +45,8 @@ inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
-enum class MessageIcon { kNone, kExclamation, kQuestion, kWarning };
-enum class MessageButtons { kOk, kYesNo };
+enum class MessageIcon { kNone, kExclamation, kQuestion, kWarning, kInformation };
+enum class MessageButtons { kOk, kYesNo, kOkCancel };
 
 // Message boxes: the view shows them, a test scripts the answers.
 class MessagePort {

@@ -188,6 +188,9 @@ int QtMessagePort::ShowMessage(std::string_view text, std::string_view caption, 
         case MessageIcon::kQuestion:
             box.setIcon(QMessageBox::Question);
             break;
+        case MessageIcon::kInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
         case MessageIcon::kNone:
             break;
     }
@@ -196,6 +199,12 @@ int QtMessagePort::ShowMessage(std::string_view text, std::string_view caption, 
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? kIdYes : kIdNo;
+    }
+    if (buttons == MessageButtons::kOkCancel) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+        return box.exec() == QMessageBox::Ok ? kIdOk : kIdCancel;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "app/application.h"
@@ -61,6 +62,19 @@ int main(int argc, char** argv) {
         scripted_exit ? static_cast<qzs::app::MessagePort*>(&scripted_messages) : &messages;
     ports.runner = scripted_exit ? static_cast<qzs::app::DialogRunner*>(&scripted_runner) : &runner;
     ports.set_wait_cursor = &qzs::app::ui::SetWaitCursor;
+    ports.pump = &qzs::app::ui::PumpEvents;
+    // The progress windows: shown at once, painted by the pumps of the transfer, and closed by
+    // whoever showed them.
+    ports.show_modeless = [](qzs::app::DialogPresenter& dialog) -> std::function<void()> {
+        auto* view = new qzs::app::ui::DialogView(dialog);
+        view->setModal(false);
+        view->show();
+        qzs::app::ui::PumpEvents();
+        return [view] {
+            view->hide();
+            delete view;
+        };
+    };
 
     auto app = std::make_unique<qzs::app::CDataSettingApp>(std::move(ports));
     app->InitInstance();

@@ -153,7 +153,7 @@ TEST(TopMenu, MainUnitButtonAsksForTheHostFirstAndFilesResetOnlineMode) {
     };
     menu.Press(CTopMenuDialog::kMainUnit);
     EXPECT_EQ(installer_runs, 1);
-    auto* session = dynamic_cast<HostOnlySession*>(shell.app->session());
+    auto* session = dynamic_cast<net::CTransferSession*>(shell.app->session());
     ASSERT_NE(session, nullptr);
     EXPECT_EQ(session->host(), "192.168.0.10");
     EXPECT_EQ(session->port(), 9000);

@@ -1,0 +1,414 @@
+#include "app/installer_menu.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+#include "app/application.h"
+#include "app/progress.h"
+#include "app/user_info_dialog.h"
+
+namespace qzs::app {
+namespace {
+
+constexpr const char* kCommunicationError = "\n通信エラーが発生しました。\n";
+constexpr std::size_t kRecord = 192;
+
+// A progress dialog shown without a modal loop and found by its caption while it lives.
+class ShownProgress {
+  public:
+    ShownProgress(CDataSettingApp& app, std::unique_ptr<ProgressDialogBase> dialog)
+        : dialog_(std::move(dialog)) {
+        dialog_->set_pump(app.ports().pump);
+        ProgressDialogBase* target = dialog_.get();
+        token_ = ProgressRegistry::Instance().Add(dialog_->caption(),
+                                                  [target](int message, std::intptr_t wparam) {
+                                                      target->HandleMessage(message, wparam);
+                                                  });
+        // The window initialises its dialog when it is made; without one it is done here.
+        if (app.ports().show_modeless) {
+            close_ = app.ports().show_modeless(*dialog_);
+        } else {
+            dialog_->OnInit();
+        }
+        pump_ = app.ports().pump;
+    }
+    ~ShownProgress() {
+        Hide();
+        ProgressRegistry::Instance().Remove(token_);
+    }
+    ShownProgress(const ShownProgress&) = delete;
+    ShownProgress& operator=(const ShownProgress&) = delete;
+
+    void PumpTen() {
+        for (int i = 0; pump_ && i < 10; ++i) pump_();
+    }
+    void Percent(int percent) { dialog_->HandleMessage(WM_UPDATE_PRG, percent); }
+    void Hide() {
+        if (close_) close_();
+        close_ = nullptr;
+    }
+
+  private:
+    std::unique_ptr<ProgressDialogBase> dialog_;
+    std::function<void()> close_;
+    std::function<void()> pump_;
+    int token_ = 0;
+};
+
+std::unique_ptr<ProgressDialogBase> TransferDialog(int kind) {
+    auto dialog = std::make_unique<CTransferProgressDialog>();
+    dialog->SetKind(kind, 0);
+    return dialog;
+}
+
+}  // namespace
+
+bool BuildDataSetFile(const std::string& folder) {
+    std::string out(kRecord, '\0');
+    {
+        const std::time_t now = std::time(nullptr);
+        std::tm t{};
+        localtime_r(&now, &t);
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1,
+                      t.tm_mday, t.tm_hour, t.tm_min);
+        std::string header = stamp;
+        for (int i = 0; i < 4; ++i) header += "," + std::string(24, ' ');
+        header += "," + std::string(72, ' ');
+        header += "," + std::string(4, ' ');
+        header += '\n';
+        header += '\0';
+        out = header;
+    }
+    for (int group = 0; group <= 9; ++group) {
+        char name[32];
+        if (group < 9) {
+            std::snprintf(name, sizeof name, "dset-%d00.txt", group);
+        } else {
+            std::snprintf(name, sizeof name, "dset-%d000.txt", group);
+        }
+        std::FILE* in = std::fopen((folder + name).c_str(), "rb");
+        if (in == nullptr) continue;
+        char block[kRecord];
+        // Its own header record is skipped.
+        if (std::fread(block, 1, kRecord, in) == kRecord) {
+            std::size_t n = 0;
+            while ((n = std::fread(block, 1, kRecord, in)) > 0) {
+                std::string_view text(block, n);
+                text = text.substr(0, text.find('\0'));
+                while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+                    text.remove_prefix(1);
+                }
+                out += text;
+            }
+        }
+        std::fclose(in);
+    }
+    // Written beside under a temporary name and renamed, so that a full disk leaves the old file.
+    const std::string path = folder + "data-set.txt";
+    const std::string temporary = path + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
+    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+CInstallerMenuDialog::CInstallerMenuDialog(CDataSettingApp& app)
+    : DialogPresenter(102, "工事者用メニュー", {0, 0, 520, 430}), app_(app) {
+    Add({3001, ControlKind::kLabel, "共通設定項目", {16, 10, 230, 18}});
+    Add({kUserInformation, ControlKind::kButton, "ユーザー情報設定", {16, 32, 230, 30}});
+    Add({kPrintSheets, ControlKind::kButton, "システムデータシート印刷", {16, 68, 230, 30}});
+    Add({3002, ControlKind::kLabel, "データ通信項目", {266, 10, 238, 18}});
+    Add({kUnitUpload, ControlKind::kButton, "主装置データアップロード", {266, 32, 238, 30}});
+    Add({3003, ControlKind::kLabel, "（主装置→ＰＣへデータ取得）", {266, 64, 238, 16}});
+    Add({kUnitDownload, ControlKind::kButton, "主装置データダウンロード", {266, 84, 238, 30}});
+    Add({3004, ControlKind::kLabel, "（ＰＣ→主装置へデータ書込）", {266, 116, 238, 16}});
+    Add({kSpeedDialUpload, ControlKind::kButton, "短縮データアップロード", {266, 140, 238, 30}});
+    Add({3005, ControlKind::kLabel, "（主装置→ＰＣへデータ取得）", {266, 172, 238, 16}});
+    Add({kSpeedDialDownload, ControlKind::kButton, "短縮データダウンロード", {266, 192, 238, 30}});
+    Add({3006, ControlKind::kLabel, "（ＰＣ→主装置へデータ書込）", {266, 224, 238, 16}});
+    Add({3007, ControlKind::kLabel, "データ設定・短縮設定項目", {16, 110, 230, 18}});
+    Add({kDataSetting, ControlKind::kButton, "データ設定", {16, 132, 230, 30}});
+    Add({3008, ControlKind::kLabel, "電話帳電話番号重複登録設定", {16, 256, 488, 18}});
+    Add({kDuplicatesAllowed,
+         ControlKind::kButton,
+         "「あり」：重複登録可（重複チェック無効）",
+         {16, 278, 488, 24}});
+    Add({kDuplicatesRefused,
+         ControlKind::kButton,
+         "「なし」：重複登録不可（重複チェック有効）",
+         {16, 306, 488, 24}});
+    Add({kExit, ControlKind::kButton, "終了", {404, 380, 100, 30}});
+}
+
+void CInstallerMenuDialog::OnInit() {
+    if (app_.online_mode() == 0) {
+        for (int id : {kUnitUpload, kUnitDownload, kSpeedDialDownload, kSpeedDialUpload}) {
+            Enable(id, false);
+        }
+    }
+    // The doors whose dialogs the program was not given stay shut.
+    Enable(kDataSetting, static_cast<bool>(app_.ports().make_data_setting_menu));
+    Enable(kPrintSheets, static_cast<bool>(app_.ports().make_print_selection));
+    int flag = 0;
+    {
+        ApplicationLock::Guard guard(app_.lock());
+        flag = app_.state().duplicate_check_flag;
+    }
+    // The radio pair shows as two buttons whose text carries the mark of the chosen one.
+    SetText(kDuplicatesAllowed,
+            std::string(flag == 0 ? "◉ " : "○ ") + "「あり」：重複登録可（重複チェック無効）");
+    SetText(kDuplicatesRefused,
+            std::string(flag != 0 ? "◉ " : "○ ") + "「なし」：重複登録不可（重複チェック有効）");
+}
+
+bool CInstallerMenuDialog::OnEscape() {
+    if (!busy_) End(kIdCancel);
+    return true;
+}
+
+void CInstallerMenuDialog::OnCloseRequest() {
+    if (!busy_) End(kIdCancel);
+}
+
+void CInstallerMenuDialog::OnSystemCommand(int id) {
+    if ((id & ~0xF) != kAboutCommand || busy_) return;
+    CAboutDialog about;
+    if (app_.ports().runner != nullptr) app_.ports().runner->RunModal(about);
+}
+
+int CInstallerMenuDialog::Confirm(const char* text, const char* caption) {
+    MessagePort* port = app_.ports().messages;
+    if (port == nullptr) return kIdOk;
+    return port->ShowMessage(text, caption, MessageIcon::kQuestion, MessageButtons::kOkCancel);
+}
+
+void CInstallerMenuDialog::Inform(const char* text, const char* caption) {
+    if (MessagePort* port = app_.ports().messages) {
+        port->ShowMessage(text, caption, MessageIcon::kInformation, MessageButtons::kOk);
+    }
+}
+
+void CInstallerMenuDialog::CommunicationError() {
+    if (MessagePort* port = app_.ports().messages) {
+        port->ShowMessage(kCommunicationError, "エラー", MessageIcon::kExclamation,
+                          MessageButtons::kOk);
+    }
+}
+
+void CInstallerMenuDialog::SetInert(bool inert) {
+    // While a transfer pumps the GUI, a second press on the menu would start a second run on the
+    // one session: every control is shut until the transfer ends.
+    busy_ = inert;
+    set_close_enabled(!inert);
+    if (inert) {
+        saved_enabled_.clear();
+        for (const Control& control : controls()) {
+            saved_enabled_.emplace_back(control.id, control.enabled);
+        }
+        for (const auto& [id, enabled] : saved_enabled_) Enable(id, false);
+    } else {
+        for (const auto& [id, enabled] : saved_enabled_) Enable(id, enabled);
+    }
+}
+
+std::string CInstallerMenuDialog::StartFolder() const {
+    return app_.start_directory();
+}
+
+int CInstallerMenuDialog::RunTransfer(int kind) {
+    TransferSessionPort* session = nullptr;
+    app_.CreateSessionIfMissing();
+    session = app_.session();
+    net::TransferFileServices* files = app_.ports().transfer_files;
+    const std::string folder = StartFolder();
+    const std::string data_folder = folder + "/";
+    switch (kind) {
+        case 1: {
+            if (Confirm("\n主装置データアップロードを開始します。\n",
+                        "主装置データアップロード確認") != kIdOk) {
+                return 1;
+            }
+            SetInert(true);
+            ShownProgress progress(app_, TransferDialog(1));
+            progress.PumpTen();
+            progress.Percent(0);
+            session->SetDataFolder(folder);
+            if (session->UploadUnitData(0) != 0) {
+                progress.Hide();
+                CommunicationError();
+                SetInert(false);
+                return -1;
+            }
+            // A data-set.txt that cannot be written leaves the transfer a success: the received
+            // files and the data image are complete, and the next upload writes it again.
+            BuildDataSetFile(data_folder);
+            progress.Percent(100);
+            progress.Hide();
+            SetInert(false);
+            Inform("\n主装置データアップロードが正常に終了しました。\n",
+                   "主装置データアップロードの終了");
+            return 0;
+        }
+        case 2: {
+            if (Confirm("\n主装置データダウンロードを開始します。\n主装置側の短縮データ以外の設定内"
+                        "容が変更されます。\n\n【ＯＫ】ボタンをクリックすると主装置のデータ設定が"
+                        "変更されます。\nボタンをクリックする前にもう一度確認してからクリックして"
+                        "ください。",
+                        "主装置データダウンロード確認") != kIdOk) {
+                return 1;
+            }
+            SetInert(true);
+            {
+                ShownProgress creation(app_, std::make_unique<CFileCreationDialog>());
+                session->SetDataFolder(folder);
+                if (files != nullptr) {
+                    files->SaveDataFile(1, data_folder, "sys-tan.txt", 1);
+                    files->SaveDataFile(2, data_folder, "tel-tan.txt", 0);
+                }
+                session->ExportDataFiles();
+            }
+            ShownProgress progress(app_, TransferDialog(2));
+            progress.PumpTen();
+            const int result = session->DownloadUnitData(0);
+            SetInert(false);
+            if (result != 0) {
+                progress.Hide();
+                CommunicationError();
+                return -1;
+            }
+            progress.Percent(100);
+            progress.Hide();
+            Inform("\n主装置データダウンロードが正常に終了しました。\n",
+                   "主装置データダウンロードの終了");
+            return 0;
+        }
+        case 3: {
+            if (Confirm("\n短縮データアップロードを開始します。\n", "短縮データアップロード確認") !=
+                kIdOk) {
+                return 1;
+            }
+            SetInert(true);
+            ShownProgress progress(app_, TransferDialog(3));
+            progress.PumpTen();
+            progress.Percent(0);
+            session->SetDataFolder(folder);
+            if (session->UploadSpeedDial() != 0) {
+                progress.Hide();
+                CommunicationError();
+                SetInert(false);
+                return -1;
+            }
+            if (files != nullptr) {
+                files->LoadDataFile(1, data_folder, "sys-tan.txt", 1);
+                files->LoadDataFile(2, data_folder, "tel-tan.txt", 1);
+            }
+            progress.Percent(100);
+            progress.Hide();
+            SetInert(false);
+            Inform("\n短縮データアップロードが正常に終了しました。\n",
+                   "短縮データアップロードの終了");
+            return 0;
+        }
+        default: {
+            if (Confirm("\n短縮データダウンロードを開始します。\n主装置側の短縮データが変更されま"
+                        "す。\n\n【ＯＫ】ボタンをクリックすると主装置の短縮データが変更されます。"
+                        "\nボタンをクリックする前にもう一度確認してからクリックしてください。",
+                        "短縮データダウンロード確認") != kIdOk) {
+                return 1;
+            }
+            SetInert(true);
+            ShownProgress progress(app_, TransferDialog(4));
+            progress.PumpTen();
+            progress.Percent(0);
+            session->SetDataFolder(folder);
+            if (files != nullptr) {
+                files->SaveDataFile(1, data_folder, "sys-tan.txt", 1);
+                files->SaveDataFile(2, data_folder, "tel-tan.txt", 1);
+            }
+            const int result = session->DownloadSpeedDial();
+            SetInert(false);
+            if (result != 0) {
+                progress.Hide();
+                CommunicationError();
+                return -1;
+            }
+            progress.Percent(100);
+            progress.Hide();
+            Inform("\n短縮データダウンロードが正常に終了しました。\n",
+                   "短縮データダウンロードの終了");
+            return 0;
+        }
+    }
+}
+
+void CInstallerMenuDialog::RunMenu(DialogPresenter* menu) {
+    if (menu != nullptr && app_.ports().runner != nullptr) app_.ports().runner->RunModal(*menu);
+}
+
+void CInstallerMenuDialog::OnCommand(int id) {
+    if (busy_) return;
+    switch (id) {
+        case kUserInformation: {
+            CUserInfoDialog dialog(app_.state(), app_.ports().messages);
+            RunMenu(&dialog);
+            break;
+        }
+        case kPrintSheets:
+            if (app_.ports().make_print_selection)
+                RunMenu(app_.ports().make_print_selection().get());
+            break;
+        case kDataSetting:
+            if (app_.ports().make_data_setting_menu) {
+                RunMenu(app_.ports().make_data_setting_menu().get());
+            }
+            break;
+        case kUnitUpload:
+            RunTransfer(1);
+            break;
+        case kUnitDownload:
+            RunTransfer(2);
+            break;
+        case kSpeedDialUpload:
+            RunTransfer(3);
+            break;
+        case kSpeedDialDownload:
+            RunTransfer(4);
+            break;
+        case kDuplicatesAllowed:
+        case kDuplicatesRefused: {
+            {
+                ApplicationLock::Guard guard(app_.lock());
+                app_.state().duplicate_check_flag = id == kDuplicatesRefused ? 1 : 0;
+            }
+            OnInit();
+            break;
+        }
+        case kExit:
+            End(1);
+            break;
+        default:
+            break;
+    }
+}
+
+CAboutDialog::CAboutDialog() : DialogPresenter(100, "Hoxutilityのﾊﾞｰｼﾞｮﾝ情報", {0, 0, 300, 120}) {
+    Add({128, ControlKind::kIcon, "", {16, 16, 32, 32}});
+    Add({3101, ControlKind::kLabel, "Hoxutility Version 1.0", {64, 24, 220, 18}});
+    Control& ok = Add({kIdOk, ControlKind::kButton, "OK", {200, 80, 86, 28}});
+    ok.is_default = true;
+}
+
+void CAboutDialog::OnCommand(int id) {
+    if (id == kIdOk) End(kIdOk);
+}
+
+}  // namespace qzs::app
