@@ -177,6 +177,8 @@ uint32_t EmfRecorder::IndexFor(HGDIOBJ object) {
     if (auto pen = detail::Lookup<detail::PenObject>(object, HandleKind::kPen)) {
         const PenState& p = pen->pen;
         if (p.extended) {
+            // The style entries follow the fixed part; a pen without any ends the record
+            // there (52 bytes), as the format's variable part allows.
             Begin(emf::kExtCreatePen);
             out_.U32(ih);
             out_.Zeros(16);  // no brush bitmap: offsets and sizes 0

@@ -1,6 +1,7 @@
 #include "platform/gdi/handles.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -27,7 +28,7 @@ struct Entry {
 
 struct MemoryBlock {
     std::vector<uint8_t> bytes;
-    uint32_t locks = 0;
+    std::atomic<uint32_t> locks = 0;  // blocks are locked from any thread
 };
 
 struct Table {
@@ -178,8 +179,12 @@ void* GlobalLock(HGLOBAL memory) {
 
 bool GlobalUnlock(HGLOBAL memory) {
     auto block = Block(memory);
-    if (!block || block->locks == 0) return false;
-    return --block->locks > 0;
+    if (!block) return false;
+    uint32_t locks = block->locks.load();
+    do {
+        if (locks == 0) return false;
+    } while (!block->locks.compare_exchange_weak(locks, locks - 1));
+    return locks - 1 > 0;
 }
 
 size_t GlobalSize(HGLOBAL memory) {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/fonts/sfnt.h"
+
 namespace plat {
 
 namespace {
@@ -255,6 +257,40 @@ void QPainterDc::DrawDeviceText(const DeviceText& text) {
         glyphs.addPath(t.map(outline));
     }
     painter_->fillPath(glyphs, ToQColor(state().textColor));
+    // Underline and strikeout where the face puts them (post and OS/2 tables), across the
+    // whole run.
+    const LOGFONTW& f = text.font;
+    if (f.lfUnderline || f.lfStrikeOut) {
+        const FontMetrics m = text.face->Metrics(height);
+        const double scale = double(m.height - m.internalLeading) / text.face->unitsPerEm();
+        auto field = [&](const char(&tag)[5], size_t at) -> std::optional<int16_t> {
+            auto table = text.face->TableBytes(SfntTag(tag));
+            if (!table || table->size() < at + 2) return std::nullopt;
+            return static_cast<int16_t>((*table)[at] << 8 | (*table)[at + 1]);
+        };
+        const POINT first = text.origins.front();
+        const POINT last = text.origins.back();
+        const double length = std::hypot(double(last.x) - first.x, double(last.y) - first.y) +
+                              text.face->CharWidth(text.text.back(), height);
+        QTransform t;
+        t.translate(first.x, first.y);
+        t.rotate(-text.angle);
+        auto line = [&](double position, double thickness) {
+            const double size = std::max(1.0, std::round(thickness * scale));
+            const double y = std::round(text.ascent - position * scale - size / 2);
+            QPainterPath bar;
+            bar.addRect(0, y, std::round(length), size);
+            painter_->fillPath(t.map(bar), ToQColor(state().textColor));
+        };
+        if (f.lfUnderline) {
+            line(field("post", 8).value_or(-text.face->unitsPerEm() / 10),
+                 field("post", 10).value_or(text.face->unitsPerEm() / 20));
+        }
+        if (f.lfStrikeOut) {
+            line(field("OS/2", 28).value_or(text.face->unitsPerEm() / 4),
+                 field("OS/2", 26).value_or(text.face->unitsPerEm() / 20));
+        }
+    }
 }
 
 void QPainterDc::DrawDeviceDib(const RECT& dest, const RECT& source, std::span<const uint8_t> bits,

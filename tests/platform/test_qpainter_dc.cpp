@@ -212,6 +212,39 @@ TEST(QPainterDc, JapaneseInkInsideItsCell) {
     EXPECT_EQ(Count(image, kAll, kInk), inside) << "no ink outside its cell";
 }
 
+TEST(QPainterDc, UnderlineAndStrikeoutSpanTheText) {
+    int32_t width = 0, ascent = 0;
+    const QImage image = Both([&](plat::DeviceContext& dc) {
+        plat::LOGFONTW lf;
+        lf.lfHeight = -40;
+        lf.lfUnderline = 1;
+        lf.lfStrikeOut = 1;
+        const std::u16string face = u"ＭＳ ゴシック";
+        std::copy(face.begin(), face.end(), lf.lfFaceName);
+        plat::GdiObject font(plat::CreateFontIndirectW(lf));
+        dc.SelectObject(font.get());
+        plat::SIZE size;
+        ASSERT_TRUE(dc.GetTextExtentPoint32W(u"・・", &size));
+        plat::FontMetrics m;
+        ASSERT_TRUE(dc.GetTextMetrics(&m));
+        width = size.cx;
+        ascent = m.ascent;
+        dc.SetBkMode(plat::kTransparent);
+        // Middle dots leave the rows under the baseline and at the strikeout height almost empty.
+        dc.ExtTextOutW(20, 10, 0, nullptr, u"・・");
+        dc.SelectObject(plat::GetStockObject(plat::kSystemFont));
+    });
+    auto fullRows = [&](int top, int bottom) {
+        int rows = 0;
+        for (int y = top; y < bottom; ++y) {
+            if (Count(image, {20, y, 20 + width, y + 1}, kInk) >= width - 1) ++rows;
+        }
+        return rows;
+    };
+    EXPECT_GE(fullRows(10 + ascent, 10 + ascent + 10), 1) << "an underline below the baseline";
+    EXPECT_GE(fullRows(10, 10 + ascent), 1) << "a strikeout above it";
+}
+
 TEST(QPainterDc, CentredTextIsCentred) {
     const QImage image = Both([](plat::DeviceContext& dc) {
         plat::GdiObject font(Gothic(-24));
