@@ -11,15 +11,6 @@
 namespace qzs {
 namespace {
 
-// PLACEHOLDER: the handlers of the slots that later work brings in refuse through this one
-// function until they are written; each such slot then gets its own pair below, and when none
-// is left this function goes.
-std::uint8_t HandlerNotWrittenYet(ProgrammingState&, TerminalRecord&) {
-    return kHandlerRejected;
-}
-
-constexpr HandlerFunction kLater = &HandlerNotWrittenYet;
-
 struct SlotRow {
     std::size_t slot;
     HandlerFunction store;
