@@ -5,8 +5,17 @@
 //   @B.O&MM       prints "B.O&MM=HH": the same byte ANDed with the hexadecimal mask MM
 //   anything else a command string run on terminal 1; prints the display line without its
 //                 trailing blanks, in UTF-8
+//   UPLOAD, DOWNLOAD, SDUPLOAD, SDDOWNLOAD
+//                 runs the installer menu's road of the main-unit upload, its download, the
+//                 speed-dial upload or its download against the main unit given by --unit, with
+//                 the current directory as the start directory and every confirmation answered
+//                 OK; prints "FORM=0" on success, "FORM=-1" on failure; the messages go to stderr
 // Every other line of input gives exactly one line of output; an address that does not exist
 // gives a line beginning with "error:".
+//
+// Options: --unit HOST:PORT:LISTENPORT  the main unit's address and port, and the port on which
+//                                       this side listens for the main unit's connection back
+//          --fast                       the protocol's waits shortened to those of the tests
 #include <iconv.h>
 
 #include <cerrno>
@@ -18,6 +27,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/application.h"
+#include "app/installer_menu.h"
+#include "net/transfer_session.h"
 #include "programming/data_image.h"
 #include "programming/state.h"
 #include "settings/command_bridge.h"
@@ -119,25 +131,110 @@ std::string RunLine(ProgrammingState& state, const Cp932ToUtf8& converter, std::
     return converter.Convert(line);
 }
 
+struct UnitAddress {
+    std::string host;
+    std::uint16_t port = 0;
+    std::uint16_t listening_port = 0;
+};
+
+// HOST:PORT:LISTENPORT with a host and two ports from 1 to 65535.
+std::optional<UnitAddress> ParseUnit(std::string_view text) {
+    const std::size_t second = text.rfind(':');
+    if (second == std::string_view::npos || second == 0) return std::nullopt;
+    const std::size_t first = text.rfind(':', second - 1);
+    if (first == std::string_view::npos || first == 0) return std::nullopt;
+    const auto port = ParseNumber(text.substr(first + 1, second - first - 1), 10);
+    const auto listening = ParseNumber(text.substr(second + 1), 10);
+    if (!port || !listening || *port == 0 || *port > 65535 || *listening == 0 ||
+        *listening > 65535) {
+        return std::nullopt;
+    }
+    return UnitAddress{std::string(text.substr(0, first)), static_cast<std::uint16_t>(*port),
+                       static_cast<std::uint16_t>(*listening)};
+}
+
+// The menu's message boxes on stderr, every question answered OK.
+class StderrMessages : public qzs::app::MessagePort {
+  public:
+    int ShowMessage(std::string_view text, std::string_view caption, qzs::app::MessageIcon,
+                    qzs::app::MessageButtons) override {
+        while (!text.empty() && text.front() == '\n') text.remove_prefix(1);
+        while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+        std::cerr << "[" << caption << "] " << text << '\n';
+        return qzs::app::kIdOk;
+    }
+};
+
+int TransferKindOf(std::string_view form) {
+    if (form == "UPLOAD") return 1;
+    if (form == "DOWNLOAD") return 2;
+    if (form == "SDUPLOAD") return 3;
+    if (form == "SDDOWNLOAD") return 4;
+    return 0;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     const Cp932ToUtf8 converter;
     if (!converter.Ready()) {
         std::cerr << "qzs-keypad: no CP932 to UTF-8 conversion on this system\n";
         return 1;
     }
-    auto state = std::make_unique<ProgrammingState>();
-    qzs::InitDataImage(*state);
+    std::optional<UnitAddress> unit;
+    bool fast = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--fast") {
+            fast = true;
+        } else if (arg == "--unit" && i + 1 < argc) {
+            unit = ParseUnit(argv[++i]);
+            if (!unit) {
+                std::cerr << "qzs-keypad: --unit wants HOST:PORT:LISTENPORT: " << argv[i] << '\n';
+                return 2;
+            }
+        } else {
+            std::cerr << "qzs-keypad: unknown argument: " << arg << '\n';
+            return 2;
+        }
+    }
+
+    // The application object holds the data image, the start directory (the current one) and
+    // the transfer session, as in the program.
+    StderrMessages messages;
+    qzs::app::ShellPorts ports;
+    ports.messages = &messages;
+    qzs::app::CDataSettingApp app(std::move(ports));
+    app.InitInstance();
+    ProgrammingState& state = app.state();
+    std::unique_ptr<qzs::app::CInstallerMenuDialog> menu;
 
     std::string line;
     while (std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line.starts_with("//")) continue;
+        if (const int kind = TransferKindOf(line); kind != 0) {
+            if (!unit) {
+                std::cerr << "qzs-keypad: " << line << " needs --unit HOST:PORT:LISTENPORT\n";
+                return 2;
+            }
+            if (!menu) {
+                app.set_online_mode(1);
+                app.CreateSessionIfMissing();
+                auto* session = dynamic_cast<qzs::net::CTransferSession*>(app.session());
+                session->SetHost(unit->host, unit->port);
+                session->set_listening_port(unit->listening_port);
+                if (fast) session->set_timings(qzs::net::TransferTimings::Fast());
+                menu = std::make_unique<qzs::app::CInstallerMenuDialog>(app);
+            }
+            std::cout << line << "=" << (menu->RunTransfer(kind) == 0 ? 0 : -1) << '\n';
+            std::cout.flush();
+            continue;
+        }
         if (line.front() == '@') {
-            std::cout << ReadImageByte(*state, std::string_view(line).substr(1)) << '\n';
+            std::cout << ReadImageByte(state, std::string_view(line).substr(1)) << '\n';
         } else {
-            std::cout << RunLine(*state, converter, line) << '\n';
+            std::cout << RunLine(state, converter, line) << '\n';
         }
         std::cout.flush();
     }
