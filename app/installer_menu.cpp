@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/application.h"
+#include "app/data_file_dialog.h"
 #include "app/progress.h"
 #include "app/user_info_dialog.h"
 
@@ -367,6 +368,7 @@ void CInstallerMenuDialog::OnCommand(int id) {
                 RunMenu(app_.ports().make_print_selection().get());
             break;
         case kDataSetting:
+            FileDialogState().kind = 0;
             if (app_.ports().make_data_setting_menu) {
                 RunMenu(app_.ports().make_data_setting_menu().get());
             }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/data_file_dialog.h"
 #include "app/installer_menu.h"
 #include "app/progress.h"
 #include "settings/data_image_startup.h"
@@ -147,6 +148,44 @@ TEST(InstallerMenu, InitialStateFollowsModeAndDuplicateFlag) {
         menu.Press(CInstallerMenuDialog::kExit);
         EXPECT_EQ(menu.result(), 1);
     }
+}
+
+// A stand-in for a menu the installer menu opens.
+class EndingMenu : public DialogPresenter {
+  public:
+    explicit EndingMenu(int id) : DialogPresenter(id, "menu", {}) {}
+    void OnInit() override { End(kIdCancel); }
+
+  protected:
+    void OnCommand(int) override {}
+};
+
+TEST(InstallerMenu, TopMenuOpensItAndItOpensTheDataSettingMenu) {
+    ScriptedMessages messages;
+    ScriptedRunner runner;
+    ShellPorts ports;
+    ports.messages = &messages;
+    ports.runner = &runner;
+    ports.make_data_setting_menu = [] { return std::make_unique<EndingMenu>(222); };
+    CDataSettingApp app(std::move(ports));
+    FileDialogState().kind = 2;
+    int kind_when_opened = -1;
+    runner.user = [&](DialogPresenter& dialog) {
+        if (dialog.resource_id() == 220) {
+            dialog.Press(1135);  // files: the installer menu offline
+            dialog.Press(1133);
+        } else if (dialog.resource_id() == 102) {
+            EXPECT_FALSE(dialog.IsEnabled(CInstallerMenuDialog::kUnitUpload));
+            ASSERT_TRUE(dialog.IsEnabled(CInstallerMenuDialog::kDataSetting));
+            dialog.Press(CInstallerMenuDialog::kDataSetting);
+            dialog.Press(CInstallerMenuDialog::kExit);
+        } else if (dialog.resource_id() == 222) {
+            kind_when_opened = FileDialogState().kind;
+        }
+    };
+    app.InitInstance();
+    EXPECT_EQ(runner.opened, (std::vector<int>{220, 102, 222}));
+    EXPECT_EQ(kind_when_opened, 0);
 }
 
 TEST(InstallerMenu, RoadsAroundTheSession) {
