@@ -92,7 +92,7 @@ constexpr PaperRow kPaperRows[] = {
     {{89},           1820, 1280},  // B6 (JIS) rotated
     {{90},           3049, 2795},  // 12x11
     {{91},           1050, 2350},  // Japanese envelope You #4
-    {{92},           2350, 1350},  // You #4 rotated
+    {{92},           2350, 1050},  // You #4 rotated (the long side across, as 91 stands upright)
     {{93},           1460, 2150},  // PRC 16K
     {{94},            970, 1510},  // PRC 32K
     {{95},           1010, 1600},  // PRC 32K big

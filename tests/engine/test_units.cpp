@@ -137,7 +137,7 @@ TEST(Paper, KnownCodesAndDimensions) {
         {12, true, Packed(2570, 3640)},   // B4
         {26, true, Packed(8636, 11176)},  // the largest sheet
         {43, true, Packed(1000, 1480)},   // postcard
-        {92, true, Packed(2350, 1350)},   // as the table has it: not quite 91 turned
+        {92, true, Packed(2350, 1050)},   // 91 turned (the table once read 1350)
         {118, true, Packed(4580, 3240)},  // the last fixed size
         {256, true, -1},                  // user-defined: known, no fixed size
         {0, false, -1},
