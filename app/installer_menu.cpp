@@ -226,9 +226,12 @@ std::string CInstallerMenuDialog::StartFolder() const {
 }
 
 int CInstallerMenuDialog::RunTransfer(int kind) {
-    TransferSessionPort* session = nullptr;
     app_.CreateSessionIfMissing();
-    session = app_.session();
+    TransferSessionPort* session = app_.session();
+    if (session == nullptr) {
+        CommunicationError();
+        return -1;
+    }
     net::TransferFileServices* files = app_.ports().transfer_files;
     const std::string folder = StartFolder();
     const std::string data_folder = folder + "/";

@@ -67,8 +67,9 @@ struct TransferTimings {
     int status_timeout_s = 60;     // the first response of a fetch
     int body_timeout_s = 200;      // the second response and the body
     int accept_timeout_s = 10;     // the main unit connecting back
-    // The main unit's request lines; a silent main unit must not hang the program.
-    int request_timeout_s = 200;
+    // The main unit's requests. It may take its time between two files, but a main unit that
+    // went silent must not hang the program for good.
+    int request_timeout_s = 600;
 
     // The waits of the tests: every pause a millisecond, time-outs of a second.
     static TransferTimings Fast();
