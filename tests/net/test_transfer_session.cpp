@@ -299,6 +299,46 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
     }
 }
 
+TEST(TransferSession, RequestsOutsideTheListOrThePhase) {
+    struct Row {
+        const char* name;
+        const char* first;
+        std::vector<std::string> requests;
+        std::vector<std::string> served;
+        const char* last_answer;
+    };
+    const Row rows[] = {
+        {"a data file before the file list", "dset-000.txt", {}, {}, "HTTP/1.1 403 Forbidden"},
+        {"a known file outside the list is served, OK.xml is not",
+         "file_list.xml",
+         {"dset-200.txt", "OK.xml"},
+         {"dset-200.txt"},
+         "HTTP/1.1 404 Not Found"},
+        {"a name outside the folder",
+         "file_list.xml",
+         {"../etc/passwd"},
+         {},
+         "HTTP/1.1 404 Not Found"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        UnitConfig config;
+        config.first_request = row.first;
+        config.requests = row.requests;
+        Transfer t(config);
+        FakeTransferFiles::Write((t.dir.path() / "dset-000.txt").string(), "zero");
+        FakeTransferFiles::Write((t.dir.path() / "dset-200.txt").string(), "two");
+        EXPECT_EQ(t.Run(4), -1);
+        EXPECT_TRUE(t.shown.empty());
+        std::vector<std::string> served;
+        for (const auto& [name, body] : t.unit->received()) served.push_back(name);
+        EXPECT_EQ(served, row.served);
+        const auto log = t.unit->log();
+        ASSERT_FALSE(log.empty());
+        EXPECT_TRUE(log.back().starts_with(row.last_answer)) << log.back();
+    }
+}
+
 TEST(TransferSession, StatusLinesAndRequestLines) {
     CTransferSession s(nullptr, {});
     struct Status {
