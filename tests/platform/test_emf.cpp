@@ -395,6 +395,7 @@ void Put32(Bytes& b, size_t at, uint32_t v) {
 
 TEST(EmfEnumerator, ChecksBeforeUse) {
     const Bytes sound = SoundFile();
+    ExpectSecondReaderAgrees(sound);
     // Offsets of the records: header, text, polyline, clip, EOF.
     std::vector<size_t> at;
     plat::EnumEnhMetaFile(sound, [&](const plat::EmfRecord& r) {

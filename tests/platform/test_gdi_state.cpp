@@ -53,6 +53,12 @@ TEST(GdiSaveLevels, RelativeAbsoluteAndTooDeep) {
     // Objects and mapping come back with their level.
     EXPECT_EQ(dc.GetCurrentObject(plat::kObjPen), plat::GetStockObject(plat::kBlackPen));
     EXPECT_EQ(dc.GetMapMode(), plat::kMmText);
+
+    // Saving stops at 65535 levels: a metafile of nothing but saves cannot eat memory.
+    for (int32_t level = 1; level <= 65535; ++level) ASSERT_EQ(dc.SaveDC(), level);
+    EXPECT_EQ(dc.SaveDC(), 0);
+    EXPECT_TRUE(dc.RestoreDC(1));
+    EXPECT_EQ(dc.GetSaveDepth(), 0);
 }
 
 TEST(GdiMapping, ModesAndRoundTrips) {
