@@ -95,6 +95,14 @@ class DialogPresenter {
     // The user typed into an edit; false refuses the new text (the view keeps the old one).
     virtual bool OnEdit(int id, std::string_view text);
     virtual void OnFocus(int /*id*/, bool /*entering*/) {}
+    // Items a dialog adds to its window menu (command id, text); the view offers them and
+    // forwards the chosen command.
+    struct MenuItem {
+        int command;
+        std::string text;
+    };
+    virtual std::vector<MenuItem> SystemMenuItems() const { return {}; }
+    virtual void OnSystemCommand(int /*command*/) {}
 
     void SetText(int id, std::string text);
     void Enable(int id, bool enabled);

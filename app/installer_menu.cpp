@@ -180,6 +180,10 @@ void CInstallerMenuDialog::OnCloseRequest() {
     if (!busy_) End(kIdCancel);
 }
 
+std::vector<DialogPresenter::MenuItem> CInstallerMenuDialog::SystemMenuItems() const {
+    return {{kAboutCommand, "KORVA-NVS のﾊﾞｰｼﾞｮﾝ情報(&A)..."}};
+}
+
 void CInstallerMenuDialog::OnSystemCommand(int id) {
     if ((id & ~0xF) != kAboutCommand || busy_) return;
     CAboutDialog about;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/dialog.h"
 
@@ -36,10 +38,9 @@ class CInstallerMenuDialog : public DialogPresenter {
     void OnInit() override;
     bool OnEscape() override;
     void OnCloseRequest() override;
-    // A command of the window's system menu.
-    void OnSystemCommand(int id);
-    // The text of the system menu's added item.
-    static const char* AboutItemText() { return "KORVA-NVS のﾊﾞｰｼﾞｮﾝ情報(&A)..."; }
+    // The about box's item of the window menu, and its commands.
+    std::vector<MenuItem> SystemMenuItems() const override;
+    void OnSystemCommand(int id) override;
 
     // Runs one road of the menu: 1 main-unit upload, 2 its download, 3 speed-dial upload,
     // 4 speed-dial download. Answers 0 on success, -1 on failure, 1 when the user cancelled.

@@ -341,6 +341,8 @@ int CTransferSession::BuildFileList(int direction) {
     const std::string folder = Join(data_folder_, kTempFolderName);
     ::mkdir(folder.c_str(), 0777);
     file_list_path_ = folder + "/" + kFileListName;
+    // The list of an earlier run must never be served in place of one that could not be written.
+    ::unlink(file_list_path_.c_str());
     const std::string& address = direction == 1 ? host_ : local_address_;
     return WriteWhole(file_list_path_, FileListDocument(direction, file_list_, address)) ? 1 : 0;
 }

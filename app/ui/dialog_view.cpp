@@ -1,5 +1,6 @@
 #include "app/ui/dialog_view.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,6 +26,16 @@ DialogView::DialogView(DialogPresenter& presenter, QWidget* parent)
     setFixedSize(presenter.size().width, presenter.size().height);
     setObjectName(QStringLiteral("dialog%1").arg(presenter.resource_id()));
     Build();
+    // Qt has no window menu of its own to extend: the dialog's items are offered on its context
+    // menu instead.
+    for (const DialogPresenter::MenuItem& item : presenter.SystemMenuItems()) {
+        auto* action = new QAction(ToQ(item.text), this);
+        const int command = item.command;
+        connect(action, &QAction::triggered, this,
+                [this, command] { presenter_.OnSystemCommand(command); });
+        addAction(action);
+        setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
     presenter_.changed = [this] { Refresh(); };
     presenter_.OnInit();
     Refresh();

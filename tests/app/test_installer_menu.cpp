@@ -140,6 +140,8 @@ TEST(InstallerMenu, InitialStateFollowsModeAndDuplicateFlag) {
         menu.Press(CInstallerMenuDialog::kDuplicatesAllowed);
         EXPECT_EQ(shell.app->state().duplicate_check_flag, 0);
         EXPECT_TRUE(menu.Text(CInstallerMenuDialog::kDuplicatesAllowed).starts_with("◉"));
+        ASSERT_EQ(menu.SystemMenuItems().size(), 1u);
+        EXPECT_EQ(menu.SystemMenuItems()[0].text, "KORVA-NVS のﾊﾞｰｼﾞｮﾝ情報(&A)...");
         menu.OnSystemCommand(0x13);
         EXPECT_EQ(shell.runner.opened, std::vector<int>{100});
         menu.Press(CInstallerMenuDialog::kUserInformation);

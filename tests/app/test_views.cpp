@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include "app/application.h"
 #include "app/data_file_dialog.h"
 #include "app/error_dialog.h"
+#include "app/installer_menu.h"
 #include "app/progress.h"
 #include "app/top_menu.h"
 #include "app/ui/dialog_view.h"
@@ -101,6 +103,7 @@ TEST(Views, EachDialogOpensWithItsCaptionAndTexts) {
     DataFilePorts ports;
     CDataFileDialog files(ports);
     CUserInfoDialog user(shell.app->state(), &shell.messages);
+    CInstallerMenuDialog installer(*shell.app);
 
     struct Row {
         DialogPresenter* presenter;
@@ -117,6 +120,7 @@ TEST(Views, EachDialogOpensWithItsCaptionAndTexts) {
         {&error, "エラー", 2568, "登録済みの番号です"},
         {&files, "ファイル選択", 2554, "共通電話帳ファイル"},
         {&user, "ユーザー情報設定", 1, "登録"},
+        {&installer, "工事者用メニュー", 2132, "主装置データダウンロード"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.caption);
@@ -128,6 +132,12 @@ TEST(Views, EachDialogOpensWithItsCaptionAndTexts) {
         ExpectViewShows(view);
         if (row.presenter == &top) {
             view.grab().save(QString::fromStdString((ArtifactFolder() / "top_menu.png").string()));
+        }
+        if (row.presenter == &installer) {
+            // The about box is offered on the window's context menu.
+            ASSERT_EQ(view.actions().size(), 1);
+            view.actions().front()->trigger();
+            EXPECT_EQ(shell.runner.opened.back(), 100);
         }
         if (row.presenter == &user) {
             view.grab().save(
