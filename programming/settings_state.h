@@ -7,6 +7,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace qzs {
 
@@ -49,5 +51,69 @@ using OneTouchLockFlags =
     std::array<std::array<std::uint32_t, kOneTouchButtons>, kLockFlagTelephones>;
 using PagedButtonLockFlags =
     std::array<std::array<std::uint8_t, kButtonPages * kButtonsPerPage>, kLockFlagTelephones>;
+
+// A sheet line: 192 characters of text (CP932), blank filled, no terminator. The data files, the
+// transfer files and the printed data sheets are lists of them; a list ends at the first line
+// whose column 0 is a blank.
+inline constexpr std::size_t kSheetLineBytes = 192;
+using SheetLine = std::array<char, kSheetLineBytes>;
+inline constexpr std::size_t kSheetLineCount = 10000;    // the command and speed-dial lists
+inline constexpr std::size_t kKeySheetLineCount = 8000;  // the key sheet
+
+// A list of sheet lines kept on the heap (close to 2 MB for the larger one), blank from the
+// start.
+template <std::size_t Count>
+class SheetLineList {
+  public:
+    SheetLineList() : lines_(std::make_unique<Lines>()) { Blank(); }
+    SheetLineList(const SheetLineList&) = delete;
+    SheetLineList& operator=(const SheetLineList&) = delete;
+
+    static constexpr std::size_t size() { return Count; }
+    SheetLine& operator[](std::size_t i) { return (*lines_)[i]; }
+    const SheetLine& operator[](std::size_t i) const { return (*lines_)[i]; }
+    void Blank() {
+        for (SheetLine& line : *lines_) line.fill(' ');
+    }
+    void BlankFrom(std::size_t first) {
+        for (std::size_t i = first; i < Count; ++i) (*lines_)[i].fill(' ');
+    }
+    // The raw bytes, for readers that place file text in the list's storage.
+    char* bytes() { return (*lines_)[0].data(); }
+    static constexpr std::size_t byte_size() { return Count * kSheetLineBytes; }
+
+  private:
+    using Lines = std::array<SheetLine, Count>;
+    std::unique_ptr<Lines> lines_;
+};
+using SheetLineBuffer = SheetLineList<kSheetLineCount>;
+using KeySheetLineBuffer = SheetLineList<kKeySheetLineCount>;
+
+// One speed-dial row in text form, as the list builders load it and the row stores take it: the
+// number (up to 24 characters), the two names (up to 20 bytes), each ended by a 0 byte, and the
+// group character.
+struct SpeedDialFieldBuffers {
+    std::array<char, 25> number{};
+    std::array<char, 21> kana{};
+    std::array<char, 21> kanji{};
+    char group = 0;
+};
+
+// What the last CountFreeSpeedDialRows found: rows in the list (600 or 20), empty rows and the
+// first empty one.
+struct SpeedDialListCounts {
+    std::int32_t rows = 0;
+    std::int32_t empty_rows = 0;
+    std::int32_t first_empty = 0;
+};
+
+// Where SaveDataFile and LoadDataFile work, set by their callers in the same hold of the lock as
+// the call: the folder (ending in '/') and the file name, and the column order of the system
+// speed-dial CSV (1: kanji name before kana name).
+struct DataFileSettings {
+    std::string folder;
+    std::string name;
+    std::int32_t transfer_csv_layout = 0;
+};
 
 }  // namespace qzs

@@ -82,6 +82,12 @@ struct ProgrammingState {
     OneTouchLockFlags one_touch_lock_flags{};
     PagedButtonLockFlags paged_button_lock_flags{};
     UnitRunTimeRecords unit_run_time;
+    SheetLineBuffer sheet_lines;         // command and speed-dial lists
+    KeySheetLineBuffer key_sheet_lines;  // the key sheet
+    std::int32_t replay_rejected_line = 0;
+    SpeedDialFieldBuffers speed_dial_fields;
+    SpeedDialListCounts speed_dial_list_counts;
+    DataFileSettings data_file;  // DataFileFolder, DataFileName, TransferCsvLayout
 
     // Further state joins here as one member each, its type in the header of the code that owns
     // it (speed-dial working copy, duplicate mode, user information, ...).

@@ -297,6 +297,11 @@ void InitDataImage(ProgrammingState& state, std::span<const FactoryValue> factor
     state.duplicate_speed_dial_list = DuplicateSpeedDialList{};
     state.one_touch_lock_flags = {};
     state.paged_button_lock_flags = {};
+    state.sheet_lines.Blank();
+    state.key_sheet_lines.Blank();
+    state.replay_rejected_line = 0;
+    state.speed_dial_fields = SpeedDialFieldBuffers{};
+    state.speed_dial_list_counts = SpeedDialListCounts{};
     state.modified = ModifiedFlags{};
     ClearWorkAreas(image);
     ClearSlotTables(image);

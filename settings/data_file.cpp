@@ -1,0 +1,607 @@
+#include "settings/data_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+#include "programming/data_image.h"
+#include "programming/key_layout.h"
+#include "programming/port_codecs.h"
+#include "programming/state.h"
+#include "programming/terminal.h"
+#include "settings/command_bridge.h"
+#include "settings/key_sheet.h"
+#include "settings/sheet_lines.h"
+#include "settings/speed_dial.h"
+#include "settings/speed_dial_lines.h"
+
+namespace qzs {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kRecord = kDataFileRecordBytes;
+constexpr std::size_t kLineEnd = 190;  // CR LF in bytes 190-191
+// Big enough for every group's listing; a larger file is not a data file of ours.
+constexpr std::uintmax_t kMaxFileBytes = 10 * kSheetLineCount * kRecord + kRecord;
+
+// 短縮番号,電話番号,漢字名称,カナ名称,グループ番号 and the kana-first and telephone forms.
+constexpr std::string_view kSystemHeadKanjiFirst =
+    "\x92Z\x8fk\x94\xd4\x8d\x86,\x93\x64\x98\x62\x94\xd4\x8d\x86,\x8a\xbf\x8e\x9a\x96\xbc\x8f\xcc,"
+    "\x83J\x83i\x96\xbc\x8f\xcc,\x83O\x83\x8b\x81[\x83v\x94\xd4\x8d\x86";
+constexpr std::string_view kSystemHeadKanaFirst =
+    "\x92Z\x8fk\x94\xd4\x8d\x86,\x93\x64\x98\x62\x94\xd4\x8d\x86,\x83J\x83i\x96\xbc\x8f\xcc,"
+    "\x8a\xbf\x8e\x9a\x96\xbc\x8f\xcc,\x83O\x83\x8b\x81[\x83v\x94\xd4\x8d\x86";
+constexpr std::string_view kTelephoneHead =
+    "\x8e\xfb\x97\x65\x88\xca\x92u,\x92Z\x8fk\x94\xd4\x8d\x86,\x93\x64\x98\x62\x94\xd4\x8d\x86,"
+    "\x8a\xbf\x8e\x9a\x96\xbc\x8f\xcc,\x83J\x83i\x96\xbc\x8f\xcc";
+
+constexpr std::size_t kSystemCsvLineLimit = 80;
+constexpr std::size_t kTelephoneCsvLineLimit = 96;
+constexpr std::size_t kNameBytes = 20;
+constexpr std::size_t kNumberCharacters = 24;
+
+bool IsKnownKind(int kind) {
+    return kind == kDataSettingKind || kind == kSystemSpeedDialKind ||
+           kind == kTelephoneSpeedDialKind || kind == kKeySheetKind;
+}
+
+// A name that stays inside the folder: no separator, not "." or "..".
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+std::string FolderOf(const std::string& folder) {
+    if (folder.empty() || folder.back() == '/') return folder;
+    return folder + "/";
+}
+
+void Tick(const DataFileHooks& hooks) {
+    if (hooks.progress) hooks.progress();
+}
+
+// --- Writing ---------------------------------------------------------------------------------
+
+void PutField(std::string& record, std::size_t at, const char* text, std::size_t n) {
+    std::memcpy(record.data() + at, text, n);
+}
+
+std::string Header(const ProgrammingState& state, const DataFileHooks& hooks) {
+    std::tm t{};
+    if (hooks.local_time) {
+        t = hooks.local_time();
+    } else {
+        const std::time_t now = std::time(nullptr);
+        localtime_r(&now, &t);
+    }
+    std::string record(kRecord, ' ');
+    char date[32];
+    std::snprintf(date, sizeof date, "%04d%02d%02d%02d%02d", (t.tm_year + 1900) % 10000,
+                  (t.tm_mon + 1) % 100, t.tm_mday % 100, t.tm_hour % 100, t.tm_min % 100);
+    PutField(record, 0, date, 12);
+    const UserInformation& u = state.user_information;
+    for (const std::size_t comma : {12, 37, 62, 87, 112, 185}) record[comma] = ',';
+    PutField(record, 13, u.user_name.data(), 24);
+    PutField(record, 38, u.person_in_charge.data(), 24);
+    PutField(record, 63, u.telephone_number.data(), 16);
+    PutField(record, 79, u.area_code.data(), 8);
+    PutField(record, 88, u.installation_date.data(), 24);
+    PutField(record, 113, u.memo.data(), 72);
+    record[kLineEnd] = '\r';
+    record[kLineEnd + 1] = '\n';
+    return record;
+}
+
+void AppendLines(std::string& out, const auto& lines, std::size_t count,
+                 const DataFileHooks& hooks) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const SheetLine& line = lines[i];
+        if (line[0] == ' ') break;
+        out.append(line.data(), kLineEnd);
+        out.append("\r\n");
+        Tick(hooks);
+    }
+}
+
+// A text field of a list line: up to its 0 byte or the end of its columns.
+std::string_view ListField(const SheetLine& line, std::size_t column, std::size_t width) {
+    const std::string_view all(line.data() + column, width);
+    return all.substr(0, all.find('\0'));
+}
+
+void AppendSystemCsv(std::string& out, ProgrammingState& state, const DataFileHooks& hooks) {
+    const bool kanji_first = state.data_file.transfer_csv_layout == 1;
+    out.append(kanji_first ? kSystemHeadKanjiFirst : kSystemHeadKanaFirst);
+    out.append("\r\n");
+    for (std::size_t i = 0; i < kSheetLineCount; ++i) {
+        const SheetLine& line = state.sheet_lines[i];
+        if (line[0] == ' ') break;
+        const std::string_view kana = ListField(line, kListKanaColumn, kListKanaWidth);
+        const std::string_view kanji = ListField(line, kListKanjiColumn, kListKanjiWidth);
+        out.append(line.data() + kListRowColumn, 3);
+        out.push_back(',');
+        out.append(ListField(line, kListNumberColumn, kListNumberWidth));
+        out.push_back(',');
+        out.append(kanji_first ? kanji : kana);
+        out.push_back(',');
+        out.append(kanji_first ? kana : kanji);
+        out.append(",0");
+        out.push_back(line[kListGroupColumn]);
+        out.append("\r\n");
+        Tick(hooks);
+    }
+}
+
+void AppendTelephoneCsv(std::string& out, ProgrammingState& state, const DataFileHooks& hooks) {
+    out.append(kTelephoneHead);
+    out.append("\r\n");
+    for (std::size_t i = 0; i < kSheetLineCount; ++i) {
+        const SheetLine& line = state.sheet_lines[i];
+        if (line[0] == ' ') break;
+        out.append(line.data() + kListRowColumn, 3);
+        out.push_back(',');
+        out.append(line.data() + kListTelephoneRowColumn, 3);
+        out.push_back(',');
+        out.append(ListField(line, kListNumberColumn, kListNumberWidth));
+        out.push_back(',');
+        out.append(ListField(line, kListKanjiColumn, kListKanjiWidth));
+        out.push_back(',');
+        out.append(ListField(line, kListKanaColumn, kListKanaWidth));
+        out.append("\r\n");
+        Tick(hooks);
+    }
+}
+
+// Writes the whole text to a temporary file beside the target and renames it over the target,
+// so that a failure at any step keeps the old file.
+int WriteWhole(const std::string& folder, const std::string& name, const std::string& text) {
+    std::string pattern = folder + "." + name + ".XXXXXX";
+    int fd = mkstemp(pattern.data());
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        pattern = folder + "." + name + ".XXXXXX";
+        fd = mkstemp(pattern.data());
+    }
+    if (fd < 0) return kDataFileCreateError;
+    // mkstemp makes the file private; a data file is as readable as other files the user writes
+    // (the process's umask is not read: changing it to read it would race other threads).
+    fchmod(fd, 0644);
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (ok && fsync(fd) != 0) ok = false;
+    if (close(fd) != 0) ok = false;
+    if (ok && std::rename(pattern.c_str(), (folder + name).c_str()) != 0) ok = false;
+    if (!ok) {
+        std::remove(pattern.c_str());
+        return kDataFileWriteError;
+    }
+    return 0;
+}
+
+// --- Reading ---------------------------------------------------------------------------------
+
+std::optional<std::string> ReadWhole(const std::string& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxFileBytes) return std::string();  // refused by the size check
+    }
+    return text;
+}
+
+template <std::size_t N>
+void TakeHeaderField(std::array<char, N>& field, std::string_view header, std::size_t at,
+                     std::size_t n) {
+    field.fill('\0');
+    std::copy_n(header.data() + at, std::min(n, N - 1), field.begin());
+}
+
+void ApplyHeader(ProgrammingState& state, std::string_view header) {
+    UserInformation& u = state.user_information;
+    u = UserInformation{};
+    if (header.empty()) return;
+    TakeHeaderField(u.user_name, header, 13, 24);
+    TakeHeaderField(u.person_in_charge, header, 38, 24);
+    TakeHeaderField(u.telephone_number, header, 63, 16);
+    TakeHeaderField(u.area_code, header, 79, 6);
+    TakeHeaderField(u.installation_date, header, 88, 24);
+    TakeHeaderField(u.memo, header, 113, 72);
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+unsigned Digits(std::string_view s, std::size_t at, std::size_t n) {
+    unsigned v = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+        if (i >= s.size() || !IsDigit(s[i])) return 1000;
+        v = v * 10 + static_cast<unsigned>(s[i] - '0');
+    }
+    return v;
+}
+
+// Command *030 sets a key directly as well: the key is assigned (and the same entry cleared from
+// the telephone's other keys) as the keypad's deferred key assignment would.
+void ApplyKeyCommand(ProgrammingState& state, std::string_view command) {
+    if (!command.starts_with("*030")) return;
+    const unsigned telephone = Digits(command, 5, 2);
+    unsigned key = Digits(command, 7, 2);
+    if (key == 99) key = 31;
+    const bool short_code = command.size() > 13 && command[13] == '#';
+    const unsigned code = Digits(command, 11, short_code ? 2 : 3);
+    if (telephone > 255 || key > 255 || code >= 1000) return;
+    state.key_input.outcome = kOutcomeKeyNotice;
+    state.key_input.notice_terminal = static_cast<std::uint8_t>(telephone);
+    state.key_input.notice_key = static_cast<std::uint8_t>(key);
+    state.key_input.notice_code = static_cast<std::uint16_t>(code);
+    if (telephone < 1 || telephone > 64 || key < 1 || key > 32) return;
+    const unsigned t = MapSlotCode(static_cast<std::uint8_t>(telephone));
+    state.key_input.notice_terminal = static_cast<std::uint8_t>(t);
+    ApplyDeferredKeyAssignment(state);
+}
+
+// The kana name keeps single-byte characters 0x20-0x60 and half-width kana; a two-byte character
+// that cannot be shown (lead byte 0x80-0xA0) becomes two blanks; other bytes are dropped.
+std::string FilterKana(std::string_view name) {
+    std::string out;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto b = static_cast<unsigned char>(name[i]);
+        if ((b >= 0x20 && b <= 0x60) || (b >= 0xA1 && b <= 0xDF)) {
+            out.push_back(static_cast<char>(b));
+        } else if (b >= 0x80 && b <= 0xA0) {
+            out.append("  ");
+            ++i;
+        } else if (b >= 0xE0 && b <= 0xFC) {
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool IsLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// At most 20 bytes without cutting a two-byte character in half.
+std::string CutName(std::string_view name) {
+    std::size_t i = 0;
+    while (i < name.size() && i < kNameBytes) {
+        const std::size_t step = IsLeadByte(static_cast<unsigned char>(name[i])) ? 2 : 1;
+        if (i + step > kNameBytes) break;
+        i += step;
+    }
+    return std::string(name.substr(0, std::min(i, name.size())));
+}
+
+template <std::size_t N>
+void SetText(std::array<char, N>& field, std::string_view text) {
+    field.fill('\0');
+    std::copy_n(text.begin(), std::min(text.size(), N - 1), field.begin());
+}
+
+std::vector<std::string_view> Split(std::string_view line) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = line.find(',', start);
+        parts.push_back(line.substr(start, comma - start));
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return parts;
+}
+
+// The text's lines, each without its CR LF (or LF).
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (lf == std::string_view::npos) break;
+        text.remove_prefix(lf + 1);
+    }
+    return lines;
+}
+
+int ImportSystemCsv(ProgrammingState& state, std::string_view body, const DataFileHooks& hooks) {
+    const std::vector<std::string_view> lines = Lines(body);
+    if (lines.size() < 2) return kDataFileFormatError;
+    const std::string_view first = lines[1];
+    if (!(first.size() >= 2 && first[0] == '0' && (first[1] == ',' || first.starts_with("000")))) {
+        return kDataFileFormatError;
+    }
+    const bool kanji_first = state.data_file.transfer_csv_layout == 1;
+    CountFreeSpeedDialRows(state, 0);
+    const int rows = state.speed_dial_list_counts.rows;
+    int k = 0;
+    SpeedDialFieldBuffers& f = state.speed_dial_fields;
+    for (std::size_t i = 1; i < lines.size() && k < rows; ++i) {
+        const std::string_view line = lines[i].substr(0, kSystemCsvLineLimit);
+        if (line.empty()) continue;
+        const std::vector<std::string_view> parts = Split(line);
+        const int n = static_cast<int>(ParseDecimal(line));
+        // The row comes from the line: only rows of the list are stored.
+        if (n >= rows) continue;
+        const auto field = [&](std::size_t p) {
+            return p < parts.size() ? parts[p] : std::string_view();
+        };
+        const std::string_view kanji = kanji_first ? field(2) : field(3);
+        const std::string_view kana = kanji_first ? field(3) : field(2);
+        const std::string_view group = field(4);
+        const auto fill = [&] {
+            f = SpeedDialFieldBuffers{};
+            SetText(f.number, field(1).substr(0, kNumberCharacters));
+            SetText(f.kana, CutName(FilterKana(kana)));
+            SetText(f.kanji, CutName(kanji));
+            f.group =
+                group.empty() ? '1' : (group[0] == '0' && group.size() > 1 ? group[1] : group[0]);
+        };
+        if (n > k) {
+            for (int r = k; r < n; ++r) {
+                f = SpeedDialFieldBuffers{};
+                f.group = '1';
+                StoreSystemSpeedDialRow(state, r);
+            }
+        }
+        fill();
+        StoreSystemSpeedDialRow(state, n);
+        k = n + 1;
+        Tick(hooks);
+    }
+    return 0;
+}
+
+int ImportTelephoneCsv(ProgrammingState& state, std::string_view body, const DataFileHooks& hooks) {
+    const std::vector<std::string_view> lines = Lines(body);
+    if (lines.size() < 2 || !lines[1].starts_with("101")) return kDataFileFormatError;
+    SpeedDialFieldBuffers& f = state.speed_dial_fields;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view line = lines[i].substr(0, kTelephoneCsvLineLimit);
+        const std::vector<std::string_view> parts = Split(line);
+        if (parts.size() < 2) continue;
+        // Each line names its telephone and row; only telephones that exist are stored.
+        const int telephone = static_cast<int>(ParseDecimal(parts[0]));
+        const int row = static_cast<int>(ParseDecimal(parts[1]));
+        const auto field = [&](std::size_t p) {
+            return p < parts.size() ? parts[p] : std::string_view();
+        };
+        std::string number;
+        for (const char c : field(2)) {
+            if (IsDigit(c) || c == '*' || c == '#' || c == '-' || c == 'M' || c == 'P') {
+                number.push_back(c);
+            }
+        }
+        f = SpeedDialFieldBuffers{};
+        SetText(f.number, std::string_view(number).substr(0, kNumberCharacters));
+        SetText(f.kanji, CutName(field(3)));
+        SetText(f.kana, CutName(FilterKana(field(4))));
+        StoreTelephoneSpeedDialRow(state, telephone, row);
+        Tick(hooks);
+    }
+    return 0;
+}
+
+int ImportDataSetting(ProgrammingState& state, std::string_view body, const DataFileHooks& hooks) {
+    if (body.size() % kRecord != 0) return kDataFileFormatError;
+    std::vector<std::string> commands;
+    for (std::size_t at = 0; at < body.size(); at += kRecord) {
+        std::string command = DataFileCommand(body.substr(at, kRecord));
+        if (command.empty()) return kDataFileFormatError;
+        commands.push_back(std::move(command));
+    }
+    if (!commands.empty()) ClearImageTables(state);
+    for (const std::string& command : commands) {
+        ApplyKeyCommand(state, command);
+        RunCommand(state, 1, command);
+        Tick(hooks);
+    }
+    return 0;
+}
+
+int ImportKeySheetFile(ProgrammingState& state, std::string_view body, const DataFileHooks& hooks) {
+    if (body.size() % kRecord != 0 || body.size() / kRecord > kKeySheetLineCount) {
+        return kDataFileFormatError;
+    }
+    for (std::size_t at = 0; at < body.size(); at += kRecord) {
+        if (body[at] != 'i') return kDataFileFormatError;
+    }
+    state.key_sheet_lines.Blank();
+    for (std::size_t i = 0; i * kRecord < body.size(); ++i) {
+        std::copy_n(body.data() + i * kRecord, kRecord, state.key_sheet_lines[i].begin());
+        Tick(hooks);
+    }
+    ApplyKeySheetLines(state, kKeySheetKind);
+    return 0;
+}
+
+void ZeroBytes(DataImage& image, int block, std::size_t first, std::size_t count) {
+    const auto bytes = image.Block(block);
+    for (std::size_t i = first; i < first + count && i < bytes.size(); ++i) bytes[i] = 0;
+}
+
+// Zeroes the first `used` bytes of each of `entries` entries of `size` bytes from `first`.
+void ZeroEntries(DataImage& image, int block, std::size_t first, std::size_t entries,
+                 std::size_t size, std::size_t used) {
+    for (std::size_t e = 0; e < entries; ++e) ZeroBytes(image, block, first + e * size, used);
+}
+
+void SetByte(DataImage& image, int block, std::size_t offset, std::uint8_t value) {
+    if (std::uint8_t* b = image.BlockByte(block, offset)) *b = value;
+}
+
+}  // namespace
+
+std::string DataFileCommand(std::string_view record) {
+    if (record.size() < kSheetPrintedColumn + kSheetPrintedWidth || record[0] != '*') return {};
+    std::string value;
+    std::size_t c = kSheetValueColumn;
+    for (; c < kSheetValueColumn + kSheetValueWidth && record[c] != ' '; ++c) {
+        if (record[c] != ',') value.push_back(record[c]);
+    }
+    // A value that fills its columns runs on into the printed form: not a record of ours.
+    if (c == kSheetValueColumn + kSheetValueWidth) return {};
+    std::string_view form = record.substr(kSheetPrintedColumn, kSheetPrintedWidth);
+    form = form.substr(0, form.find_last_not_of(' ') + 1);
+    if (form.size() < 2 || form[0] != '*' || form.back() != '#') return {};
+    std::string command;
+    if (form.ends_with("##")) {
+        // A show form: the first '#' not followed by a digit closes it.
+        command = std::string(form.substr(0, form.find("##") + 2));
+    } else {
+        // The closing '#' is the last one: a '#' before it ends a key field, even one that is
+        // followed by the value's blanks ("*10106#  #").
+        const std::size_t close = form.size() - 1;
+        std::size_t at = close;
+        if (form[close - 1] == ' ') at = close - 1;
+        command = std::string(form.substr(0, at)) + value + "#";
+    }
+    // The fixed patches of four commands whose printed value does not type back as it shows.
+    const auto at = [&](std::size_t i) { return i < command.size() ? command[i] : '\0'; };
+    if (command.starts_with("*9308") && value.empty() && command.size() >= 7) {
+        command = command.substr(0, 7) + "000000#";
+    } else if (command.starts_with("*083") && at(7) == ' ') {
+        command = "*08300#";
+    } else if (command.starts_with("*9337") && command.size() > 12 &&
+               command.compare(9, 3, "000") == 0) {
+        command = command.substr(0, 12) + "#";
+    } else if (command.starts_with("*9284") && at(9) == '#') {
+        command = command.substr(0, 9) + "00000#";
+    }
+    return command;
+}
+
+void ClearImageTables(ProgrammingState& state) {
+    ApplicationLock::Guard guard(state.lock);
+    DataImage& image = state.image;
+    for (std::size_t e = 0; e < 128; ++e) {
+        SetByte(image, 1, e * 48 + 15, 0);
+        SetByte(image, 1, e * 48 + 16, 0x90);
+    }
+    for (std::size_t t = 0; t < kKeyLayoutTelephones; ++t) {
+        ZeroBytes(image, kKeyLayoutBlock, t * kKeyLayoutRowBytes + 144, 70);
+    }
+    LoadDefaultKeyLayouts(image);
+    ZeroBytes(image, 15, 0, 55);
+    ZeroBytes(image, 16, 0, 104 + 96);
+    ZeroEntries(image, 17, 0, 128, 8, 4);
+    for (const int block : {89, 90}) {
+        ZeroBytes(image, block, 0, 64);
+        for (std::size_t e = 0; e < 16; ++e) SetByte(image, block, e * 4, 1);
+    }
+    ZeroBytes(image, 122, 84, 28);
+    ZeroBytes(image, 93, 0, 160);
+    ZeroEntries(image, 12, 0, 32, 8, 5);
+    ZeroEntries(image, 86, 0, 32, 4, 3);
+    ZeroEntries(image, 151, 0, 20, 12, 8);
+    ZeroBytes(image, 13, 0, 512);
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (std::uint8_t* b = image.BlockByte(87, i)) *b &= 0xE0;
+    }
+    ZeroBytes(image, 87, 4, 32 * 6);
+    ZeroBytes(image, 148, 4, 32);
+    ZeroEntries(image, 36, 0, 8, 15, 10);
+    ZeroBytes(image, 40, 38, 16);
+    for (std::size_t i = 0; i < 4; ++i) SetByte(image, 80, 48 + 39 * i, 0x50);
+}
+
+int SaveDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks) {
+    ApplicationLock::Guard guard(state.lock);
+    if (!IsKnownKind(kind)) return 0;
+    const std::string folder = FolderOf(state.data_file.folder);
+    if (!IsPlainName(state.data_file.name)) return kDataFileCreateError;
+    std::string text = Header(state, hooks);
+    switch (kind) {
+        case kDataSettingKind:
+            for (char group = '0'; group <= '9'; ++group) {
+                ListCommandGroup(state, group);
+                AppendLines(text, state.sheet_lines, kSheetLineCount, hooks);
+            }
+            break;
+        case kSystemSpeedDialKind:
+            BuildSystemSpeedDialLines(state, 0);
+            AppendSystemCsv(text, state, hooks);
+            break;
+        case kTelephoneSpeedDialKind:
+            BuildTelephoneSpeedDialLines(state, kFirstListTelephone, kFirstTelephoneRow);
+            AppendTelephoneCsv(text, state, hooks);
+            break;
+        default:
+            BuildKeySheet(state, kKeySheetKind);
+            AppendLines(text, state.key_sheet_lines, kKeySheetLineCount, hooks);
+            break;
+    }
+    return WriteWhole(folder, state.data_file.name, text);
+}
+
+int LoadDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks) {
+    ApplicationLock::Guard guard(state.lock);
+    if (!IsKnownKind(kind)) return 0;
+    if (!IsPlainName(state.data_file.name)) return kDataFileCreateError;
+    const std::optional<std::string> file =
+        ReadWhole(FolderOf(state.data_file.folder) + state.data_file.name);
+    if (!file) return kDataFileCreateError;
+    if (file->size() > kMaxFileBytes) return kDataFileFormatError;
+    std::string_view body(*file);
+    std::string_view header;
+    if (!body.empty() && body[0] == '2') {
+        if (body.size() < kRecord) return kDataFileFormatError;
+        header = body.substr(0, kRecord);
+        body.remove_prefix(kRecord);
+    }
+    // Each importer checks the whole body before it changes anything; the header is taken only
+    // with a body that was taken.
+    const auto user_before = state.user_information;
+    ApplyHeader(state, header);
+    int result = 0;
+    switch (kind) {
+        case kDataSettingKind:
+            result = ImportDataSetting(state, body, hooks);
+            break;
+        case kSystemSpeedDialKind:
+            result = body.size() > kSheetLineCount * kRecord ? kDataFileFormatError
+                                                             : ImportSystemCsv(state, body, hooks);
+            break;
+        case kTelephoneSpeedDialKind:
+            result = body.size() > kSheetLineCount * kRecord
+                         ? kDataFileFormatError
+                         : ImportTelephoneCsv(state, body, hooks);
+            break;
+        default:
+            result = ImportKeySheetFile(state, body, hooks);
+            break;
+    }
+    if (result != 0) state.user_information = user_before;
+    return result;
+}
+
+}  // namespace qzs
