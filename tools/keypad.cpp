@@ -10,22 +10,36 @@
 //                 speed-dial upload or its download against the main unit given by --unit, with
 //                 the current directory as the start directory and every confirmation answered
 //                 OK; prints "FORM=0" on success, "FORM=-1" on failure; the messages go to stderr
+//   POST body     applies the rest of the line as a settings form post; prints "POST=<answer>"
+//   FILL page file  fills the settings page of that name (from the HTMLFiles folder beside this
+//                 program) into the file; prints "FILL=<bytes written>"
 // Every other line of input gives exactly one line of output; an address that does not exist
-// gives a line beginning with "error:".
+// gives a line beginning with "error:". A malformed line (an "@" line that is not @B.O or
+// @B.O&MM, a line form with bad arguments), an unknown option and an option without its value
+// are refused: "qzs-keypad: ", the line number and what is wrong on stderr, exit status 2 at
+// once, nothing more written.
 //
 // Options: --unit HOST:PORT:LISTENPORT  the main unit's address and port, and the port on which
 //                                       this side listens for the main unit's connection back
 //          --fast                       the protocol's waits shortened to those of the tests
 #include <iconv.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/application.h"
 #include "app/installer_menu.h"
@@ -34,6 +48,9 @@
 #include "programming/state.h"
 #include "settings/command_bridge.h"
 #include "settings/data_image_startup.h"
+#include "settings/form_post.h"
+#include "settings/form_template.h"
+#include "settings/settings_pages.h"
 
 namespace {
 
@@ -87,12 +104,17 @@ std::optional<unsigned> ParseNumber(std::string_view text, int base) {
     return value;
 }
 
+// A line the console refuses: what is wrong with it.
+struct Refusal {
+    std::string what;
+};
+
 // "@B.O" or "@B.O&MM" (without the '@').
 std::string ReadImageByte(const ProgrammingState& state, std::string_view query) {
     const std::size_t dot = query.find('.');
     const std::size_t amp = query.find('&');
     if (dot == std::string_view::npos || (amp != std::string_view::npos && amp < dot)) {
-        return "error: expected @B.O or @B.O&MM: @" + std::string(query);
+        throw Refusal{"expected @B.O or @B.O&MM: @" + std::string(query)};
     }
     const auto block = ParseNumber(query.substr(0, dot), 10);
     const auto offset =
@@ -105,7 +127,7 @@ std::string ReadImageByte(const ProgrammingState& state, std::string_view query)
         mask = mask_text.size() <= 2 ? ParseNumber(mask_text, 16) : std::nullopt;
     }
     if (!block || !offset || !mask) {
-        return "error: expected @B.O or @B.O&MM: @" + std::string(query);
+        throw Refusal{"expected @B.O or @B.O&MM: @" + std::string(query)};
     }
     if (*block >= static_cast<unsigned>(qzs::kBlockCount)) {
         return "error: no block " + std::to_string(*block);
@@ -173,30 +195,128 @@ int TransferKindOf(std::string_view form) {
     return 0;
 }
 
+// The folder of this program's file, with its trailing "/".
+std::filesystem::path ProgramDirectory() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path("./") : self.parent_path() / "";
+}
+
+struct Session {
+    ProgrammingState& state;
+    const Cp932ToUtf8& converter;
+};
+
+std::vector<std::string_view> Arguments(std::string_view text) {
+    std::vector<std::string_view> words;
+    std::size_t p = 0;
+    while (p < text.size()) {
+        while (p < text.size() && text[p] == ' ') ++p;
+        const std::size_t q = std::min(text.find(' ', p), text.size());
+        if (q > p) words.push_back(text.substr(p, q - p));
+        p = q;
+    }
+    return words;
+}
+
+std::string PostLine(Session& s, std::string_view body) {
+    return "POST=" + std::to_string(qzs::ApplyFormPost(s.state, body));
+}
+
+// The page is written to a temporary name beside the file and renamed, so a failed fill leaves
+// no half page behind.
+std::string FillLine(Session& s, std::string_view arguments) {
+    const std::vector<std::string_view> words = Arguments(arguments);
+    if (words.size() != 2) throw Refusal{"FILL needs a page and a file"};
+    const std::string page(words[0]);
+    if (page != qzs::kSettingsStartPage && !qzs::FindSettingsPage(page)) {
+        throw Refusal{"FILL: no settings page " + page};
+    }
+    const std::filesystem::path source = ProgramDirectory() / "HTMLFiles" / page;
+    std::ifstream in(source, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in) throw Refusal{"FILL: cannot read " + source.string()};
+    const std::filesystem::path target(words[1]);
+    const std::filesystem::path temporary = target.string() + ".tmp";
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (out == nullptr) throw Refusal{"FILL: cannot write " + target.string()};
+    qzs::FillFormTemplate(s.state, text.str(), out);
+    const long size = std::ftell(out);
+    const bool written = std::ferror(out) == 0;
+    if (std::fclose(out) != 0 || !written || size < 0) {
+        std::filesystem::remove(temporary);
+        throw Refusal{"FILL: cannot write " + target.string()};
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, target, error);
+    if (error) {
+        std::filesystem::remove(temporary);
+        throw Refusal{"FILL: cannot write " + target.string()};
+    }
+    return "FILL=" + std::to_string(size);
+}
+
+std::string ByteLine(Session& s, std::string_view query) {
+    return ReadImageByte(s.state, query);
+}
+
+// The line forms: a line beginning with the word (and a blank, for the forms with arguments)
+// goes to its handler with the rest of the line.
+struct LineForm {
+    std::string_view word;
+    std::string (*handle)(Session&, std::string_view rest);
+};
+constexpr LineForm kLineForms[] = {
+    {"@", ByteLine},
+    {"POST ", PostLine},
+    {"FILL ", FillLine},
+};
+
+// The options, each with or without a value.
+struct Option {
+    std::string_view name;
+    bool takes_value;
+};
+constexpr std::array<Option, 2> kOptions = {{{"--unit", true}, {"--fast", false}}};
+
+std::string HandleLine(Session& s, std::string_view line) {
+    for (const LineForm& form : kLineForms) {
+        if (line.starts_with(form.word)) return form.handle(s, line.substr(form.word.size()));
+    }
+    // A form's word alone, without its arguments.
+    if (line == "POST") return PostLine(s, "");
+    if (line == "FILL") throw Refusal{"FILL needs a page and a file"};
+    return RunLine(s.state, s.converter, line);
+}
+
+[[noreturn]] void Refuse(std::string_view what) {
+    std::cout.flush();
+    std::cerr << "qzs-keypad: " << what << '\n';
+    std::exit(2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Cp932ToUtf8 converter;
-    if (!converter.Ready()) {
-        std::cerr << "qzs-keypad: no CP932 to UTF-8 conversion on this system\n";
-        return 1;
-    }
     std::optional<UnitAddress> unit;
     bool fast = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        const auto option = std::ranges::find(kOptions, arg, &Option::name);
+        if (option == kOptions.end()) Refuse("unknown option " + std::string(arg));
+        if (option->takes_value && i + 1 >= argc) Refuse(std::string(arg) + " needs a value");
         if (arg == "--fast") {
             fast = true;
-        } else if (arg == "--unit" && i + 1 < argc) {
+        } else if (arg == "--unit") {
             unit = ParseUnit(argv[++i]);
-            if (!unit) {
-                std::cerr << "qzs-keypad: --unit wants HOST:PORT:LISTENPORT: " << argv[i] << '\n';
-                return 2;
-            }
-        } else {
-            std::cerr << "qzs-keypad: unknown argument: " << arg << '\n';
-            return 2;
+            if (!unit) Refuse("--unit wants HOST:PORT:LISTENPORT: " + std::string(argv[i]));
         }
+    }
+    const Cp932ToUtf8 converter;
+    if (!converter.Ready()) {
+        std::cerr << "qzs-keypad: no CP932 to UTF-8 conversion on this system\n";
+        return 1;
     }
 
     // The application object holds the data image, the start directory (the current one) and
@@ -207,10 +327,13 @@ int main(int argc, char** argv) {
     qzs::app::CDataSettingApp app(std::move(ports));
     app.InitInstance();
     ProgrammingState& state = app.state();
+    Session session{state, converter};
     std::unique_ptr<qzs::app::CInstallerMenuDialog> menu;
 
     std::string line;
+    long number = 0;
     while (std::getline(std::cin, line)) {
+        ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line.starts_with("//")) continue;
         if (const int kind = TransferKindOf(line); kind != 0) {
@@ -231,10 +354,10 @@ int main(int argc, char** argv) {
             std::cout.flush();
             continue;
         }
-        if (line.front() == '@') {
-            std::cout << ReadImageByte(state, std::string_view(line).substr(1)) << '\n';
-        } else {
-            std::cout << RunLine(state, converter, line) << '\n';
+        try {
+            std::cout << HandleLine(session, line) << '\n';
+        } catch (const Refusal& refusal) {
+            Refuse("line " + std::to_string(number) + ": " + refusal.what);
         }
         std::cout.flush();
     }

@@ -1,0 +1,443 @@
+#include "settings/form_template.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <vector>
+
+#include "programming/state.h"
+#include "settings/button_assignment.h"
+#include "settings/command_strings.h"
+#include "settings/speed_dial.h"
+
+namespace qzs {
+namespace {
+
+constexpr std::size_t kCommandLimit = 63;
+constexpr std::size_t kButtonValueLimit = 63;
+
+std::string Cut(std::string_view text) {
+    return std::string(text.substr(0, kFormSlotBytes));
+}
+
+std::string FromField(const char* field, std::size_t size) {
+    return std::string(field, std::find(field, field + size, '\0'));
+}
+
+std::optional<int> ThreeDigits(std::string_view text) {
+    if (text.size() < 3) return std::nullopt;
+    int value = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+void FillFromRecord(const SpeedDialRecord& record,
+                    std::array<std::string, kFormFetchSlots>& slots) {
+    slots[0] = Cut(FromField(record.number.data(), record.number.size()));
+    slots[1] = Cut(FromField(record.kanji.data(), record.kanji.size()));
+    slots[2] = Cut(FromField(record.kana.data(), record.kana.size()));
+}
+
+int ShowValues(ProgrammingState& state, std::string_view name,
+               std::array<std::string, kFormFetchSlots>& slots) {
+    const std::string command = BuildShowCommand(name);
+    if (command.size() > kCommandLimit) return -1;
+    std::string text;
+    const int count = RunCommandForValues(state, 1, command, text);
+    if (count < 0) return -1;
+    if (text.starts_with('c') || text.empty() || text == ",,c") {
+        slots[0].clear();
+        return count;
+    }
+    std::size_t p = 0;
+    for (std::size_t k = 0; k < kFormFetchSlots; ++k) {
+        const std::size_t q = text.find_first_of(",c", p);
+        const std::string_view piece = std::string_view(text).substr(p, q - p);
+        if (piece.empty()) break;
+        slots[k] = Cut(piece);
+        if (q == std::string::npos || text[q] == 'c') break;
+        p = q + 1;
+    }
+    return count;
+}
+
+int ButtonValues(ProgrammingState& state, std::string_view name,
+                 std::array<std::string, kFormFetchSlots>& slots) {
+    std::string label;
+    std::string code;
+    if (!GetKeyAssignmentText(state, name, label, code)) return -1;
+    if (!label.empty()) label.pop_back();  // the closing "c"
+    if (name.starts_with("i92")) {
+        if (code.starts_with('0')) code[0] = '1';
+        if (code.starts_with('B')) code.clear();
+        slots[0] = code.substr(0, 1);
+        slots[1] = code.size() > 2 ? code.substr(2, 3) : std::string();
+        slots[2] = Cut(label);
+        return 3;
+    }
+    if (name.starts_with("i14")) {
+        if (code.size() > 1) code[1] = '_';
+        slots[0] = code.substr(0, 5);
+        slots[1] = Cut(label);
+        return 2;
+    }
+    return -1;
+}
+
+int SpeedDialValues(ProgrammingState& state, std::string_view name,
+                    std::array<std::string, kFormFetchSlots>& slots) {
+    SpeedDialRecord record;
+    const bool staged = state.duplicate_check_flag == 1;
+    if (name[0] == 's') {
+        const std::optional<int> row = ThreeDigits(name.substr(1));
+        if (!row) return -1;
+        const int read = staged ? GetStagedSystemSpeedDial(state, *row, record)
+                                : GetSystemSpeedDial(state, *row, record);
+        if (read == 0) return -1;
+        FillFromRecord(record, slots);
+        slots[3] = std::string("0") + record.group;
+        return 4;
+    }
+    const std::optional<int> telephone = ThreeDigits(name.substr(1));
+    const std::optional<int> row =
+        name.size() > 5 && name[4] == '_' ? ThreeDigits(name.substr(5)) : std::nullopt;
+    if (!telephone || !row) return -1;
+    const int read = staged ? GetStagedTelephoneSpeedDial(state, *telephone, *row, record)
+                            : GetTelephoneSpeedDial(state, *telephone, *row, record);
+    if (read == 0) return -1;
+    FillFromRecord(record, slots);
+    return 3;
+}
+
+// The scanner's tokens.
+enum TokenKind : int {
+    kEnd = 0,
+    kWord = 1,
+    kSpace = 2,
+    kQuoted = 3,
+    kComment = 4,
+    kTagEnd = 5,  // ">" and the text after it up to the next "<"
+    kOther = -1,
+};
+
+bool IsAlnum(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+// The end of the token at pos and its kind; none at an unclosed quote or comment.
+std::optional<std::size_t> NextHtmlToken(std::string_view text, std::size_t pos, int& kind) {
+    if (pos >= text.size()) {
+        kind = kEnd;
+        return pos;
+    }
+    const char c = text[pos];
+    if (text.substr(pos, 4) == "<!--") {
+        const std::size_t close = text.find("-->", pos + 4);
+        if (close == std::string_view::npos) return std::nullopt;
+        kind = kComment;
+        return close + 3;
+    }
+    std::size_t end = pos + 1;
+    if (IsAlnum(c)) {
+        while (end < text.size() && IsAlnum(text[end])) ++end;
+        kind = kWord;
+    } else if (IsSpace(c)) {
+        while (end < text.size() && IsSpace(text[end])) ++end;
+        kind = kSpace;
+    } else if (c == '"' || c == '\'') {
+        const std::size_t close = text.find(c, pos + 1);
+        if (close == std::string_view::npos) return std::nullopt;
+        kind = kQuoted;
+        end = close + 1;
+    } else if (c == '>') {
+        const std::size_t open = text.find('<', pos + 1);
+        kind = open == std::string_view::npos ? kEnd : kTagEnd;
+        end = open == std::string_view::npos ? text.size() : open;
+    } else {
+        kind = kOther;
+    }
+    return end;
+}
+
+std::size_t SkipToSpaceOrTagEnd(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && !IsSpace(text[pos]) && text[pos] != '>') ++pos;
+    return pos;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The index of the word among the choices, or the count of them when none fits. HTML names are
+// compared whole (a word that is only the start of one, "<s>" or "<i>", is no control).
+template <std::size_t N>
+int Classify(std::string_view word, const std::array<std::string_view, N>& choices) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (EqualsNoCase(word, choices[i])) return static_cast<int>(i);
+    }
+    return static_cast<int>(N);
+}
+
+constexpr std::array<std::string_view, 3> kTags = {"input", "select", "option"};
+constexpr std::array<std::string_view, 3> kAttributes = {"type", "name", "value"};
+constexpr std::array<std::string_view, 5> kTypes = {"radio", "checkbox", "text", "button",
+                                                    "submit"};
+enum { kInput = 0, kSelect = 1, kOption = 2 };
+enum { kAttrType = 0, kAttrName = 1, kAttrValue = 2 };
+enum { kRadio = 0, kCheckbox = 1, kText = 2, kButton = 3, kSubmit = 4 };
+
+class TemplateFiller {
+  public:
+    TemplateFiller(ProgrammingState& state, std::string_view text, std::FILE* out)
+        : state_(state), text_(text), out_(out), slots_(kFormValueSlots) {}
+
+    void Run() {
+        std::size_t pos = std::min(text_.find('<'), text_.size());
+        Write(text_.substr(0, pos));
+        while (pos < text_.size()) {
+            int kind = kEnd;
+            const std::optional<std::size_t> found = NextHtmlToken(text_, pos, kind);
+            if (!found) {
+                // An unclosed quote or comment: the rest is copied as it stands.
+                Write(text_.substr(pos));
+                return;
+            }
+            std::size_t end = *found;
+            if (kind == kEnd) {
+                Write(text_.substr(pos, end - pos));
+                return;
+            }
+            end = Handle(pos, end, kind);
+            if (attribute_ != kAttrValue) Write(text_.substr(pos, end - pos));
+            pos = end;
+        }
+    }
+
+  private:
+    // Handles one token; answers its end (an unquoted value runs on to a blank or ">").
+    std::size_t Handle(std::size_t pos, std::size_t end, int kind) {
+        switch (kind) {
+            case kOther:
+                // "</option>" and the like close a tag: they are no control to fill.
+                if (tag_ == -1 && text_[pos] == '/' && pos > 0 && text_[pos - 1] == '<') {
+                    tag_ = 3;
+                    return end;
+                }
+                if (last_ != '=') {
+                    last_ = text_[pos];
+                    return end;
+                }
+                return Value(pos, SkipToSpaceOrTagEnd(text_, pos), false);
+            case kWord: {
+                const std::string_view word = text_.substr(pos, end - pos);
+                if (tag_ == 3) return end;
+                if (tag_ == -1) {
+                    tag_ = Classify(word, kTags);
+                    return end;
+                }
+                if (last_ != '=') {
+                    attribute_ = Classify(word, kAttributes);
+                    return end;
+                }
+                return Value(pos, SkipToSpaceOrTagEnd(text_, pos), false);
+            }
+            case kQuoted:
+                return Value(pos, end, true);
+            case kTagEnd:
+                FillAtTagEnd();
+                tag_ = -1;
+                attribute_ = -1;
+                type_ = -1;
+                last_ = 0;
+                name_ = {};
+                template_value_ = {};
+                return end;
+            default:
+                return end;
+        }
+    }
+
+    std::size_t Value(std::size_t pos, std::size_t end, bool quoted) {
+        const std::string_view value =
+            quoted ? text_.substr(pos + 1, end - pos - 2) : text_.substr(pos, end - pos);
+        last_ = end < text_.size() ? text_[end] : '\0';
+        switch (attribute_) {
+            case kAttrType:
+                type_ = Classify(value, kTypes);
+                break;
+            case kAttrName:
+                name_ = value;
+                break;
+            case kAttrValue:
+                template_value_ = value;
+                break;
+            default:
+                break;
+        }
+        return end;
+    }
+
+    std::string Slot(long index) const {
+        return index >= 0 && static_cast<std::size_t>(index) < slots_.size()
+                   ? slots_[static_cast<std::size_t>(index)]
+                   : std::string();
+    }
+
+    bool InGroup() const { return group_ && name_.starts_with(*group_); }
+
+    void Fetch() {
+        long field = 0;
+        if (name_.size() >= 2 && name_[name_.size() - 2] == 'n' && name_.back() >= '1' &&
+            name_.back() <= '9') {
+            field = name_.back() - '1';
+        }
+        if (value_index_ <= 0 && !InGroup()) {
+            if (value_index_ < 0 || slot_base_ < 0) value_index_ = slot_base_ = 0;
+            if (slot_base_ == 0) {
+                std::ranges::fill(slots_, std::string());
+                group_ = name_.substr(0, name_.find_first_of("n\" "));
+            }
+            // A page with more values than the slots hold gets no value for the rest.
+            int count = -1;
+            const auto base = static_cast<std::size_t>(slot_base_);
+            if (base + kFormFetchSlots <= slots_.size()) {
+                std::array<std::string, kFormFetchSlots> fetched;
+                std::copy_n(slots_.begin() + static_cast<long>(base), kFormFetchSlots,
+                            fetched.begin());
+                count = GetFormFieldValues(state_, name_, fetched);
+                std::ranges::copy(fetched, slots_.begin() + static_cast<long>(base));
+            }
+            last_count_ = count;
+            current_ = Slot(slot_base_ + field);
+            if (type_ == kRadio || count > 1) slot_base_ += count;
+            return;
+        }
+        if (value_index_ < 0) value_index_ = 0;
+        long index = value_index_ + field;
+        const std::string at = Slot(index);
+        if (at.size() > 1 && at[1] == '_' && value_index_ == 4) index = field + 2;
+        current_ = Slot(index);
+        value_index_ += last_count_;
+        if (value_index_ >= slot_base_) value_index_ = -1;
+    }
+
+    void FillAtTagEnd() {
+        if (type_ == kRadio || type_ == kCheckbox || type_ == kText || tag_ == kSelect) Fetch();
+        if (tag_ != kInput && tag_ != kOption) return;
+        const bool option = tag_ == kOption && type_ == -1;
+        if (type_ == kRadio || type_ == kCheckbox || option) {
+            Write(" value=\"");
+            WriteEscaped(template_value_, false);
+            Write("\"");
+            if (current_ == template_value_) Write(option ? " selected " : " checked ");
+        } else if (type_ == kText) {
+            Write(" value=\"");
+            WriteEscaped(current_, true);
+            Write("\"");
+        } else if (type_ == kButton || type_ == kSubmit) {
+            Write(" value=\"");
+            WriteEscaped(template_value_.substr(0, kButtonValueLimit), false);
+            Write("\"");
+        }
+    }
+
+    // Values from the data image may hold any byte: "&", "<", ">" and '"' go out as entities.
+    // A Shift-JIS trail byte is never below 0x40, so byte-wise escaping splits no character.
+    // The template's own values keep their entities; only a '"' (from single quotes) is written
+    // as one.
+    void WriteEscaped(std::string_view value, bool all) {
+        std::string out;
+        for (const char c : value) {
+            if (c == '"') {
+                out += "&quot;";
+            } else if (all && c == '&') {
+                out += "&amp;";
+            } else if (all && c == '<') {
+                out += "&lt;";
+            } else if (all && c == '>') {
+                out += "&gt;";
+            } else {
+                out += c;
+            }
+        }
+        Write(out);
+    }
+
+    void Write(std::string_view text) {
+        if (!text.empty()) std::fwrite(text.data(), 1, text.size(), out_);
+    }
+
+    ProgrammingState& state_;
+    std::string_view text_;
+    std::FILE* out_;
+    std::vector<std::string> slots_;
+    // Per tag.
+    int tag_ = -1;
+    int attribute_ = -1;
+    int type_ = -1;
+    char last_ = 0;
+    std::string_view name_;
+    std::string_view template_value_;
+    // Across tags.
+    std::optional<std::string_view> group_;
+    long slot_base_ = 0;
+    long value_index_ = -1;
+    int last_count_ = 0;
+    std::string current_;
+};
+
+}  // namespace
+
+std::string BuildShowCommand(std::string_view name) {
+    std::string out = "*";
+    std::size_t p = 1;
+    while (p <= name.size()) {
+        const std::size_t q = std::min(name.find_first_of("_sn\" ", p), name.size());
+        out += name.substr(p, q - p);
+        if (q >= name.size() || name[q] == '"' || name[q] == ' ') {
+            out += '#';
+            break;
+        }
+        if (name[q] == 's') out += '#';
+        if (name[q] == 'n') {
+            out += "##";
+            break;
+        }
+        p = q + 1;
+    }
+    return out;
+}
+
+int GetFormFieldValues(ProgrammingState& state, std::string_view name,
+                       std::array<std::string, kFormFetchSlots>& slots) {
+    ApplicationLock::Guard guard(state.lock);
+    if (name.empty()) return -1;
+    switch (name[0]) {
+        case 'h':
+            return ShowValues(state, name, slots);
+        case 'i':
+            return ButtonValues(state, name, slots);
+        case 's':
+        case 't':
+            return SpeedDialValues(state, name, slots);
+        default:
+            return -1;
+    }
+}
+
+int FillFormTemplate(ProgrammingState& state, std::string_view template_text, std::FILE* out) {
+    ApplicationLock::Guard guard(state.lock);
+    TemplateFiller(state, template_text.substr(0, template_text.find('\0')), out).Run();
+    return 0;
+}
+
+}  // namespace qzs
