@@ -302,20 +302,20 @@ class TemplateFiller {
         }
         if (value_index_ <= 0 && !InGroup()) {
             if (value_index_ < 0 || slot_base_ < 0) value_index_ = slot_base_ = 0;
+            // A page with more values than the slots hold starts over at the first slot, as a
+            // new group, rather than writing past them.
+            if (static_cast<std::size_t>(slot_base_) + kFormFetchSlots > slots_.size()) {
+                value_index_ = slot_base_ = 0;
+            }
             if (slot_base_ == 0) {
                 std::ranges::fill(slots_, std::string());
                 group_ = name_.substr(0, name_.find_first_of("n\" "));
             }
-            // A page with more values than the slots hold gets no value for the rest.
-            int count = -1;
             const auto base = static_cast<std::size_t>(slot_base_);
-            if (base + kFormFetchSlots <= slots_.size()) {
-                std::array<std::string, kFormFetchSlots> fetched;
-                std::copy_n(slots_.begin() + static_cast<long>(base), kFormFetchSlots,
-                            fetched.begin());
-                count = GetFormFieldValues(state_, name_, fetched);
-                std::ranges::copy(fetched, slots_.begin() + static_cast<long>(base));
-            }
+            std::array<std::string, kFormFetchSlots> fetched;
+            std::copy_n(slots_.begin() + static_cast<long>(base), kFormFetchSlots, fetched.begin());
+            const int count = GetFormFieldValues(state_, name_, fetched);
+            std::ranges::copy(fetched, slots_.begin() + static_cast<long>(base));
             last_count_ = count;
             current_ = Slot(slot_base_ + field);
             if (type_ == kRadio || count > 1) slot_base_ += count;
