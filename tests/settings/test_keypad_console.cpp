@@ -1,6 +1,7 @@
 // The keypad console's line forms and its refusals, run as the program itself.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -26,7 +27,9 @@ struct ConsoleRun {
 };
 
 ConsoleRun Console(const std::string& input, const std::string& arguments = "") {
-    const fs::path folder = fs::path(::testing::TempDir()) / "qzs_keypad_console";
+    // Tests run side by side, here and in other builds: each run has a folder of its own.
+    const fs::path folder =
+        fs::path(::testing::TempDir()) / ("qzs_keypad_console_" + std::to_string(::getpid()));
     fs::create_directories(folder);
     std::ofstream(folder / "in.txt", std::ios::binary) << input;
     const std::string command =
@@ -37,11 +40,13 @@ ConsoleRun Console(const std::string& input, const std::string& arguments = "") 
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.out = ReadFile(folder / "out.txt");
     run.err = ReadFile(folder / "err.txt");
+    fs::remove_all(folder);
     return run;
 }
 
 TEST(KeypadConsole, PostAndFillLines) {
-    const fs::path page = fs::path(::testing::TempDir()) / "qzs_console_page.html";
+    const fs::path page = fs::path(::testing::TempDir()) /
+                          ("qzs_console_page_" + std::to_string(::getpid()) + ".html");
     fs::remove(page);
     const ConsoleRun run = Console(
         "POST h002=0&h155=05\n*002#\nPOST\nPOST i14_101_905n1=E_5\nFILL 02system_01m.html " +
@@ -52,6 +57,7 @@ TEST(KeypadConsole, PostAndFillLines) {
               "POST=2\n002=0c\nPOST=0\nPOST=-1\nFILL=" + std::to_string(page_text.size()) + "\n");
     EXPECT_NE(page_text.find("</html>"), std::string::npos);
     EXPECT_FALSE(fs::exists(page.string() + ".tmp"));
+    fs::remove(page);
 }
 
 struct Refusal {

@@ -2,6 +2,7 @@
 // every control's name is one the forms read and reaches a command whose show answers, and
 // posting a page's own values changes nothing on it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -136,7 +137,8 @@ class SettingsPagesTest : public ::testing::Test {
 };
 
 TEST_F(SettingsPagesTest, EveryPageIsMadeAndParsesAsHtml) {
-    const fs::path folder = fs::path(::testing::TempDir()) / "qzs_filled_pages";
+    const fs::path folder =
+        fs::path(::testing::TempDir()) / ("qzs_filled_pages_" + std::to_string(::getpid()));
     fs::create_directories(folder);
     std::string files;
     for (const std::string& name : AllPages()) {
@@ -151,6 +153,7 @@ TEST_F(SettingsPagesTest, EveryPageIsMadeAndParsesAsHtml) {
         std::system(("xmllint --html --noout" + files + " 2>'" + errors + "'").c_str());
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(errors).substr(0, 2000), "");
+    fs::remove_all(folder);
 }
 
 TEST_F(SettingsPagesTest, EveryControlNameReachesValues) {
