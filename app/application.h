@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/data_file_dialog.h"
 #include "app/dialog.h"
 #include "net/transfer_files.h"
 #include "net/transfer_session.h"
@@ -35,6 +36,9 @@ struct ShellPorts {
     // The menus the installer menu opens; a missing one leaves its button disabled.
     std::function<std::unique_ptr<DialogPresenter>()> make_data_setting_menu;
     std::function<std::unique_ptr<DialogPresenter>()> make_print_selection;
+    // The offline data file dialog, for the data-setting menu to open; it loads and saves through
+    // the program's data image.
+    std::function<std::unique_ptr<CDataFileDialog>()> make_file_dialog;
 };
 
 class CDataSettingApp {

@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "app/application.h"
+#include "app/data_file_dialog.h"
+#include "app/data_file_services.h"
 #include "app/dialog.h"
 #include "app/top_menu.h"
 #include "app/ui/dialog_view.h"
@@ -76,7 +78,21 @@ int main(int argc, char** argv) {
         };
     };
 
+    // The data files work on the application's state, which exists once the application does.
+    std::unique_ptr<qzs::app::StateDataFileServices> data_files;
+    ports.make_file_dialog = [&data_files, &ports_messages = *ports.messages]() {
+        qzs::app::DataFilePorts file_ports;
+        file_ports.messages = &ports_messages;
+        file_ports.files = data_files.get();
+        file_ports.choose_file = &qzs::app::ui::ChooseFile;
+        file_ports.free_bytes = &qzs::app::FreeBytesOfFolder;
+        file_ports.set_wait_cursor = &qzs::app::ui::SetWaitCursor;
+        return std::make_unique<qzs::app::CDataFileDialog>(std::move(file_ports));
+    };
+
     auto app = std::make_unique<qzs::app::CDataSettingApp>(std::move(ports));
+    data_files =
+        std::make_unique<qzs::app::StateDataFileServices>(app->state(), &qzs::app::ui::PumpEvents);
     app->InitInstance();
     return app->ExitInstance();
 }
