@@ -54,4 +54,15 @@ std::u16string AnsiToUtf16(std::string_view text) {
     return out;
 }
 
+char32_t Cp1252ToUnicode(uint8_t code) {
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88
+        0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98
+    };
+    if (code >= 0x80 && code < 0xA0) return kHigh[code - 0x80];
+    return code;
+}
+
 }  // namespace kp

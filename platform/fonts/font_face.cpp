@@ -159,15 +159,106 @@ FontMetrics FontFace::Metrics(int32_t height) const {
     return m;
 }
 
+namespace {
+
+// The glyph of a code in a face's Windows symbol cmap (3,0). Symbol fonts put their glyphs at
+// 0xF000 + the character code, GDI looks both places. The face's own charmap is restored.
+uint32_t SymbolGlyphLocked(FT_Face ft, char32_t code) {
+    if (code > 0xFFFF) return 0;
+    FT_CharMap symbol = nullptr;
+    for (FT_Int i = 0; i < ft->num_charmaps; ++i) {
+        if (ft->charmaps[i]->platform_id == 3 && ft->charmaps[i]->encoding_id == 0) {
+            symbol = ft->charmaps[i];
+            break;
+        }
+    }
+    if (symbol == nullptr) return 0;
+    FT_CharMap previous = ft->charmap;
+    uint32_t glyph = 0;
+    if (FT_Set_Charmap(ft, symbol) == 0) {
+        glyph = FT_Get_Char_Index(ft, FT_ULong(code));
+        if (glyph == 0 && code < 0x100) glyph = FT_Get_Char_Index(ft, FT_ULong(0xF000 + code));
+    }
+    if (previous != nullptr) FT_Set_Charmap(ft, previous);
+    return glyph;
+}
+
+// A face without a Unicode cmap still maps through its symbol cmap.
+uint32_t GlyphLocked(FT_Face ft, char32_t ch) {
+    const bool unicode = ft->charmap != nullptr && ft->charmap->encoding == FT_ENCODING_UNICODE;
+    uint32_t glyph = unicode ? FT_Get_Char_Index(ft, FT_ULong(ch)) : 0;
+    if (glyph == 0) glyph = SymbolGlyphLocked(ft, ch);
+    if (glyph == 0 && !unicode && ft->charmap != nullptr) {
+        glyph = FT_Get_Char_Index(ft, FT_ULong(ch));
+    }
+    return glyph;
+}
+
+}  // namespace
+
 uint32_t FontFace::GlyphIndex(char32_t ch) const {
     std::lock_guard lock(mutex_);
-    return FT_Get_Char_Index(ft_, FT_ULong(ch));
+    return GlyphLocked(ft_, ch);
+}
+
+uint32_t FontFace::SymbolGlyphIndex(char16_t code) const {
+    std::lock_guard lock(mutex_);
+    return SymbolGlyphLocked(ft_, code);
+}
+
+OutlineMetrics FontFace::OutlineMetricsAt(int32_t height) const {
+    OutlineMetrics m;
+    m.text = Metrics(height);
+    const double s = Scale(height);
+    m.emSquare = unitsPerEm_;
+    std::lock_guard lock(mutex_);
+    auto* head = static_cast<TT_Header*>(FT_Get_Sfnt_Table(ft_, FT_SFNT_HEAD));
+    auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(ft_, FT_SFNT_HHEA));
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft_, FT_SFNT_OS2));
+    auto* post = static_cast<TT_Postscript*>(FT_Get_Sfnt_Table(ft_, FT_SFNT_POST));
+    if (head != nullptr) {
+        m.fontBoxLeft = Round(head->xMin * s);
+        m.fontBoxBottom = Round(head->yMin * s);
+        m.fontBoxRight = Round(head->xMax * s);
+        m.fontBoxTop = Round(head->yMax * s);
+        m.italic = (head->Mac_Style & 2) != 0;
+    }
+    if (hhea != nullptr) {
+        m.macAscent = Round(hhea->Ascender * s);
+        m.macDescent = Round(hhea->Descender * s);
+        m.macLineGap = Round(hhea->Line_Gap * s);
+    }
+    bool fixed = false;
+    uint8_t family = 0;
+    if (os2 != nullptr && os2->version != 0xFFFF) {
+        m.weight = os2->usWeightClass;
+        m.italic = m.italic || (os2->fsSelection & 1) != 0;
+        m.firstChar = os2->usFirstCharIndex;
+        m.lastChar = os2->usLastCharIndex;
+        // The family from the PANOSE classification, as the Windows font mapper reads it.
+        const FT_Byte* panose = os2->panose;
+        fixed = panose[0] == 2 && panose[3] == 9;
+        if (panose[0] == 3) {
+            family = 0x40;  // script
+        } else if (panose[0] == 4) {
+            family = 0x50;  // decorative
+        } else if (panose[0] == 2) {
+            family = fixed ? 0x30 : (panose[1] >= 11 && panose[1] <= 13) ? 0x20 : 0x10;
+        }
+    }
+    if (post != nullptr) {
+        fixed = fixed || post->isFixedPitch != 0;
+        m.italicAngle = Round(double(post->italicAngle) / 65536.0 * 10.0);
+    }
+    // TrueType and vector bits; bit 0 set means variable pitch.
+    m.pitchAndFamily = uint8_t(family | 0x04 | 0x02 | (fixed ? 0 : 0x01));
+    return m;
 }
 
 FontFace::GlyphDesign FontFace::DesignMetrics(char32_t ch) const {
     std::lock_guard lock(mutex_);
     GlyphDesign d;
-    FT_UInt glyph = FT_Get_Char_Index(ft_, FT_ULong(ch));
+    FT_UInt glyph = GlyphLocked(ft_, ch);
     if (FT_Load_Glyph(ft_, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) != 0) return d;
     const FT_Glyph_Metrics& gm = ft_->glyph->metrics;
     d.advance = int32_t(gm.horiAdvance);

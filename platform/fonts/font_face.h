@@ -35,6 +35,28 @@ struct AbcWidth {
     int32_t c = 0;
 };
 
+// What GetOutlineTextMetrics tells of a face at a logical height (see FontFace::Metrics), in
+// logical units, y up.
+struct OutlineMetrics {
+    FontMetrics text;
+    int32_t weight = 400;  // OS/2 weight class
+    bool italic = false;
+    // As tmPitchAndFamily: bit 0 set for a variable-pitch face (Windows' TMPF_FIXED_PITCH,
+    // whose name says the opposite), TrueType and vector bits, the family in the high nibble.
+    uint8_t pitchAndFamily = 0;
+    char16_t firstChar = 0;  // OS/2 first and last character
+    char16_t lastChar = 0;
+    int32_t fontBoxLeft = 0;  // head's glyph bounding box
+    int32_t fontBoxBottom = 0;
+    int32_t fontBoxRight = 0;
+    int32_t fontBoxTop = 0;
+    int32_t macAscent = 0;  // hhea ascender, descender (negative) and line gap
+    int32_t macDescent = 0;
+    int32_t macLineGap = 0;
+    int32_t italicAngle = 0;  // tenths of a degree, counter-clockwise
+    uint32_t emSquare = 0;    // design units per em
+};
+
 struct TextExtent {
     int32_t cx = 0;
     int32_t cy = 0;
@@ -95,6 +117,13 @@ class FontFace {
     bool GlyphOutline(char32_t ch, int32_t height, OutlineSink& sink) const;
     // Width of UTF-16 text (surrogate pairs taken together) and the cell height.
     TextExtent TextExtentOf(std::u16string_view text, int32_t height) const;
+
+    // Outline metrics for a logical height.
+    OutlineMetrics OutlineMetricsAt(int32_t height) const;
+    // The glyph of a code through a Windows symbol cmap (3,0): the code, then 0xF000 + code for
+    // codes below 0x100, as GDI maps text onto symbol fonts; 0 when the face has no such cmap or
+    // neither code is in it.
+    uint32_t SymbolGlyphIndex(char16_t code) const;
 
   private:
     FontFace() = default;

@@ -1,0 +1,394 @@
+// The PDF file writer: the exact bytes of small documents against text built here, every
+// cross-reference entry landing on its object, the deflate stages, images of every depth, the
+// temporary name that only a finished file leaves, and qpdf's opinion of the result.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/output/pdf_format.h"
+#include "engine/output/pdf_writer.h"
+#include "pdf_test_support.h"
+
+namespace kp {
+namespace {
+
+using namespace pdftest;
+using namespace pdf_code;
+
+// 2026-12-10 17:09:13 UTC.
+constexpr std::time_t kClock = 1796922553;
+
+class PdfWriterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(writer.AllocateTables(), kOk);
+        writer.SetClock([] { return kClock; });
+        path = dir.File("out.pdf");
+    }
+
+    int Finish(const std::u16string* texts[5] = nullptr) {
+        const std::u16string* none[5] = {};
+        return writer.FinishFile(texts != nullptr ? texts : none);
+    }
+    // An empty page of A4.
+    int AddPage() {
+        int rc = writer.BeginPage();
+        if (rc == kOk) rc = writer.FinishPage(21000, 29700);
+        return rc;
+    }
+
+    TempDir dir;
+    PdfFileWriter writer;
+    std::string path;
+};
+
+TEST(PdfFormat, ConversionsAreLocaleFreeAndPadded) {
+    struct Case {
+        std::string got, want;
+    } cases[] = {
+        {PdfFormat("%d 0 obj\r", 12), "12 0 obj\r"},
+        {PdfFormat("%010d 00000 n\r\n", 1234), "0000001234 00000 n\r\n"},
+        {PdfFormat("%04X|%04x|%02X", 0xA5, 0xbeef, 7), "00A5|beef|07"},
+        {PdfFormat("%.2f %.3f", 595.2755905, -0.0004), "595.28 -0.000"},
+        {PdfFormat("/F%04d %.3f Tf", 3, 10.5), "/F0003 10.500 Tf"},
+        {PdfFormat("%s-%d%%", "a", -5), "a--5%"},
+        {PdfFormat("%04d", -7), "-007"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+TEST(DeflateBufferTest, CompressesWithSyncFlushesAndGrowsInSteps) {
+    DeflateBuffer b;
+    EXPECT_EQ(b.Write("plain "), kOk);  // not compressing: as it is
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.data().data()), b.size()), "plain ");
+    b.Empty();
+    ASSERT_EQ(b.Begin(), kOk);
+    EXPECT_EQ(b.Begin(), kDeflateBegun);
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += PdfFormat("%d %d m\r", i, i * 7);
+    ASSERT_EQ(b.Write(text.substr(0, 100)), kOk);
+    // Every write is flushed: what is there so far inflates to what was written.
+    z_stream z{};
+    ASSERT_EQ(inflateInit(&z), Z_OK);
+    std::string got(100, '\0');
+    z.next_in = const_cast<Bytef*>(b.data().data());
+    z.avail_in = uInt(b.size());
+    z.next_out = reinterpret_cast<Bytef*>(got.data());
+    z.avail_out = 100;
+    EXPECT_EQ(inflate(&z, Z_SYNC_FLUSH), Z_OK);
+    inflateEnd(&z);
+    EXPECT_EQ(got, text.substr(0, 100));
+    ASSERT_EQ(b.Write(text.substr(100)), kOk);
+    ASSERT_EQ(b.Finish(), kOk);
+    EXPECT_FALSE(b.compressing());
+    EXPECT_EQ(Inflate(std::string(reinterpret_cast<const char*>(b.data().data()), b.size())), text);
+}
+
+// The whole file of an empty document, byte for byte.
+TEST_F(PdfWriterTest, EmptyDocumentBytes) {
+    ASSERT_EQ(writer.CreateFile(path, false), kOk);
+    ASSERT_EQ(Finish(), kOk);
+    const std::string head = std::string("%PDF-1.3\r") + "\x25\xE2\xE3\xCF\xD3\r\n";
+    const std::string catalog =
+        "1 0 obj\r<<\r/Type /Catalog\r/Pages 2 0 R\r/Outlines 3 0 R\r>>\rendobj\r";
+    const std::string pages = "2 0 obj\r<<\r/Kids [\r ]\r/Count 0\r/Type /Pages\r>>\rendobj\r";
+    const std::string outlines = "3 0 obj\r<<\r/Type /Outlines\r/Count 0\r>>\rendobj\r";
+    std::string producer;
+    for (char c : std::string("Tessaryn Corp. Kelvaprint Version 3.0")) {
+        producer += PdfFormat("%04X", unsigned(c));
+    }
+    const std::string info = "4 0 obj\r<<\r/Producer <FEFF" + producer +
+                             ">\r/CreationDate (D:20261210170913)\r>>\rendobj\r";
+    const size_t o1 = head.size(), o2 = o1 + catalog.size(), o3 = o2 + pages.size(),
+                 o4 = o3 + outlines.size(), xref = o4 + info.size();
+    const std::string want =
+        head + catalog + pages + outlines + info + "xref\r0 5\r" + "0000000000 65535 f\r\n" +
+        PdfFormat("%010d 00000 n\r\n", o1) + PdfFormat("%010d 00000 n\r\n", o2) +
+        PdfFormat("%010d 00000 n\r\n", o3) + PdfFormat("%010d 00000 n\r\n", o4) +
+        "trailer\r<<\r/Size 5\r/Root 1 0 R\r/Info 4 0 R\r>>\rstartxref\r" + std::to_string(xref) +
+        "\r%%EOF";
+    EXPECT_EQ(ReadFile(path), want);
+    EXPECT_EQ(dir.Count(), 1u);  // no temporary left
+}
+
+TEST_F(PdfWriterTest, PagesTreeBreaksAfterEveryTenthReferenceFromTheNinth) {
+    struct Case {
+        int pages;
+        std::vector<int> breaksAfter;  // page numbers followed by a CR
+    } cases[] = {{9, {9}}, {10, {9}}, {20, {9, 19}}, {1, {}}};
+    for (const auto& c : cases) {
+        PdfFileWriter w;
+        ASSERT_EQ(w.AllocateTables(), kOk);
+        const std::string file = dir.File("pages" + std::to_string(c.pages) + ".pdf");
+        ASSERT_EQ(w.CreateFile(file, false), kOk);
+        std::vector<uint32_t> pageObjects;
+        for (int i = 0; i < c.pages; ++i) {
+            ASSERT_EQ(w.BeginPage(), kOk);
+            ASSERT_EQ(w.FinishPage(21000, 29700), kOk);
+        }
+        const std::u16string* none[5] = {};
+        ASSERT_EQ(w.FinishFile(none), kOk);
+        const std::string pdf = ReadFile(file);
+        const std::string kids = Object(pdf, 2);
+        // Each page is contents, fonts, procedure set and page: page i is object 4 + 4i + 3.
+        std::string want = "2 0 obj\r<<\r/Kids [\r";
+        for (int i = 1; i <= c.pages; ++i) {
+            want += std::to_string(4 + 4 * (i - 1) + 3) + " 0 R ";
+            if (std::find(c.breaksAfter.begin(), c.breaksAfter.end(), i) != c.breaksAfter.end()) {
+                want += "\r";
+            }
+        }
+        want += " ]\r/Count " + std::to_string(c.pages) + "\r/Type /Pages\r>>\rendobj";
+        EXPECT_EQ(kids, want) << c.pages;
+    }
+}
+
+TEST_F(PdfWriterTest, PageObjectsAndEveryXrefEntryHitsItsObject) {
+    ASSERT_EQ(writer.CreateFile(path, false), kOk);
+    ASSERT_EQ(writer.BeginPage(), kOk);
+    ASSERT_EQ(writer.content().Write("0 0 m\r10 10 l\rS\r"), kOk);
+    // A landscape A4 page.
+    ASSERT_EQ(writer.FinishPage(29700, 21000), kOk);
+    ASSERT_EQ(Finish(), kOk);
+    const std::string pdf = ReadFile(path);
+    const auto offsets = XrefOffsets(pdf);
+    ASSERT_EQ(offsets.size(), 9u);  // contents, fonts, procedure set, page, information
+    for (uint32_t n = 1; n < offsets.size(); ++n) {
+        EXPECT_EQ(
+            pdf.compare(offsets[n], std::to_string(n).size() + 6, std::to_string(n) + " 0 obj"), 0)
+            << n;
+    }
+    const std::string contents = Object(pdf, 4);
+    EXPECT_EQ(contents.substr(0, contents.find("stream\r\n") + 8),
+              "4 0 obj\r<< /Length " + std::to_string(StreamData(contents).size()) +
+                  " /Filter /FlateDecode >>\rstream\r\n");
+    EXPECT_EQ(Inflate(StreamData(Object(pdf, 4))), "0 0 m\r10 10 l\rS\r");
+    EXPECT_EQ(Object(pdf, 5), "5 0 obj\r<<\r>>\rendobj");
+    EXPECT_EQ(Object(pdf, 6), "6 0 obj\r[ /PDF /Text /ImageB /ImageC /ImageI ]\rendobj");
+    EXPECT_EQ(Object(pdf, 7),
+              "7 0 obj\r<<\r/Type /Page\r/Parent 2 0 R\r/MediaBox [ 0 0 841.89 595.28 ]\r"
+              "/Resources <<\r/ProcSet 6 0 R\r/Font 5 0 R\r>>\r/Contents 4 0 R\r>>\rendobj");
+    int status = -1;
+    RunCommand("qpdf --check " + path + " 2>&1", &status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(PdfWriterTest, InformationTextsInTheirOrder) {
+    ASSERT_EQ(writer.CreateFile(path, false), kOk);
+    const std::u16string creator = u"c", title = u"abc", author = u"日本";
+    const std::u16string* texts[5] = {&creator, &title, nullptr, &author, nullptr};
+    ASSERT_EQ(Finish(texts), kOk);
+    const std::string info = Object(ReadFile(path), 4);
+    EXPECT_EQ(
+        info.substr(0, 80),
+        "4 0 obj\r<<\r/Creator <FEFF0063>\r/Title <FEFF006100620063>\r/Author <FEFF65E5672C>\r");
+    EXPECT_NE(info.find("/Producer <FEFF"), std::string::npos);
+    EXPECT_EQ(info.find("/Subject"), std::string::npos);
+}
+
+TEST_F(PdfWriterTest, ExistingFileIsRefusedOrReplacedOnlyWhenFinished) {
+    WriteFile(path, "old");
+    EXPECT_EQ(writer.CreateFile(path, false), kFileExists);
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(dir.Count(), 1u);
+
+    ASSERT_EQ(writer.CreateFile(path, true), kOk);
+    ASSERT_EQ(AddPage(), kOk);
+    EXPECT_EQ(ReadFile(path), "old");  // still the old file while the new one is written
+    ASSERT_EQ(Finish(), kOk);
+    EXPECT_EQ(ReadFile(path).substr(0, 8), "%PDF-1.3");
+    EXPECT_EQ(dir.Count(), 1u);
+
+    // An export given up leaves nothing, and a missing folder cannot be created in.
+    const std::string other = dir.File("given-up.pdf");
+    ASSERT_EQ(writer.CreateFile(other, false), kOk);
+    ASSERT_EQ(AddPage(), kOk);
+    writer.Abandon();
+    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_EQ(dir.Count(), 1u);
+    EXPECT_EQ(writer.CreateFile(dir.File("no/such.pdf"), true), kCreateFailed);
+    // Closing a file that was never opened.
+    EXPECT_EQ(Finish(), kPosition);
+}
+
+TEST_F(PdfWriterTest, LimitsOfObjectsAndPages) {
+    ASSERT_EQ(writer.CreateFile(path, false), kOk);
+    uint32_t n = 0;
+    int rc = kOk;
+    while (rc == kOk) rc = writer.Tell(n);
+    EXPECT_EQ(rc, kObjectLimit);
+    EXPECT_EQ(n, kPdfMaxObject);
+    writer.Abandon();
+
+    PdfFileWriter w;
+    ASSERT_EQ(w.AllocateTables(), kOk);
+    ASSERT_EQ(w.CreateFile(dir.File("pages.pdf"), false), kOk);
+    for (int i = 0; i < kPdfMaxPages; ++i) {
+        ASSERT_EQ(w.BeginPage(), kOk);
+        ASSERT_EQ(w.FinishPage(100, 100), kOk);
+    }
+    EXPECT_EQ(w.BeginPage(), kPageLimit);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Images
+
+struct ImageCase {
+    const char* name;
+    uint16_t bits;
+    int32_t width, height;
+    std::vector<plat::RGBQUAD> colors;
+    std::vector<uint8_t> rows;  // as stored, padded to 32 bits
+    int objects;                // objects written for the image
+    std::string colorSpace;
+    std::string data;    // the image stream inflated
+    std::string lookup;  // the lookup stream inflated, when there is one
+};
+
+TEST_F(PdfWriterTest, ImagesOfEveryDepth) {
+    const plat::RGBQUAD black{0, 0, 0, 0}, white{255, 255, 255, 0}, red{0, 0, 255, 0},
+        blue{255, 0, 0, 0};
+    std::vector<plat::RGBQUAD> palette8(256);
+    for (int i = 0; i < 256; ++i) palette8[size_t(i)] = {uint8_t(i), uint8_t(255 - i), 7, 0};
+    std::string lookup8;
+    for (int i = 0; i < 256; ++i) lookup8 += {char(7), char(255 - i), char(i)};
+    const ImageCase cases[] = {
+        {"24-bit rows reordered to RGB",
+         24,
+         2,
+         2,
+         {},
+         {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0},
+         2,
+         "/ColorSpace /DeviceRGB",
+         std::string("\3\2\1\6\5\4\x9\x8\x7\xC\xB\xA", 12),
+         ""},
+        {"24-bit top-down flipped",
+         24,
+         1,
+         -2,
+         {},
+         {1, 2, 3, 0, 4, 5, 6, 0},
+         2,
+         "/ColorSpace /DeviceRGB",
+         std::string("\6\5\4\3\2\1", 6),
+         ""},
+        {"1-bit black and white is grey",
+         1,
+         8,
+         1,
+         {black, white},
+         {0xA5, 0, 0, 0},
+         2,
+         "/ColorSpace /DeviceGray",
+         "\xA5",
+         ""},
+        {"1-bit other colours keep their palette",
+         1,
+         8,
+         1,
+         {red, blue},
+         {0x0F, 0, 0, 0},
+         2,
+         "/ColorSpace [ /Indexed /DeviceRGB 1 <FF00000000FF> ]",
+         "\x0F",
+         ""},
+        {"4-bit short table padded with black",
+         4,
+         2,
+         1,
+         {red, blue},
+         {0x10, 0, 0, 0},
+         4,
+         "/ColorSpace [ /Indexed /DeviceRGB 15 ",
+         "\x10",
+         std::string("\xFF\0\0\0\0\xFF", 6) + std::string(14 * 3, '\0')},
+        {"8-bit",
+         8,
+         3,
+         1,
+         palette8,
+         {0, 1, 255, 0},
+         4,
+         "/ColorSpace [ /Indexed /DeviceRGB 255 ",
+         std::string("\0\1\xFF", 3),
+         lookup8},
+        {"rows the record lacks are blank",
+         8,
+         1,
+         3,
+         palette8,
+         {9, 0, 0, 0},
+         4,
+         "/ColorSpace [ /Indexed /DeviceRGB 255 ",
+         std::string("\x9\0\0", 3),
+         lookup8},
+    };
+    ASSERT_EQ(writer.CreateFile(path, false), kOk);
+    ASSERT_EQ(writer.BeginPage(), kOk);
+    uint32_t first = 4;
+    int number = 0;
+    for (const auto& c : cases) {
+        plat::BITMAPINFOHEADER h;
+        h.biBitCount = c.bits;
+        h.biWidth = c.width;
+        h.biHeight = c.height;
+        ASSERT_EQ(writer.WriteImage({h, c.colors, c.rows}, number), kOk) << c.name;
+        first += uint32_t(c.objects);
+    }
+    ASSERT_EQ(number, int(std::size(cases)));
+    ASSERT_EQ(writer.FinishPage(1000, 1000), kOk);
+    ASSERT_EQ(Finish(), kOk);
+    const std::string pdf = ReadFile(path);
+    uint32_t object = 4;
+    int image = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string obj = Object(pdf, object);
+        EXPECT_NE(obj.find(PdfFormat("/Name /im%d\r", image)), std::string::npos);
+        EXPECT_NE(obj.find(c.colorSpace), std::string::npos) << obj;
+        EXPECT_NE(obj.find(PdfFormat("/Length %d 0 R", object + 1)), std::string::npos);
+        EXPECT_EQ(Inflate(StreamData(obj)), c.data);
+        EXPECT_EQ(Object(pdf, object + 1),
+                  PdfFormat("%d 0 obj\r%d\rendobj", object + 1, StreamData(obj).size()));
+        if (c.objects == 4) {
+            EXPECT_NE(obj.find(PdfFormat("%d 0 R ]", object + 2)), std::string::npos);
+            EXPECT_EQ(Inflate(StreamData(Object(pdf, object + 2))), c.lookup);
+        }
+        object += uint32_t(c.objects);
+        ++image;
+    }
+    // The page's image resources name every image.
+    const std::string resources = Object(pdf, object + 3);
+    EXPECT_NE(resources.find("/im1 4 0 R\r"), std::string::npos) << resources;
+    EXPECT_NE(Object(pdf, object + 4).find(PdfFormat("/XObject %d 0 R", object + 3)),
+              std::string::npos);
+    int status = -1;
+    RunCommand("qpdf --check " + path + " >/dev/null 2>&1", &status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(PdfWriterTest, ImagesAreNumberedAcrossPagesAndLimitedPerPage) {
+    ASSERT_EQ(writer.CreateFile(path, false), kOk);
+    plat::BITMAPINFOHEADER h;
+    h.biBitCount = 24;
+    h.biWidth = 1;
+    h.biHeight = 1;
+    const std::vector<uint8_t> rows = {1, 2, 3, 0};
+    int number = 0;
+    ASSERT_EQ(writer.BeginPage(), kOk);
+    ASSERT_EQ(writer.WriteImage({h, {}, rows}, number), kOk);
+    ASSERT_EQ(writer.WriteImage({h, {}, rows}, number), kOk);
+    ASSERT_EQ(writer.FinishPage(100, 100), kOk);
+    ASSERT_EQ(writer.BeginPage(), kOk);
+    ASSERT_EQ(writer.WriteImage({h, {}, rows}, number), kOk);
+    EXPECT_EQ(number, 3);
+    for (int i = 1; i < kPdfMaxPageImages; ++i)
+        ASSERT_EQ(writer.WriteImage({h, {}, rows}, number), kOk);
+    EXPECT_EQ(writer.WriteImage({h, {}, rows}, number), -15153);
+}
+
+}  // namespace
+}  // namespace kp
