@@ -164,6 +164,9 @@ class FontSource {
             if (code <= 0xFF) g = cmapSubtable_[6 + code];
         } else {
             g = LookupFormat4(code);
+            // Symbol fonts keep their glyphs at 0xF000 + the character code; GDI looks there
+            // for codes below 0x100.
+            if (g == 0 && symbol_ && code < 0x100) g = LookupFormat4(char16_t(0xF000 + code));
         }
         if (g == 0 || g >= numGlyphs_) return kTtfGlyphNotFound;
         glyph = uint16_t(g);
@@ -190,14 +193,22 @@ class FontSource {
         ByteReader cmap(cmap_);
         auto count = cmap.U16(2);
         if (!count) return kTtfCmapUnreadable;
-        for (uint32_t i = 0; i < *count; ++i) {
+        // Windows Unicode or Macintosh Roman first; a Windows symbol cmap (3,0) when the font
+        // has nothing else, as symbol fonts do.
+        if (int rc = ChooseCmapSubtableOf(*count, false); rc != kTtfNoUsableCmap) return rc;
+        return ChooseCmapSubtableOf(*count, true);
+    }
+
+    int ChooseCmapSubtableOf(uint32_t count, bool symbolOnly) {
+        ByteReader cmap(cmap_);
+        for (uint32_t i = 0; i < count; ++i) {
             auto rec = cmap.Sub(4 + uint64_t(i) * 8, 8);
             if (!rec) return kTtfCmapUnreadable;
             uint16_t platform = LoadU16(rec->data());
             uint16_t encoding = LoadU16(rec->data() + 2);
             uint32_t offset = LoadU32(rec->data() + 4);
-            bool windowsUnicode = platform == 3 && encoding == 1;
-            bool macRoman = platform == 1 && encoding == 0;
+            bool windowsUnicode = platform == 3 && (symbolOnly ? encoding == 0 : encoding == 1);
+            bool macRoman = !symbolOnly && platform == 1 && encoding == 0;
             if (!windowsUnicode && !macRoman) continue;
             auto format = cmap.U16(offset);
             if (!format) return kTtfCmapUnreadable;
@@ -212,6 +223,7 @@ class FontSource {
                 cmapSubtable_ = sub;
                 segCount_ = *segX2 / 2;
                 cmapFormat_ = 4;
+                symbol_ = symbolOnly;
                 return kTtfOk;
             }
             if (macRoman && *format == 0) {
@@ -263,6 +275,7 @@ class FontSource {
     bool shortLoca_ = false;
     uint16_t numGlyphs_ = 0;
     int cmapFormat_ = -1;
+    bool symbol_ = false;
     Bytes cmapSubtable_;
     uint32_t segCount_ = 0;
 };

@@ -116,3 +116,37 @@ inline std::string RunCommand(const std::string& command, int* status = nullptr)
 }
 
 }  // namespace pdftest
+
+namespace pdftest {
+
+// The object numbers of the pages, in order, from the pages tree.
+inline std::vector<uint32_t> PageObjects(const std::string& pdf) {
+    std::vector<uint32_t> pages;
+    const std::string tree = Object(pdf, 2);
+    size_t p = tree.find("/Kids [");
+    if (p == std::string::npos) return pages;
+    p += 7;
+    const size_t end = tree.find(']', p);
+    while (p < end) {
+        while (p < end && (tree[p] == ' ' || tree[p] == '\r')) ++p;
+        if (p >= end) break;
+        pages.push_back(uint32_t(std::stoul(tree.substr(p))));
+        p = tree.find(" R", p) + 2;
+    }
+    return pages;
+}
+
+// The number after a key in an object's text ("/Contents 4 0 R" gives 4); 0 when missing.
+inline uint32_t Ref(const std::string& object, const std::string& key) {
+    const size_t p = object.find(key + " ");
+    return p == std::string::npos ? 0 : uint32_t(std::stoul(object.substr(p + key.size() + 1)));
+}
+
+// The inflated content stream of page `index` (from 0).
+inline std::string PageContent(const std::string& pdf, size_t index = 0) {
+    auto pages = PageObjects(pdf);
+    if (index >= pages.size()) return "<no page>";
+    return Inflate(StreamData(Object(pdf, Ref(Object(pdf, pages[index]), "/Contents"))));
+}
+
+}  // namespace pdftest
