@@ -13,7 +13,7 @@ packages=(
   zlib1g-dev libfreetype-dev libfontconfig-dev libcups2-dev
   clang libclang-rt-14-dev
   fontconfig fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic fonts-droid-fallback fonts-dejavu-core fonts-dejavu-extra
-  poppler-data python3 python3-fonttools libharfbuzz-bin qpdf
+  poppler-data poppler-utils opentype-sanitizer python3 python3-fonttools libharfbuzz-bin qpdf
   qt6-base-dev xvfb xauth curl wrk nginx-light emf2svg libxml2-dev libxml2-utils
   cups-daemon cups-ipp-utils poppler-utils dbus-daemon
 )
