@@ -4,6 +4,7 @@
 // the OpenType sanitiser.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -105,6 +106,14 @@ std::string Trimmed(std::string s) {
     return s;
 }
 
+plat::OutlineMetrics MetricsOf(const char16_t* face) {
+    plat::LogicalFont f;
+    f.faceName = face;
+    f.height = -1000;
+    auto ff = plat::OpenLogicalFont(f);
+    return ff ? ff->OutlineMetricsAt(-1000) : plat::OutlineMetrics{};
+}
+
 std::string Utf8(const std::u16string& s) {
     std::string out;
     plat::Utf8FromWide(s, &out);
@@ -164,6 +173,108 @@ TEST_F(Readers, FontShapes) {
                       Utf8(s.text));
         }
     }
+}
+
+// Three thousand distinct characters on one page come back exactly from an embedded font. (Not
+// embedded, the reader maps the codes through Adobe-Japan1, which gives a few characters that
+// share a glyph there, such as U+5BEC and U+5BDB, back as one of them.)
+TEST_F(Readers, ThreeThousandDistinctCharacters) {
+    plat::LogicalFont lf;
+    lf.faceName = u"IPAGothic";
+    lf.height = -1000;
+    auto face = plat::OpenLogicalFont(lf);
+    ASSERT_NE(face, nullptr);
+    std::vector<std::u16string> lines(1);
+    for (char16_t c = 0x4E00; c < 0x9FFF && lines.size() <= 60; ++c) {
+        if (face->GlyphIndex(c) == 0 || Utf16ToAnsi(std::u16string(1, c)) == "?") continue;
+        if (lines.back().size() == 50) lines.emplace_back();
+        lines.back() += c;
+    }
+    lines.pop_back();
+    ASSERT_EQ(lines.size(), 60u);
+    std::string want;
+    for (const auto& l : lines) want += Utf8(l) + "\n";
+    want.pop_back();
+    Emf e;
+    e.Font(1, -12, u"IPAGothic").Select(1);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        e.Comment("##EMBED###");
+        e.TextW(20, 20 + 16 * int32_t(i), lines[i]);
+    }
+    const std::string path = dir.File("many.pdf");
+    ASSERT_EQ(Export(path, {e}), kOk);
+    QpdfClean(path);
+    EXPECT_EQ(Trimmed(RunCommand("pdftotext -enc UTF-8 " + path + " - 2>/dev/null")), want);
+    CheckEmbeddedFonts(path);
+}
+
+// A page rendered at 150 dpi: P6 pixels.
+struct Raster {
+    int width = 0, height = 0;
+    std::string rgb;
+    bool Dark(int x, int y) const {
+        const size_t at = (size_t(y) * size_t(width) + size_t(x)) * 3;
+        return uint8_t(rgb[at]) < 96 && uint8_t(rgb[at + 1]) < 96 && uint8_t(rgb[at + 2]) < 96;
+    }
+    bool Red(int x, int y) const {
+        const size_t at = (size_t(y) * size_t(width) + size_t(x)) * 3;
+        return uint8_t(rgb[at]) > 200 && uint8_t(rgb[at + 1]) < 60 && uint8_t(rgb[at + 2]) < 60;
+    }
+};
+
+Raster Render(const std::string& pdf, const std::string& stem) {
+    Raster r;
+    int status = -1;
+    RunCommand("pdftoppm -r 150 -singlefile " + pdf + " " + stem, &status);
+    const std::string ppm = ReadFile(stem + ".ppm");
+    std::istringstream in(ppm);
+    std::string magic;
+    int max = 0;
+    in >> magic >> r.width >> r.height >> max;
+    in.get();
+    if (magic != "P6" || max != 255) return {};
+    r.rgb = ppm.substr(size_t(in.tellg()));
+    return r;
+}
+
+TEST_F(Readers, RenderedWhereDrawn) {
+    constexpr double kScale = 150.0 / 96.0;  // logical units of the page are 96-dpi pixels
+    const auto m = MetricsOf(u"IPAGothic");
+    ASSERT_GT(m.text.ascent, 0);
+    Emf e;
+    e.Brush(2, 0, 0x0000FF).Select(2).PatBlt(100, 100, 100, 50);
+    e.Pen(3, 0, 3, 0).Select(3).Pair(27, 100, 300).Pair(54, 400, 300);
+    e.Font(1, -40, u"IPAGothic").Select(1).TextW(100, 400, u"\u25a0");
+    const std::string path = dir.File("draw.pdf");
+    ASSERT_EQ(Export(path, {e}), kOk);
+    const Raster r = Render(path, dir.File("draw"));
+    ASSERT_GT(r.width, 0);
+    auto at = [&](double v) { return int(std::lround(v * kScale)); };
+    // The box: filled inside, white two pixels outside.
+    EXPECT_TRUE(r.Red(at(150), at(125)));
+    EXPECT_TRUE(r.Red(at(100) + 2, at(100) + 2));
+    EXPECT_FALSE(r.Red(at(100) - 3, at(125)));
+    EXPECT_FALSE(r.Red(at(200) + 3, at(125)));
+    // The line: ink on it, none three pixels beside it.
+    EXPECT_TRUE(r.Dark(at(250), at(300)));
+    EXPECT_FALSE(r.Dark(at(250), at(300) + 6));
+    // The square's ink lies in its cell: from the reference point down to the baseline.
+    int top = r.height, bottom = -1, left = r.width, right = -1;
+    for (int y = at(350); y < at(500); ++y) {
+        for (int x = at(50); x < at(300); ++x) {
+            if (!r.Dark(x, y)) continue;
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+    }
+    ASSERT_GE(bottom, 0) << "no text ink";
+    const double baseline = 400 + 40.0 * m.text.ascent / 1000.0;
+    EXPECT_GE(top, at(400) - 2);
+    EXPECT_LE(bottom, at(baseline + 40.0 * m.text.descent / 1000.0) + 2);
+    EXPECT_GE(left, at(100) - 2);
+    EXPECT_LE(right, at(140) + 2);
 }
 
 }  // namespace
