@@ -22,6 +22,10 @@
 // Options: --unit HOST:PORT:LISTENPORT  the main unit's address and port, and the port on which
 //                                       this side listens for the main unit's connection back
 //          --fast                       the protocol's waits shortened to those of the tests
+//          --serve PORT                 serves the settings pages of this console's own image on
+//                                       127.0.0.1:PORT (pages from the HTMLFiles folder beside
+//                                       this program) until the end of the input; the server's
+//                                       messages go to stderr
 #include <iconv.h>
 
 #include <algorithm>
@@ -42,7 +46,10 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/data_setting_menu.h"
 #include "app/installer_menu.h"
+#include "net/http_server.h"
+#include "net/state_form_services.h"
 #include "net/transfer_session.h"
 #include "programming/data_image.h"
 #include "programming/state.h"
@@ -278,7 +285,18 @@ struct Option {
     std::string_view name;
     bool takes_value;
 };
-constexpr std::array<Option, 2> kOptions = {{{"--unit", true}, {"--fast", false}}};
+constexpr std::array<Option, 3> kOptions = {
+    {{"--unit", true}, {"--fast", false}, {"--serve", true}}};
+
+// A port number 1-65535 written in digits only.
+std::optional<std::uint16_t> ParsePort(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
 
 std::string HandleLine(Session& s, std::string_view line) {
     for (const LineForm& form : kLineForms) {
@@ -300,6 +318,7 @@ std::string HandleLine(Session& s, std::string_view line) {
 
 int main(int argc, char** argv) {
     std::optional<UnitAddress> unit;
+    std::optional<std::uint16_t> serve_port;
     bool fast = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -308,6 +327,9 @@ int main(int argc, char** argv) {
         if (option->takes_value && i + 1 >= argc) Refuse(std::string(arg) + " needs a value");
         if (arg == "--fast") {
             fast = true;
+        } else if (arg == "--serve") {
+            serve_port = ParsePort(argv[++i]);
+            if (!serve_port) Refuse("--serve wants a port number 1-65535: " + std::string(argv[i]));
         } else if (arg == "--unit") {
             unit = ParseUnit(argv[++i]);
             if (!unit) Refuse("--unit wants HOST:PORT:LISTENPORT: " + std::string(argv[i]));
@@ -328,6 +350,30 @@ int main(int argc, char** argv) {
     app.InitInstance();
     ProgrammingState& state = app.state();
     Session session{state, converter};
+
+    // The web server works on this console's image under its lock, as the program's does.
+    qzs::net::StateFormServices forms(state);
+    qzs::net::ServerPorts server_ports;
+    server_ports.show_error = [](std::string_view text) {
+        std::cerr << "qzs-keypad: server: " << text << '\n';
+    };
+    server_ports.report_duplicate = [](std::string_view text) {
+        std::cerr << "qzs-keypad: server: " << text << '\n';
+    };
+    qzs::net::CEasyHttpServer server(state.lock, &forms, server_ports);
+    if (serve_port) {
+        server.SetPort(*serve_port);
+        server.SetDocumentRoot((ProgramDirectory() / "HTMLFiles").string() + "/");
+        server.SetDefaultPage("01hosyu.html");
+        for (const std::string& page : qzs::app::SettingsPageNames()) {
+            server.AddDynamicPage(page, "dlltest.dll");
+        }
+        if (server.Start() != 1 || server.BoundPort() != *serve_port) {
+            std::cerr << "qzs-keypad: cannot serve on 127.0.0.1:" << *serve_port << '\n';
+            return 2;
+        }
+        std::cerr << "qzs-keypad: serving http://127.0.0.1:" << *serve_port << "/\n";
+    }
     std::unique_ptr<qzs::app::CInstallerMenuDialog> menu;
 
     std::string line;
