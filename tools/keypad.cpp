@@ -13,6 +13,9 @@
 //   POST body     applies the rest of the line as a settings form post; prints "POST=<answer>"
 //   FILL page file  fills the settings page of that name (from the HTMLFiles folder beside this
 //                 program) into the file; prints "FILL=<bytes written>"
+//   LIST g        lists command group g ('0'-'9'): each sheet line before the first blank one as
+//                 its columns 0-127 (keys, display, value, printed form) without trailing
+//                 blanks, then "LIST g=<answer>" (3 for a character that is no group)
 // Every other line of input gives exactly one line of output; an address that does not exist
 // gives a line beginning with "error:". A malformed line (an "@" line that is not @B.O or
 // @B.O&MM, a line form with bad arguments), an unknown option and an option without its value
@@ -26,6 +29,9 @@
 //                                       127.0.0.1:PORT (pages from the HTMLFiles folder beside
 //                                       this program) until the end of the input; the server's
 //                                       messages go to stderr
+//          --load FILE                  loads the data-setting file before the first line
+//          --save FILE                  saves the data-setting file after the last line
+// A load or save that fails prints "qzs-keypad: " and its code on stderr, exit status 1.
 #include <iconv.h>
 
 #include <algorithm>
@@ -54,10 +60,12 @@
 #include "programming/data_image.h"
 #include "programming/state.h"
 #include "settings/command_bridge.h"
+#include "settings/data_file.h"
 #include "settings/data_image_startup.h"
 #include "settings/form_post.h"
 #include "settings/form_template.h"
 #include "settings/settings_pages.h"
+#include "settings/sheet_lines.h"
 
 namespace {
 
@@ -264,6 +272,22 @@ std::string FillLine(Session& s, std::string_view arguments) {
     return "FILL=" + std::to_string(size);
 }
 
+std::string ListLine(Session& s, std::string_view arguments) {
+    const std::vector<std::string_view> words = Arguments(arguments);
+    if (words.size() != 1 || words[0].size() != 1) throw Refusal{"LIST needs one group character"};
+    const char group = words[0][0];
+    const int answer = qzs::ListCommandGroup(s.state, group);
+    std::string out;
+    if (answer == 0) {
+        for (const qzs::SheetLine& line : qzs::CopySheetLines(s.state)) {
+            std::string_view text(line.data(), qzs::kSheetReplayColumn);
+            text = text.substr(0, text.find_last_not_of(' ') + 1);
+            out += s.converter.Convert(text) + "\n";
+        }
+    }
+    return out + "LIST " + group + "=" + std::to_string(answer);
+}
+
 std::string ByteLine(Session& s, std::string_view query) {
     return ReadImageByte(s.state, query);
 }
@@ -278,6 +302,7 @@ constexpr LineForm kLineForms[] = {
     {"@", ByteLine},
     {"POST ", PostLine},
     {"FILL ", FillLine},
+    {"LIST ", ListLine},
 };
 
 // The options, each with or without a value.
@@ -285,8 +310,8 @@ struct Option {
     std::string_view name;
     bool takes_value;
 };
-constexpr std::array<Option, 3> kOptions = {
-    {{"--unit", true}, {"--fast", false}, {"--serve", true}}};
+constexpr std::array<Option, 5> kOptions = {
+    {{"--unit", true}, {"--fast", false}, {"--serve", true}, {"--load", true}, {"--save", true}}};
 
 // A port number 1-65535 written in digits only.
 std::optional<std::uint16_t> ParsePort(std::string_view text) {
@@ -298,6 +323,16 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
+// The data-setting file at a path: folder (with its "/") and name in the state, then the call.
+int DataFile(ProgrammingState& state, const std::string& path, bool save) {
+    const std::filesystem::path p(path);
+    qzs::ApplicationLock::Guard guard(state.lock);
+    state.data_file.folder = p.has_parent_path() ? p.parent_path().string() + "/" : "./";
+    state.data_file.name = p.filename().string();
+    return save ? qzs::SaveDataFile(state, qzs::kDataSettingKind)
+                : qzs::LoadDataFile(state, qzs::kDataSettingKind);
+}
+
 std::string HandleLine(Session& s, std::string_view line) {
     for (const LineForm& form : kLineForms) {
         if (line.starts_with(form.word)) return form.handle(s, line.substr(form.word.size()));
@@ -305,6 +340,7 @@ std::string HandleLine(Session& s, std::string_view line) {
     // A form's word alone, without its arguments.
     if (line == "POST") return PostLine(s, "");
     if (line == "FILL") throw Refusal{"FILL needs a page and a file"};
+    if (line == "LIST") throw Refusal{"LIST needs one group character"};
     return RunLine(s.state, s.converter, line);
 }
 
@@ -320,6 +356,8 @@ int main(int argc, char** argv) {
     std::optional<UnitAddress> unit;
     std::optional<std::uint16_t> serve_port;
     bool fast = false;
+    std::optional<std::string> load;
+    std::optional<std::string> save;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const auto option = std::ranges::find(kOptions, arg, &Option::name);
@@ -330,6 +368,10 @@ int main(int argc, char** argv) {
         } else if (arg == "--serve") {
             serve_port = ParsePort(argv[++i]);
             if (!serve_port) Refuse("--serve wants a port number 1-65535: " + std::string(argv[i]));
+        } else if (arg == "--load") {
+            load = argv[++i];
+        } else if (arg == "--save") {
+            save = argv[++i];
         } else if (arg == "--unit") {
             unit = ParseUnit(argv[++i]);
             if (!unit) Refuse("--unit wants HOST:PORT:LISTENPORT: " + std::string(argv[i]));
@@ -375,6 +417,12 @@ int main(int argc, char** argv) {
         std::cerr << "qzs-keypad: serving http://127.0.0.1:" << *serve_port << "/\n";
     }
     std::unique_ptr<qzs::app::CInstallerMenuDialog> menu;
+    if (load) {
+        if (const int code = DataFile(state, *load, false); code != 0) {
+            std::cerr << "qzs-keypad: cannot load " << *load << ": " << code << '\n';
+            return 1;
+        }
+    }
 
     std::string line;
     long number = 0;
@@ -406,6 +454,12 @@ int main(int argc, char** argv) {
             Refuse("line " + std::to_string(number) + ": " + refusal.what);
         }
         std::cout.flush();
+    }
+    if (save) {
+        if (const int code = DataFile(state, *save, true); code != 0) {
+            std::cerr << "qzs-keypad: cannot save " << *save << ": " << code << '\n';
+            return 1;
+        }
     }
     return 0;
 }
