@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   fontconfig fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic fonts-droid-fallback fonts-dejavu-core fonts-dejavu-extra
   poppler-data poppler-utils opentype-sanitizer python3 python3-fonttools libharfbuzz-bin qpdf
-  qt6-base-dev xvfb xauth curl wrk nginx-light emf2svg libxml2-dev libxml2-utils
+  qt6-base-dev xvfb xauth curl wrk nginx-light emf2svg libxml2-dev libxml2-utils chromium nodejs
   cups-daemon cups-ipp-utils poppler-utils dbus-daemon
 )
 
@@ -29,6 +29,17 @@ install_missing() {
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The browser tests drive Debian's Chromium through playwright-core from the npm registry, kept
+# outside the clone beside the compiler cache (never a browser download of its own).
+install_node_modules() {
+  local dir=${XDG_CACHE_HOME:-$HOME/.cache}/korva-qzs/node
+  [ -d "$dir/node_modules/playwright-core" ] && return 0
+  command -v npm >/dev/null || { echo "npm is missing: the browser tests will be skipped"; return 0; }
+  mkdir -p "$dir"
+  (cd "$dir" && npm install --silent --no-audit --no-fund playwright-core@1) ||
+    echo "playwright-core could not be installed: the browser tests will be skipped"
 }
 
 jobs=$(nproc)
@@ -59,6 +70,7 @@ case "$mode" in
     ;;
   test)
     install_missing
+    install_node_modules
     echo "== Release build (warnings as errors)"
     configure_build build/release -DCMAKE_BUILD_TYPE=Release -DQZS_WERROR=ON
     (cd build/release && ctest --output-on-failure -j "$jobs" --timeout 600)
