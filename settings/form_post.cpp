@@ -231,6 +231,8 @@ std::optional<std::size_t> ApplyButtonRow(ProgrammingState& state, std::string_v
         text += Decoded(body, row.values[0]).substr(0, 5);
         if (text.size() < 12) return row.next;
     }
+    // A button text longer than the command buffer names no button the pages know.
+    if (text.size() > kCommandLimit) return row.next;
     if (ApplyKeyAssignment(state, text, true) == 0) refused = true;
     return row.next;
 }

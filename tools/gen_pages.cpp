@@ -270,7 +270,10 @@ std::string StartPage() {
         std::string links;
         for (int n = 1; n <= g.count; ++n) {
             const std::string page = std::string(g.prefix) + "_" + Padded(n, 2) + "m.html";
-            links += "<a href=\"" + page + "\">" + Padded(n, 2) + "</a> ";
+            const std::optional<qzs::SettingsPage> described = qzs::FindSettingsPage(page);
+            const std::string title = described ? described->title : page;
+            links += "<a href=\"" + page + "\" title=\"" + Escape(title) + "\">" + Padded(n, 2) +
+                     "</a> ";
         }
         out += Row({Escape(g.title), links});
     }

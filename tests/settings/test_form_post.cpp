@@ -168,6 +168,17 @@ TEST_F(FormPostTest, ButtonsAreAssignedAndARefusedPageEndsThePost) {
     EXPECT_EQ(Code("i92_101_06"), "E,7");
     EXPECT_EQ(Shown("*155#"), "03c");
     EXPECT_NE(before_six, "E,7");
+
+    // A name past the command buffer assigns nothing and refuses nothing.
+    EXPECT_GE(ApplyFormPost(*state, "i14_101_905" + std::string(60, '0') + "n1=E_6"), 0);
+}
+
+TEST_F(FormPostTest, AButtonNameLongerThanTheBufferIsSkipped) {
+    const std::string before = Code("i92_101_07");
+    EXPECT_GE(ApplyFormPost(*state, "i92_101_07" + std::string(60, '_') + "n1=E&i92_101_07" +
+                                        std::string(60, '_') + "n2=5"),
+              0);
+    EXPECT_EQ(Code("i92_101_07"), before);
 }
 
 TEST_F(FormPostTest, RowsAreCollectedByTheirPrefix) {
