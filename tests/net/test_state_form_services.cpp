@@ -4,11 +4,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "net/state_form_services.h"
 #include "settings/data_image_startup.h"
+#include "settings/settings_pages.h"
 #include "settings/speed_dial.h"
 
 namespace qzs::net {
@@ -62,6 +66,39 @@ TEST_F(StateFormServicesTest, DuplicateRowsAreReportedWhileChecking) {
     services.CommitSpeedDialPage(1, 1, 1);
     ASSERT_EQ(GetSystemSpeedDial(*state, 4, record), 1);
     EXPECT_STREQ(record.number.data(), "0312");
+}
+
+// The server with these services and the generated pages: a post to a page changes the image,
+// and the page comes back filled with the new value.
+TEST_F(StateFormServicesTest, TheServerPostsAndServesAGeneratedPage) {
+    namespace fs = std::filesystem;
+    std::string page;
+    for (const std::string& name : SettingsPageNames()) {
+        std::ifstream in(fs::path(QZS_HTML_DIR) / name, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (text.str().find("name=\"h002\"") != std::string::npos) page = name;
+    }
+    ASSERT_FALSE(page.empty()) << "no page carries *002";
+
+    CEasyHttpServer server(state->lock, &services, ServerPorts{});
+    server.SetPort(0);
+    server.SetDocumentRoot(std::string(QZS_HTML_DIR) + "/");
+    server.SetDefaultPage(std::string(kSettingsStartPage));
+    for (const std::string& name : SettingsPageNames()) server.AddDynamicPage(name, "dlltest.dll");
+    ASSERT_EQ(server.Start(), 1);
+    const std::string command =
+        "curl --http1.0 -s -d 'h002=0' http://127.0.0.1:" + std::to_string(server.BoundPort()) +
+        "/" + page;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string answer;
+    char chunk[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) answer.append(chunk, n);
+    ::pclose(pipe);
+    server.Stop();
+    EXPECT_NE(answer.find("name=\"h002\"  value=\"0\" checked >"), std::string::npos) << answer;
+    EXPECT_NE(answer.find("</html>"), std::string::npos);
 }
 
 }  // namespace
