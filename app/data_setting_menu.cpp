@@ -11,40 +11,16 @@
 #include <sstream>
 #include <thread>
 
+#include "settings/settings_pages.h"
 #include "settings/speed_dial.h"
 
 extern char** environ;
 
 namespace qzs::app {
-namespace {
 
-struct PageGroup {
-    const char* prefix;
-    int count;
-};
-
-constexpr std::array<PageGroup, 19> kPageGroups{{
-    {"01hosyu", 9},     {"02system", 5}, {"03gaisen", 13},  {"04gaisen", 18}, {"05gaisen", 3},
-    {"06gaisen", 14},   {"07naisen", 4}, {"08tel", 5},      {"09naisen", 1},  {"10gaibu", 6},
-    {"11other", 2},     {"12isdn", 2},   {"13kakin", 9},    {"14ip", 2},      {"15digital", 3},
-    {"16tansyuku", 12}, {"17tel", 6},    {"18nandemo", 40}, {"19one", 10},
-}};
-
-}  // namespace
-
+// The page table lives with the pages' descriptions, which the page generator writes from.
 const std::vector<std::string>& SettingsPageNames() {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> list;
-        for (const PageGroup& group : kPageGroups) {
-            for (int n = 1; n <= group.count; ++n) {
-                char name[64];
-                std::snprintf(name, sizeof name, "%s_%02dm.html", group.prefix, n);
-                list.emplace_back(name);
-            }
-        }
-        return list;
-    }();
-    return names;
+    return qzs::SettingsPageNames();
 }
 
 CDataSettingMenuDialog::CDataSettingMenuDialog(ProgrammingState& state, DataSettingMenuPorts ports)
