@@ -7,14 +7,19 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/application.h"
 #include "app/data_file_dialog.h"
 #include "app/data_file_services.h"
+#include "app/data_setting_menu.h"
 #include "app/dialog.h"
+#include "app/error_dialog.h"
 #include "app/top_menu.h"
 #include "app/ui/dialog_view.h"
 #include "app/ui/qt_ports.h"
+#include "net/state_form_services.h"
 
 namespace {
 
@@ -90,7 +95,42 @@ int main(int argc, char** argv) {
         return std::make_unique<qzs::app::CDataFileDialog>(std::move(file_ports));
     };
 
+    // The data-setting menu serves the settings pages over the application's state; the server's
+    // workers report duplicates through the error dialog, which always runs on the GUI thread.
+    std::unique_ptr<qzs::net::StateFormServices> forms;
+    qzs::app::MessagePort* message_port = ports.messages;
+    qzs::app::DialogRunner* dialog_runner = ports.runner;
+    qzs::app::ErrorReporter duplicates(*dialog_runner, &qzs::app::ui::RunOnGuiThread);
+    qzs::app::CDataSettingApp* app_pointer = nullptr;
+    auto make_file_dialog = ports.make_file_dialog;
+    ports.make_data_setting_menu =
+        [&, make_file_dialog]() -> std::unique_ptr<qzs::app::DialogPresenter> {
+        qzs::app::DataSettingMenuPorts menu_ports;
+        menu_ports.messages = message_port;
+        menu_ports.runner = dialog_runner;
+        menu_ports.make_file_dialog = make_file_dialog;
+        menu_ports.available_memory = &qzs::app::AvailableMemory;
+        menu_ports.open_browser = &qzs::app::OpenBrowserWithXdgOpen;
+        menu_ports.program_directory = qzs::app::ProgramDirectory();
+        menu_ports.forms = forms.get();
+        menu_ports.server_ports.show_error = [message_port](std::string_view text) {
+            const std::string copy(text);
+            qzs::app::ui::RunOnGuiThread([message_port, &copy] {
+                message_port->ShowMessage(copy, "エラー", qzs::app::MessageIcon::kWarning,
+                                          qzs::app::MessageButtons::kOk);
+            });
+        };
+        menu_ports.server_ports.report_duplicate = [&duplicates](std::string_view text) {
+            duplicates.Report(text);
+        };
+        menu_ports.server_ports.pump = &qzs::app::ui::PumpEvents;
+        return std::make_unique<qzs::app::CDataSettingMenuDialog>(app_pointer->state(),
+                                                                  std::move(menu_ports));
+    };
+
     auto app = std::make_unique<qzs::app::CDataSettingApp>(std::move(ports));
+    app_pointer = app.get();
+    forms = std::make_unique<qzs::net::StateFormServices>(app->state());
     data_files =
         std::make_unique<qzs::app::StateDataFileServices>(app->state(), &qzs::app::ui::PumpEvents);
     app->InitInstance();
