@@ -1,0 +1,63 @@
+// The data sheets and the data-setting file: listing every command group, and saving and loading
+// a whole data-setting file (the goal: a save or a load well under 50 ms).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "programming/state.h"
+#include "settings/data_file.h"
+#include "settings/data_image_startup.h"
+#include "settings/sheet_lines.h"
+
+namespace {
+
+std::unique_ptr<qzs::ProgrammingState> FreshState(const std::string& folder) {
+    auto state = std::make_unique<qzs::ProgrammingState>();
+    qzs::InitDataImage(*state);
+    state->data_file.folder = folder;
+    state->data_file.name = "bench.qzdat";
+    return state;
+}
+
+std::string Folder() {
+    return (std::filesystem::temp_directory_path() /
+            ("qzs-bench-data-file-" + std::to_string(::getpid())))
+               .string() +
+           "/";
+}
+
+void BM_ListAllGroups(benchmark::State& bench) {
+    auto state = FreshState(Folder());
+    for (auto _ : bench) {
+        for (char g = '0'; g <= '9'; ++g) qzs::ListCommandGroup(*state, g);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ListAllGroups)->Unit(benchmark::kMillisecond);
+
+void BM_SaveDataSettingFile(benchmark::State& bench) {
+    const std::string folder = Folder();
+    auto state = FreshState(folder);
+    for (auto _ : bench) {
+        if (qzs::SaveDataFile(*state, qzs::kDataSettingKind) != 0) bench.SkipWithError("save");
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_SaveDataSettingFile)->Unit(benchmark::kMillisecond);
+
+void BM_LoadDataSettingFile(benchmark::State& bench) {
+    const std::string folder = Folder();
+    auto state = FreshState(folder);
+    if (qzs::SaveDataFile(*state, qzs::kDataSettingKind) != 0) bench.SkipWithError("save");
+    for (auto _ : bench) {
+        if (qzs::LoadDataFile(*state, qzs::kDataSettingKind) != 0) bench.SkipWithError("load");
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_LoadDataSettingFile)->Unit(benchmark::kMillisecond);
+
+}  // namespace
