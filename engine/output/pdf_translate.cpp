@@ -13,6 +13,7 @@
 #include "engine/output/pdf_format.h"
 #include "engine/output/ttf_subset.h"
 #include "platform/fonts/font_resolver.h"
+#include "platform/gdi/emf_reader.h"
 #include "platform/gdi/gdi_objects.h"
 
 namespace kp {
@@ -1081,26 +1082,20 @@ int PageTranslator::CloseLevels() {
     return w_.content().Write(text);
 }
 
-// The records of a metafile that passes the checks: header, sizes and every translated
-// record's inner counts and offsets.
+// The records of a metafile that passes the drawing layer's checks of the whole file and ours of
+// the fields each translated record is read at.
 bool SplitRecords(std::span<const uint8_t> file,
                   std::vector<std::pair<uint32_t, std::span<const uint8_t>>>& records) {
-    if (file.size() < 88 || U32(file, 0) != kHeader || U32(file, 40) != 0x464D4520u) return false;
-    const uint64_t bytes = U32(file, 48);
-    if (bytes > file.size()) return false;
-    uint64_t at = 0;
-    while (at + 8 <= bytes) {
-        const uint32_t type = U32(file, size_t(at));
-        const uint32_t size = U32(file, size_t(at) + 4);
-        if (size < 8 || size % 4 != 0 || !Within(size_t(bytes), at, size)) return false;
-        auto record = file.subspan(size_t(at), size);
-        if (!CheckRecord(type, record)) return false;
-        if (at == 0 && type != kHeader) return false;
-        records.emplace_back(type, record);
-        at += size;
-        if (type == kEof) return true;
-    }
-    return false;
+    bool sound = true;
+    const bool read = plat::EnumEnhMetaFile(file, [&](const plat::EmfRecord& record) {
+        if (!CheckRecord(record.type, record.bytes)) {
+            sound = false;
+            return false;
+        }
+        records.emplace_back(record.type, record.bytes);
+        return true;
+    });
+    return read && sound;
 }
 
 }  // namespace
@@ -1119,8 +1114,9 @@ int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile
     if (int rc = writer.BeginPage(); rc != kOk) return rc;
     // Each page is a new device context: objects, levels and flags start afresh.
     PageTranslator page(writer, *state);
-    page.SetFrame({I32(metafile, 24), I32(metafile, 28), I32(metafile, 32), I32(metafile, 36)},
-                  {I32(metafile, 72), I32(metafile, 76)}, {I32(metafile, 80), I32(metafile, 84)});
+    plat::EmfHeader header;
+    if (!plat::ReadEmfHeader(metafile, &header)) return kBadMetafile;
+    page.SetFrame(header.frame, header.device, header.millimeters);
     for (const auto& [type, record] : records) {
         if (int rc = page.Translate(type, record); rc != kOk) return rc;
     }

@@ -168,7 +168,8 @@ class Emf {
     std::vector<uint8_t> Bytes() const {
         Record h(1);
         h.Rect(0, 0, 0, 0).Rect(0, 0, width_, height_);
-        h.U32(0x464D4520).U32(0x10000).U32(0).U32(0).U16(0).U16(0).U32(0).U32(0).U32(0);
+        // Object handles: the stock ones the translator keeps lie below 500.
+        h.U32(0x464D4520).U32(0x10000).U32(0).U32(0).U16(500).U16(0).U32(0).U32(0).U32(0);
         // The reference device: its pixels and millimetres.
         const int32_t px = int32_t(int64_t(width_) * dpi_ / 2540),
                       py = int32_t(int64_t(height_) * dpi_ / 2540);

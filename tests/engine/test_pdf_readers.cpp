@@ -19,6 +19,8 @@
 #include "pdf_test_support.h"
 #include "platform/automation/automation.h"
 #include "platform/fonts/font_resolver.h"
+#include "platform/gdi/emf_recorder.h"
+#include "platform/gdi/gdi_objects.h"
 
 namespace kp {
 namespace {
@@ -206,6 +208,49 @@ TEST_F(Readers, ThreeThousandDistinctCharacters) {
     QpdfClean(path);
     EXPECT_EQ(Trimmed(RunCommand("pdftotext -enc UTF-8 " + path + " - 2>/dev/null")), want);
     CheckEmbeddedFonts(path);
+}
+
+// A page as the drawing layer records it, with the text control's embedding comment.
+TEST_F(Readers, PageRecordedByTheDrawingLayer) {
+    const auto device = plat::DeviceInfo::ForPixels(794, 1123, 96);
+    plat::EmfRecorder dc(device, plat::RECT{0, 0, 21000, 29700}, u"KelvaprintV3.0");
+    plat::LOGFONTW font;
+    font.lfHeight = -24;
+    font.lfCharSet = plat::kShiftJisCharset;
+    std::copy_n(u"IPAMincho", 9, font.lfFaceName);
+    plat::GdiObject f(plat::CreateFontIndirectW(font));
+    plat::GdiObject pen(plat::CreatePen(plat::kPsSolid, 2, plat::Rgb(0, 0, 255)));
+    plat::GdiObject brush(plat::CreateSolidBrush(plat::Rgb(0, 128, 0)));
+    dc.SaveDC();
+    dc.SelectObject(f.get());
+    dc.SelectObject(pen.get());
+    dc.SelectObject(brush.get());
+    dc.SetBkMode(plat::kTransparent);
+    const std::string_view embed = "##EMBED###";
+    dc.GdiComment({reinterpret_cast<const uint8_t*>(embed.data()), embed.size()});
+    plat::RECT cell{50, 50, 700, 90};
+    dc.ExtTextOutW(50, 50, plat::kEtoClipped, &cell, u"見積書 ｶﾅ ABC-123");
+    dc.MoveToEx(50, 100);
+    dc.LineTo(700, 100);
+    const plat::POINT box[] = {{50, 120}, {200, 120}, {200, 200}, {50, 200}};
+    dc.Polygon(box);
+    dc.PatBlt(300, 120, 100, 80, plat::kRopPatCopy);
+    dc.RestoreDC(-1);
+    const auto bytes = dc.Close();
+    PdfFileWriter w;
+    ASSERT_EQ(w.AllocateTables(), kOk);
+    const std::string path = dir.File("recorded.pdf");
+    ASSERT_EQ(w.CreateFile(path, false), kOk);
+    ASSERT_EQ(ConvertMetafilePage(w, bytes, 21000, 29700), kOk);
+    const std::u16string* none[5] = {};
+    ASSERT_EQ(w.FinishFile(none), kOk);
+    QpdfClean(path);
+    EXPECT_EQ(Trimmed(RunCommand("pdftotext -enc UTF-8 " + path + " - 2>/dev/null")),
+              Utf8(u"見積書 ｶﾅ ABC-123"));
+    CheckEmbeddedFonts(path);
+    const std::string content = PageContent(ReadFile(path));
+    EXPECT_NE(content.find("0.00 0.50 0.00 rg\r"), std::string::npos) << content;
+    EXPECT_NE(content.find("0.00 0.00 1.00 RG\r"), std::string::npos) << content;
 }
 
 // A page rendered at 150 dpi: P6 pixels.
