@@ -6,6 +6,7 @@
 #include "engine/core/application.h"
 #include "engine/core/engine_class.h"
 #include "engine/core/module.h"
+#include "engine/output/pdf_document.h"
 
 extern "C" {
 
@@ -28,6 +29,7 @@ __attribute__((constructor)) void AttachEngine() {
     void* base = nullptr;
     if (dladdr(reinterpret_cast<void*>(&AttachEngine), &info) != 0) base = info.dli_fbase;
     kp::InitModule(base != nullptr ? base : reinterpret_cast<void*>(&AttachEngine));
+    kp::BindPdfDocumentFactory();
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.

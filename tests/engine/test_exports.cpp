@@ -96,6 +96,15 @@ TEST(EngineLibrary, CreatesAndReleasesTheApplicationThroughTheExports) {
     EXPECT_EQ(result.vt, VT_BSTR);
     EXPECT_EQ(BstrView(result.bstrVal), u"libkpctrl30.so");
     VariantClear(&result);
+    // The library binds its PDF documents: one is made and released again.
+    ASSERT_EQ(app->Invoke(10011, kInvokeMethod, nullptr, &result), 0);
+    ASSERT_EQ(result.vt, VT_DISPATCH);
+    ASSERT_NE(result.pdispVal, nullptr);
+    auto* document = static_cast<ScriptableObject*>(result.pdispVal);
+    Variant state{};
+    EXPECT_EQ(document->Invoke(500, kInvokeGet, nullptr, &state), 0);
+    EXPECT_EQ(state.iVal, 16);
+    EXPECT_EQ(document->Invoke(603, kInvokeMethod, nullptr, &state), 0);
     EXPECT_EQ(app->Release(), 0);
 
     // An application the host forgets is destroyed when the library is unloaded.

@@ -1,0 +1,129 @@
+// The scriptable object through which a host exports reports to a PDF 1.3 file: document texts,
+// open, one page per report drawing (recorded into a metafile and translated), close.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/core/scriptable.h"
+#include "engine/output/pdf_writer.h"
+#include "platform/gdi/gdi_types.h"
+
+namespace plat {
+class DeviceContext;
+}
+
+namespace kp {
+
+class ApplicationObject;
+
+namespace pdf_code {
+inline constexpr int kNoObject = -15000;
+inline constexpr int kNoAnsiPath = -15002;
+inline constexpr int kNoScreenDc = -15003;
+inline constexpr int kJobUnreadable = -15004;
+inline constexpr int kWrongState = -15200;
+inline constexpr int kEmptyPath = -15201;
+inline constexpr int kPaperUnreadable = -14008;
+inline constexpr int kMetafile = -14010;
+inline constexpr int kPageBeingAdded = -16800;
+inline constexpr int kTextCopyFailed = -16400;
+inline constexpr int kTextAllocFailed = -16401;
+inline constexpr int kTextBadPointer = -16402;
+inline constexpr int kNotIdle = -10301;
+}  // namespace pdf_code
+
+// What a page needs of a report, bound by the report model (the report's paper and its Draw),
+// so that the export does not depend on how reports are built.
+struct PdfReportAccess {
+    // Paper width and length in 0.1 mm and the orientation (1 portrait); 0 or a failure code.
+    int32_t (*paper)(ScriptableObject* report, int32_t* width, int32_t* length,
+                     int32_t* orientation) = nullptr;
+    // Draws the report onto dc, with attribute as the attribute context, into rect (device
+    // pixels) with the draw flags.
+    int32_t (*draw)(ScriptableObject* report, plat::DeviceContext* dc,
+                    plat::DeviceContext* attribute, const plat::RECT& rect,
+                    uint32_t flags) = nullptr;
+    // Raises (+1) or lowers (-1) the report's use counter.
+    void (*use)(ScriptableObject* report, int32_t delta) = nullptr;
+};
+void SetPdfReportAccess(const PdfReportAccess& access);
+PdfReportAccess GetPdfReportAccess();
+
+// The printer job member whose value is its device context handle.
+inline constexpr int32_t kPrinterJobDcMember = 1035;
+// The draw flags of an exported page.
+inline constexpr uint32_t kPdfDrawFlags = 0x2001;
+
+class PdfDocumentObject final : public ScriptableObject {
+  public:
+    enum Member : int32_t {
+        kState = 500,
+        kCreator = 501,
+        kTitle = 502,
+        kSubject = 503,
+        kAuthor = 504,
+        kKeywords = 505,
+        kText506 = 506,
+        kFirstSwitch = 507,
+        kLastSwitch = 516,
+        kMode517 = 517,
+        kText518 = 518,
+        kText519 = 519,
+        kPdfOpen = 600,
+        kPdfClose = 601,
+        kPdfAddPage = 602,
+        kPdfRelease = 603,
+    };
+    enum State : int16_t { kIdle = 16, kOpen = 128, kAddingPage = 256 };
+
+    explicit PdfDocumentObject(ApplicationObject* owner);
+    ~PdfDocumentObject() override;  // leaves the application's table; an open file is dropped
+
+    int32_t QueryInterface(const InterfaceId* iid, void** out) override;
+    int32_t AddRef() override;
+    int32_t Release() override;
+    int32_t GetTypeInfo(ClassInfo** out) override;
+    int32_t Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
+                   plat::Variant* result) override;
+
+    int16_t state() const { return state_; }
+    // Tests fix the creation date through the writer.
+    PdfFileWriter& writer() { return writer_; }
+
+    int32_t PdfOpen(const plat::OleChar* path, bool overwrite);
+    int32_t PdfClose();
+    int32_t PdfAddPage(ScriptableObject* job, ScriptableObject* report);
+
+  private:
+    int32_t GetText(int index, plat::Variant* result);
+    int32_t PutText(int index, const plat::Variant& argument);
+    int32_t Member506(int32_t kind, const plat::Variant* argument, plat::Variant* result);
+    int32_t Member518(int index, int32_t kind, const plat::Variant* argument,
+                      plat::Variant* result);
+    int32_t ReferenceDc(ScriptableObject* job, plat::DeviceContext** dc,
+                        std::unique_ptr<plat::DeviceContext>& screen);
+
+    ApplicationObject* owner_;
+    int32_t refs_ = 1;
+    std::recursive_mutex lock_;
+    std::array<std::u16string, 5> texts_;  // creator, title, subject, author, keywords
+    int16_t state_ = kIdle;
+    std::u16string text506_;
+    std::array<bool, 10> switches_{false, true,  true,  true,  true,
+                                   false, false, false, false, false};
+    uint8_t mode517_ = 0;
+    std::array<std::shared_ptr<const std::u16string>, 2> text518_;
+    PdfFileWriter writer_;
+};
+
+// The application's factory of PDF documents: null when memory runs out (the application then
+// answers -5, the -15000 of the document).
+ScriptableObject* NewPdfDocument(ApplicationObject* owner);
+// Binds the factory into the application's child factories, keeping the others.
+void BindPdfDocumentFactory();
+
+}  // namespace kp
