@@ -2,6 +2,7 @@
 // line, the value column's edge cases, the replay of printed forms, and the digit routines.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "programming/data_image.h"
 #include "programming/state.h"
 #include "settings/command_bridge.h"
 #include "settings/data_image_startup.h"
@@ -140,17 +142,25 @@ TEST(ListCommandGroup, ValueColumnEdgeCases) {
     EXPECT_EQ(Trimmed(Column(*it, 96, 32)), "*10106#  #");
 }
 
-// No listed command ends in "--c" on a fresh image; those that answer "--P" are the commands
-// whose handlers are not in yet or whose show refuses an empty entry.
-TEST(ListCommandGroup, NoMismatchesOnAFreshImage) {
+// On a fresh image no listed command answers "--c", and only the typed-entry tables *601 and
+// *616 answer "--P": their shows refuse an entry without a type, and a fresh image has no
+// typed entries. Listing changes nothing in the image.
+TEST(ListCommandGroup, FreshImageAnswersAndNoChange) {
     auto state = FreshState();
+    auto before = std::make_unique<DataImage>(state->image);
+    std::map<std::string, int> refused;
     for (char g = '0'; g <= '9'; ++g) {
         ASSERT_EQ(ListCommandGroup(*state, g), 0);
         for (const SheetLine& line : CopySheetLines(*state)) {
-            EXPECT_EQ(Column(line, 16, 48).find("--c"), std::string::npos)
-                << Trimmed(Column(line, 0, 16));
+            const std::string display = Column(line, 16, 48);
+            EXPECT_EQ(display.find("--c"), std::string::npos) << Trimmed(Column(line, 0, 16));
+            if (display.find("--P") != std::string::npos) {
+                ++refused[Trimmed(Column(line, 0, 16)).substr(1, 3)];
+            }
         }
     }
+    EXPECT_EQ(refused, (std::map<std::string, int>{{"601", 7}, {"616", 140}}));
+    EXPECT_EQ(std::memcmp(before.get(), &state->image, sizeof(DataImage)), 0);
 }
 
 // The replay types the printed form with its blanks filled from the value columns: a blank or
