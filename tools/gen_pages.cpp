@@ -82,10 +82,21 @@ std::string Head(std::string_view title) {
     return out;
 }
 
-std::string Text(std::string_view name, int width, bool readonly = false) {
-    return "<input type=\"text\" name=\"" + std::string(name) + "\" size=\"" +
-           std::to_string(width + 1) + "\" maxlength=\"" + std::to_string(width) + "\"" +
-           (readonly ? " readonly style=\"background:#eee;border:1px solid #ccc\"" : "") + ">";
+std::string Text(std::string_view name, int width, bool readonly = false,
+                 std::string_view hint = {}) {
+    std::string out = "<input type=\"text\" name=\"" + std::string(name) + "\" size=\"" +
+                      std::to_string(width + 1) + "\" maxlength=\"" + std::to_string(width) + "\"";
+    if (!hint.empty()) out += " title=\"" + std::string(hint) + "\"";
+    if (readonly) out += " readonly style=\"background:#eee;border:1px solid #ccc\"";
+    return out + ">";
+}
+
+// The digits a data field takes, as the installer reads it beside the field.
+std::string DigitsHint(const qzs::CommandDescriptor& d, int field) {
+    const int low = d.FieldMinDigits(static_cast<unsigned>(field));
+    const int high = d.FieldMaxDigits(static_cast<unsigned>(field));
+    if (low == high) return std::to_string(high) + "桁";
+    return std::to_string(low) + "～" + std::to_string(high) + "桁";
 }
 
 std::string Row(const std::vector<std::string>& cells, bool head = false) {
@@ -184,7 +195,8 @@ class PageWriter {
             std::string out;
             for (int f = 1; f <= data; ++f) {
                 if (f > 1) out += " , ";
-                out += Text(name + "n" + std::to_string(f), width(f));
+                out +=
+                    Text(name + "n" + std::to_string(f), width(f), false, DigitsHint(d, keys + f));
             }
             return out;
         }
@@ -202,7 +214,7 @@ class PageWriter {
             }
             return out + "</select>";
         }
-        return Text(name, width(1));
+        return Text(name, width(1), false, DigitsHint(d, keys + 1));
     }
 
     static std::string SpeedDialRows(const PageItem& item, bool system) {
