@@ -7,6 +7,7 @@
 #include "engine/core/engine_class.h"
 #include "engine/core/module.h"
 #include "engine/output/pdf_document.h"
+#include "engine/core/report.h"
 
 extern "C" {
 
@@ -30,6 +31,7 @@ __attribute__((constructor)) void AttachEngine() {
     if (dladdr(reinterpret_cast<void*>(&AttachEngine), &info) != 0) base = info.dli_fbase;
     kp::InitModule(base != nullptr ? base : reinterpret_cast<void*>(&AttachEngine));
     kp::BindPdfDocumentFactory();
+    kp::BindReportFactories();
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.

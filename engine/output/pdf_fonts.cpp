@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/output/font_ansi.h"
+#include "engine/core/font_ansi.h"
 #include "engine/output/pdf_format.h"
 #include "engine/output/pdf_writer.h"
 #include "engine/output/ttf_subset.h"

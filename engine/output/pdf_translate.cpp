@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "engine/core/module.h"
-#include "engine/output/font_ansi.h"
+#include "engine/core/font_ansi.h"
 #include "engine/output/pdf_format.h"
 #include "engine/output/ttf_subset.h"
 #include "platform/fonts/font_resolver.h"

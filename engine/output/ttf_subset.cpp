@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/output/font_ansi.h"
+#include "engine/core/font_ansi.h"
 #include "engine/output/unicode_aj1.h"
 #include "platform/fonts/eudc_settings.h"
 #include "platform/fonts/mapped_file.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "emf_builder.h"
-#include "engine/output/font_ansi.h"
+#include "engine/core/font_ansi.h"
 #include "engine/output/pdf_format.h"
 #include "engine/output/pdf_translate.h"
 #include "engine/output/pdf_writer.h"

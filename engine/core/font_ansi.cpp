@@ -1,4 +1,4 @@
-#include "engine/output/font_ansi.h"
+#include "engine/core/font_ansi.h"
 
 #include "platform/automation/automation.h"
 

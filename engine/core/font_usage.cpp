@@ -1,9 +1,9 @@
-#include "engine/output/font_usage.h"
+#include "engine/core/font_usage.h"
 
 #include <cstring>
 #include <new>
 
-#include "engine/output/font_ansi.h"
+#include "engine/core/font_ansi.h"
 
 namespace kp {
 
