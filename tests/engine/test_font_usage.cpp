@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/output/font_usage.h"
+#include "engine/core/font_usage.h"
 #include "platform/automation/automation.h"
 
 namespace {

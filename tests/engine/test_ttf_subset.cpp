@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/output/font_ansi.h"
+#include "engine/core/font_ansi.h"
 #include "engine/output/ttf_subset.h"
 #include "engine/output/unicode_aj1.h"
 #include "platform/automation/automation.h"
