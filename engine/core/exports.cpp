@@ -6,8 +6,9 @@
 #include "engine/core/application.h"
 #include "engine/core/engine_class.h"
 #include "engine/core/module.h"
-#include "engine/output/pdf_document.h"
 #include "engine/core/report.h"
+#include "engine/output/pdf_document.h"
+#include "platform/gdi/device_context.h"
 
 extern "C" {
 
@@ -24,6 +25,38 @@ __attribute__((visibility("default"))) int32_t WCreateObject(const plat::Interfa
 
 namespace {
 
+// The PDF export reaches reports through these, so that it needs nothing of the report model.
+void BindPdfReportAccess() {
+    kp::PdfReportAccess access;
+    access.paper = [](kp::ScriptableObject* object, int32_t* width, int32_t* length,
+                      int32_t* orientation) -> int32_t {
+        kp::ReportObject* report = kp::AsReport(object);
+        if (report == nullptr) return kp::rc::kBadArgument;
+        *width = report->paperWidth();
+        *length = report->paperLength();
+        *orientation = report->paperOrientation();
+        return kp::rc::kOk;
+    };
+    access.draw = [](kp::ScriptableObject* object, plat::DeviceContext* dc,
+                     plat::DeviceContext* attribute, const plat::RECT& rect,
+                     uint32_t flags) -> int32_t {
+        kp::ReportObject* report = kp::AsReport(object);
+        if (report == nullptr || dc == nullptr) return kp::rc::kBadArgument;
+        return report->Draw(nullptr, dc->handle(), attribute != nullptr ? attribute->handle() : 0,
+                            rect.left, rect.top, rect.right, rect.bottom, flags);
+    };
+    access.use = [](kp::ScriptableObject* object, int32_t delta) {
+        if (kp::ReportObject* report = kp::AsReport(object); report != nullptr) {
+            if (delta > 0) {
+                kp::LockReportUse(report);
+            } else {
+                kp::UnlockReportUse(report);
+            }
+        }
+    };
+    kp::SetPdfReportAccess(access);
+}
+
 // Process attach: the module handle is the library's load address.
 __attribute__((constructor)) void AttachEngine() {
     Dl_info info{};
@@ -32,6 +65,7 @@ __attribute__((constructor)) void AttachEngine() {
     kp::InitModule(base != nullptr ? base : reinterpret_cast<void*>(&AttachEngine));
     kp::BindPdfDocumentFactory();
     kp::BindReportFactories();
+    BindPdfReportAccess();
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.
