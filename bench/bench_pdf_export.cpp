@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/core/object_signature.h"
-#include "engine/output/font_ansi.h"
+#include "engine/core/font_ansi.h"
 #include "engine/output/pdf_document.h"
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/gdi_objects.h"
