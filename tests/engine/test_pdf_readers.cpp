@@ -4,6 +4,7 @@
 // the OpenType sanitiser.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <set>
@@ -13,6 +14,7 @@
 
 #include "emf_builder.h"
 #include "engine/core/font_ansi.h"
+#include "engine/core/module.h"
 #include "engine/output/pdf_format.h"
 #include "engine/output/pdf_translate.h"
 #include "engine/output/pdf_writer.h"
@@ -251,6 +253,63 @@ TEST_F(Readers, PageRecordedByTheDrawingLayer) {
     const std::string content = PageContent(ReadFile(path));
     EXPECT_NE(content.find("0.00 0.50 0.00 rg\r"), std::string::npos) << content;
     EXPECT_NE(content.find("0.00 0.00 1.00 RG\r"), std::string::npos) << content;
+}
+
+// End-user-defined characters: without an EUDC font (as usual here) the ordinary font draws
+// them and the document still closes; a configured stand-in character replaces them; with an
+// EUDC font their runs are embedded from it, cut from the ordinary characters around them.
+TEST_F(Readers, EndUserDefinedCharacters) {
+    TempDir config;
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string before = saved != nullptr ? saved : "";
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    std::filesystem::create_directories(config.path() + "/korva-qzs");
+    std::filesystem::create_directories(config.path() + "/Tessaryn/Kelvaprint/3.1");
+    struct Case {
+        const char* name;
+        bool eudcFont;
+        const char* unknown;  // UnknownChar, CP932
+        std::u16string text;
+        std::u16string extracted;
+        int fonts;
+    } cases[] = {
+        // IPAGothic has nothing at U+E000: glyph 0, which maps to no character.
+        {"no EUDC font, no stand-in", false, nullptr, u"A\ue000B", u"AB", 1},
+        {"no EUDC font, a stand-in", false, "?", u"A\ue000B", u"A?B", 1},
+        {"an EUDC font", true, nullptr, u"A\ue000\ue001B\ue003", u"A\ue000\ue001B\ue003", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(config.path() + "/korva-qzs/eudc.conf",
+                  c.eudcFont ? "SystemDefaultEUDCFont = " + SourceDir() +
+                                   "/tests/fixtures/fonts/qzs-fixture-eudc.tte\n"
+                             : std::string());
+        WriteFile(config.path() + "/Tessaryn/Kelvaprint/3.1/PDF",
+                  c.unknown != nullptr ? std::string("UnknownChar=") + c.unknown + "\n" : "");
+        ReadPdfSettings();
+        Emf e;
+        e.Font(1, -40, u"IPAGothic").Select(1).Comment("##EMBED###").TextW(100, 100, c.text);
+        const std::string path = dir.File("eudc.pdf");
+        ASSERT_EQ(Export(path, {e}), kOk);
+        QpdfClean(path);
+        const std::string fonts = RunCommand("pdffonts " + path + " 2>&1");
+        EXPECT_EQ(std::count(fonts.begin(), fonts.end(), '\n'), 2 + c.fonts) << fonts;
+        if (c.eudcFont) {
+            EXPECT_NE(fonts.find("EmbedFont0001+EUDC"), std::string::npos) << fonts;
+        }
+        std::string text = RunCommand("pdftotext -enc UTF-8 " + path + " - 2>/dev/null");
+        text.erase(std::remove_if(text.begin(), text.end(),
+                                  [](char ch) { return ch == '\n' || ch == '\f'; }),
+                   text.end());
+        EXPECT_EQ(text, Utf8(c.extracted));
+    }
+    WriteFile(config.path() + "/Tessaryn/Kelvaprint/3.1/PDF", "");
+    ReadPdfSettings();
+    if (saved != nullptr) {
+        ::setenv("XDG_CONFIG_HOME", before.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 // A page rendered at 150 dpi: P6 pixels.
