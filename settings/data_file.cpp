@@ -571,7 +571,15 @@ int LoadDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks) 
         ReadWhole(FolderOf(state.data_file.folder) + state.data_file.name);
     if (!file) return kDataFileCreateError;
     if (file->size() > kMaxFileBytes) return kDataFileFormatError;
-    std::string_view body(*file);
+    return LoadDataFileBytes(state, kind, *file, hooks);
+}
+
+int LoadDataFileBytes(ProgrammingState& state, int kind, std::string_view file,
+                      const DataFileHooks& hooks) {
+    ApplicationLock::Guard guard(state.lock);
+    if (!IsKnownKind(kind)) return 0;
+    if (file.size() > kMaxFileBytes) return kDataFileFormatError;
+    std::string_view body(file);
     std::string_view header;
     if (!body.empty() && body[0] == '2') {
         if (body.size() < kRecord) return kDataFileFormatError;

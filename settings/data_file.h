@@ -44,6 +44,10 @@ int SaveDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks =
 // not a file of the kind (checked whole before anything changes).
 int LoadDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks = {});
 
+// LoadDataFile on the bytes of a file already read: the same checks and the same answers.
+int LoadDataFileBytes(ProgrammingState& state, int kind, std::string_view file,
+                      const DataFileHooks& hooks = {});
+
 // The command that one data-setting record replays: its printed form with the value filled in
 // (and the fixed patches of a few commands); empty when the record is not well formed.
 std::string DataFileCommand(std::string_view record);
