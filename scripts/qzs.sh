@@ -16,6 +16,7 @@ packages=(
   poppler-data poppler-utils opentype-sanitizer python3 python3-fonttools libharfbuzz-bin qpdf
   qt6-base-dev xvfb xauth curl wrk nginx-light emf2svg libxml2-dev libxml2-utils chromium nodejs
   cups-daemon cups-ipp-utils poppler-utils dbus-daemon
+  ppp iproute2
 )
 
 install_missing() {
