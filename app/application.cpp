@@ -7,6 +7,7 @@
 
 #include "app/installer_menu.h"
 #include "app/progress.h"
+#include "app/remote_menu.h"
 #include "app/top_menu.h"
 #include "settings/data_image_startup.h"
 
@@ -51,6 +52,10 @@ bool CDataSettingApp::InitInstance() {
 
     CTopMenuDialog top_menu(*this);
     top_menu.set_installer_menu([this] { return std::make_unique<CInstallerMenuDialog>(*this); });
+    if (ports_.dialup != nullptr) {
+        top_menu.set_remote_menu(
+            [this] { return std::make_unique<CRemoteMenuDialog>(*this, *ports_.dialup); });
+    }
     if (ports_.runner != nullptr) ports_.runner->RunModal(top_menu);
     return false;
 }

@@ -12,6 +12,7 @@
 #include "app/dialog.h"
 #include "net/transfer_files.h"
 #include "net/transfer_session.h"
+#include "platform/dialup/dialup.h"
 #include "programming/state.h"
 
 namespace qzs::app {
@@ -39,6 +40,12 @@ struct ShellPorts {
     // The offline data file dialog, for the data-setting menu to open; it loads and saves through
     // the program's data image.
     std::function<std::unique_ptr<CDataFileDialog>()> make_file_dialog;
+    // Runs the work on the GUI thread in a later pass of its event loop; callable from any
+    // thread. Without it the work runs at once on the calling thread.
+    std::function<void(std::function<void()>)> post;
+    // The dial-up links of the remote service; without them the top menu's remote button stays
+    // disabled.
+    plat::DialUpProvider* dialup = nullptr;
 };
 
 class CDataSettingApp {

@@ -109,6 +109,28 @@ void DialogPresenter::SetPosition(int id, int position) {
     }
 }
 
+void DialogPresenter::AddItem(int id, std::string text) {
+    if (Control* c = FindMutable(id)) {
+        c->items.push_back(std::move(text));
+        Notify();
+    }
+}
+
+void DialogPresenter::Select(int id, int index) {
+    if (Control* c = FindMutable(id)) {
+        const bool inside = index >= 0 && static_cast<std::size_t>(index) < c->items.size();
+        c->selected = inside ? index : -1;
+        c->text = inside ? c->items[static_cast<std::size_t>(index)] : std::string();
+        Notify();
+    }
+}
+
+void DialogPresenter::OnSelect(int id, int index) {
+    const Control* c = Find(id);
+    if (c == nullptr || !c->enabled || !c->visible) return;
+    Select(id, index);
+}
+
 void DialogPresenter::set_close_enabled(bool enabled) {
     close_enabled_ = enabled;
     Notify();

@@ -18,6 +18,7 @@ enum class ControlKind {
     kReadOnlyEdit,
     kProgress,
     kIcon,
+    kComboBox,  // a drop-down list: items, the chosen one's text in text
 };
 
 // Placement in pixels of a 96-dpi screen; the views scale nothing.
@@ -34,9 +35,11 @@ struct Control {
     bool visible = true;
     bool is_default = false;
     bool centred = false;
-    int max_bytes = 0;     // edits: the limit in bytes of the CP932 text, 0 for none
-    bool numeric = false;  // edits: the input hint for digits, '*' and '#'
-    int position = 0;      // progress bars: 0-100
+    int max_bytes = 0;                 // edits: the limit in bytes of the CP932 text, 0 for none
+    bool numeric = false;              // edits: the input hint for digits, '*' and '#'
+    int position = 0;                  // progress bars: 0-100
+    std::vector<std::string> items{};  // combo boxes, in the order shown
+    int selected = -1;                 // combo boxes: the chosen item, -1 for none
 };
 
 // Dialog results as the system's dialog loop hands them out.
@@ -103,11 +106,16 @@ class DialogPresenter {
     };
     virtual std::vector<MenuItem> SystemMenuItems() const { return {}; }
     virtual void OnSystemCommand(int /*command*/) {}
+    // The user chose an item of a combo box; by default it becomes the box's text.
+    virtual void OnSelect(int id, int index);
 
     void SetText(int id, std::string text);
     void Enable(int id, bool enabled);
     void Show(int id, bool visible);
     void SetPosition(int id, int position);
+    void AddItem(int id, std::string text);
+    // The item becomes the chosen one and the box's text (-1: none, empty text).
+    void Select(int id, int index);
 
     // Whether the close item of the window is available (grayed while busy).
     bool close_enabled() const { return close_enabled_; }

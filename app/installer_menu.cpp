@@ -18,48 +18,6 @@ namespace {
 constexpr const char* kCommunicationError = "\n通信エラーが発生しました。\n";
 constexpr std::size_t kRecord = 192;
 
-// A progress dialog shown without a modal loop and found by its caption while it lives.
-class ShownProgress {
-  public:
-    ShownProgress(CDataSettingApp& app, std::unique_ptr<ProgressDialogBase> dialog)
-        : dialog_(std::move(dialog)) {
-        dialog_->set_pump(app.ports().pump);
-        ProgressDialogBase* target = dialog_.get();
-        token_ = ProgressRegistry::Instance().Add(dialog_->caption(),
-                                                  [target](int message, std::intptr_t wparam) {
-                                                      target->HandleMessage(message, wparam);
-                                                  });
-        // The window initialises its dialog when it is made; without one it is done here.
-        if (app.ports().show_modeless) {
-            close_ = app.ports().show_modeless(*dialog_);
-        } else {
-            dialog_->OnInit();
-        }
-        pump_ = app.ports().pump;
-    }
-    ~ShownProgress() {
-        Hide();
-        ProgressRegistry::Instance().Remove(token_);
-    }
-    ShownProgress(const ShownProgress&) = delete;
-    ShownProgress& operator=(const ShownProgress&) = delete;
-
-    void PumpTen() {
-        for (int i = 0; pump_ && i < 10; ++i) pump_();
-    }
-    void Percent(int percent) { dialog_->HandleMessage(WM_UPDATE_PRG, percent); }
-    void Hide() {
-        if (close_) close_();
-        close_ = nullptr;
-    }
-
-  private:
-    std::unique_ptr<ProgressDialogBase> dialog_;
-    std::function<void()> close_;
-    std::function<void()> pump_;
-    int token_ = 0;
-};
-
 std::unique_ptr<ProgressDialogBase> TransferDialog(int kind) {
     auto dialog = std::make_unique<CTransferProgressDialog>();
     dialog->SetKind(kind, 0);

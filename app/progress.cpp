@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/application.h"
+
 namespace qzs::app {
 
 ProgressDialogBase::ProgressDialogBase(int resource_id, std::string caption, int pump_passes)
@@ -186,6 +188,36 @@ bool ProgressRegistry::Post(const std::string& caption, int message, std::intptr
     if (!poster) return false;
     poster(message, wparam);
     return true;
+}
+
+ShownProgress::ShownProgress(CDataSettingApp& app, std::unique_ptr<ProgressDialogBase> dialog)
+    : dialog_(std::move(dialog)) {
+    dialog_->set_pump(app.ports().pump);
+    ProgressDialogBase* target = dialog_.get();
+    token_ = ProgressRegistry::Instance().Add(
+        dialog_->caption(),
+        [target](int message, std::intptr_t wparam) { target->HandleMessage(message, wparam); });
+    // The window initialises its dialog when it is made; without one it is done here.
+    if (app.ports().show_modeless) {
+        close_ = app.ports().show_modeless(*dialog_);
+    } else {
+        dialog_->OnInit();
+    }
+    pump_ = app.ports().pump;
+}
+
+ShownProgress::~ShownProgress() {
+    Hide();
+    ProgressRegistry::Instance().Remove(token_);
+}
+
+void ShownProgress::PumpTen() {
+    for (int i = 0; pump_ && i < 10; ++i) pump_();
+}
+
+void ShownProgress::Hide() {
+    if (close_) close_();
+    close_ = nullptr;
 }
 
 }  // namespace qzs::app

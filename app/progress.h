@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "app/dialog.h"
 
 namespace qzs::app {
+
+class CDataSettingApp;
 
 inline constexpr int WM_UPDATE_PRG = 1124;
 inline constexpr int WM_SET_STARTPOS = 1125;
@@ -140,6 +143,26 @@ class ScopedProgressWindow {
 
   private:
     int token_;
+};
+
+// A progress dialog shown without a modal loop through the application's ports and found by its
+// caption while it lives; hidden and destroyed with this object at the latest.
+class ShownProgress {
+  public:
+    ShownProgress(CDataSettingApp& app, std::unique_ptr<ProgressDialogBase> dialog);
+    ~ShownProgress();
+    ShownProgress(const ShownProgress&) = delete;
+    ShownProgress& operator=(const ShownProgress&) = delete;
+
+    void PumpTen();
+    void Percent(int percent) { dialog_->HandleMessage(WM_UPDATE_PRG, percent); }
+    void Hide();
+
+  private:
+    std::unique_ptr<ProgressDialogBase> dialog_;
+    std::function<void()> close_;
+    std::function<void()> pump_;
+    int token_ = 0;
 };
 
 }  // namespace qzs::app

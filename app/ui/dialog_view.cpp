@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,6 +105,15 @@ void DialogView::Build() {
                 widget = edit;
                 break;
             }
+            case ControlKind::kComboBox: {
+                auto* combo = new QComboBox(this);
+                combo->setEditable(false);
+                const int id = c.id;
+                connect(combo, &QComboBox::activated, this,
+                        [this, id](int index) { presenter_.OnSelect(id, index); });
+                widget = combo;
+                break;
+            }
             case ControlKind::kProgress: {
                 auto* bar = new QProgressBar(this);
                 bar->setRange(0, 100);
@@ -137,6 +147,16 @@ void DialogView::Refresh() {
             if (plain->toPlainText() != text) plain->setPlainText(text);
         } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
             bar->setValue(std::clamp(c.position, 0, 100));
+        } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            QStringList items;
+            for (const std::string& item : c.items) items << ToQ(item);
+            QStringList shown;
+            for (int i = 0; i < combo->count(); ++i) shown << combo->itemText(i);
+            if (shown != items) {
+                combo->clear();
+                combo->addItems(items);
+            }
+            if (combo->currentIndex() != c.selected) combo->setCurrentIndex(c.selected);
         }
     }
     // While the dialog is busy its close box does nothing: the presenter ignores the request.
@@ -224,6 +244,8 @@ int QtMessagePort::ShowMessage(std::string_view text, std::string_view caption, 
 
 int QtDialogRunner::RunModal(DialogPresenter& dialog) {
     DialogView view(dialog);
+    // A dialog that ended while it was initialised never shows.
+    if (dialog.ended()) return dialog.result();
     view.exec();
     return dialog.ended() ? dialog.result() : kIdCancel;
 }

@@ -20,6 +20,7 @@
 #include "app/ui/dialog_view.h"
 #include "app/ui/qt_ports.h"
 #include "net/state_form_services.h"
+#include "platform/dialup/pppd_dialup.h"
 
 namespace {
 
@@ -128,11 +129,22 @@ int main(int argc, char** argv) {
                                                                   std::move(menu_ports));
     };
 
+    // The dial-up links of the remote service: pppd's peers. The provider outlives the
+    // application object, and its end hangs up a link still live when the program ends.
+    plat::PppdDialUp dialup;
+    ports.dialup = &dialup;
+    ports.post = [](std::function<void()> work) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work),
+                                  Qt::QueuedConnection);
+    };
+
     auto app = std::make_unique<qzs::app::CDataSettingApp>(std::move(ports));
     app_pointer = app.get();
     forms = std::make_unique<qzs::net::StateFormServices>(app->state());
     data_files =
         std::make_unique<qzs::app::StateDataFileServices>(app->state(), &qzs::app::ui::PumpEvents);
     app->InitInstance();
-    return app->ExitInstance();
+    const int exit_code = app->ExitInstance();
+    app.reset();
+    return exit_code;
 }
