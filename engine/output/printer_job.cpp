@@ -1,0 +1,1157 @@
+#include "engine/output/printer_job.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/core/application.h"
+#include "engine/core/module.h"
+#include "platform/gdi/handles.h"
+
+namespace kp {
+
+using plat::DevMode;
+using plat::Variant;
+using namespace plat;  // VarType names
+
+namespace {
+
+constexpr char16_t kDefaultJobName[] = u"無題";
+constexpr char16_t kDefaultCancelMessage[] = u"印刷中です。";
+
+std::mutex& FactoryLock() {
+    static std::mutex lock;
+    return lock;
+}
+PrinterDocumentFactory& DocumentFactory() {
+    static PrinterDocumentFactory factory = nullptr;
+    return factory;
+}
+
+char16_t LowerAscii(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+int16_t Saturate16(double v) {
+    if (std::isnan(v)) return 0;
+    return static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
+}
+
+// Debugger output of the engine: lines go to standard error when QZS_DEBUG_OUTPUT is set, as a
+// debugger would have shown them; otherwise they are dropped.
+void DebugOutput(const char* line) {
+    static const bool enabled = std::getenv("QZS_DEBUG_OUTPUT") != nullptr;
+    if (enabled) std::fputs(line, stderr);
+}
+
+bool IsDocumentState(uint16_t s) {
+    return s == kJobDocumentOpen || s == kJobPrintingPage;
+}
+
+}  // namespace
+
+void SetPrinterDocumentFactory(PrinterDocumentFactory factory) {
+    std::lock_guard guard(FactoryLock());
+    DocumentFactory() = factory;
+}
+
+PrinterDocumentFactory GetPrinterDocumentFactory() {
+    std::lock_guard guard(FactoryLock());
+    return DocumentFactory();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Member tables
+
+const PropertyRow<PrinterJobObject> PrinterJobObject::kProperties[] = {
+    {1001, VT_I2, &PrinterJobObject::GetSupportPapers, nullptr},
+    {1002, VT_I2, &PrinterJobObject::GetSupportSources, nullptr},
+    {1003, VT_UI2, &PrinterJobObject::GetInfoSize, nullptr},
+    {1004, VT_BSTR, &PrinterJobObject::GetPrinterName, nullptr},
+    {1005, VT_BSTR, &PrinterJobObject::GetDeviceName, nullptr},
+    {1006, VT_BSTR, &PrinterJobObject::GetCancelDlgCaption, &PrinterJobObject::PutCancelDlgCaption},
+    {1007, VT_BOOL, &PrinterJobObject::GetCancelDlg, &PrinterJobObject::PutCancelDlg},
+    {1008, VT_BSTR, &PrinterJobObject::GetCancelDlgMessage, &PrinterJobObject::PutCancelDlgMessage},
+    {1009, VT_BOOL, &PrinterJobObject::GetCancelButton, &PrinterJobObject::PutCancelButton},
+    {1011, VT_UI2, &PrinterJobObject::GetStatus, nullptr},
+    {1012, VT_I2, &PrinterJobObject::GetMinPaperWidth, nullptr},
+    {1013, VT_I2, &PrinterJobObject::GetMinPaperLength, nullptr},
+    {1014, VT_I2, &PrinterJobObject::GetMaxPaperWidth, nullptr},
+    {1015, VT_I2, &PrinterJobObject::GetMaxPaperLength, nullptr},
+    {1016, VT_I2, &PrinterJobObject::GetPaperSize, &PrinterJobObject::PutPaperSize},
+    {1017, VT_I2, &PrinterJobObject::GetPaperWidth, &PrinterJobObject::PutPaperWidth},
+    {1018, VT_I2, &PrinterJobObject::GetPaperLength, &PrinterJobObject::PutPaperLength},
+    {1019, VT_I2, &PrinterJobObject::GetSource, &PrinterJobObject::PutSource},
+    {1020, VT_UI2, &PrinterJobObject::GetOrientation, &PrinterJobObject::PutOrientation},
+    {1021, VT_UI2, &PrinterJobObject::GetCopies, &PrinterJobObject::PutCopies},
+    {1022, VT_I2, &PrinterJobObject::GetQuality, &PrinterJobObject::PutQuality},
+    {1023, VT_UI2, &PrinterJobObject::GetColor, &PrinterJobObject::PutColor},
+    {1024, VT_BOOL, &PrinterJobObject::GetASyncMode, &PrinterJobObject::PutASyncMode},
+    {1025, VT_UI4, &PrinterJobObject::GetPageCount, nullptr},
+    {1026, VT_BOOL, &PrinterJobObject::GetMultiPrint, &PrinterJobObject::PutMultiPrint},
+    {1027, VT_UI2, &PrinterJobObject::GetMultiPrintLayout, &PrinterJobObject::PutMultiPrintLayout},
+    {1028, VT_UI2, &PrinterJobObject::GetScale, &PrinterJobObject::PutScale},
+    {1029, VT_BSTR, &PrinterJobObject::GetJobName, &PrinterJobObject::PutJobName},
+    {1030, VT_UI4, &PrinterJobObject::GetJobNumber, nullptr},
+    {1031, VT_I2, &PrinterJobObject::GetMinTopMargin, nullptr},
+    {1032, VT_I2, &PrinterJobObject::GetMinLeftMargin, nullptr},
+    {1033, VT_I2, &PrinterJobObject::GetMinBottomMargin, nullptr},
+    {1034, VT_I2, &PrinterJobObject::GetMinRightMargin, nullptr},
+    {1035, VT_UI4, &PrinterJobObject::GetHdc, nullptr},
+    {1036, VT_BOOL, &PrinterJobObject::GetScalePrint, &PrinterJobObject::PutScalePrint},
+    {1037, VT_BOOL, &PrinterJobObject::GetScalePaperFit, &PrinterJobObject::PutScalePaperFit},
+    {1038, VT_UI2, &PrinterJobObject::GetScalePrintLayout, &PrinterJobObject::PutScalePrintLayout},
+    {1039, VT_BOOL, &PrinterJobObject::GetPaperSizeSupported, nullptr},
+    {1040, VT_BOOL, &PrinterJobObject::GetPaperWidthSupported, nullptr},
+    {1041, VT_BOOL, &PrinterJobObject::GetPaperLengthSupported, nullptr},
+    {1042, VT_BOOL, &PrinterJobObject::GetSourceSupported, nullptr},
+    {1043, VT_BOOL, &PrinterJobObject::GetOrientationSupported, nullptr},
+    {1044, VT_BOOL, &PrinterJobObject::GetCopiesSupported, nullptr},
+    {1045, VT_BOOL, &PrinterJobObject::GetQualitySupported, nullptr},
+    {1046, VT_BOOL, &PrinterJobObject::GetColorSupported, nullptr},
+    {1047, VT_UI4, &PrinterJobObject::GetSupportedFields, nullptr},
+    {1048, VT_I2, nullptr, &PrinterJobObject::PutDevModePaperWidth},
+    {1049, VT_I2, nullptr, &PrinterJobObject::PutDevModePaperLength},
+};
+
+const MethodRow<PrinterJobObject> PrinterJobObject::kMethods[] = {
+    {11001, VT_EMPTY, 1, {VT_UI4}, &PrinterJobObject::OpenPrinterMember},
+    {11002, VT_EMPTY, 1, {VT_BOOL}, &PrinterJobObject::ClosePrinterMember},
+    {11003, VT_EMPTY, 0, {}, &PrinterJobObject::CloseMember},
+    {11004, VT_UI2, 1, {VT_UI2}, &PrinterJobObject::GetPaperMember},
+    {11005, VT_BSTR, 1, {VT_UI2}, &PrinterJobObject::GetPaperNameMember},
+    {11006, VT_UI2, 1, {VT_UI2}, &PrinterJobObject::GetSourceMember},
+    {11007, VT_BSTR, 1, {VT_UI2}, &PrinterJobObject::GetSourceNameMember},
+    {11008, VT_UI4, 1, {VT_UI4}, &PrinterJobObject::GetJobStatusMember},
+    {11009, VT_EMPTY, 2, {VT_UI4, VT_UI4}, &PrinterJobObject::SetJobStatusMember},
+    {11014, VT_EMPTY, 0, {}, &PrinterJobObject::UpdateInfoMember},
+    {11015, VT_EMPTY, 0, {}, &PrinterJobObject::ResetPendingSettingsMember},
+    {11016, VT_EMPTY, 1, {VT_PTR}, &PrinterJobObject::GetDevModeMember},
+    {11017, VT_EMPTY, 1, {VT_PTR}, &PrinterJobObject::SetDevModeMember},
+    {11018, VT_I2, 2, {VT_I2, VT_I2}, &PrinterJobObject::FindPaperBySizeMember},
+    {11020, VT_I2, 1, {VT_I2}, &PrinterJobObject::GetPaperLengthMember},
+    {11021, VT_I2, 1, {VT_I2}, &PrinterJobObject::GetPaperWidthMember},
+};
+
+// ---------------------------------------------------------------------------------------------
+// Life
+
+PrinterJobObject::PrinterJobObject() = default;
+
+PrinterJobObject::~PrinterJobObject() {
+    std::lock_guard guard(lock_);
+    if (app_ != nullptr) app_->UnregisterPrinter(this);
+    DestroyDocument();
+    if (dcOwnerIndex_ != -1) {
+        RemovePrintDcOwner(dcOwnerIndex_);
+        dcOwnerIndex_ = -1;
+    }
+}
+
+void PrinterJobObject::DestroyDocument() {
+    if (document_ && state_.load() != kJobReady) {
+        if (sheetOpen_) document_->EndPage();
+        if (documentStarted_) document_->AbortDoc();
+    }
+    sheetOpen_ = secondHalf_ = documentStarted_ = false;
+    document_.reset();
+}
+
+int32_t PrinterJobObject::QueryInterface(const InterfaceId* iid, void** out) {
+    return app_ ? app_->QueryInterface(iid, out) : rc::kNotReady;
+}
+int32_t PrinterJobObject::AddRef() {
+    return app_ ? app_->AddRef() : 1;
+}
+int32_t PrinterJobObject::Release() {
+    return app_ ? app_->Release() : 1;
+}
+int32_t PrinterJobObject::GetTypeInfo(ClassInfo** out) {
+    if (app_ == nullptr) return rc::kNotReady;
+    return app_->Classes().ClassInfoQueryInterface(&iid::kPrinterJob, out);
+}
+
+int32_t PrinterJobObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
+                                 Variant* result) {
+    return DispatchMember<PrinterJobObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                            result);
+}
+
+std::optional<DevMode> PrinterJobObject::CurrentDevMode() {
+    std::lock_guard guard(lock_);
+    return devMode_;
+}
+
+PrinterModel PrinterJobObject::Model() {
+    std::lock_guard guard(lock_);
+    return model_;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Binding to a printer and reading what it can do
+
+int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerName) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobConstructed) return rc::kWrongState;
+    app_ = app;
+    if (printerName == nullptr) return rc::kBadArgument;
+    const std::u16string requested(BstrView(printerName).data(), WideLen(printerName));
+    if (app == nullptr) return rc::kNotReady;
+
+    std::u16string name, driver, port;
+    bool found = false;
+    for (uint32_t n = 0, count = app->PrinterCount(); n < count; ++n) {
+        if (app->PrinterAt(n, &name, &driver, &port) && SameNameIgnoringCase(name, requested)) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) return rc::kNoSuchPrinter;
+    std::string cupsName;
+    if (!Utf8FromWide(name, &cupsName)) return rc::kStringConversion;
+    printerNameWide_ = requested;
+    driverName_ = driver;
+    portName_ = port;
+    printerName_ = cupsName;
+    devMode_.reset();
+
+    if (const int32_t code = ReadPrinterCapabilities(cupsName); code != rc::kOk) return code;
+    cancelDlgMessage_ = kDefaultCancelMessage;
+    cancelMessageSet_ = true;
+    jobName_ = kDefaultJobName;
+    jobNameSet_ = true;
+    state_.store(kJobReady);
+    return rc::kOk;
+}
+
+void PrinterJobObject::ClearLists() {
+    model_ = PrinterModel{};
+    listsRead_ = false;
+    printerBound_ = false;
+    resolutions_.clear();
+    infoDc_.reset();
+    minWidth_ = minLength_ = maxWidth_ = maxLength_ = 0;
+    supportedFields_ = 0;
+    portName_.clear();
+}
+
+int32_t PrinterJobObject::ReadPrinterCapabilities(const std::string& printer) {
+    if (state_.load() != kJobConstructed) return rc::kWrongState;
+    PrinterCapabilities caps;
+    if (!GetPrinterSystem()->ReadCapabilities(printer, &caps)) {
+        ClearLists();
+        return rc::kPrinterOpenFailed;
+    }
+    PrinterModel model = CodePrinter(printer, caps);
+    if (model.papers.empty()) {
+        ClearLists();
+        return rc::kCapabilityQueryFailed;
+    }
+    model_ = std::move(model);
+    listsRead_ = true;
+    printerBound_ = true;
+    // A printer with more resolutions than the table holds leaves it empty.
+    resolutions_.clear();
+    if (!model_.resolutions.empty() && model_.resolutions.size() <= 99) {
+        resolutions_ = model_.resolutions;
+    }
+    if (!devMode_) {
+        if (const int32_t code = ApplyDevMode(model_.defaults); code != rc::kOk) {
+            ClearLists();
+            return code;
+        }
+    }
+    PageGeometry page;
+    if (MeasurePage(model_, *devMode_, &page)) {
+        DeviceInfo info =
+            DeviceInfo::ForPixels(page.horzRes, page.vertRes, page.dpiX, kDtRasPrinter);
+        info.logPixelsY = page.dpiY;
+        info.physicalWidth = page.physicalWidth;
+        info.physicalHeight = page.physicalHeight;
+        info.physicalOffsetX = page.offsetX;
+        info.physicalOffsetY = page.offsetY;
+        infoDc_ = std::make_unique<InfoDc>(info);
+    }
+    minWidth_ = model_.minWidth;
+    minLength_ = model_.minLength;
+    maxWidth_ = model_.maxWidth;
+    maxLength_ = model_.maxLength;
+    supportedFields_ = model_.fields;
+    copiesLimit_ = model_.copiesLimit;
+    return rc::kOk;
+}
+
+void PrinterJobObject::ApplyMeasurement(const PageGeometry& page, DevMode* dm) {
+    // The rounding of the page measurement: every value plus 0.5, truncated; margins through
+    // whole millimetres.
+    const double dx = page.dpiX, dy = page.dpiY;
+    const auto round = [](double v) { return std::trunc(v + 0.5); };
+    int32_t across = page.physicalWidth, down = page.physicalHeight;
+    double ax = dx, ay = dy;
+    if (dm->dmOrientation == kDmOrientLandscape) {
+        // The record keeps the paper upright: its width is the turned page's height. (Writing
+        // the turned width would turn a user-defined size again at the next reset.)
+        std::swap(across, down);
+        std::swap(ax, ay);
+    }
+    dm->dmPaperWidth = Saturate16(round(across / ax * 254));
+    dm->dmPaperLength = Saturate16(round(down / ay * 254));
+    const double left = round(page.offsetX / dx * 25.4);
+    const double top = round(page.offsetY / dy * 25.4);
+    marginLeft_ = Saturate16(left * 10);
+    marginTop_ = Saturate16(top * 10);
+    marginRight_ =
+        Saturate16(round((page.physicalWidth / dx * 25.4 - page.horzRes / dx * 25.4 - left) * 10));
+    marginBottom_ =
+        Saturate16(round((page.physicalHeight / dy * 25.4 - page.vertRes / dy * 25.4 - top) * 10));
+    physicalWidth_ = page.physicalWidth;
+    physicalHeight_ = page.physicalHeight;
+}
+
+int32_t PrinterJobObject::ApplyDevMode(DevMode dm) {
+    if (!printerBound_) return rc::kNotReady;
+    const int16_t keptWidth = dm.dmPaperWidth, keptLength = dm.dmPaperLength;
+    DevMode merged = MergeDevMode(model_, dm);
+    if (merged.dmPaperSize == kDmPaperUser) {
+        merged.dmPaperWidth = keptWidth;
+        merged.dmPaperLength = keptLength;
+    }
+    PageGeometry page;
+    if (!MeasurePage(model_, merged, &page)) return rc::kNoPrinterDc;
+    ApplyMeasurement(page, &merged);
+    devMode_ = merged;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::ResetPrinterDC() {
+    const uint16_t before = state_.exchange(kJobResetting);
+    PageGeometry page;
+    if (!devMode_ || !MeasurePage(model_, *devMode_, &page) ||
+        (document_ && !document_->Reset(page, *devMode_))) {
+        state_.store(before);
+        return rc::kResetFailed;
+    }
+    ApplyMeasurement(page, &*devMode_);
+    if (document_) {
+        DeviceContext* dc = document_->dc();
+        dc->SetMapMode(kMmText);
+        dc->SetMapMode(kMmAnisotropic);
+        dc->SetWindowExtEx(1, 1);
+        dc->SetViewportExtEx(1, 1);
+    }
+    state_.store(before);
+    return rc::kOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shared shapes
+
+int32_t PrinterJobObject::RefusedPut(bool cancelDialogPut) const {
+    const uint16_t s = state_.load();
+    if (s == kJobCancelled) return rc::kJobCancelled;
+    if (!cancelDialogPut && s == kJobPrintingPage) return rc::kBusy;
+    return rc::kWrongState;
+}
+
+int32_t PrinterJobObject::CheckDevModePut() {
+    if (state_.load() != kJobReady) return rc::kOk;
+    if (replacement_) return rc::kReplacementWaiting;
+    if (!devMode_) return rc::kNotReady;
+    return rc::kOk;
+}
+
+bool PrinterJobObject::HasPendingEdits() const {
+    const DevMode& p = pending_;
+    return p.dmOrientation || p.dmPaperSize || p.dmPaperLength || p.dmPaperWidth || p.dmCopies ||
+           p.dmDefaultSource || p.dmPrintQuality || p.dmColor;
+}
+
+int32_t PrinterJobObject::GetGuarded(Variant* v, bool needsDevMode, auto read) {
+    std::lock_guard guard(lock_);
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (needsDevMode && !devMode_) return rc::kNotReady;
+    read(v);
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::GetBool(Variant* v, int32_t value) {
+    return GetGuarded(v, false, [&](Variant* out) { out->boolVal = value ? -1 : 0; });
+}
+
+int32_t PrinterJobObject::GetString(Variant* v, const std::u16string& s, bool isSet) {
+    std::lock_guard guard(lock_);
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (!isSet) return rc::kOk;
+    v->bstrVal = BstrAllocView(s);
+    return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+}
+
+// Layout settings: in state 16 the live value and its deferred copy, in 128 the copy alone.
+int32_t PrinterJobObject::PutLayout(const Variant& a, auto write) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
+    if (const int32_t code = write(deferred_, a); code != rc::kOk) return code;
+    if (s == kJobReady) write(layout_, a);
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::PutCancelText(const Variant& a, std::u16string* field, bool* isSet) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(true);
+    const std::u16string_view text = BstrView(a.bstrVal);
+    *field = std::u16string(text.data(), WideLen(a.bstrVal));
+    *isSet = !field->empty();
+    return rc::kOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Properties
+
+int32_t PrinterJobObject::GetSupportPapers(Variant* v) {
+    return GetGuarded(v, false,
+                      [&](Variant* o) { o->iVal = static_cast<int16_t>(model_.papers.size()); });
+}
+int32_t PrinterJobObject::GetSupportSources(Variant* v) {
+    return GetGuarded(v, false,
+                      [&](Variant* o) { o->iVal = static_cast<int16_t>(model_.sources.size()); });
+}
+int32_t PrinterJobObject::GetInfoSize(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) {
+        o->uiVal = devMode_ ? static_cast<uint16_t>(devMode_->dmSize + devMode_->dmDriverExtra) : 0;
+    });
+}
+int32_t PrinterJobObject::GetPrinterName(Variant* v) {
+    return GetString(v, printerNameWide_, !printerNameWide_.empty());
+}
+int32_t PrinterJobObject::GetDeviceName(Variant* v) {
+    return GetString(v, driverName_, !driverName_.empty());
+}
+int32_t PrinterJobObject::GetCancelDlgCaption(Variant* v) {
+    return GetString(v, cancelDlgCaption_, !cancelDlgCaption_.empty());
+}
+int32_t PrinterJobObject::PutCancelDlgCaption(const Variant& a) {
+    bool set = false;
+    return PutCancelText(a, &cancelDlgCaption_, &set);
+}
+int32_t PrinterJobObject::GetCancelDlg(Variant* v) {
+    return GetBool(v, cancelDlg_);
+}
+int32_t PrinterJobObject::PutCancelDlg(const Variant& a) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobReady) return RefusedPut(true);
+    cancelDlg_ = a.boolVal != 0;
+    return rc::kOk;
+}
+int32_t PrinterJobObject::GetCancelDlgMessage(Variant* v) {
+    return GetString(v, cancelDlgMessage_, cancelMessageSet_);
+}
+int32_t PrinterJobObject::PutCancelDlgMessage(const Variant& a) {
+    return PutCancelText(a, &cancelDlgMessage_, &cancelMessageSet_);
+}
+int32_t PrinterJobObject::GetCancelButton(Variant* v) {
+    return GetBool(v, cancelButton_);
+}
+int32_t PrinterJobObject::PutCancelButton(const Variant& a) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(true);
+    cancelButton_ = a.boolVal != 0;
+    return rc::kOk;
+}
+int32_t PrinterJobObject::GetStatus(Variant* v) {
+    v->uiVal = state_.load();
+    return rc::kOk;
+}
+int32_t PrinterJobObject::GetMinPaperWidth(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = minWidth_; });
+}
+int32_t PrinterJobObject::GetMinPaperLength(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = minLength_; });
+}
+int32_t PrinterJobObject::GetMaxPaperWidth(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = maxWidth_; });
+}
+int32_t PrinterJobObject::GetMaxPaperLength(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = maxLength_; });
+}
+int32_t PrinterJobObject::GetPaperSize(Variant* v) {
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPaperSize; });
+}
+int32_t PrinterJobObject::GetPaperWidth(Variant* v) {
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPaperWidth; });
+}
+int32_t PrinterJobObject::GetPaperLength(Variant* v) {
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPaperLength; });
+}
+int32_t PrinterJobObject::GetSource(Variant* v) {
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmDefaultSource; });
+}
+int32_t PrinterJobObject::GetOrientation(Variant* v) {
+    return GetGuarded(
+        v, true, [&](Variant* o) { o->uiVal = static_cast<uint16_t>(devMode_->dmOrientation); });
+}
+int32_t PrinterJobObject::GetCopies(Variant* v) {
+    return GetGuarded(v, true,
+                      [&](Variant* o) { o->uiVal = static_cast<uint16_t>(devMode_->dmCopies); });
+}
+int32_t PrinterJobObject::GetQuality(Variant* v) {
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPrintQuality; });
+}
+int32_t PrinterJobObject::GetColor(Variant* v) {
+    return GetGuarded(v, true,
+                      [&](Variant* o) { o->uiVal = static_cast<uint16_t>(devMode_->dmColor); });
+}
+
+int32_t PrinterJobObject::PutPaperSize(const Variant& a) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
+    const auto paper =
+        std::find_if(model_.papers.begin(), model_.papers.end(),
+                     [&](const CodedPaper& p) { return p.code == static_cast<uint16_t>(a.iVal); });
+    if (paper == model_.papers.end()) return rc::kPaperNotInList;
+    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
+    pending_.dmPaperSize = a.iVal;
+    if (a.iVal != kDmPaperUser) {
+        pending_.dmPaperWidth = static_cast<int16_t>(paper->width);
+        pending_.dmPaperLength = static_cast<int16_t>(paper->length);
+    }
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::PutPaperWidth(const Variant& a) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
+    if (a.iVal < -20000 || a.iVal > 20000) return rc::kOutOfRange;
+    if (!(supportedFields_ & kDmPaperWidth)) return rc::kFieldNotSupported;
+    if (pending_.dmPaperSize != kDmPaperUser &&
+        (!devMode_ || devMode_->dmPaperSize != kDmPaperUser)) {
+        return rc::kPaperNotInList;
+    }
+    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
+    pending_.dmPaperWidth = a.iVal;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::PutPaperLength(const Variant& a) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
+    if (a.iVal < -20000 || a.iVal > 20000) return rc::kOutOfRange;
+    if (!(supportedFields_ & kDmPaperLength)) return rc::kFieldNotSupported;
+    if (pending_.dmPaperSize != kDmPaperUser &&
+        (!devMode_ || devMode_->dmPaperSize != kDmPaperUser)) {
+        return rc::kPaperNotInList;
+    }
+    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
+    pending_.dmPaperLength = a.iVal;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::PutSource(const Variant& a) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
+    if (!(supportedFields_ & kDmDefaultSource)) return rc::kFieldNotSupported;
+    if (std::none_of(model_.sources.begin(), model_.sources.end(),
+                     [&](const CodedSource& c) { return c.code == a.iVal; })) {
+        return rc::kSourceNotInList;
+    }
+    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
+    pending_.dmDefaultSource = a.iVal;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::PutOrientation(const Variant& a) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
+    if (a.uiVal != 1 && a.uiVal != 2) return rc::kOutOfRange;
+    if (!(supportedFields_ & kDmOrientation)) return rc::kFieldNotSupported;
+    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
+    pending_.dmOrientation = static_cast<int16_t>(a.uiVal);
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::PutCopies(const Variant& a) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobReady) return RefusedPut(false);
+    if (!(supportedFields_ & kDmCopies)) return rc::kFieldNotSupported;
+    if (replacement_) return rc::kReplacementWaiting;
+    // 0 would read as "no edit"; it is out of range like a count above the limit.
+    if (a.uiVal == 0 || a.uiVal > copiesLimit_) return rc::kOutOfRange;
+    if (!devMode_) return rc::kNotReady;
+    pending_.dmCopies = static_cast<int16_t>(a.uiVal);
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::PutQuality(const Variant& a) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobReady) return RefusedPut(false);
+    if (!(supportedFields_ & kDmPrintQuality)) return rc::kFieldNotSupported;
+    if (replacement_) return rc::kReplacementWaiting;
+    if (!devMode_) return rc::kNotReady;
+    const bool quality = a.iVal <= -1 && a.iVal >= -4;
+    const bool dots = a.iVal > 0 && std::any_of(resolutions_.begin(), resolutions_.end(),
+                                                [&](const Resolution& r) { return r.x == a.iVal; });
+    if (!quality && !dots) return rc::kOutOfRange;
+    pending_.dmPrintQuality = a.iVal;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::PutColor(const Variant& a) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobReady) return RefusedPut(false);
+    if (replacement_) return rc::kReplacementWaiting;
+    if (!(supportedFields_ & kDmColor)) return rc::kFieldNotSupported;
+    if (a.uiVal != 1 && a.uiVal != 2) return rc::kOutOfRange;
+    if (!devMode_) return rc::kNotReady;
+    pending_.dmColor = static_cast<int16_t>(a.uiVal);
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::GetASyncMode(Variant* v) {
+    return GetBool(v, asyncMode_);
+}
+int32_t PrinterJobObject::PutASyncMode(const Variant& a) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobReady) return RefusedPut(false);
+    asyncMode_ = a.boolVal != 0;
+    return rc::kOk;
+}
+int32_t PrinterJobObject::GetPageCount(Variant* v) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobDocumentOpen) return rc::kWrongState;
+    v->ulVal = pageCount_;
+    return rc::kOk;
+}
+int32_t PrinterJobObject::GetJobNumber(Variant* v) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobDocumentOpen) return rc::kWrongState;
+    v->ulVal = static_cast<uint32_t>(jobNumber_);
+    return rc::kOk;
+}
+int32_t PrinterJobObject::GetMultiPrint(Variant* v) {
+    return GetBool(v, layout_.multiPrint);
+}
+int32_t PrinterJobObject::PutMultiPrint(const Variant& a) {
+    return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
+        l.multiPrint = x.boolVal != 0;
+        return rc::kOk;
+    });
+}
+int32_t PrinterJobObject::GetMultiPrintLayout(Variant* v) {
+    return GetGuarded(
+        v, false, [&](Variant* o) { o->uiVal = static_cast<uint16_t>(layout_.multiPrintLayout); });
+}
+int32_t PrinterJobObject::PutMultiPrintLayout(const Variant& a) {
+    return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
+        if (x.uiVal != 1 && x.uiVal != 2) return rc::kOutOfRange;
+        l.multiPrintLayout = static_cast<int16_t>(x.uiVal);
+        return rc::kOk;
+    });
+}
+int32_t PrinterJobObject::GetScale(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->uiVal = layout_.scale; });
+}
+int32_t PrinterJobObject::PutScale(const Variant& a) {
+    return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
+        if (x.uiVal < 5 || x.uiVal > 1000) return rc::kOutOfRange;
+        l.scale = x.uiVal;
+        return rc::kOk;
+    });
+}
+int32_t PrinterJobObject::GetScalePrint(Variant* v) {
+    return GetBool(v, layout_.scalePrint);
+}
+int32_t PrinterJobObject::PutScalePrint(const Variant& a) {
+    return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
+        l.scalePrint = x.boolVal != 0;
+        return rc::kOk;
+    });
+}
+int32_t PrinterJobObject::GetScalePaperFit(Variant* v) {
+    return GetBool(v, layout_.scalePaperFit);
+}
+int32_t PrinterJobObject::PutScalePaperFit(const Variant& a) {
+    return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
+        l.scalePaperFit = x.boolVal != 0;
+        return rc::kOk;
+    });
+}
+int32_t PrinterJobObject::GetScalePrintLayout(Variant* v) {
+    return GetGuarded(
+        v, false, [&](Variant* o) { o->uiVal = static_cast<uint16_t>(layout_.scalePrintLayout); });
+}
+int32_t PrinterJobObject::PutScalePrintLayout(const Variant& a) {
+    return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
+        if (x.uiVal < 1 || x.uiVal > 3) return rc::kOutOfRange;
+        l.scalePrintLayout = static_cast<int16_t>(x.uiVal);
+        return rc::kOk;
+    });
+}
+int32_t PrinterJobObject::GetJobName(Variant* v) {
+    return GetString(v, jobName_, jobNameSet_);
+}
+int32_t PrinterJobObject::PutJobName(const Variant& a) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobReady) return RefusedPut(false);
+    jobName_ = std::u16string(BstrView(a.bstrVal).data(), WideLen(a.bstrVal));
+    jobNameSet_ = !jobName_.empty();
+    return rc::kOk;
+}
+int32_t PrinterJobObject::GetMinTopMargin(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = marginTop_; });
+}
+int32_t PrinterJobObject::GetMinLeftMargin(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = marginLeft_; });
+}
+int32_t PrinterJobObject::GetMinBottomMargin(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = marginBottom_; });
+}
+int32_t PrinterJobObject::GetMinRightMargin(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = marginRight_; });
+}
+int32_t PrinterJobObject::GetHdc(Variant* v) {
+    std::lock_guard guard(lock_);
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (!infoDc_) return rc::kNotReady;
+    v->ulVal = infoDc_->handle();
+    return rc::kOk;
+}
+int32_t PrinterJobObject::GetPaperSizeSupported(Variant* v) {
+    return GetBool(v, supportedFields_ & kDmPaperSize);
+}
+int32_t PrinterJobObject::GetPaperWidthSupported(Variant* v) {
+    return GetBool(v, supportedFields_ & kDmPaperWidth);
+}
+int32_t PrinterJobObject::GetPaperLengthSupported(Variant* v) {
+    return GetBool(v, supportedFields_ & kDmPaperLength);
+}
+int32_t PrinterJobObject::GetSourceSupported(Variant* v) {
+    return GetBool(v, supportedFields_ & kDmDefaultSource);
+}
+int32_t PrinterJobObject::GetOrientationSupported(Variant* v) {
+    return GetBool(v, supportedFields_ & kDmOrientation);
+}
+int32_t PrinterJobObject::GetCopiesSupported(Variant* v) {
+    return GetBool(v, supportedFields_ & kDmCopies);
+}
+int32_t PrinterJobObject::GetQualitySupported(Variant* v) {
+    return GetBool(v, supportedFields_ & kDmPrintQuality);
+}
+int32_t PrinterJobObject::GetColorSupported(Variant* v) {
+    return GetBool(v, supportedFields_ & kDmColor);
+}
+int32_t PrinterJobObject::GetSupportedFields(Variant* v) {
+    return GetGuarded(v, false, [&](Variant* o) { o->ulVal = supportedFields_; });
+}
+int32_t PrinterJobObject::PutDevModePaperWidth(const Variant& a) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobReady) return RefusedPut(false);
+    if (!devMode_) return rc::kNotReady;
+    devMode_->dmPaperWidth = a.iVal;
+    return rc::kOk;
+}
+int32_t PrinterJobObject::PutDevModePaperLength(const Variant& a) {
+    std::lock_guard guard(lock_);
+    if (state_.load() != kJobReady) return RefusedPut(false);
+    if (!devMode_) return rc::kNotReady;
+    devMode_->dmPaperLength = a.iVal;
+    return rc::kOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings methods
+
+int32_t PrinterJobObject::MapPageError(int32_t code) {
+    return code;
+}
+
+int32_t PrinterJobObject::EndSheetForUpdate() {
+    if (sheetOpen_ && document_) {
+        const int32_t code = document_->EndPage();
+        if (code != rc::kOk) {
+            sheetOpen_ = secondHalf_ = false;
+            return MapPageError(code);
+        }
+    }
+    sheetOpen_ = secondHalf_ = false;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::UpdateInfoMember(const Variant*, Variant*) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s == kJobReady) {
+        if (!devMode_) return rc::kNotReady;
+        if (!replacement_ && !HasPendingEdits()) return rc::kOk;
+        DevMode next = replacement_ ? *replacement_ : *devMode_;
+        if (!replacement_) {
+            if (pending_.dmColor) next.dmColor = pending_.dmColor;
+            if (pending_.dmCopies) next.dmCopies = pending_.dmCopies;
+            if (pending_.dmPaperSize) next.dmPaperSize = pending_.dmPaperSize;
+            if (pending_.dmOrientation) next.dmOrientation = pending_.dmOrientation;
+            // A zero pending size is no edit: an orientation alone keeps a user-defined size.
+            const bool upright = next.dmOrientation == kDmOrientPortrait;
+            if (pending_.dmPaperWidth) {
+                (upright ? next.dmPaperWidth : next.dmPaperLength) = pending_.dmPaperWidth;
+            }
+            if (pending_.dmPaperLength) {
+                (upright ? next.dmPaperLength : next.dmPaperWidth) = pending_.dmPaperLength;
+            }
+            if (pending_.dmDefaultSource) next.dmDefaultSource = pending_.dmDefaultSource;
+            if (pending_.dmPrintQuality) next.dmPrintQuality = pending_.dmPrintQuality;
+        }
+        replacement_.reset();
+        const int32_t code = ApplyDevMode(next);
+        if (code != rc::kOk) return code;
+    } else if (s == kJobDocumentOpen) {
+        if (!devMode_) return rc::kNotReady;
+        if (const int32_t code = EndSheetForUpdate(); code != rc::kOk) return code;
+        const DevMode before = *devMode_;
+        DevMode& dm = *devMode_;
+        bool written = false;
+        if (pending_.dmPaperSize) {
+            dm.dmPaperSize = pending_.dmPaperSize;
+            written = true;
+        }
+        if (pending_.dmOrientation) {
+            dm.dmOrientation = pending_.dmOrientation;
+            written = true;
+        }
+        const bool upright = dm.dmOrientation == kDmOrientPortrait;
+        if (pending_.dmPaperWidth) {
+            (upright ? dm.dmPaperWidth : dm.dmPaperLength) = pending_.dmPaperWidth;
+            written = true;
+        }
+        if (pending_.dmPaperLength) {
+            (upright ? dm.dmPaperLength : dm.dmPaperWidth) = pending_.dmPaperLength;
+            written = true;
+        }
+        if (pending_.dmDefaultSource) {
+            dm.dmDefaultSource = pending_.dmDefaultSource;
+            written = true;
+        }
+        if (written) {
+            if (const int32_t code = ResetPrinterDC(); code != rc::kOk) {
+                *devMode_ = before;  // the pending edits stay for another try
+                return code;
+            }
+        }
+    } else if (s == kJobPrintingPage) {
+        return rc::kBusy;
+    } else if (s == kJobCancelled) {
+        return rc::kJobCancelled;
+    } else {
+        return rc::kWrongState;
+    }
+    pending_ = DevMode{};
+    layout_ = deferred_;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::ResetPendingSettingsMember(const Variant*, Variant*) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
+    pending_ = DevMode{};
+    replacement_.reset();
+    deferred_ = layout_;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::GetDevModeMember(const Variant* args, Variant*) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s == kJobConstructed || s == kJobResetting) return rc::kBusy;
+    if (!devMode_) return rc::kNotReady;
+    if (args[0].byref == nullptr) return rc::kDevModeBuffer;
+    std::memcpy(args[0].byref, &*devMode_, sizeof(DevMode));
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::SetDevModeMember(const Variant* args, Variant*) {
+    std::lock_guard guard(lock_);
+    const auto* given = static_cast<const DevMode*>(args[0].byref);
+    // The record's own size fields are the caller's word only: a record that is not ours in
+    // size, or that claims a driver part beyond any driver's, is refused before it is copied.
+    if (given == nullptr) return rc::kDevModeBuffer;
+    DevMode copy;
+    std::memcpy(&copy, given, sizeof copy);
+    if (copy.dmSize != kDevModeSize || copy.dmDriverExtra > 8192) return rc::kDevModeBuffer;
+    const uint16_t s = state_.load();
+    if (s != kJobReady) return s == kJobPrintingPage ? rc::kBusy : RefusedPut(false);
+    if (HasPendingEdits()) return rc::kEditsPending;
+    copy.dmDriverExtra = 0;  // a foreign driver part is dropped
+    replacement_ = copy;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::GetPaperMember(const Variant* args, Variant* v) {
+    std::lock_guard guard(lock_);
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (args[0].uiVal >= model_.papers.size()) return rc::kOutOfRange;
+    v->uiVal = model_.papers[args[0].uiVal].code;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::GetPaperNameMember(const Variant* args, Variant* v) {
+    std::lock_guard guard(lock_);
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (args[0].uiVal >= model_.papers.size()) return rc::kOutOfRange;
+    v->bstrVal = BstrFromUtf8(model_.papers[args[0].uiVal].name);
+    return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+}
+
+int32_t PrinterJobObject::GetSourceMember(const Variant* args, Variant* v) {
+    std::lock_guard guard(lock_);
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (args[0].uiVal >= model_.sources.size()) return rc::kOutOfRange;
+    v->uiVal = static_cast<uint16_t>(model_.sources[args[0].uiVal].code);
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::GetSourceNameMember(const Variant* args, Variant* v) {
+    std::lock_guard guard(lock_);
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (args[0].uiVal >= model_.sources.size()) return rc::kOutOfRange;
+    v->bstrVal = BstrFromUtf8(model_.sources[args[0].uiVal].name);
+    return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+}
+
+int32_t PrinterJobObject::FindPaperBySizeMember(const Variant* args, Variant* v) {
+    v->iVal = -1;
+    if (state_.load() == kJobConstructed) return rc::kBusy;
+    std::lock_guard guard(lock_);
+    if (!listsRead_) return rc::kNotReady;
+    for (size_t i = 0; i < model_.papers.size(); ++i) {
+        const CodedPaper& p = model_.papers[i];
+        if (std::abs(p.width - args[0].iVal) <= 1 && std::abs(p.length - args[1].iVal) <= 1) {
+            v->iVal = static_cast<int16_t>(p.code);
+            break;
+        }
+        char line[48];
+        std::snprintf(line, sizeof line, "%d,%d,%d\n", static_cast<int>(i), p.width, p.length);
+        DebugOutput(line);
+    }
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::GetPaperLengthMember(const Variant* args, Variant* v) {
+    if (state_.load() == kJobConstructed) return rc::kBusy;
+    std::lock_guard guard(lock_);
+    if (!listsRead_) return rc::kNotReady;
+    for (const auto& p : model_.papers) {
+        if (p.code == static_cast<uint16_t>(args[0].iVal)) {
+            v->iVal = Saturate16(p.length);
+            return rc::kOk;
+        }
+    }
+    return rc::kUnknownPaper;
+}
+
+int32_t PrinterJobObject::GetPaperWidthMember(const Variant* args, Variant* v) {
+    if (state_.load() == kJobConstructed) return rc::kBusy;
+    std::lock_guard guard(lock_);
+    if (!listsRead_) return rc::kNotReady;
+    for (const auto& p : model_.papers) {
+        if (p.code == static_cast<uint16_t>(args[0].iVal)) {
+            v->iVal = Saturate16(p.width);
+            return rc::kOk;
+        }
+    }
+    return rc::kUnknownPaper;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Job status
+
+int32_t PrinterJobObject::GetJobStatusMember(const Variant* args, Variant* v) {
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    std::lock_guard guard(lock_);
+    JobState state;
+    const PrintError e =
+        GetPrinterSystem()->GetJobState(printerName_, static_cast<int32_t>(args[0].ulVal), &state);
+    if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
+    if (e != PrintError::kOk) return rc::kJobQueryFailed;
+    v->ulVal = JobStatusWord(state);
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::SetJobStatusMember(const Variant* args, Variant*) {
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    static constexpr JobControl kControls[] = {JobControl::kHold, JobControl::kRelease,
+                                               JobControl::kCancel, JobControl::kRestart,
+                                               JobControl::kPurge};
+    const uint32_t command = args[1].ulVal;
+    if (command < 1 || command > 5) return rc::kOutOfRange;
+    std::lock_guard guard(lock_);
+    const PrintError e = GetPrinterSystem()->ControlJob(
+        printerName_, static_cast<int32_t>(args[0].ulVal), kControls[command - 1]);
+    if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
+    return e == PrintError::kOk ? rc::kOk : rc::kJobControlFailed;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The document
+
+int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
+    std::lock_guard guard(lock_);
+    const uint32_t parent = args[0].ulVal;
+    if (parent != 0 && KindOfHandle(parent) != HandleKind::kWindow) return rc::kBadArgument;
+    const uint16_t s = state_.load();
+    if (s != kJobReady) {
+        if (s == kJobResetting || s == kJobDocumentOpen || s == kJobPrintingPage) {
+            return rc::kDocumentBusy;
+        }
+        return s == kJobCancelled ? rc::kJobCancelled : rc::kWrongState;
+    }
+    if (HasPendingEdits() || replacement_) return rc::kOpenWithEdits;
+    if (!devMode_) return rc::kNotReady;
+    state_.store(kJobDocumentOpen);
+
+    const auto fail = [&](int32_t code, std::unique_ptr<PrinterDocument>& doc, int32_t owner) {
+        if (owner >= 0) RemovePrintDcOwner(owner);
+        doc.reset();
+        state_.store(kJobReady);
+        return code;
+    };
+    PageGeometry page;
+    const PrinterDocumentFactory factory = GetPrinterDocumentFactory();
+    std::unique_ptr<PrinterDocument> doc;
+    if (factory != nullptr && MeasurePage(model_, *devMode_, &page)) {
+        doc = factory(printerName_, model_, page, *devMode_);
+    }
+    if (!doc) return fail(rc::kNoPrinterDc, doc, -1);
+    const int32_t owner = AddPrintDcOwner(doc->dc()->handle(), this);
+    if (owner < 0) return fail(rc::kNotReady, doc, -1);
+    parentWindow_ = parent;
+    // The cancel dialog is a window of the host's GUI thread; this engine has none to give it.
+    if (cancelDlg_) return fail(rc::kCancelDialogFailed, doc, owner);
+
+    // The new document replaces the old one only once it is started; until then the reset
+    // works on it alone.
+    std::swap(doc, document_);
+    const int32_t reset = ResetPrinterDC();
+    std::swap(doc, document_);
+    if (reset != rc::kOk) return fail(reset, doc, owner);
+
+    std::string title;
+    if (!Utf8FromWide(jobNameSet_ ? jobName_ : std::u16string(kDefaultJobName), &title)) {
+        return fail(rc::kStringConversion, doc, owner);
+    }
+    int32_t jobId = 0;
+    if (const int32_t code = doc->StartDoc(title, &jobId); code != rc::kOk) {
+        return fail(code, doc, owner);
+    }
+    if (document_) {
+        if (sheetOpen_) document_->EndPage();
+        if (documentStarted_) document_->AbortDoc();
+    }
+    if (dcOwnerIndex_ != -1) RemovePrintDcOwner(dcOwnerIndex_);
+    document_ = std::move(doc);
+    dcOwnerIndex_ = owner;
+    pageCount_ = 0;
+    documentStarted_ = true;
+    sheetOpen_ = secondHalf_ = false;
+    jobNumber_ = jobId;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::ClosePrinter(bool jobCancel) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s != kJobDocumentOpen && s != kJobCancelled) return rc::kWrongState;
+    secondHalf_ = false;
+    int32_t pageError = rc::kOk;
+    int32_t docError = rc::kOk;
+    if (document_) {
+        if (sheetOpen_) {
+            pageError = document_->EndPage();
+            sheetOpen_ = false;
+        } else if (pageCount_ == 0) {
+            // A document without pages still gives its one blank sheet.
+            document_->StartPage();
+            document_->EndPage();
+        }
+    }
+    pageCount_ = 0;
+    if (documentStarted_ && document_) {
+        docError = jobCancel && s != kJobCancelled ? document_->EndDoc() : document_->AbortDoc();
+    }
+    documentStarted_ = false;
+    state_.store(kJobReady);
+    if (dcOwnerIndex_ != -1) {
+        RemovePrintDcOwner(dcOwnerIndex_);
+        dcOwnerIndex_ = -1;
+    }
+    // A failed EndDoc or AbortDoc is never success (the document's codes already say what the
+    // spooler answered); a page failure alone answers as the page did.
+    if (docError != rc::kOk) return docError;
+    return pageError != rc::kOk ? rc::kDocumentFailed : rc::kOk;
+}
+
+int32_t PrinterJobObject::ClosePrinterMember(const Variant* args, Variant*) {
+    return ClosePrinter(args[0].boolVal != 0);
+}
+
+int32_t PrinterJobObject::CloseMember(const Variant*, Variant*) {
+    {
+        std::lock_guard guard(lock_);
+        const uint16_t s = state_.load();
+        if (s == kJobDocumentOpen || s == kJobCancelled) ClosePrinter(false);
+    }
+    delete this;
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::CancelPrintJob() {
+    uint16_t s = state_.load();
+    if (!IsDocumentState(s)) return rc::kNotReady;
+    // The host hears of the cancel while the job still has its old state.
+    if (app_ != nullptr) {
+        Variant arg = VariantDispatch(this);
+        InvokeArgs args{&arg, 1};
+        app_->FireEvent(21001, &args);
+    }
+    // The page loop's end and this cancel both change the state by compare-and-swap, so a
+    // cancel that lands while a page ends is never overwritten.
+    while (IsDocumentState(s)) {
+        if (state_.compare_exchange_weak(s, kJobCancelled)) return rc::kOk;
+    }
+    return rc::kNotReady;
+}
+
+int32_t PrinterJobObject::AbortProc() {
+    return state_.load() == kJobCancelled ? 0 : 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Factories
+
+ScriptableObject* NewPrinterJob() {
+    return new (std::nothrow) PrinterJobObject();
+}
+
+int32_t OpenPrinterJob(ScriptableObject* job, ApplicationObject* app,
+                       const plat::OleChar* printerName) {
+    auto* printer = dynamic_cast<PrinterJobObject*>(job);
+    if (printer == nullptr) return rc::kBadArgument;
+    return printer->Open(app, printerName);
+}
+
+}  // namespace kp

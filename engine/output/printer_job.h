@@ -1,0 +1,291 @@
+// One printer as the engine's host sees it: the chosen CUPS destination with what it can do, the
+// current settings record with the host's pending edits, the layout settings of the engine's own
+// print loop, the cancel-dialog texts and, while a document is open, the spooled document with
+// its printer device context.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/scriptable.h"
+#include "engine/output/printer_settings.h"
+#include "platform/gdi/device_context.h"
+#include "platform/printing/devmode.h"
+
+namespace kp {
+
+class ApplicationObject;
+
+// Job states.
+enum PrinterJobState : uint16_t {
+    kJobConstructed = 1,
+    kJobReady = 16,
+    kJobSelecting = 32,
+    kJobResetting = 64,
+    kJobDocumentOpen = 128,
+    kJobPrintingPage = 256,
+    kJobCancelled = 4096,
+};
+
+namespace rc {
+inline constexpr int32_t kDevModeMemory = -10004;
+inline constexpr int32_t kDevModeBuffer = -10008;
+inline constexpr int32_t kPrinterOpenFailed = -10105;
+inline constexpr int32_t kCapabilityQueryFailed = -10103;
+inline constexpr int32_t kFieldNotSupported = -10107;
+inline constexpr int32_t kDocumentBusy = -10109;
+inline constexpr int32_t kJobCancelled = -10112;
+inline constexpr int32_t kSourceNotInList = -10114;
+inline constexpr int32_t kReplacementWaiting = -10115;
+inline constexpr int32_t kEditsPending = -10116;
+inline constexpr int32_t kOpenWithEdits = -10117;
+inline constexpr int32_t kNoPrinterDc = -10201;
+inline constexpr int32_t kResetFailed = -10202;
+inline constexpr int32_t kWrongState = -10301;
+inline constexpr int32_t kBusy = -10313;
+inline constexpr int32_t kCancelDialogFailed = -11005;
+inline constexpr int32_t kQueueFull = -12000;
+inline constexpr int32_t kNoSpoolSpace = -12001;
+inline constexpr int32_t kSpoolOutOfMemory = -12002;
+inline constexpr int32_t kDocumentFailed = -12003;
+inline constexpr int32_t kPageFailed = -12004;
+inline constexpr int32_t kJobQueryFailed = -12010;
+inline constexpr int32_t kJobControlFailed = -12011;
+inline constexpr int32_t kNoSuchJob = -12012;
+inline constexpr int32_t kUnknownPaper = -13002;
+}  // namespace rc
+
+// The spooled document of an open job: its printer device context and the spooler job behind
+// it. StartDoc makes the job (its id is the host's JobNumber); pages are drawn on dc() between
+// StartPage and EndPage; EndDoc hands the document over, AbortDoc cancels the job. Results are
+// 0 or the engine's spooler codes (-12000 full or refusing, -12001 no space, -12003 other,
+// -12004 a page failure).
+class PrinterDocument {
+  public:
+    virtual ~PrinterDocument() = default;
+    virtual plat::DeviceContext* dc() = 0;
+    // New page geometry for the pages that follow (ResetDC); false when it cannot be used.
+    virtual bool Reset(const PageGeometry& page, const plat::DevMode& settings) = 0;
+    virtual int32_t StartDoc(const std::string& title, int32_t* jobId) = 0;
+    virtual int32_t StartPage() = 0;
+    virtual int32_t EndPage() = 0;
+    virtual int32_t EndDoc() = 0;
+    virtual int32_t AbortDoc() = 0;
+};
+
+// Makes the document of a job on a printer; null when no document can be had (no
+// QGuiApplication for the drawing, no memory). Tests put a recording one in.
+using PrinterDocumentFactory = std::unique_ptr<PrinterDocument> (*)(const std::string& printer,
+                                                                    const PrinterModel& model,
+                                                                    const PageGeometry& page,
+                                                                    const plat::DevMode& settings);
+void SetPrinterDocumentFactory(PrinterDocumentFactory factory);  // null: none can be made
+PrinterDocumentFactory GetPrinterDocumentFactory();
+
+class PrinterJobObject final : public ScriptableObject {
+  public:
+    PrinterJobObject();
+    ~PrinterJobObject() override;
+    PrinterJobObject(const PrinterJobObject&) = delete;
+    PrinterJobObject& operator=(const PrinterJobObject&) = delete;
+
+    // Binds the job to the application's printer of that name (equal length, case ignored) and
+    // reads what it can do; state 1 to 16.
+    int32_t Open(ApplicationObject* app, const plat::OleChar* printerName);
+
+    int32_t QueryInterface(const InterfaceId* iid, void** out) override;
+    int32_t AddRef() override;
+    int32_t Release() override;
+    int32_t GetTypeInfo(ClassInfo** out) override;
+    int32_t Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
+                   plat::Variant* result) override;
+
+    uint16_t State() const { return state_.load(); }
+    // The cancel action (the cancel dialog's button): 128 or 256 to 4096, else -9. Fires
+    // PrintCancel while the job still has its old state.
+    int32_t CancelPrintJob();
+    // The abort procedure of the job's document: 0 stops the spooler's current call.
+    int32_t AbortProc();
+    ApplicationObject* Application() const { return app_; }
+
+    // For the engine's tests: the current settings record and the printer's coded model.
+    std::optional<plat::DevMode> CurrentDevMode();
+    PrinterModel Model();
+
+  private:
+    struct LayoutSettings {
+        int32_t multiPrint = 0;
+        int32_t scalePrint = 0;
+        uint16_t scale = 100;
+        int32_t scalePaperFit = 0;
+        int16_t scalePrintLayout = 1;
+        int16_t multiPrintLayout = 1;
+    };
+
+    int32_t ReadPrinterCapabilities(const std::string& printer);
+    int32_t ApplyDevMode(plat::DevMode dm);
+    void ApplyMeasurement(const PageGeometry& page, plat::DevMode* dm);
+    int32_t ResetPrinterDC();
+    bool HasPendingEdits() const;
+    int32_t RefusedPut(bool cancelDialogPut) const;
+    int32_t CheckDevModePut();
+    void ClearLists();
+    void DestroyDocument();
+    int32_t EndSheetForUpdate();
+    static int32_t MapPageError(int32_t code);
+
+    // Members reached through Invoke.
+    int32_t GetSupportPapers(plat::Variant* v);
+    int32_t GetSupportSources(plat::Variant* v);
+    int32_t GetInfoSize(plat::Variant* v);
+    int32_t GetPrinterName(plat::Variant* v);
+    int32_t GetDeviceName(plat::Variant* v);
+    int32_t GetCancelDlgCaption(plat::Variant* v);
+    int32_t PutCancelDlgCaption(const plat::Variant& a);
+    int32_t GetCancelDlg(plat::Variant* v);
+    int32_t PutCancelDlg(const plat::Variant& a);
+    int32_t GetCancelDlgMessage(plat::Variant* v);
+    int32_t PutCancelDlgMessage(const plat::Variant& a);
+    int32_t GetCancelButton(plat::Variant* v);
+    int32_t PutCancelButton(const plat::Variant& a);
+    int32_t GetStatus(plat::Variant* v);
+    int32_t GetMinPaperWidth(plat::Variant* v);
+    int32_t GetMinPaperLength(plat::Variant* v);
+    int32_t GetMaxPaperWidth(plat::Variant* v);
+    int32_t GetMaxPaperLength(plat::Variant* v);
+    int32_t GetPaperSize(plat::Variant* v);
+    int32_t PutPaperSize(const plat::Variant& a);
+    int32_t GetPaperWidth(plat::Variant* v);
+    int32_t PutPaperWidth(const plat::Variant& a);
+    int32_t GetPaperLength(plat::Variant* v);
+    int32_t PutPaperLength(const plat::Variant& a);
+    int32_t GetSource(plat::Variant* v);
+    int32_t PutSource(const plat::Variant& a);
+    int32_t GetOrientation(plat::Variant* v);
+    int32_t PutOrientation(const plat::Variant& a);
+    int32_t GetCopies(plat::Variant* v);
+    int32_t PutCopies(const plat::Variant& a);
+    int32_t GetQuality(plat::Variant* v);
+    int32_t PutQuality(const plat::Variant& a);
+    int32_t GetColor(plat::Variant* v);
+    int32_t PutColor(const plat::Variant& a);
+    int32_t GetASyncMode(plat::Variant* v);
+    int32_t PutASyncMode(const plat::Variant& a);
+    int32_t GetPageCount(plat::Variant* v);
+    int32_t GetMultiPrint(plat::Variant* v);
+    int32_t PutMultiPrint(const plat::Variant& a);
+    int32_t GetMultiPrintLayout(plat::Variant* v);
+    int32_t PutMultiPrintLayout(const plat::Variant& a);
+    int32_t GetScale(plat::Variant* v);
+    int32_t PutScale(const plat::Variant& a);
+    int32_t GetJobName(plat::Variant* v);
+    int32_t PutJobName(const plat::Variant& a);
+    int32_t GetJobNumber(plat::Variant* v);
+    int32_t GetMinTopMargin(plat::Variant* v);
+    int32_t GetMinLeftMargin(plat::Variant* v);
+    int32_t GetMinBottomMargin(plat::Variant* v);
+    int32_t GetMinRightMargin(plat::Variant* v);
+    int32_t GetHdc(plat::Variant* v);
+    int32_t GetScalePrint(plat::Variant* v);
+    int32_t PutScalePrint(const plat::Variant& a);
+    int32_t GetScalePaperFit(plat::Variant* v);
+    int32_t PutScalePaperFit(const plat::Variant& a);
+    int32_t GetScalePrintLayout(plat::Variant* v);
+    int32_t PutScalePrintLayout(const plat::Variant& a);
+    int32_t GetPaperSizeSupported(plat::Variant* v);
+    int32_t GetPaperWidthSupported(plat::Variant* v);
+    int32_t GetPaperLengthSupported(plat::Variant* v);
+    int32_t GetSourceSupported(plat::Variant* v);
+    int32_t GetOrientationSupported(plat::Variant* v);
+    int32_t GetCopiesSupported(plat::Variant* v);
+    int32_t GetQualitySupported(plat::Variant* v);
+    int32_t GetColorSupported(plat::Variant* v);
+    int32_t GetSupportedFields(plat::Variant* v);
+    int32_t PutDevModePaperWidth(const plat::Variant& a);
+    int32_t PutDevModePaperLength(const plat::Variant& a);
+
+    int32_t OpenPrinterMember(const plat::Variant* args, plat::Variant* v);
+    int32_t ClosePrinterMember(const plat::Variant* args, plat::Variant* v);
+    int32_t CloseMember(const plat::Variant* args, plat::Variant* v);
+    int32_t GetPaperMember(const plat::Variant* args, plat::Variant* v);
+    int32_t GetPaperNameMember(const plat::Variant* args, plat::Variant* v);
+    int32_t GetSourceMember(const plat::Variant* args, plat::Variant* v);
+    int32_t GetSourceNameMember(const plat::Variant* args, plat::Variant* v);
+    int32_t GetJobStatusMember(const plat::Variant* args, plat::Variant* v);
+    int32_t SetJobStatusMember(const plat::Variant* args, plat::Variant* v);
+    int32_t UpdateInfoMember(const plat::Variant* args, plat::Variant* v);
+    int32_t ResetPendingSettingsMember(const plat::Variant* args, plat::Variant* v);
+    int32_t GetDevModeMember(const plat::Variant* args, plat::Variant* v);
+    int32_t SetDevModeMember(const plat::Variant* args, plat::Variant* v);
+    int32_t FindPaperBySizeMember(const plat::Variant* args, plat::Variant* v);
+    int32_t GetPaperLengthMember(const plat::Variant* args, plat::Variant* v);
+    int32_t GetPaperWidthMember(const plat::Variant* args, plat::Variant* v);
+
+    int32_t ClosePrinter(bool jobCancel);
+
+    // Shared shapes of the members.
+    int32_t GetGuarded(plat::Variant* v, bool needsDevMode, auto read);
+    int32_t GetBool(plat::Variant* v, int32_t value);
+    int32_t GetString(plat::Variant* v, const std::u16string& s, bool isSet);
+    int32_t PutLayout(const plat::Variant& a, auto write);
+    int32_t PutCancelText(const plat::Variant& a, std::u16string* field, bool* isSet);
+
+    static const PropertyRow<PrinterJobObject> kProperties[];
+    static const MethodRow<PrinterJobObject> kMethods[];
+
+    std::atomic<uint16_t> state_{kJobConstructed};
+    ApplicationObject* app_ = nullptr;
+    mutable std::recursive_mutex lock_;  // the job lock
+
+    std::u16string cancelDlgCaption_ = u"印刷中";
+    std::u16string cancelDlgMessage_;
+    bool cancelMessageSet_ = false;
+    int32_t cancelButton_ = 1;
+    int32_t cancelDlg_ = 1;
+    uint32_t parentWindow_ = 0;
+
+    std::string printerName_;  // UTF-8, as CUPS names it
+    std::u16string printerNameWide_;
+    std::u16string driverName_;
+    std::u16string portName_;
+    bool printerBound_ = false;
+    PrinterModel model_;
+    bool listsRead_ = false;
+    std::vector<plat::Resolution> resolutions_;  // empty when the printer has more than 99
+    std::optional<plat::DevMode> devMode_;
+    std::unique_ptr<plat::InfoDc> infoDc_;
+    int16_t minWidth_ = 0, minLength_ = 0, maxWidth_ = 0, maxLength_ = 0;
+    int32_t physicalWidth_ = 0, physicalHeight_ = 0;
+    int16_t marginTop_ = 0, marginLeft_ = 0, marginBottom_ = 0, marginRight_ = 0;
+    uint32_t supportedFields_ = 0;
+    uint16_t copiesLimit_ = 0;
+
+    int32_t asyncMode_ = 0;
+    uint32_t pageCount_ = 0;
+    LayoutSettings layout_;
+    LayoutSettings deferred_;
+    std::u16string jobName_;
+    bool jobNameSet_ = false;
+    int32_t jobNumber_ = 0;
+
+    std::unique_ptr<PrinterDocument> document_;
+    bool documentStarted_ = false;
+    bool sheetOpen_ = false;
+    bool secondHalf_ = false;
+    int32_t dcOwnerIndex_ = -1;
+
+    plat::DevMode pending_{};  // zero = no edit
+    std::optional<plat::DevMode> replacement_;
+};
+
+// The ChildFactories entries of printer jobs, for whoever binds the factories.
+ScriptableObject* NewPrinterJob();
+int32_t OpenPrinterJob(ScriptableObject* job, ApplicationObject* app,
+                       const plat::OleChar* printerName);
+
+}  // namespace kp

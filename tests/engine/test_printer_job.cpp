@@ -1,0 +1,622 @@
+// The printer job over the scripted printer system and a recording document: capabilities coded
+// into paper and source numbers, the settings record checked against the printer, the members
+// by state, pending edits and their refusals, the document's opening and closing, job status.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/application.h"
+#include "engine/core/module.h"
+#include "engine/output/printer_job.h"
+#include "engine/output/printer_settings.h"
+#include "engine_fakes.h"
+#include "platform/gdi/handles.h"
+
+namespace {
+
+using namespace kp;
+using namespace plat;
+
+// ---------------------------------------------------------------------------------------------
+// The printer: A4, A3, Letter, a second A4 and an odd size; three trays and one unknown; two
+// resolutions; custom sizes from postcard to A3; 99 copies; colour.
+
+MediaInfo Media(const char* media, const char* name, int32_t w, int32_t l) {
+    return {media, name, w, l, 423, 423, 423, 423};
+}
+
+PrinterCapabilities OfficeCaps() {
+    PrinterCapabilities c;
+    c.media = {Media("iso_a4_210x297mm", "A4", 21000, 29700),
+               Media("iso_a3_297x420mm", "A3", 29700, 42000),
+               Media("na_letter_8.5x11in", "Letter", 21590, 27940),
+               Media("iso_a4_210x297mm_borderless", "A4 (borderless)", 21000, 29700),
+               Media("oe_odd_123x234mm", "Odd", 12300, 23400)};
+    c.defaultMedia = "iso_a4_210x297mm";
+    c.sources = {
+        {"auto", "Automatic"}, {"tray-1", "Tray 1"}, {"manual", "Manual"}, {"tray-9", "Tray 9"}};
+    c.defaultSource = "auto";
+    c.resolutions = {{300, 300}, {600, 600}};
+    c.defaultResolution = {600, 600};
+    c.copiesMax = 99;
+    c.color = true;
+    c.customMinWidth = 10000;
+    c.customMinLength = 14800;
+    c.customMaxWidth = 29700;
+    c.customMaxLength = 42000;
+    c.customMargins = {"", "", 0, 0, 500, 500, 500, 500};
+    return c;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The recording document
+
+struct DocScript {
+    std::vector<std::string> log;
+    int32_t startDoc = 0;
+    int32_t endDoc = 0;
+    int32_t abortDoc = 0;
+    int32_t nextJob = 41;
+    bool make = true;
+    bool reset = true;
+};
+DocScript& D() {
+    static DocScript d;
+    return d;
+}
+
+class RecordingDocument : public PrinterDocument {
+  public:
+    explicit RecordingDocument(const PageGeometry& page) : dc_(Info(page)) {}
+    DeviceContext* dc() override { return &dc_; }
+    bool Reset(const PageGeometry& page, const DevMode& dm) override {
+        D().log.push_back("reset " + std::to_string(page.physicalWidth) + "x" +
+                          std::to_string(page.physicalHeight) + " paper " +
+                          std::to_string(dm.dmPaperSize));
+        return D().reset;
+    }
+    int32_t StartDoc(const std::string& title, int32_t* jobId) override {
+        D().log.push_back("startdoc " + title);
+        *jobId = D().nextJob;
+        return D().startDoc;
+    }
+    int32_t StartPage() override {
+        D().log.push_back("startpage");
+        return 0;
+    }
+    int32_t EndPage() override {
+        D().log.push_back("endpage");
+        return 0;
+    }
+    int32_t EndDoc() override {
+        D().log.push_back("enddoc");
+        return D().endDoc;
+    }
+    int32_t AbortDoc() override {
+        D().log.push_back("abortdoc");
+        return D().abortDoc;
+    }
+
+  private:
+    static DeviceInfo Info(const PageGeometry& page) {
+        DeviceInfo info =
+            DeviceInfo::ForPixels(page.horzRes, page.vertRes, page.dpiX, kDtRasPrinter);
+        info.physicalWidth = page.physicalWidth;
+        info.physicalHeight = page.physicalHeight;
+        info.physicalOffsetX = page.offsetX;
+        info.physicalOffsetY = page.offsetY;
+        return info;
+    }
+    InfoDc dc_;
+};
+
+std::unique_ptr<PrinterDocument> MakeRecordingDocument(const std::string&, const PrinterModel&,
+                                                       const PageGeometry& page, const DevMode&) {
+    if (!D().make) return nullptr;
+    return std::make_unique<RecordingDocument>(page);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fixture
+
+int moduleToken;
+
+class PrinterJobTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        D() = {};
+        fakes::Control() = {};
+        SetControlLibraryLoader(&fakes::kFakeLoader);
+        printers_ = std::make_shared<FakePrinterSystem>();
+        printers_->SetPrinters(fakes::ThreePrinters());
+        printers_->SetCapabilities("Office", OfficeCaps());
+        SetPrinterSystem(printers_);
+        ChildFactories f;
+        f.newPrinterJob = NewPrinterJob;
+        f.openPrinterJob = OpenPrinterJob;
+        SetChildFactories(f);
+        SetPrinterDocumentFactory(MakeRecordingDocument);
+        InitModule(&moduleToken);
+        void* out = nullptr;
+        ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+        app_ = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
+        app_->Site().SetSite(1);
+    }
+    void TearDown() override {
+        InitModule(nullptr);
+        SetPrinterDocumentFactory(nullptr);
+        SetChildFactories({});
+        SetPrinterSystem(nullptr);
+        SetControlLibraryLoader(nullptr);
+    }
+
+    int32_t CreateJob(const char16_t* name, PrinterJobObject** job) {
+        Variant arg = VariantBstr(BstrAlloc(name));
+        InvokeArgs args{&arg, 1};
+        Variant result{};
+        const int32_t code = app_->Invoke(10002, kInvokeMethod, &args, &result);
+        BstrFree(arg.bstrVal);
+        *job = result.pdispVal
+                   ? static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(result.pdispVal))
+                   : nullptr;
+        return code;
+    }
+    PrinterJobObject* Office() {
+        PrinterJobObject* job = nullptr;
+        EXPECT_EQ(CreateJob(u"Office", &job), 0);
+        return job;
+    }
+    static int32_t Put(PrinterJobObject* job, int32_t id, Variant v) {
+        InvokeArgs args{&v, 1};
+        Variant result{};
+        return job->Invoke(id, kInvokePut, &args, &result);
+    }
+    static int32_t Get(PrinterJobObject* job, int32_t id, Variant* out) {
+        *out = Variant{};
+        return job->Invoke(id, kInvokeGet, nullptr, out);
+    }
+    static int32_t Call(PrinterJobObject* job, int32_t id, std::vector<Variant> args,
+                        Variant* out = nullptr) {
+        Variant local{};
+        InvokeArgs block{args.data(), static_cast<uint32_t>(args.size())};
+        return job->Invoke(id, kInvokeMethod, &block, out ? out : &local);
+    }
+    // Opens the document without a cancel dialog.
+    static int32_t OpenDoc(PrinterJobObject* job) {
+        EXPECT_EQ(Put(job, 1007, VariantBool(false)), 0);
+        return Call(job, 11001, {VariantUI4(0)});
+    }
+    static Variant Ptr(void* p) {
+        Variant v{};
+        v.vt = VT_PTR;
+        v.byref = p;
+        return v;
+    }
+
+    std::shared_ptr<FakePrinterSystem> printers_;
+    ApplicationObject* app_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Coding of the capabilities
+
+TEST(PrinterCoding, StandardPaperCodesBySize) {
+    struct {
+        int32_t w, l;
+        uint16_t code;
+        const char* why;
+    } cases[] = {
+        {2100, 2970, 9, "A4"},
+        {2099, 2971, 9, "A4 within 0.1 mm each way"},
+        {2098, 2970, 0, "0.2 mm off is no A4"},
+        {2970, 4200, 8, "A3"},
+        {2159, 2794, 1, "Letter before its look-alikes"},
+        {1820, 2570, 13, "JIS B5"},
+        {1000, 1480, 43, "postcard"},
+        {2350, 1050, 92, "the turned You #4 (the table's corrected size)"},
+        {1230, 2340, 0, "no standard size"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StandardPaperCode(c.w, c.l), c.code) << c.why;
+}
+
+TEST(PrinterCoding, PapersSourcesAndDefaults) {
+    const PrinterModel m = CodePrinter("Office", OfficeCaps());
+    std::vector<uint16_t> codes;
+    for (const auto& p : m.papers) codes.push_back(p.code);
+    // The second A4 and the odd size take codes of their own; the user size comes last.
+    EXPECT_EQ(codes, (std::vector<uint16_t>{9, 8, 1, 257, 258, 256}));
+    EXPECT_EQ(m.papers[4].width, 1230);
+    std::vector<int16_t> sources;
+    for (const auto& s : m.sources) sources.push_back(s.code);
+    EXPECT_EQ(sources, (std::vector<int16_t>{7, 1, 4, 257}));
+    EXPECT_EQ(m.fields, kDmOrientation | kDmPaperSize | kDmPaperWidth | kDmPaperLength | kDmCopies |
+                            kDmDefaultSource | kDmPrintQuality | kDmYResolution | kDmColor);
+    EXPECT_EQ(m.defaults.dmPaperSize, 9);
+    EXPECT_EQ(m.defaults.dmDefaultSource, 7);
+    EXPECT_EQ(m.defaults.dmPrintQuality, 600);
+    EXPECT_EQ(m.defaults.dmSize, 156);
+    EXPECT_EQ(m.copiesLimit, 99);
+    EXPECT_EQ(m.minWidth, 1000);
+    EXPECT_EQ(m.maxLength, 4200);
+}
+
+TEST(PrinterCoding, MergeChecksEveryField) {
+    const PrinterModel m = CodePrinter("Office", OfficeCaps());
+    struct Case {
+        void (*edit)(DevMode&);
+        void (*check)(const DevMode&);
+        const char* why;
+    } cases[] = {
+        {[](DevMode& d) { d.dmOrientation = 3; },
+         [](const DevMode& d) { EXPECT_EQ(d.dmOrientation, 1); },
+         "orientation 3 takes the default"},
+        {[](DevMode& d) { d.dmPaperSize = 11; },
+         [](const DevMode& d) { EXPECT_EQ(d.dmPaperSize, 9); }, "A5 is not among the papers"},
+        {[](DevMode& d) {
+             d.dmPaperSize = 8;
+             d.dmPaperWidth = 1;
+         },
+         [](const DevMode& d) { EXPECT_EQ(d.dmPaperWidth, 2970); },
+         "a standard paper gets its own size"},
+        {[](DevMode& d) {
+             d.dmPaperSize = 256;
+             d.dmPaperWidth = 1500;
+             d.dmPaperLength = 2000;
+         },
+         [](const DevMode& d) {
+             EXPECT_EQ(d.dmPaperSize, 256);
+             EXPECT_EQ(d.dmPaperWidth, 1500);
+         },
+         "a user size inside the extents"},
+        {[](DevMode& d) {
+             d.dmPaperSize = 256;
+             d.dmPaperWidth = 500;
+             d.dmPaperLength = 2000;
+         },
+         [](const DevMode& d) { EXPECT_EQ(d.dmPaperSize, 9); }, "a user size below the extents"},
+        {[](DevMode& d) { d.dmCopies = 500; }, [](const DevMode& d) { EXPECT_EQ(d.dmCopies, 99); },
+         "copies above the limit"},
+        {[](DevMode& d) { d.dmCopies = -3; }, [](const DevMode& d) { EXPECT_EQ(d.dmCopies, 1); },
+         "copies below 1"},
+        {[](DevMode& d) { d.dmPrintQuality = 1200; },
+         [](const DevMode& d) { EXPECT_EQ(d.dmPrintQuality, 600); }, "an unknown resolution"},
+        {[](DevMode& d) { d.dmPrintQuality = -4; },
+         [](const DevMode& d) { EXPECT_EQ(d.dmPrintQuality, -4); }, "a quality keeps"},
+        {[](DevMode& d) { d.dmDefaultSource = 3; },
+         [](const DevMode& d) { EXPECT_EQ(d.dmDefaultSource, 7); }, "a source the printer lacks"},
+        {[](DevMode& d) {
+             d.dmFields = 0;
+             d.dmOrientation = 2;
+         },
+         [](const DevMode& d) { EXPECT_EQ(d.dmOrientation, 1); }, "unmarked fields are not taken"},
+    };
+    for (const auto& c : cases) {
+        DevMode d = m.defaults;
+        c.edit(d);
+        SCOPED_TRACE(c.why);
+        c.check(MergeDevMode(m, d));
+    }
+}
+
+TEST(PrinterCoding, PageAndJobOptions) {
+    const PrinterModel m = CodePrinter("Office", OfficeCaps());
+    DevMode d = m.defaults;
+    PageGeometry g;
+    ASSERT_TRUE(MeasurePage(m, d, &g));
+    EXPECT_EQ(g.physicalWidth, 4961);  // 210 mm at 600 dpi
+    EXPECT_EQ(g.physicalHeight, 7016);
+    EXPECT_EQ(g.offsetX, 100);  // 4.23 mm
+    EXPECT_EQ(g.horzRes, 4961 - 200);
+    d.dmOrientation = 2;
+    ASSERT_TRUE(MeasurePage(m, d, &g));
+    EXPECT_EQ(g.physicalWidth, 7016) << "landscape turns the page";
+    d.dmPrintQuality = 0;
+    d.dmYResolution = 0;
+    PrinterModel noRes = m;
+    noRes.resolutions.clear();
+    noRes.defaults.dmPrintQuality = 0;
+    EXPECT_FALSE(MeasurePage(noRes, d, &g)) << "no resolution: no page, no division by zero";
+
+    DevMode user = m.defaults;
+    user.dmPaperSize = 256;
+    user.dmPaperWidth = 1005;
+    user.dmPaperLength = 1480;
+    user.dmCopies = 3;
+    user.dmDefaultSource = 257;
+    user.dmColor = 1;
+    user.dmPrintQuality = -1;
+    EXPECT_EQ(JobOptionsFor(m, user), (JobOptions{{"media", "Custom.100.5x148mm"},
+                                                  {"media-source", "tray-9"},
+                                                  {"copies", "3"},
+                                                  {"print-color-mode", "monochrome"},
+                                                  {"print-quality", "3"}}));
+    EXPECT_EQ(JobOptionsFor(m, m.defaults), (JobOptions{{"media", "iso_a4_210x297mm"},
+                                                        {"media-source", "auto"},
+                                                        {"copies", "1"},
+                                                        {"print-color-mode", "monochrome"},
+                                                        {"printer-resolution", "600x600dpi"}}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation and the members by state
+
+TEST_F(PrinterJobTest, NamesMatchWholeAndWithoutCase) {
+    PrinterJobObject* job = nullptr;
+    EXPECT_EQ(CreateJob(u"office", &job), 0);
+    ASSERT_NE(job, nullptr);
+    Variant v;
+    EXPECT_EQ(Get(job, 1011, &v), 0);
+    EXPECT_EQ(v.uiVal, 16);
+    EXPECT_EQ(Get(job, 1004, &v), 0);
+    EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"office");
+    VariantClear(&v);
+    EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 1u);
+    EXPECT_EQ(CreateJob(u"Offic", &job), rc::kNoSuchPrinter);
+    EXPECT_EQ(CreateJob(u"Office2", &job), rc::kNoSuchPrinter);
+    EXPECT_EQ(job, nullptr);
+    EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 1u) << "failed jobs are destroyed";
+    // A printer that does not answer its capability query cannot be opened.
+    EXPECT_EQ(CreateJob(u"Label/small", &job), rc::kPrinterOpenFailed);
+
+    PrinterJobObject fresh;
+    EXPECT_EQ(Get(&fresh, 1011, &v), 0);
+    EXPECT_EQ(v.uiVal, 1) << "Status answers in state 1";
+    EXPECT_EQ(Get(&fresh, 1016, &v), rc::kWrongState);
+    EXPECT_EQ(Get(&fresh, 1004, &v), rc::kWrongState);
+}
+
+TEST_F(PrinterJobTest, ReadsCapabilitiesAndMeasures) {
+    PrinterJobObject* job = Office();
+    Variant v;
+    const struct {
+        int32_t id;
+        int32_t value;
+    } gets[] = {
+        {1001, 6},    {1002, 4},    {1003, 156}, {1012, 1000}, {1013, 1480},
+        {1014, 2970}, {1015, 4200}, {1016, 9},   {1017, 2100}, {1018, 2970},
+        {1019, 7},    {1020, 1},    {1021, 1},   {1022, 600},  {1031, 40},
+        {1032, 40},   {1033, 45},   {1034, 45},  {1028, 100},  {1038, 1},
+    };
+    for (const auto& g : gets) {
+        ASSERT_EQ(Get(job, g.id, &v), 0) << g.id;
+        EXPECT_EQ(v.vt == VT_UI2 ? v.uiVal : v.iVal, g.value) << g.id;
+    }
+    EXPECT_EQ(Get(job, 1044, &v), 0);
+    EXPECT_EQ(v.boolVal, -1);
+    EXPECT_EQ(Get(job, 1047, &v), 0);
+    EXPECT_EQ(v.ulVal, 0x2F0Fu);
+    EXPECT_EQ(Get(job, 1035, &v), 0);
+    DeviceContext* info = DcFromHandle(v.ulVal);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->GetDeviceCaps(kPhysicalWidth), 4961);
+    EXPECT_EQ(Get(job, 1025, &v), rc::kWrongState) << "PageCount only with a document";
+    EXPECT_EQ(Get(job, 1008, &v), 0);
+    EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"印刷中です。");
+    VariantClear(&v);
+    EXPECT_EQ(Get(job, 1029, &v), 0);
+    EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"無題");
+    VariantClear(&v);
+}
+
+TEST_F(PrinterJobTest, PutsByState) {
+    PrinterJobObject* job = Office();
+    struct Case {
+        int32_t id;
+        Variant value;
+        int32_t in16, in128, in4096;
+    } cases[] = {
+        {1016, VariantI2(8), 0, 0, rc::kJobCancelled},
+        {1020, VariantUI2(2), 0, 0, rc::kJobCancelled},
+        {1021, VariantUI2(2), 0, rc::kWrongState, rc::kJobCancelled},
+        {1023, VariantUI2(2), 0, rc::kWrongState, rc::kJobCancelled},
+        {1024, VariantBool(true), 0, rc::kWrongState, rc::kJobCancelled},
+        {1028, VariantUI2(50), 0, 0, rc::kJobCancelled},
+        {1029, VariantBstr(nullptr), 0, rc::kWrongState, rc::kJobCancelled},
+        {1007, VariantBool(false), 0, rc::kWrongState, rc::kJobCancelled},
+        {1009, VariantBool(true), 0, 0, rc::kJobCancelled},
+        {1048, VariantI2(2100), 0, rc::kWrongState, rc::kJobCancelled},
+    };
+    for (auto& c : cases) EXPECT_EQ(Put(job, c.id, c.value), c.in16) << c.id;
+    EXPECT_EQ(Call(job, 11015, {}), 0);
+    ASSERT_EQ(OpenDoc(job), 0);
+    for (auto& c : cases) EXPECT_EQ(Put(job, c.id, c.value), c.in128) << c.id;
+    EXPECT_EQ(Call(job, 11015, {}), 0);
+    EXPECT_EQ(job->CancelPrintJob(), 0);
+    for (auto& c : cases) EXPECT_EQ(Put(job, c.id, c.value), c.in4096) << c.id;
+    Variant v;
+    EXPECT_EQ(Get(job, 1030, &v), rc::kWrongState) << "JobNumber in state 4096";
+    EXPECT_EQ(job->CancelPrintJob(), rc::kNotReady) << "cancelled once";
+}
+
+TEST_F(PrinterJobTest, LayoutPutsWaitForUpdateInDocument) {
+    PrinterJobObject* job = Office();
+    Variant v;
+    EXPECT_EQ(Put(job, 1028, VariantUI2(4)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, 1028, VariantUI2(1001)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, 1038, VariantUI2(4)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, 1027, VariantUI2(0)), rc::kOutOfRange);
+    ASSERT_EQ(OpenDoc(job), 0);
+    EXPECT_EQ(Put(job, 1028, VariantUI2(50)), 0);
+    EXPECT_EQ(Get(job, 1028, &v), 0);
+    EXPECT_EQ(v.uiVal, 100) << "not before UpdateInfo";
+    EXPECT_EQ(Call(job, 11014, {}), 0);
+    EXPECT_EQ(Get(job, 1028, &v), 0);
+    EXPECT_EQ(v.uiVal, 50);
+}
+
+TEST_F(PrinterJobTest, PendingEditsAndTheirRefusals) {
+    PrinterJobObject* job = Office();
+    Variant v;
+    EXPECT_EQ(Put(job, 1017, VariantI2(1500)), rc::kPaperNotInList) << "a standard paper";
+    EXPECT_EQ(Put(job, 1016, VariantI2(11)), rc::kPaperNotInList) << "A5 is not listed";
+    EXPECT_EQ(Put(job, 1019, VariantI2(3)), rc::kSourceNotInList);
+    EXPECT_EQ(Put(job, 1020, VariantUI2(3)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, 1021, VariantUI2(100)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, 1022, VariantI2(1200)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, 1023, VariantUI2(3)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, 1017, VariantI2(20001)), rc::kOutOfRange);
+
+    ASSERT_EQ(Put(job, 1016, VariantI2(256)), 0);
+    EXPECT_EQ(Put(job, 1017, VariantI2(1500)), 0) << "accepted once the size is user-defined";
+    EXPECT_EQ(Put(job, 1018, VariantI2(2000)), 0);
+    EXPECT_EQ(Call(job, 11001, {VariantUI4(0)}), rc::kOpenWithEdits);
+    DevMode dm = *job->CurrentDevMode();
+    EXPECT_EQ(Call(job, 11017, {Ptr(&dm)}), rc::kEditsPending);
+    EXPECT_EQ(Get(job, 1016, &v), 0);
+    EXPECT_EQ(v.iVal, 9) << "nothing applied yet";
+    ASSERT_EQ(Call(job, 11014, {}), 0);
+    EXPECT_EQ(Get(job, 1016, &v), 0);
+    EXPECT_EQ(v.iVal, 256);
+    EXPECT_EQ(Get(job, 1017, &v), 0);
+    EXPECT_EQ(v.iVal, 1500);
+
+    // An orientation alone keeps the user size: zero pending sizes are no edits.
+    ASSERT_EQ(Put(job, 1020, VariantUI2(2)), 0);
+    ASSERT_EQ(Call(job, 11014, {}), 0);
+    EXPECT_EQ(job->CurrentDevMode()->dmPaperWidth, 1500);
+    EXPECT_EQ(job->CurrentDevMode()->dmPaperLength, 2000);
+    // In landscape the host's width runs along the paper's length.
+    ASSERT_EQ(Put(job, 1017, VariantI2(1800)), 0);
+    ASSERT_EQ(Put(job, 1018, VariantI2(1200)), 0);
+    ASSERT_EQ(Call(job, 11014, {}), 0);
+    EXPECT_EQ(job->CurrentDevMode()->dmPaperLength, 1800);
+    EXPECT_EQ(job->CurrentDevMode()->dmPaperWidth, 1200);
+
+    // A whole record waits too, and refuses the puts meanwhile.
+    dm = job->CurrentDevMode().value();
+    dm.dmPaperSize = 8;
+    dm.dmOrientation = 1;
+    ASSERT_EQ(Call(job, 11017, {Ptr(&dm)}), 0);
+    EXPECT_EQ(Put(job, 1016, VariantI2(9)), rc::kReplacementWaiting);
+    EXPECT_EQ(Put(job, 1023, VariantUI2(2)), rc::kReplacementWaiting);
+    ASSERT_EQ(Call(job, 11014, {}), 0);
+    EXPECT_EQ(job->CurrentDevMode()->dmPaperSize, 8);
+    EXPECT_EQ(job->CurrentDevMode()->dmPaperWidth, 2970) << "measured from the device";
+    EXPECT_EQ(Call(job, 11014, {}), 0) << "nothing waiting: nothing touched";
+}
+
+TEST_F(PrinterJobTest, SettingsRecordExchange) {
+    PrinterJobObject* job = Office();
+    DevMode out{};
+    ASSERT_EQ(Call(job, 11016, {Ptr(&out)}), 0);
+    EXPECT_EQ(DevModeBytes(out), DevModeBytes(*job->CurrentDevMode()));
+    EXPECT_EQ(std::string(out.dmDeviceName), "Office");
+    EXPECT_EQ(Call(job, 11016, {Ptr(nullptr)}), rc::kDevModeBuffer);
+
+    DevMode bad = out;
+    bad.dmSize = 220;
+    EXPECT_EQ(Call(job, 11017, {Ptr(&bad)}), rc::kDevModeBuffer) << "not our record's size";
+    bad = out;
+    bad.dmDriverExtra = 9000;
+    EXPECT_EQ(Call(job, 11017, {Ptr(&bad)}), rc::kDevModeBuffer) << "a driver part too large";
+    bad.dmDriverExtra = 64;
+    bad.dmCopies = 5;
+    ASSERT_EQ(Call(job, 11017, {Ptr(&bad)}), 0);
+    ASSERT_EQ(Call(job, 11014, {}), 0);
+    EXPECT_EQ(job->CurrentDevMode()->dmDriverExtra, 0) << "a foreign driver part is dropped";
+    EXPECT_EQ(job->CurrentDevMode()->dmCopies, 5);
+}
+
+TEST_F(PrinterJobTest, ManyResolutionsLeaveTheTableEmpty) {
+    PrinterCapabilities caps = OfficeCaps();
+    caps.resolutions.clear();
+    for (int i = 1; i <= 100; ++i) caps.resolutions.push_back({i * 10, i * 10});
+    caps.defaultResolution = {600, 600};
+    printers_->SetCapabilities("Office", caps);
+    PrinterJobObject* job = Office();
+    EXPECT_EQ(Put(job, 1022, VariantI2(600)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, 1022, VariantI2(-4)), 0);
+}
+
+TEST_F(PrinterJobTest, ListsAndLookups) {
+    PrinterJobObject* job = Office();
+    Variant v;
+    EXPECT_EQ(Call(job, 11004, {VariantUI2(3)}, &v), 0);
+    EXPECT_EQ(v.uiVal, 257);
+    EXPECT_EQ(Call(job, 11004, {VariantUI2(6)}, &v), rc::kOutOfRange) << "index = count";
+    EXPECT_EQ(Call(job, 11005, {VariantUI2(1)}, &v), 0);
+    EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"A3");
+    VariantClear(&v);
+    EXPECT_EQ(Call(job, 11006, {VariantUI2(3)}, &v), 0);
+    EXPECT_EQ(v.uiVal, 257);
+    EXPECT_EQ(Call(job, 11007, {VariantUI2(4)}, &v), rc::kOutOfRange);
+    EXPECT_EQ(Call(job, 11018, {VariantI2(2101), VariantI2(2969)}, &v), 0);
+    EXPECT_EQ(v.iVal, 9);
+    EXPECT_EQ(Call(job, 11018, {VariantI2(1), VariantI2(1)}, &v), 0);
+    EXPECT_EQ(v.iVal, -1);
+    EXPECT_EQ(Call(job, 11020, {VariantI2(8)}, &v), 0);
+    EXPECT_EQ(v.iVal, 4200);
+    EXPECT_EQ(Call(job, 11021, {VariantI2(258)}, &v), 0);
+    EXPECT_EQ(v.iVal, 1230);
+    EXPECT_EQ(Call(job, 11021, {VariantI2(70)}, &v), rc::kUnknownPaper);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The document
+
+TEST_F(PrinterJobTest, OpenAndCloseTheDocument) {
+    PrinterJobObject* job = Office();
+    Variant v;
+    EXPECT_EQ(Call(job, 11001, {VariantUI4(0)}), rc::kCancelDialogFailed)
+        << "no GUI for a cancel dialog";
+    EXPECT_EQ(job->State(), kJobReady);
+    EXPECT_EQ(Call(job, 11001, {VariantUI4(12345)}), rc::kBadArgument) << "not a window";
+    D().make = false;
+    EXPECT_EQ(OpenDoc(job), rc::kNoPrinterDc);
+    D().make = true;
+    D().startDoc = rc::kQueueFull;
+    EXPECT_EQ(OpenDoc(job), rc::kQueueFull);
+    EXPECT_EQ(job->State(), kJobReady);
+    D() = {};
+    ASSERT_EQ(OpenDoc(job), 0);
+    EXPECT_EQ(job->State(), kJobDocumentOpen);
+    EXPECT_EQ(Get(job, 1030, &v), 0);
+    EXPECT_EQ(v.ulVal, 41u) << "the spooler's job id";
+    EXPECT_EQ(Call(job, 11001, {VariantUI4(0)}), rc::kDocumentBusy);
+    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(D().log, (std::vector<std::string>{"reset 4961x7016 paper 9", "startdoc 無題",
+                                                 "startpage", "endpage", "enddoc"}))
+        << "a document without pages gets one blank sheet";
+    EXPECT_EQ(job->State(), kJobReady);
+    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), rc::kWrongState);
+
+    // After a cancel the document is aborted whatever JobCancel says; an abort that fails is
+    // no success.
+    D() = {};
+    ASSERT_EQ(OpenDoc(job), 0);
+    ASSERT_EQ(job->CancelPrintJob(), 0);
+    EXPECT_EQ(job->AbortProc(), 0);
+    D().abortDoc = rc::kDocumentFailed;
+    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), rc::kDocumentFailed);
+    EXPECT_EQ(D().log.back(), "abortdoc");
+    EXPECT_EQ(job->State(), kJobReady);
+    EXPECT_EQ(Call(job, 11003, {}), 0);
+    EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u);
+}
+
+TEST_F(PrinterJobTest, JobStatusAndControl) {
+    PrinterJobObject* job = Office();
+    int32_t id = 0;
+    ASSERT_EQ(printers_->CreateJob("Office", "t", {}, &id), PrintError::kOk);
+    Variant v;
+    ASSERT_EQ(Call(job, 11008, {VariantUI4(id)}, &v), 0);
+    EXPECT_EQ(v.ulVal, 0x8u);
+    printers_->SetJobState(id, {kJobCompleted, {}});
+    ASSERT_EQ(Call(job, 11008, {VariantUI4(id)}, &v), 0);
+    EXPECT_EQ(v.ulVal, 0x1080u);
+    EXPECT_EQ(Call(job, 11008, {VariantUI4(999)}, &v), rc::kNoSuchJob);
+    EXPECT_EQ(Call(job, 11009, {VariantUI4(id), VariantUI4(6)}), rc::kOutOfRange);
+    EXPECT_EQ(Call(job, 11009, {VariantUI4(id), VariantUI4(4)}), 0) << "restart an ended job";
+    EXPECT_EQ(Call(job, 11009, {VariantUI4(id), VariantUI4(2)}), rc::kJobControlFailed)
+        << "release a job that is not held";
+    EXPECT_EQ(Call(job, 11009, {VariantUI4(999), VariantUI4(3)}), rc::kNoSuchJob);
+    FakePrinterSystem::Job record;
+    ASSERT_TRUE(printers_->GetJob(id, &record));
+    EXPECT_EQ(record.controls,
+              (std::vector<JobControl>{JobControl::kRestart, JobControl::kRelease}));
+}
+
+}  // namespace
