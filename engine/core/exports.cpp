@@ -9,6 +9,7 @@
 #include "engine/core/report.h"
 #include "engine/output/pdf_document.h"
 #include "platform/gdi/device_context.h"
+#include "engine/output/printer_document.h"
 
 extern "C" {
 
@@ -66,6 +67,7 @@ __attribute__((constructor)) void AttachEngine() {
     kp::BindPdfDocumentFactory();
     kp::BindReportFactories();
     BindPdfReportAccess();
+    kp::BindPrinterJobFactories();
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.

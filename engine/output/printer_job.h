@@ -87,6 +87,24 @@ using PrinterDocumentFactory = std::unique_ptr<PrinterDocument> (*)(const std::s
 void SetPrinterDocumentFactory(PrinterDocumentFactory factory);  // null: none can be made
 PrinterDocumentFactory GetPrinterDocumentFactory();
 
+// Where a page comes from: a report drawing itself, a page recorded in a preview, a page of a
+// report file. The print loop locks the source around its page, asks for its paper and has it
+// draw on the printer's context.
+class PageSource {
+  public:
+    virtual ~PageSource() = default;
+    virtual void Lock() = 0;
+    virtual void Unlock() = 0;
+    // Paper code, width and length (0.1 mm) and orientation; false when the source cannot say.
+    virtual bool Paper(int16_t* code, int32_t* width, int32_t* length, int16_t* orientation) = 0;
+    // The answer when Paper fails: -13000 for a report, -13001 for recorded pages.
+    virtual int32_t PaperError() const = 0;
+    // Recorded pages are played in the compatible graphics mode; a report's draw result of -1
+    // after a cancel reads as the cancel.
+    virtual bool IsReport() const = 0;
+    virtual int32_t Draw(plat::DeviceContext* dc) = 0;
+};
+
 class PrinterJobObject final : public ScriptableObject {
   public:
     PrinterJobObject();
@@ -116,6 +134,19 @@ class PrinterJobObject final : public ScriptableObject {
     // For the engine's tests: the current settings record and the printer's coded model.
     std::optional<plat::DevMode> CurrentDevMode();
     PrinterModel Model();
+    plat::DeviceContext* DocumentDc();
+
+    // The print loop: one page of a source onto the open document.
+    int32_t PrintPage(PageSource& source);
+    // The scale in percent for both axes, and the viewport origin with the page extent in
+    // device pixels, for a page of that size and orientation.
+    int32_t ComputePrintScale(int32_t width, int32_t length, int16_t orientation);
+    int32_t ComputePrintOrigin(int32_t width, int32_t length, int16_t orientation,
+                               plat::POINT* origin);
+    // True when the printer takes the page; a code above 256 may be replaced by the printer's
+    // paper of that size.
+    bool MatchPaperToReport(int16_t* code, int32_t width, int32_t length);
+    plat::SIZE PageExtent() const { return pageExtent_; }
 
   private:
     struct LayoutSettings {
@@ -210,6 +241,8 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t PutDevModePaperLength(const plat::Variant& a);
 
     int32_t OpenPrinterMember(const plat::Variant* args, plat::Variant* v);
+    int32_t PrintMember(const plat::Variant* args, plat::Variant* v);
+    int32_t PagesPrintMember(const plat::Variant* args, plat::Variant* v);
     int32_t ClosePrinterMember(const plat::Variant* args, plat::Variant* v);
     int32_t CloseMember(const plat::Variant* args, plat::Variant* v);
     int32_t GetPaperMember(const plat::Variant* args, plat::Variant* v);
@@ -227,6 +260,8 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t GetPaperWidthMember(const plat::Variant* args, plat::Variant* v);
 
     int32_t ClosePrinter(bool jobCancel);
+    int32_t PrintPageSteps(PageSource& source, bool* locked);
+    void PumpMessages();
 
     // Shared shapes of the members.
     int32_t GetGuarded(plat::Variant* v, bool needsDevMode, auto read);
@@ -273,6 +308,7 @@ class PrinterJobObject final : public ScriptableObject {
     bool jobNameSet_ = false;
     int32_t jobNumber_ = 0;
 
+    plat::SIZE pageExtent_{0, 0};
     std::unique_ptr<PrinterDocument> document_;
     bool documentStarted_ = false;
     bool sheetOpen_ = false;

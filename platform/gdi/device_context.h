@@ -227,6 +227,8 @@ class DeviceContext {
 
   protected:
     explicit DeviceContext(const DeviceInfo& device);
+    // A printer context reset to other paper (ResetDC): the device changes, the state stays.
+    void SetDevice(const DeviceInfo& device) { device_ = device; }
 
     // What the back ends draw, in device units. Nothing by default (an information context).
     // Strokes use the pen, fills the brush of the current state (colours and modes included);

@@ -93,18 +93,37 @@ QPainterDc::QPainterDc(QPaintDevice* device, int32_t dpi, int32_t technology)
     painter_->setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
+QPainterDc::QPainterDc(const DeviceInfo& device) : DeviceContext(device) {}
+
 QPainterDc::~QPainterDc() {
-    painter_->end();
+    if (painter_) painter_->end();
+}
+
+void QPainterDc::AttachPainter(std::unique_ptr<QPainter> painter) {
+    painter_ = std::move(painter);
+    if (painter_) {
+        painter_->setRenderHint(QPainter::Antialiasing, false);
+        painter_->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    }
+}
+
+std::unique_ptr<QPainter> QPainterDc::DetachPainter() {
+    return std::move(painter_);
 }
 
 void QPainterDc::ApplyClip() {
     const auto& clip = state().clip;
     if (!clip) {
-        painter_->setClipping(false);
+        if (surfaceClip_) {
+            painter_->setClipRect(*surfaceClip_);
+        } else {
+            painter_->setClipping(false);
+        }
         return;
     }
     QRegion region;
     for (const RECT& r : clip->rects()) region += ToQRect(r);
+    if (surfaceClip_) region &= QRegion(*surfaceClip_);
     painter_->setClipRegion(region);
 }
 
@@ -115,6 +134,7 @@ void QPainterDc::ApplyBackground() {
 }
 
 void QPainterDc::StrokeDevicePath(const DevicePath& path) {
+    if (!painter_) return;
     const PenState& p = state().pen;
     if (p.extended && p.brushStyle == kBsNull) return;
     ApplyClip();
@@ -176,6 +196,7 @@ void QPainterDc::StrokeDevicePath(const DevicePath& path) {
 }
 
 void QPainterDc::FillDevicePath(const DevicePath& path, const BrushState& brush) {
+    if (!painter_) return;
     ApplyClip();
     ApplyBackground();
     QBrush b;
@@ -199,6 +220,7 @@ void QPainterDc::FillDevicePath(const DevicePath& path, const BrushState& brush)
 }
 
 void QPainterDc::FillDeviceRect(const RECT& rect, const BrushState& brush, uint32_t rop) {
+    if (!painter_) return;
     if (rop == kRopBlackness || rop == kRopWhiteness) {
         ApplyClip();
         painter_->fillRect(ToQRect(rect), rop == kRopBlackness ? Qt::black : Qt::white);
@@ -215,6 +237,7 @@ void QPainterDc::FillDeviceRect(const RECT& rect, const BrushState& brush, uint3
 }
 
 void QPainterDc::DrawDeviceText(const DeviceText& text) {
+    if (!painter_) return;
     ApplyClip();
     if (text.rect && (text.options & kEtoClipped)) {
         painter_->setClipRect(ToQRect(*text.rect),
@@ -237,26 +260,7 @@ void QPainterDc::DrawDeviceText(const DeviceText& text) {
                                     ClampLimit(int64_t{first.y} + m.height)}),
                            ToQColor(state().bkColor));
     }
-    QPainterPath glyphs;
-    glyphs.setFillRule(Qt::WindingFill);
-    for (size_t i = 0; i < text.text.size(); ++i) {
-        char32_t ch = text.text[i];
-        const size_t at = i;
-        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.text.size() && text.text[i + 1] >= 0xDC00 &&
-            text.text[i + 1] < 0xE000) {
-            ch = 0x10000 + ((ch - 0xD800) << 10) + (text.text[i + 1] - 0xDC00);
-            ++i;
-        }
-        QPainterPath outline;
-        PathSink sink(&outline);
-        if (!text.face->GlyphOutline(ch, height, sink)) continue;
-        QTransform t;
-        t.translate(text.origins[at].x, text.origins[at].y);
-        t.rotate(-text.angle);
-        t.translate(0, text.ascent);
-        glyphs.addPath(t.map(outline));
-    }
-    painter_->fillPath(glyphs, ToQColor(state().textColor));
+    PaintGlyphs(text, height);
     // Underline and strikeout where the face puts them (post and OS/2 tables), across the
     // whole run.
     const LOGFONTW& f = text.font;
@@ -293,8 +297,32 @@ void QPainterDc::DrawDeviceText(const DeviceText& text) {
     }
 }
 
+void QPainterDc::PaintGlyphs(const DeviceText& text, int32_t height) {
+    QPainterPath glyphs;
+    glyphs.setFillRule(Qt::WindingFill);
+    for (size_t i = 0; i < text.text.size(); ++i) {
+        char32_t ch = text.text[i];
+        const size_t at = i;
+        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.text.size() && text.text[i + 1] >= 0xDC00 &&
+            text.text[i + 1] < 0xE000) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (text.text[i + 1] - 0xDC00);
+            ++i;
+        }
+        QPainterPath outline;
+        PathSink sink(&outline);
+        if (!text.face->GlyphOutline(ch, height, sink)) continue;
+        QTransform t;
+        t.translate(text.origins[at].x, text.origins[at].y);
+        t.rotate(-text.angle);
+        t.translate(0, text.ascent);
+        glyphs.addPath(t.map(outline));
+    }
+    painter_->fillPath(glyphs, ToQColor(state().textColor));
+}
+
 void QPainterDc::DrawDeviceDib(const RECT& dest, const RECT& source, std::span<const uint8_t> bits,
                                const BITMAPINFOHEADER& header, std::span<const RGBQUAD> colors) {
+    if (!painter_) return;
     ApplyClip();
     const int32_t bpp = header.biBitCount;
     const size_t stride = (size_t(header.biWidth) * size_t(bpp) + 31) / 32 * 4;

@@ -4,7 +4,9 @@
 // back end shows one face with one set of advances.
 #pragma once
 
+#include <QRect>
 #include <memory>
+#include <optional>
 
 #include "platform/gdi/device_context.h"
 
@@ -13,7 +15,7 @@ class QPainter;
 
 namespace plat {
 
-class QPainterDc final : public DeviceContext {
+class QPainterDc : public DeviceContext {
   public:
     // The device's width and height in pixels at dpi dots per inch; painting ends with the
     // context (the device must outlive it).
@@ -21,6 +23,18 @@ class QPainterDc final : public DeviceContext {
     ~QPainterDc() override;
 
   protected:
+    // For contexts whose painter comes and goes (a printer's pages): nothing is painted while
+    // none is attached.
+    explicit QPainterDc(const DeviceInfo& device);
+    QPainter* painter() const { return painter_.get(); }
+    void AttachPainter(std::unique_ptr<QPainter> painter);
+    std::unique_ptr<QPainter> DetachPainter();
+    // The part of the surface that can take ink (a printer's printable area), in device units;
+    // every clip is cut to it.
+    void SetSurfaceClip(std::optional<QRect> clip) { surfaceClip_ = clip; }
+    // The glyphs of a text run, filled in the text colour; outlines here.
+    virtual void PaintGlyphs(const DeviceText& text, int32_t height);
+
     void StrokeDevicePath(const DevicePath& path) override;
     void FillDevicePath(const DevicePath& path, const BrushState& brush) override;
     void FillDeviceRect(const RECT& rect, const BrushState& brush, uint32_t rop) override;
@@ -33,6 +47,7 @@ class QPainterDc final : public DeviceContext {
     void ApplyBackground();
 
     std::unique_ptr<QPainter> painter_;
+    std::optional<QRect> surfaceClip_;
 };
 
 }  // namespace plat

@@ -3,7 +3,10 @@
 // by state, pending edits and their refusals, the document's opening and closing, job status.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -617,6 +620,269 @@ TEST_F(PrinterJobTest, JobStatusAndControl) {
     ASSERT_TRUE(printers_->GetJob(id, &record));
     EXPECT_EQ(record.controls,
               (std::vector<JobControl>{JobControl::kRestart, JobControl::kRelease}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The print loop
+
+// A page of given paper that counts its draws; it may act while it draws.
+struct FakePage : PageSource {
+    int16_t code = 9;
+    int32_t width = 2100, length = 2970;
+    int16_t orientation = 1;
+    bool paperFails = false;
+    int32_t draws = 0, locks = 0, unlocks = 0;
+    int32_t drawResult = 0;
+    std::function<void()> whileDrawing;
+    void Lock() override { ++locks; }
+    void Unlock() override { ++unlocks; }
+    bool Paper(int16_t* c, int32_t* w, int32_t* l, int16_t* o) override {
+        *c = code;
+        *w = width;
+        *l = length;
+        *o = orientation;
+        return !paperFails;
+    }
+    int32_t PaperError() const override { return -13000; }
+    bool IsReport() const override { return true; }
+    int32_t Draw(DeviceContext*) override {
+        ++draws;
+        if (whileDrawing) whileDrawing();
+        return drawResult;
+    }
+};
+
+struct Layout {
+    bool scalePrint, fit, multi;
+    uint16_t multiLayout, align, scale;
+};
+
+void SetLayout(PrinterJobObject* job, const Layout& l) {
+    auto put = [&](int32_t id, Variant v) {
+        InvokeArgs args{&v, 1};
+        Variant r{};
+        ASSERT_EQ(job->Invoke(id, kInvokePut, &args, &r), 0) << id;
+    };
+    put(1036, VariantBool(l.scalePrint));
+    put(1037, VariantBool(l.fit));
+    put(1026, VariantBool(l.multi));
+    put(1027, VariantUI2(l.multiLayout));
+    put(1038, VariantUI2(l.align));
+    put(1028, VariantUI2(l.scale));
+}
+
+TEST_F(PrinterJobTest, ScaleOfThePage) {
+    PrinterJobObject* job = Office();
+    struct {
+        Layout layout;
+        int32_t w, l;
+        int16_t o;
+        int32_t scale;
+        const char* why;
+    } cases[] = {
+        {{false, true, true, 2, 1, 50}, 2100, 2970, 1, 100, "not scaled: one to one"},
+        {{true, false, false, 1, 1, 50}, 2100, 2970, 1, 50, "the given scale"},
+        {{true, true, false, 1, 1, 100}, 2100, 2970, 1, 100, "A4 fits A4"},
+        {{true, true, true, 2, 1, 100}, 2100, 2970, 1, 50, "two above each other: half length"},
+        {{true, true, true, 1, 1, 100}, 2100, 2970, 1, 50, "side by side: half width"},
+        {{true, true, false, 1, 1, 100}, 2970, 4200, 1, 71, "A3 onto A4"},
+        {{true, true, false, 1, 1, 100}, 2100, 2970, 2, 71, "landscape A4 onto upright A4"},
+        {{true, true, false, 1, 1, 100}, 20000, 20000, 1, 11, "a huge page"},
+        {{true, true, false, 1, 1, 100}, 30000, 30000, 1, 7, "never 0"},
+    };
+    for (const auto& c : cases) {
+        SetLayout(job, c.layout);
+        EXPECT_EQ(job->ComputePrintScale(c.w, c.l, c.o), c.scale) << c.why;
+    }
+}
+
+TEST_F(PrinterJobTest, OriginOfThePage) {
+    PrinterJobObject* job = Office();
+    // A4 at 600 dpi: 4961 x 7016 pixels, the printable corner at (100, 100); at 50 % the page
+    // is 2481 x 3508 pixels, the halves 2481 wide or 3508 high.
+    struct {
+        Layout layout;
+        int16_t o;
+        bool secondHalf;
+        POINT origin;
+        const char* why;
+    } cases[] = {
+        {{false, false, false, 1, 3, 100}, 1, false, {-100, -100}, "paper corner, whatever the alignment"},
+        {{false, false, true, 1, 1, 100}, 1, false, {-100, -100}, "two-up unscaled: top left of the left half"},
+        {{false, false, true, 1, 1, 100}, 1, true, {2381, -100}, "the right half"},
+        {{false, false, true, 2, 1, 100}, 1, true, {-100, 3408}, "the lower half"},
+        {{true, false, false, 1, 1, 50}, 1, false, {-100, -100}, "top left"},
+        {{true, false, false, 1, 2, 50}, 1, false, {1140, 1654}, "centred"},
+        {{true, false, false, 1, 3, 50}, 1, false, {1140, 1654}, "centre line alone centres"},
+        {{true, false, true, 2, 3, 50}, 1, false, {1140, -100}, "layout 2, first half sits on the line"},
+        {{true, false, true, 2, 3, 50}, 1, true, {1140, 3408}, "second half hangs from it"},
+        {{true, false, true, 1, 3, 50}, 1, false, {-100, 1654}, "layout 1, left of the line"},
+        {{true, false, true, 1, 3, 50}, 1, true, {2381, 1654}, "right of the line"},
+        {{true, false, true, 1, 2, 50}, 1, true, {2381, 1654}, "centred in the right half"},
+        {{true, false, false, 1, 2, 50}, 2, false, {626, 2167}, "a landscape page centred"},
+    };
+    D() = {};
+    ASSERT_EQ(OpenDoc(job), 0);
+    for (const auto& c : cases) {
+        SetLayout(job, c.layout);
+        ASSERT_EQ(Call(job, 11014, {}), 0);
+        // The half is the one the next page goes to: two pages fill a sheet.
+        FakePage page;
+        page.orientation = c.o;
+        if (c.secondHalf) ASSERT_EQ(job->PrintPage(page), 0);  // fills the first half
+        const int32_t s = job->ComputePrintScale(2100, 2970, c.o);
+        job->DocumentDc()->SetMapMode(kMmAnisotropic);
+        job->DocumentDc()->SetWindowExtEx(100, 100);
+        job->DocumentDc()->SetViewportExtEx(s, s);
+        POINT origin{};
+        ASSERT_EQ(job->ComputePrintOrigin(2100, 2970, c.o, &origin), 0);
+        EXPECT_EQ(origin.x, c.origin.x) << c.why;
+        EXPECT_EQ(origin.y, c.origin.y) << c.why;
+        // Close the sheet again for the next case.
+        ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
+        ASSERT_EQ(OpenDoc(job), 0);
+    }
+}
+
+TEST_F(PrinterJobTest, PaperMatching) {
+    PrinterJobObject* job = Office();
+    struct {
+        int16_t code;
+        int32_t w, l;
+        bool match;
+        int16_t after;
+        const char* why;
+    } cases[] = {
+        {9, 2100, 2970, true, 9, "A4 is listed"},
+        {11, 1480, 2100, false, 11, "A5 is not"},
+        {300, 2970, 4200, true, 8, "a size code of the report's own finds A3"},
+        {300, 1111, 2222, false, 300, "no paper of that size"},
+        {256, 1500, 2000, true, 256, "a user size inside the extents"},
+        {256, 900, 2000, false, 256, "narrower than the printer takes"},
+    };
+    for (const auto& c : cases) {
+        int16_t code = c.code;
+        EXPECT_EQ(job->MatchPaperToReport(&code, c.w, c.l), c.match) << c.why;
+        EXPECT_EQ(code, c.after) << c.why;
+    }
+    // Without settable width and length a user size never matches.
+    PrinterCapabilities caps = OfficeCaps();
+    caps.customMaxWidth = caps.customMinWidth = 0;
+    printers_->SetCapabilities("Office", caps);
+    PrinterJobObject* fixed = Office();
+    int16_t user = 256;
+    EXPECT_FALSE(fixed->MatchPaperToReport(&user, 1500, 2000));
+    ASSERT_EQ(OpenDoc(fixed), 0);
+    FakePage page;
+    page.code = 256;
+    page.width = 1500;
+    page.length = 2000;
+    EXPECT_EQ(fixed->PrintPage(page), rc::kUnknownPaper) << "one to one: no paper fits";
+    SetLayout(fixed, {true, true, false, 1, 1, 100});
+    ASSERT_EQ(Call(fixed, 11014, {}), 0);
+    EXPECT_EQ(fixed->PrintPage(page), 0) << "scaled, it prints";
+}
+
+TEST_F(PrinterJobTest, SheetsPagesAndResets) {
+    PrinterJobObject* job = Office();
+    D() = {};
+    ASSERT_EQ(OpenDoc(job), 0);
+    FakePage a4;
+    ASSERT_EQ(job->PrintPage(a4), 0);
+    EXPECT_EQ(a4.locks, 1);
+    EXPECT_EQ(a4.unlocks, 1);
+    FakePage a3;
+    a3.code = 8;
+    a3.width = 2970;
+    a3.length = 4200;
+    ASSERT_EQ(job->PrintPage(a3), 0);
+    Variant v;
+    EXPECT_EQ(Get(job, 1025, &v), 0);
+    EXPECT_EQ(v.ulVal, 2u);
+    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(D().log, (std::vector<std::string>{"reset 4961x7016 paper 9", "startdoc 無題",
+                                                 "startpage", "endpage",
+                                                 "reset 7016x9921 paper 8", "startpage",
+                                                 "endpage", "enddoc"}))
+        << "the same paper needs no reset; A3 does";
+
+    // Two-up: three pages make two sheets, the second half empty.
+    SetLayout(job, {false, false, true, 1, 1, 100});
+    D() = {};
+    ASSERT_EQ(OpenDoc(job), 0);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(job->PrintPage(a4), 0);
+    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    int sheets = 0;
+    for (const auto& line : D().log) sheets += line == "startpage";
+    EXPECT_EQ(sheets, 2);
+
+    // A failed paper query and a failed draw count no page.
+    D() = {};
+    ASSERT_EQ(OpenDoc(job), 0);
+    FakePage broken;
+    broken.paperFails = true;
+    EXPECT_EQ(job->PrintPage(broken), -13000);
+    broken.paperFails = false;
+    broken.width = 0;
+    EXPECT_EQ(job->PrintPage(broken), -13000) << "a page without width";
+    broken.width = 2100;
+    broken.drawResult = -7;
+    EXPECT_EQ(job->PrintPage(broken), -7);
+    EXPECT_EQ(Get(job, 1025, &v), 0);
+    EXPECT_EQ(v.ulVal, 0u);
+    EXPECT_EQ(broken.unlocks, 3);
+}
+
+TEST_F(PrinterJobTest, LoopStatesAndCancelMidPage) {
+    PrinterJobObject* job = Office();
+    FakePage page;
+    EXPECT_EQ(job->PrintPage(page), rc::kWrongState);
+    EXPECT_EQ(page.locks, 0);
+    ASSERT_EQ(OpenDoc(job), 0);
+    // Re-entered while its page prints: refused, nothing changed.
+    int32_t inner = 0;
+    page.whileDrawing = [&] {
+        FakePage again;
+        inner = job->PrintPage(again);
+        EXPECT_EQ(again.locks, 0);
+    };
+    ASSERT_EQ(job->PrintPage(page), 0);
+    EXPECT_EQ(inner, rc::kBusy);
+    EXPECT_EQ(job->State(), kJobDocumentOpen);
+
+    page.whileDrawing = [&] { EXPECT_EQ(job->CancelPrintJob(), 0); };
+    EXPECT_EQ(job->PrintPage(page), rc::kJobCancelled);
+    EXPECT_EQ(job->State(), kJobCancelled);
+    page.whileDrawing = nullptr;
+    EXPECT_EQ(job->PrintPage(page), rc::kJobCancelled) << "later pages are refused";
+    D().log.clear();
+    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(D().log.back(), "abortdoc");
+}
+
+// The cancel and the end of a page race: the cancel is never lost.
+TEST_F(PrinterJobTest, CancelHammeredAgainstThePageEnd) {
+    PrinterJobObject* job = Office();
+    for (int round = 0; round < 300; ++round) {
+        ASSERT_EQ(OpenDoc(job), 0);
+        std::atomic<bool> go{false};
+        int32_t cancelled = -1;
+        std::thread canceller([&] {
+            while (!go.load()) {
+            }
+            for (int i = 0; i < round % 7; ++i) std::this_thread::yield();
+            cancelled = job->CancelPrintJob();
+        });
+        FakePage page;
+        go = true;
+        for (int i = 0; i < 3 && job->State() != kJobCancelled; ++i) job->PrintPage(page);
+        canceller.join();
+        if (cancelled == 0) {
+            ASSERT_EQ(job->State(), kJobCancelled) << "round " << round;
+        }
+        job->CancelPrintJob();
+        ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
+    }
 }
 
 }  // namespace
