@@ -729,7 +729,9 @@ TEST_F(PrinterJobTest, OriginOfThePage) {
         // The half is the one the next page goes to: two pages fill a sheet.
         FakePage page;
         page.orientation = c.o;
-        if (c.secondHalf) ASSERT_EQ(job->PrintPage(page), 0);  // fills the first half
+        if (c.secondHalf) {
+            ASSERT_EQ(job->PrintPage(page), 0);  // fills the first half
+        }
         const int32_t s = job->ComputePrintScale(2100, 2970, c.o);
         job->DocumentDc()->SetMapMode(kMmAnisotropic);
         job->DocumentDc()->SetWindowExtEx(100, 100);
