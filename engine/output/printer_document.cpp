@@ -1,9 +1,10 @@
 #include "engine/output/printer_document.h"
 
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "engine/core/application.h"
 #include "platform/gdi/printer_dc.h"
@@ -88,7 +89,8 @@ class SpooledDocument final : public PrinterDocument {
         if (e == plat::PrintError::kOk) return rc::kOk;
         // A job that has ended already (cancelled from its queue, say) needs no abort.
         plat::JobState state;
-        if (plat::GetPrinterSystem()->GetJobState(printer_, job_, &state) == plat::PrintError::kOk &&
+        if (plat::GetPrinterSystem()->GetJobState(printer_, job_, &state) ==
+                plat::PrintError::kOk &&
             state.state >= plat::kJobCanceled) {
             return rc::kOk;
         }

@@ -1,13 +1,12 @@
 #include "engine/output/printer_job.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include <QCoreApplication>
-#include <QThread>
 
 #include "engine/core/application.h"
 #include "engine/core/module.h"
@@ -1301,8 +1300,9 @@ int32_t PrinterJobObject::PrintPageSteps(PageSource& source, bool* pump) {
     if (!layout_.scalePrint && !layout_.multiPrint) {
         if (!MatchPaperToReport(&code, width, length)) {
             Variant found{};
-            const Variant args[2] = {VariantI2(static_cast<int16_t>(std::clamp(width, -32768, 32767))),
-                                     VariantI2(static_cast<int16_t>(std::clamp(length, -32768, 32767)))};
+            const Variant args[2] = {
+                VariantI2(static_cast<int16_t>(std::clamp(width, -32768, 32767))),
+                VariantI2(static_cast<int16_t>(std::clamp(length, -32768, 32767)))};
             FindPaperBySizeMember(args, &found);
             if (found.iVal == -1) return rc::kUnknownPaper;
             code = found.iVal;
@@ -1351,7 +1351,8 @@ int32_t PrinterJobObject::PrintPageSteps(PageSource& source, bool* pump) {
     // The printer context never asks for bands: the page is drawn once.
     int32_t result = source.Draw(dc);
     dc->SelectClipRgn(0);
-    if (state_.load() == kJobCancelled && (result == rc::kOk || (result == -1 && source.IsReport()))) {
+    if (state_.load() == kJobCancelled &&
+        (result == rc::kOk || (result == -1 && source.IsReport()))) {
         // The abort procedure stopped the spooler's work on this page.
         result = rc::kJobCancelled;
     }

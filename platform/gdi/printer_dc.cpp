@@ -1,5 +1,6 @@
 #include "platform/gdi/printer_dc.h"
 
+#include <QFontDatabase>
 #include <QGlyphRun>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -8,6 +9,8 @@
 #include <QPdfWriter>
 #include <QRawFont>
 #include <QThread>
+#include <algorithm>
+#include <cmath>
 
 namespace plat {
 
@@ -91,12 +94,26 @@ QRawFont* PrinterDc::RawFont(const std::shared_ptr<const FontFace>& face, double
     auto it = fonts_.find(key);
     if (it == fonts_.end()) {
         Font entry;
-        entry.face = face;  // keeps the mapped file under the font's raw data
-        const auto bytes = face->fileBytes();
-        entry.font.loadFromData(
-            QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                    static_cast<qsizetype>(bytes.size())),
-            pixelSize, QFont::PreferNoHinting);
+        entry.face = face;
+        // The face's own file, registered with Qt for this process: Qt's PDF engine embeds only
+        // the fonts of its database (a raw font read from bytes goes out as outlines). The
+        // family is the file's, so no matching can pick another face.
+        auto family = families_.find(face->path());
+        if (family == families_.end()) {
+            const int id = QFontDatabase::addApplicationFont(QString::fromStdString(face->path()));
+            family = families_
+                         .emplace(face->path(),
+                                  id < 0 ? QString()
+                                         : QFontDatabase::applicationFontFamilies(id).value(0))
+                         .first;
+        }
+        if (!family->second.isEmpty()) {
+            QFont qfont(family->second);
+            qfont.setPixelSize(std::max(1, static_cast<int>(std::lround(pixelSize))));
+            qfont.setHintingPreference(QFont::PreferNoHinting);
+            qfont.setStyleStrategy(QFont::NoFontMerging);
+            entry.font = QRawFont::fromFont(qfont);
+        }
         it = fonts_.emplace(key, std::move(entry)).first;
     }
     return it->second.font.isValid() ? &it->second.font : nullptr;
@@ -132,8 +149,8 @@ void PrinterDc::PaintGlyphs(const DeviceText& text, int32_t height) {
     run.setRawFont(*font);
     run.setGlyphIndexes(glyphs);
     run.setPositions(positions);
-    painter()->setPen(QColor(RedOf(state().textColor), GreenOf(state().textColor),
-                             BlueOf(state().textColor)));
+    painter()->setPen(
+        QColor(RedOf(state().textColor), GreenOf(state().textColor), BlueOf(state().textColor)));
     painter()->drawGlyphRun(QPointF(0, 0), run);
 }
 

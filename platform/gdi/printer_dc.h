@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QRawFont>
+#include <QString>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,6 +48,7 @@ class PrinterDc final : public QPainterDc {
         QRawFont font;
     };
     std::map<std::pair<std::string, double>, Font> fonts_;
+    std::map<std::string, QString> families_;  // font file to its family in Qt's database
 
     std::unique_ptr<QPdfWriter> writer_;
     std::unique_ptr<QPainter> held_;  // the document's painter between pages

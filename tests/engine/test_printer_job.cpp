@@ -6,9 +6,9 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
-#include <thread>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/application.h"
@@ -707,14 +707,26 @@ TEST_F(PrinterJobTest, OriginOfThePage) {
         POINT origin;
         const char* why;
     } cases[] = {
-        {{false, false, false, 1, 3, 100}, 1, false, {-100, -100}, "paper corner, whatever the alignment"},
-        {{false, false, true, 1, 1, 100}, 1, false, {-100, -100}, "two-up unscaled: top left of the left half"},
+        {{false, false, false, 1, 3, 100},
+         1,
+         false,
+         {-100, -100},
+         "paper corner, whatever the alignment"},
+        {{false, false, true, 1, 1, 100},
+         1,
+         false,
+         {-100, -100},
+         "two-up unscaled: top left of the left half"},
         {{false, false, true, 1, 1, 100}, 1, true, {2381, -100}, "the right half"},
         {{false, false, true, 2, 1, 100}, 1, true, {-100, 3408}, "the lower half"},
         {{true, false, false, 1, 1, 50}, 1, false, {-100, -100}, "top left"},
         {{true, false, false, 1, 2, 50}, 1, false, {1140, 1654}, "centred"},
         {{true, false, false, 1, 3, 50}, 1, false, {1140, 1654}, "centre line alone centres"},
-        {{true, false, true, 2, 3, 50}, 1, false, {1140, -100}, "layout 2, first half sits on the line"},
+        {{true, false, true, 2, 3, 50},
+         1,
+         false,
+         {1140, -100},
+         "layout 2, first half sits on the line"},
         {{true, false, true, 2, 3, 50}, 1, true, {1140, 3408}, "second half hangs from it"},
         {{true, false, true, 1, 3, 50}, 1, false, {-100, 1654}, "layout 1, left of the line"},
         {{true, false, true, 1, 3, 50}, 1, true, {2381, 1654}, "right of the line"},
@@ -803,9 +815,8 @@ TEST_F(PrinterJobTest, SheetsPagesAndResets) {
     EXPECT_EQ(v.ulVal, 2u);
     ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
     EXPECT_EQ(D().log, (std::vector<std::string>{"reset 4961x7016 paper 9", "startdoc 無題",
-                                                 "startpage", "endpage",
-                                                 "reset 7016x9921 paper 8", "startpage",
-                                                 "endpage", "enddoc"}))
+                                                 "startpage", "endpage", "reset 7016x9921 paper 8",
+                                                 "startpage", "endpage", "enddoc"}))
         << "the same paper needs no reset; A3 does";
 
     // Two-up: three pages make two sheets, the second half empty.
