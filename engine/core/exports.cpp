@@ -8,8 +8,8 @@
 #include "engine/core/module.h"
 #include "engine/core/report.h"
 #include "engine/output/pdf_document.h"
-#include "platform/gdi/device_context.h"
 #include "engine/output/printer_document.h"
+#include "platform/gdi/device_context.h"
 
 extern "C" {
 
