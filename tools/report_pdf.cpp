@@ -1,0 +1,144 @@
+// qzs-report pdf FILE... --out OUT.pdf [--overwrite] [--creator T] [--title T] [--subject T]
+// [--author T] [--keywords T]
+//
+// One PDF page per report file, in order, as a host exports: CreatePdfDocument, the document
+// texts, PdfOpen, OpenReport and PdfAddPage (no printer job: the screen's resolution) per file,
+// PdfClose, PdfRelease. Without --overwrite an existing OUT answers -15017 and stays as it was.
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/report_host.h"
+
+namespace qzsreport {
+namespace {
+
+using namespace plat;
+using kp::ScriptableObject;
+
+constexpr int32_t kAppCreatePdfDocument = 10011;
+constexpr int32_t kPdfOpen = 600, kPdfClose = 601, kPdfAddPage = 602, kPdfRelease = 603;
+constexpr int32_t kReportClose = 15005;
+
+struct PdfArgs {
+    std::vector<std::string> files;
+    std::string out;
+    bool overwrite = false;
+    // creator, title, subject, author, keywords: members 501 to 505
+    std::optional<std::string> texts[5];
+};
+
+std::optional<PdfArgs> ParsePdfArgs(const std::vector<std::string>& args) {
+    static const char* const kTextOptions[5] = {"--creator", "--title", "--subject", "--author",
+                                                "--keywords"};
+    PdfArgs p;
+    bool haveOut = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--overwrite") {
+            p.overwrite = true;
+            continue;
+        }
+        if (a == "--out") {
+            if (haveOut || i + 1 >= args.size()) return std::nullopt;
+            p.out = args[++i];
+            haveOut = true;
+            continue;
+        }
+        bool text = false;
+        for (int k = 0; k < 5; ++k) {
+            if (a != kTextOptions[k]) continue;
+            if (p.texts[k] || i + 1 >= args.size()) return std::nullopt;
+            p.texts[k] = args[++i];
+            text = true;
+        }
+        if (text) continue;
+        if (a.starts_with("--")) return std::nullopt;
+        p.files.push_back(a);
+    }
+    if (!haveOut || p.out.empty() || p.files.empty()) return std::nullopt;
+    return p;
+}
+
+Variant Text(const std::string& utf8, const char* member) {
+    Bstr text = BstrFromUtf8(utf8);
+    if (text == nullptr && !utf8.empty()) throw EngineError{-7, member};
+    return VariantBstr(text);
+}
+
+// Calls with a string argument, freeing it afterwards.
+void PutText(ScriptableObject* object, int32_t id, const std::string& utf8, const char* member) {
+    Variant value = Text(utf8, member);
+    try {
+        Put(object, id, value, member);
+    } catch (...) {
+        BstrFree(value.bstrVal);
+        throw;
+    }
+    BstrFree(value.bstrVal);
+}
+
+int Pdf(const std::vector<std::string>& args) {
+    const auto p = ParsePdfArgs(args);
+    if (!p) {
+        return UsageError(
+            "usage: qzs-report pdf FILE... --out OUT.pdf [--overwrite] [--creator T] [--title T] "
+            "[--subject T] [--author T] [--keywords T]");
+    }
+    Engine& engine = Engine::Get();
+    if (!engine.loaded()) return UsageError(engine.loadError());
+    ScriptableObject* document =
+        AsObject(Call(engine.app(), kAppCreatePdfDocument, {}, "CreatePdfDocument"));
+    int pages = 0;
+    try {
+        static const char* const kMembers[5] = {"Creator", "Title", "Subject", "Author",
+                                                "Keywords"};
+        for (int k = 0; k < 5; ++k) {
+            if (p->texts[k]) PutText(document, 501 + k, *p->texts[k], kMembers[k]);
+        }
+        std::error_code ec;
+        const std::string full = std::filesystem::absolute(p->out, ec).string();
+        Variant path = Text(ec ? p->out : full, "PdfOpen");
+        try {
+            Call(document, kPdfOpen, {path, VariantBool(p->overwrite)}, "PdfOpen");
+        } catch (...) {
+            BstrFree(path.bstrVal);
+            throw;
+        }
+        BstrFree(path.bstrVal);
+        for (const std::string& file : p->files) {
+            ScriptableObject* report = OpenReport(file);
+            try {
+                Call(document, kPdfAddPage, {VariantDispatch(nullptr), VariantDispatch(report)},
+                     "PdfAddPage");
+            } catch (...) {
+                Call(report, kReportClose, {}, "CloseReport");
+                throw;
+            }
+            Call(report, kReportClose, {}, "CloseReport");
+            ++pages;
+        }
+        Call(document, kPdfClose, {}, "PdfClose");
+    } catch (...) {
+        // The document goes with its unfinished file.
+        Variant ignored{};
+        document->Invoke(kPdfRelease, kp::kInvokeMethod, nullptr, &ignored);
+        throw;
+    }
+    Call(document, kPdfRelease, {}, "PdfRelease");
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(p->out, ec);
+    std::printf("pdf %s pages %d bytes %llu\n", p->out.c_str(), pages,
+                static_cast<unsigned long long>(ec ? 0 : bytes));
+    return kExitOk;
+}
+
+const ReportCommand kPdf("pdf",
+                         "pdf FILE... --out OUT.pdf [--overwrite] [--creator T] [--title T] "
+                         "[--subject T] [--author T] [--keywords T]",
+                         Pdf);
+
+}  // namespace
+}  // namespace qzsreport
