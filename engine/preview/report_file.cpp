@@ -1,0 +1,290 @@
+#include "engine/preview/report_file.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "engine/core/container_codes.h"
+#include "engine/core/ole_date.h"
+#include "engine/core/result_codes.h"
+#include "engine/core/zlib_file.h"
+#include "platform/automation/automation.h"
+#include "platform/fonts/font_resolver.h"
+
+namespace kp::preview {
+namespace {
+
+// A stream already open or a bad argument from the container means the file is not usable.
+int32_t ContainerCode(int32_t rc) {
+    return rc == stream_code::kStreamAlreadyOpen || rc == stream_code::kBadArgument ? rc::kNotReady
+                                                                                    : rc;
+}
+
+double NowAsOleDate() {
+    const time_t now = time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    double date = 0;
+    MakeOleDate(uint16_t(local.tm_year + 1900), uint16_t(local.tm_mon + 1), uint16_t(local.tm_mday),
+                uint16_t(local.tm_hour), uint16_t(local.tm_min),
+                uint16_t(std::min(local.tm_sec, 59)), &date);
+    return date;
+}
+
+std::string TempDirectory() {
+    const char* tmp = getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+// Writes what the inflater hands on to a descriptor, up to a limit.
+class BoundedFileStage final : public StreamStage {
+  public:
+    BoundedFileStage(int fd, uint64_t limit) : sink_(fd), limit_(limit) {}
+    int32_t Write(const uint8_t* data, size_t size) override {
+        if (size > limit_ - written_) return kFileDamaged;
+        written_ += size;
+        return sink_.Write(data, size);
+    }
+    int32_t Finish() override { return 0; }
+
+  private:
+    FileSinkStage sink_;
+    uint64_t limit_;
+    uint64_t written_ = 0;
+};
+
+// Removes a file when it goes out of scope, on every path.
+struct FileRemover {
+    std::string path;
+    ~FileRemover() {
+        if (!path.empty()) unlink(path.c_str());
+    }
+};
+
+template <class F>
+int32_t WithStream(StreamFile* file, std::u16string_view name, bool create, F&& use) {
+    Stream* stream = nullptr;
+    const int32_t rc = create ? file->CreateStream(name, &stream) : file->OpenStream(name, &stream);
+    if (rc != 0) return rc;
+    const int32_t result = use(stream);
+    stream->Release();
+    return result;
+}
+
+}  // namespace
+
+std::string ReportFilePath(const std::string& path) {
+    return path.find(".k3v") == std::string::npos ? path + ".k3v" : path;
+}
+
+ReportFileWriter::~ReportFileWriter() {
+    if (file_) file_->Release();
+    delete factory_;
+}
+
+int32_t ReportFileWriter::Create(const std::string& path, bool overwrite) {
+    if (file_) return kFileWrongState;
+    if (path.empty()) return kFileNoName;
+    path_ = ReportFilePath(path);
+    factory_ = new CompressedStreamFileFactory;
+    bool ok = true;
+    const std::u16string wide = plat::WideFromUtf8(path_, &ok);
+    if (!ok || factory_->Create(wide, overwrite ? kCreateAlways : kCreateNew, kAccessReadWrite,
+                                &file_) != 0) {
+        file_ = nullptr;
+        delete factory_;
+        factory_ = nullptr;
+        return kFileCannotOpen;
+    }
+    pages_ = 0;
+    return 0;
+}
+
+int32_t ReportFileWriter::AddPage(const DocumentInfo& info, const FilePageRecord& record,
+                                  const ElementWriter& element) {
+    if (!file_) return kFileWrongState;
+    ZlibFile* zlib = file_->GetZlibFile();
+    if (pages_ == 0) {
+        DocumentInfo stored = info;
+        if (stored.updateDate == 0) stored.updateDate = NowAsOleDate();
+        zlib->SetUserValue(0);
+        const int32_t rc = WithStream(file_, kDocumentStream, true,
+                                      [&](Stream* s) { return WriteDocumentInfo(s, stored); });
+        if (rc != 0) return ContainerCode(rc);
+    }
+    zlib->SetUserValue(pages_);
+    int32_t rc =
+        WithStream(file_, kPageStream, true, [&](Stream* s) { return WritePageRecord(s, record); });
+    if (rc == 0) rc = element(file_);
+    if (rc != 0) return ContainerCode(rc);
+    ++pages_;
+    return 0;
+}
+
+int32_t ReportFileWriter::Close(int fontCount, const FontSubsetter& subset) {
+    if (!file_) return kFileWrongState;
+    int32_t result = 0;
+    file_->GetZlibFile()->SetUserValue(0);
+    if (fontCount > 0) {
+        const int32_t rc = WithStream(file_, kFontStream, true, [&](Stream* s) {
+            int32_t first = 0;
+            for (int i = 0; i < fontCount; ++i) {
+                std::vector<uint8_t> bytes;
+                // A font that cannot be subset is reported but does not cost the others theirs.
+                if (const int32_t sub = subset(i, &bytes); sub != 0) {
+                    if (first == 0) first = sub;
+                    continue;
+                }
+                if (bytes.empty()) continue;
+                if (const int32_t w = WriteEmbeddedFont(s, i, bytes); w != 0) return w;
+            }
+            return first;
+        });
+        result = ContainerCode(rc);
+    }
+    file_->Release();
+    file_ = nullptr;
+    const int32_t closed = factory_->GetZlibFile() ? factory_->GetZlibFile()->Close() : 0;
+    delete factory_;
+    factory_ = nullptr;
+    pages_ = 0;
+    return result != 0 ? result : closed;
+}
+
+int32_t ExpandBounded(const std::string& from, const std::string& to, uint64_t maxBytes) {
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return stream_code::FileOpenErrorCode(errno);
+    const int out = open(to.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (out < 0) {
+        close(in);
+        return stream_code::FileOpenErrorCode(errno);
+    }
+    BoundedFileStage sink(out, maxBytes);
+    InflateStage inflate(&sink);
+    int32_t rc = inflate.Init();
+    uint8_t buffer[16384];
+    while (rc == 0 && !inflate.Ended()) {
+        const ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            rc = stream_code::kZlibFileIo;
+        } else if (n == 0) {
+            break;  // Finish tells a stream cut short
+        } else {
+            rc = inflate.Write(buffer, size_t(n));
+        }
+    }
+    const int32_t finished = inflate.Finish();
+    if (rc == 0) rc = finished;
+    close(in);
+    if (close(out) != 0 && rc == 0) rc = stream_code::kZlibFileIo;
+    return rc;
+}
+
+ReportFileReader::~ReportFileReader() {
+    RemoveFonts();
+}
+
+void ReportFileReader::RemoveFonts() {
+    for (const std::string& f : fonts_) {
+        plat::UnregisterProcessFont(f);
+        unlink(f.c_str());
+    }
+    fonts_.clear();
+    if (!fontDir_.empty()) rmdir(fontDir_.c_str());
+    fontDir_.clear();
+}
+
+int32_t ReportFileReader::InstallFonts(StreamFile* container, const ReportFileLimits& limits) {
+    std::vector<EmbeddedFont> fonts;
+    container->GetZlibFile()->SetUserValue(0);
+    const int32_t rc = WithStream(container, kFontStream, false, [&](Stream* s) {
+        return ReadEmbeddedFonts(s, limits.maxFontBytes, &fonts);
+    });
+    if (rc == stream_code::kNotFound) return 0;  // a file without fonts
+    if (fontDir_.empty() && !fonts.empty()) {
+        // The stored names are the file's own text: they never name a file here.
+        std::string pattern = TempDirectory() + "/kpfontsXXXXXX";
+        if (!mkdtemp(pattern.data())) return rc;
+        fontDir_ = pattern;
+    }
+    for (const EmbeddedFont& font : fonts) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/font%04zu.ttf", fonts_.size() + 1);
+        const std::string path = fontDir_ + name;
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) break;  // the font folder failed: the pages still show with other fonts
+        const bool written =
+            write(fd, font.data.data(), font.data.size()) == ssize_t(font.data.size());
+        close(fd);
+        if (!written) {
+            unlink(path.c_str());
+            break;
+        }
+        if (!plat::RegisterProcessFont(path)) {
+            unlink(path.c_str());  // a font that does not install keeps no file
+            continue;
+        }
+        fonts_.push_back(path);
+    }
+    return rc;
+}
+
+int32_t ReportFileReader::Load(const std::string& path, const ReportFileLimits& limits,
+                               ViewerDialogPort* port, DocumentInfo* info, const PageSink& page) {
+    FileRemover expanded;
+    expanded.path = TempDirectory() + "/KPXXXXXX";
+    const int fd = mkstemp(expanded.path.data());
+    if (fd < 0) {
+        expanded.path.clear();
+        return rc::kStringConversion;  // no temporary name
+    }
+    close(fd);
+    if (const int32_t rc = ExpandBounded(path, expanded.path, limits.maxExpandedBytes); rc != 0)
+        return rc == kFileDamaged ? rc : kFileCannotOpen;
+
+    CompressedStreamFileFactory factory;
+    StreamFile* container = nullptr;
+    if (factory.Open(plat::WideFromUtf8(expanded.path), kAccessRead, &container) != 0)
+        return kFileCannotOpen;
+    struct Releaser {
+        StreamFile* file;
+        ~Releaser() { file->Release(); }
+    } releaser{container};
+    ZlibFile* zlib = container->GetZlibFile();
+
+    // A file closed without pages has no document information: the defaults stand.
+    zlib->SetUserValue(0);
+    int32_t rc = WithStream(container, kDocumentStream, false,
+                            [&](Stream* s) { return ReadDocumentInfo(s, info); });
+    if (rc != 0 && rc != stream_code::kNotFound) return ContainerCode(rc);
+
+    if (info->protect) {
+        const PasswordOutcome outcome =
+            info->password.empty()
+                ? PasswordOutcome::kUnlocked
+                : (port ? CheckPassword(info->password, *port) : PasswordOutcome::kLocked);
+        if (outcome != PasswordOutcome::kUnlocked) return kFilePasswordRefused;
+    }
+
+    if ((rc = InstallFonts(container, limits)) != 0) return ContainerCode(rc);
+
+    for (int n = 1;; ++n) {
+        if (n > limits.maxPages) return kFileDamaged;
+        zlib->SetUserValue(n - 1);
+        FilePageRecord record;
+        rc = WithStream(container, kPageStream, false,
+                        [&](Stream* s) { return ReadPageRecord(s, &record); });
+        if (rc == stream_code::kNotFound) return 0;
+        if (rc != 0) return ContainerCode(rc);
+        if ((rc = page(n, record, container)) != 0) return rc;
+    }
+}
+
+}  // namespace kp::preview
