@@ -211,7 +211,7 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     char buffer[65536];
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         text.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxFileBytes) return std::string();  // refused by the size check
+        if (text.size() > kMaxFileBytes) return text;  // refused by the size check
     }
     return text;
 }

@@ -225,6 +225,11 @@ TEST_F(DataFileTest, BadDataSettingFilesChangeNothing) {
         EXPECT_EQ(AllListings(*b), before) << c.why;
     }
     auto b = FreshState();
+    // A file larger than any data-setting file is refused, not read in part.
+    Write(dir_ + "huge.qzdat", "");
+    fs::resize_file(dir_ + "huge.qzdat", 10 * 10000 * 192 + 193);
+    Aim(*b, "huge.qzdat");
+    EXPECT_EQ(LoadDataFile(*b, kDataSettingKind), kDataFileFormatError);
     Aim(*b, "missing.qzdat", "nowhere/");
     EXPECT_EQ(LoadDataFile(*b, kDataSettingKind), kDataFileCreateError);
     EXPECT_FALSE(fs::exists(dir_ + "nowhere"));
