@@ -10,6 +10,7 @@
 
 #include "engine/core/application.h"
 #include "engine/core/module.h"
+#include "engine/core/report.h"
 #include "platform/gdi/handles.h"
 
 namespace kp {
@@ -154,6 +155,7 @@ const MethodRow<PrinterJobObject> PrinterJobObject::kMethods[] = {
 PrinterJobObject::PrinterJobObject() = default;
 
 PrinterJobObject::~PrinterJobObject() {
+    ReleaseThread();
     std::lock_guard guard(lock_);
     if (app_ != nullptr) app_->UnregisterPrinter(this);
     DestroyDocument();
@@ -1262,6 +1264,12 @@ int32_t PrinterJobObject::PrintPage(PageSource& source) {
             return s == kJobCancelled ? rc::kJobCancelled : rc::kBusy;
         }
     }
+    if (const int32_t code = source.Check(); code != rc::kOk) {
+        PumpMessages();
+        uint16_t expected = kJobPrintingPage;
+        state_.compare_exchange_strong(expected, kJobDocumentOpen);
+        return code;
+    }
     bool pump = true;
     source.Lock();
     const int32_t result = PrintPageSteps(source, &pump);
@@ -1370,13 +1378,94 @@ int32_t PrinterJobObject::PrintPageSteps(PageSource& source, bool* pump) {
     return rc::kOk;
 }
 
-// Reports reach the loop through the report model's page source and recorded pages through the
-// preview's and viewer's; whichever of those lands second with this loop binds them here. Until
-// then the members answer "not implemented" and change nothing.
-int32_t PrinterJobObject::PrintMember(const Variant*, Variant*) {
-    return rc::kNotImplemented;
+namespace {
+
+// A report page: the report draws itself onto the printer's context.
+class ReportPage final : public PageSource {
+  public:
+    explicit ReportPage(ScriptableObject* object) : object_(object) {}
+    int32_t Check() override {
+        report_ = IsReportObject(object_) ? static_cast<ReportObject*>(object_) : nullptr;
+        return report_ ? rc::kOk : rc::kBadArgument;
+    }
+    void Lock() override { LockReportUse(report_); }
+    void Unlock() override { UnlockReportUse(report_); }
+    bool Paper(int16_t* code, int32_t* width, int32_t* length, int16_t* orientation) override {
+        *code = GetPaperSizeCode(report_);
+        *width = GetPaperWidth(report_);
+        *length = GetPaperLength(report_);
+        *orientation = GetPaperOrientation(report_);
+        return true;
+    }
+    int32_t PaperError() const override { return -13000; }
+    bool IsReport() const override { return true; }
+    int32_t Draw(DeviceContext* dc) override {
+        return report_->Draw(nullptr, dc->handle(), 0, 0, 0, 0, 0, 0x2001);
+    }
+
+  private:
+    ScriptableObject* object_;
+    ReportObject* report_ = nullptr;
+};
+
+}  // namespace
+
+int32_t PrinterJobObject::PrintReport(ScriptableObject* report) {
+    ReportPage page(report);
+    return PrintPage(page);
 }
 
+// Joins the last print thread outside the thread lock (its PrintEnd sink may be calling Print).
+void PrinterJobObject::ReleaseThread() {
+    std::thread done;
+    {
+        std::lock_guard guard(threadLock_);
+        done = std::move(printThread_);
+    }
+    if (!done.joinable()) return;
+    if (done.get_id() == std::this_thread::get_id()) {
+        done.detach();  // ending now; it touches the job no more
+    } else {
+        done.join();
+    }
+}
+
+int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
+    auto* report = static_cast<ScriptableObject*>(args[0].pdispVal);
+    if (!asyncMode_) return PrintReport(report);
+    {
+        std::lock_guard guard(threadLock_);
+        if (threadBusy_) return -10402;
+    }
+    ReleaseThread();
+    std::lock_guard guard(threadLock_);
+    if (threadBusy_) return -10402;
+    threadBusy_ = true;
+    // Each thread is given its own job and report.
+    try {
+        printThread_ = std::thread([this, report] {
+            const int32_t result = PrintReport(report);
+            {
+                std::lock_guard threadGuard(threadLock_);
+                threadBusy_ = false;
+            }
+            // After the event nothing of the job is touched: a sink may close it.
+            if (app_ != nullptr) {
+                Variant event[2] = {VariantDispatch(this), VariantI4(result)};
+                InvokeArgs eventArgs{event, 2};
+                app_->FireEvent(21002, &eventArgs);
+            }
+        });
+    } catch (const std::system_error&) {
+        threadBusy_ = false;
+        return -10401;
+    }
+    return -10400;
+}
+
+// Preview and report-file pages reach the loop through the preview's and viewer's page lists;
+// whichever of those and this loop lands second binds them here. Until then the members answer
+// "not implemented" and change nothing.
 int32_t PrinterJobObject::PagesPrintMember(const Variant*, Variant*) {
     return rc::kNotImplemented;
 }

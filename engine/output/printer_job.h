@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <thread>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -93,6 +94,9 @@ PrinterDocumentFactory GetPrinterDocumentFactory();
 class PageSource {
   public:
     virtual ~PageSource() = default;
+    // 0 when the source is what the member was given (a report, a preview, a file object),
+    // else the member's answer (-7).
+    virtual int32_t Check() { return 0; }
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
     // Paper code, width and length (0.1 mm) and orientation; false when the source cannot say.
@@ -261,6 +265,8 @@ class PrinterJobObject final : public ScriptableObject {
 
     int32_t ClosePrinter(bool jobCancel);
     int32_t PrintPageSteps(PageSource& source, bool* locked);
+    int32_t PrintReport(ScriptableObject* report);
+    void ReleaseThread();
     void PumpMessages();
 
     // Shared shapes of the members.
@@ -310,6 +316,11 @@ class PrinterJobObject final : public ScriptableObject {
 
     plat::SIZE pageExtent_{0, 0};
     std::unique_ptr<PrinterDocument> document_;
+    // The asynchronous Print's thread: joined by the next Print or the destructor, never by
+    // itself (a PrintEnd sink may call Print or Close on it).
+    std::mutex threadLock_;
+    std::thread printThread_;
+    bool threadBusy_ = false;
     bool documentStarted_ = false;
     bool sheetOpen_ = false;
     bool secondHalf_ = false;

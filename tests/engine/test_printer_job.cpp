@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -13,6 +16,7 @@
 
 #include "engine/core/application.h"
 #include "engine/core/module.h"
+#include "engine/core/report.h"
 #include "engine/output/printer_job.h"
 #include "engine/output/printer_settings.h"
 #include "engine_fakes.h"
@@ -59,6 +63,7 @@ PrinterCapabilities OfficeCaps() {
 
 struct DocScript {
     std::vector<std::string> log;
+    std::atomic<int> startPageMs{0};
     int32_t startDoc = 0;
     int32_t endDoc = 0;
     int32_t abortDoc = 0;
@@ -69,6 +74,13 @@ struct DocScript {
 DocScript& D() {
     static DocScript d;
     return d;
+}
+void ResetScript() {
+    D().log.clear();
+    D().startPageMs = 0;
+    D().startDoc = D().endDoc = D().abortDoc = 0;
+    D().nextJob = 41;
+    D().make = D().reset = true;
 }
 
 class RecordingDocument : public PrinterDocument {
@@ -87,6 +99,7 @@ class RecordingDocument : public PrinterDocument {
         return D().startDoc;
     }
     int32_t StartPage() override {
+        if (D().startPageMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(D().startPageMs));
         D().log.push_back("startpage");
         return 0;
     }
@@ -130,7 +143,7 @@ int moduleToken;
 class PrinterJobTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        D() = {};
+        ResetScript();
         fakes::Control() = {};
         SetControlLibraryLoader(&fakes::kFakeLoader);
         printers_ = std::make_shared<FakePrinterSystem>();
@@ -141,6 +154,7 @@ class PrinterJobTest : public ::testing::Test {
         f.newPrinterJob = NewPrinterJob;
         f.openPrinterJob = OpenPrinterJob;
         SetChildFactories(f);
+        BindReportFactories();
         SetPrinterDocumentFactory(MakeRecordingDocument);
         InitModule(&moduleToken);
         void* out = nullptr;
@@ -573,7 +587,7 @@ TEST_F(PrinterJobTest, OpenAndCloseTheDocument) {
     D().startDoc = rc::kQueueFull;
     EXPECT_EQ(OpenDoc(job), rc::kQueueFull);
     EXPECT_EQ(job->State(), kJobReady);
-    D() = {};
+    ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
     EXPECT_EQ(job->State(), kJobDocumentOpen);
     EXPECT_EQ(Get(job, 1030, &v), 0);
@@ -588,7 +602,7 @@ TEST_F(PrinterJobTest, OpenAndCloseTheDocument) {
 
     // After a cancel the document is aborted whatever JobCancel says; an abort that fails is
     // no success.
-    D() = {};
+    ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
     ASSERT_EQ(job->CancelPrintJob(), 0);
     EXPECT_EQ(job->AbortProc(), 0);
@@ -733,7 +747,7 @@ TEST_F(PrinterJobTest, OriginOfThePage) {
         {{true, false, true, 1, 2, 50}, 1, true, {2381, 1654}, "centred in the right half"},
         {{true, false, false, 1, 2, 50}, 2, false, {626, 2167}, "a landscape page centred"},
     };
-    D() = {};
+    ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
     for (const auto& c : cases) {
         SetLayout(job, c.layout);
@@ -799,7 +813,7 @@ TEST_F(PrinterJobTest, PaperMatching) {
 
 TEST_F(PrinterJobTest, SheetsPagesAndResets) {
     PrinterJobObject* job = Office();
-    D() = {};
+    ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
     FakePage a4;
     ASSERT_EQ(job->PrintPage(a4), 0);
@@ -821,7 +835,7 @@ TEST_F(PrinterJobTest, SheetsPagesAndResets) {
 
     // Two-up: three pages make two sheets, the second half empty.
     SetLayout(job, {false, false, true, 1, 1, 100});
-    D() = {};
+    ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(job->PrintPage(a4), 0);
     ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
@@ -830,7 +844,7 @@ TEST_F(PrinterJobTest, SheetsPagesAndResets) {
     EXPECT_EQ(sheets, 2);
 
     // A failed paper query and a failed draw count no page.
-    D() = {};
+    ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
     FakePage broken;
     broken.paperFails = true;
@@ -896,6 +910,106 @@ TEST_F(PrinterJobTest, CancelHammeredAgainstThePageEnd) {
         job->CancelPrintJob();
         ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Print with a report, at once and on the print thread
+
+// A host's event sink that hands each event to the test.
+class Sink final : public ScriptableObject {
+  public:
+    std::function<void(int32_t, const InvokeArgs*)> onEvent;
+    int32_t QueryInterface(const InterfaceId*, void** out) override {
+        *out = this;
+        return 0;
+    }
+    int32_t AddRef() override { return 1; }
+    int32_t Release() override { return 1; }
+    int32_t GetTypeInfo(ClassInfo**) override { return -2; }
+    int32_t Invoke(int32_t id, int32_t, const InvokeArgs* args, Variant*) override {
+        if (onEvent) onEvent(id, args);
+        return 0;
+    }
+};
+
+TEST_F(PrinterJobTest, PrintsAReport) {
+    Variant made{};
+    ASSERT_EQ(app_->Invoke(10005, kInvokeMethod, nullptr, &made), 0);
+    ScriptableObject* report = static_cast<ScriptableObject*>(made.pdispVal);
+    PrinterJobObject* job = Office();
+    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), rc::kWrongState) << "no document";
+    ResetScript();
+    ASSERT_EQ(OpenDoc(job), 0);
+    ASSERT_EQ(Call(job, 11010, {VariantDispatch(report)}), 0);
+    EXPECT_EQ(Call(job, 11010, {VariantDispatch(job)}), rc::kBadArgument) << "not a report";
+    EXPECT_EQ(job->State(), kJobDocumentOpen);
+    Variant v;
+    ASSERT_EQ(Get(job, 1025, &v), 0);
+    EXPECT_EQ(v.ulVal, 1u);
+    EXPECT_EQ(Call(job, 11011, {VariantDispatch(report), VariantUI4(1)}), rc::kNotImplemented);
+    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(D().log.back(), "enddoc");
+}
+
+TEST_F(PrinterJobTest, AsynchronousPrintAndItsEnd) {
+    Variant made{};
+    ASSERT_EQ(app_->Invoke(10005, kInvokeMethod, nullptr, &made), 0);
+    ScriptableObject* report = static_cast<ScriptableObject*>(made.pdispVal);
+    PrinterJobObject* job = Office();
+    ASSERT_EQ(Put(job, 1024, VariantBool(true)), 0);
+    ResetScript();
+    ASSERT_EQ(OpenDoc(job), 0);
+
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<int32_t> ends;
+    Sink sink;
+    sink.onEvent = [&](int32_t id, const InvokeArgs* args) {
+        if (id != 21002) return;
+        std::lock_guard guard(m);
+        ends.push_back(args->args[1].lVal);
+        cv.notify_all();
+    };
+    uint32_t cookie = 0;
+    ASSERT_EQ(app_->Sinks().AdviseSink(&sink, &cookie), 0);
+    auto waitEnds = [&](size_t n) {
+        std::unique_lock lock(m);
+        return cv.wait_for(lock, std::chrono::seconds(10), [&] { return ends.size() >= n; });
+    };
+
+    D().startPageMs = 200;
+    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), -10400);
+    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), -10402) << "still printing";
+    ASSERT_TRUE(waitEnds(1));
+    D().startPageMs = 0;
+    EXPECT_EQ(ends[0], 0);
+    // After PrintEnd the next page starts; a job without a document reports its refusal there.
+    for (int i = 0; i < 50 && Call(job, 11010, {VariantDispatch(report)}) == -10402; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(waitEnds(2));
+    EXPECT_EQ(ends[1], 0);
+    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), -10400);
+    ASSERT_TRUE(waitEnds(3));
+    EXPECT_EQ(ends[2], rc::kWrongState);
+
+    // A sink that closes the job from inside PrintEnd: the thread is not joined by itself.
+    ASSERT_EQ(OpenDoc(job), 0);
+    sink.onEvent = [&](int32_t id, const InvokeArgs* args) {
+        if (id != 21002) return;
+        auto* printer = static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(args->args[0].pdispVal));
+        Variant none{};
+        printer->Invoke(11003, kInvokeMethod, nullptr, &none);
+        std::lock_guard guard(m);
+        ends.push_back(args->args[1].lVal);
+        cv.notify_all();
+    };
+    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), -10400);
+    ASSERT_TRUE(waitEnds(4));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u);
+    app_->Sinks().UnadviseSink(cookie);
 }
 
 }  // namespace
