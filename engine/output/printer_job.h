@@ -6,11 +6,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/scriptable.h"

@@ -1,5 +1,6 @@
 #include "platform/gdi/printer_dc.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QGuiApplication>
@@ -121,7 +122,12 @@ QRawFont* PrinterDc::RawFont(const std::shared_ptr<const FontFace>& face, double
 
 void PrinterDc::PaintGlyphs(const DeviceText& text, int32_t height) {
     // Turned text keeps the outlines: a glyph run has no per-run rotation of its own.
-    if (text.angle != 0 || text.face == nullptr) {
+    // Qt's fonts belong to the thread that makes them and die with it, while the PDF engine
+    // embeds them when the document ends: off the GUI thread (an asynchronous print's own
+    // thread) text keeps to outlines.
+    QCoreApplication* app = QCoreApplication::instance();
+    const bool guiThread = app != nullptr && QThread::currentThread() == app->thread();
+    if (text.angle != 0 || text.face == nullptr || !guiThread) {
         QPainterDc::PaintGlyphs(text, height);
         return;
     }

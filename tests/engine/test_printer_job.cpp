@@ -6,10 +6,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,7 +99,8 @@ class RecordingDocument : public PrinterDocument {
         return D().startDoc;
     }
     int32_t StartPage() override {
-        if (D().startPageMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(D().startPageMs));
+        if (D().startPageMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(D().startPageMs));
         D().log.push_back("startpage");
         return 0;
     }
@@ -998,7 +999,8 @@ TEST_F(PrinterJobTest, AsynchronousPrintAndItsEnd) {
     ASSERT_EQ(OpenDoc(job), 0);
     sink.onEvent = [&](int32_t id, const InvokeArgs* args) {
         if (id != 21002) return;
-        auto* printer = static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(args->args[0].pdispVal));
+        auto* printer =
+            static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(args->args[0].pdispVal));
         Variant none{};
         printer->Invoke(11003, kInvokeMethod, nullptr, &none);
         std::lock_guard guard(m);

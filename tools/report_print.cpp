@@ -1,0 +1,414 @@
+// qzs-report printers [--caps] | print FILE... --printer NAME [options] |
+// job ID --printer NAME [status|pause|resume|cancel|restart|delete]
+//
+// The printers the engine sees, reports printed through a printer job (one document, one Print
+// per file), and a spooled job's status and control, all through the engine's members.
+#include <QGuiApplication>
+#include <charconv>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "engine/core/event_sinks.h"
+#include "platform/printing/devmode.h"
+#include "tools/report_host.h"
+
+namespace qzsreport {
+namespace {
+
+using namespace plat;
+using kp::ScriptableObject;
+
+constexpr int32_t kAppPrinterDevices = 3, kAppCreatePrinter = 10002;
+constexpr int32_t kAppDeviceName = 10006, kAppPrinterName = 10007, kAppPortName = 10008;
+constexpr int32_t kJobSupportPapers = 1001, kJobSupportSources = 1002, kJobPrinterName = 1004;
+constexpr int32_t kJobCancelDlg = 1007, kJobMinWidth = 1012, kJobMinLength = 1013;
+constexpr int32_t kJobMaxWidth = 1014, kJobMaxLength = 1015, kJobPaperSize = 1016;
+constexpr int32_t kJobSource = 1019, kJobOrientation = 1020, kJobCopies = 1021;
+constexpr int32_t kJobAsync = 1024, kJobPageCount = 1025, kJobMultiPrint = 1026;
+constexpr int32_t kJobMultiLayout = 1027, kJobScale = 1028, kJobNumber = 1030;
+constexpr int32_t kJobTopMargin = 1031, kJobLeftMargin = 1032, kJobBottomMargin = 1033;
+constexpr int32_t kJobRightMargin = 1034, kJobScalePrint = 1036, kJobScaleFit = 1037;
+constexpr int32_t kJobScaleLayout = 1038, kJobFields = 1047;
+constexpr int32_t kJobOpen = 11001, kJobClosePrinter = 11002, kJobClose = 11003;
+constexpr int32_t kJobGetPaper = 11004, kJobGetPaperName = 11005, kJobGetSource = 11006;
+constexpr int32_t kJobGetSourceName = 11007, kJobGetStatus = 11008, kJobSetStatus = 11009;
+constexpr int32_t kJobPrint = 11010, kJobSelect = 11013, kJobUpdateInfo = 11014;
+constexpr int32_t kJobResetPending = 11015, kJobGetDevMode = 11016;
+constexpr int32_t kJobPaperLength = 11020, kJobPaperWidth = 11021;
+constexpr int32_t kReportClose = 15005;
+
+std::string Utf8(const Variant& v) {
+    std::string text;
+    Utf8FromWide(BstrView(v.bstrVal), &text);
+    return text;
+}
+
+// Printers need the GUI: the cancel dialog's owner thread and Qt's font and PDF engines. The
+// tool owns the application, offscreen when there is no display.
+std::unique_ptr<QGuiApplication> MakeGui() {
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    }
+    static int argc = 1;
+    static char name[] = "qzs-report";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+ScriptableObject* CreatePrinter(const std::string& name) {
+    Bstr text = BstrFromUtf8(name);
+    if (text == nullptr && !name.empty()) throw EngineError{-7, "CreatePrinter"};
+    Variant result{};
+    try {
+        result = Call(Engine::Get().app(), kAppCreatePrinter, {VariantBstr(text)}, "CreatePrinter");
+    } catch (...) {
+        BstrFree(text);
+        throw;
+    }
+    BstrFree(text);
+    return AsObject(result);
+}
+
+// The copies limit is the largest Copies put the job accepts (a larger one answers -8).
+int32_t CopiesLimit(ScriptableObject* job) {
+    int32_t low = 1, high = 32767;
+    while (low < high) {
+        const int32_t mid = low + (high - low + 1) / 2;
+        Variant v = VariantUI2(static_cast<uint16_t>(mid));
+        kp::InvokeArgs args{&v, 1};
+        Variant r{};
+        if (job->Invoke(kJobCopies, kp::kInvokePut, &args, &r) == 0) {
+            low = mid;
+        } else {
+            high = mid - 1;
+        }
+    }
+    Call(job, kJobResetPending, {}, "ResetPendingSettings");
+    return low;
+}
+
+void PrintCaps(ScriptableObject* job) {
+    const int16_t papers = Get(job, kJobSupportPapers, "SupportPapers").iVal;
+    for (int16_t i = 0; i < papers; ++i) {
+        const uint16_t code = Call(job, kJobGetPaper, {VariantUI2(i)}, "GetPaper").uiVal;
+        Variant name = Call(job, kJobGetPaperName, {VariantUI2(i)}, "GetPaperName");
+        const int16_t w = Call(job, kJobPaperWidth, {VariantI2(code)}, "GetPaperExtent").iVal;
+        const int16_t l = Call(job, kJobPaperLength, {VariantI2(code)}, "GetPaperExtent").iVal;
+        std::printf("  paper %u %dx%d %s\n", code, w, l, Utf8(name).c_str());
+        VariantClear(&name);
+    }
+    const int16_t sources = Get(job, kJobSupportSources, "SupportSources").iVal;
+    for (int16_t i = 0; i < sources; ++i) {
+        const uint16_t code = Call(job, kJobGetSource, {VariantUI2(i)}, "GetSource").uiVal;
+        Variant name = Call(job, kJobGetSourceName, {VariantUI2(i)}, "GetSourceName");
+        std::printf("  source %u %s\n", code, Utf8(name).c_str());
+        VariantClear(&name);
+    }
+    // The settings record names the resolution the printer prints at by default.
+    DevMode dm{};
+    Variant ptr{};
+    ptr.vt = VT_PTR;
+    ptr.byref = &dm;
+    Call(job, kJobGetDevMode, {ptr}, "GetDevMode");
+    const int16_t x = dm.dmPrintQuality;
+    const int16_t y = dm.dmYResolution;
+    std::printf("  resolution %dx%d\n", x, y > 0 ? y : x);
+    std::printf("  copies %d\n", CopiesLimit(job));
+    std::printf("  fields 0x%X\n", Get(job, kJobFields, "SupportedFields").ulVal);
+    std::printf("  extents %dx%d %dx%d\n", Get(job, kJobMinWidth, "MinPaperWidth").iVal,
+                Get(job, kJobMinLength, "MinPaperLength").iVal,
+                Get(job, kJobMaxWidth, "MaxPaperWidth").iVal,
+                Get(job, kJobMaxLength, "MaxPaperLength").iVal);
+    std::printf("  margins %d %d %d %d\n", Get(job, kJobTopMargin, "MinTopMargin").iVal,
+                Get(job, kJobLeftMargin, "MinLeftMargin").iVal,
+                Get(job, kJobBottomMargin, "MinBottomMargin").iVal,
+                Get(job, kJobRightMargin, "MinRightMargin").iVal);
+}
+
+int Printers(const std::vector<std::string>& args) {
+    bool caps = false;
+    for (const auto& a : args) {
+        if (a != "--caps") return UsageError("usage: qzs-report printers [--caps]");
+        caps = true;
+    }
+    Engine& engine = Engine::Get();
+    if (!engine.loaded()) return UsageError(engine.loadError());
+    ScriptableObject* app = engine.app();
+    // The default printer is the one an empty name opens.
+    std::string defaultName;
+    {
+        Variant result{};
+        Variant empty = VariantBstr(nullptr);
+        kp::InvokeArgs a{&empty, 1};
+        if (app->Invoke(kAppCreatePrinter, kp::kInvokeMethod, &a, &result) == 0) {
+            ScriptableObject* job = AsObject(result);
+            Variant name = Get(job, kJobPrinterName, "PrinterName");
+            defaultName = Utf8(name);
+            VariantClear(&name);
+            Call(job, kJobClose, {}, "Close");
+        }
+    }
+    const uint32_t count = Get(app, kAppPrinterDevices, "PrinterDevices").ulVal;
+    for (uint32_t n = 0; n < count; ++n) {
+        Variant name = Call(app, kAppPrinterName, {VariantUI4(n)}, "PrinterName");
+        Variant model = Call(app, kAppDeviceName, {VariantUI4(n)}, "PrinterDeviceName");
+        Variant port = Call(app, kAppPortName, {VariantUI4(n)}, "PrinterPortName");
+        const std::string printer = Utf8(name);
+        std::printf("%s\t%s\t%s%s\n", printer.c_str(), Utf8(model).c_str(), Utf8(port).c_str(),
+                    printer == defaultName ? "\tdefault" : "");
+        VariantClear(&name);
+        VariantClear(&model);
+        VariantClear(&port);
+        if (caps) {
+            ScriptableObject* job = CreatePrinter(printer);
+            PrintCaps(job);
+            Call(job, kJobClose, {}, "Close");
+        }
+    }
+    return kExitOk;
+}
+
+bool Number(const std::string& text, int32_t low, int32_t high, int32_t* out) {
+    int32_t v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc{} || end != text.data() + text.size() || v < low || v > high) return false;
+    *out = v;
+    return true;
+}
+
+// The asynchronous Print's end, as a host's sink hears it.
+class EndSink final : public ScriptableObject {
+  public:
+    int32_t QueryInterface(const kp::InterfaceId*, void** out) override {
+        *out = this;
+        return 0;
+    }
+    int32_t AddRef() override { return 1; }
+    int32_t Release() override { return 1; }
+    int32_t GetTypeInfo(kp::ClassInfo**) override { return -2; }
+    int32_t Invoke(int32_t id, int32_t, const kp::InvokeArgs* args, Variant*) override {
+        if (id != 21002 || args == nullptr || args->count < 2) return 0;
+        std::lock_guard guard(lock_);
+        result_ = args->args[1].lVal;
+        cv_.notify_all();
+        return 0;
+    }
+    int32_t Wait() {
+        std::unique_lock lock(lock_);
+        cv_.wait(lock, [&] { return result_.has_value(); });
+        const int32_t r = *result_;
+        result_.reset();
+        return r;
+    }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable cv_;
+    std::optional<int32_t> result_;
+};
+
+int Print(const std::vector<std::string>& args) {
+    const char* usage =
+        "usage: qzs-report print FILE... --printer NAME [--fit|--scale N] [--align N] "
+        "[--multi N] [--paper CODE] [--orientation N] [--copies N] [--source CODE] [--async] "
+        "[--select]";
+    std::vector<std::string> files;
+    std::string printer;
+    bool fit = false, async = false, select = false, havePrinter = false;
+    int32_t scale = 0, align = 0, multi = 0, paper = 0, orientation = 0, copies = 0, source = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        auto value = [&](int32_t low, int32_t high, int32_t* out) {
+            return hasValue && Number(args[++i], low, high, out);
+        };
+        if (a == "--printer" && hasValue) {
+            printer = args[++i];
+            havePrinter = true;
+        } else if (a == "--fit") {
+            fit = true;
+        } else if (a == "--async") {
+            async = true;
+        } else if (a == "--select") {
+            select = true;
+        } else if (a == "--scale") {
+            if (!value(1, 65535, &scale)) return UsageError(usage);
+        } else if (a == "--align") {
+            if (!value(1, 3, &align)) return UsageError(usage);
+        } else if (a == "--multi") {
+            if (!value(1, 2, &multi)) return UsageError(usage);
+        } else if (a == "--paper") {
+            if (!value(1, 32767, &paper)) return UsageError(usage);
+        } else if (a == "--orientation") {
+            if (!value(1, 2, &orientation)) return UsageError(usage);
+        } else if (a == "--copies") {
+            if (!value(1, 32767, &copies)) return UsageError(usage);
+        } else if (a == "--source") {
+            if (!value(-32768, 32767, &source)) return UsageError(usage);
+        } else if (a.starts_with("--")) {
+            return UsageError(usage);
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.empty() || !havePrinter || (fit && scale != 0)) return UsageError(usage);
+    auto gui = MakeGui();
+    Engine& engine = Engine::Get();
+    if (!engine.loaded()) return UsageError(engine.loadError());
+
+    std::vector<ScriptableObject*> reports;
+    ScriptableObject* job = nullptr;
+    auto closeAll = [&] {
+        for (ScriptableObject* r : reports) {
+            Variant none{};
+            r->Invoke(kReportClose, kp::kInvokeMethod, nullptr, &none);
+        }
+        if (job != nullptr) {
+            Variant none{};
+            job->Invoke(kJobClose, kp::kInvokeMethod, nullptr, &none);
+        }
+    };
+    EndSink sink;
+    kp::EventSinkList* sinks = nullptr;
+    uint32_t cookie = 0;
+    auto unadvise = [&] {
+        if (sinks == nullptr) return;
+        if (cookie != 0) sinks->UnadviseSink(cookie);
+        engine.app()->Release();  // the reference FindEventList took
+        sinks = nullptr;
+    };
+    try {
+        for (const auto& f : files) reports.push_back(OpenReport(f));
+        job = CreatePrinter(printer);
+        if (fit || scale != 0) {
+            Put(job, kJobScalePrint, VariantBool(true), "ScalePrint");
+            Put(job, kJobScaleFit, VariantBool(fit), "ScalePaperFit");
+            if (scale != 0) Put(job, kJobScale, VariantUI2(static_cast<uint16_t>(scale)), "Scale");
+        }
+        if (align != 0)
+            Put(job, kJobScaleLayout, VariantUI2(static_cast<uint16_t>(align)), "ScalePrintLayout");
+        if (multi != 0) {
+            Put(job, kJobMultiPrint, VariantBool(true), "MultiPrint");
+            Put(job, kJobMultiLayout, VariantUI2(static_cast<uint16_t>(multi)), "MultiPrintLayout");
+        }
+        if (paper != 0)
+            Put(job, kJobPaperSize, VariantI2(static_cast<int16_t>(paper)), "PaperSize");
+        if (orientation != 0) {
+            Put(job, kJobOrientation, VariantUI2(static_cast<uint16_t>(orientation)),
+                "Orientation");
+        }
+        if (copies != 0) Put(job, kJobCopies, VariantUI2(static_cast<uint16_t>(copies)), "Copies");
+        if (source != 0) Put(job, kJobSource, VariantI2(static_cast<int16_t>(source)), "Source");
+        Call(job, kJobUpdateInfo, {}, "UpdateInfo");
+        if (select) {
+            const Variant taken =
+                Call(job, kJobSelect, {VariantUI4(0), VariantUI4(0)}, "ShowPrtSelectDlg");
+            if (taken.boolVal == 0) throw EngineError{-10311, "ShowPrtSelectDlg"};
+        }
+        // The tool shows no cancel dialog: its window would have no one to click it.
+        Put(job, kJobCancelDlg, VariantBool(false), "CancelDlg");
+        if (async) {
+            Put(job, kJobAsync, VariantBool(true), "ASyncMode");
+            // PrintEnd reaches the tool through the application's event source.
+            void* source = nullptr;
+            if (const int32_t code = engine.app()->QueryInterface(&kp::iid::kEventSource, &source);
+                code != 0) {
+                throw EngineError{code, "QueryInterface"};
+            }
+            auto* events = static_cast<kp::EventSource*>(static_cast<plat::Unknown*>(source));
+            void* list = nullptr;
+            if (const int32_t code = events->FindEventList(&kp::iid::kApplicationEvents, &list);
+                code != 0) {
+                throw EngineError{code, "FindEventList"};
+            }
+            sinks = static_cast<kp::EventSinkList*>(static_cast<plat::Unknown*>(list));
+            if (const int32_t code = sinks->AdviseSink(&sink, &cookie); code != 0) {
+                throw EngineError{code, "AdviseSink"};
+            }
+        }
+        Call(job, kJobOpen, {VariantUI4(0)}, "OpenPrinter");
+        for (ScriptableObject* report : reports) {
+            Variant arg = VariantDispatch(report);
+            kp::InvokeArgs a{&arg, 1};
+            Variant r{};
+            int32_t code = job->Invoke(kJobPrint, kp::kInvokeMethod, &a, &r);
+            if (code == -10400) code = sink.Wait();
+            if (code != 0) throw EngineError{code, "Print"};
+        }
+        const uint32_t id = Get(job, kJobNumber, "JobNumber").ulVal;
+        const uint32_t pages = Get(job, kJobPageCount, "PageCount").ulVal;
+        Call(job, kJobClosePrinter, {VariantBool(true)}, "ClosePrinter");
+        std::printf("job %u pages %u\n", id, pages);
+    } catch (...) {
+        closeAll();
+        unadvise();
+        throw;
+    }
+    closeAll();
+    unadvise();
+    return kExitOk;
+}
+
+int Job(const std::vector<std::string>& args) {
+    const char* usage =
+        "usage: qzs-report job ID --printer NAME [status|pause|resume|cancel|restart|delete]";
+    int32_t id = 0;
+    std::string printer, action = "status";
+    bool haveId = false, havePrinter = false, haveAction = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--printer" && i + 1 < args.size()) {
+            printer = args[++i];
+            havePrinter = true;
+        } else if (!haveId && Number(args[i], 1, INT32_MAX, &id)) {
+            haveId = true;
+        } else if (!haveAction && !args[i].starts_with("--")) {
+            action = args[i];
+            haveAction = true;
+        } else {
+            return UsageError(usage);
+        }
+    }
+    static const char* const kActions[] = {"status", "pause",   "resume",
+                                           "cancel", "restart", "delete"};
+    int32_t command = -1;
+    for (int32_t i = 0; i < 6; ++i) {
+        if (action == kActions[i]) command = i;
+    }
+    if (!haveId || !havePrinter || command < 0) return UsageError(usage);
+    Engine& engine = Engine::Get();
+    if (!engine.loaded()) return UsageError(engine.loadError());
+    ScriptableObject* job = CreatePrinter(printer);
+    try {
+        if (command > 0) {
+            Call(
+                job, kJobSetStatus,
+                {VariantUI4(static_cast<uint32_t>(id)), VariantUI4(static_cast<uint32_t>(command))},
+                "SetJobStatus");
+        }
+        const uint32_t status =
+            Call(job, kJobGetStatus, {VariantUI4(static_cast<uint32_t>(id))}, "GetJobStatus").ulVal;
+        std::printf("status 0x%08X\n", status);
+    } catch (...) {
+        Call(job, kJobClose, {}, "Close");
+        throw;
+    }
+    Call(job, kJobClose, {}, "Close");
+    return kExitOk;
+}
+
+const ReportCommand kPrinters("printers", "printers [--caps]", Printers);
+const ReportCommand kPrint("print",
+                           "print FILE... --printer NAME [--fit|--scale N] [--align N] [--multi N] "
+                           "[--paper CODE] [--orientation N] [--copies N] [--source CODE] "
+                           "[--async] [--select]",
+                           Print);
+const ReportCommand kJob("job", "job ID --printer NAME [status|pause|resume|cancel|restart|delete]",
+                         Job);
+
+}  // namespace
+}  // namespace qzsreport
