@@ -2,8 +2,10 @@
 // through the listings, the header bytes, refused files that change nothing, a failed write that
 // keeps the old file, and the columns of the list lines.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -244,17 +246,27 @@ TEST_F(DataFileTest, FailedWriteKeepsTheOldFile) {
     auto a = FreshState();
     Aim(*a, "keep.qzdat");
     Write(dir_ + "keep.qzdat", "old");
-    if (fs::exists("/dev/full")) {
-        // A folder that cannot take a new file: the old one stays as it was.
-        fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-        if (access(dir_.c_str(), W_OK) != 0) {
-            EXPECT_NE(SaveDataFile(*a, kDataSettingKind), 0);
-            EXPECT_EQ(Read(dir_ + "keep.qzdat"), "old");
-        }
-        fs::permissions(dir_, fs::perms::owner_all);
-    }
+    // A volume that fills up half way: a file-size limit makes the writes fail (as it does for
+    // every user, root included); the old file stays as it was and no temporary one is left.
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 10000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = SaveDataFile(*a, kDataSettingKind);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(result, kDataFileWriteError);
+    EXPECT_EQ(Read(dir_ + "keep.qzdat"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    // A name that would leave the folder is refused.
     a->data_file.name = "../escape";
     EXPECT_EQ(SaveDataFile(*a, kDataSettingKind), kDataFileCreateError);
+    // And the same save without the limit replaces the old file.
+    Aim(*a, "keep.qzdat");
+    EXPECT_EQ(SaveDataFile(*a, kDataSettingKind), 0);
+    EXPECT_EQ(fs::file_size(dir_ + "keep.qzdat"), 192u * 7667);
 }
 
 TEST_F(DataFileTest, KeySheetRoundTripKeepsLockedButtons) {
