@@ -429,11 +429,16 @@ int ImportDataSetting(ProgrammingState& state, std::string_view body, const Data
 }
 
 int ImportKeySheetFile(ProgrammingState& state, std::string_view body, const DataFileHooks& hooks) {
-    if (body.size() % kRecord != 0 || body.size() / kRecord > kKeySheetLineCount) {
+    if (body.size() % kRecord != 0 || body.size() / kRecord > KeySheetCatalogue().size()) {
         return kDataFileFormatError;
     }
-    for (std::size_t at = 0; at < body.size(); at += kRecord) {
+    // Each line's values go to the button of the same place in the sheet: a line for another
+    // button would give its values to the wrong one.
+    const auto catalogue = KeySheetCatalogue();
+    for (std::size_t at = 0, n = 0; at < body.size(); at += kRecord, ++n) {
         if (body[at] != 'i') return kDataFileFormatError;
+        const std::string_view key(catalogue[n].key);
+        if (body.compare(at, key.size(), key) != 0) return kDataFileFormatError;
     }
     state.key_sheet_lines.Blank();
     for (std::size_t i = 0; i * kRecord < body.size(); ++i) {

@@ -306,6 +306,9 @@ int ApplyKeySheetLines(ProgrammingState& state, int kind) {
     std::size_t n = 0;
     for (const KeySheetEntry& entry : KeySheetCatalogue()) {
         const SheetLine& line = state.key_sheet_lines[n++];
+        // A line the sheet does not hold (a shorter file) leaves its button as it is; its blank
+        // value would otherwise lock the button.
+        if (line[0] == ' ') continue;
         std::string text;
         std::size_t m = 0;
         for (const char c : std::string_view(entry.printed)) {

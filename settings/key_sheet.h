@@ -27,8 +27,8 @@ std::span<const KeySheetEntry> KeySheetCatalogue();
 // kind 146: fills the key-sheet lines, blanks the rest and answers 0; any other kind answers 3
 // and changes nothing.
 int BuildKeySheet(ProgrammingState& state, int kind);
-// kind 146: writes the value codes of the key-sheet lines back into the buttons and answers 0;
-// any other kind answers 3.
+// kind 146: writes the value codes of the key-sheet lines back into the buttons (a blank line
+// changes nothing) and answers 0; any other kind answers 3.
 int ApplyKeySheetLines(ProgrammingState& state, int kind);
 // One key text with its value ("i92=101#01-B,0C"): clears the button's lock flag and stores the
 // kind and value; a blank or unknown kind letter sets the lock flag and stores nothing. A text

@@ -296,8 +296,24 @@ TEST_F(DataFileTest, KeySheetRoundTripKeepsLockedButtons) {
     EXPECT_EQ(b->one_touch_lock_flags[0][6], 1u);
     EXPECT_EQ(b->paged_button_lock_flags[8][17], 1u);
 
+    // A shorter sheet changes the buttons it holds and leaves the others unlocked.
+    const std::string whole = Read(dir_ + "keys.qzdat");
+    auto c = FreshState();
+    c->data_file = a->data_file;
+    Write(dir_ + "keys.qzdat", whole.substr(0, 192 * 6));
+    ASSERT_EQ(LoadDataFile(*c, kKeySheetKind), 0);
+    EXPECT_EQ(*(KeyEntry(c->image, 1, 5) + 1), 0x21);
+    EXPECT_EQ(c->one_touch_lock_flags[0][6], 0u);
+    EXPECT_EQ(c->paged_button_lock_flags[8][17], 0u);
+    // A line out of its place would give its values to another button.
+    std::string swapped = whole;
+    std::swap_ranges(swapped.begin() + 192 * 2, swapped.begin() + 192 * 3,
+                     swapped.begin() + 192 * 3);
+    Write(dir_ + "keys.qzdat", swapped);
+    EXPECT_EQ(LoadDataFile(*c, kKeySheetKind), kDataFileFormatError);
+
     // Every record must be a key-sheet line, and no more than the sheet holds.
-    std::string text = Read(dir_ + "keys.qzdat");
+    std::string text = whole;
     text[192 * 3] = '*';
     Write(dir_ + "keys.qzdat", text);
     EXPECT_EQ(LoadDataFile(*b, kKeySheetKind), kDataFileFormatError);
