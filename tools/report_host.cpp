@@ -61,6 +61,13 @@ Engine& Engine::Get() {
 
 Engine::Engine() {
     const std::string file = EngineFile();
+    // The engine finds its control library by name through its own run path; under the
+    // sanitizers dlopen's caller is their runtime, whose search does not see the engine's folder.
+    // Loaded first from beside the engine, the library is found by its name either way.
+    if (const size_t slash = file.rfind('/'); slash != std::string::npos) {
+        const std::string controls = file.substr(0, slash + 1) + "libkpctrl30.so";
+        if (std::filesystem::exists(controls)) controls_ = dlopen(controls.c_str(), RTLD_NOW);
+    }
     library_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library_ == nullptr) {
         const char* why = dlerror();

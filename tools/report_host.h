@@ -45,6 +45,7 @@ class Engine {
 
   private:
     Engine();
+    void* controls_ = nullptr;
     void* library_ = nullptr;
     kp::ScriptableObject* app_ = nullptr;
     std::string loadError_;

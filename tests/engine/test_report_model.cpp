@@ -407,6 +407,17 @@ TEST_F(DrawTest, FlagsMatrix) {
     }
 }
 
+TEST_F(DrawTest, WithoutADrawingContextTheLayersStillRun) {
+    // A page prepared before any device exists passes no context: the objects are still asked,
+    // only the background step refuses.
+    Script().draws.clear();
+    EXPECT_EQ(report_->Draw(nullptr, 0, 0, 0, 0, 10, 10, 0x20000000), 0);
+    EXPECT_EQ(Script().draws.size(), 5u);
+    Script().draws.clear();
+    EXPECT_EQ(report_->Draw(nullptr, 0, 0, 0, 0, 10, 10, 0x80000001), rc::kBadArgument);
+    EXPECT_EQ(Script().draws.front(), "A:80000001") << "the flags pass on as given";
+}
+
 TEST_F(DrawTest, ObjectDataInChunks) {
     struct Case {
         uint32_t size;
@@ -596,6 +607,20 @@ TEST_F(ReportTest, SiteOperationsThroughASink) {
     EXPECT_EQ(site->GetWindow(&window), 0);
     EXPECT_EQ(window, 0u);
     EXPECT_EQ(site->GetWindow(nullptr), rc::kBadPointer);
+    app_->Sinks().UnadviseSink(cookie);
+}
+
+TEST_F(ReportTest, CloseReportTellsTheSinksWhileTheReportIsWhole) {
+    ReportObject* report = NewReport();
+    Add(report, 1, ctrlclass::kText, u"T", {0, 0, 1, 1});
+    Sink sink;
+    uint32_t cookie = 0;
+    ASSERT_EQ(app_->Sinks().AdviseSink(&sink, &cookie), 0);
+    EXPECT_EQ(app_->ChildCount(ChildKind::kReport), 1u);
+    Variant result{};
+    EXPECT_EQ(report->Invoke(ReportObject::kCloseReport, kInvokeMethod, nullptr, &result), 0);
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"20006 9"}));
+    EXPECT_EQ(app_->ChildCount(ChildKind::kReport), 0u);
     app_->Sinks().UnadviseSink(cookie);
 }
 

@@ -1,6 +1,7 @@
 // Opens arbitrary bytes as a report file: as a plain container (finding, reading, copying and
-// appending streams), as a compressed file (expanding it and reading the expansion), and as an
-// already expanded compressed container.
+// appending streams), as a compressed file (expanding it and reading the expansion), as an
+// already expanded compressed container, and as a report: loaded with the real controls, saved
+// again and drawn onto a recorder and an information context.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -9,7 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/application.h"
 #include "engine/core/container.h"
+#include "engine/core/module.h"
+#include "engine/core/report.h"
+#include "platform/gdi/emf_recorder.h"
+#include "platform/printing/printers.h"
+#include "reportctrl/controls.h"
 
 namespace {
 
@@ -21,7 +28,8 @@ struct Scratch {
         if (mkdtemp(pattern)) dir = pattern;
     }
     ~Scratch() {
-        for (const char* name : {"/in.kp", "/rw.kp", "/expanded.kp"}) unlink((dir + name).c_str());
+        for (const char* name : {"/in.kp", "/rw.kp", "/expanded.kp", "/saved.kp"})
+            unlink((dir + name).c_str());
         rmdir(dir.c_str());
     }
     std::string dir;
@@ -95,6 +103,69 @@ void ReadStreams(StreamFile* file, const std::vector<std::u16string>& names) {
 const std::vector<std::u16string> kEngineNames = {u"KPREPORT30",    u"KPLAYERS30",   u"KPLAYER30-1",
                                                   u"KPOBJECTS30-1", u"KPOBJECT30-1", u"KPFILE30",
                                                   u"KPFILE30PAGE",  u"KPFILE30FONT"};
+
+// The control library linked in, behind the module's loader.
+int32_t ControlClassInfo(void** out) {
+    *out = static_cast<ControlClassList*>(kpctrl::GetControlClassList());
+    return 0;
+}
+int gToken;
+void* OpenControls(const char*) {
+    return &gToken;
+}
+void* ControlSymbol(void*, const char* name) {
+    if (std::string(name) == "WGetClassInfo") return reinterpret_cast<void*>(&ControlClassInfo);
+    if (std::string(name) == "WCreateObject") {
+        return reinterpret_cast<void*>(&kpctrl::CreateControl);
+    }
+    return nullptr;
+}
+void CloseControls(void*) {}
+constexpr ControlLibraryLoader kLoader{OpenControls, ControlSymbol, CloseControls};
+
+ApplicationObject* App() {
+    static ApplicationObject* app = [] {
+        SetControlLibraryLoader(&kLoader);
+        // No printers: attaching a report asks for the default one.
+        SetPrinterSystem(std::make_shared<plat::FakePrinterSystem>());
+        InitModule(&gToken);
+        BindReportFactories();
+        void* out = nullptr;
+        if (CreateEngineObject(&iid::kApplication, &iid::kApplication, &out) != 0) {
+            return static_cast<ApplicationObject*>(nullptr);
+        }
+        auto* created = static_cast<ApplicationObject*>(static_cast<plat::Unknown*>(out));
+        created->Site().SetSite(1);
+        return created;
+    }();
+    return app;
+}
+
+void LoadSaveAndDraw(const std::string& in, const std::string& out) {
+    ApplicationObject* app = App();
+    if (app == nullptr) return;
+    plat::Variant result{};
+    if (app->Invoke(ApplicationObject::kCreateReport, kInvokeMethod, nullptr, &result) != 0) return;
+    ReportObject* report = AsReport(static_cast<ScriptableObject*>(result.pdispVal));
+    if (report == nullptr) return;
+    plat::Bstr name = plat::BstrAllocView(Wide(in));
+    const int32_t loaded = report->LoadReportFile(name);
+    plat::BstrFree(name);
+    if (loaded == 0 || loaded == rc::kNewerFormat) {
+        plat::Bstr target = plat::BstrAllocView(Wide(out));
+        report->Save(target, true);
+        plat::BstrFree(target);
+    }
+    // Whatever was read is drawn, with flags that reach every path of the pass.
+    plat::InfoDc info(plat::DeviceInfo::ForPixels(200, 280, 24, plat::kDtRasPrinter));
+    for (uint32_t flags : {0x88003001u, 0x10001001u, 0x20000000u}) {
+        plat::EmfRecorder recorder(info.device(), std::nullopt, u"");
+        report->Draw(nullptr, recorder.handle(), info.handle(), 0, 0, 200, 280, flags);
+        recorder.Close();
+    }
+    report->Draw(nullptr, info.handle(), info.handle(), 0, 0, 200, 280, 0x00001001);
+    DestroyReportObject(report);
+}
 
 }  // namespace
 
@@ -179,5 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
+
+    LoadSaveAndDraw(in, dir + "/saved.kp");
     return 0;
 }
