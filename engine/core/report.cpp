@@ -250,7 +250,21 @@ bool QueryDefaultPaper(DefaultPaper* out) {
     if (!system->DefaultPrinter(&name) || name.empty()) return false;
     out->printer = WideFromUtf8(name);
     PrinterCapabilities caps;
-    if (!system->ReadCapabilities(name, &caps) || caps.defaultMedia.empty()) return true;
+    if (!system->ReadCapabilities(name, &caps)) return true;
+    // Reverse portrait and reverse landscape print the same page turned round.
+    switch (caps.orientationDefault) {
+        case 3:
+        case 6:
+            out->orientation = 1;
+            break;
+        case 4:
+        case 5:
+            out->orientation = 2;
+            break;
+        default:
+            break;
+    }
+    if (caps.defaultMedia.empty()) return true;
     for (const MediaInfo& media : caps.media) {
         if (media.media != caps.defaultMedia) continue;
         // CUPS gives hundredths of a millimetre; the report keeps tenths.
@@ -293,7 +307,7 @@ int32_t ReportObject::AttachHost(ApplicationObject* app) {
                     paperLength_ = paper.length;
                 }
             }
-            // CUPS keeps no default orientation for a queue; the report's stays.
+            if (paper.orientation != 0) orientation_ = paper.orientation;
             BstrFree(printerName_);
             printerName_ = BstrAllocView(paper.printer);
         }

@@ -670,14 +670,16 @@ inline ReportObject* AsReport(ScriptableObject* object) {
     return IsReportObject(object) ? static_cast<ReportObject*>(object) : nullptr;
 }
 
-// The default printer's paper as the report takes it at attach: its name, and its default
-// media matched by size (to the 0.1 mm) to a paper code, else 256 with the media's size.
+// The default printer's paper as the report takes it at attach: its name, its default media
+// matched by size (to the 0.1 mm) to a paper code, else 256 with the media's size, and its
+// default orientation.
 struct DefaultPaper {
     std::u16string printer;
     bool hasMedia = false;
     int16_t code = 0;
-    int16_t width = 0;   // 0.1 mm
-    int16_t length = 0;  // 0.1 mm
+    int16_t width = 0;        // 0.1 mm
+    int16_t length = 0;       // 0.1 mm
+    int16_t orientation = 0;  // 1 portrait, 2 landscape, 0 when the printer names none
 };
 bool QueryDefaultPaper(DefaultPaper* out);
 

@@ -248,6 +248,10 @@ class CupsPrinterSystem : public PrinterSystem {
             const char* s = ippGetString(a, 0, nullptr);
             caps.colorDefault = s && std::strcmp(s, "color") == 0;
         }
+        if (ipp_attribute_t* a =
+                cupsFindDestDefault(CUPS_HTTP_DEFAULT, d, di, "orientation-requested")) {
+            if (ippGetValueTag(a) == IPP_TAG_ENUM) caps.orientationDefault = ippGetInteger(a, 0);
+        }
 
         if (const char* s = cupsGetOption("printer-state", d->num_options, d->options)) {
             caps.state = std::atoi(s);

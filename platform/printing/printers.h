@@ -62,6 +62,9 @@ struct PrinterCapabilities {
     int32_t copiesMax = 1;  // 1 when copies cannot be set
     bool color = false;     // print-color-mode "color" supported
     bool colorDefault = false;
+    // orientation-requested-default: 3 portrait, 4 landscape, 5 reverse landscape, 6 reverse
+    // portrait; 0 when the destination names none.
+    int32_t orientationDefault = 0;
     // Custom sizes (0.01 mm); all 0 when the destination takes none. Their unprintable margins
     // are customMargins' left, top, right and bottom.
     int32_t customMinWidth = 0;

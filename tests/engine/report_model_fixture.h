@@ -29,6 +29,7 @@ struct FakeScript {
     std::vector<std::string> draws;           // "NAME:FLAGS" in hexadecimal
     std::map<std::u16string, uint32_t> size;  // data size by name (default 4)
     std::map<std::u16string, int32_t> drawAnswer;
+    std::map<std::u16string, bool> saveShort;         // writes one byte less than it announces
     std::vector<std::pair<int32_t, int32_t>> states;  // not used for order, just counted
 };
 
@@ -134,6 +135,7 @@ class FakeControl final : public ScriptableObject,
     }
     int32_t Save(EngineStream* stream) override {
         std::vector<uint8_t> data(Size());
+        if (Script().saveShort.count(name_) != 0 && !data.empty()) data.pop_back();
         for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 1);
         uint32_t written = 0;
         return data.empty() ? 0 : stream->Write(data.data(), uint32_t(data.size()), &written);

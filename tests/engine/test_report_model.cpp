@@ -94,9 +94,12 @@ TEST_F(ReportTest, AttachTakesTheDefaultPrintersNameAndPaper) {
     ASSERT_EQ(GetValue(letter, 5027, &name), 0);
     EXPECT_EQ(BstrView(name.bstrVal), u"Office");
     VariantClear(&name);
+    EXPECT_EQ(letter->paperOrientation(), 1);
     caps.defaultMedia = "custom_1";
+    caps.orientationDefault = 4;
     printers_->SetCapabilities("Office", caps);
     ReportObject* odd = NewReport();
+    EXPECT_EQ(odd->paperOrientation(), 2);
     EXPECT_EQ(odd->paperSizeCode(), 256);
     EXPECT_EQ(odd->paperWidth(), 1000);
     EXPECT_EQ(odd->paperLength(), 1500);
@@ -416,6 +419,24 @@ TEST_F(DrawTest, WithoutADrawingContextTheLayersStillRun) {
     Script().draws.clear();
     EXPECT_EQ(report_->Draw(nullptr, 0, 0, 0, 0, 10, 10, 0x80000001), rc::kBadArgument);
     EXPECT_EQ(Script().draws.front(), "A:80000001") << "the flags pass on as given";
+}
+
+TEST_F(DrawTest, DataShorterThanAnnouncedIsRefusedOnSaveAndWhenRecording) {
+    Script().saveShort[u"A"] = true;
+    int32_t code = 0, depth = -1;
+    Draw(0x08002001, &code, &depth);
+    EXPECT_EQ(code, rc::kControlSaveFailed);
+    EXPECT_EQ(Script().draws, (std::vector<std::string>{"G:8000001", "M:8000001"}))
+        << "A is not drawn";
+    char pattern[] = "/tmp/kpshortXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string target = std::string(pattern) + "/short.kp";
+    Bstr name = BstrFromUtf8(target);
+    EXPECT_EQ(report_->Save(name, true), rc::kControlSaveFailed);
+    BstrFree(name);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_TRUE(std::filesystem::is_empty(pattern)) << "no temporary left";
+    std::filesystem::remove_all(pattern);
 }
 
 TEST_F(DrawTest, ObjectDataInChunks) {
