@@ -30,6 +30,11 @@ struct PortPlace {
 
 constexpr PortPlace kOptionTable{-1, 8, 0};
 
+// Byte `offset` of a port's entry in the per-port option table.
+constexpr PortPlace OptionTableAt(std::size_t offset) {
+    return {kOptionTable.block, kOptionTable.record_bytes, offset};
+}
+
 // The bytes of port code c's record from the place's offset to the record's end; empty when
 // the code has no record.
 std::span<std::uint8_t> PortBytes(DataImage& image, const PortPlace& place, std::uint8_t code) {
@@ -90,12 +95,12 @@ constexpr std::array kSlot74Items{
 constexpr std::array kSlot76Items{
     PortFieldItem{1, kPlainPositions, {52, 12, 10}, kBits01, 1, 0, 3},
     PortFieldItem{2, kWidePositions, {52, 12, 9}, kBits01, 1, 0, 3},
-    PortFieldItem{3, kPlainPositions, {-1, 8, 1}, kBits01, 1, 0, 1},
-    PortFieldItem{4, kWidePositions, {-1, 8, 1}, kBits46, 1, 1, 2},   // *9140
-    PortFieldItem{5, kWidePositions, {-1, 8, 0}, kBits45, 1, 0, 2},   // *520
-    PortFieldItem{6, kPlainPositions, {-1, 8, 1}, kBits02, 1, 0, 4},  // *701
-    PortFieldItem{7, kWidePositions, {-1, 8, 5}, kBits02, 1, 0, 6},   // *719
-    PortFieldItem{8, kWidePositions, {-1, 8, 5}, kBits45, 1, 0, 2},   // *9253
+    PortFieldItem{3, kPlainPositions, OptionTableAt(1), kBits01, 1, 0, 1},
+    PortFieldItem{4, kWidePositions, OptionTableAt(1), kBits46, 1, 1, 2},   // *9140
+    PortFieldItem{5, kWidePositions, OptionTableAt(0), kBits45, 1, 0, 2},   // *520
+    PortFieldItem{6, kPlainPositions, OptionTableAt(1), kBits02, 1, 0, 4},  // *701
+    PortFieldItem{7, kWidePositions, OptionTableAt(5), kBits02, 1, 0, 6},   // *719
+    PortFieldItem{8, kWidePositions, OptionTableAt(5), kBits45, 1, 0, 2},   // *9253
 };
 
 template <std::size_t N>
