@@ -1,0 +1,93 @@
+// The report interface library's printer functions on the private CUPS: each setter read back
+// through the engine's own member (a wrong member id or value type fails its row), the default
+// printer selected by the empty name, and the job status.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "reportif/kpcif30.h"
+#include "reportif/kpcif_internal.h"
+#include "tests/fixtures/printing/cups_queue.h"
+
+namespace {
+
+using kp::ScriptableObject;
+using namespace plat;
+
+TEST(ReportInterfacePrinter, SettersReadBackThroughTheEngine) {
+    const qzs_test::CupsQueue queue = qzs_test::CupsQueue::Load();
+    ASSERT_TRUE(queue.valid);
+    queue.Connect();
+    setenv("QZS_ENGINE", QZS_KPENGN30_PATH, 1);
+
+    const uint32_t printer = KPPCreatePrinter("");
+    ASSERT_NE(printer, 0u);
+    ScriptableObject* job = kpcif::ObjectOf(printer, kpcif::HandleKind::kPrinter);
+    ASSERT_NE(job, nullptr);
+
+    const struct Row {
+        const char* name;
+        std::function<int()> set;
+        int32_t id;
+        VarType type;
+        int64_t value;  // BOOL rows: nonzero for true
+    } rows[] = {
+        {"ScalePrint", [&] { return KPPSetScalePrint(printer, 1); }, 1036, VT_BOOL, 1},
+        {"PaperSize", [&] { return KPPSetPaperSize(printer, 9); }, 1016, VT_I2, 9},
+        {"Orientation", [&] { return KPPSetOrientation(printer, 2); }, 1020, VT_UI2, 2},
+        {"ScalePaperFit", [&] { return KPPSetScalePaperFit(printer, 1); }, 1037, VT_BOOL, 1},
+        {"MultiPrint", [&] { return KPPSetMultiPrint(printer, 1); }, 1026, VT_BOOL, 1},
+        {"MultiPrintLayout", [&] { return KPPSetMultiPrintLayout(printer, 1); }, 1027, VT_UI2, 1},
+        {"ScalePrintLayout", [&] { return KPPSetScalePrintLayout(printer, 3); }, 1038, VT_UI2, 3},
+        {"CancelDlg", [&] { return KPPSetCancelDlg(printer, 1); }, 1007, VT_BOOL, 1},
+    };
+    // Settings of the printer's own record wait for KPPUpdateInfo, so all are read back after it.
+    for (const Row& row : rows) EXPECT_EQ(row.set(), 1) << row.name;
+    EXPECT_EQ(KPPUpdateInfo(printer), 1);
+    for (const Row& row : rows) {
+        Variant v{};
+        kp::InvokeArgs none{nullptr, 0};
+        ASSERT_EQ(job->Invoke(row.id, kp::kInvokeGet, &none, &v), 0) << row.name;
+        EXPECT_EQ(v.vt, row.type) << row.name;
+        switch (row.type) {
+            case VT_BOOL:
+                EXPECT_EQ(v.boolVal != 0, row.value != 0) << row.name;
+                break;
+            case VT_I2:
+                EXPECT_EQ(v.iVal, row.value) << row.name;
+                break;
+            default:
+                EXPECT_EQ(v.uiVal, row.value) << row.name;
+                break;
+        }
+    }
+
+    // "MX-QzS ｼｽﾃﾑﾃﾞｰﾀ" in CP932.
+    EXPECT_EQ(KPPSetJobName(printer, "MX-QzS \xBC\xBD\xC3\xD1\xC3\xDE\xB0\xC0"), 1);
+    Variant name{};
+    kp::InvokeArgs none{nullptr, 0};
+    ASSERT_EQ(job->Invoke(1029, kp::kInvokeGet, &none, &name), 0);
+    ASSERT_EQ(name.vt, VT_BSTR);
+    EXPECT_EQ(std::u16string(BstrView(name.bstrVal)), u"MX-QzS ｼｽﾃﾑﾃﾞｰﾀ");
+    VariantClear(&name);
+
+    int status = 0;
+    EXPECT_EQ(KPPGetStatus(printer, &status), 1);
+    EXPECT_EQ(status & 4096, 0);
+    EXPECT_EQ(KPPGetStatus(printer, nullptr), 0);
+    // Out-of-range values fail before they reach the engine.
+    EXPECT_EQ(KPPSetPaperSize(printer, 70000), 0);
+    EXPECT_EQ(KPPSetOrientation(printer, -1), 0);
+
+    EXPECT_EQ(KPPDeletePrinter(printer), 1);
+    EXPECT_EQ(kpcif::ObjectOf(printer, kpcif::HandleKind::kPrinter), nullptr);
+    EXPECT_EQ(KPPSetPaperSize(printer, 9), 0);
+    int code = 0;
+    EXPECT_EQ(KPGetLastErrorCode(&code), 1);
+    EXPECT_EQ(code, 4);
+    EXPECT_EQ(KPExit(&code), 1);
+}
+
+}  // namespace

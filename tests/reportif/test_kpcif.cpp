@@ -1,0 +1,294 @@
+// The report interface library over the built engine: exactly its 51 names exported, reports
+// loaded from layouts that qzs-report builds, every report and text setter read back through the
+// engine's own members, and failures recorded as the last error without crashing.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "reportif/kpcif30.h"
+#include "reportif/kpcif_internal.h"
+
+namespace {
+
+using kp::ScriptableObject;
+using namespace plat;
+
+std::set<std::string> DynamicSymbols(const std::string& path) {
+    std::set<std::string> names;
+    FILE* pipe = popen(("nm -D --defined-only '" + path + "'").c_str(), "r");
+    if (pipe == nullptr) return names;
+    char line[1024];
+    while (fgets(line, sizeof line, pipe) != nullptr) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (fields >> address >> type >> name) names.insert(name);
+    }
+    pclose(pipe);
+    return names;
+}
+
+TEST(ReportInterfaceLibrary, ExportsExactlyItsFunctions) {
+    const std::set<std::string> expected = {
+        "KPStartEngine",
+        "KPExit",
+        "KPSetErrorDispMode",
+        "KPGetLastErrorCode",
+        "KPSetWEventProc",
+        "KPRLoadReport",
+        "KPRSetLayerVisible",
+        "KPRSetEditLayer",
+        "KPRClearLayerData",
+        "KPRDeleteReport",
+        "KPOSetText",
+        "KPOSetFontSize",
+        "KPVCreatePreview",
+        "KPVGetStatus",
+        "KPVSetPreviewLayer1",
+        "KPVSetPreviewLayer2",
+        "KPVSetPreviewLayer3",
+        "KPVSetPreviewLayer4",
+        "KPVSetPreviewLayer5",
+        "KPVSetPrintLayer1",
+        "KPVSetPrintLayer2",
+        "KPVSetPrintLayer3",
+        "KPVSetPrintLayer4",
+        "KPVSetPrintLayer5",
+        "KPVSetToolBarItems",
+        "KPVSetAutoScale",
+        "KPVSetPreviewScale",
+        "KPVSetWindowCaption",
+        "KPVSetPreviewMode",
+        "KPVOpenPreview",
+        "KPVReportPrint",
+        "KPVClosePreview",
+        "KPVDeletePreview",
+        "KPPCreatePrinter",
+        "KPPShowDlg",
+        "KPPSetJobName",
+        "KPPSetScalePrint",
+        "KPPSetPaperSize",
+        "KPPSetOrientation",
+        "KPPSetScalePaperFit",
+        "KPPSetMultiPrint",
+        "KPPSetMultiPrintLayout",
+        "KPPSetScalePrintLayout",
+        "KPPSetCancelDlg",
+        "KPPUpdateInfo",
+        "KPPOpenPrinter",
+        "KPPReportPrint",
+        "KPPPreviewPrint",
+        "KPPGetStatus",
+        "KPPClosePrinter",
+        "KPPDeletePrinter",
+    };
+    ASSERT_EQ(expected.size(), 51u);
+    EXPECT_EQ(DynamicSymbols(QZS_KPCIF30_PATH), expected);
+}
+
+// Calls through Invoke for the read-backs; a failure fails the test.
+Variant Get(ScriptableObject* object, int32_t id, std::vector<Variant> args = {},
+            int32_t kind = kp::kInvokeGet) {
+    kp::InvokeArgs invokeArgs{args.empty() ? nullptr : args.data(),
+                              static_cast<uint32_t>(args.size())};
+    Variant result{};
+    EXPECT_EQ(object->Invoke(id, kind, &invokeArgs, &result), 0) << "member " << id;
+    return result;
+}
+ScriptableObject* Obj(const Variant& v) {
+    return static_cast<ScriptableObject*>(v.pdispVal);
+}
+ScriptableObject* LayerOf(ScriptableObject* report, uint16_t n) {
+    return Obj(Get(Obj(Get(report, 5016)), 16001, {VariantUI2(n)}, kp::kInvokeMethod));
+}
+ScriptableObject* ObjectsOf(ScriptableObject* report, uint16_t n) {
+    return Obj(Get(LayerOf(report, n), 7001));
+}
+// The named text control on layer n, or null.
+ScriptableObject* ControlOf(ScriptableObject* report, uint16_t n, const char16_t* name) {
+    ScriptableObject* objects = ObjectsOf(report, n);
+    UniqueBstr text(BstrAlloc(name));
+    Variant args[] = {VariantDispatch(nullptr), VariantBstr(text.get())};
+    kp::InvokeArgs invokeArgs{args, 2};
+    Variant item{};
+    if (objects->Invoke(18001, kp::kInvokeMethod, &invokeArgs, &item) != 0) return nullptr;
+    return Obj(Get(Obj(item), 9001));
+}
+std::u16string TextOf(ScriptableObject* control) {
+    Variant v = Get(control, 10019);
+    std::u16string text(BstrView(v.bstrVal));
+    VariantClear(&v);
+    return text;
+}
+int LastError() {
+    int code = -1;
+    EXPECT_EQ(KPGetLastErrorCode(&code), 1);
+    return code;
+}
+
+class KpcifTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        setenv("QZS_ENGINE", QZS_KPENGN30_PATH, 1);
+        dir_ = new std::filesystem::path(std::filesystem::temp_directory_path() /
+                                         ("kpcif-" + std::to_string(getpid())));
+        std::filesystem::create_directories(*dir_);
+        // Two text fields on layer 1, one on layer 2; layers 3 to 5 empty.
+        std::ofstream(*dir_ / "t.desc")
+            << "report paper=9 orientation=1 unit=1 cpi=1 cpl=1\n"
+               "layer 1 visible=1 zorder=1\nlayer 2 visible=1 zorder=2\n"
+               "layer 3 visible=1 zorder=3\nlayer 4 visible=1 zorder=4\n"
+               "layer 5 visible=1 zorder=5\n"
+               "text A layer=1 rect=0,0,1000,500 font=IPAGothic size=12 align=left valign=top "
+               "color=000000 text=a\n"
+               "text B layer=1 rect=0,600,1000,1100 font=IPAGothic size=12 align=left valign=top "
+               "color=000000 text=b\n"
+               "text C layer=2 rect=0,1200,1000,1700 font=IPAGothic size=12 align=left "
+               "valign=top color=000000 text=c\n";
+        const std::string command = std::string("'") + QZS_REPORT_TOOL + "' build '" +
+                                    (*dir_ / "t.desc").string() + "' '" +
+                                    (*dir_ / "t.k30").string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    static void TearDownTestSuite() {
+        int ignored = 0;
+        KPExit(&ignored);
+        std::filesystem::remove_all(*dir_);
+        delete dir_;
+    }
+    static std::string Layout() { return (*dir_ / "t.k30").string(); }
+    static std::filesystem::path* dir_;
+};
+std::filesystem::path* KpcifTest::dir_ = nullptr;
+
+TEST_F(KpcifTest, LoadsAReportAndAMissingLayoutGives114) {
+    int code = -1;
+    EXPECT_EQ(KPStartEngine(&code), 1);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(KPRLoadReport((*dir_ / "none.k30").c_str()), 0u);
+    EXPECT_EQ(LastError(), 114);
+    const uint32_t report = KPRLoadReport(Layout().c_str());
+    ASSERT_NE(report, 0u);
+    EXPECT_NE(kpcif::ObjectOf(report, kpcif::HandleKind::kReport), nullptr);
+    // A successful call leaves the last error as it was.
+    EXPECT_EQ(LastError(), 114);
+    EXPECT_EQ(KPRDeleteReport(report), 1);
+}
+
+TEST_F(KpcifTest, LayerVisibilityIsReadBackFromEachLayer) {
+    const uint32_t report = KPRLoadReport(Layout().c_str());
+    ASSERT_NE(report, 0u);
+    ScriptableObject* object = kpcif::ObjectOf(report, kpcif::HandleKind::kReport);
+    const int wanted[5] = {1, 0, 0, 1, 0};
+    for (int n = 1; n <= 5; ++n) EXPECT_EQ(KPRSetLayerVisible(report, n, wanted[n - 1]), 1) << n;
+    for (uint16_t n = 1; n <= 5; ++n) {
+        const Variant v = Get(LayerOf(object, n), 7003);
+        EXPECT_EQ(v.vt, VT_BOOL) << n;
+        EXPECT_EQ(v.boolVal != 0, wanted[n - 1] != 0) << n;
+    }
+    for (int bad : {0, 6, -1}) {
+        EXPECT_EQ(KPRSetLayerVisible(report, bad, 1), 0) << bad;
+        EXPECT_EQ(KPRSetEditLayer(report, bad), 0) << bad;
+    }
+    EXPECT_EQ(KPRDeleteReport(report), 1);
+}
+
+TEST_F(KpcifTest, TextAndFontSizeGoToTheEditLayerAndReadBack) {
+    const uint32_t report = KPRLoadReport(Layout().c_str());
+    ASSERT_NE(report, 0u);
+    ScriptableObject* object = kpcif::ObjectOf(report, kpcif::HandleKind::kReport);
+    // "データ設定" and a half-width katakana in CP932.
+    const char kData[] = "\x83\x66\x81\x5B\x83\x5E\x90\xDD\x92\xE8 \xB1";
+    EXPECT_EQ(KPOSetText(report, "A", kData), 1);
+    EXPECT_EQ(KPOSetFontSize(report, "A", 9.0f), 1);
+    ScriptableObject* a = ControlOf(object, 1, u"A");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(TextOf(a), u"データ設定 ｱ");
+    const Variant size = Get(a, 10018);
+    EXPECT_EQ(size.vt, VT_R4);
+    EXPECT_FLOAT_EQ(size.fltVal, 9.0f);
+
+    // C lies on layer 2: not found on the default edit layer 1, found once layer 2 is edited.
+    EXPECT_EQ(KPOSetText(report, "C", "x"), 0);
+    EXPECT_EQ(KPRSetEditLayer(report, 2), 1);
+    EXPECT_EQ(KPOSetText(report, "C", "x"), 1);
+    EXPECT_EQ(TextOf(ControlOf(object, 2, u"C")), u"x");
+    EXPECT_EQ(KPOSetText(report, "A", "y"), 0);
+    EXPECT_EQ(KPRSetEditLayer(report, 1), 1);
+
+    // Undefined bytes show as U+FFFD: a lone 0x80, a lead byte without its trail at the end,
+    // and a pair CP932 leaves undefined; an empty text is an empty string.
+    const struct {
+        const char* bytes;
+        std::u16string text;
+    } cases[] = {
+        {"a\x80"
+         "b",
+         u"a\uFFFDb"},
+        {"ab\x82", u"ab\uFFFD"},
+        {"\x85\x40z", u"\uFFFDz"},
+        {"", u""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(KPOSetText(report, "B", c.bytes), 1);
+        EXPECT_EQ(TextOf(ControlOf(object, 1, u"B")), c.text) << c.bytes;
+    }
+
+    EXPECT_EQ(KPOSetText(report, "B", "b2"), 1);
+    EXPECT_EQ(KPRClearLayerData(report, 1), 1);
+    EXPECT_EQ(TextOf(ControlOf(object, 1, u"A")), u"");
+    EXPECT_EQ(TextOf(ControlOf(object, 1, u"B")), u"");
+    EXPECT_EQ(TextOf(ControlOf(object, 2, u"C")), u"x") << "other layers keep their texts";
+    EXPECT_EQ(KPRDeleteReport(report), 1);
+}
+
+TEST_F(KpcifTest, StaleAndWrongKindHandlesFailWithError4) {
+    const uint32_t report = KPRLoadReport(Layout().c_str());
+    ASSERT_NE(report, 0u);
+    int status = 0;
+    const struct {
+        const char* name;
+        int result;
+    } wrongKind[] = {
+        {"KPVGetStatus", KPVGetStatus(report, &status)},
+        {"KPPGetStatus", KPPGetStatus(report, &status)},
+        {"KPPSetPaperSize", KPPSetPaperSize(report, 9)},
+        {"KPVReportPrint", KPVReportPrint(report, report)},
+        {"KPVDeletePreview", KPVDeletePreview(report)},
+    };
+    for (const auto& row : wrongKind) EXPECT_EQ(row.result, 0) << row.name;
+    EXPECT_EQ(LastError(), 4);
+    EXPECT_EQ(kpcif::ObjectOf(report, kpcif::HandleKind::kReport) != nullptr, true)
+        << "a wrong-kind call leaves the report alone";
+    EXPECT_EQ(KPRDeleteReport(report), 1);
+    EXPECT_EQ(KPRSetLayerVisible(report, 1, 1), 0);
+    EXPECT_EQ(KPOSetText(report, "A", "x"), 0);
+    EXPECT_EQ(KPRDeleteReport(report), 0);
+    EXPECT_EQ(KPRSetEditLayer(0, 1), 0);
+    EXPECT_EQ(LastError(), 4);
+    // A new report never gets the old handle back.
+    const uint32_t again = KPRLoadReport(Layout().c_str());
+    EXPECT_NE(again, 0u);
+    EXPECT_NE(again, report);
+    EXPECT_EQ(KPRDeleteReport(again), 1);
+}
+
+TEST_F(KpcifTest, ExitReleasesEveryHandleAndTheNextCallStartsAgain) {
+    const uint32_t report = KPRLoadReport(Layout().c_str());
+    ASSERT_NE(report, 0u);
+    int code = -1;
+    EXPECT_EQ(KPExit(&code), 1);
+    EXPECT_EQ(kpcif::ObjectOf(report, kpcif::HandleKind::kReport), nullptr);
+    EXPECT_EQ(KPRSetLayerVisible(report, 1, 1), 0);
+    const uint32_t next = KPRLoadReport(Layout().c_str());
+    EXPECT_NE(next, 0u);
+    EXPECT_EQ(KPRSetLayerVisible(next, 1, 1), 1);
+}
+
+}  // namespace
