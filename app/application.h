@@ -70,6 +70,9 @@ class CDataSettingApp {
     void CreateSessionIfMissing();
 
     const ShellPorts& ports() const { return ports_; }
+    // The program's converters work on this object's own state, so they can only be given once
+    // it exists; before the first transfer.
+    void set_transfer_files(net::TransferFileServices* files) { ports_.transfer_files = files; }
     void SetWaitCursor(bool wait) const;
 
   private:

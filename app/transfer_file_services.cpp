@@ -4,6 +4,7 @@
 
 #include "app/progress.h"
 #include "settings/data_file.h"
+#include "settings/main_unit_files.h"
 #include "settings/sheet_lines.h"
 
 namespace qzs::app {
@@ -57,6 +58,60 @@ int StateTransferFiles::SaveDataFile(int kind, const std::string& folder, const 
 int StateTransferFiles::LoadDataFile(int kind, const std::string& folder, const std::string& name,
                                      int csv_layout) {
     return Run(false, kind, folder, name, csv_layout);
+}
+
+TransferFileHooks StateTransferFiles::Hooks() {
+    TransferFileHooks hooks;
+    hooks.pump = pump_;
+    hooks.step = [](int step) {
+        ProgressRegistry::Instance().Post(kFileCreationCaption, WM_UPDATE_BYSTEP, step);
+    };
+    return hooks;
+}
+
+int StateTransferFiles::WriteDataSetFile(int group, const std::string& folder, int progress,
+                                         int firmware_501) {
+    return qzs::WriteDataSetFile(state_, group, folder, progress, firmware_501, Hooks());
+}
+
+int StateTransferFiles::MakeKeySheetFiles(const std::string& one_touch_path,
+                                          const std::string& nandemo_path, int firmware_below4,
+                                          int progress, int firmware_501) {
+    return qzs::MakeKeySheetFiles(state_, one_touch_path, nandemo_path, firmware_below4, progress,
+                                  firmware_501, Hooks());
+}
+
+int StateTransferFiles::MakeSysTanXml(std::FILE* source, std::FILE* target, int firmware_100) {
+    return qzs::MakeSysTanXml(source, target, firmware_100);
+}
+
+int StateTransferFiles::MakeTelTanXml(std::FILE* source, std::FILE* target, int firmware_100) {
+    return qzs::MakeTelTanXml(source, target, firmware_100);
+}
+
+int StateTransferFiles::ConvertSysTanXml(const std::vector<std::string>& systan, std::FILE* local,
+                                         int firmware_100) {
+    return qzs::ConvertSysTanXml(systan, local, firmware_100);
+}
+
+int StateTransferFiles::ConvertTelTanXml(const std::vector<std::string>& teltan, std::FILE* local,
+                                         int firmware_100) {
+    return qzs::ConvertTelTanXml(teltan, local, firmware_100);
+}
+
+int StateTransferFiles::ApplyOneTouchXml(const std::vector<std::string>& i92, std::FILE* local) {
+    return qzs::ApplyOneTouchXml(state_, i92, local);
+}
+
+int StateTransferFiles::ApplyNandemoXml(const std::vector<std::string>& i14, std::FILE* local,
+                                        int firmware_below4) {
+    return qzs::ApplyNandemoXml(state_, i14, local, firmware_below4);
+}
+
+int StateTransferFiles::ApplyDsetElement(int number, const std::string& text, std::FILE* local,
+                                         int firmware_501) {
+    qzs::ApplyDsetElement(state_, number, text, local, firmware_501);
+    return 1;
 }
 
 }  // namespace qzs::app

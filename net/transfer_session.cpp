@@ -922,14 +922,22 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     if (local == nullptr) return 0;
     const std::string header = services_->DataFileHeader();
     std::fwrite(header.data(), 1, header.size(), local);
+    ApplyReceivedFile(*services_, reader, name, local, firmware_);
+    std::fclose(local);
+    RemoveFirst(file_list_, name);
+    return 1;
+}
+
+void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
+                       const std::string& name, std::FILE* local, const FirmwareFlags& firmware) {
     if (name == "sys-tan.txt") {
-        services_->ConvertSysTanXml(reader.SelectNode("systan"), local, firmware_.v100);
+        services.ConvertSysTanXml(reader.SelectNode("systan"), local, firmware.v100);
     } else if (name == "tel-tan.txt") {
-        services_->ConvertTelTanXml(reader.SelectNode("teltan"), local, firmware_.v100);
+        services.ConvertTelTanXml(reader.SelectNode("teltan"), local, firmware.v100);
     } else if (name == "one-touch.txt") {
-        services_->ApplyOneTouchXml(reader.SelectNode("i92"), local);
+        services.ApplyOneTouchXml(reader.SelectNode("i92"), local);
     } else if (name == "nandemo.txt") {
-        services_->ApplyNandemoXml(reader.SelectNode("i14"), local, firmware_.below4);
+        services.ApplyNandemoXml(reader.SelectNode("i14"), local, firmware.below4);
     } else {
         for (const DsetRange& range : kDsetRanges) {
             if (name != range.file) continue;
@@ -939,14 +947,11 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
                 std::snprintf(tag, sizeof tag, "h%03d", number);
                 const std::vector<std::string> texts = reader.SelectNode(tag);
                 if (!texts.empty()) {
-                    services_->ApplyDsetElement(number, texts.front(), local, firmware_.v501);
+                    services.ApplyDsetElement(number, texts.front(), local, firmware.v501);
                 }
             }
         }
     }
-    std::fclose(local);
-    RemoveFirst(file_list_, name);
-    return 1;
 }
 
 void CTransferSession::ExportDataFiles() {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <list>
 #include <memory>
@@ -31,6 +32,13 @@ enum TransferKind {
     kSpeedDialUpload = 3,
     kSpeedDialDownload = 4
 };
+
+class CXmlReader;
+
+// A received data file (name lower-cased) applied from its document: the phone books converted
+// into the local file, the button and dset items applied to the image and written to it.
+void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
+                       const std::string& name, std::FILE* local, const FirmwareFlags& firmware);
 
 // What the menus call; the application keeps one object behind it.
 class TransferEntryPoints {

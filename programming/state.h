@@ -88,6 +88,9 @@ struct ProgrammingState {
     SpeedDialFieldBuffers speed_dial_fields;
     SpeedDialListCounts speed_dial_list_counts;
     DataFileSettings data_file;  // DataFileFolder, DataFileName, TransferCsvLayout
+    // The digit count of the numbers of command 080, recorded while group 0's dset file is
+    // written and used for the fixed element 082 written later in the same file.
+    std::int32_t dset082_digit_count = 0;
 
     // Further state joins here as one member each, its type in the header of the code that owns
     // it (speed-dial working copy, duplicate mode, user information, ...).

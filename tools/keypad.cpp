@@ -31,7 +31,18 @@
 //                                       messages go to stderr
 //          --load FILE                  loads the data-setting file before the first line
 //          --save FILE                  saves the data-setting file after the last line
-// A load or save that fails prints "qzs-keypad: " and its code on stderr, exit status 1.
+//          --transfer-out DIR           after the last line, writes into DIR every file a main
+//                                       unit receives in a whole-data and a speed-dial download
+//                                       (the dset files, sys-tan.txt, tel-tan.txt, one-touch.txt,
+//                                       nandemo.txt), in the main unit's form; the local phone
+//                                       books go to the current directory
+//          --transfer-in DIR            before the first line, applies every such file found in
+//                                       DIR as the uploads do, writing the local files into the
+//                                       current directory
+//          --firmware TEXT              the main unit's firmware version the converters' flags
+//                                       are taken from (default: every flag 0)
+// A load, save or transfer file that fails prints "qzs-keypad: " and what failed on stderr,
+// exit status 1.
 #include <iconv.h>
 
 #include <algorithm>
@@ -54,9 +65,11 @@
 #include "app/application.h"
 #include "app/data_setting_menu.h"
 #include "app/installer_menu.h"
+#include "app/transfer_file_services.h"
 #include "net/http_server.h"
 #include "net/state_form_services.h"
 #include "net/transfer_session.h"
+#include "net/xml_reader.h"
 #include "programming/data_image.h"
 #include "programming/state.h"
 #include "settings/command_bridge.h"
@@ -64,6 +77,7 @@
 #include "settings/data_image_startup.h"
 #include "settings/form_post.h"
 #include "settings/form_template.h"
+#include "settings/main_unit_files.h"
 #include "settings/settings_pages.h"
 #include "settings/sheet_lines.h"
 
@@ -310,8 +324,14 @@ struct Option {
     std::string_view name;
     bool takes_value;
 };
-constexpr std::array<Option, 5> kOptions = {
-    {{"--unit", true}, {"--fast", false}, {"--serve", true}, {"--load", true}, {"--save", true}}};
+constexpr std::array<Option, 8> kOptions = {{{"--unit", true},
+                                             {"--fast", false},
+                                             {"--serve", true},
+                                             {"--load", true},
+                                             {"--save", true},
+                                             {"--transfer-out", true},
+                                             {"--transfer-in", true},
+                                             {"--firmware", true}}};
 
 // A port number 1-65535 written in digits only.
 std::optional<std::uint16_t> ParsePort(std::string_view text) {
@@ -331,6 +351,101 @@ int DataFile(ProgrammingState& state, const std::string& path, bool save) {
     state.data_file.name = p.filename().string();
     return save ? qzs::SaveDataFile(state, qzs::kDataSettingKind)
                 : qzs::LoadDataFile(state, qzs::kDataSettingKind);
+}
+
+// The dset files of every group that lists something, then the button and phone-book files.
+const std::vector<std::string>& TransferFileNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> n;
+        for (int group = 0; group <= 9; ++group) n.push_back(qzs::DsetFileName(group));
+        for (const char* name : {"sys-tan.txt", "tel-tan.txt", "one-touch.txt", "nandemo.txt"}) {
+            n.emplace_back(name);
+        }
+        return n;
+    }();
+    return names;
+}
+
+// A file converted from one opened file into another, as the session serves the phone books.
+bool ConvertFile(const std::string& from, const std::string& to,
+                 int (qzs::net::TransferFileServices::*make)(std::FILE*, std::FILE*, int),
+                 qzs::net::TransferFileServices& files, int flag) {
+    std::FILE* source = std::fopen(from.c_str(), "rb");
+    if (source == nullptr) return false;
+    std::FILE* target = std::fopen(to.c_str(), "wb");
+    if (target == nullptr) {
+        std::fclose(source);
+        return false;
+    }
+    (files.*make)(source, target, flag);
+    const bool written = std::ferror(target) == 0;
+    std::fclose(source);
+    return std::fclose(target) == 0 && written;
+}
+
+// What a whole-data and a speed-dial download give the main unit, through the roads the menus
+// and the session take: the phone books saved into the current directory and converted, the
+// dset files and the button files written. The empty groups (2 and 4) have no file.
+std::string TransferOut(qzs::net::TransferFileServices& files, const std::string& dir,
+                        const qzs::net::FirmwareFlags& firmware) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (files.SaveDataFile(qzs::kSystemSpeedDialKind, "./", "sys-tan.txt", 1) != 0) {
+        return "cannot save sys-tan.txt";
+    }
+    if (files.SaveDataFile(qzs::kTelephoneSpeedDialKind, "./", "tel-tan.txt", 1) != 0) {
+        return "cannot save tel-tan.txt";
+    }
+    for (int group = 0; group <= 9; ++group) {
+        const int flag501 = group == 9 ? firmware.v501 : 0;
+        if (files.WriteDataSetFile(group, dir, 0, flag501) != 1 && group != 2 && group != 4) {
+            return "cannot write " + qzs::DsetFileName(group);
+        }
+    }
+    const std::string out = dir + "/";
+    if (!ConvertFile("sys-tan.txt", out + "sys-tan.txt",
+                     &qzs::net::TransferFileServices::MakeSysTanXml, files, firmware.v100) ||
+        !ConvertFile("tel-tan.txt", out + "tel-tan.txt",
+                     &qzs::net::TransferFileServices::MakeTelTanXml, files, firmware.v100)) {
+        return "cannot write the phone books";
+    }
+    if (files.MakeKeySheetFiles(out + "one-touch.txt", out + "nandemo.txt", firmware.below4, 0,
+                                firmware.v501) != 1) {
+        return "cannot write the button files";
+    }
+    return {};
+}
+
+// Every transfer file found in DIR applied as the session applies a fetched one, each local
+// file written into the current directory; then the phone books loaded as after a speed-dial
+// upload.
+std::string TransferIn(qzs::net::TransferFileServices& files, const std::string& dir,
+                       const qzs::net::FirmwareFlags& firmware) {
+    bool phone_books = false;
+    for (const std::string& name : TransferFileNames()) {
+        const std::string path = dir + "/" + name;
+        if (!std::filesystem::exists(path)) continue;
+        qzs::net::CXmlReader reader;
+        if (!reader.Load(path)) return name + " is not well-formed";
+        std::FILE* local = std::fopen(name.c_str(), "wb");
+        if (local == nullptr) return "cannot write " + name;
+        const std::string header = files.DataFileHeader();
+        std::fwrite(header.data(), 1, header.size(), local);
+        qzs::net::ApplyReceivedFile(files, reader, name, local, firmware);
+        const bool written = std::ferror(local) == 0;
+        if (std::fclose(local) != 0 || !written) return "cannot write " + name;
+        phone_books = phone_books || name == "sys-tan.txt" || name == "tel-tan.txt";
+    }
+    if (!phone_books) return {};
+    if (std::filesystem::exists("sys-tan.txt") &&
+        files.LoadDataFile(qzs::kSystemSpeedDialKind, "./", "sys-tan.txt", 1) != 0) {
+        return "cannot load sys-tan.txt";
+    }
+    if (std::filesystem::exists("tel-tan.txt") &&
+        files.LoadDataFile(qzs::kTelephoneSpeedDialKind, "./", "tel-tan.txt", 1) != 0) {
+        return "cannot load tel-tan.txt";
+    }
+    return {};
 }
 
 std::string HandleLine(Session& s, std::string_view line) {
@@ -358,6 +473,9 @@ int main(int argc, char** argv) {
     bool fast = false;
     std::optional<std::string> load;
     std::optional<std::string> save;
+    std::optional<std::string> transfer_out;
+    std::optional<std::string> transfer_in;
+    qzs::net::FirmwareFlags firmware;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const auto option = std::ranges::find(kOptions, arg, &Option::name);
@@ -372,6 +490,12 @@ int main(int argc, char** argv) {
             load = argv[++i];
         } else if (arg == "--save") {
             save = argv[++i];
+        } else if (arg == "--transfer-out") {
+            transfer_out = argv[++i];
+        } else if (arg == "--transfer-in") {
+            transfer_in = argv[++i];
+        } else if (arg == "--firmware") {
+            firmware = qzs::net::FirmwareFlagsOf(argv[++i]);
         } else if (arg == "--unit") {
             unit = ParseUnit(argv[++i]);
             if (!unit) Refuse("--unit wants HOST:PORT:LISTENPORT: " + std::string(argv[i]));
@@ -392,6 +516,8 @@ int main(int argc, char** argv) {
     app.InitInstance();
     ProgrammingState& state = app.state();
     Session session{state, converter};
+    qzs::app::StateTransferFiles transfer_files(state, nullptr);
+    app.set_transfer_files(&transfer_files);
 
     // The web server works on this console's image under its lock, as the program's does.
     qzs::net::StateFormServices forms(state);
@@ -420,6 +546,14 @@ int main(int argc, char** argv) {
     if (load) {
         if (const int code = DataFile(state, *load, false); code != 0) {
             std::cerr << "qzs-keypad: cannot load " << *load << ": " << code << '\n';
+            return 1;
+        }
+    }
+
+    if (transfer_in) {
+        if (const std::string failed = TransferIn(transfer_files, *transfer_in, firmware);
+            !failed.empty()) {
+            std::cerr << "qzs-keypad: --transfer-in " << *transfer_in << ": " << failed << '\n';
             return 1;
         }
     }
@@ -458,6 +592,13 @@ int main(int argc, char** argv) {
     if (save) {
         if (const int code = DataFile(state, *save, true); code != 0) {
             std::cerr << "qzs-keypad: cannot save " << *save << ": " << code << '\n';
+            return 1;
+        }
+    }
+    if (transfer_out) {
+        if (const std::string failed = TransferOut(transfer_files, *transfer_out, firmware);
+            !failed.empty()) {
+            std::cerr << "qzs-keypad: --transfer-out " << *transfer_out << ": " << failed << '\n';
             return 1;
         }
     }

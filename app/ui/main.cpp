@@ -17,6 +17,7 @@
 #include "app/dialog.h"
 #include "app/error_dialog.h"
 #include "app/top_menu.h"
+#include "app/transfer_file_services.h"
 #include "app/ui/dialog_view.h"
 #include "app/ui/qt_ports.h"
 #include "net/state_form_services.h"
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
     forms = std::make_unique<qzs::net::StateFormServices>(app->state());
     data_files =
         std::make_unique<qzs::app::StateDataFileServices>(app->state(), &qzs::app::ui::PumpEvents);
+    qzs::app::StateTransferFiles transfer_files(app->state(), &qzs::app::ui::PumpEvents);
+    app->set_transfer_files(&transfer_files);
     app->InitInstance();
     const int exit_code = app->ExitInstance();
     app.reset();
