@@ -436,10 +436,19 @@ int MakeSpeedDialXml(std::FILE* source, std::FILE* target, int flag100, bool tel
     return 1;
 }
 
-// The element's text without the line breaks and blanks around it, as the main unit's reader
-// hands the text of an element out.
+// The element's text without the line breaks before its first row, as the main unit's reader
+// hands the text of an element out (the import takes the row after the head line as the first).
 std::string FirstElementText(const std::vector<std::string>& elements) {
-    return elements.empty() ? std::string() : std::string(Trim(elements.front()));
+    if (elements.empty()) return {};
+    const std::string& text = elements.front();
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+// The converted rows ended by exactly one CR LF: the line breaks after the last row go.
+std::string EndRows(std::string text) {
+    text.erase(text.find_last_not_of(" \t\r\n") + 1);
+    return text + "\r\n";
 }
 
 // 短縮番号,電話番号,漢字名称,カナ名称,グループ番号
@@ -470,7 +479,7 @@ int ConvertSysTanXml(const std::vector<std::string>& elements, std::FILE* out, i
     } else {
         text = ReplaceAll(std::move(text), ",\n\n", "\r\n");
     }
-    Write(out, std::string(kSysTanHead) + "\r\n" + text + "\r\n");
+    Write(out, std::string(kSysTanHead) + "\r\n" + EndRows(std::move(text)));
     return 1;
 }
 
@@ -485,7 +494,7 @@ int ConvertTelTanXml(const std::vector<std::string>& elements, std::FILE* out, i
         std::replace(text.begin(), text.end(), '_', ',');
         text = ReplaceAll(std::move(text), ",\n\n", "\r\n");
     }
-    Write(out, std::string(kTelTanHead) + "\r\n" + text + "\r\n");
+    Write(out, std::string(kTelTanHead) + "\r\n" + EndRows(std::move(text)));
     return 1;
 }
 

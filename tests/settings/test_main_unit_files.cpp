@@ -298,5 +298,230 @@ TEST_F(MainUnitFilesTest, RoundTripThroughEveryFile) {
     }
 }
 
+TEST_F(MainUnitFilesTest, DsetFileBytes) {
+    auto state = FreshState();
+    const std::string out = dir_ + "out";
+    EXPECT_EQ(WriteDataSetFile(*state, 2, out, 0, 0), 0);
+    EXPECT_EQ(WriteDataSetFile(*state, 4, out, 0, 0), 0);
+    EXPECT_FALSE(fs::exists(out + "/dset-200.txt"));
+    EXPECT_FALSE(fs::exists(out + "/dset-400.txt"));
+    ASSERT_EQ(WriteDataSetFile(*state, 0, out, 0, 0), 1);
+    ASSERT_EQ(WriteDataSetFile(*state, 9, out, 0, 0), 1);
+    const std::string file = Read(out + "/dset-000.txt");
+    EXPECT_TRUE(file.starts_with("<root>\r\n<h000>\r\n"));
+    EXPECT_TRUE(file.ends_with("</h899>\r\n</root>\r\n") || file.ends_with(">\r\n</root>\r\n"));
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        if (file[i] == '\n') {
+            ASSERT_EQ(file[i - 1], '\r') << i;
+        }
+    }
+    const struct {
+        const char* text;
+        const char* why;
+    } parts[] = {
+        {"<h000>\r\n0000\r\n</h000>", "an element of one line has no final ','"},
+        {"<h001>\r\n1@101,\r\n2@000,\r\n</h001>", "two lines keep their ','"},
+        {"<h003>\r\n</h003>", "003 is never written"},
+        {"<h082>\r\n101@0,\r\n102@0,\r\n", "the fixed 082 with the digit count of 080"},
+        {"821@0,\r\n999@0,\r\n</h082>\r\n<h081>\r\n99@0,\r\n", "then 081 and its 110 lines"},
+    };
+    for (const auto& part : parts) {
+        EXPECT_NE(file.find(part.text), std::string::npos) << part.why;
+    }
+    EXPECT_LT(file.find("<h082>"), file.find("<h081>"));
+    EXPECT_LT(file.find("<h081>"), file.rfind("<h082>"));
+    EXPECT_TRUE(Document(file).ok());
+    EXPECT_TRUE(Read(out + "/dset-9000.txt").starts_with("<root>\r\n<h9"));
+    // A folder that cannot hold the file: nothing is written.
+    EXPECT_EQ(WriteDataSetFile(*state, 0, dir_ + "missing/folder", 0, 0), 0);
+}
+
+TEST_F(MainUnitFilesTest, DsetItemsToCommands) {
+    const struct {
+        int command;
+        const char* item;
+        int flag501;
+        const char* command_string;
+    } cases[] = {
+        {9, "101s@000@000", 0, "*009101#000000#"},  // 's' before '@': '#' after the keys
+        {1, "1@101", 0, "*0011101#"},               // keys and data joined
+        {0, "1234", 0, "*0001234#"},                // no key fields: every '@' dropped
+        {0, "12@34-", 0, "*0001234#"},
+        {9419, "110@2", 0, "*9419110#2#"},  // without 5.01 each '@' reads as "s@"
+        {9419, "110@2", 1, "*94191102#"},
+        {80, "0@1", 0, "*08001#"},
+    };
+    for (const auto& c : cases) {
+        auto state = FreshState();
+        EXPECT_EQ(ApplyDsetItem(*state, c.command, c.item, c.flag501), c.command_string) << c.item;
+    }
+    // An element: every item run and written with its line feed; an item too long for any
+    // command is neither run nor written, and counted.
+    auto state = FreshState();
+    std::FILE* out = std::tmpfile();
+    int skipped = 0;
+    const std::string element = "\r\n1@101,\r\n 2@" + std::string(200, '7') + " ,\r\n2@000,,";
+    EXPECT_EQ(ApplyDsetElement(*state, 1, element, out, 0, &skipped), "*0012000#");
+    EXPECT_EQ(skipped, 1);
+    std::rewind(out);
+    char buffer[256] = {};
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer, out);
+    std::fclose(out);
+    EXPECT_EQ(std::string(buffer, n), "*0011101#\n*0012000#\n");
+    // An element without items runs the empty value of 083, 163 and 164 and answers nothing.
+    EXPECT_EQ(ApplyDsetElement(*state, 83, " ,\r\n", nullptr, 0), "");
+}
+
+TEST_F(MainUnitFilesTest, SpeedDialFileBytes) {
+    const std::string header = std::string(190, ' ') + "\r\n";
+    const std::string head = "head,line\r\n";
+    const auto make = [&](const std::string& rows, bool telephone, int flag100) {
+        std::FILE* source = std::tmpfile();
+        const std::string local = header + head + rows;
+        std::fwrite(local.data(), 1, local.size(), source);
+        std::rewind(source);
+        std::FILE* target = std::tmpfile();
+        EXPECT_EQ(telephone ? MakeTelTanXml(source, target, flag100)
+                            : MakeSysTanXml(source, target, flag100),
+                  1);
+        std::rewind(target);
+        std::string text(1 << 20, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), target));
+        std::fclose(source);
+        std::fclose(target);
+        return text;
+    };
+    EXPECT_EQ(make("000,03,\x8a\xbf,\xb1,01\r\n001,,,,01\r\n", false, 0),
+              "<root>\n\n<systan>\n\n000,03,\x8a\xbf,\xb1,01,\n\n001,,,,01,\n\n</systan>\n\n"
+              "</root>\n");
+    EXPECT_EQ(make("000,03,,,01\r\n", false, 1),
+              "<root>\n\n<systan>\n\n000s03sss01,\n\n</systan>\n\n</root>\n");
+    EXPECT_EQ(make("101,980,12,,\r\n", true, 0),
+              "<root>\n\n<teltan>\n\n101_980,12,,,\n\n</teltan>\n\n</root>\n");
+    EXPECT_EQ(make("101,980,12,,\r\n", true, 1),
+              "<root>\n\n<teltan>\n\n101_980s12ss,\n\n</teltan>\n\n</root>\n");
+    std::string rows;
+    for (int r = 0; r < 600; ++r) {
+        char row[32];
+        std::snprintf(row, sizeof row, "%03d,,,,01\r\n", r);
+        rows += row;
+    }
+    const std::string full = make(rows, false, 0);
+    EXPECT_NE(full.find("598,,,,01,\n\n599,,,,01\n\n</systan>"), std::string::npos);
+
+    // Received: the head line and the rows in CR LF, in both separator forms.
+    const struct {
+        bool telephone;
+        int flag100;
+        const char* element;
+        const char* rows;
+    } received[] = {
+        {false, 0, "\n\n000,03,a,b,01,\n\n599,,,,01\n\n", "000,03,a,b,01\r\n599,,,,01\r\n"},
+        {false, 1, "\n\n000s03sasbs01,\n\n", "000,03,a,b,01\r\n"},
+        {true, 0, "\n\n101_980,12,,,\n\n", "101,980,12,,\r\n"},
+        {true, 1, "\n\n101_980s12ss,\n\n", "101,980,12,,\r\n"},
+    };
+    for (const auto& r : received) {
+        std::FILE* out = std::tmpfile();
+        if (r.telephone) {
+            ConvertTelTanXml({r.element}, out, r.flag100);
+        } else {
+            ConvertSysTanXml({r.element}, out, r.flag100);
+        }
+        std::rewind(out);
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), out));
+        std::fclose(out);
+        const std::size_t crlf = text.find("\r\n");
+        EXPECT_EQ(crlf + 2, r.telephone ? 46u : 50u);  // the head line with its CR LF
+        EXPECT_EQ(text.substr(crlf + 2), r.rows) << r.element;
+    }
+}
+
+TEST_F(MainUnitFilesTest, ButtonFileBytes) {
+    auto state = FreshState();
+    ApplyKeyAssignment(*state, "i92_101_05-B,25", true);
+    ApplyKeyAssignment(*state, "i92_101_06-I,12", true);  // locked: a blank kind
+    ApplyKeyAssignment(*state, "i14_101_105B_25", true);
+    const std::string out = dir_ + "out/";
+    ASSERT_EQ(MakeKeySheetFiles(*state, out + "one-touch.txt", out + "nandemo.txt", 1, 0, 0), 1);
+    const std::string one_touch = Read(out + "one-touch.txt");
+    const std::string nandemo = Read(out + "nandemo.txt");
+    EXPECT_TRUE(one_touch.starts_with("<root>\n\n<i92>\n\n101_01@"));
+    EXPECT_TRUE(one_touch.ends_with("\n\n</i92>\n\n</root>\n"));
+    EXPECT_EQ(one_touch.find('\r'), std::string::npos);
+    EXPECT_NE(one_touch.find("\n\n101_05@B@25@"), std::string::npos);
+    // 変更不可 with a blank kind and no digits.
+    EXPECT_NE(one_touch.find("\n\n101_06@Z@Z@\x95\xcf\x8dX\x95s\x89\xc2,\n\n"), std::string::npos);
+    EXPECT_NE(one_touch.find("\n\n112_30@"), std::string::npos);
+    EXPECT_EQ(one_touch.find("112_30@", 0) + 0, one_touch.rfind("112_30@"));
+    EXPECT_EQ(one_touch.substr(one_touch.rfind("112_30@")).find(','), std::string::npos);
+    // Old pages: page and button as three digits, four items a line, the last without ','.
+    EXPECT_TRUE(nandemo.starts_with("<root>\n\n<i14>\n\n101_101@A_00@"));
+    EXPECT_NE(nandemo.find("101_105@B_25@"), std::string::npos);
+    EXPECT_EQ(nandemo.substr(nandemo.rfind("112_816@")).find(','), std::string::npos);
+    EXPECT_TRUE(Document(one_touch).ok() && Document(nandemo).ok());
+
+    // The item of one key-sheet line: '<' and '>' as the main unit writes them, the '>' ending
+    // the text; the new page form; "D,938" sent as "F,999" without the 5.01 flag.
+    SheetLine line;
+    line.fill(' ');
+    const std::string text = "i92=101#02-<\xc0\xde\xb2\xd4\xd9:1>x  c";
+    std::copy(text.begin(), text.end(), line.begin() + 16);
+    line[64] = 'E';
+    line[65] = ',';
+    line[66] = '1';
+    EXPECT_EQ(FormatKeySheetItem(line, false, 1, 0),
+              "101_02@E@1@&#60;\xc0\xde\xb2\xd4\xd9:1&#62;,");
+    SheetLine paged;
+    paged.fill(' ');
+    const std::string key = "i14=112#816-";
+    std::copy(key.begin(), key.end(), paged.begin() + 16);
+    const std::string value = "D,938";
+    std::copy(value.begin(), value.end(), paged.begin() + 64);
+    EXPECT_EQ(FormatKeySheetItem(paged, true, 0, 0), "112_16_8@F_999@,");
+    EXPECT_EQ(FormatKeySheetItem(paged, true, 1, 1), "112_816@D_938@");
+}
+
+// Received button and dset documents with bad items: the good items apply, the bad ones
+// change nothing.
+TEST_F(MainUnitFilesTest, BadReceivedItemsChangeNothing) {
+    const Document buttons("<root><i92>101_05@B@25@ok,1x1_06@B@25@,101_45@B@25@,101_07@B@25@" +
+                           std::string(40, 'x') +
+                           ",101_08@BB@25@,101_09@B@2555@,</i92><i99>101_10@B@25@</i99>"
+                           "<i14>101_01_1@B_25@ok,101_01_9@B_25@,101_33_1@B_25@,"
+                           "101_02_1@B_25@" +
+                           std::string(40, 'x') + ",</i14></root>");
+    ASSERT_TRUE(buttons.ok());
+    auto state = FreshState();
+    int skipped = 0;
+    std::FILE* out = std::tmpfile();
+    ApplyOneTouchXml(*state, buttons.Texts("i92"), out, &skipped);
+    ApplyNandemoXml(*state, buttons.Texts("i14"), out, 0, &skipped);
+    std::fclose(out);
+    // Skipped whole: a telephone that is no number, a kind and digits too long for their columns,
+    // two texts too long; the buttons and pages out of range are refused by the assignment.
+    EXPECT_EQ(skipped, 5);
+    auto fresh = FreshState();
+    ApplyKeyAssignment(*fresh, "i92_101_05-B,25", true);
+    ApplyKeyAssignment(*fresh, "i14_101_101nB_25", true);
+    EXPECT_EQ(KeySheet(*state), KeySheet(*fresh));
+
+    const Document dset("<root><h001>1@101,9@999,1@" + std::string(120, '1') +
+                        ",</h001><h777>1</h777><hxyz>1</hxyz><h012>999,</h012></root>");
+    ASSERT_TRUE(dset.ok());
+    auto image = FreshState();
+    skipped = 0;
+    for (const int n : {1, 12}) {
+        char tag[8];
+        std::snprintf(tag, sizeof tag, "h%03d", n);
+        ApplyDsetElement(*image, n, dset.Texts(tag).front(), nullptr, 0, &skipped);
+    }
+    EXPECT_EQ(skipped, 1);
+    auto expected = FreshState();
+    RunCommand(*expected, 1, "*0011101#");
+    EXPECT_EQ(Listings(*image), Listings(*expected));
+}
+
 }  // namespace
 }  // namespace qzs
