@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -26,15 +27,17 @@ struct ConsoleRun {
     std::string err;
 };
 
-ConsoleRun Console(const std::string& input, const std::string& arguments = "") {
+ConsoleRun Console(const std::string& input, const std::string& arguments = "",
+                   const fs::path& directory = {}) {
     // Tests run side by side, here and in other builds: each run has a folder of its own.
     const fs::path folder =
         fs::path(::testing::TempDir()) / ("qzs_keypad_console_" + std::to_string(::getpid()));
     fs::create_directories(folder);
     std::ofstream(folder / "in.txt", std::ios::binary) << input;
     const std::string command =
-        std::string("'") + QZS_KEYPAD + "' " + arguments + " <'" + (folder / "in.txt").string() +
-        "' >'" + (folder / "out.txt").string() + "' 2>'" + (folder / "err.txt").string() + "'";
+        (directory.empty() ? std::string() : "cd '" + directory.string() + "' && ") + "'" +
+        QZS_KEYPAD + "' " + arguments + " <'" + (folder / "in.txt").string() + "' >'" +
+        (folder / "out.txt").string() + "' 2>'" + (folder / "err.txt").string() + "'";
     const int raw = std::system(command.c_str());
     ConsoleRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -102,3 +105,65 @@ TEST(KeypadConsole, AMissingAddressIsAnAnswer) {
 }
 
 }  // namespace
+
+// A reviewer's check of the transfer files: many values stored and every group listed with
+// --transfer-out, then a fresh run with --transfer-in lists the same apart from what the files
+// leave out by design; the files carry the main unit's line ends.
+TEST(KeypadConsole, TransferOutAndInListTheSame) {
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("qzs_console_transfer_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    std::string lists;
+    for (char g = '0'; g <= '9'; ++g) lists += std::string("LIST ") + g + "\n";
+    const std::string stores =
+        "*0001234#\n*00121#\n*71010114802#\n*08042#\n*93090512251#\n*314311#\n"
+        "*94000010000000001#\n*9419110#2#\n*8241001231#\n*14105123#\n*6331011041#\n"
+        "POST s003n1=0312345678&s003n2=AB&s003n4=2\nPOST i14_101_105n1=B_25\n";
+    for (const char* firmware : {"5.00", "5.01", "1.00"}) {
+        SCOPED_TRACE(firmware);
+        const std::string flags = std::string(" --firmware ") + firmware;
+        const ConsoleRun a = Console(
+            stores + lists, "--transfer-out '" + (dir / "out").string() + "'" + flags, dir / "a");
+        ASSERT_EQ(a.status, 0) << a.err;
+        const ConsoleRun b =
+            Console(lists, "--transfer-in '" + (dir / "out").string() + "'" + flags, dir / "b");
+        ASSERT_EQ(b.status, 0) << b.err;
+        // The outputs after the store lines, line by line.
+        std::istringstream in_a(a.out);
+        std::string line_a;
+        for (const char c : stores) {
+            if (c == '\n') std::getline(in_a, line_a);
+        }
+        std::istringstream in_b(b.out);
+        std::string line_b;
+        int differ = 0;
+        while (std::getline(in_a, line_a) && std::getline(in_b, line_b)) {
+            if (line_a == line_b) continue;
+            // 082 takes the fixed element before 081; 081 key 00 and 9525 hold factory values
+            // their stores refuse; the *000 received runs the setup commands first, whose
+            // values of 9203 and 9204 keys 4 and 5 the fresh image's refused zeros leave.
+            const std::string keys = line_a.substr(0, line_a.find(' '));
+            const std::set<std::string> kept = {"*08100#", "*952501#", "*952502#", "*92034#",
+                                                "*92035#", "*92044#",  "*92045#"};
+            if (keys.starts_with("*082") || kept.contains(keys)) continue;
+            ADD_FAILURE() << line_a << "\n" << line_b;
+            if (++differ > 5) break;
+        }
+        EXPECT_FALSE(std::getline(in_a, line_a) || std::getline(in_b, line_b));
+        for (const auto& entry : fs::directory_iterator(dir / "out")) {
+            const std::string text = ReadFile(entry.path());
+            const bool dset = entry.path().filename().string().starts_with("dset-");
+            EXPECT_TRUE(text.starts_with(dset ? "<root>\r\n" : "<root>\n\n")) << entry.path();
+            EXPECT_EQ(text.find('\r') == std::string::npos, !dset) << entry.path();
+        }
+        EXPECT_TRUE(fs::exists(dir / "a" / "sys-tan.txt"));
+        EXPECT_TRUE(fs::exists(dir / "b" / "nandemo.txt"));
+        // A folder that cannot be written is a failure with its message.
+        const ConsoleRun bad = Console("", "--transfer-out /proc/none", dir / "a");
+        EXPECT_EQ(bad.status, 1);
+        EXPECT_NE(bad.err.find("--transfer-out"), std::string::npos);
+    }
+    fs::remove_all(dir);
+}
