@@ -189,6 +189,14 @@ TEST_F(ReportTest, InvokeTables) {
         Variant result{};
         EXPECT_EQ(c.object->Invoke(c.id, c.kind, &invokeArgs, &result), c.code) << c.why;
     }
+    ItemObject* item = Add(report, 1, ctrlclass::kBox, u"Box", {0, 0, 1, 1});
+    for (ScriptableObject* object :
+         std::initializer_list<ScriptableObject*>{report, &layers, &layer, &objects, item}) {
+        ClassInfo* info = nullptr;
+        EXPECT_EQ(object->GetTypeInfo(&info), 0);
+        EXPECT_NE(info, nullptr);
+        if (info != nullptr) info->Release();
+    }
     Variant count{};
     ASSERT_EQ(GetValue(&layers, 6001, &count), 0);
     EXPECT_EQ(count.vt, VT_UI2);
