@@ -158,11 +158,41 @@ PrinterJobObject::~PrinterJobObject() {
     ReleaseThread();
     std::lock_guard guard(lock_);
     if (app_ != nullptr) app_->UnregisterPrinter(this);
+    DestroyCancelDialog();
     DestroyDocument();
     if (dcOwnerIndex_ != -1) {
         RemovePrintDcOwner(dcOwnerIndex_);
         dcOwnerIndex_ = -1;
     }
+}
+
+int32_t PrinterJobObject::ShowCancelDialog() {
+    if (!cancelDlg_) return rc::kOk;
+    cancelPresenter_ = std::make_unique<CancelDialogPresenter>([this] { CancelPrintJob(); });
+    cancelPresenter_->SetCaption(cancelDlgCaption_);
+    cancelPresenter_->SetMessage(cancelMessageSet_ ? cancelDlgMessage_ : std::u16string());
+    cancelPresenter_->SetButton(cancelButton_ != 0);
+    cancelView_ = MakeCancelDialogView(cancelPresenter_.get(),
+                                       parentWindow_ ? WindowFromHandle(parentWindow_) : nullptr);
+    if (!cancelView_) {
+        cancelPresenter_.reset();
+        return rc::kCancelDialogFailed;
+    }
+    return rc::kOk;
+}
+
+void PrinterJobObject::DestroyCancelDialog() {
+    DestroyCancelDialogView(std::move(cancelView_));
+    cancelView_.reset();
+    cancelPresenter_.reset();
+}
+
+void PrinterJobObject::RefreshCancelDialog() {
+    if (!cancelPresenter_) return;
+    cancelPresenter_->SetCaption(cancelDlgCaption_);
+    cancelPresenter_->SetMessage(cancelMessageSet_ ? cancelDlgMessage_ : std::u16string());
+    cancelPresenter_->SetButton(cancelButton_ != 0);
+    if (cancelView_) cancelView_->Refresh();
 }
 
 void PrinterJobObject::DestroyDocument() {
@@ -425,6 +455,7 @@ int32_t PrinterJobObject::PutCancelText(const Variant& a, std::u16string* field,
     const std::u16string_view text = BstrView(a.bstrVal);
     *field = std::u16string(text.data(), WideLen(a.bstrVal));
     *isSet = !field->empty();
+    RefreshCancelDialog();
     return rc::kOk;
 }
 
@@ -480,6 +511,7 @@ int32_t PrinterJobObject::PutCancelButton(const Variant& a) {
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(true);
     cancelButton_ = a.boolVal != 0;
+    RefreshCancelDialog();
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetStatus(Variant* v) {
@@ -1037,6 +1069,7 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     state_.store(kJobDocumentOpen);
 
     const auto fail = [&](int32_t code, std::unique_ptr<PrinterDocument>& doc, int32_t owner) {
+        DestroyCancelDialog();
         if (owner >= 0) RemovePrintDcOwner(owner);
         doc.reset();
         state_.store(kJobReady);
@@ -1052,8 +1085,9 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     const int32_t owner = AddPrintDcOwner(doc->dc()->handle(), this);
     if (owner < 0) return fail(rc::kNotReady, doc, -1);
     parentWindow_ = parent;
-    // The cancel dialog is a window of the host's GUI thread; this engine has none to give it.
-    if (cancelDlg_) return fail(rc::kCancelDialogFailed, doc, owner);
+    // The cancel dialog is a window of the host's GUI thread: without a QApplication, or off
+    // its thread, it cannot be made.
+    if (const int32_t code = ShowCancelDialog(); code != rc::kOk) return fail(code, doc, owner);
 
     // The new document replaces the old one only once it is started; until then the reset
     // works on it alone.
@@ -1088,6 +1122,7 @@ int32_t PrinterJobObject::ClosePrinter(bool jobCancel) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobDocumentOpen && s != kJobCancelled) return rc::kWrongState;
+    DestroyCancelDialog();
     secondHalf_ = false;
     int32_t pageError = rc::kOk;
     int32_t docError = rc::kOk;
@@ -1359,6 +1394,9 @@ int32_t PrinterJobObject::PrintPageSteps(PageSource& source, bool* pump) {
     // The printer context never asks for bands: the page is drawn once.
     int32_t result = source.Draw(dc);
     dc->SelectClipRgn(0);
+    // The abort procedure's turn at the page's end: a click on the cancel dialog waiting in the
+    // queue stops this page.
+    PumpMessages();
     if (state_.load() == kJobCancelled &&
         (result == rc::kOk || (result == -1 && source.IsReport()))) {
         // The abort procedure stopped the spooler's work on this page.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/core/scriptable.h"
+#include "engine/output/cancel_dialog.h"
 #include "engine/output/printer_settings.h"
 #include "platform/gdi/device_context.h"
 #include "platform/printing/devmode.h"
@@ -171,6 +172,9 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t CheckDevModePut();
     void ClearLists();
     void DestroyDocument();
+    int32_t ShowCancelDialog();
+    void DestroyCancelDialog();
+    void RefreshCancelDialog();
     int32_t EndSheetForUpdate();
     static int32_t MapPageError(int32_t code);
 
@@ -315,6 +319,8 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t jobNumber_ = 0;
 
     plat::SIZE pageExtent_{0, 0};
+    std::unique_ptr<CancelDialogPresenter> cancelPresenter_;
+    std::unique_ptr<CancelDialogView> cancelView_;
     std::unique_ptr<PrinterDocument> document_;
     // The asynchronous Print's thread: joined by the next Print or the destructor, never by
     // itself (a PrintEnd sink may call Print or Close on it).
