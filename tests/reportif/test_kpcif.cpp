@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "reportif/kpcif30.h"
 #include "reportif/kpcif_internal.h"
@@ -289,6 +290,69 @@ TEST_F(KpcifTest, ExitReleasesEveryHandleAndTheNextCallStartsAgain) {
     const uint32_t next = KPRLoadReport(Layout().c_str());
     EXPECT_NE(next, 0u);
     EXPECT_EQ(KPRSetLayerVisible(next, 1, 1), 1);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The staged layouts offer every field the page filling sets, on layer 1, with layers 2 to 5
+// empty, on A4 portrait; a second generation gives the same bytes.
+TEST_F(KpcifTest, StagedLayoutsHoldTheSheetFields) {
+    std::vector<std::string> sheet = {"TitleMain", "Date", "PageNO", "ComPageNO"};
+    for (int n = 1; n <= 4; ++n) sheet.push_back("ComTitle" + std::to_string(n));
+    for (int n = 1; n <= 160; ++n) sheet.push_back("Com" + std::to_string(n));
+    std::vector<std::string> book = {"TitleMain",  "Date",       "PageNO",    "ShortTitle",
+                                     "TelNOTitle", "KanjiTitle", "KanaTitle", "GNoTitle"};
+    for (const char* stem : {"Short", "TelNO", "Kanji", "Kana", "GNo"}) {
+        for (int n = 1; n <= 40; ++n) book.push_back(stem + std::to_string(n));
+    }
+    const std::filesystem::path staged = std::filesystem::path(QZS_BINARY_DIR) / "tools/QzSReport";
+    const struct {
+        const char* file;
+        const std::vector<std::string>& fields;
+    } layouts[] = {
+        {"データ設定.k30", sheet},
+        {"システム短ダ.k30", book},
+        {"電話機毎短縮.k30", book},
+    };
+    for (const auto& layout : layouts) {
+        // The library takes CP932, as the program hands it the path.
+        std::string path;
+        ASSERT_TRUE(Cp932FromWide(WideFromUtf8((staged / layout.file).string()), &path));
+        const uint32_t report = KPRLoadReport(path.c_str());
+        ASSERT_NE(report, 0u) << layout.file;
+        ScriptableObject* object = kpcif::ObjectOf(report, kpcif::HandleKind::kReport);
+        EXPECT_EQ(Get(object, 5011).iVal, 9) << layout.file;
+        EXPECT_EQ(Get(object, 5014).iVal, 1) << layout.file;
+        EXPECT_EQ(
+            Get(ObjectsOf(object, 1), 18007, {VariantDispatch(nullptr)}, kp::kInvokeMethod).uiVal,
+            layout.fields.size())
+            << layout.file;
+        for (uint16_t n = 2; n <= 5; ++n) {
+            EXPECT_EQ(
+                Get(ObjectsOf(object, n), 18007, {VariantDispatch(nullptr)}, kp::kInvokeMethod)
+                    .uiVal,
+                0)
+                << layout.file << " layer " << n;
+        }
+        for (const std::string& field : layout.fields) {
+            EXPECT_EQ(KPOSetText(report, field.c_str(), "x"), 1) << layout.file << " " << field;
+        }
+        EXPECT_EQ(KPRDeleteReport(report), 1);
+    }
+
+    const std::filesystem::path again = *dir_ / "again";
+    const std::string command = std::string("'") + QZS_GEN_LAYOUTS + "' '" + QZS_SOURCE_DIR +
+                                "/resources/QzSReport/layouts.txt' '" + (*dir_ / "work").string() +
+                                "' '" + QZS_REPORT_TOOL + "' '" + again.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (const auto& layout : layouts) {
+        EXPECT_EQ(ReadFile(again / layout.file), ReadFile(staged / layout.file)) << layout.file;
+    }
 }
 
 }  // namespace
