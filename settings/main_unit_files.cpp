@@ -1,14 +1,12 @@
 #include "settings/main_unit_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/stat.h>  // fchmod
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "programming/command_table.h"
 #include "programming/key_layout.h"
@@ -210,6 +208,8 @@ std::string FormatDsetItem(ProgrammingState& state, const SheetLine& line,
     if (command == 85 && d[6] == ',') PutAt(d, 6, "00,,c");
 
     std::string item;
+    // The listing of 080 entry 0 gives the digit count that the fixed element 082 uses; the
+    // line itself is written as it stands.
     if (command == 80 && d[4] == '0') {
         state.dset082_digit_count = IsDigit(d[6]) ? d[6] - '0' : 0;
     }
@@ -300,6 +300,8 @@ int WriteDataSetFile(ProgrammingState& state, int group, const std::string& fold
     std::string text = "<root>\r\n";
     std::size_t i = 0;
     while (i < kSheetLineCount && lines[i][0] != ' ') {
+        // Once per listing line: an item is at most a few dozen characters, so the windows stay
+        // as alive as with a pass per character.
         if (hooks.pump) hooks.pump();
         const std::string number(lines[i].data() + 1, width);
         if (number == "081") {
@@ -358,6 +360,7 @@ std::string ApplyDsetItem(ProgrammingState& state, int command, std::string_view
     }
     text += part + "#";
     if (text.size() > kMaxReceivedCommandBytes) return {};
+    // The local copy keeps the command as it came, not as the completion of fields changed it.
     std::string run = text;
     RunWebCommand(state, run);
     return text;
@@ -572,7 +575,8 @@ bool AllDigits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), IsDigit);
 }
 
-// 'Z' stands for a blank kind or no digits.
+// 'Z' stands for a blank kind or no digits, and is read back as that blank: a locked button
+// (sent with a blank kind) then stays locked, as a loaded key sheet keeps it.
 std::string_view Unblank(std::string_view part) {
     return part == "Z" ? std::string_view() : part;
 }
