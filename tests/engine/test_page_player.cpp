@@ -7,6 +7,8 @@
 #include <QImage>
 #include <filesystem>
 
+#include "engine/core/font_usage.h"
+#include "engine/preview/font_embedding.h"
 #include "engine/preview/page_player.h"
 #include "platform/gdi/qpainter_dc.h"
 #include "tests/engine/report_model_fixture.h"
@@ -192,6 +194,39 @@ TEST_F(PagePlayer, LayersAndOffsetsApplyToPlayedPagesOnly) {
         ASSERT_EQ(PlayRecordedPage(app_, list, 1, dc.handle(), {}), 0);
     }
     EXPECT_EQ(Cells(again), Cells(plain));
+    DestroyReportObject(report);
+}
+
+TEST_F(PagePlayer, FilesEmbedTheFontsTheirPagesUse) {
+    ReportObject* report = Sample();
+    Bstr face = BstrAllocView(u"ＭＳ ゴシック");
+    ItemObject* text = Objects(report, 2).Find(u"T", nullptr);
+    ASSERT_NE(text, nullptr);
+    ASSERT_EQ(Put(text->mainInterface(), 10016, VariantBstr(face)), 0);
+    BstrFree(face);
+    std::unique_ptr<FontUsageTable> fonts;
+    ASSERT_EQ(FontUsageTableCreate(fonts), 0);
+    const std::string path = dir_ + "/fonts";
+    ReportFileWriter writer;
+    ASSERT_EQ(writer.Create(path, true), 0);
+    ASSERT_EQ(AddReportPage(writer, report, {}, -1, nullptr, fonts.get()), 0);
+    ASSERT_GT(fonts->count(), 0);
+    ASSERT_EQ(writer.Close(fonts->count(),
+                           [&](int i, std::vector<uint8_t>* out) {
+                               return SubsetForFile(fonts.get(), i, out);
+                           }),
+              0);
+    PreviewPageList list;
+    ASSERT_EQ(list.Open(""), 0);
+    ReportFileReader reader;
+    DocumentInfo info;
+    ASSERT_EQ(LoadReportFilePages(app_, reader, path + ".k3v", {}, nullptr, &info, list), 0);
+    ASSERT_FALSE(reader.FontFiles().empty()) << "the page's face is embedded and registered";
+    const auto size = fs::file_size(reader.FontFiles()[0]);
+    EXPECT_GT(size, 100u);
+    EXPECT_LT(size, 1000000u) << "a subset, not the whole 6 MB font";
+    reader.RemoveFonts();
+    list.Clear();
     DestroyReportObject(report);
 }
 
