@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,12 +17,14 @@
 #include "app/data_setting_menu.h"
 #include "app/dialog.h"
 #include "app/error_dialog.h"
+#include "app/print_dialogs.h"
 #include "app/top_menu.h"
 #include "app/transfer_file_services.h"
 #include "app/ui/dialog_view.h"
 #include "app/ui/qt_ports.h"
 #include "net/state_form_services.h"
 #include "platform/dialup/pppd_dialup.h"
+#include "reportif/report_interface_kpcif.h"
 
 namespace {
 
@@ -130,6 +133,28 @@ int main(int argc, char** argv) {
                                                                   std::move(menu_ports));
     };
 
+    // The data sheets print through the report interface library; its preview events come back
+    // through the one event procedure, which works with the same context.
+    kpcif::KpcifReportInterface report_interface;
+    qzs::app::SheetPrintContext print_context;
+    print_context.rif = &report_interface;
+    print_context.messages = message_port;
+    print_context.wait_cursor = &qzs::app::ui::SetWaitCursor;
+    // The owner window handle is not used by the library's windows here.
+    print_context.active_window = [] { return 0u; };
+    print_context.today = [] {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        return qzs::app::SheetDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    };
+    qzs::app::SetReportEventContext(&print_context);
+    ports.make_print_selection = [&]() -> std::unique_ptr<qzs::app::DialogPresenter> {
+        print_context.state = &app_pointer->state();
+        print_context.start_directory = app_pointer->start_directory();
+        return std::make_unique<qzs::app::CPrintSelectDialog>(print_context, *dialog_runner);
+    };
+
     // The dial-up links of the remote service: pppd's peers. The provider outlives the
     // application object, and its end hangs up a link still live when the program ends.
     plat::PppdDialUp dialup;
@@ -149,5 +174,6 @@ int main(int argc, char** argv) {
     app->InitInstance();
     const int exit_code = app->ExitInstance();
     app.reset();
+    qzs::app::SetReportEventContext(nullptr);
     return exit_code;
 }
