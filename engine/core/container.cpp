@@ -244,7 +244,51 @@ int32_t StreamFile::StoredName(std::u16string_view name, std::u16string* stored)
 
 // Walks the headers from the start of the file. Every step moves forward by at least one header,
 // and no byte is trusted before the file size says it is there.
+int32_t StreamFile::BuildIndex() {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return kFileIo;
+    const auto size = static_cast<uint64_t>(st.st_size);
+    indexed_ = true;
+    index_.clear();
+    // The same walk as below, run to its end once; a name's first header wins, as in the walk.
+    auto finish = [&](int32_t end) {
+        indexEnd_ = end;
+        return kOk;
+    };
+    if (size == 0) return finish(kNotFound);
+    if (size < kStreamHeaderSize) return finish(kNotContainer);
+    const int32_t truncated = kNotFound;  // only compressed containers are indexed
+    uint64_t offset = 0;
+    for (;;) {
+        if (size - offset < kStreamHeaderSize) return finish(truncated);
+        StreamHeaderImage h;
+        const int64_t got = ReadAt(fd_, h.data(), h.size(), offset);
+        if (got < 0) {
+            indexed_ = false;  // a read failure is not a property of the file: walk again later
+            return kFileIo;
+        }
+        if (static_cast<size_t>(got) < h.size()) return finish(truncated);
+        if (!HasMagic(h.data())) return finish(offset == 0 ? kFileIo : kNotContainer);
+        const uint32_t dataLength = GetU32(&h[kLengthOffset]);
+        const uint64_t end = offset + kStreamHeaderSize + dataLength;
+        if (end > size) return finish(truncated);
+        index_.try_emplace(std::u16string(HeaderName(h.data())), IndexEntry{offset, dataLength});
+        if (end == size) return finish(kNotFound);
+        offset = end;
+    }
+}
+
 int32_t StreamFile::FindStream(std::u16string_view name, uint64_t* headerOffset, uint32_t* length) {
+    if (compressed_ && zlib_ && zlib_->Mode() == ZlibFile::kInflate) {
+        if (!indexed_) {
+            if (const int32_t rc = BuildIndex(); rc != kOk) return rc;
+        }
+        const auto it = index_.find(std::u16string(name));
+        if (it == index_.end()) return indexEnd_;
+        *headerOffset = it->second.offset;
+        *length = it->second.length;
+        return kOk;
+    }
     struct stat st {};
     if (fstat(fd_, &st) != 0) return kFileIo;
     const auto size = static_cast<uint64_t>(st.st_size);

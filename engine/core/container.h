@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -101,6 +102,16 @@ class StreamFile {
     std::shared_ptr<ZlibFile> zlib_;
     std::unique_ptr<ByteStream> buffer_;
     std::set<std::u16string> written_;
+    // A compressed container read after expansion never changes, so its streams are walked once:
+    // each name's first header, and what the walk met at its end for every other name.
+    struct IndexEntry {
+        uint64_t offset;
+        uint32_t length;
+    };
+    bool indexed_ = false;
+    int32_t indexEnd_ = 0;
+    std::map<std::u16string, IndexEntry> index_;
+    int32_t BuildIndex();
 };
 
 // A stream of a container. Position, length and mode live in its StreamFile.
