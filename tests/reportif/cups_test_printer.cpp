@@ -1,6 +1,7 @@
 // The report interface library's printer functions on the private CUPS: each setter read back
 // through the engine's own member (a wrong member id or value type fails its row), the default
 // printer selected by the empty name, and the job status.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,6 +14,14 @@
 
 namespace {
 
+// The engine finds its control library by name beside itself; loading it here first keeps that
+// true when a sanitizer's dlopen hides the engine's own search path.
+inline void LoadEngineHere() {
+    setenv("QZS_ENGINE", QZS_KPENGN30_PATH, 1);
+    static void* control = dlopen(QZS_KPCTRL30_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(control, nullptr) << dlerror();
+}
+
 using kp::ScriptableObject;
 using namespace plat;
 
@@ -20,7 +29,7 @@ TEST(ReportInterfacePrinter, SettersReadBackThroughTheEngine) {
     const qzs_test::CupsQueue queue = qzs_test::CupsQueue::Load();
     ASSERT_TRUE(queue.valid);
     queue.Connect();
-    setenv("QZS_ENGINE", QZS_KPENGN30_PATH, 1);
+    LoadEngineHere();
 
     const uint32_t printer = KPPCreatePrinter("");
     ASSERT_NE(printer, 0u);

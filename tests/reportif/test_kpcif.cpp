@@ -1,6 +1,7 @@
 // The report interface library over the built engine: exactly its 51 names exported, reports
 // loaded from layouts that qzs-report builds, every report and text setter read back through the
 // engine's own members, and failures recorded as the last error without crashing.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,6 +18,14 @@
 #include "reportif/kpcif_internal.h"
 
 namespace {
+
+// The engine finds its control library by name beside itself; loading it here first keeps that
+// true when a sanitizer's dlopen hides the engine's own search path.
+inline void LoadEngineHere() {
+    setenv("QZS_ENGINE", QZS_KPENGN30_PATH, 1);
+    static void* control = dlopen(QZS_KPCTRL30_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(control, nullptr) << dlerror();
+}
 
 using kp::ScriptableObject;
 using namespace plat;
@@ -136,7 +145,7 @@ int LastError() {
 class KpcifTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        setenv("QZS_ENGINE", QZS_KPENGN30_PATH, 1);
+        LoadEngineHere();
         dir_ = new std::filesystem::path(std::filesystem::temp_directory_path() /
                                          ("kpcif-" + std::to_string(getpid())));
         std::filesystem::create_directories(*dir_);
