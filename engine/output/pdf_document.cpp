@@ -358,8 +358,15 @@ int32_t PdfDocumentObject::ReferenceDc(ScriptableObject* job, plat::DeviceContex
     // The job's device context is its member 1035.
     Variant value{};
     const int32_t rc = job->Invoke(kPrinterJobDcMember, kInvokeGet, nullptr, &value);
-    if (rc != kOk) return rc;
-    if (value.vt != plat::VT_I4 && value.vt != plat::VT_UI4) return kJobUnreadable;
+    if (rc != kOk) {
+        plat::VariantClear(&value);
+        return rc;
+    }
+    if (value.vt != plat::VT_I4 && value.vt != plat::VT_UI4) {
+        // An answer of another type may own memory (a string): give it back.
+        plat::VariantClear(&value);
+        return kJobUnreadable;
+    }
     *dc = plat::DcFromHandle(plat::HDC(value.ulVal));
     return *dc != nullptr ? kOk : rc::kNotReady;
 }

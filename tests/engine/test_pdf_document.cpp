@@ -115,8 +115,11 @@ class PdfDocumentTest : public ::testing::Test {
     }
     int32_t Open(const std::string& path, bool overwrite) {
         std::u16string wide(path.begin(), path.end());
-        return Call(PdfDocumentObject::kPdfOpen, kInvokeMethod,
-                    {Text(wide.c_str()), Bool(overwrite ? -1 : 0)});
+        Variant name = Text(wide.c_str());
+        const int32_t rc =
+            Call(PdfDocumentObject::kPdfOpen, kInvokeMethod, {name, Bool(overwrite ? -1 : 0)});
+        plat::VariantClear(&name);
+        return rc;
     }
     FakeChild* Report(std::string_view tag = signature::kReport) {
         auto* r = new FakeChild(ChildKind::kReport, tag);
@@ -233,7 +236,9 @@ TEST_F(PdfDocumentTest, OpenAndClose) {
     EXPECT_EQ(Call(601, kInvokeMethod, {}), -15010);
     EXPECT_EQ(doc->state(), 16);
     EXPECT_EQ(dir.Count(), 0u);
-    EXPECT_EQ(Call(600, kInvokeMethod, {Text(u""), Bool(0)}), -15201);
+    Variant empty = Text(u"");
+    EXPECT_EQ(Call(600, kInvokeMethod, {empty, Bool(0)}), -15201);
+    plat::VariantClear(&empty);
     WriteFile(path, "mine");
     EXPECT_EQ(Open(path, false), -15017);
     EXPECT_EQ(doc->state(), 16);
