@@ -14,6 +14,7 @@
 #include <iterator>
 #include <thread>
 
+#include "net/http_server.h"
 #include "net/xml_reader.h"
 #include "settings/text_codecs.h"
 
@@ -575,44 +576,12 @@ int CTransferSession::CheckAuthorization(std::string_view credential) const {
 }
 
 std::string CTransferSession::StatusText(int code) {
-    switch (code) {
-        case 200:
-            return "200 OK";
-        case 201:
-            return "201 Created";
-        case 202:
-            return "202 Accepted";
-        case 204:
-            return "204 No Content";
-        case 300:
-            return "300 Multiple Choices";
-        case 301:
-            return "301 Moved Permanently";
-        case 302:
-            return "302 Moved Temporarily";
-        case 304:
-            return "304 Not Modified";
-        case 400:
-            return "400 Bad Request";
-        case 401:
-            return "401 Unauthorized";
-        case 403:
-            return "403 Forbidden";
-        case 404:
-            return "404 Not Found";
-        case 408:
-            return "408 Request Time-out";
-        case 500:
-            return "500 Internal Server Error";
-        case 501:
-            return "501 Not Implemented";
-        case 502:
-            return "502 Bad Gateway";
-        case 503:
-            return "503 Service Unavailable";
-        default:
-            return "500 Internal Server Error";
-    }
+    // The server's table, with the main unit's own two differences: 408 is known, and an unknown
+    // code is an internal error rather than success.
+    if (code == 408) return "408 Request Time-out";
+    const std::string text = HttpStatusText(code);
+    if (code != 200 && text == HttpStatusText(200)) return "500 Internal Server Error";
+    return text;
 }
 
 std::string CTransferSession::ResponseText(int code, const CHttpFields& fields) const {
