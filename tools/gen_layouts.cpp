@@ -1,4 +1,4 @@
-// qzs-gen-layouts SPEC WORK-DIR REPORT-TOOL OUT-DIR...
+// qzs-gen-layouts LAYOUTS WORK-DIR REPORT-TOOL OUT-DIR...
 //
 // The data-sheet layouts from their one compact description (resources/QzSReport/layouts.txt):
 // each layout is expanded into a qzs-report description in WORK-DIR and built by
@@ -107,7 +107,7 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: qzs-gen-layouts SPEC WORK-DIR REPORT-TOOL OUT-DIR...\n");
+        std::fprintf(stderr, "usage: qzs-gen-layouts LAYOUTS WORK-DIR REPORT-TOOL OUT-DIR...\n");
         return 2;
     }
     std::ifstream in(argv[1]);
