@@ -50,6 +50,7 @@ class SpooledDocument final : public PrinterDocument {
     }
 
     plat::DeviceContext* dc() override { return &dc_; }
+    void SetAbortProc(std::function<bool()> proc) override { dc_.SetAbortProc(std::move(proc)); }
 
     bool Reset(const PageGeometry& page, const plat::DevMode&) override {
         return dc_.Reset(PrinterDeviceInfo(page));

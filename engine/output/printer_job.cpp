@@ -1110,6 +1110,7 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     }
     if (dcOwnerIndex_ != -1) RemovePrintDcOwner(dcOwnerIndex_);
     document_ = std::move(doc);
+    document_->SetAbortProc([this] { return PrintAbortProc() != 0; });
     dcOwnerIndex_ = owner;
     pageCount_ = 0;
     documentStarted_ = true;
@@ -1510,6 +1511,11 @@ int32_t PrinterJobObject::PagesPrintMember(const Variant*, Variant*) {
 
 int32_t PrinterJobObject::AbortProc() {
     return state_.load() == kJobCancelled ? 0 : 1;
+}
+
+int32_t PrinterJobObject::PrintAbortProc() {
+    PumpMessages();
+    return AbortProc();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -78,6 +79,8 @@ class PrinterDocument {
     virtual int32_t EndPage() = 0;
     virtual int32_t EndDoc() = 0;
     virtual int32_t AbortDoc() = 0;
+    // The procedure the context asks while a page is drawn; false stops the document.
+    virtual void SetAbortProc(std::function<bool()> proc) { (void)proc; }
 };
 
 // Makes the document of a job on a printer; null when no document can be had (no
@@ -134,6 +137,9 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t CancelPrintJob();
     // The abort procedure of the job's document: 0 stops the spooler's current call.
     int32_t AbortProc();
+    // The abort procedure as the document's context calls it while a page is drawn: on the
+    // GUI thread the waiting events are delivered first, so a click on the cancel dialog counts.
+    int32_t PrintAbortProc();
     ApplicationObject* Application() const { return app_; }
 
     // For the engine's tests: the current settings record and the printer's coded model.

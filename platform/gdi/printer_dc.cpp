@@ -160,4 +160,41 @@ void PrinterDc::PaintGlyphs(const DeviceText& text, int32_t height) {
     painter()->drawGlyphRun(QPointF(0, 0), run);
 }
 
+bool PrinterDc::Continue() {
+    if (aborted_) return false;
+    if (++drawCalls_ % kAbortInterval == 0 && abortProc_ && !abortProc_()) aborted_ = true;
+    return !aborted_;
+}
+
+// One call of the host counts once, also where a back-end primitive is drawn through another.
+template <class Draw>
+void PrinterDc::Counted(Draw draw) {
+    if (drawDepth_ == 0 && !Continue()) return;
+    if (aborted_) return;
+    ++drawDepth_;
+    draw();
+    --drawDepth_;
+}
+
+void PrinterDc::StrokeDevicePath(const DevicePath& path) {
+    Counted([&] { QPainterDc::StrokeDevicePath(path); });
+}
+
+void PrinterDc::FillDevicePath(const DevicePath& path, const BrushState& brush) {
+    Counted([&] { QPainterDc::FillDevicePath(path, brush); });
+}
+
+void PrinterDc::FillDeviceRect(const RECT& rect, const BrushState& brush, uint32_t rop) {
+    Counted([&] { QPainterDc::FillDeviceRect(rect, brush, rop); });
+}
+
+void PrinterDc::DrawDeviceText(const DeviceText& text) {
+    Counted([&] { QPainterDc::DrawDeviceText(text); });
+}
+
+void PrinterDc::DrawDeviceDib(const RECT& dest, const RECT& source, std::span<const uint8_t> bits,
+                              const BITMAPINFOHEADER& header, std::span<const RGBQUAD> colors) {
+    Counted([&] { QPainterDc::DrawDeviceDib(dest, source, bits, header, colors); });
+}
+
 }  // namespace plat

@@ -6,6 +6,7 @@
 
 #include <QRawFont>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,10 +37,28 @@ class PrinterDc final : public QPainterDc {
     bool Close();
     int32_t PagesStarted() const { return pages_; }
 
+    // The document's abort procedure, asked every kAbortInterval drawing calls as a spooler
+    // asks while it takes a long page: false stops the document, and every later drawing call
+    // is dropped.
+    static constexpr int32_t kAbortInterval = 64;
+    void SetAbortProc(std::function<bool()> proc) { abortProc_ = std::move(proc); }
+    bool Aborted() const { return aborted_; }
+
   protected:
     void PaintGlyphs(const DeviceText& text, int32_t height) override;
+    void StrokeDevicePath(const DevicePath& path) override;
+    void FillDevicePath(const DevicePath& path, const BrushState& brush) override;
+    void FillDeviceRect(const RECT& rect, const BrushState& brush, uint32_t rop) override;
+    void DrawDeviceText(const DeviceText& text) override;
+    void DrawDeviceDib(const RECT& dest, const RECT& source, std::span<const uint8_t> bits,
+                       const BITMAPINFOHEADER& header, std::span<const RGBQUAD> colors) override;
 
   private:
+    // Counts a drawing call and asks the abort procedure at every interval; false once the
+    // document is stopped.
+    bool Continue();
+    template <class Draw>
+    void Counted(Draw draw);
     void SetPageLayout();
     QRawFont* RawFont(const std::shared_ptr<const FontFace>& face, double pixelSize);
 
@@ -54,6 +73,10 @@ class PrinterDc final : public QPainterDc {
     std::unique_ptr<QPainter> held_;  // the document's painter between pages
     int32_t pages_ = 0;
     bool pageOpen_ = false;
+    std::function<bool()> abortProc_;
+    uint32_t drawCalls_ = 0;
+    int drawDepth_ = 0;
+    bool aborted_ = false;
 };
 
 }  // namespace plat

@@ -70,6 +70,7 @@ struct DocScript {
     int32_t nextJob = 41;
     bool make = true;
     bool reset = true;
+    std::function<bool()> abortProc;
 };
 DocScript& D() {
     static DocScript d;
@@ -81,6 +82,7 @@ void ResetScript() {
     D().startDoc = D().endDoc = D().abortDoc = 0;
     D().nextJob = 41;
     D().make = D().reset = true;
+    D().abortProc = nullptr;
 }
 
 class RecordingDocument : public PrinterDocument {
@@ -116,6 +118,7 @@ class RecordingDocument : public PrinterDocument {
         D().log.push_back("abortdoc");
         return D().abortDoc;
     }
+    void SetAbortProc(std::function<bool()> proc) override { D().abortProc = std::move(proc); }
 
   private:
     static DeviceInfo Info(const PageGeometry& page) {
@@ -878,7 +881,13 @@ TEST_F(PrinterJobTest, LoopStatesAndCancelMidPage) {
     EXPECT_EQ(inner, rc::kBusy);
     EXPECT_EQ(job->State(), kJobDocumentOpen);
 
-    page.whileDrawing = [&] { EXPECT_EQ(job->CancelPrintJob(), 0); };
+    // The context's abort procedure goes on until the cancel, and stops the page after it.
+    ASSERT_TRUE(D().abortProc);
+    page.whileDrawing = [&] {
+        EXPECT_TRUE(D().abortProc());
+        EXPECT_EQ(job->CancelPrintJob(), 0);
+        EXPECT_FALSE(D().abortProc());
+    };
     EXPECT_EQ(job->PrintPage(page), rc::kJobCancelled);
     EXPECT_EQ(job->State(), kJobCancelled);
     page.whileDrawing = nullptr;
