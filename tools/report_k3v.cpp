@@ -174,7 +174,8 @@ ScriptableObject* OpenReportFile(kp::ApplicationObject* app, const std::string& 
     Bstr name = BstrFromUtf8(path);
     if (name == nullptr) throw EngineError{-7, "OpenReport"};
     try {
-        ScriptableObject* report = AsObject(Call(app, kAppOpenReport, {VariantBstr(name)}, "OpenReport"));
+        ScriptableObject* report =
+            AsObject(Call(app, kAppOpenReport, {VariantBstr(name)}, "OpenReport"));
         BstrFree(name);
         return report;
     } catch (...) {
@@ -221,8 +222,8 @@ int K3vWrite(const std::vector<std::string>& args) {
     }
     Put(file, FileObject::kReportIndexLevel, VariantUI4(0), "ReportIndexLevel");
     for (int n = 1; n <= pages; ++n) {
-        ScriptableObject* report = k->samples > 0 ? SamplePage(app, n)
-                                                  : OpenReportFile(app, k->files[size_t(n - 1)]);
+        ScriptableObject* report =
+            k->samples > 0 ? SamplePage(app, n) : OpenReportFile(app, k->files[size_t(n - 1)]);
         try {
             Call(file, FileObject::kFileAddPage, {VariantDispatch(report)}, "FileAddPage");
         } catch (...) {
@@ -234,8 +235,7 @@ int K3vWrite(const std::vector<std::string>& args) {
     Call(file, FileObject::kFileCloseFile, {}, "FileCloseFile");
     const int fonts = fileObject->FontsWritten();
     Call(file, FileObject::kFileRelease, {}, "FileRelease");
-    std::printf("%s: %d pages, %d fonts\n", kp::preview::ReportFilePath(out).c_str(), pages,
-                fonts);
+    std::printf("%s: %d pages, %d fonts\n", kp::preview::ReportFilePath(out).c_str(), pages, fonts);
     return kExitOk;
 }
 

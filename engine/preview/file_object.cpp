@@ -58,8 +58,7 @@ const PropertyRow<FileObject> FileObject::kProperties[] = {
     {kDocKeywords, VT_BSTR, &FileObject::GetDocKeywords, &FileObject::PutDocKeywords},
     {kDocUpdateDate, VT_DATE, &FileObject::GetDocUpdateDate, &FileObject::PutDocUpdateDate},
     {kStatus, VT_UI2, &FileObject::GetStatus, nullptr},
-    {kReportIndexLevel, VT_UI4, &FileObject::GetReportIndexLevel,
-     &FileObject::PutReportIndexLevel},
+    {kReportIndexLevel, VT_UI4, &FileObject::GetReportIndexLevel, &FileObject::PutReportIndexLevel},
     {kReportIndexTitle, VT_BSTR, &FileObject::GetReportIndexTitle,
      &FileObject::PutReportIndexTitle},
     {kIndexVisible, VT_BOOL, &FileObject::GetIndexVisible, &FileObject::PutIndexVisible},
@@ -344,8 +343,8 @@ int32_t FileObject::FileAddPage(ScriptableObject* object) {
             return rc::kOutOfMemory;
         }
         std::lock_guard drawing(owner_ != nullptr ? owner_->DrawingLock() : lock_);
-        if (const int32_t rc = report->Draw(nullptr, screen->handle(), screen->handle(), 0, 0, 0,
-                                            0, drawflag::kLayers);
+        if (const int32_t rc = report->Draw(nullptr, screen->handle(), screen->handle(), 0, 0, 0, 0,
+                                            drawflag::kLayers);
             rc != 0) {
             return rc;
         }
@@ -372,8 +371,8 @@ int32_t FileObject::SaveCopyAs(const std::string& path) {
     if (!copyPending_) return rc::kOk;
     copyPending_ = false;
     std::error_code ec;
-    std::filesystem::copy_file(openedPath_, path,
-                               std::filesystem::copy_options::overwrite_existing, ec);
+    std::filesystem::copy_file(openedPath_, path, std::filesystem::copy_options::overwrite_existing,
+                               ec);
     return ec ? kFileCopyFailed : rc::kOk;
 }
 

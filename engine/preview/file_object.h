@@ -24,8 +24,8 @@ class ApplicationObject;
 namespace kp::preview {
 
 // Result codes of the object beside those of file_records.h.
-inline constexpr int32_t kFileNotIdle = -10301;       // a document member put while busy
-inline constexpr int32_t kFileInUse = -10313;         // closing or releasing from inside a member
+inline constexpr int32_t kFileNotIdle = -10301;         // a document member put while busy
+inline constexpr int32_t kFileInUse = -10313;           // closing or releasing from inside a member
 inline constexpr int32_t kFileNoOutlineLevel = -14020;  // the page named has no outline entry
 
 class FileObject final : public ScriptableObject {
@@ -119,7 +119,9 @@ class FileObject final : public ScriptableObject {
         return PutString(&FileObject::indexTitle_, a);
     }
     int32_t GetIndexVisible(plat::Variant* v) { return GetBool(&FileObject::indexVisible_, v); }
-    int32_t PutIndexVisible(const plat::Variant& a) { return PutBool(&FileObject::indexVisible_, a); }
+    int32_t PutIndexVisible(const plat::Variant& a) {
+        return PutBool(&FileObject::indexVisible_, a);
+    }
 
     int32_t FileCreateMember(const plat::Variant* args, plat::Variant* value);
     int32_t FileOpenMember(const plat::Variant* args, plat::Variant* value);

@@ -36,8 +36,8 @@ double OleNow() {
     localtime_r(&now, &local);
     double date = 0;
     MakeOleDate(uint16_t(local.tm_year + 1900), uint16_t(local.tm_mon + 1), uint16_t(local.tm_mday),
-                uint16_t(local.tm_hour), uint16_t(local.tm_min), uint16_t(std::min(local.tm_sec, 59)),
-                &date);
+                uint16_t(local.tm_hour), uint16_t(local.tm_min),
+                uint16_t(std::min(local.tm_sec, 59)), &date);
     return date;
 }
 
@@ -216,6 +216,7 @@ TEST_F(FileObjectTest, ThreePagesReadBackByAnIndependentReader) {
     ASSERT_EQ(Put(file_, FileObject::kDocAuthor, author.v()), 0);
     ASSERT_EQ(Put(file_, FileObject::kDocPassword, password.v()), 0);
     ASSERT_EQ(Put(file_, FileObject::kDocFlag, VariantBool(true)), 0);
+    ASSERT_EQ(Put(file_, FileObject::kIndexVisible, VariantBool(true)), 0);
     EXPECT_EQ(Put(file_, FileObject::kReportIndexLevel, VariantUI4(0)), kFileWrongState);
 
     const double before = OleNow();
@@ -246,7 +247,7 @@ TEST_F(FileObjectTest, ThreePagesReadBackByAnIndependentReader) {
     const std::vector<std::string> lines = Dump(dir_ + "/three.k3v");
     ASSERT_GE(lines.size(), 8u);
     EXPECT_EQ(lines[0],
-              "KPFILE30-1 3002:題名 3008: 3009: 3007: 3004:pw 3005:0 3006:0 3003:著者 3038:0 "
+              "KPFILE30-1 3002:題名 3008: 3009: 3007: 3004:pw 3005:0 3006:0 3003:著者 3038:-1 "
               "3044:-1 3010:7 3011:date");
     const std::string paper = " 3014:0 3015:1 3016:9 3017:2100 3018:2970";
     const std::string pageRecords[] = {
@@ -294,17 +295,22 @@ TEST_F(FileObjectTest, DocumentMembersByState) {
     };
     Text text(u"値");
     const Member members[] = {
-        {FileObject::kDocTitle, text.v()},        {FileObject::kDocAuthor, text.v()},
-        {FileObject::kDocPassword, text.v()},     {FileObject::kDocProtect, VariantBool(true)},
-        {FileObject::kDocNoPrint, VariantBool(true)}, {FileObject::kDocCreator, text.v()},
-        {FileObject::kDocSubTitle, text.v()},     {FileObject::kDocKeywords, text.v()},
-        {FileObject::kDocUpdateDate, Date(45000.5)}, {FileObject::kDocFlag, VariantBool(true)},
+        {FileObject::kDocTitle, text.v()},
+        {FileObject::kDocAuthor, text.v()},
+        {FileObject::kDocPassword, text.v()},
+        {FileObject::kDocProtect, VariantBool(true)},
+        {FileObject::kDocNoPrint, VariantBool(true)},
+        {FileObject::kDocCreator, text.v()},
+        {FileObject::kDocSubTitle, text.v()},
+        {FileObject::kDocKeywords, text.v()},
+        {FileObject::kDocUpdateDate, Date(45000.5)},
+        {FileObject::kDocFlag, VariantBool(true)},
     };
     // The value a get answers equals the one put: strings by text, the rest by their bits.
     auto same = [](const Variant& got, const Variant& put) {
         if (put.vt == VT_BSTR) return BstrView(got.bstrVal) == BstrView(put.bstrVal);
-        return got.vt == put.vt && (put.vt == VT_DATE ? got.date == put.date
-                                                      : got.boolVal == put.boolVal);
+        return got.vt == put.vt &&
+               (put.vt == VT_DATE ? got.date == put.date : got.boolVal == put.boolVal);
     };
     auto check = [&](const char* state, int32_t putRc, bool setBefore) {
         SCOPED_TRACE(state);
@@ -367,6 +373,9 @@ TEST_F(FileObjectTest, ArgumentsAndStatesOfThePageMembers) {
     EXPECT_EQ(Call(FileObject::kFileCreate, {VariantBool(true)}), rc::kBadArgument);
     Variant ignored{};
     EXPECT_EQ(file_->Reserved(nullptr, nullptr), -1);
+    ClassInfo* classInfo = nullptr;
+    EXPECT_EQ(file_->GetTypeInfo(&classInfo), 0);
+    if (classInfo) classInfo->Release();
     EXPECT_EQ(file_->Invoke(FileObject::kStatus, kInvokePut, nullptr, &ignored), rc::kBadArgument);
     EXPECT_EQ(AddPage(report), 0);
     DestroyReportObject(report);
@@ -423,7 +432,8 @@ TEST_F(FileObjectTest, PageNumbersPastTheHeaderWidthKeepTheirStreams) {
         const size_t dash = name.rfind('-');
         ASSERT_NE(dash, std::string::npos) << name;
         const bool compact = name.back() == '*';
-        const std::string digits = name.substr(dash + 1, name.size() - dash - 1 - (compact ? 1 : 0));
+        const std::string digits =
+            name.substr(dash + 1, name.size() - dash - 1 - (compact ? 1 : 0));
         // A stored name is decimal as long as "STEM-N" fits 16 units, else compact.
         EXPECT_EQ(compact, dash + 1 + digits.size() > 16) << name;
         byPage[std::stoi(digits)].push_back(name.substr(0, dash));
