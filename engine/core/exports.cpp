@@ -9,6 +9,7 @@
 #include "engine/core/report.h"
 #include "engine/output/pdf_document.h"
 #include "engine/output/printer_document.h"
+#include "engine/preview/file_object.h"
 #include "platform/gdi/device_context.h"
 
 extern "C" {
@@ -68,6 +69,7 @@ __attribute__((constructor)) void AttachEngine() {
     kp::BindReportFactories();
     BindPdfReportAccess();
     kp::BindPrinterJobFactories();
+    kp::preview::BindFileObjectFactory();
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -31,6 +32,7 @@ struct FakeScript {
     std::map<std::u16string, int32_t> drawAnswer;
     std::map<std::u16string, bool> saveShort;         // writes one byte less than it announces
     std::vector<std::pair<int32_t, int32_t>> states;  // not used for order, just counted
+    std::function<void()> onDraw;  // what a host's code does from inside a drawing
 };
 
 inline FakeScript& Script() {
@@ -106,6 +108,7 @@ class FakeControl final : public ScriptableObject,
         char hex[16];
         std::snprintf(hex, sizeof hex, "%x", flags);
         Script().draws.push_back(name + ":" + hex);
+        if (Script().onDraw) Script().onDraw();
         if (auto it = Script().drawAnswer.find(name_); it != Script().drawAnswer.end()) {
             if (it->second == 99) throw std::runtime_error("control fault");
             return it->second;
