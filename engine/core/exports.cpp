@@ -10,6 +10,7 @@
 #include "engine/output/pdf_document.h"
 #include "engine/output/printer_document.h"
 #include "engine/preview/file_object.h"
+#include "engine/preview/preview_object.h"
 #include "platform/gdi/device_context.h"
 
 extern "C" {
@@ -70,6 +71,7 @@ __attribute__((constructor)) void AttachEngine() {
     BindPdfReportAccess();
     kp::BindPrinterJobFactories();
     kp::preview::BindFileObjectFactory();
+    kp::BindPreviewFactories();
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.

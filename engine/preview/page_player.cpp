@@ -101,6 +101,22 @@ int32_t PlayRecordedPage(ApplicationObject* app, const PreviewPageList& list, in
     return rc;
 }
 
+int32_t LoadRecordedPage(ApplicationObject* app, const PreviewPageList& list, int n,
+                         ReportObject** out, PreviewPageRecord* record) {
+    *out = nullptr;
+    if (const int32_t rc = list.Get(n, record); rc != 0) return rc;
+    ReportObject* report = NewReport(app);
+    if (!report) return rc::kOutOfMemory;
+    int32_t rc = LoadFrom(report, record->file);
+    if (rc == stream_code::kNotFound) rc = kPageFileMissing;
+    if (rc != 0) {
+        DestroyReportObject(report);
+        return rc;
+    }
+    *out = report;
+    return 0;
+}
+
 int32_t AddReportPage(ReportFileWriter& writer, ReportObject* report, const DocumentInfo& info,
                       int32_t outlineParent, const std::u16string* heading, FontUsageTable* fonts) {
     if (!report) return rc::kBadArgument;

@@ -40,6 +40,11 @@ struct PlayOptions {
 int32_t PlayRecordedPage(ApplicationObject* app, const PreviewPageList& list, int n, uint32_t dc,
                          const PlayOptions& options);
 
+// Loads page n's file into a new report of the application (the caller destroys it).
+// kPageFileMissing when the page's file is gone.
+int32_t LoadRecordedPage(ApplicationObject* app, const PreviewPageList& list, int n,
+                         ReportObject** out, PreviewPageRecord* record);
+
 // Appends the report's current page to a file being written; characters drawn with each font
 // are counted into fonts.
 int32_t AddReportPage(ReportFileWriter& writer, ReportObject* report, const DocumentInfo& info,
