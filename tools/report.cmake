@@ -7,10 +7,10 @@ if(TARGET kpengn30 AND TARGET kpctrl30 AND TARGET qzs_gdi AND TARGET qzs_engine_
   file(GLOB qzs_report_tool_sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_LIST_DIR}/report.cpp ${CMAKE_CURRENT_LIST_DIR}/report_*.cpp)
   add_executable(qzs-report ${qzs_report_tool_sources})
-  find_package(Qt6 REQUIRED COMPONENTS Gui)
+  find_package(Qt6 REQUIRED COMPONENTS Gui Widgets)
   target_include_directories(qzs-report PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(qzs-report PRIVATE qzs_gdi qzs_automation Qt6::Gui ${CMAKE_DL_LIBS}
-                        qzs_engine_preview qzs_reportctrl)
+  target_link_libraries(qzs-report PRIVATE qzs_gdi qzs_automation Qt6::Gui Qt6::Widgets
+                        ${CMAKE_DL_LIBS} qzs_engine_preview qzs_reportctrl)
   add_dependencies(qzs-report kpengn30 kpctrl30)
 endif()
 # The tool holds the engine's interfaces as a host does, without the engine's code; the vptr

@@ -3,7 +3,7 @@
 //
 // The printers the engine sees, reports printed through a printer job (one document, one Print
 // per file), and a spooled job's status and control, all through the engine's members.
-#include <QGuiApplication>
+#include <QApplication>
 #include <charconv>
 #include <climits>
 #include <condition_variable>
@@ -57,7 +57,8 @@ std::unique_ptr<QGuiApplication> MakeGui() {
     static int argc = 1;
     static char name[] = "qzs-report";
     static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
+    // A widgets application: --select shows the engine's printer selection dialog.
+    return std::make_unique<QApplication>(argc, argv);
 }
 
 ScriptableObject* CreatePrinter(const std::string& name) {

@@ -11,6 +11,7 @@
 #include "engine/core/application.h"
 #include "engine/core/module.h"
 #include "engine/core/report.h"
+#include "engine/output/printer_select_dialog.h"
 #include "platform/gdi/handles.h"
 
 namespace kp {
@@ -140,6 +141,7 @@ const MethodRow<PrinterJobObject> PrinterJobObject::kMethods[] = {
     {11010, VT_EMPTY, 1, {VT_DISPATCH}, &PrinterJobObject::PrintMember},
     {11011, VT_EMPTY, 2, {VT_DISPATCH, VT_UI4}, &PrinterJobObject::PagesPrintMember},
     {11012, VT_EMPTY, 2, {VT_DISPATCH, VT_UI4}, &PrinterJobObject::PagesPrintMember},
+    {11013, VT_BOOL, 2, {VT_UI4, VT_UI4}, &PrinterJobObject::ShowPrtSelectDlgMember},
     {11014, VT_EMPTY, 0, {}, &PrinterJobObject::UpdateInfoMember},
     {11015, VT_EMPTY, 0, {}, &PrinterJobObject::ResetPendingSettingsMember},
     {11016, VT_EMPTY, 1, {VT_PTR}, &PrinterJobObject::GetDevModeMember},
@@ -287,18 +289,31 @@ void PrinterJobObject::ClearLists() {
     portName_.clear();
 }
 
+int32_t PrinterJobObject::QueryPrinterModel(const std::string& printer, PrinterModel* out) {
+    PrinterCapabilities caps;
+    if (!GetPrinterSystem()->ReadCapabilities(printer, &caps)) return rc::kPrinterOpenFailed;
+    PrinterModel model = CodePrinter(printer, caps);
+    if (model.papers.empty()) return rc::kCapabilityQueryFailed;
+    *out = std::move(model);
+    return rc::kOk;
+}
+
 int32_t PrinterJobObject::ReadPrinterCapabilities(const std::string& printer) {
     if (state_.load() != kJobConstructed) return rc::kWrongState;
-    PrinterCapabilities caps;
-    if (!GetPrinterSystem()->ReadCapabilities(printer, &caps)) {
+    PrinterModel model;
+    if (const int32_t code = QueryPrinterModel(printer, &model); code != rc::kOk) {
         ClearLists();
-        return rc::kPrinterOpenFailed;
+        return code;
     }
-    PrinterModel model = CodePrinter(printer, caps);
-    if (model.papers.empty()) {
+    if (const int32_t code = BindPrinterModel(std::move(model), std::nullopt); code != rc::kOk) {
         ClearLists();
-        return rc::kCapabilityQueryFailed;
+        return code;
     }
+    return rc::kOk;
+}
+
+int32_t PrinterJobObject::BindPrinterModel(PrinterModel model,
+                                           const std::optional<DevMode>& settings) {
     model_ = std::move(model);
     listsRead_ = true;
     printerBound_ = true;
@@ -307,12 +322,13 @@ int32_t PrinterJobObject::ReadPrinterCapabilities(const std::string& printer) {
     if (!model_.resolutions.empty() && model_.resolutions.size() <= 99) {
         resolutions_ = model_.resolutions;
     }
-    if (!devMode_) {
-        if (const int32_t code = ApplyDevMode(model_.defaults); code != rc::kOk) {
-            ClearLists();
+    if (settings || !devMode_) {
+        if (const int32_t code = ApplyDevMode(settings ? *settings : model_.defaults);
+            code != rc::kOk) {
             return code;
         }
     }
+    infoDc_.reset();
     PageGeometry page;
     if (MeasurePage(model_, *devMode_, &page)) {
         DeviceInfo info =
@@ -360,14 +376,18 @@ void PrinterJobObject::ApplyMeasurement(const PageGeometry& page, DevMode* dm) {
     physicalHeight_ = page.physicalHeight;
 }
 
+DevMode PrinterJobObject::MergedForPrinter(const PrinterModel& model, const DevMode& dm) {
+    DevMode merged = MergeDevMode(model, dm);
+    if (merged.dmPaperSize == kDmPaperUser) {
+        merged.dmPaperWidth = dm.dmPaperWidth;
+        merged.dmPaperLength = dm.dmPaperLength;
+    }
+    return merged;
+}
+
 int32_t PrinterJobObject::ApplyDevMode(DevMode dm) {
     if (!printerBound_) return rc::kNotReady;
-    const int16_t keptWidth = dm.dmPaperWidth, keptLength = dm.dmPaperLength;
-    DevMode merged = MergeDevMode(model_, dm);
-    if (merged.dmPaperSize == kDmPaperUser) {
-        merged.dmPaperWidth = keptWidth;
-        merged.dmPaperLength = keptLength;
-    }
+    DevMode merged = MergedForPrinter(model_, dm);
     PageGeometry page;
     if (!MeasurePage(model_, merged, &page)) return rc::kNoPrinterDc;
     ApplyMeasurement(page, &merged);
@@ -1182,6 +1202,96 @@ int32_t PrinterJobObject::CancelPrintJob() {
         if (state_.compare_exchange_weak(s, kJobCancelled)) return rc::kOk;
     }
     return rc::kNotReady;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The printer selection dialog
+
+int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v) {
+    std::string name;
+    std::optional<DevMode> settings;
+    PrinterSelectDialog::Layout layout;
+    uint16_t copiesLimit = 0;
+    {
+        std::lock_guard guard(lock_);
+        const uint16_t s = state_.load();
+        if (s != kJobReady) return s == kJobCancelled ? rc::kJobCancelled : rc::kWrongState;
+        state_.store(kJobSelecting);
+        name = printerName_;
+        settings = devMode_;
+        layout.scalePrint = layout_.scalePrint;
+        layout.scalePaperFit = layout_.scalePaperFit;
+        layout.multiPrint = layout_.multiPrint;
+        layout.scale = layout_.scale;
+        layout.scalePrintLayout = layout_.scalePrintLayout;
+        layout.multiPrintLayout = layout_.multiPrintLayout;
+        copiesLimit = copiesLimit_;
+    }
+    // The job stays in state 32 while the dialog runs, without its lock: other members are
+    // refused by the state rather than kept waiting for the user.
+    const auto finish = [this](int32_t code) {
+        state_.store(kJobReady);
+        return code;
+    };
+    PrinterSelectDialog dialog;
+    if (!dialog.Initialise(name, settings ? &*settings : nullptr, layout, copiesLimit)) {
+        return finish(rc::kSelectNotPrepared);
+    }
+    const uint32_t parent = args[0].ulVal;
+    switch (RunPrinterSelectDialog(&dialog, parent ? WindowFromHandle(parent) : nullptr,
+                                   args[1].ulVal)) {
+        case PrinterSelectDialog::kEndOk:
+            break;
+        case PrinterSelectDialog::kEndCancel:
+            v->boolVal = 0;
+            return finish(rc::kOk);
+        case PrinterSelectDialog::kNoLists:
+            return finish(rc::kSelectNoLists);
+        case PrinterSelectDialog::kQueryFailed:
+            return finish(rc::kSelectQueryFailed);
+        default:
+            return finish(rc::kSelectFailed);
+    }
+
+    std::lock_guard guard(lock_);
+    if (dialog.OutputPaper()) {
+        const PrinterSelectDialog::Layout chosen = dialog.Chosen();
+        // The deferred copy takes the choice too: a later UpdateInfo would otherwise put back
+        // the settings from before the dialog.
+        for (LayoutSettings* l : {&layout_, &deferred_}) {
+            l->scalePrint = chosen.scalePrint;
+            l->scalePaperFit = chosen.scalePaperFit;
+            l->multiPrint = chosen.multiPrint;
+            l->scale = chosen.scale;
+            l->scalePrintLayout = chosen.scalePrintLayout == 2 || chosen.scalePrintLayout == 3
+                                      ? chosen.scalePrintLayout
+                                      : int16_t{1};
+            l->multiPrintLayout = chosen.multiPrintLayout;
+        }
+    }
+    // Everything the new printer needs is read and checked before anything of the job is
+    // replaced, so that a failure leaves the job on its old printer whole.
+    PrinterModel model;
+    if (QueryPrinterModel(dialog.PrinterName(), &model) != rc::kOk) return finish(rc::kNotReady);
+    PageGeometry page;
+    if (!MeasurePage(model, MergedForPrinter(model, dialog.Settings()), &page)) {
+        return finish(rc::kNotReady);
+    }
+    bool nameOk = false, driverOk = false, portOk = false;
+    std::u16string wide = WideFromUtf8(dialog.PrinterName(), &nameOk);
+    std::u16string driver = WideFromUtf8(dialog.DriverName(), &driverOk);
+    std::u16string port = WideFromUtf8(dialog.PortName(), &portOk);
+    if (!nameOk || !driverOk || !portOk) return finish(rc::kNotReady);
+    printerName_ = dialog.PrinterName();
+    printerNameWide_ = std::move(wide);
+    driverName_ = std::move(driver);
+    portName_ = std::move(port);
+    if (const int32_t code = BindPrinterModel(std::move(model), dialog.Settings());
+        code != rc::kOk) {
+        return finish(code);
+    }
+    v->boolVal = 1;
+    return finish(rc::kOk);
 }
 
 // ---------------------------------------------------------------------------------------------

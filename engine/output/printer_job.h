@@ -51,6 +51,10 @@ inline constexpr int32_t kNoPrinterDc = -10201;
 inline constexpr int32_t kResetFailed = -10202;
 inline constexpr int32_t kWrongState = -10301;
 inline constexpr int32_t kBusy = -10313;
+inline constexpr int32_t kSelectNotPrepared = -11001;
+inline constexpr int32_t kSelectFailed = -11002;
+inline constexpr int32_t kSelectNoLists = -11003;
+inline constexpr int32_t kSelectQueryFailed = -11004;
 inline constexpr int32_t kCancelDialogFailed = -11005;
 inline constexpr int32_t kQueueFull = -12000;
 inline constexpr int32_t kNoSpoolSpace = -12001;
@@ -169,7 +173,12 @@ class PrinterJobObject final : public ScriptableObject {
         int16_t multiPrintLayout = 1;
     };
 
+    static int32_t QueryPrinterModel(const std::string& printer, PrinterModel* out);
     int32_t ReadPrinterCapabilities(const std::string& printer);
+    // Binds the coded printer: its lists, extents and fields, and the settings record (the given
+    // one, else the printer's defaults when the job has none yet) measured on it.
+    int32_t BindPrinterModel(PrinterModel model, const std::optional<plat::DevMode>& settings);
+    static plat::DevMode MergedForPrinter(const PrinterModel& model, const plat::DevMode& dm);
     int32_t ApplyDevMode(plat::DevMode dm);
     void ApplyMeasurement(const PageGeometry& page, plat::DevMode* dm);
     int32_t ResetPrinterDC();
@@ -258,6 +267,7 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t PrintMember(const plat::Variant* args, plat::Variant* v);
     int32_t PagesPrintMember(const plat::Variant* args, plat::Variant* v);
     int32_t ClosePrinterMember(const plat::Variant* args, plat::Variant* v);
+    int32_t ShowPrtSelectDlgMember(const plat::Variant* args, plat::Variant* v);
     int32_t CloseMember(const plat::Variant* args, plat::Variant* v);
     int32_t GetPaperMember(const plat::Variant* args, plat::Variant* v);
     int32_t GetPaperNameMember(const plat::Variant* args, plat::Variant* v);

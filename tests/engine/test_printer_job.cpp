@@ -452,6 +452,27 @@ TEST_F(PrinterJobTest, PutsByState) {
     EXPECT_EQ(job->CancelPrintJob(), rc::kNotReady) << "cancelled once";
 }
 
+TEST_F(PrinterJobTest, PrinterSelectionWithoutTheDialog) {
+    PrinterJobObject* job = Office();
+    const std::vector<Variant> none = {VariantUI4(0), VariantUI4(0)};
+    Variant v{};
+    EXPECT_EQ(Call(job, 11013, none, &v), rc::kSelectFailed) << "no GUI for the dialog";
+    EXPECT_EQ(job->State(), kJobReady);
+    EXPECT_EQ(Call(job, 11013, {VariantUI4(0)}, &v), rc::kBadArgument) << "two arguments";
+    ASSERT_EQ(OpenDoc(job), 0);
+    EXPECT_EQ(Call(job, 11013, none, &v), rc::kWrongState);
+    EXPECT_EQ(job->CancelPrintJob(), 0);
+    EXPECT_EQ(Call(job, 11013, none, &v), rc::kJobCancelled);
+    ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
+    // The job's printer has left the printer list meanwhile: no dialog can be prepared.
+    printers_->SetPrinters({{"Elsewhere", "", "", false}});
+    EXPECT_EQ(Call(job, 11013, none, &v), rc::kSelectNotPrepared);
+    EXPECT_EQ(job->State(), kJobReady);
+    Get(job, 1004, &v);
+    EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"Office");
+    VariantClear(&v);
+}
+
 TEST_F(PrinterJobTest, LayoutPutsWaitForUpdateInDocument) {
     PrinterJobObject* job = Office();
     Variant v;
