@@ -139,8 +139,8 @@ const MethodRow<PrinterJobObject> PrinterJobObject::kMethods[] = {
     {11008, VT_UI4, 1, {VT_UI4}, &PrinterJobObject::GetJobStatusMember},
     {11009, VT_EMPTY, 2, {VT_UI4, VT_UI4}, &PrinterJobObject::SetJobStatusMember},
     {11010, VT_EMPTY, 1, {VT_DISPATCH}, &PrinterJobObject::PrintMember},
-    {11011, VT_EMPTY, 2, {VT_DISPATCH, VT_UI4}, &PrinterJobObject::PagesPrintMember},
-    {11012, VT_EMPTY, 2, {VT_DISPATCH, VT_UI4}, &PrinterJobObject::PagesPrintMember},
+    {11011, VT_EMPTY, 2, {VT_DISPATCH, VT_UI4}, &PrinterJobObject::FilePrintMember},
+    {11012, VT_EMPTY, 2, {VT_DISPATCH, VT_UI4}, &PrinterJobObject::PreviewPrintMember},
     {11013, VT_BOOL, 2, {VT_UI4, VT_UI4}, &PrinterJobObject::ShowPrtSelectDlgMember},
     {11014, VT_EMPTY, 0, {}, &PrinterJobObject::UpdateInfoMember},
     {11015, VT_EMPTY, 0, {}, &PrinterJobObject::ResetPendingSettingsMember},
@@ -1612,11 +1612,37 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
     return -10400;
 }
 
-// Preview and report-file pages reach the loop through the preview's and viewer's page lists;
-// whichever of those and this loop lands second binds them here. Until then the members answer
-// "not implemented" and change nothing.
-int32_t PrinterJobObject::PagesPrintMember(const Variant*, Variant*) {
-    return rc::kNotImplemented;
+namespace {
+std::mutex gPageAccessLock;
+RecordedPageAccess gPageAccess;
+}  // namespace
+
+void SetRecordedPageAccess(const RecordedPageAccess& access) {
+    std::lock_guard guard(gPageAccessLock);
+    gPageAccess = access;
+}
+
+RecordedPageAccess GetRecordedPageAccess() {
+    std::lock_guard guard(gPageAccessLock);
+    return gPageAccess;
+}
+
+int32_t PrinterJobObject::FilePrintMember(const Variant* args, Variant*) {
+    const RecordedPageAccess access = GetRecordedPageAccess();
+    if (access.file == nullptr) return rc::kNotImplemented;
+    std::unique_ptr<PageSource> page =
+        access.file(static_cast<ScriptableObject*>(args[0].pdispVal), args[1].ulVal);
+    if (!page) return rc::kOutOfMemory;
+    return PrintPage(*page);
+}
+
+int32_t PrinterJobObject::PreviewPrintMember(const Variant* args, Variant*) {
+    const RecordedPageAccess access = GetRecordedPageAccess();
+    if (access.preview == nullptr) return rc::kNotImplemented;
+    std::unique_ptr<PageSource> page =
+        access.preview(static_cast<ScriptableObject*>(args[0].pdispVal), args[1].ulVal);
+    if (!page) return rc::kOutOfMemory;
+    return PrintPage(*page);
 }
 
 int32_t PrinterJobObject::AbortProc() {

@@ -117,6 +117,18 @@ class PageSource {
     virtual int32_t Draw(plat::DeviceContext* dc) = 0;
 };
 
+// Pages recorded in a live preview or loaded in the report-file viewer, as the library that owns
+// those objects hands them to the print loop. Until it is bound the two members answer "not
+// implemented".
+struct RecordedPageAccess {
+    // The page source of page n of the object; its Check answers -7 when the object is not of
+    // the kind.
+    std::unique_ptr<PageSource> (*preview)(ScriptableObject* object, uint32_t page) = nullptr;
+    std::unique_ptr<PageSource> (*file)(ScriptableObject* object, uint32_t page) = nullptr;
+};
+void SetRecordedPageAccess(const RecordedPageAccess& access);
+RecordedPageAccess GetRecordedPageAccess();
+
 class PrinterJobObject final : public ScriptableObject {
   public:
     PrinterJobObject();
@@ -265,7 +277,8 @@ class PrinterJobObject final : public ScriptableObject {
 
     int32_t OpenPrinterMember(const plat::Variant* args, plat::Variant* v);
     int32_t PrintMember(const plat::Variant* args, plat::Variant* v);
-    int32_t PagesPrintMember(const plat::Variant* args, plat::Variant* v);
+    int32_t FilePrintMember(const plat::Variant* args, plat::Variant* v);
+    int32_t PreviewPrintMember(const plat::Variant* args, plat::Variant* v);
     int32_t ClosePrinterMember(const plat::Variant* args, plat::Variant* v);
     int32_t ShowPrtSelectDlgMember(const plat::Variant* args, plat::Variant* v);
     int32_t CloseMember(const plat::Variant* args, plat::Variant* v);
