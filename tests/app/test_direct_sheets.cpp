@@ -216,8 +216,10 @@ class PrintDataSheetsTest : public ::testing::Test {
         static char name[] = "app_test_direct_sheets";
         static char* argv[] = {name, nullptr};
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        static QGuiApplication gui(argc, argv);
+        gui_ = std::make_unique<QGuiApplication>(argc, argv);
     }
+    // Ended here, not among the statics at exit, after which Qt's font cache is gone.
+    static void TearDownTestSuite() { gui_.reset(); }
     void SetUp() override {
         fake_ = std::make_shared<plat::FakePrinterSystem>();
         plat::SetPrinterSystem(fake_);
@@ -236,6 +238,7 @@ class PrintDataSheetsTest : public ::testing::Test {
         fake_->SetCapabilities("second", caps);
     }
 
+    static inline std::unique_ptr<QGuiApplication> gui_;
     std::shared_ptr<plat::FakePrinterSystem> fake_;
     std::unique_ptr<qzs::ProgrammingState> state_;
 };
