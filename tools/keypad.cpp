@@ -43,281 +43,24 @@
 //                                       are taken from (default: every flag 0)
 // A load, save or transfer file that fails prints "qzs-keypad: " and what failed on stderr,
 // exit status 1.
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <charconv>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "app/application.h"
 #include "app/data_setting_menu.h"
-#include "app/installer_menu.h"
 #include "app/transfer_file_services.h"
 #include "net/http_server.h"
 #include "net/state_form_services.h"
-#include "net/transfer_session.h"
-#include "net/xml_reader.h"
-#include "programming/data_image.h"
+#include "net/transfer_files.h"
 #include "programming/state.h"
-#include "settings/command_bridge.h"
-#include "settings/data_file.h"
-#include "settings/data_image_startup.h"
-#include "settings/form_post.h"
-#include "settings/form_template.h"
-#include "settings/main_unit_files.h"
-#include "settings/settings_pages.h"
-#include "settings/sheet_lines.h"
+#include "tools/keypad_console.h"
 
 namespace {
 
-using qzs::ProgrammingState;
-
-// The display line is CP932 (ASCII and half-width katakana); a byte that does not convert shows
-// as '?'.
-class Cp932ToUtf8 {
-  public:
-    Cp932ToUtf8() : cd_(iconv_open("UTF-8", "CP932")) {}
-    ~Cp932ToUtf8() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-    }
-    Cp932ToUtf8(const Cp932ToUtf8&) = delete;
-    Cp932ToUtf8& operator=(const Cp932ToUtf8&) = delete;
-
-    bool Ready() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    std::string Convert(std::string_view text) const {
-        std::string out;
-        std::string in(text);
-        char* in_ptr = in.data();
-        std::size_t in_left = in.size();
-        char buffer[256];
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        while (in_left > 0) {
-            char* out_ptr = buffer;
-            std::size_t out_left = sizeof buffer;
-            const std::size_t r = iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left);
-            out.append(buffer, static_cast<std::size_t>(out_ptr - buffer));
-            if (r != static_cast<std::size_t>(-1)) continue;
-            if (errno == E2BIG) continue;
-            // An invalid or cut-off sequence: one byte becomes '?' and the rest goes on.
-            out.push_back('?');
-            ++in_ptr;
-            --in_left;
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        }
-        return out;
-    }
-
-  private:
-    iconv_t cd_;
-};
-
-std::optional<unsigned> ParseNumber(std::string_view text, int base) {
-    unsigned value = 0;
-    if (text.empty()) return std::nullopt;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
-// A line the console refuses: what is wrong with it.
-struct Refusal {
-    std::string what;
-};
-
-// "@B.O" or "@B.O&MM" (without the '@').
-std::string ReadImageByte(const ProgrammingState& state, std::string_view query) {
-    const std::size_t dot = query.find('.');
-    const std::size_t amp = query.find('&');
-    if (dot == std::string_view::npos || (amp != std::string_view::npos && amp < dot)) {
-        throw Refusal{"expected @B.O or @B.O&MM: @" + std::string(query)};
-    }
-    const auto block = ParseNumber(query.substr(0, dot), 10);
-    const auto offset =
-        ParseNumber(query.substr(dot + 1, amp == std::string_view::npos ? std::string_view::npos
-                                                                        : amp - dot - 1),
-                    10);
-    std::optional<unsigned> mask = 0xFF;
-    if (amp != std::string_view::npos) {
-        const std::string_view mask_text = query.substr(amp + 1);
-        mask = mask_text.size() <= 2 ? ParseNumber(mask_text, 16) : std::nullopt;
-    }
-    if (!block || !offset || !mask) {
-        throw Refusal{"expected @B.O or @B.O&MM: @" + std::string(query)};
-    }
-    if (*block >= static_cast<unsigned>(qzs::kBlockCount)) {
-        return "error: no block " + std::to_string(*block);
-    }
-    const std::uint8_t* byte = state.image.BlockByte(static_cast<int>(*block), *offset);
-    if (byte == nullptr) {
-        return "error: block " + std::to_string(*block) + " has no byte " + std::to_string(*offset);
-    }
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const unsigned value = *byte & *mask;
-    return std::string(query) + "=" + kHex[value >> 4] + kHex[value & 0x0F];
-}
-
-std::string RunLine(ProgrammingState& state, const Cp932ToUtf8& converter, std::string_view text) {
-    qzs::ApplicationLock::Guard guard(state.lock);
-    qzs::RunCommand(state, 1, text);
-    // The line as a terminated string (a line no command has started holds zero bytes), without
-    // its trailing blanks.
-    std::string_view line = state.terminals[0].line.Text();
-    line = line.substr(0, line.find('\0'));
-    const std::size_t last = line.find_last_not_of(' ');
-    line = last == std::string_view::npos ? std::string_view() : line.substr(0, last + 1);
-    return converter.Convert(line);
-}
-
-struct UnitAddress {
-    std::string host;
-    std::uint16_t port = 0;
-    std::uint16_t listening_port = 0;
-};
-
-// HOST:PORT:LISTENPORT with a host and two ports from 1 to 65535.
-std::optional<UnitAddress> ParseUnit(std::string_view text) {
-    const std::size_t second = text.rfind(':');
-    if (second == std::string_view::npos || second == 0) return std::nullopt;
-    const std::size_t first = text.rfind(':', second - 1);
-    if (first == std::string_view::npos || first == 0) return std::nullopt;
-    const auto port = ParseNumber(text.substr(first + 1, second - first - 1), 10);
-    const auto listening = ParseNumber(text.substr(second + 1), 10);
-    if (!port || !listening || *port == 0 || *port > 65535 || *listening == 0 ||
-        *listening > 65535) {
-        return std::nullopt;
-    }
-    return UnitAddress{std::string(text.substr(0, first)), static_cast<std::uint16_t>(*port),
-                       static_cast<std::uint16_t>(*listening)};
-}
-
-// The menu's message boxes on stderr, every question answered OK.
-class StderrMessages : public qzs::app::MessagePort {
-  public:
-    int ShowMessage(std::string_view text, std::string_view caption, qzs::app::MessageIcon,
-                    qzs::app::MessageButtons) override {
-        while (!text.empty() && text.front() == '\n') text.remove_prefix(1);
-        while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-        std::cerr << "[" << caption << "] " << text << '\n';
-        return qzs::app::kIdOk;
-    }
-};
-
-int TransferKindOf(std::string_view form) {
-    if (form == "UPLOAD") return 1;
-    if (form == "DOWNLOAD") return 2;
-    if (form == "SDUPLOAD") return 3;
-    if (form == "SDDOWNLOAD") return 4;
-    return 0;
-}
-
-// The folder of this program's file, with its trailing "/".
-std::filesystem::path ProgramDirectory() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path("./") : self.parent_path() / "";
-}
-
-struct Session {
-    ProgrammingState& state;
-    const Cp932ToUtf8& converter;
-};
-
-std::vector<std::string_view> Arguments(std::string_view text) {
-    std::vector<std::string_view> words;
-    std::size_t p = 0;
-    while (p < text.size()) {
-        while (p < text.size() && text[p] == ' ') ++p;
-        const std::size_t q = std::min(text.find(' ', p), text.size());
-        if (q > p) words.push_back(text.substr(p, q - p));
-        p = q;
-    }
-    return words;
-}
-
-std::string PostLine(Session& s, std::string_view body) {
-    return "POST=" + std::to_string(qzs::ApplyFormPost(s.state, body));
-}
-
-// The page is written to a temporary name beside the file and renamed, so a failed fill leaves
-// no half page behind.
-std::string FillLine(Session& s, std::string_view arguments) {
-    const std::vector<std::string_view> words = Arguments(arguments);
-    if (words.size() != 2) throw Refusal{"FILL needs a page and a file"};
-    const std::string page(words[0]);
-    if (page != qzs::kSettingsStartPage && !qzs::FindSettingsPage(page)) {
-        throw Refusal{"FILL: no settings page " + page};
-    }
-    const std::filesystem::path source = ProgramDirectory() / "HTMLFiles" / page;
-    std::ifstream in(source, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) throw Refusal{"FILL: cannot read " + source.string()};
-    const std::filesystem::path target(words[1]);
-    const std::filesystem::path temporary = target.string() + ".tmp";
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (out == nullptr) throw Refusal{"FILL: cannot write " + target.string()};
-    qzs::FillFormTemplate(s.state, text.str(), out);
-    const long size = std::ftell(out);
-    const bool written = std::ferror(out) == 0;
-    if (std::fclose(out) != 0 || !written || size < 0) {
-        std::filesystem::remove(temporary);
-        throw Refusal{"FILL: cannot write " + target.string()};
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary);
-        throw Refusal{"FILL: cannot write " + target.string()};
-    }
-    return "FILL=" + std::to_string(size);
-}
-
-std::string ListLine(Session& s, std::string_view arguments) {
-    const std::vector<std::string_view> words = Arguments(arguments);
-    if (words.size() != 1 || words[0].size() != 1) throw Refusal{"LIST needs one group character"};
-    const char group = words[0][0];
-    const int answer = qzs::ListCommandGroup(s.state, group);
-    std::string out;
-    if (answer == 0) {
-        for (const qzs::SheetLine& line : qzs::CopySheetLines(s.state)) {
-            std::string_view text(line.data(), qzs::kSheetReplayColumn);
-            text = text.substr(0, text.find_last_not_of(' ') + 1);
-            out += s.converter.Convert(text) + "\n";
-        }
-    }
-    return out + "LIST " + group + "=" + std::to_string(answer);
-}
-
-std::string ByteLine(Session& s, std::string_view query) {
-    return ReadImageByte(s.state, query);
-}
-
-// The line forms: a line beginning with the word (and a blank, for the forms with arguments)
-// goes to its handler with the rest of the line.
-struct LineForm {
-    std::string_view word;
-    std::string (*handle)(Session&, std::string_view rest);
-};
-constexpr LineForm kLineForms[] = {
-    {"@", ByteLine},
-    {"POST ", PostLine},
-    {"FILL ", FillLine},
-    {"LIST ", ListLine},
-};
+using qzs::tools::ProgramDirectory;
 
 // The options, each with or without a value.
 struct Option {
@@ -333,132 +76,6 @@ constexpr std::array<Option, 8> kOptions = {{{"--unit", true},
                                              {"--transfer-in", true},
                                              {"--firmware", true}}};
 
-// A port number 1-65535 written in digits only.
-std::optional<std::uint16_t> ParsePort(std::string_view text) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint16_t>(value);
-}
-
-// The data-setting file at a path: folder (with its "/") and name in the state, then the call.
-int DataFile(ProgrammingState& state, const std::string& path, bool save) {
-    const std::filesystem::path p(path);
-    qzs::ApplicationLock::Guard guard(state.lock);
-    state.data_file.folder = p.has_parent_path() ? p.parent_path().string() + "/" : "./";
-    state.data_file.name = p.filename().string();
-    return save ? qzs::SaveDataFile(state, qzs::kDataSettingKind)
-                : qzs::LoadDataFile(state, qzs::kDataSettingKind);
-}
-
-// The dset files of every group that lists something, then the button and phone-book files.
-const std::vector<std::string>& TransferFileNames() {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> n;
-        for (int group = 0; group <= 9; ++group) n.push_back(qzs::DsetFileName(group));
-        for (const char* name : {"sys-tan.txt", "tel-tan.txt", "one-touch.txt", "nandemo.txt"}) {
-            n.emplace_back(name);
-        }
-        return n;
-    }();
-    return names;
-}
-
-// A file converted from one opened file into another, as the session serves the phone books.
-bool ConvertFile(const std::string& from, const std::string& to,
-                 int (qzs::net::TransferFileServices::*make)(std::FILE*, std::FILE*, int),
-                 qzs::net::TransferFileServices& files, int flag) {
-    std::FILE* source = std::fopen(from.c_str(), "rb");
-    if (source == nullptr) return false;
-    std::FILE* target = std::fopen(to.c_str(), "wb");
-    if (target == nullptr) {
-        std::fclose(source);
-        return false;
-    }
-    (files.*make)(source, target, flag);
-    const bool written = std::ferror(target) == 0;
-    std::fclose(source);
-    return std::fclose(target) == 0 && written;
-}
-
-// What a whole-data and a speed-dial download give the main unit, through the roads the menus
-// and the session take: the phone books saved into the current directory and converted, the
-// dset files and the button files written. The empty groups (2 and 4) have no file.
-std::string TransferOut(qzs::net::TransferFileServices& files, const std::string& dir,
-                        const qzs::net::FirmwareFlags& firmware) {
-    std::error_code error;
-    std::filesystem::create_directories(dir, error);
-    if (files.SaveDataFile(qzs::kSystemSpeedDialKind, "./", "sys-tan.txt", 1) != 0) {
-        return "cannot save sys-tan.txt";
-    }
-    if (files.SaveDataFile(qzs::kTelephoneSpeedDialKind, "./", "tel-tan.txt", 1) != 0) {
-        return "cannot save tel-tan.txt";
-    }
-    for (int group = 0; group <= 9; ++group) {
-        const int flag501 = group == 9 ? firmware.v501 : 0;
-        if (files.WriteDataSetFile(group, dir, 0, flag501) != 1 && group != 2 && group != 4) {
-            return "cannot write " + qzs::DsetFileName(group);
-        }
-    }
-    const std::string out = dir + "/";
-    if (!ConvertFile("sys-tan.txt", out + "sys-tan.txt",
-                     &qzs::net::TransferFileServices::MakeSysTanXml, files, firmware.v100) ||
-        !ConvertFile("tel-tan.txt", out + "tel-tan.txt",
-                     &qzs::net::TransferFileServices::MakeTelTanXml, files, firmware.v100)) {
-        return "cannot write the phone books";
-    }
-    if (files.MakeKeySheetFiles(out + "one-touch.txt", out + "nandemo.txt", firmware.below4, 0,
-                                firmware.v501) != 1) {
-        return "cannot write the button files";
-    }
-    return {};
-}
-
-// Every transfer file found in DIR applied as the session applies a fetched one, each local
-// file written into the current directory; then the phone books loaded as after a speed-dial
-// upload.
-std::string TransferIn(qzs::net::TransferFileServices& files, const std::string& dir,
-                       const qzs::net::FirmwareFlags& firmware) {
-    bool phone_books = false;
-    for (const std::string& name : TransferFileNames()) {
-        const std::string path = dir + "/" + name;
-        if (!std::filesystem::exists(path)) continue;
-        qzs::net::CXmlReader reader;
-        if (!reader.Load(path)) return name + " is not well-formed";
-        std::FILE* local = std::fopen(name.c_str(), "wb");
-        if (local == nullptr) return "cannot write " + name;
-        const std::string header = files.DataFileHeader();
-        std::fwrite(header.data(), 1, header.size(), local);
-        qzs::net::ApplyReceivedFile(files, reader, name, local, firmware);
-        const bool written = std::ferror(local) == 0;
-        if (std::fclose(local) != 0 || !written) return "cannot write " + name;
-        phone_books = phone_books || name == "sys-tan.txt" || name == "tel-tan.txt";
-    }
-    if (!phone_books) return {};
-    if (std::filesystem::exists("sys-tan.txt") &&
-        files.LoadDataFile(qzs::kSystemSpeedDialKind, "./", "sys-tan.txt", 1) != 0) {
-        return "cannot load sys-tan.txt";
-    }
-    if (std::filesystem::exists("tel-tan.txt") &&
-        files.LoadDataFile(qzs::kTelephoneSpeedDialKind, "./", "tel-tan.txt", 1) != 0) {
-        return "cannot load tel-tan.txt";
-    }
-    return {};
-}
-
-std::string HandleLine(Session& s, std::string_view line) {
-    for (const LineForm& form : kLineForms) {
-        if (line.starts_with(form.word)) return form.handle(s, line.substr(form.word.size()));
-    }
-    // A form's word alone, without its arguments.
-    if (line == "POST") return PostLine(s, "");
-    if (line == "FILL") throw Refusal{"FILL needs a page and a file"};
-    if (line == "LIST") throw Refusal{"LIST needs one group character"};
-    return RunLine(s.state, s.converter, line);
-}
-
 [[noreturn]] void Refuse(std::string_view what) {
     std::cout.flush();
     std::cerr << "qzs-keypad: " << what << '\n';
@@ -468,7 +85,7 @@ std::string HandleLine(Session& s, std::string_view line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::optional<UnitAddress> unit;
+    std::optional<qzs::tools::UnitAddress> unit;
     std::optional<std::uint16_t> serve_port;
     bool fast = false;
     std::optional<std::string> load;
@@ -484,7 +101,7 @@ int main(int argc, char** argv) {
         if (arg == "--fast") {
             fast = true;
         } else if (arg == "--serve") {
-            serve_port = ParsePort(argv[++i]);
+            serve_port = qzs::tools::ParsePort(argv[++i]);
             if (!serve_port) Refuse("--serve wants a port number 1-65535: " + std::string(argv[i]));
         } else if (arg == "--load") {
             load = argv[++i];
@@ -497,27 +114,17 @@ int main(int argc, char** argv) {
         } else if (arg == "--firmware") {
             firmware = qzs::net::FirmwareFlagsOf(argv[++i]);
         } else if (arg == "--unit") {
-            unit = ParseUnit(argv[++i]);
+            unit = qzs::tools::ParseUnit(argv[++i]);
             if (!unit) Refuse("--unit wants HOST:PORT:LISTENPORT: " + std::string(argv[i]));
         }
     }
-    const Cp932ToUtf8 converter;
-    if (!converter.Ready()) {
+    qzs::tools::KeypadConsole console("qzs-keypad");
+    if (!console.Ready()) {
         std::cerr << "qzs-keypad: no CP932 to UTF-8 conversion on this system\n";
         return 1;
     }
-
-    // The application object holds the data image, the start directory (the current one) and
-    // the transfer session, as in the program.
-    StderrMessages messages;
-    qzs::app::ShellPorts ports;
-    ports.messages = &messages;
-    qzs::app::CDataSettingApp app(std::move(ports));
-    app.InitInstance();
-    ProgrammingState& state = app.state();
-    Session session{state, converter};
-    qzs::app::StateTransferFiles transfer_files(state, nullptr);
-    app.set_transfer_files(&transfer_files);
+    if (unit) console.SetUnit(*unit, fast);
+    qzs::ProgrammingState& state = console.state();
 
     // The web server works on this console's image under its lock, as the program's does.
     qzs::net::StateFormServices forms(state);
@@ -542,61 +149,32 @@ int main(int argc, char** argv) {
         }
         std::cerr << "qzs-keypad: serving http://127.0.0.1:" << *serve_port << "/\n";
     }
-    std::unique_ptr<qzs::app::CInstallerMenuDialog> menu;
     if (load) {
-        if (const int code = DataFile(state, *load, false); code != 0) {
+        if (const int code = console.LoadFile(*load); code != 0) {
             std::cerr << "qzs-keypad: cannot load " << *load << ": " << code << '\n';
             return 1;
         }
     }
-
     if (transfer_in) {
-        if (const std::string failed = TransferIn(transfer_files, *transfer_in, firmware);
+        if (const std::string failed =
+                qzs::tools::TransferIn(console.transfer_files(), *transfer_in, firmware);
             !failed.empty()) {
             std::cerr << "qzs-keypad: --transfer-in " << *transfer_in << ": " << failed << '\n';
             return 1;
         }
     }
 
-    std::string line;
-    long number = 0;
-    while (std::getline(std::cin, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line.starts_with("//")) continue;
-        if (const int kind = TransferKindOf(line); kind != 0) {
-            if (!unit) {
-                std::cerr << "qzs-keypad: " << line << " needs --unit HOST:PORT:LISTENPORT\n";
-                return 2;
-            }
-            if (!menu) {
-                app.set_online_mode(1);
-                app.CreateSessionIfMissing();
-                auto* session = dynamic_cast<qzs::net::CTransferSession*>(app.session());
-                session->SetHost(unit->host, unit->port);
-                session->set_listening_port(unit->listening_port);
-                if (fast) session->set_timings(qzs::net::TransferTimings::Fast());
-                menu = std::make_unique<qzs::app::CInstallerMenuDialog>(app);
-            }
-            std::cout << line << "=" << (menu->RunTransfer(kind) == 0 ? 0 : -1) << '\n';
-            std::cout.flush();
-            continue;
-        }
-        try {
-            std::cout << HandleLine(session, line) << '\n';
-        } catch (const Refusal& refusal) {
-            Refuse("line " + std::to_string(number) + ": " + refusal.what);
-        }
-        std::cout.flush();
-    }
+    if (const int refused = console.Run(std::cin, std::cout); refused != 0) return refused;
+
     if (save) {
-        if (const int code = DataFile(state, *save, true); code != 0) {
+        if (const int code = console.SaveFile(*save); code != 0) {
             std::cerr << "qzs-keypad: cannot save " << *save << ": " << code << '\n';
             return 1;
         }
     }
     if (transfer_out) {
-        if (const std::string failed = TransferOut(transfer_files, *transfer_out, firmware);
+        if (const std::string failed =
+                qzs::tools::TransferOut(console.transfer_files(), *transfer_out, firmware);
             !failed.empty()) {
             std::cerr << "qzs-keypad: --transfer-out " << *transfer_out << ": " << failed << '\n';
             return 1;
