@@ -664,8 +664,10 @@ int32_t PreviewCore::RefreshMember(const Variant*, Variant*) {
 // Pages and geometry
 
 void PreviewCore::ReleaseShown() {
+    // The application frees its reports before its previews when it goes: a shown page may be
+    // gone already.
     for (ReportObject*& report : shown_) {
-        if (report != nullptr) DestroyReportObject(report);
+        if (report != nullptr && IsReportObject(report)) DestroyReportObject(report);
         report = nullptr;
     }
 }

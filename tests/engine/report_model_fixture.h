@@ -245,6 +245,7 @@ class ReportTest : public ::testing::Test {
         UseFakes() = false;
         SetControlLibraryLoader(&kLoader);
         printers_ = std::make_shared<FakePrinterSystem>();
+        SetUpPrinters(*printers_);
         SetPrinterSystem(printers_);
         SetChildFactories({});
         InitModule(&gModuleToken);
@@ -260,6 +261,9 @@ class ReportTest : public ::testing::Test {
         SetPrinterSystem(nullptr);
         SetControlLibraryLoader(nullptr);
     }
+
+    // The machine's printers as the application lists them when it is made.
+    virtual void SetUpPrinters(FakePrinterSystem&) {}
 
     ReportObject* NewReport() {
         Variant result{};
