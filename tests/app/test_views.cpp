@@ -19,6 +19,7 @@
 #include "app/data_file_dialog.h"
 #include "app/error_dialog.h"
 #include "app/installer_menu.h"
+#include "app/print_dialogs.h"
 #include "app/progress.h"
 #include "app/top_menu.h"
 #include "app/ui/dialog_view.h"
@@ -104,6 +105,12 @@ TEST(Views, EachDialogOpensWithItsCaptionAndTexts) {
     CDataFileDialog files(ports);
     CUserInfoDialog user(shell.app->state(), &shell.messages);
     CInstallerMenuDialog installer(*shell.app);
+    // The sheet selection as the view shows it; nothing is printed here (the mode dialog starts
+    // the engine when it opens: its view is shown with the engine's preview).
+    SheetPrintContext sheets;
+    sheets.state = &shell.app->state();
+    sheets.messages = &shell.messages;
+    CPrintSelectDialog sheetSelect(sheets, shell.runner);
 
     struct Row {
         DialogPresenter* presenter;
@@ -121,6 +128,7 @@ TEST(Views, EachDialogOpensWithItsCaptionAndTexts) {
         {&files, "ファイル選択", 2554, "共通電話帳ファイル"},
         {&user, "ユーザー情報設定", 1, "登録"},
         {&installer, "工事者用メニュー", 2132, "主装置データダウンロード"},
+        {&sheetSelect, "システムデータシート印刷選択", 1007, "ボタン設定印刷"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.caption);
@@ -138,6 +146,10 @@ TEST(Views, EachDialogOpensWithItsCaptionAndTexts) {
             ASSERT_EQ(view.actions().size(), 1);
             view.actions().front()->trigger();
             EXPECT_EQ(shell.runner.opened.back(), 100);
+        }
+        if (row.presenter == &sheetSelect) {
+            view.grab().save(
+                QString::fromStdString((ArtifactFolder() / "print_select.png").string()));
         }
         if (row.presenter == &user) {
             view.grab().save(
