@@ -33,7 +33,7 @@ constexpr int32_t kItemDrawObject = 9001;
 constexpr int32_t kTextFontSize = 10018, kTextText = 10019;
 constexpr int32_t kPreviewStatus = 2008, kPreviewToolBarItems = 2011, kPreviewScale = 2012;
 constexpr int32_t kPreviewCaption = 2013, kPreviewAutoScale = 2019;
-constexpr int32_t kPreviewPagesAcross = 2023, kPreviewPagesDown = 2024;
+constexpr int32_t kPreviewTwoPages = 2023, kPreviewTwoPagesVertical = 2024;
 constexpr int32_t kPreviewShowLayer1 = 2026, kPreviewPrintLayer1 = 2031;
 constexpr int32_t kPreviewOpen = 12001, kPreviewClose = 12002, kPreviewDelete = 12003;
 constexpr int32_t kPreviewReportPrint = 12004;
@@ -628,17 +628,16 @@ KPCIF_EXPORT int KPVSetWindowCaption(uint32_t preview, const char* caption) {
 
 KPCIF_EXPORT int KPVSetPreviewMode(uint32_t preview, int mode) {
     // The mode is the page arrangement: 1 one page, 2 two side by side, 3 two stacked; the
-    // engine keeps it as pages across and pages down.
-    static constexpr uint16_t kAcross[] = {1, 2, 1};
-    static constexpr uint16_t kDown[] = {1, 1, 2};
+    // engine keeps it as two flags, two pages and the second below the first. The direction
+    // goes first so that switching two pages on shows the arrangement asked for at once.
     if (mode < 1 || mode > 3) {
         Report(kp::rc::kOutOfRange, "KPVSetPreviewMode");
         return 0;
     }
-    return PutOn(preview, HandleKind::kPreview, kPreviewPagesAcross,
-                 plat::VariantUI2(kAcross[mode - 1]), "KPVSetPreviewMode") != 0 &&
-                   PutOn(preview, HandleKind::kPreview, kPreviewPagesDown,
-                         plat::VariantUI2(kDown[mode - 1]), "KPVSetPreviewMode") != 0
+    return PutOn(preview, HandleKind::kPreview, kPreviewTwoPagesVertical,
+                 plat::VariantBool(mode == 3), "KPVSetPreviewMode") != 0 &&
+                   PutOn(preview, HandleKind::kPreview, kPreviewTwoPages,
+                         plat::VariantBool(mode != 1), "KPVSetPreviewMode") != 0
                ? 1
                : 0;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -256,6 +257,59 @@ TEST_F(KpcifTest, TextAndFontSizeGoToTheEditLayerAndReadBack) {
     EXPECT_EQ(TextOf(ControlOf(object, 1, u"B")), u"");
     EXPECT_EQ(TextOf(ControlOf(object, 2, u"C")), u"x") << "other layers keep their texts";
     EXPECT_EQ(KPRDeleteReport(report), 1);
+}
+
+TEST_F(KpcifTest, PreviewSettersReadBackFromThePreview) {
+    const uint32_t preview = KPVCreatePreview();
+    ASSERT_NE(preview, 0u);
+    ScriptableObject* object = kpcif::ObjectOf(preview, kpcif::HandleKind::kPreview);
+    ASSERT_NE(object, nullptr);
+    int status = 0;
+    EXPECT_EQ(KPVGetStatus(preview, &status), 1);
+    EXPECT_EQ(status, 16);
+    struct Row {
+        const char* name;
+        std::function<int()> call;
+        int32_t id;
+        plat::VarType type;
+        uint32_t value;  // BOOLs as 0 or 1
+    };
+    const Row rows[] = {
+        {"KPVSetPreviewLayer1", [&] { return KPVSetPreviewLayer1(preview, 0); }, 2026, VT_BOOL, 0},
+        {"KPVSetPreviewLayer3", [&] { return KPVSetPreviewLayer3(preview, 1); }, 2028, VT_BOOL, 1},
+        {"KPVSetPreviewLayer5", [&] { return KPVSetPreviewLayer5(preview, 0); }, 2030, VT_BOOL, 0},
+        {"KPVSetPrintLayer2", [&] { return KPVSetPrintLayer2(preview, 0); }, 2032, VT_BOOL, 0},
+        {"KPVSetPrintLayer4", [&] { return KPVSetPrintLayer4(preview, 0); }, 2034, VT_BOOL, 0},
+        {"KPVSetToolBarItems", [&] { return KPVSetToolBarItems(preview, 0x10000013); }, 2011,
+         VT_UI4, 0x10000013},
+        {"KPVSetAutoScale", [&] { return KPVSetAutoScale(preview, 0); }, 2019, VT_BOOL, 0},
+        {"KPVSetPreviewScale", [&] { return KPVSetPreviewScale(preview, 150); }, 2012, VT_UI2,
+         150},
+        {"KPVSetPreviewMode 3", [&] { return KPVSetPreviewMode(preview, 3); }, 2024, VT_BOOL, 1},
+        {"(stacked)", [] { return 1; }, 2023, VT_BOOL, 1},
+        {"KPVSetPreviewMode 2", [&] { return KPVSetPreviewMode(preview, 2); }, 2024, VT_BOOL, 0},
+        {"(side by side)", [] { return 1; }, 2023, VT_BOOL, 1},
+        {"KPVSetPreviewMode 1", [&] { return KPVSetPreviewMode(preview, 1); }, 2023, VT_BOOL, 0},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.call(), 1) << row.name;
+        const Variant v = Get(object, row.id);
+        EXPECT_EQ(v.vt, row.type) << row.name;
+        const uint32_t value = row.type == VT_BOOL  ? uint32_t(v.boolVal != 0)
+                               : row.type == VT_UI2 ? uint32_t(v.uiVal)
+                                                    : v.ulVal;
+        EXPECT_EQ(value, row.value) << row.name;
+    }
+    // "プレビュー" in CP932.
+    EXPECT_EQ(KPVSetWindowCaption(preview, "\x83\x76\x83\x8C\x83\x72\x83\x85\x81\x5B"), 1);
+    Variant caption = Get(object, 2013);
+    EXPECT_EQ(std::u16string(BstrView(caption.bstrVal)), u"プレビュー");
+    VariantClear(&caption);
+    // The engine's own refusal reaches the last error.
+    EXPECT_EQ(KPVSetPreviewScale(preview, 4), 0);
+    EXPECT_EQ(LastError(), 8);
+    EXPECT_EQ(KPVDeletePreview(preview), 1);
+    EXPECT_EQ(kpcif::ObjectOf(preview, kpcif::HandleKind::kPreview), nullptr);
 }
 
 TEST_F(KpcifTest, StaleAndWrongKindHandlesFailWithError4) {
