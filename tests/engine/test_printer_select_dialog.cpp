@@ -409,7 +409,7 @@ TEST_F(PrinterSelect, PaperAndSourceWhenThePrinterChanges) {
     ASSERT_FALSE(ChoosePrinter(d, kGeneral));
     EXPECT_EQ(d.Settings().dmDefaultSource, general.defaults.dmDefaultSource);
     EXPECT_EQ(d.control(Dlg::kSourceList).selected, 1);
-    EXPECT_EQ(d.Settings().dmFields, general.fields) << "the new printer's own fields";
+    EXPECT_EQ(uint32_t{d.Settings().dmFields}, general.fields) << "the new printer's own fields";
     // Choosing a paper and a tray by name.
     d.Select(Dlg::kPaperList, 0);
     EXPECT_FALSE(d.Command(Dlg::kPaperList, Dlg::kSelectionChanged));
