@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -205,6 +206,14 @@ int32_t BindLocked(State& s) {
     if (s.app != nullptr) return kp::rc::kOk;
     if (s.engine == nullptr) {
         const std::string file = EngineFile();
+        // The engine finds its control library by name through its own run path; under the
+        // sanitizers dlopen's caller is their runtime, whose search does not see the engine's
+        // folder. Loaded first from beside the engine, the library is found by its name either
+        // way (and stays loaded with the process, as the engine's own load would keep it).
+        if (const size_t slash = file.rfind('/'); slash != std::string::npos) {
+            const std::string controls = file.substr(0, slash + 1) + "libkpctrl30.so";
+            if (::access(controls.c_str(), R_OK) == 0) dlopen(controls.c_str(), RTLD_NOW);
+        }
         s.engine = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (s.engine == nullptr) return kp::rc::kFailed;
         s.create = reinterpret_cast<WCreateObjectFn>(dlsym(s.engine, "WCreateObject"));
