@@ -15,19 +15,9 @@
 #include "programming/state.h"
 #include "settings/data_image_startup.h"
 #include "tests/fixtures/printing/cups_queue.h"
+#include "tests/fixtures/command_output.h"
 
 namespace {
-
-std::string Shell(const std::string& command) {
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
 
 // The scheduler's destinations with the test queue alone in the list: the sheets go to the first
 // destination, and the fixture's rejecting queue sorts before the test queue.
@@ -92,10 +82,10 @@ TEST(DirectSheets, SystemListOntoTheTestQueue) {
     const auto received = queue.WaitForReceived(before + 1);
     ASSERT_EQ(received.size(), before + 1);
     const std::string& pdf = received.back();
-    const std::string info = Shell("pdfinfo '" + pdf + "'");
+    const std::string info = qzs_test::CommandOutput("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("Pages:           10"), std::string::npos) << info;
     EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
-    const std::string first = Shell("pdftotext -layout -f 1 -l 1 '" + pdf + "' -");
+    const std::string first = qzs_test::CommandOutput("pdftotext -layout -f 1 -l 1 '" + pdf + "' -");
     // The text extraction keeps the words of the header, not its blanks.
     std::string header = first.substr(0, first.find('\n'));
     std::erase(header, ' ');
@@ -105,7 +95,7 @@ TEST(DirectSheets, SystemListOntoTheTestQueue) {
     EXPECT_NE(first.find("000"), std::string::npos) << first;
     EXPECT_NE(first.find("061"), std::string::npos) << first;
     EXPECT_EQ(first.find("062"), std::string::npos) << first;
-    const std::string last = Shell("pdftotext -layout -f 10 -l 10 '" + pdf + "' -");
+    const std::string last = qzs_test::CommandOutput("pdftotext -layout -f 10 -l 10 '" + pdf + "' -");
     EXPECT_NE(last.find("page010"), std::string::npos) << last;
     EXPECT_NE(last.find("599"), std::string::npos) << last;
 

@@ -17,6 +17,7 @@
 #include "platform/printing/printers.h"
 #include "programming/state.h"
 #include "settings/data_image_startup.h"
+#include "tests/fixtures/command_output.h"
 
 namespace {
 
@@ -259,17 +260,6 @@ TEST_F(PrintDataSheetsTest, NoPrinterAnswersOne) {
     EXPECT_EQ(fake_->JobCount(), 0u);
 }
 
-std::string Output(const std::string& command) {
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
-
 TEST_F(PrintDataSheetsTest, SystemListOnTheFirstPrinterAsOneA4Job) {
     OnePrinter();
     ASSERT_EQ(qzs::app::PrintDataSheets(*state_, 1, kDay), 0);
@@ -285,9 +275,9 @@ TEST_F(PrintDataSheetsTest, SystemListOnTheFirstPrinterAsOneA4Job) {
     const std::string pdf = ::testing::TempDir() + "direct-" + std::to_string(getpid()) + ".pdf";
     std::ofstream(pdf, std::ios::binary) << job.document;
     // 600 system rows, 62 a page.
-    EXPECT_EQ(Output("qpdf --show-npages '" + pdf + "'"), "10\n");
-    EXPECT_NE(Output("pdfinfo '" + pdf + "'").find("(A4)"), std::string::npos);
-    const std::string last = Output("pdftotext -f 10 -l 10 '" + pdf + "' -");
+    EXPECT_EQ(qzs_test::CommandOutput("qpdf --show-npages '" + pdf + "'"), "10\n");
+    EXPECT_NE(qzs_test::CommandOutput("pdfinfo '" + pdf + "'").find("(A4)"), std::string::npos);
+    const std::string last = qzs_test::CommandOutput("pdftotext -f 10 -l 10 '" + pdf + "' -");
     EXPECT_NE(last.find("page010"), std::string::npos) << last;
     EXPECT_NE(last.find("599"), std::string::npos) << last;
     std::remove(pdf.c_str());

@@ -16,19 +16,9 @@
 #include "reportif/report_interface_kpcif.h"
 #include "settings/data_image_startup.h"
 #include "tests/fixtures/printing/cups_queue.h"
+#include "tests/fixtures/command_output.h"
 
 namespace {
-
-std::string Shell(const std::string& command) {
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
 
 class Messages final : public qzs::app::MessagePort {
   public:
@@ -76,14 +66,14 @@ TEST(SheetPrinting, MyPhoneBookOnTwoUpLandscapeSheets) {
 
     const auto received = queue.WaitForReceived(before + 1);
     ASSERT_EQ(received.size(), before + 1);
-    const std::string info = Shell("pdfinfo '" + received.back() + "'");
+    const std::string info = qzs_test::CommandOutput("pdfinfo '" + received.back() + "'");
     EXPECT_NE(info.find("Pages:           3"), std::string::npos) << info;
     EXPECT_NE(info.find("Page size:       842 x 595 pts"), std::string::npos) << info;
-    const std::string first = Shell("pdftotext -f 1 -l 1 '" + received.back() + "' -");
+    const std::string first = qzs_test::CommandOutput("pdftotext -f 1 -l 1 '" + received.back() + "' -");
     EXPECT_NE(first.find("マイ電話帳"), std::string::npos) << first;
     EXPECT_NE(first.find("page 001"), std::string::npos) << first;
     EXPECT_NE(first.find("page 002"), std::string::npos) << first;
-    const std::string last = Shell("pdftotext -f 3 -l 3 '" + received.back() + "' -");
+    const std::string last = qzs_test::CommandOutput("pdftotext -f 3 -l 3 '" + received.back() + "' -");
     EXPECT_NE(last.find("page 006"), std::string::npos) << last;
     EXPECT_NE(last.find("112"), std::string::npos) << last;
 

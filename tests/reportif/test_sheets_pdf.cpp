@@ -17,6 +17,7 @@
 #include "reportif/kpcif_internal.h"
 #include "reportif/report_interface_kpcif.h"
 #include "settings/data_image_startup.h"
+#include "tests/fixtures/command_output.h"
 
 namespace {
 
@@ -28,19 +29,8 @@ inline void LoadEngineHere() {
     ASSERT_NE(control, nullptr) << dlerror();
 }
 
-std::string Output(const std::string& command) {
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
-
 std::string PageText(const std::string& pdf, int page) {
-    return Output("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) +
+    return qzs_test::CommandOutput("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) +
                   " '" + pdf + "' -");
 }
 
@@ -84,7 +74,7 @@ TEST(SheetsToPdf, EveryKindThroughTheLibraryAndTheEngine) {
         EXPECT_EQ(rif.DeleteReport(report), 1);
 
         EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' > /dev/null").c_str()), 0) << pdf;
-        EXPECT_EQ(Output("qpdf --show-npages '" + pdf + "'"), std::to_string(k.pages) + "\n");
+        EXPECT_EQ(qzs_test::CommandOutput("qpdf --show-npages '" + pdf + "'"), std::to_string(k.pages) + "\n");
         const std::string first = PageText(pdf, 1);
         EXPECT_NE(first.find(k.title), std::string::npos) << first;
         EXPECT_NE(first.find("2026年03月09日"), std::string::npos) << first;
