@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "engine/preview/preview_object.h"
 #include "engine/preview/ui/frame_window.h"
@@ -147,9 +148,7 @@ class PreviewWindow : public ReportTest {
         if (handle == 0) return nullptr;
         return dynamic_cast<FrameWindow*>(static_cast<QWidget*>(plat::WindowFromHandle(handle)));
     }
-    QAction* Tool(int id) {
-        return Frame()->toolBar()->findChild<QAction*>(QString::number(id));
-    }
+    QAction* Tool(int id) { return Frame()->toolBar()->findChild<QAction*>(QString::number(id)); }
     void Screenshot(const char* name) {
         const char* binary = std::getenv("QZS_BINARY_DIR");
         const fs::path folder = fs::path(binary ? binary : ".") / "artifacts";
@@ -183,9 +182,9 @@ TEST_F(PreviewWindow, ShowsCaptionToolbarAndStatus) {
         bool checked;
     };
     const Row rows[] = {
-        {40001, "終了", true, false}, {40010, "見出", true, false}, {40002, "先頭", false, false},
+        {40001, "終了", true, false},  {40010, "見出", true, false}, {40002, "先頭", false, false},
         {40003, "前頁", false, false}, {40004, "次頁", true, false}, {40005, "最終", true, false},
-        {40009, "単独", true, true},  {40006, "上下", true, false}, {40007, "左右", true, false},
+        {40009, "単独", true, true},   {40006, "上下", true, false}, {40007, "左右", true, false},
         {40008, "印刷", true, false},
     };
     QStringList shown;
@@ -244,7 +243,7 @@ TEST_F(PreviewWindow, ToolbarNavigationFiresBeforeTheMove) {
         SCOPED_TRACE(s.command);
         const int before = Page();
         fired.clear();
-        // A disabled button still reaches the core through its action, as a command would.
+        // Enabled by hand so that the ends reach the core too: the event fires, no move.
         Tool(s.command)->setEnabled(true);
         Tool(s.command)->trigger();
         ASSERT_EQ(fired.size(), 1u);
@@ -265,8 +264,8 @@ TEST_F(PreviewWindow, ArrangementButtonsAreCheckedByTheCore) {
         int command;
         bool twoPages, vertical;
     };
-    for (const Case c : {Case{40006, true, true}, Case{40007, true, false},
-                         Case{40009, false, false}}) {
+    for (const Case c :
+         {Case{40006, true, true}, Case{40007, true, false}, Case{40009, false, false}}) {
         SCOPED_TRACE(c.command);
         Tool(c.command)->trigger();
         EXPECT_EQ(Get(2023) != 0, c.twoPages);
@@ -289,10 +288,10 @@ TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
         BstrFree(h);
         ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
     };
-    record(0, u"第1章");       // page 1 at the top
-    record(1, u"第1節");       // page 2 under page 1
+    record(0, u"第1章");      // page 1 at the top
+    record(1, u"第1節");      // page 2 under page 1
     record(0xFFFFFFFF, u"");  // page 3 without an entry
-    record(0, u"");            // page 4 at the top
+    record(0, u"");           // page 4 at the top
     FrameWindow* frame = Frame();
     QTreeWidget* tree = frame->outline();
     ASSERT_EQ(tree->topLevelItemCount(), 2);
@@ -586,32 +585,61 @@ TEST_F(PreviewWindow, PrintButtonHandsTheRangeToTheHost) {
 }
 
 TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
-    QWidget host;
-    host.resize(640, 480);
-    host.show();
-    const uint32_t parent = plat::RegisterWindow(static_cast<QWidget*>(&host));
+    auto host = std::make_unique<QWidget>();
+    host->resize(640, 480);
+    host->show();
+    const uint32_t parent = plat::RegisterWindow(static_cast<QWidget*>(host.get()));
     ASSERT_EQ(Put(preview_, 2007, VariantUI4(parent)), 0);
-    ASSERT_EQ(Call(12001, {VariantUI4(0x10000)}), 0);
-    ReportObject* report = Sample();
-    ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
+    auto openChild = [&] {
+        ASSERT_EQ(Call(12001, {VariantUI4(0x10000)}), 0);
+        ReportObject* report = Sample();
+        ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
+        ASSERT_NE(Frame(), nullptr);
+    };
+    openChild();
     FrameWindow* frame = Frame();
-    ASSERT_NE(frame, nullptr);
     EXPECT_FALSE(frame->isWindow());
-    EXPECT_EQ(frame->parentWidget(), &host);
-    EXPECT_EQ(frame->geometry(), host.rect());
-    host.resize(700, 500);
+    EXPECT_EQ(frame->parentWidget(), host.get());
+    EXPECT_EQ(frame->geometry(), host->rect());
+    EXPECT_FALSE(frame->statusBar()->isSizeGripEnabled());
+    host->resize(700, 500);
     ASSERT_EQ(Call(12007), 0);
-    EXPECT_EQ(frame->geometry(), host.rect());
+    EXPECT_EQ(frame->geometry(), host->rect());
     // The exit button closes a child at once, without asking.
-    int queries = 0;
-    sink_.onEvent = [&](int32_t id, const InvokeArgs*) { queries += id == 22008; };
+    int queries = 0, closes = 0;
+    sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
+        queries += id == 22008;
+        closes += id == 22009;
+    };
     QPointer<QWidget> window = frame;
     Tool(40001)->trigger();
     EXPECT_EQ(queries, 0);
+    EXPECT_EQ(closes, 1);
     EXPECT_EQ(Get(2008), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
+
+    // A child destroyed with its parent closes the preview.
+    openChild();
+    const uint32_t handle = Frame()->Handle();
     plat::UnregisterWindow(parent);
+    host.reset();
+    EXPECT_EQ(closes, 2);
+    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(preview_->core().frameHandle(), 0u);
+    EXPECT_EQ(plat::WindowFromHandle(handle), nullptr);
+}
+
+TEST_F(PreviewWindow, NoFrameOffTheGuiThread) {
+    FrameView* made = reinterpret_cast<FrameView*>(1);
+    std::thread([&] { made = MakeFrameView(&preview_->core(), false, 0); }).join();
+    EXPECT_EQ(made, nullptr);
+    int32_t opened = 0;
+    std::thread([&] { opened = Call(12001, {VariantUI4(1)}); }).join();
+    EXPECT_EQ(opened, -14002);
+    EXPECT_EQ(Get(2008), 16u);
+    // A child without a window to live in is refused by the factory as well.
+    EXPECT_EQ(MakeFrameView(&preview_->core(), true, 0), nullptr);
 }
 
 }  // namespace

@@ -25,11 +25,11 @@ namespace kp::preview::ui {
 namespace {
 
 constexpr int kDpi = 96;
-constexpr int kBandWidth = 4;        // the splitter band, a sizing frame's width
-constexpr int kDragInset = 30;       // the splitter stays this far inside the client's edges
-constexpr int kDefaultWidth = 800;   // the size a top-level frame takes when none is stored
+constexpr int kBandWidth = 4;       // the splitter band, a sizing frame's width
+constexpr int kDragInset = 30;      // the splitter stays this far inside the client's edges
+constexpr int kDefaultWidth = 800;  // the size a top-level frame takes when none is stored
 constexpr int kDefaultHeight = 600;
-constexpr int kMaxRelayouts = 4;     // bars appearing can shrink the canvas once more, not more
+constexpr int kMaxRelayouts = 4;  // bars appearing can shrink the canvas once more, not more
 
 QString Q(const std::u16string& s) {
     return QString::fromUtf16(s.data(), qsizetype(s.size()));
@@ -368,7 +368,8 @@ void FrameWindow::FitToParent() {
 QTreeWidgetItem* FrameWindow::FindOutline(int page) const {
     // Depth first, as the entries were added.
     std::vector<QTreeWidgetItem*> stack;
-    for (int i = tree_->topLevelItemCount() - 1; i >= 0; --i) stack.push_back(tree_->topLevelItem(i));
+    for (int i = tree_->topLevelItemCount() - 1; i >= 0; --i)
+        stack.push_back(tree_->topLevelItem(i));
     while (!stack.empty()) {
         QTreeWidgetItem* item = stack.back();
         stack.pop_back();
@@ -491,7 +492,8 @@ FrameView* MakeFrameView(PreviewCore* core, bool child, uint32_t parent) {
     if (app == nullptr || QThread::currentThread() != app->thread() || core == nullptr) {
         return nullptr;
     }
-    auto* parentWidget = parent != 0 ? static_cast<QWidget*>(plat::WindowFromHandle(parent)) : nullptr;
+    auto* parentWidget =
+        parent != 0 ? static_cast<QWidget*>(plat::WindowFromHandle(parent)) : nullptr;
     if (child && parentWidget == nullptr) return nullptr;
     auto* frame = new FrameWindow(core, child, parentWidget);
     if (child) {
