@@ -11,6 +11,7 @@
 #include "engine/output/printer_document.h"
 #include "engine/preview/file_object.h"
 #include "engine/preview/preview_object.h"
+#include "engine/preview/ui/frame_window.h"
 #include "platform/gdi/device_context.h"
 
 extern "C" {
@@ -72,6 +73,7 @@ __attribute__((constructor)) void AttachEngine() {
     kp::BindPrinterJobFactories();
     kp::preview::BindFileObjectFactory();
     kp::BindPreviewFactories();
+    kp::preview::BindPreviewWindows();
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.
