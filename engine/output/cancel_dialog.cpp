@@ -12,7 +12,10 @@
 namespace kp {
 
 void CancelDialogPresenter::OnCommand(int32_t id, int32_t notification) {
-    if (id == kCancelButtonId && notification == 0 && button_ && cancel_) cancel_();
+    if (id != kCancelButtonId || notification != 0 || !button_ || !cancel_) return;
+    // The action may end the presenter's owner, and the presenter with it.
+    const std::function<void()> cancel = cancel_;
+    cancel();
 }
 
 bool CancelDialogPresenter::IsButtonKey(int key, bool alt) {
@@ -43,8 +46,7 @@ class Dialog final : public QDialog, public CancelDialogView {
         button_->installEventFilter(this);
         layout->addWidget(message_);
         layout->addWidget(button_, 0, Qt::AlignHCenter);
-        connect(button_, &QPushButton::clicked, this,
-                [this] { presenter_->OnCommand(CancelDialogPresenter::kCancelButtonId, 0); });
+        connect(button_, &QPushButton::clicked, this, [this] { Press(); });
         Refresh();
         // The dialog units of 227 x 71 at the default font.
         resize(340, 115);
@@ -78,7 +80,7 @@ class Dialog final : public QDialog, public CancelDialogView {
             auto* key = static_cast<QKeyEvent*>(event);
             if (CancelDialogPresenter::IsButtonKey(key->key(),
                                                    key->modifiers() & Qt::AltModifier)) {
-                presenter_->OnCommand(CancelDialogPresenter::kCancelButtonId, 0);
+                Press();
                 return true;
             }
         }
@@ -87,8 +89,20 @@ class Dialog final : public QDialog, public CancelDialogView {
     // The dialog closes with its document, not with Escape or the window's close.
     void reject() override {}
 
+  public:
+    // True while the button's command runs: the cancel may end the job that owns the dialog,
+    // and the dialog must then outlive its own handler.
+    bool pressing() const { return pressing_; }
+
   private:
+    void Press() {
+        pressing_ = true;
+        presenter_->OnCommand(CancelDialogPresenter::kCancelButtonId, 0);
+        pressing_ = false;
+    }
+
     CancelDialogPresenter* presenter_;
+    bool pressing_ = false;
     QLabel* message_;
     QPushButton* button_;
 };
@@ -104,8 +118,11 @@ std::unique_ptr<CancelDialogView> MakeCancelDialogView(CancelDialogPresenter* pr
 
 void DestroyCancelDialogView(std::unique_ptr<CancelDialogView> view) {
     auto* dialog = dynamic_cast<Dialog*>(view.get());
-    if (dialog == nullptr || QThread::currentThread() == dialog->thread()) return;
+    if (dialog == nullptr) return;
+    const bool ownThread = QThread::currentThread() == dialog->thread();
+    if (ownThread && !dialog->pressing()) return;  // freed here, with the pointer
     view.release();
+    if (ownThread) dialog->hide();
     dialog->deleteLater();
 }
 

@@ -222,8 +222,33 @@ int32_t PrinterJobObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t PrinterJobObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                  Variant* result) {
-    return DispatchMember<PrinterJobObject>(*this, kProperties, kMethods, memberId, kind, args,
-                                            result);
+    ++callDepth_;
+    const int32_t code = DispatchMember<PrinterJobObject>(*this, kProperties, kMethods, memberId,
+                                                          kind, args, result);
+    --callDepth_;
+    // A Close asked for inside this member (by a sink, or from a pump) is done once the member
+    // has ended; the job is gone then and nothing of it is touched.
+    if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
+        FinishClose();
+    }
+    return code;
+}
+
+bool PrinterJobObject::CloseMayRunNow() {
+    const uint16_t s = state_.load();
+    if (s == kJobPrintingPage || s == kJobSelecting) return false;
+    if (callDepth_.load() != 0 || cancelDepth_.load() != 0) return false;
+    std::lock_guard threadGuard(threadLock_);
+    return !threadBusy_;
+}
+
+void PrinterJobObject::FinishClose() {
+    {
+        std::lock_guard guard(lock_);
+        const uint16_t s = state_.load();
+        if (s == kJobDocumentOpen || s == kJobCancelled) ClosePrinter(false);
+    }
+    delete this;
 }
 
 std::optional<DevMode> PrinterJobObject::CurrentDevMode() {
@@ -1177,31 +1202,38 @@ int32_t PrinterJobObject::ClosePrinterMember(const Variant* args, Variant*) {
     return ClosePrinter(args[0].boolVal != 0);
 }
 
+// The job goes when the member returns (Invoke), or, when it is busy, once what keeps it busy
+// has ended: freeing it under a running page or dialog would pull it from under them.
 int32_t PrinterJobObject::CloseMember(const Variant*, Variant*) {
-    {
-        std::lock_guard guard(lock_);
-        const uint16_t s = state_.load();
-        if (s == kJobDocumentOpen || s == kJobCancelled) ClosePrinter(false);
-    }
-    delete this;
+    closeRequested_.store(true);
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::CancelPrintJob() {
     uint16_t s = state_.load();
     if (!IsDocumentState(s)) return rc::kNotReady;
-    // The host hears of the cancel while the job still has its old state.
+    // The host hears of the cancel while the job still has its old state; a Close from its
+    // sink waits for the cancel to end.
     if (app_ != nullptr) {
         Variant arg = VariantDispatch(this);
         InvokeArgs args{&arg, 1};
+        ++cancelDepth_;
         app_->FireEvent(21001, &args);
+        --cancelDepth_;
     }
     // The page loop's end and this cancel both change the state by compare-and-swap, so a
     // cancel that lands while a page ends is never overwritten.
+    int32_t result = rc::kNotReady;
     while (IsDocumentState(s)) {
-        if (state_.compare_exchange_weak(s, kJobCancelled)) return rc::kOk;
+        if (state_.compare_exchange_weak(s, kJobCancelled)) {
+            result = rc::kOk;
+            break;
+        }
     }
-    return rc::kNotReady;
+    if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
+        FinishClose();
+    }
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1594,15 +1626,22 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
     try {
         printThread_ = std::thread([this, report] {
             const int32_t result = PrintReport(report);
+            ApplicationObject* const app = app_;
             {
                 std::lock_guard threadGuard(threadLock_);
                 threadBusy_ = false;
             }
+            // A Close that came while the page printed is done now, and the host that asked for
+            // it hears no more of the job.
+            if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
+                FinishClose();
+                return;
+            }
             // After the event nothing of the job is touched: a sink may close it.
-            if (app_ != nullptr) {
+            if (app != nullptr) {
                 Variant event[2] = {VariantDispatch(this), VariantI4(result)};
                 InvokeArgs eventArgs{event, 2};
-                app_->FireEvent(21002, &eventArgs);
+                app->FireEvent(21002, &eventArgs);
             }
         });
     } catch (const std::system_error&) {

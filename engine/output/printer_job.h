@@ -297,6 +297,11 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t GetPaperWidthMember(const plat::Variant* args, plat::Variant* v);
 
     int32_t ClosePrinter(bool jobCancel);
+    // Close asked for while the job is busy (a page printing, the selection dialog open, a
+    // member running below, the cancel's event, the print thread) waits for that to end;
+    // these answer whether it may be done now, and do it.
+    bool CloseMayRunNow();
+    void FinishClose();
     int32_t PrintPageSteps(PageSource& source, bool* locked);
     int32_t PrintReport(ScriptableObject* report);
     void ReleaseThread();
@@ -313,6 +318,9 @@ class PrinterJobObject final : public ScriptableObject {
     static const MethodRow<PrinterJobObject> kMethods[];
 
     std::atomic<uint16_t> state_{kJobConstructed};
+    std::atomic<bool> closeRequested_{false};
+    std::atomic<int> callDepth_{0};    // members running, on any thread
+    std::atomic<int> cancelDepth_{0};  // inside the cancel's event
     ApplicationObject* app_ = nullptr;
     mutable std::recursive_mutex lock_;  // the job lock
 

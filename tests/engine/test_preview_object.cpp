@@ -495,7 +495,10 @@ class ImageDocument final : public PrinterDocument {
         *id = 7;
         return 0;
     }
-    int32_t StartPage() override { return 0; }
+    int32_t StartPage() override {
+        if (onStartPage) onStartPage();
+        return 0;
+    }
     int32_t EndPage() override {
         ++pages;
         return 0;
@@ -509,6 +512,7 @@ class ImageDocument final : public PrinterDocument {
         return n;
     }
     static inline ImageDocument* last = nullptr;
+    static inline std::function<void()> onStartPage;
     int pages = 0;
 
   private:
@@ -521,30 +525,81 @@ std::unique_ptr<PrinterDocument> MakeImageDocument(const std::string&, const Pri
     return std::make_unique<ImageDocument>(page);
 }
 
-TEST_F(PreviewObjectTest, PagesOnAPrinter) {
-    ChildFactories f = GetChildFactories();
-    f.newPrinterJob = NewPrinterJob;
-    f.openPrinterJob = OpenPrinterJob;
-    SetChildFactories(f);
-    SetPrinterDocumentFactory(&MakeImageDocument);
-
-    ASSERT_EQ(Open(), 0);
-    ASSERT_EQ(Record(Page()), 0);
-    ASSERT_EQ(Record(Page()), 0);
-    Bstr name = BstrAllocView(u"Office");
-    Variant arg = VariantBstr(name);
-    InvokeArgs args{&arg, 1};
-    Variant made{};
-    ASSERT_EQ(app_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod, &args, &made), 0);
-    BstrFree(name);
-    auto* job = static_cast<ScriptableObject*>(made.pdispVal);
-    auto call = [&](int32_t id, std::vector<Variant> a) {
+class PreviewPrintTest : public PreviewObjectTest {
+  protected:
+    void SetUp() override {
+        PreviewObjectTest::SetUp();
+        ChildFactories f = GetChildFactories();
+        f.newPrinterJob = NewPrinterJob;
+        f.openPrinterJob = OpenPrinterJob;
+        SetChildFactories(f);
+        SetPrinterDocumentFactory(&MakeImageDocument);
+        ImageDocument::onStartPage = nullptr;
+        ASSERT_EQ(Open(), 0);
+        ASSERT_EQ(Record(Page()), 0);
+        ASSERT_EQ(Record(Page()), 0);
+    }
+    void TearDown() override {
+        ImageDocument::onStartPage = nullptr;
+        SetPrinterDocumentFactory(nullptr);
+        PreviewObjectTest::TearDown();
+    }
+    // A job on the one printer with its document open and no cancel dialog.
+    ScriptableObject* OpenJob() {
+        Bstr name = BstrAllocView(u"Office");
+        Variant arg = VariantBstr(name);
+        InvokeArgs args{&arg, 1};
+        Variant made{};
+        EXPECT_EQ(app_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod, &args, &made), 0);
+        BstrFree(name);
+        auto* job = static_cast<ScriptableObject*>(made.pdispVal);
+        EXPECT_EQ(Put(job, 1007, VariantBool(false)), 0);
+        EXPECT_EQ(CallOn(job, 11001, {VariantUI4(0)}), 0);
+        return job;
+    }
+    static int32_t CallOn(ScriptableObject* object, int32_t id, std::vector<Variant> a) {
         Variant result{};
         InvokeArgs block{a.data(), static_cast<uint32_t>(a.size())};
-        return job->Invoke(id, kInvokeMethod, &block, &result);
-    };
-    ASSERT_EQ(Put(job, 1007, VariantBool(false)), 0);
-    ASSERT_EQ(call(11001, {VariantUI4(0)}), 0);
+        return object->Invoke(id, kInvokeMethod, &block, &result);
+    }
+};
+
+// A Close from inside a page (a pump, or the cancel's event) waits for the page's end: the job
+// goes when the member that printed returns, and not before.
+TEST_F(PreviewPrintTest, CloseFromInsideAPageWaitsForItsEnd) {
+    auto* self = static_cast<ScriptableObject*>(preview_);
+    for (const bool viaCancel : {false, true}) {
+        SCOPED_TRACE(viaCancel ? "from the cancel's event" : "from inside the page");
+        ScriptableObject* job = OpenJob();
+        ASSERT_EQ(app_->ChildCount(ChildKind::kPrinter), 1u);
+        Advise();
+        sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
+            if (id == 21001) {
+                EXPECT_EQ(CallOn(job, 11003, {}), 0);
+            }
+        };
+        size_t during = 0;
+        ImageDocument::onStartPage = [&] {
+            if (viaCancel) {
+                static_cast<PrinterJobObject*>(job)->CancelPrintJob();
+            } else {
+                EXPECT_EQ(CallOn(job, 11003, {}), 0);
+            }
+            during = app_->ChildCount(ChildKind::kPrinter);
+        };
+        const int32_t printed = CallOn(job, 11012, {VariantDispatch(self), VariantUI4(1)});
+        EXPECT_EQ(printed, viaCancel ? rc::kJobCancelled : 0);
+        EXPECT_EQ(during, 1u) << "alive while its page printed";
+        EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u) << "gone after";
+        ImageDocument::onStartPage = nullptr;
+        app_->Sinks().UnadviseSink(std::exchange(cookie_, 0));
+        sink_.onEvent = nullptr;
+    }
+}
+
+TEST_F(PreviewPrintTest, PagesOnAPrinter) {
+    ScriptableObject* job = OpenJob();
+    auto call = [&](int32_t id, std::vector<Variant> a) { return CallOn(job, id, std::move(a)); };
     ASSERT_NE(ImageDocument::last, nullptr);
     auto* self = static_cast<ScriptableObject*>(preview_);
     // Layer 2 is not printed: only the first box reaches the paper.
@@ -563,7 +618,6 @@ TEST_F(PreviewObjectTest, PagesOnAPrinter) {
     ASSERT_EQ(call(11002, {VariantBool(true)}), 0);
     Variant result{};
     EXPECT_EQ(job->Invoke(11003, kInvokeMethod, nullptr, &result), 0);
-    SetPrinterDocumentFactory(nullptr);
 }
 
 }  // namespace
