@@ -4,6 +4,7 @@
 
 #include "engine/core/application.h"
 #include "engine/output/printer_job.h"
+#include "engine/preview/recorded_page_source.h"
 
 namespace kp {
 
@@ -142,42 +143,9 @@ int32_t PreviewObject::PlayPage(uint32_t dc, int page) {
 
 namespace {
 
-// A recorded page as the print loop takes it: the preview locked around it, its paper from the
-// page's record, played with the print layers.
-class PreviewPage final : public PageSource {
-  public:
-    PreviewPage(ScriptableObject* object, uint32_t page) : object_(object), page_(page) {}
-    int32_t Check() override {
-        if (!CheckObjectSignature(object_, signature::kDisplay)) return rc::kBadArgument;
-        preview_ = static_cast<PreviewObject*>(object_);
-        return rc::kOk;
-    }
-    void Lock() override { preview_->LockPages(); }
-    void Unlock() override { preview_->UnlockPages(); }
-    bool Paper(int16_t* code, int32_t* width, int32_t* length, int16_t* orientation) override {
-        if (page_ > static_cast<uint32_t>(INT32_MAX)) return false;
-        preview::PreviewPageRecord record;
-        if (preview_->core().pages().Get(static_cast<int>(page_), &record) != 0) return false;
-        *code = record.paperSize;
-        *width = record.paperWidth;
-        *length = record.paperLength;
-        *orientation = record.orientation;
-        return true;
-    }
-    int32_t PaperError() const override { return -13001; }
-    bool IsReport() const override { return false; }
-    int32_t Draw(plat::DeviceContext* dc) override {
-        return preview_->PlayPage(dc->handle(), static_cast<int>(page_));
-    }
-
-  private:
-    ScriptableObject* object_;
-    uint32_t page_;
-    PreviewObject* preview_ = nullptr;
-};
-
 std::unique_ptr<PageSource> PreviewPageSource(ScriptableObject* object, uint32_t page) {
-    return std::make_unique<PreviewPage>(object, page);
+    return std::make_unique<preview::RecordedPageSource<PreviewObject>>(object, page,
+                                                                         signature::kDisplay);
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ class PreviewObject final : public ScriptableObject {
     void LockPages();
     void UnlockPages();
     int32_t PlayPage(uint32_t dc, int page);
+    int32_t PageRecord(int page, preview::PreviewPageRecord* record) {
+        return core_.pages().Get(page, record);
+    }
 
   private:
 
