@@ -223,6 +223,10 @@ class FileObject final : public ScriptableObject {
     void LockPages();
     void UnlockPages();
     int ViewerPageCount() { return core_.pages().Count(); }
+    // Page n's paper and outline entry; kPageOutOfRange outside 1..ViewerPageCount().
+    int32_t ViewerGetPageRecord(int page, PreviewPageRecord* record) {
+        return core_.pages().Get(page, record);
+    }
     // The offsets in millimetres the next printed pages move by.
     double offsetX() const { return offsetX_; }
     double offsetY() const { return offsetY_; }
