@@ -20,6 +20,8 @@
 
 #include "engine/core/ole_date.h"
 #include "engine/preview/file_object.h"
+#include "engine/output/printer_document.h"
+#include "engine/output/printer_job.h"
 #include "engine/preview/page_player.h"
 #include "platform/gdi/qpainter_dc.h"
 #include "tests/engine/report_model_fixture.h"
@@ -500,6 +502,18 @@ class ScriptedPort final : public ViewerDialogPort {
         *settings = *layerAnswer;
         return 1;
     }
+    std::optional<std::pair<int, int>> range;  // none: cancel
+    int rangeAsked = 0;
+    int AskPrintRange(int current, int count, int* start, int* end) override {
+        EXPECT_EQ(current, 1);
+        EXPECT_EQ(count, 2);
+        ++rangeAsked;
+        if (fails) return -1;
+        if (!range) return 2;
+        *start = range->first;
+        *end = range->second;
+        return 1;
+    }
 };
 
 class EventLog final : public ScriptableObject {
@@ -816,6 +830,50 @@ TEST_F(ViewerTest, LayerPrintSettingsMovePrintedPagesOnly) {
     port.fails = true;
     EXPECT_EQ(Call(FileObject::kShowLayerPrintSettings), rc::kFailed);
     EXPECT_EQ(Call(FileObject::kShowDocumentInfo), rc::kFailed);
+    ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+    file_->SetDialogPort(nullptr);
+}
+
+TEST_F(ViewerTest, PrintWithRangeDialogAsksThenGoesToAPrinterJob) {
+    BindPrinterJobFactories();
+    printers_->SetPrinters({{"Office", "", "", true}});
+    PrinterCapabilities caps;
+    caps.media = {{"iso_a4_210x297mm", "A4", 21000, 29700, 423, 423, 423, 423}};
+    caps.defaultMedia = "iso_a4_210x297mm";
+    caps.sources = {{"auto", "Automatic"}};
+    caps.defaultSource = "auto";
+    caps.resolutions = {{600, 600}};
+    caps.defaultResolution = {600, 600};
+    caps.copiesMax = 99;
+    printers_->SetCapabilities("Office", caps);
+    ASSERT_EQ(app_->Initialize(), 0);  // the application reads its printers again
+    ScriptedPort port;
+    file_->SetDialogPort(&port);
+    ASSERT_EQ(Open(WriteSamples("print", 2)), 0);
+    EXPECT_EQ(Call(FileObject::kPrintWithRangeDialog), 0) << "no pages: nothing happens";
+    EXPECT_EQ(port.rangeAsked, 0);
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    struct Case {
+        const char* name;
+        bool fails;
+        std::optional<std::pair<int, int>> range;
+        int32_t rc;
+    } cases[] = {
+        {"cancelled", false, std::nullopt, 0},
+        {"dialog fails", true, std::nullopt, rc::kFailed},
+        {"past the last page", false, std::pair{1, 3}, rc::kOutOfRange},
+        {"backwards", false, std::pair{2, 1}, rc::kOutOfRange},
+        // Without a widgets application the printer selection cannot be shown.
+        {"to the printer", false, std::pair{1, 2}, kp::rc::kSelectFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        port.fails = c.fails;
+        port.range = c.range;
+        EXPECT_EQ(Call(FileObject::kPrintWithRangeDialog), c.rc);
+        EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u) << "the job is closed again";
+    }
+    EXPECT_EQ(port.rangeAsked, 5);
     ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
     file_->SetDialogPort(nullptr);
 }
