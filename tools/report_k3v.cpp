@@ -1,13 +1,27 @@
 // qzs-report k3v-write OUT (--sample N | REPORT.k30...) [--password P]
+// qzs-report k3v-render FILE N OUT.png [--dpi D] [--layers DIGITS] [--offset X,Y] [--password P]
 //
 // Writes a saved report file as a host does through the report-file object: CreateFile,
 // (DocPassword and DocProtect), FileCreate, ReportIndexLevel 0, one FileAddPage per page,
 // FileCloseFile, FileRelease. The pages are either N sample pages or the given report files in
 // order. The engine's code is linked in here rather than loaded, with the controls beside it, so
 // that the file side runs without the engine library; an existing OUT is replaced.
+//
+// k3v-render opens a saved file in the viewer as a host does (FileOpen, FileOpenViewer) without
+// a window, answers its dialogs from the options (the password for every try of the password
+// dialog; the layers and offsets typed into the layer-print dialog) and plays page N the way a
+// printer job does, onto white paper at D dots per inch, written as PNG.
+#include <stdlib.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -17,6 +31,7 @@
 #include "engine/core/report.h"
 #include "engine/preview/file_object.h"
 #include "engine/preview/report_file.h"
+#include "platform/gdi/qpainter_dc.h"
 #include "reportctrl/controls.h"
 #include "tools/report_host.h"
 
@@ -238,6 +253,191 @@ int K3vWrite(const std::vector<std::string>& args) {
     std::printf("%s: %d pages, %d fonts\n", kp::preview::ReportFilePath(out).c_str(), pages, fonts);
     return kExitOk;
 }
+
+// ---------------------------------------------------------------------------------------------
+// k3v-render
+
+struct RenderArgs {
+    std::string in, out;
+    int page = 0;
+    int32_t dpi = 96;
+    std::optional<std::array<bool, 5>> layers;
+    std::optional<std::pair<std::string, std::string>> offset;  // as typed, millimetres
+    std::optional<std::string> password;
+};
+
+// A number as typed into an offset edit: a whole decimal, nothing after it.
+bool IsOffsetText(const std::string& text) {
+    if (text.empty()) return false;
+    double value = 0;
+    const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(begin, end, value);
+    return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+std::optional<RenderArgs> ParseRenderArgs(const std::vector<std::string>& args) {
+    RenderArgs r;
+    std::vector<std::string> plain;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool valued = i + 1 < args.size();
+        if (a == "--dpi" && valued) {
+            if (!ParseDpi(args[++i], &r.dpi)) return std::nullopt;
+        } else if (a == "--layers" && valued && !r.layers) {
+            const std::string& digits = args[++i];
+            std::array<bool, 5> on{};
+            if (digits.empty() || digits.size() > 5) return std::nullopt;
+            for (char c : digits) {
+                if (c < '1' || c > '5' || on[size_t(c - '1')]) return std::nullopt;
+                on[size_t(c - '1')] = true;
+            }
+            r.layers = on;
+        } else if (a == "--offset" && valued && !r.offset) {
+            const std::string& both = args[++i];
+            const size_t comma = both.find(',');
+            if (comma == std::string::npos) return std::nullopt;
+            std::pair<std::string, std::string> xy{both.substr(0, comma), both.substr(comma + 1)};
+            if (!IsOffsetText(xy.first) || !IsOffsetText(xy.second)) return std::nullopt;
+            r.offset = xy;
+        } else if (a == "--password" && valued && !r.password) {
+            r.password = args[++i];
+        } else if (a.starts_with("--")) {
+            return std::nullopt;
+        } else {
+            plain.push_back(a);
+        }
+    }
+    if (plain.size() != 3) return std::nullopt;
+    const std::string& n = plain[1];
+    if (n.empty() || n.size() > 6 || n.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    r.in = plain[0];
+    r.page = std::stoi(n);
+    r.out = plain[2];
+    if (r.in.empty() || r.out.empty() || r.page < 1) return std::nullopt;
+    return r;
+}
+
+// The viewer's dialogs as the options answer them.
+class ScriptedDialogs final : public kp::preview::ViewerDialogPort {
+  public:
+    explicit ScriptedDialogs(const RenderArgs& args) : args_(args) {}
+    int AskPassword(std::u16string* typed) override {
+        if (!args_.password) return 2;
+        bool ok = true;
+        *typed = WideFromUtf8(*args_.password, &ok);
+        return ok ? 1 : 2;
+    }
+    void Warn(const std::string& text, const std::string&) override {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    // Typed into the dialog: the edits keep their five characters.
+    int AskLayerPrint(kp::preview::LayerPrintSettings* settings) override {
+        kp::preview::LayerPrintDialog dialog(*settings);
+        if (args_.layers) {
+            for (int i = 0; i < 5; ++i) dialog.SetLayer(i, (*args_.layers)[size_t(i)]);
+        }
+        if (args_.offset) {
+            dialog.SetXText(args_.offset->first);
+            dialog.SetYText(args_.offset->second);
+        }
+        *settings = dialog.Accept();
+        return 1;
+    }
+
+  private:
+    const RenderArgs& args_;
+};
+
+// The file object, released on every way out.
+struct FileHolder {
+    ScriptableObject* file;
+    ~FileHolder() {
+        if (file == nullptr) return;
+        Variant ignored{};
+        kp::InvokeArgs none{nullptr, 0};
+        file->Invoke(FileObject::kFileRelease, kp::kInvokeMethod, &none, &ignored);
+    }
+};
+
+int K3vRender(const std::vector<std::string>& args) {
+    const auto r = ParseRenderArgs(args);
+    if (!r) {
+        return UsageError(
+            "usage: qzs-report k3v-render FILE N OUT.png [--dpi D] [--layers DIGITS] "
+            "[--offset X,Y] [--password P]");
+    }
+    std::error_code ec;
+    const std::string full = std::filesystem::absolute(r->in, ec).string();
+    const std::string in = ec ? r->in : full;
+
+    // Drawing needs Qt's fonts and images but never a window: no widgets application, so the
+    // viewer opens without its frame.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "qzs-report";
+    static char* argv[] = {name, nullptr};
+    QGuiApplication gui(argc, argv);
+
+    LinkedEngine engine;
+    FileHolder holder{AsObject(Call(engine.app(), kAppCreateFile, {}, "CreateFile"))};
+    auto* file = static_cast<FileObject*>(holder.file);
+    ScriptedDialogs dialogs(*r);
+    file->SetDialogPort(&dialogs);
+    {
+        Bstr path = BstrFromUtf8(in);
+        if (path == nullptr) return UsageError("the path is not UTF-8");
+        try {
+            Call(file, FileObject::kFileOpen, {VariantBstr(path)}, "FileOpen");
+        } catch (...) {
+            BstrFree(path);
+            throw;
+        }
+        BstrFree(path);
+    }
+    Call(file, FileObject::kFileOpenViewer, {VariantUI4(1)}, "FileOpenViewer");
+    if (r->layers || r->offset) {
+        Call(file, FileObject::kShowLayerPrintSettings, {}, "ShowLayerPrintSettings");
+    }
+    const int count = file->ViewerPageCount();
+    kp::preview::PreviewPageRecord record;
+    if (const int32_t code = file->ViewerGetPageRecord(r->page, &record); code != 0)
+        throw EngineError{code, "ViewerPlayPage"};
+    const bool portrait = record.orientation == 1;
+    const int32_t w = portrait ? record.paperWidth : record.paperLength;
+    const int32_t h = portrait ? record.paperLength : record.paperWidth;
+    const auto pixels = [&](int32_t tenths) {
+        return static_cast<int32_t>(std::lround(tenths * static_cast<double>(r->dpi) / 254.0));
+    };
+    const int32_t across = pixels(w), down = pixels(h);
+    if (across < 1 || down < 1) throw EngineError{kp::preview::kPaperUnreadable, "ViewerPlayPage"};
+    QImage image(across, down, QImage::Format_RGB32);
+    if (image.isNull()) throw EngineError{-5, "ViewerPlayPage"};
+    image.fill(Qt::white);
+    {
+        QPainterDc dc(&image, r->dpi, kDtRasPrinter);
+        if (const int32_t code = file->ViewerPlayPage(dc.handle(), r->page); code != 0)
+            throw EngineError{code, "ViewerPlayPage"};
+    }
+    Call(file, FileObject::kFileCloseViewer, {}, "FileCloseViewer");
+    Call(file, FileObject::kFileCloseFile, {}, "FileCloseFile");
+
+    const std::string temp = r->out + ".tmp";
+    if (!image.save(QString::fromStdString(temp), "PNG")) return UsageError("cannot write " + r->out);
+    std::filesystem::rename(temp, r->out, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        return UsageError("cannot write " + r->out);
+    }
+    std::printf("page %d/%d: %dx%d\n", r->page, count, across, down);
+    return kExitOk;
+}
+
+const ReportCommand kK3vRender("k3v-render",
+                               "k3v-render FILE N OUT.png [--dpi D] [--layers DIGITS] "
+                               "[--offset X,Y] [--password P]",
+                               K3vRender);
 
 const ReportCommand kK3vWrite("k3v-write",
                               "k3v-write OUT (--sample N | REPORT.k30...) [--password P]",

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QThread>
+#include <cmath>
 #include <filesystem>
 #include <new>
 
@@ -37,10 +40,32 @@ struct InUse {
 
 // A page is recorded in state 256 and the object is open again afterwards, whatever happens.
 struct Recording {
-    explicit Recording(uint16_t& state) : state_(state) { state_ = FileObject::kRecording; }
-    ~Recording() { state_ = FileObject::kOpen; }
-    uint16_t& state_;
+    explicit Recording(std::function<void(uint16_t)> set) : set_(std::move(set)) {
+        set_(FileObject::kRecording);
+    }
+    ~Recording() { set_(FileObject::kOpen); }
+    std::function<void(uint16_t)> set_;
 };
+
+// A port for when no dialog can be shown: every dialog fails.
+class NoDialogs final : public ViewerDialogPort {
+  public:
+    int AskPassword(std::u16string*) override { return -1; }
+    void Warn(const std::string&, const std::string&) override {}
+};
+
+std::mutex gPortFactoryLock;
+ViewerDialogPortFactory gPortFactory = nullptr;
+
+// The Qt dialogs need a widgets application and its thread.
+bool OnWidgetsThread() {
+    QCoreApplication* app = QCoreApplication::instance();
+    return app != nullptr && app->inherits("QApplication") &&
+           QThread::currentThread() == app->thread();
+}
+
+// The loading was stopped by a close asked for meanwhile; not an error of the file.
+constexpr int32_t kLoadStopped = 1;
 
 }  // namespace
 
@@ -63,7 +88,6 @@ const PropertyRow<FileObject> FileObject::kProperties[] = {
      &FileObject::PutReportIndexTitle},
     {kIndexVisible, VT_BOOL, &FileObject::GetIndexVisible, &FileObject::PutIndexVisible},
     {kDocFlag, VT_BOOL, &FileObject::GetDocFlag, &FileObject::PutDocFlag},
-    // viewer: the window and page members join here.
 };
 
 const MethodRow<FileObject> FileObject::kMethods[] = {
@@ -72,14 +96,87 @@ const MethodRow<FileObject> FileObject::kMethods[] = {
     {kFileCloseFile, VT_EMPTY, 0, {}, &FileObject::FileCloseFileMember},
     {kFileAddPage, VT_EMPTY, 1, {VT_DISPATCH}, &FileObject::FileAddPageMember},
     {kSaveCopyAs, VT_EMPTY, 1, {VT_BSTR}, &FileObject::SaveCopyAsMember},
-    // viewer: FileOpenViewer, FileCloseViewer and the others join here.
+    {kFileOpenViewer, VT_EMPTY, 1, {VT_UI4}, &FileObject::FileOpenViewerMember},
+    {kFileCloseViewer, VT_EMPTY, 0, {}, &FileObject::FileCloseViewerMember},
+    {kShowDocumentInfo, VT_EMPTY, 0, {}, &FileObject::ShowDocumentInfoMember},
+    {kShowLayerPrintSettings, VT_EMPTY, 0, {}, &FileObject::ShowLayerPrintSettingsMember},
+    {kPrintWithRangeDialog, VT_EMPTY, 0, {}, &FileObject::PrintWithRangeDialogMember},
 };
+
+// The window side's members under the viewer's ids.
+const PropertyRow<PreviewCore> FileObject::kViewerProperties[] = {
+    {kWindowTop, VT_I4, &PreviewCore::GetWindowTop, &PreviewCore::PutWindowTop},
+    {kWindowLeft, VT_I4, &PreviewCore::GetWindowLeft, &PreviewCore::PutWindowLeft},
+    {kWindowRight, VT_I4, &PreviewCore::GetWindowRight, &PreviewCore::PutWindowRight},
+    {kWindowBottom, VT_I4, &PreviewCore::GetWindowBottom, &PreviewCore::PutWindowBottom},
+    {kWindowMax, VT_BOOL, &PreviewCore::GetWindowMax, &PreviewCore::PutWindowMax},
+    {kWindowMin, VT_BOOL, &PreviewCore::GetWindowMin, &PreviewCore::PutWindowMin},
+    {kParentWindow, VT_UI4, &PreviewCore::GetParentWindow, &PreviewCore::PutParentWindow},
+    {kPageCount, VT_UI4, &PreviewCore::GetPageCount, nullptr},
+    {kPage, VT_UI4, &PreviewCore::GetPage, &PreviewCore::PutPage},
+    {kTools, VT_UI4, &PreviewCore::GetTools, &PreviewCore::PutTools},
+    {kZoom, VT_UI2, &PreviewCore::GetZoom, &PreviewCore::PutZoom},
+    {kTitle, VT_BSTR, &PreviewCore::GetTitle, &PreviewCore::PutTitle},
+    {kCancelButton, VT_BOOL, &PreviewCore::GetCancelButton, &PreviewCore::PutCancelButton},
+    {kCancelMessage, VT_BSTR, &PreviewCore::GetCancelMessage, &PreviewCore::PutCancelMessage},
+    {kCancelDlgTitle, VT_BSTR, &PreviewCore::GetCancelDlgTitle, &PreviewCore::PutCancelDlgTitle},
+    {kFitToWindow, VT_BOOL, &PreviewCore::GetFitToWindow, &PreviewCore::PutFitToWindow},
+    {kStatusBarVisible, VT_BOOL, &PreviewCore::GetStatusBarVisible,
+     &PreviewCore::PutStatusBarVisible},
+    {kToolBarVisible, VT_BOOL, &PreviewCore::GetToolBarVisible, &PreviewCore::PutToolBarVisible},
+    {kTwoPages, VT_BOOL, &PreviewCore::GetTwoPages, &PreviewCore::PutTwoPages},
+    {kTwoPagesVertical, VT_BOOL, &PreviewCore::GetTwoPagesVertical,
+     &PreviewCore::PutTwoPagesVertical},
+    {kClickZoom, VT_BOOL, &PreviewCore::GetClickZoom, &PreviewCore::PutClickZoom},
+    {kLayerDisplay1, VT_BOOL, &PreviewCore::GetLayerDisplay<0>, &PreviewCore::PutLayerDisplay<0>},
+    {kLayerDisplay1 + 1, VT_BOOL, &PreviewCore::GetLayerDisplay<1>,
+     &PreviewCore::PutLayerDisplay<1>},
+    {kLayerDisplay1 + 2, VT_BOOL, &PreviewCore::GetLayerDisplay<2>,
+     &PreviewCore::PutLayerDisplay<2>},
+    {kLayerDisplay1 + 3, VT_BOOL, &PreviewCore::GetLayerDisplay<3>,
+     &PreviewCore::PutLayerDisplay<3>},
+    {kLayerDisplay1 + 4, VT_BOOL, &PreviewCore::GetLayerDisplay<4>,
+     &PreviewCore::PutLayerDisplay<4>},
+    {kLayerPrint1, VT_BOOL, &PreviewCore::GetLayerPrint<0>, &PreviewCore::PutLayerPrint<0>},
+    {kLayerPrint1 + 1, VT_BOOL, &PreviewCore::GetLayerPrint<1>, &PreviewCore::PutLayerPrint<1>},
+    {kLayerPrint1 + 2, VT_BOOL, &PreviewCore::GetLayerPrint<2>, &PreviewCore::PutLayerPrint<2>},
+    {kLayerPrint1 + 3, VT_BOOL, &PreviewCore::GetLayerPrint<3>, &PreviewCore::PutLayerPrint<3>},
+    {kLayerPrint1 + 4, VT_BOOL, &PreviewCore::GetLayerPrint<4>, &PreviewCore::PutLayerPrint<4>},
+    {kHwnd, VT_UI4, &PreviewCore::GetHwnd, nullptr},
+};
+
+const MethodRow<PreviewCore> FileObject::kViewerMethods[] = {
+    {kShowPrintingDialog, VT_EMPTY, 0, {}, &PreviewCore::ShowPrintingDialogMember},
+    {kHidePrintingDialog, VT_EMPTY, 0, {}, &PreviewCore::HidePrintingDialogMember},
+    {kFitToParent, VT_EMPTY, 0, {}, &PreviewCore::FitToParentMember},
+    {kRefresh, VT_EMPTY, 0, {}, &PreviewCore::RefreshMember},
+    {kPrepareReport, VT_EMPTY, 1, {VT_DISPATCH}, &PreviewCore::PrepareReportMember},
+};
+
+bool FileObject::IsViewerMember(int32_t memberId) {
+    for (const auto& row : kViewerProperties)
+        if (row.id == memberId) return true;
+    for (const auto& row : kViewerMethods)
+        if (row.id == memberId) return true;
+    return false;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Life
 
 FileObject::FileObject(ApplicationObject* owner)
-    : signature_(static_cast<ScriptableObject*>(this), signature::kFile), owner_(owner) {}
+    : signature_(static_cast<ScriptableObject*>(this), signature::kFile),
+      owner_(owner),
+      core_(static_cast<ScriptableObject*>(this), true) {
+    core_.Initialize(owner_);
+    core_.SetCloseHook([this] {
+        std::lock_guard guard(lock_);
+        viewerFonts_.RemoveFonts();
+        viewerOpen_ = false;
+        return rc::kOk;
+    });
+    core_.SetViewerCommands([this](int command) { OnViewerCommand(command); });
+}
 
 FileObject::~FileObject() {
     {
@@ -124,17 +221,30 @@ int32_t FileObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* arg
         if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
         {
             std::lock_guard guard(lock_);
-            // A sink called from inside a member must not pull the object from under it.
-            if (inUse_ != 0) return kFileInUse;
+            // A sink called from inside a member or a window handler must not pull the object
+            // from under it.
+            if (inUse_ != 0 || core_.IsInUse()) return kFileInUse;
             if (state_ != kIdle) CloseLocked();
         }
         result->vt = VT_EMPTY;
         delete this;
         return rc::kOk;
     }
-    std::lock_guard guard(lock_);
-    InUse use(inUse_);
-    return DispatchMember<FileObject>(*this, kProperties, kMethods, memberId, kind, args, result);
+    int32_t rc;
+    {
+        std::lock_guard guard(lock_);
+        InUse use(inUse_);
+        if (IsViewerMember(memberId)) {
+            PreviewCore::InUse coreUse(core_);
+            rc = DispatchMember<PreviewCore>(core_, kViewerProperties, kViewerMethods, memberId,
+                                             kind, args, result);
+        } else {
+            rc = DispatchMember<FileObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                            result);
+        }
+    }
+    RunPendingClose();
+    return rc;
 }
 
 ScriptableObject* NewFileObject(ApplicationObject* owner) {
@@ -191,8 +301,23 @@ int32_t FileObject::PutDocUpdateDate(const Variant& argument) {
 }
 
 int32_t FileObject::GetStatus(Variant* value) {
-    value->uiVal = state_;
+    // The printing dialog's cancel moves only the window side.
+    value->uiVal = core_.state() == kStateCancelled ? uint16_t(kCancelled) : state_;
     return rc::kOk;
+}
+
+void FileObject::SetState(uint16_t state) {
+    state_ = state;
+    core_.SetState(state);
+}
+
+int32_t FileObject::GetIndexVisible(Variant* value) {
+    return core_.GetIndexVisible(value);
+}
+
+int32_t FileObject::PutIndexVisible(const Variant& argument) {
+    if (state_ != kIdle && state_ != kOpen) return kFileNotIdle;
+    return core_.PutIndexVisible(argument);
 }
 
 int32_t FileObject::GetReportIndexLevel(Variant* value) {
@@ -223,7 +348,7 @@ DocumentInfo FileObject::CurrentDocumentInfo() const {
     info.protect = protect_;
     info.noPrint = noPrint_;
     info.author = author_;
-    info.indexVisible = indexVisible_;
+    info.indexVisible = core_.indexVisible() ? -1 : 0;
     info.flag = flag_;
     info.updateDate = updateDate_;
     return info;
@@ -239,7 +364,7 @@ void FileObject::ApplyDocumentInfo(const DocumentInfo& info) {
     updateDate_ = info.updateDate;
     protect_ = info.protect != 0 ? -1 : 0;
     noPrint_ = info.noPrint != 0 ? -1 : 0;
-    indexVisible_ = info.indexVisible != 0 ? -1 : 0;
+    core_.SetIndexVisibleValue(info.indexVisible != 0);
     flag_ = info.flag != 0 ? -1 : 0;
 }
 
@@ -275,7 +400,7 @@ int32_t FileObject::FileCreate(const std::string& path, bool overwrite) {
     if (const int32_t rc = writer_.Create(path, overwrite); rc != 0) return rc;
     fonts_ = std::move(fonts);
     pageLevels_.clear();
-    state_ = kOpen;
+    SetState(kOpen);
     return rc::kOk;
 }
 
@@ -292,14 +417,15 @@ int32_t FileObject::FileOpen(const std::string& path) {
     if (!regular) return kFileCannotOpen;
     openedPath_ = path;
     copyPending_ = true;
-    state_ = kOpen;
+    SetState(kOpen);
     return rc::kOk;
 }
 
 int32_t FileObject::FileCloseFile() {
     std::lock_guard guard(lock_);
-    // Closing from a sink inside another member would pull the file from under that member.
-    if (inUse_ > 1) return kFileInUse;
+    // Closing from a sink inside another member (or a window handler) would pull the file
+    // from under it.
+    if (inUse_ > 1 || core_.IsInUse()) return kFileInUse;
     return CloseLocked();
 }
 
@@ -320,8 +446,10 @@ int32_t FileObject::CloseLocked() {
     pageLevels_.clear();
     openedPath_.clear();
     copyPending_ = false;
+    // The window side goes idle first, so that the frame's end does not run the viewer's close
+    // (and its event) again.
+    SetState(kIdle);
     DropViewerData();
-    state_ = kIdle;
     return result;
 }
 
@@ -331,7 +459,7 @@ int32_t FileObject::FileAddPage(ScriptableObject* object) {
     if (!CheckObjectSignature(object, signature::kReport)) return rc::kBadArgument;
     ReportObject* report = AsReport(object);
     if (report == nullptr) return rc::kBadArgument;
-    Recording recording(state_);
+    Recording recording([this](uint16_t s) { SetState(s); });
 
     // The report is drawn once before it is saved, as the viewer prepares a report: that lays
     // its objects out. Without a window the screen's information context serves.
@@ -379,9 +507,246 @@ int32_t FileObject::SaveCopyAs(const std::string& path) {
 // ---------------------------------------------------------------------------------------------
 // viewer
 
+void SetViewerDialogPortFactory(ViewerDialogPortFactory factory) {
+    std::lock_guard guard(gPortFactoryLock);
+    gPortFactory = factory;
+}
+
+void FileObject::SetDialogPort(ViewerDialogPort* port) {
+    std::lock_guard guard(lock_);
+    port_ = port;
+}
+
+void FileObject::SetLoadLimits(const ReportFileLimits& limits) {
+    std::lock_guard guard(lock_);
+    limits_ = limits;
+}
+
+ViewerDialogPort* FileObject::DialogPort(std::unique_ptr<ViewerDialogPort>* holder) {
+    if (port_ != nullptr) return port_;
+    ViewerDialogPortFactory factory;
+    {
+        std::lock_guard guard(gPortFactoryLock);
+        factory = gPortFactory;
+    }
+    if (factory == nullptr || !OnWidgetsThread()) return nullptr;
+    *holder = factory(core_.frameHandle());
+    return holder->get();
+}
+
+int32_t FileObject::FileOpenViewerMember(const Variant* args, Variant*) {
+    return FileOpenViewer(args[0].ulVal);
+}
+
+int32_t FileObject::FileCloseViewerMember(const Variant*, Variant*) {
+    return FileCloseViewer();
+}
+
+int32_t FileObject::ShowDocumentInfoMember(const Variant*, Variant*) {
+    return ShowDocumentInfo();
+}
+
+int32_t FileObject::ShowLayerPrintSettingsMember(const Variant*, Variant*) {
+    return ShowLayerPrintSettings();
+}
+
+int32_t FileObject::PrintWithRangeDialogMember(const Variant*, Variant*) {
+    return PrintWithRangeDialog();
+}
+
+int32_t FileObject::FileOpenViewer(uint32_t style) {
+    std::lock_guard guard(lock_);
+    // Only a file opened for reading has pages to show; a file being written has none yet.
+    if (state_ != kOpen || openedPath_.empty() || writer_.IsOpen()) return kFileWrongState;
+    if (viewerOpen_ || core_.hasFrame()) return kFileNotIdle;
+    if (const int32_t rc = core_.Initialize(owner_); rc != rc::kOk) return rc;
+    core_.SetState(kOpen);
+    // Without a window (no widgets application on this thread) the pages still load, so that
+    // they can be played and printed.
+    const int32_t window = core_.OpenWindow(style, false);
+    if (window != rc::kOk && window != code::kFrameFailed) return window;
+    viewerOpen_ = true;
+    closePending_ = false;
+
+    std::unique_ptr<ViewerDialogPort> made;
+    ViewerDialogPort* port = DialogPort(&made);
+    NoDialogs none;
+    // What the file does not say keeps the object's values.
+    DocumentInfo info = CurrentDocumentInfo();
+    bool applied = false;
+    int32_t rc = LoadReportFilePages(
+        owner_, viewerFonts_, openedPath_, limits_, port != nullptr ? port : &none, &info,
+        core_.pages(), [&](int count, const PreviewPageRecord& record) -> int32_t {
+            if (!applied) {
+                // The outline pane shows as the file says before the first page appears.
+                ApplyDocumentInfo(info);
+                applied = true;
+            }
+            core_.PageAdded(count, record.outlineParent, record.heading);
+            core_.PumpPrintingDialog();
+            return closePending_ || core_.ClosePending() || !viewerOpen_ ? kLoadStopped : 0;
+        });
+    if (!applied) ApplyDocumentInfo(info);
+    if (rc == kLoadStopped) rc = rc::kOk;
+    return rc;
+}
+
+int32_t FileObject::FileCloseViewer() {
+    {
+        std::lock_guard guard(lock_);
+        const uint16_t s = core_.state();
+        if (s != kStateOpen && s != kStateCancelled) return kFileNotIdle;
+        // From a sink inside another member (loading, a dialog): once that member has ended.
+        if (inUse_ > 1) {
+            closePending_ = true;
+            return rc::kOk;
+        }
+        closePending_ = false;
+    }
+    return core_.ClosePreview();
+}
+
+void FileObject::RunPendingClose() {
+    {
+        std::lock_guard guard(lock_);
+        if (!closePending_ || inUse_ != 0) return;
+        closePending_ = false;
+    }
+    FileCloseViewer();
+}
+
 void FileObject::DropViewerData() {
-    viewerPages_.Clear();
+    core_.TearDown();
     viewerFonts_.RemoveFonts();
+    viewerOpen_ = false;
+    closePending_ = false;
+}
+
+int32_t FileObject::ViewerPlayPage(uint32_t dc, int page) {
+    std::lock_guard guard(lock_);
+    return core_.PlayPage(dc, page, offsetX_, offsetY_);
+}
+
+void FileObject::LockPages() {
+    lock_.lock();
+    ++inUse_;
+    core_.lock().lock();
+    core_.inUseAdd(1);
+}
+
+void FileObject::UnlockPages() {
+    core_.inUseAdd(-1);
+    core_.lock().unlock();
+    --inUse_;
+    lock_.unlock();
+}
+
+int32_t FileObject::ShowDocumentInfo() {
+    std::lock_guard guard(lock_);
+    std::unique_ptr<ViewerDialogPort> made;
+    ViewerDialogPort* port = DialogPort(&made);
+    if (port == nullptr) return rc::kFailed;
+    return port->ShowDocumentInfo(CurrentDocumentInfo()) < 0 ? rc::kFailed : rc::kOk;
+}
+
+int32_t FileObject::ShowLayerPrintSettings() {
+    std::lock_guard guard(lock_);
+    std::unique_ptr<ViewerDialogPort> made;
+    ViewerDialogPort* port = DialogPort(&made);
+    if (port == nullptr) return rc::kFailed;
+    LayerPrintSettings settings;
+    settings.layers = core_.layerPrint();
+    settings.offsetX = offsetX_;
+    settings.offsetY = offsetY_;
+    const int answer = port->AskLayerPrint(&settings);
+    if (answer < 0) return rc::kFailed;
+    if (answer == 1) {
+        core_.SetLayerPrint(settings.layers);
+        // Only finite offsets move objects; anything else is no offset.
+        offsetX_ = std::isfinite(settings.offsetX) ? settings.offsetX : 0;
+        offsetY_ = std::isfinite(settings.offsetY) ? settings.offsetY : 0;
+    }
+    return rc::kOk;
+}
+
+int32_t FileObject::PrintWithRangeDialog() {
+    std::lock_guard guard(lock_);
+    const int count = core_.pages().Count();
+    if (count == 0) return rc::kOk;
+    std::unique_ptr<ViewerDialogPort> made;
+    ViewerDialogPort* port = DialogPort(&made);
+    if (port == nullptr) return rc::kFailed;
+    int start = 1, end = count;
+    const int answer = port->AskPrintRange(core_.currentPage(), count, &start, &end);
+    if (answer < 0) return rc::kFailed;
+    if (answer != 1) return rc::kOk;
+    if (state_ != kOpen) return kFileWrongState;
+    // The dialog hands back pages it checked; a scripted answer may not have been.
+    if (start < 1 || start > end || end > core_.pages().Count()) return rc::kOutOfRange;
+    if (owner_ == nullptr) return rc::kNotReady;
+
+    Variant noName{};
+    noName.vt = VT_BSTR;
+    InvokeArgs createArgs{&noName, 1};
+    Variant created{};
+    if (const int32_t rc = owner_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod,
+                                          &createArgs, &created);
+        rc != rc::kOk) {
+        return rc;
+    }
+    auto* job = static_cast<ScriptableObject*>(created.pdispVal);
+    if (job == nullptr) return rc::kFailed;
+    const auto call = [job](int32_t id, std::vector<Variant> args, Variant* out = nullptr) {
+        InvokeArgs block{args.data(), uint32_t(args.size())};
+        Variant ignored{};
+        return job->Invoke(id, kInvokeMethod, &block, out != nullptr ? out : &ignored);
+    };
+    constexpr int32_t kOpenPrinter = 11001, kClosePrinter = 11002, kClose = 11003;
+    constexpr int32_t kFilePrint = 11011, kShowPrtSelectDlg = 11013;
+    const uint32_t frame = core_.frameHandle();
+    Variant confirmed{};
+    int32_t rc = call(kShowPrtSelectDlg, {VariantUI4(frame), VariantUI4(0)}, &confirmed);
+    if (rc != rc::kOk || confirmed.boolVal == 0) {
+        call(kClose, {});
+        return rc;
+    }
+    if ((rc = call(kOpenPrinter, {VariantUI4(frame)})) != rc::kOk) {
+        call(kClose, {});
+        return rc;
+    }
+    for (int page = start; page <= end; ++page) {
+        rc = call(kFilePrint, {VariantDispatch(static_cast<ScriptableObject*>(this)),
+                               VariantUI4(uint32_t(page))});
+        if (rc != rc::kOk) {
+            call(kClosePrinter, {VariantBool(false)});
+            call(kClose, {});
+            return rc;
+        }
+    }
+    rc = call(kClosePrinter, {VariantBool(true)});
+    call(kClose, {});
+    return rc;
+}
+
+void FileObject::OnViewerCommand(int command) {
+    {
+        std::lock_guard guard(lock_);
+        InUse use(inUse_);
+        switch (command) {
+            case kCmdPrint:
+                PrintWithRangeDialog();
+                break;
+            case kCmdLayerPrint:
+                ShowLayerPrintSettings();
+                break;
+            case kCmdDocumentInfo:
+                ShowDocumentInfo();
+                break;
+            default:
+                break;
+        }
+    }
+    RunPendingClose();
 }
 
 }  // namespace kp::preview

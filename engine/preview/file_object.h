@@ -15,7 +15,10 @@
 #include "engine/core/scriptable.h"
 #include "engine/preview/file_records.h"
 #include "engine/preview/page_list.h"
+#include "engine/preview/preview_core.h"
 #include "engine/preview/report_file.h"
+#include "engine/preview/viewer_dialogs.h"
+#include "engine/preview/viewer_logic.h"
 
 namespace kp {
 class ApplicationObject;
@@ -51,6 +54,41 @@ class FileObject final : public ScriptableObject {
         kFileRelease = 13006,
         kFileAddPage = 13007,
         kSaveCopyAs = 13016,
+        // The viewer's window and page members (the preview's 20xx twins).
+        kWindowTop = 3019,
+        kWindowLeft = 3020,
+        kWindowRight = 3021,
+        kWindowBottom = 3022,
+        kWindowMax = 3023,
+        kWindowMin = 3024,
+        kParentWindow = 3025,
+        kPageCount = 3027,
+        kPage = 3028,
+        kTools = 3029,
+        kZoom = 3030,
+        kTitle = 3031,
+        kCancelButton = 3032,
+        kCancelMessage = 3033,
+        kCancelDlgTitle = 3034,
+        kFitToWindow = 3037,
+        kStatusBarVisible = 3039,
+        kToolBarVisible = 3040,
+        kTwoPages = 3041,
+        kTwoPagesVertical = 3042,
+        kClickZoom = 3043,
+        kLayerDisplay1 = 3045,
+        kLayerPrint1 = 3050,
+        kHwnd = 3061,
+        kFileOpenViewer = 13004,
+        kFileCloseViewer = 13005,
+        kShowPrintingDialog = 13008,
+        kHidePrintingDialog = 13009,
+        kFitToParent = 13010,
+        kRefresh = 13011,
+        kPrepareReport = 13012,
+        kShowDocumentInfo = 13013,
+        kShowLayerPrintSettings = 13014,
+        kPrintWithRangeDialog = 13015,
     };
     enum State : uint16_t { kIdle = 16, kOpen = 128, kRecording = 256, kCancelled = 4096 };
 
@@ -80,9 +118,9 @@ class FileObject final : public ScriptableObject {
 
   private:
     // Invoke with the lock held and the in-use count raised.
-    int32_t InvokeLocked(int32_t memberId, int32_t kind, const InvokeArgs* args,
-                         plat::Variant* result);
     int32_t CloseLocked();
+    // Both states move together: the file's and the window side's.
+    void SetState(uint16_t state);
 
     // Document members.
     int32_t GetString(std::u16string FileObject::*field, plat::Variant* value);
@@ -118,10 +156,9 @@ class FileObject final : public ScriptableObject {
     int32_t PutReportIndexTitle(const plat::Variant& a) {
         return PutString(&FileObject::indexTitle_, a);
     }
-    int32_t GetIndexVisible(plat::Variant* v) { return GetBool(&FileObject::indexVisible_, v); }
-    int32_t PutIndexVisible(const plat::Variant& a) {
-        return PutBool(&FileObject::indexVisible_, a);
-    }
+    // The outline pane of the window, also saved with the document information.
+    int32_t GetIndexVisible(plat::Variant* value);
+    int32_t PutIndexVisible(const plat::Variant& argument);
 
     int32_t FileCreateMember(const plat::Variant* args, plat::Variant* value);
     int32_t FileOpenMember(const plat::Variant* args, plat::Variant* value);
@@ -164,7 +201,6 @@ class FileObject final : public ScriptableObject {
     int fontsWritten_ = 0;
     int32_t indexLevel_ = -1;
     std::u16string indexTitle_;
-    int32_t indexVisible_ = 0;
 
     // Reading: the path FileOpen opened, and whether SaveCopyAs may still copy it.
     std::string openedPath_;
@@ -174,12 +210,67 @@ class FileObject final : public ScriptableObject {
     // viewer
     //
     // The window, its page list and the fonts registered while showing an opened file. Both
-    // are dropped (page files and font files removed) whenever the file is closed.
+    // are dropped (page files and font files removed) whenever the viewer or the file closes.
+  public:
+    int32_t FileOpenViewer(uint32_t style);
+    int32_t FileCloseViewer();
+    int32_t ShowDocumentInfo();
+    int32_t ShowLayerPrintSettings();
+    int32_t PrintWithRangeDialog();
+    // For the printer job: page n played with the print layers and moved by the print offsets;
+    // the pages held still between the two calls (re-entrant on the same thread).
+    int32_t ViewerPlayPage(uint32_t dc, int page);
+    void LockPages();
+    void UnlockPages();
+    int ViewerPageCount() { return core_.pages().Count(); }
+    // Page n's paper and outline entry; kPageOutOfRange outside 1..ViewerPageCount().
+    int32_t ViewerGetPageRecord(int page, PreviewPageRecord* record) {
+        return core_.pages().Get(page, record);
+    }
+    // The offsets in millimetres the next printed pages move by.
+    double offsetX() const { return offsetX_; }
+    double offsetY() const { return offsetY_; }
+
+    // Answers the viewer's dialogs instead of the screen (not owned; null: the Qt dialogs when a
+    // QApplication runs on this thread, else the dialogs fail).
+    void SetDialogPort(ViewerDialogPort* port);
+    // What loading a file from disk may cost.
+    void SetLoadLimits(const ReportFileLimits& limits);
+
   private:
-    PreviewPageList viewerPages_;
-    ReportFileReader viewerFonts_;
+    static const PropertyRow<PreviewCore> kViewerProperties[];
+    static const MethodRow<PreviewCore> kViewerMethods[];
+    static bool IsViewerMember(int32_t memberId);
+
+    int32_t FileOpenViewerMember(const plat::Variant* args, plat::Variant* value);
+    int32_t FileCloseViewerMember(const plat::Variant* args, plat::Variant* value);
+    int32_t ShowDocumentInfoMember(const plat::Variant* args, plat::Variant* value);
+    int32_t ShowLayerPrintSettingsMember(const plat::Variant* args, plat::Variant* value);
+    int32_t PrintWithRangeDialogMember(const plat::Variant* args, plat::Variant* value);
+
+    // The port dialogs go through now; null when none can be shown. holder keeps a made one.
+    ViewerDialogPort* DialogPort(std::unique_ptr<ViewerDialogPort>* holder);
+    // Runs a close asked for from inside a member once the outermost member has ended.
+    void RunPendingClose();
+    // The toolbar's print, layer-print and information buttons.
+    void OnViewerCommand(int command);
     void DropViewerData();
+
+    PreviewCore core_;
+    ReportFileReader viewerFonts_;
+    ReportFileLimits limits_;
+    ViewerDialogPort* port_ = nullptr;
+    double offsetX_ = 0, offsetY_ = 0;
+    // Pages were loaded (or are loading) since FileOpenViewer.
+    bool viewerOpen_ = false;
+    // FileCloseViewer asked from inside another member (a sink): run once that ends.
+    bool closePending_ = false;
 };
+
+// Makes the Qt dialogs' port owned by a window (a libqzsgdi handle, 0: none); set by the library
+// of the Qt views, null where that is not linked in.
+using ViewerDialogPortFactory = std::unique_ptr<ViewerDialogPort> (*)(uint32_t ownerWindow);
+void SetViewerDialogPortFactory(ViewerDialogPortFactory factory);
 
 // The application's factory of file objects; null when memory runs out.
 ScriptableObject* NewFileObject(ApplicationObject* owner);

@@ -137,7 +137,8 @@ int32_t AddReportPage(ReportFileWriter& writer, ReportObject* report, const Docu
 
 int32_t LoadReportFilePages(ApplicationObject* app, ReportFileReader& reader,
                             const std::string& path, const ReportFileLimits& limits,
-                            ViewerDialogPort* port, DocumentInfo* info, PreviewPageList& list) {
+                            ViewerDialogPort* port, DocumentInfo* info, PreviewPageList& list,
+                            const PageLoaded& loaded) {
     ReportObject* report = NewReport(app);
     if (!report) return rc::kOutOfMemory;
     const int32_t rc = reader.Load(
@@ -152,9 +153,19 @@ int32_t LoadReportFilePages(ApplicationObject* app, ReportFileReader& reader,
             paper.paperLength = record.paperLength;
             const std::u16string* heading = record.outlineParent != -1 ? &record.heading : nullptr;
             int count = 0;
-            ReportUse use(report);
-            return list.Record([report](const std::string& file) { return SaveTo(report, file); },
-                               paper, record.outlineParent, heading, &count);
+            {
+                ReportUse use(report);
+                if (const int32_t rc = list.Record(
+                        [report](const std::string& file) { return SaveTo(report, file); }, paper,
+                        record.outlineParent, heading, &count);
+                    rc != 0) {
+                    return rc;
+                }
+            }
+            if (!loaded) return int32_t(0);
+            PreviewPageRecord recorded;
+            if (const int32_t rc = list.Get(count, &recorded); rc != 0) return rc;
+            return loaded(count, recorded);
         });
     DestroyReportObject(report);
     return rc;

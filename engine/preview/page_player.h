@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/preview/page_list.h"
@@ -50,9 +51,14 @@ int32_t LoadRecordedPage(ApplicationObject* app, const PreviewPageList& list, in
 int32_t AddReportPage(ReportFileWriter& writer, ReportObject* report, const DocumentInfo& info,
                       int32_t outlineParent, const std::u16string* heading, FontUsageTable* fonts);
 
+// Told after each page went into the list: its number and record. An answer other than 0
+// stops the loading with that answer (the pages so far kept).
+using PageLoaded = std::function<int32_t(int count, const PreviewPageRecord& record)>;
+
 // Loads a saved report file's pages into the list through one report of the application.
 int32_t LoadReportFilePages(ApplicationObject* app, ReportFileReader& reader,
                             const std::string& path, const ReportFileLimits& limits,
-                            ViewerDialogPort* port, DocumentInfo* info, PreviewPageList& list);
+                            ViewerDialogPort* port, DocumentInfo* info, PreviewPageList& list,
+                            const PageLoaded& loaded = {});
 
 }  // namespace kp::preview

@@ -270,6 +270,8 @@ int32_t ReportFileReader::Load(const std::string& path, const ReportFileLimits& 
             info->password.empty()
                 ? PasswordOutcome::kUnlocked
                 : (port ? CheckPassword(info->password, *port) : PasswordOutcome::kLocked);
+        // A password dialog that cannot be shown is the dialog's failure, not a refusal.
+        if (outcome == PasswordOutcome::kDialogFailed) return rc::kFailed;
         if (outcome != PasswordOutcome::kUnlocked) return kFilePasswordRefused;
     }
 

@@ -10,6 +10,9 @@
 
 namespace kp::preview {
 
+struct DocumentInfo;
+struct LayerPrintSettings;
+
 inline constexpr char kPasswordCaption[] = "パスワード入力";
 inline constexpr char kPasswordRetry[] =
     "入力されたパスワードが間違っています。再度入力してください。";
@@ -25,6 +28,21 @@ class ViewerDialogPort {
     virtual int AskPassword(std::u16string* typed) = 0;
     // A warning box (UTF-8 text and caption).
     virtual void Warn(const std::string& text, const std::string& caption) = 0;
+    // Dialog 118: 0 once closed, -1 when it cannot be shown.
+    virtual int ShowDocumentInfo(const DocumentInfo& info) {
+        (void)info;
+        return -1;
+    }
+    // Dialog 1004: 1 (OK, *settings replaced), 2 (cancel, untouched), or -1.
+    virtual int AskLayerPrint(LayerPrintSettings* settings) {
+        (void)settings;
+        return -1;
+    }
+    // Dialog 1003 over pages 1..count: 1 (OK, the range in *start..*end), 2 (cancel), or -1.
+    virtual int AskPrintRange(int current, int count, int* start, int* end) {
+        (void)current, (void)count, (void)start, (void)end;
+        return -1;
+    }
 };
 
 enum class PasswordOutcome { kUnlocked, kLocked, kDialogFailed };

@@ -12,11 +12,18 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <numeric>
+#include <optional>
 #include <sstream>
+
+#include <QImage>
 
 #include "engine/core/ole_date.h"
 #include "engine/preview/file_object.h"
+#include "engine/output/printer_document.h"
+#include "engine/output/printer_job.h"
 #include "engine/preview/page_player.h"
+#include "platform/gdi/qpainter_dc.h"
 #include "tests/engine/report_model_fixture.h"
 
 namespace kp::preview {
@@ -457,6 +464,505 @@ TEST_F(FileObjectTest, PageNumbersPastTheHeaderWidthKeepTheirStreams) {
     EXPECT_EQ(list.Count(), kPages);
     list.Clear();
     DestroyReportObject(report);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The viewer
+
+// Answers the viewer's dialogs from a script and remembers what it was asked.
+class ScriptedPort final : public ViewerDialogPort {
+  public:
+    std::vector<std::u16string> passwords;  // one per try; past the end: cancel
+    bool fails = false;
+    std::vector<std::string> warnings;
+    int asked = 0;
+    std::optional<LayerPrintSettings> layerAnswer;  // none: cancel
+    DocumentInfo shown;
+    int infoShown = 0;
+
+    int AskPassword(std::u16string* typed) override {
+        if (fails) return -1;
+        if (size_t(asked) >= passwords.size()) return 2;
+        *typed = passwords[size_t(asked++)];
+        return 1;
+    }
+    void Warn(const std::string& text, const std::string& caption) override {
+        EXPECT_EQ(caption, kPasswordCaption);
+        warnings.push_back(text);
+    }
+    int ShowDocumentInfo(const DocumentInfo& info) override {
+        if (fails) return -1;
+        shown = info;
+        ++infoShown;
+        return 0;
+    }
+    int AskLayerPrint(LayerPrintSettings* settings) override {
+        if (fails) return -1;
+        if (!layerAnswer) return 2;
+        *settings = *layerAnswer;
+        return 1;
+    }
+    std::optional<std::pair<int, int>> range;  // none: cancel
+    int rangeAsked = 0;
+    int AskPrintRange(int current, int count, int* start, int* end) override {
+        EXPECT_EQ(current, 1);
+        EXPECT_EQ(count, 2);
+        ++rangeAsked;
+        if (fails) return -1;
+        if (!range) return 2;
+        *start = range->first;
+        *end = range->second;
+        return 1;
+    }
+};
+
+class EventLog final : public ScriptableObject {
+  public:
+    std::vector<int32_t> events;
+    std::function<void(int32_t)> onEvent;
+    int32_t QueryInterface(const InterfaceId*, void** out) override {
+        *out = this;
+        return 0;
+    }
+    int32_t AddRef() override { return 1; }
+    int32_t Release() override { return 1; }
+    int32_t GetTypeInfo(ClassInfo**) override { return -2; }
+    int32_t Invoke(int32_t id, int32_t, const InvokeArgs*, Variant*) override {
+        events.push_back(id);
+        if (onEvent) onEvent(id);
+        return 0;
+    }
+};
+
+class ViewerTest : public FileObjectTest {
+  protected:
+    void SetUp() override {
+        FileObjectTest::SetUp();
+        ASSERT_EQ(app_->Sinks().AdviseSink(&log_, &cookie_), 0);
+    }
+    void TearDown() override {
+        app_->Sinks().UnadviseSink(cookie_);
+        FileObjectTest::TearDown();
+    }
+
+    // A file of n sample pages written through the object, closed again.
+    std::string WriteSamples(const std::string& name, int n, const std::u16string& password = {}) {
+        if (!password.empty()) {
+            Text p(password);
+            EXPECT_EQ(Put(file_, FileObject::kDocPassword, p.v()), 0);
+            EXPECT_EQ(Put(file_, FileObject::kDocProtect, VariantBool(true)), 0);
+        }
+        const std::string path = dir_ + "/" + name + ".k3v";
+        EXPECT_EQ(Create(path, true), 0);
+        for (int k = 1; k <= n; ++k) {
+            std::u16string caption = u"ページ";
+            caption.push_back(char16_t(u'0' + k));
+            ReportObject* report = Sample(caption);
+            EXPECT_EQ(AddPage(report), 0);
+            DestroyReportObject(report);
+        }
+        EXPECT_EQ(Call(FileObject::kFileCloseFile), 0);
+        Text none(u"");
+        EXPECT_EQ(Put(file_, FileObject::kDocPassword, none.v()), 0);
+        EXPECT_EQ(Put(file_, FileObject::kDocProtect, VariantBool(false)), 0);
+        return path;
+    }
+
+    int32_t Get(int32_t id, Variant* v) { return GetValue(file_, id, v); }
+    uint32_t PageCount() {
+        Variant v{};
+        EXPECT_EQ(Get(FileObject::kPageCount, &v), 0);
+        return v.ulVal;
+    }
+    // Files below the temporary folder, folders included.
+    size_t TempEntries() {
+        size_t n = 0;
+        for (auto it = fs::recursive_directory_iterator(tmp_); it != fs::recursive_directory_iterator();
+             ++it)
+            ++n;
+        return n;
+    }
+    int Count(int32_t event) const {
+        return int(std::count(log_.events.begin(), log_.events.end(), event));
+    }
+
+    static QImage Blank() {
+        QImage image(794, 1123, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        return image;
+    }
+    QImage Played(int page, int32_t* rc = nullptr) {
+        QImage image = Blank();
+        {
+            QPainterDc dc(&image, 96, kDtRasPrinter);
+            const int32_t code = file_->ViewerPlayPage(dc.handle(), page);
+            if (rc) *rc = code;
+        }
+        return image;
+    }
+    // Leftmost and topmost dark pixel; -1 when the page is blank.
+    static std::pair<int, int> DarkCorner(const QImage& image) {
+        int left = -1, top = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) >= 128) continue;
+                if (left < 0 || x < left) left = x;
+                if (top < 0) top = y;
+            }
+        return {left, top};
+    }
+    // Dark pixels per 8x8 cell.
+    static std::vector<int> Cells(const QImage& image) {
+        std::vector<int> cells;
+        for (int cy = 0; cy + 8 <= image.height(); cy += 8)
+            for (int cx = 0; cx + 8 <= image.width(); cx += 8) {
+                int n = 0;
+                for (int y = cy; y < cy + 8; ++y)
+                    for (int x = cx; x < cx + 8; ++x) n += qGray(image.pixel(x, y)) < 128;
+                cells.push_back(n);
+            }
+        return cells;
+    }
+
+    EventLog log_;
+    uint32_t cookie_ = 0;
+};
+
+TEST_F(ViewerTest, WindowMembersFollowTheFileState) {
+    Text title(u"表題");
+    struct Row {
+        int32_t id;
+        Variant value;
+        int32_t idle, open, recording;
+    } rows[] = {
+        {FileObject::kTitle, title.v(), 0, kFileNotIdle, kFileNotIdle},
+        {FileObject::kTools, VariantUI4(0x3ff), 0, 0, kFileNotIdle},
+        {FileObject::kZoom, VariantUI2(150), 0, 0, kFileInUse},
+        {FileObject::kLayerPrint1 + 2, VariantBool(false), 0, 0, kFileNotIdle},
+        {FileObject::kLayerDisplay1, VariantBool(false), 0, 0, kFileNotIdle},
+        {FileObject::kPage, VariantUI4(1), kFileNotIdle, rc::kOutOfRange, kFileInUse},
+        {FileObject::kIndexVisible, VariantBool(true), 0, 0, kFileNotIdle},
+        {FileObject::kStatusBarVisible, VariantBool(false), 0, 0, kFileNotIdle},
+    };
+    auto check = [&](const char* state, int32_t Row::*expected) {
+        SCOPED_TRACE(state);
+        for (const Row& r : rows) {
+            SCOPED_TRACE(r.id);
+            EXPECT_EQ(Put(file_, r.id, r.value), r.*expected);
+        }
+    };
+    check("idle", &Row::idle);
+    ASSERT_EQ(Create(dir_ + "/states", true), 0);
+    check("open for writing", &Row::open);
+    UseFakes() = true;
+    ReportObject* report = NewReport();
+    Add(report, 1, kFakePlain, u"A", {0, 0, 100, 100});
+    int calls = 0;
+    Script().onDraw = [&] {
+        if (calls++ == 0) check("recording", &Row::recording);
+    };
+    EXPECT_EQ(AddPage(report), 0);
+    Script().onDraw = nullptr;
+    EXPECT_GT(calls, 0);
+    Variant v{};
+    EXPECT_EQ(Get(FileObject::kHwnd, &v), code::kNoFrame);
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+    check("idle again", &Row::idle);
+    DestroyReportObject(report);
+}
+
+TEST_F(ViewerTest, OpensHeadlessOnlyOnAReadFileAndClosesWithoutLeftovers) {
+    EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), kFileWrongState) << "no file";
+    EXPECT_EQ(Call(FileObject::kFileCloseViewer), kFileNotIdle);
+    ASSERT_EQ(Create(dir_ + "/writing", true), 0);
+    EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), kFileWrongState)
+        << "a file being written has no pages to show";
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+
+    const std::string path = WriteSamples("three", 3);
+    ASSERT_EQ(Open(path), 0);
+    const size_t before = TempEntries();
+    EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(0)}), rc::kBadArgument)
+        << "neither top-level nor child";
+    EXPECT_EQ(TempEntries(), before) << "a refused style loads nothing";
+
+    // No widgets application: no frame, but the pages load and play.
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    EXPECT_EQ(PageCount(), 3u);
+    Variant v{};
+    EXPECT_EQ(Get(FileObject::kHwnd, &v), code::kNoFrame);
+    EXPECT_EQ(Get(FileObject::kPage, &v), 0);
+    EXPECT_EQ(v.ulVal, 1u) << "page 1 shows once loaded";
+    EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), kFileNotIdle);
+    EXPECT_GT(TempEntries(), before + 3) << "three page files and the embedded font";
+    int32_t rc = 0;
+    EXPECT_NE(DarkCorner(Played(2, &rc)).first, -1);
+    EXPECT_EQ(rc, 0);
+    Played(4, &rc);
+    EXPECT_EQ(rc, kPageOutOfRange);
+    EXPECT_EQ(Call(FileObject::kShowDocumentInfo), rc::kFailed) << "no dialog can be shown";
+
+    // Closing from a sink of the close event is refused while the object is in use.
+    log_.onEvent = [&](int32_t id) {
+        if (id == kEvViewerClose) {
+            EXPECT_EQ(Call(FileObject::kFileRelease), kFileInUse);
+        }
+    };
+    ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+    log_.onEvent = nullptr;
+    EXPECT_EQ(Count(kEvViewerClose), 1);
+    EXPECT_EQ(Count(kEvOnPrint) + Count(kEvPrintButton) + Count(kEvClose), 0);
+    EXPECT_EQ(TempEntries(), before) << "page files and font files removed";
+    EXPECT_EQ(Status(), FileObject::kOpen) << "the file stays open";
+    EXPECT_EQ(PageCount(), 0u);
+
+    // Opened again, then the file closed under it: all goes, no second event.
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    EXPECT_EQ(PageCount(), 3u);
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+    EXPECT_EQ(TempEntries(), before);
+    EXPECT_EQ(Count(kEvViewerClose), 1);
+
+    // Released with the viewer open: no font or page file outlives the object.
+    ASSERT_EQ(Open(path), 0);
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    ASSERT_EQ(Call(FileObject::kFileRelease), 0);
+    EXPECT_EQ(TempEntries(), before);
+}
+
+TEST_F(ViewerTest, PasswordDialogThroughThePort) {
+    const std::u16string longPassword(200, u'密');
+    struct Case {
+        const char* name;
+        std::u16string stored;
+        std::vector<std::u16string> typed;
+        bool fails;
+        int32_t rc;
+        int retries;  // retry warnings
+        bool final;   // the last warning
+    } cases[] = {
+        {"right at once", u"pw", {u"pw"}, false, 0, 0, false},
+        {"five wrong, then right", u"pw", {u"a", u"b", u"c", u"d", u"e", u"pw"}, false, 0, 5,
+         false},
+        {"six wrong", u"pw", {u"a", u"b", u"c", u"d", u"e", u"f"}, false, kFilePasswordRefused,
+         5, true},
+        {"cancelled", u"pw", {}, false, kFilePasswordRefused, 0, false},
+        {"dialog fails", u"pw", {}, true, rc::kFailed, 0, false},
+        {"200 characters", longPassword, {longPassword.substr(0, 127), longPassword}, false, 0, 1,
+         false},
+        {"outside CP932", u"😀Ωü", {u"??ü", u"😀Ωü"}, false, 0, 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = WriteSamples("locked", 2, c.stored);
+        const size_t before = TempEntries();
+        ScriptedPort port;
+        port.passwords = c.typed;
+        port.fails = c.fails;
+        file_->SetDialogPort(&port);
+        ASSERT_EQ(Open(path), 0);
+        EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), c.rc);
+        EXPECT_EQ(PageCount(), c.rc == 0 ? 2u : 0u) << "a locked file shows no page";
+        EXPECT_EQ(int(std::count(port.warnings.begin(), port.warnings.end(), kPasswordRetry)),
+                  c.retries);
+        EXPECT_EQ(std::count(port.warnings.begin(), port.warnings.end(), kPasswordFinal),
+                  c.final ? 1 : 0);
+        EXPECT_EQ(GetText(FileObject::kDocPassword), c.stored) << "the file's information applied";
+        ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+        EXPECT_EQ(TempEntries(), before);
+        ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+        file_->SetDialogPort(nullptr);
+    }
+    // Without any port (no widgets application) the dialog cannot be shown.
+    const std::string path = WriteSamples("locked", 1, u"pw");
+    ASSERT_EQ(Open(path), 0);
+    EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), rc::kFailed);
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+}
+
+TEST_F(ViewerTest, LayerPrintSettingsMovePrintedPagesOnly) {
+    Text title(u"題名");
+    ASSERT_EQ(Put(file_, FileObject::kDocTitle, title.v()), 0);
+    const std::string path = WriteSamples("offsets", 1);
+    Text other(u"別");
+    ASSERT_EQ(Put(file_, FileObject::kDocTitle, other.v()), 0);
+    ASSERT_EQ(Open(path), 0);
+    ScriptedPort port;
+    file_->SetDialogPort(&port);
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    EXPECT_EQ(GetText(FileObject::kDocTitle), u"題名");
+    ASSERT_EQ(Call(FileObject::kShowDocumentInfo), 0);
+    EXPECT_EQ(port.shown.title, u"題名");
+
+    const QImage plain = Played(1);
+    const auto [x0, y0] = DarkCorner(plain);
+    ASSERT_GE(x0, 0);
+
+    // Cancel keeps everything; OK stores the layers and the offsets typed ("10.00" mm).
+    EXPECT_EQ(Call(FileObject::kShowLayerPrintSettings), 0);
+    EXPECT_EQ(file_->offsetX(), 0);
+    LayerPrintDialog typed(LayerPrintSettings{});
+    typed.SetXText("10.00");
+    typed.SetYText("-5");
+    port.layerAnswer = typed.Accept();
+    EXPECT_EQ(Call(FileObject::kShowLayerPrintSettings), 0);
+    EXPECT_EQ(file_->offsetX(), 10.0);
+    const QImage moved = Played(1);
+    const auto [x1, y1] = DarkCorner(moved);
+    const double mm = 96 / 25.4;
+    EXPECT_NEAR(x1 - x0, 10 * mm, 1.0) << "10 mm to the right on paper";
+    EXPECT_NEAR(y1 - y0, -5 * mm, 1.0);
+    EXPECT_EQ(Cells(moved) != Cells(plain), true);
+
+    // Layers 2 and 3 left out of printing: only the box of layer 1 stays.
+    LayerPrintSettings onlyFirst;
+    onlyFirst.layers = {true, false, false, false, false};
+    port.layerAnswer = onlyFirst;
+    ASSERT_EQ(Call(FileObject::kShowLayerPrintSettings), 0);
+    Variant v{};
+    ASSERT_EQ(Get(FileObject::kLayerPrint1 + 1, &v), 0);
+    EXPECT_EQ(v.boolVal, 0);
+    const QImage boxOnly = Played(1);
+    const std::vector<int> all = Cells(plain), box = Cells(boxOnly);
+    EXPECT_LT(std::accumulate(box.begin(), box.end(), 0), std::accumulate(all.begin(), all.end(), 0));
+    EXPECT_EQ(DarkCorner(boxOnly), DarkCorner(plain)) << "offsets back to 0";
+
+    port.fails = true;
+    EXPECT_EQ(Call(FileObject::kShowLayerPrintSettings), rc::kFailed);
+    EXPECT_EQ(Call(FileObject::kShowDocumentInfo), rc::kFailed);
+    ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+    file_->SetDialogPort(nullptr);
+}
+
+TEST_F(ViewerTest, PrintWithRangeDialogAsksThenGoesToAPrinterJob) {
+    BindPrinterJobFactories();
+    printers_->SetPrinters({{"Office", "", "", true}});
+    PrinterCapabilities caps;
+    caps.media = {{"iso_a4_210x297mm", "A4", 21000, 29700, 423, 423, 423, 423}};
+    caps.defaultMedia = "iso_a4_210x297mm";
+    caps.sources = {{"auto", "Automatic"}};
+    caps.defaultSource = "auto";
+    caps.resolutions = {{600, 600}};
+    caps.defaultResolution = {600, 600};
+    caps.copiesMax = 99;
+    printers_->SetCapabilities("Office", caps);
+    ASSERT_EQ(app_->Initialize(), 0);  // the application reads its printers again
+    ScriptedPort port;
+    file_->SetDialogPort(&port);
+    ASSERT_EQ(Open(WriteSamples("print", 2)), 0);
+    EXPECT_EQ(Call(FileObject::kPrintWithRangeDialog), 0) << "no pages: nothing happens";
+    EXPECT_EQ(port.rangeAsked, 0);
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    struct Case {
+        const char* name;
+        bool fails;
+        std::optional<std::pair<int, int>> range;
+        int32_t rc;
+    } cases[] = {
+        {"cancelled", false, std::nullopt, 0},
+        {"dialog fails", true, std::nullopt, rc::kFailed},
+        {"past the last page", false, std::pair{1, 3}, rc::kOutOfRange},
+        {"backwards", false, std::pair{2, 1}, rc::kOutOfRange},
+        // Without a widgets application the printer selection cannot be shown.
+        {"to the printer", false, std::pair{1, 2}, kp::rc::kSelectFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        port.fails = c.fails;
+        port.range = c.range;
+        EXPECT_EQ(Call(FileObject::kPrintWithRangeDialog), c.rc);
+        EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u) << "the job is closed again";
+    }
+    EXPECT_EQ(port.rangeAsked, 5);
+    ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+    file_->SetDialogPort(nullptr);
+}
+
+TEST_F(ViewerTest, PlayedPagesLookAsTheReportDrew) {
+    ReportObject* report = Sample(u"ページ1");
+    QImage direct = Blank();
+    {
+        QPainterDc dc(&direct, 96, kDtRasPrinter);
+        LockReportUse(report);
+        ASSERT_EQ(report->Draw(nullptr, dc.handle(), dc.handle(), 0, 0, 0, 0, drawflag::kLayers),
+                  0);
+        UnlockReportUse(report);
+    }
+    ASSERT_EQ(Create(dir_ + "/round", true), 0);
+    ASSERT_EQ(AddPage(report), 0);
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+    DestroyReportObject(report);
+    ASSERT_EQ(Open(dir_ + "/round.k3v"), 0);
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    const std::vector<int> a = Cells(direct), b = Cells(Played(1));
+    int total = 0, differing = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        total += a[i];
+        differing += std::abs(a[i] - b[i]);
+    }
+    EXPECT_GT(total, 1000);
+    EXPECT_LE(differing, total / 200);  // within 0.5 %
+    ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+}
+
+TEST_F(ViewerTest, HostileFilesStayBoundedAndLeaveNothing) {
+    const std::string path = WriteSamples("many", 3);
+    const size_t before = TempEntries();
+    ReportFileLimits limits;
+    limits.maxPages = 2;
+    file_->SetLoadLimits(limits);
+    ASSERT_EQ(Open(path), 0);
+    EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), kFileDamaged);
+    EXPECT_EQ(PageCount(), 2u) << "the pages before the limit stay shown";
+    ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+    EXPECT_EQ(TempEntries(), before);
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+
+    // A zip bomb: 64 MiB of zeros against a 1 MiB limit.
+    const std::string bomb = dir_ + "/bomb.k3v";
+    const std::string cmd = "/usr/bin/python3 -c \"import zlib,sys; "
+                            "open(sys.argv[1],'wb').write(zlib.compress(bytes(64<<20)))\" " +
+                            bomb;
+    ASSERT_EQ(system(cmd.c_str()), 0);
+    limits = {};
+    limits.maxExpandedBytes = 1u << 20;
+    file_->SetLoadLimits(limits);
+    ASSERT_EQ(Open(bomb), 0);
+    EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), kFileDamaged);
+    EXPECT_EQ(PageCount(), 0u);
+    EXPECT_EQ(TempEntries(), before) << "the expanded part is gone at once";
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+}
+
+TEST_F(ViewerTest, CloseFromASinkWhileLoadingStopsTheLoading) {
+    // A sink inside the loading (here the password dialog's) closes the viewer and tries to
+    // close the file.
+    const std::string locked = WriteSamples("stopped", 3, u"pw");
+    const size_t before = TempEntries();
+    ASSERT_EQ(Open(locked), 0);
+    struct Closing : ViewerDialogPort {
+        std::function<void()> inside;
+        int AskPassword(std::u16string* typed) override {
+            inside();
+            *typed = u"pw";
+            return 1;
+        }
+        void Warn(const std::string&, const std::string&) override {}
+    } closing;
+    int32_t insideRc = 1;
+    closing.inside = [&] {
+        insideRc = Call(FileObject::kFileCloseViewer);
+        EXPECT_EQ(Call(FileObject::kFileCloseFile), kFileInUse);
+    };
+    file_->SetDialogPort(&closing);
+    EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    EXPECT_EQ(insideRc, 0) << "taken, run after the member";
+    EXPECT_EQ(Count(kEvViewerClose), 1);
+    EXPECT_EQ(PageCount(), 0u);
+    EXPECT_EQ(TempEntries(), before) << "fonts and pages of the stopped load removed";
+    EXPECT_EQ(Status(), FileObject::kOpen);
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+    file_->SetDialogPort(nullptr);
 }
 
 }  // namespace

@@ -1,17 +1,27 @@
-// Loads arbitrary bytes as a saved report file the way the viewer does, headless, with the
-// password dialog cancelled: the first byte chooses whether the rest is the file itself or the
-// expanded container (deflated here, so that mutations reach the streams and records rather than
-// stopping at zlib's checks).
+// Opens arbitrary bytes as a saved report file the way a host does, FileOpen and then
+// FileOpenViewer on a report-file object, headless (no window), with the password dialog
+// cancelled; the first pages loaded are played at 10 dpi. The first byte chooses whether the rest
+// is the file itself or the expanded container (deflated here, so that mutations reach the
+// streams and records rather than stopping at zlib's checks).
 #include <stdlib.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "engine/preview/report_file.h"
+#include <QImage>
+
+#include "engine/core/application.h"
+#include "engine/core/control_interfaces.h"
+#include "engine/core/module.h"
+#include "engine/core/report.h"
+#include "engine/preview/file_object.h"
+#include "platform/gdi/qpainter_dc.h"
+#include "reportctrl/controls.h"
 
 namespace {
 
@@ -43,6 +53,49 @@ Scratch& Dir() {
     return scratch;
 }
 
+// The controls come from the linked-in control library.
+int32_t LinkedClassInfo(void** out) {
+    *out = static_cast<kp::ControlClassList*>(kpctrl::GetControlClassList());
+    return 0;
+}
+int gLinkedControls;
+void* OpenLinked(const char*) {
+    return &gLinkedControls;
+}
+void* LinkedSymbol(void*, const char* name) {
+    const std::string symbol(name);
+    if (symbol == "WGetClassInfo") return reinterpret_cast<void*>(&LinkedClassInfo);
+    if (symbol == "WCreateObject") return reinterpret_cast<void*>(&kpctrl::CreateControl);
+    return nullptr;
+}
+void CloseLinked(void*) {}
+constexpr kp::ControlLibraryLoader kLinkedLoader{OpenLinked, LinkedSymbol, CloseLinked};
+
+// One application for the whole run.
+kp::ApplicationObject* App() {
+    static kp::ApplicationObject* app = [] {
+        static int module = 0;
+        kp::SetControlLibraryLoader(&kLinkedLoader);
+        kp::InitModule(&module);
+        kp::BindReportFactories();
+        BindFileObjectFactory();
+        void* out = nullptr;
+        if (kp::CreateEngineObject(&kp::iid::kApplication, &kp::iid::kApplication, &out) != 0)
+            return static_cast<kp::ApplicationObject*>(nullptr);
+        auto* a = static_cast<kp::ApplicationObject*>(static_cast<plat::Unknown*>(out));
+        a->Site().SetSite(1);
+        return a;
+    }();
+    return app;
+}
+
+int32_t Call(kp::ScriptableObject* object, int32_t id, std::vector<plat::Variant> args,
+             plat::Variant* result = nullptr) {
+    kp::InvokeArgs block{args.data(), uint32_t(args.size())};
+    plat::Variant ignored{};
+    return object->Invoke(id, kp::kInvokeMethod, &block, result ? result : &ignored);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -62,25 +115,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!file.empty()) fwrite(file.data(), 1, file.size(), f);
     fclose(f);
 
+    kp::ApplicationObject* app = App();
+    if (app == nullptr) return 0;
+    plat::Variant created{};
+    if (Call(app, kp::ApplicationObject::kCreateFile, {}, &created) != 0) return 0;
+    auto* object = static_cast<FileObject*>(static_cast<kp::ScriptableObject*>(created.pdispVal));
     ReportFileLimits limits;
     limits.maxExpandedBytes = 8u << 20;
     limits.maxPages = 200;
     limits.maxFontBytes = 4u << 20;
+    object->SetLoadLimits(limits);
     Cancel port;
-    DocumentInfo info;
-    ReportFileReader reader;
-    reader.Load(path, limits, &port, &info,
-                [](int page, const FilePageRecord& record, kp::StreamFile* container) -> int32_t {
-                    // The page's own streams are opened as the report model finds them.
-                    kp::Stream* s = nullptr;
-                    if (container->OpenStream(u"KPREPORT30", &s) == 0) {
-                        uint8_t buf[64];
-                        uint32_t got = 0;
-                        s->Read(buf, sizeof buf, &got);
-                        s->Release();
-                    }
-                    return page > 3 && record.paperWidth < 0 ? -1 : 0;
-                });
-    reader.RemoveFonts();
+    object->SetDialogPort(&port);
+    plat::Bstr name = plat::BstrFromUtf8(path);
+    if (Call(object, FileObject::kFileOpen, {plat::VariantBstr(name)}) == 0) {
+        Call(object, FileObject::kFileOpenViewer, {plat::VariantUI4(1)});
+        const int pages = std::min(object->ViewerPageCount(), 3);
+        for (int n = 1; n <= pages; ++n) {
+            PreviewPageRecord record;
+            if (object->ViewerGetPageRecord(n, &record) != 0) break;
+            QImage image(84, 118, QImage::Format_RGB32);
+            image.fill(0xffffffu);
+            plat::QPainterDc dc(&image, 10, plat::kDtRasPrinter);
+            object->ViewerPlayPage(dc.handle(), n);
+        }
+        Call(object, FileObject::kFileCloseViewer, {});
+    }
+    plat::BstrFree(name);
+    // Releasing closes the file and removes whatever the loading left.
+    Call(object, FileObject::kFileRelease, {});
     return 0;
 }

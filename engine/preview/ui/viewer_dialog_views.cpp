@@ -1,5 +1,8 @@
 #include "engine/preview/ui/viewer_dialog_views.h"
 
+#include "engine/preview/file_object.h"
+#include "platform/gdi/handles.h"
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -159,6 +162,43 @@ int QtViewerDialogPort::AskPassword(std::u16string* typed) {
 void QtViewerDialogPort::Warn(const std::string& text, const std::string& caption) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
     QMessageBox::warning(parent_, Q(caption), Q(text));
+}
+
+namespace {
+bool HaveWidgets() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+}  // namespace
+
+int QtViewerDialogPort::ShowDocumentInfo(const DocumentInfo& info) {
+    if (!HaveWidgets()) return -1;
+    DocumentInfoView view(info, parent_);
+    view.exec();
+    return 0;
+}
+
+int QtViewerDialogPort::AskLayerPrint(LayerPrintSettings* settings) {
+    if (!HaveWidgets()) return -1;
+    LayerPrintView view(*settings, parent_);
+    if (view.exec() != QDialog::Accepted) return 2;
+    *settings = view.Result();
+    return 1;
+}
+
+int QtViewerDialogPort::AskPrintRange(int current, int count, int* start, int* end) {
+    if (!HaveWidgets()) return -1;
+    PrintRangeView view(current, count, parent_);
+    if (view.exec() != QDialog::Accepted) return 2;
+    *start = view.Result().start;
+    *end = view.Result().end;
+    return 1;
+}
+
+void BindQtViewerDialogs() {
+    SetViewerDialogPortFactory([](uint32_t owner) -> std::unique_ptr<ViewerDialogPort> {
+        return std::make_unique<QtViewerDialogPort>(
+            static_cast<QWidget*>(plat::WindowFromHandle(owner)));
+    });
 }
 
 }  // namespace kp::preview::ui

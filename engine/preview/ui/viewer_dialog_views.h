@@ -67,9 +67,15 @@ class QtViewerDialogPort : public ViewerDialogPort {
     explicit QtViewerDialogPort(QWidget* parent = nullptr) : parent_(parent) {}
     int AskPassword(std::u16string* typed) override;
     void Warn(const std::string& text, const std::string& caption) override;
+    int ShowDocumentInfo(const DocumentInfo& info) override;
+    int AskLayerPrint(LayerPrintSettings* settings) override;
+    int AskPrintRange(int current, int count, int* start, int* end) override;
 
   private:
     QWidget* parent_;
 };
+
+// Lets report-file objects show these dialogs over their frames when no port is set.
+void BindQtViewerDialogs();
 
 }  // namespace kp::preview::ui
