@@ -12,6 +12,7 @@
 #include "engine/preview/file_object.h"
 #include "engine/preview/preview_object.h"
 #include "engine/preview/ui/frame_window.h"
+#include "engine/preview/ui/viewer_dialog_views.h"
 #include "platform/gdi/device_context.h"
 
 extern "C" {
@@ -74,6 +75,7 @@ __attribute__((constructor)) void AttachEngine() {
     kp::preview::BindFileObjectFactory();
     kp::BindPreviewFactories();
     kp::preview::BindPreviewWindows();
+    kp::preview::ui::BindQtViewerDialogs();
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.

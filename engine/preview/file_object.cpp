@@ -15,6 +15,7 @@
 #include "engine/core/report.h"
 #include "engine/preview/font_embedding.h"
 #include "engine/preview/page_player.h"
+#include "engine/preview/recorded_page_source.h"
 #include "platform/gdi/device_context.h"
 
 namespace kp::preview {
@@ -251,10 +252,19 @@ ScriptableObject* NewFileObject(ApplicationObject* owner) {
     return new (std::nothrow) FileObject(owner);
 }
 
+namespace {
+std::unique_ptr<PageSource> FilePageSource(ScriptableObject* object, uint32_t page) {
+    return std::make_unique<RecordedPageSource<FileObject>>(object, page, signature::kFile);
+}
+}  // namespace
+
 void BindFileObjectFactory() {
     ChildFactories f = GetChildFactories();
     f.newFileObject = &NewFileObject;
     SetChildFactories(f);
+    RecordedPageAccess access = GetRecordedPageAccess();
+    access.file = &FilePageSource;
+    SetRecordedPageAccess(access);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -223,6 +223,11 @@ class FileObject final : public ScriptableObject {
     void LockPages();
     void UnlockPages();
     int ViewerPageCount() { return core_.pages().Count(); }
+    // The names the print loop's page source asks for.
+    int32_t PageRecord(int page, PreviewPageRecord* record) {
+        return ViewerGetPageRecord(page, record);
+    }
+    int32_t PlayPage(uint32_t dc, int page) { return ViewerPlayPage(dc, page); }
     // Page n's paper and outline entry; kPageOutOfRange outside 1..ViewerPageCount().
     int32_t ViewerGetPageRecord(int page, PreviewPageRecord* record) {
         return core_.pages().Get(page, record);

@@ -23,7 +23,9 @@
 #include "engine/output/printer_document.h"
 #include "engine/output/printer_job.h"
 #include "engine/preview/page_player.h"
+#include "platform/fonts/font_resolver.h"
 #include "platform/gdi/qpainter_dc.h"
+#include "tests/engine/image_document.h"
 #include "tests/engine/report_model_fixture.h"
 
 namespace kp::preview {
@@ -878,6 +880,54 @@ TEST_F(ViewerTest, PrintWithRangeDialogAsksThenGoesToAPrinterJob) {
     file_->SetDialogPort(nullptr);
 }
 
+// The viewer's pages on a printer: its print layers and offsets, the paper of the page's record.
+TEST_F(ViewerTest, FilePrintPlaysPagesWithThePrintSettings) {
+    BindPrinterJobFactories();
+    printers_->SetPrinters({{"Office", "", "", true}});
+    PrinterCapabilities caps;
+    caps.media = {{"iso_a4_210x297mm", "A4", 21000, 29700, 0, 0, 0, 0}};
+    caps.defaultMedia = "iso_a4_210x297mm";
+    caps.resolutions = {{100, 100}};
+    caps.defaultResolution = {100, 100};
+    printers_->SetCapabilities("Office", caps);
+    ASSERT_EQ(app_->Initialize(), 0);
+    SetPrinterDocumentFactory(&MakeImageDocument);
+    ASSERT_EQ(Open(WriteSamples("printed", 2)), 0);
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+
+    Text name(u"Office");
+    Variant made{};
+    Variant arg = name.v();
+    InvokeArgs args{&arg, 1};
+    ASSERT_EQ(app_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod, &args, &made), 0);
+    auto* job = static_cast<ScriptableObject*>(made.pdispVal);
+    auto call = [&](int32_t id, std::vector<Variant> a) {
+        Variant result{};
+        InvokeArgs block{a.data(), static_cast<uint32_t>(a.size())};
+        return job->Invoke(id, kInvokeMethod, &block, &result);
+    };
+    ASSERT_EQ(Put(job, 1007, VariantBool(false)), 0);
+    ASSERT_EQ(call(11001, {VariantUI4(0)}), 0);
+    auto* self = static_cast<ScriptableObject*>(file_);
+    // Layers 2 and 3 left out: the box alone.
+    ASSERT_EQ(Put(file_, 3051, VariantBool(false)), 0);
+    ASSERT_EQ(Put(file_, 3052, VariantBool(false)), 0);
+    ASSERT_EQ(call(11011, {VariantDispatch(self), VariantUI4(1)}), 0);
+    const int boxOnly = ImageDocument::last->Dark();
+    EXPECT_GT(boxOnly, 100);
+    EXPECT_EQ(call(11011, {VariantDispatch(self), VariantUI4(3)}), -13001);
+    EXPECT_EQ(call(11011, {VariantDispatch(job), VariantUI4(1)}), rc::kBadArgument);
+    ASSERT_EQ(Put(file_, 3051, VariantBool(true)), 0);
+    ASSERT_EQ(Put(file_, 3052, VariantBool(true)), 0);
+    ASSERT_EQ(call(11011, {VariantDispatch(self), VariantUI4(2)}), 0);
+    EXPECT_GT(ImageDocument::last->Dark(), boxOnly + 50) << "text and line on the second page";
+    EXPECT_EQ(ImageDocument::last->pages, 2);
+    ASSERT_EQ(call(11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(call(11003, {}), 0);
+    SetPrinterDocumentFactory(nullptr);
+    ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+}
+
 TEST_F(ViewerTest, PlayedPagesLookAsTheReportDrew) {
     ReportObject* report = Sample(u"ページ1");
     QImage direct = Blank();
@@ -903,6 +953,66 @@ TEST_F(ViewerTest, PlayedPagesLookAsTheReportDrew) {
     EXPECT_GT(total, 1000);
     EXPECT_LE(differing, total / 200);  // within 0.5 %
     ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+}
+
+// A face only this process knew when the file was written: its subset in the file stands in for
+// it once it is gone, and without the file's fonts the page looks different.
+TEST_F(ViewerTest, EmbeddedSubsetStandsInForAFaceThatIsGone) {
+    const std::string fixture =
+        std::string(QZS_SOURCE_DIR) + "/tests/fixtures/fonts/qzs-fixture-composite.ttf";
+    ASSERT_TRUE(plat::RegisterProcessFont(fixture));
+    ReportObject* report = NewReport();
+    EXPECT_EQ(Put(report, ReportObject::kPaperSize, VariantI2(9)), 0);
+    EXPECT_EQ(Put(report, ReportObject::kPaperOrientation, VariantI2(1)), 0);
+    ItemObject* text = Add(report, 1, ctrlclass::kText, u"T", {2000, 2000, 19000, 8000});
+    Text face(u"QzsFixtureComposite"), letters(u"ABCDE abc ST");
+    EXPECT_EQ(Put(text->mainInterface(), 10016, face.v()), 0);
+    Variant size{};
+    size.vt = VT_R4;
+    size.fltVal = 60.0f;
+    EXPECT_EQ(Put(text->mainInterface(), 10018, size), 0);
+    EXPECT_EQ(Put(text->mainInterface(), 10019, letters.v()), 0);
+    QImage direct = Blank();
+    {
+        QPainterDc dc(&direct, 96, kDtRasPrinter);
+        LockReportUse(report);
+        ASSERT_EQ(report->Draw(nullptr, dc.handle(), dc.handle(), 0, 0, 0, 0, drawflag::kLayers),
+                  0);
+        UnlockReportUse(report);
+    }
+    const std::string path = dir_ + "/fixture.k3v";
+    ASSERT_EQ(Create(path, true), 0);
+    ASSERT_EQ(AddPage(report), 0);
+    ASSERT_EQ(Call(FileObject::kFileCloseFile), 0);
+    DestroyReportObject(report);
+    ASSERT_TRUE(plat::UnregisterProcessFont(fixture));
+
+    // The same file with its font stream renamed out of reach.
+    const std::string cut = dir_ + "/cut.k3v";
+    const std::string rename =
+        "/usr/bin/python3 -c \"import zlib,sys; d=zlib.decompress(open(sys.argv[1],'rb').read()); "
+        "f=lambda t: t.encode('utf-16-le'); assert f('KPFILE30FONT') in d; "
+        "open(sys.argv[2],'wb').write(zlib.compress(d.replace(f('KPFILE30FONT'), "
+        "f('KPFILE30FONX'))))\" '" +
+        path + "' '" + cut + "'";
+    ASSERT_EQ(system(rename.c_str()), 0);
+
+    auto differing = [&](const std::string& file) {
+        EXPECT_EQ(Open(file), 0);
+        EXPECT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+        const std::vector<int> a = Cells(direct), b = Cells(Played(1));
+        EXPECT_EQ(Call(FileObject::kFileCloseViewer), 0);
+        EXPECT_EQ(Call(FileObject::kFileCloseFile), 0);
+        int total = 0, diff = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            total += a[i];
+            diff += std::abs(a[i] - b[i]);
+        }
+        EXPECT_GT(total, 1000);
+        return double(diff) / std::max(total, 1);
+    };
+    EXPECT_LE(differing(path), 0.005) << "the embedded subset draws the page";
+    EXPECT_GT(differing(cut), 0.05) << "another face draws it without the file's fonts";
 }
 
 TEST_F(ViewerTest, HostileFilesStayBoundedAndLeaveNothing) {
