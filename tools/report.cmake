@@ -10,7 +10,7 @@ if(TARGET kpengn30 AND TARGET kpctrl30 AND TARGET qzs_gdi AND TARGET qzs_engine_
   find_package(Qt6 REQUIRED COMPONENTS Gui Widgets)
   target_include_directories(qzs-report PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(qzs-report PRIVATE qzs_gdi qzs_automation Qt6::Gui Qt6::Widgets
-                        ${CMAKE_DL_LIBS} qzs_engine_preview qzs_reportctrl)
+                        ${CMAKE_DL_LIBS} qzs_engine_preview_ui qzs_engine_preview qzs_reportctrl)
   add_dependencies(qzs-report kpengn30 kpctrl30)
 endif()
 # The tool holds the engine's interfaces as a host does, without the engine's code; the vptr

@@ -1,5 +1,6 @@
 // qzs-report k3v-write OUT (--sample N | REPORT.k30...) [--password P]
 // qzs-report k3v-render FILE N OUT.png [--dpi D] [--layers DIGITS] [--offset X,Y] [--password P]
+// qzs-report k3v-view FILE [--page N] [--password P] [--screenshot PNG]
 //
 // Writes a saved report file as a host does through the report-file object: CreateFile,
 // (DocPassword and DocProtect), FileCreate, ReportIndexLevel 0, one FileAddPage per page,
@@ -11,9 +12,16 @@
 // a window, answers its dialogs from the options (the password for every try of the password
 // dialog; the layers and offsets typed into the layer-print dialog) and plays page N the way a
 // printer job does, onto white paper at D dots per inch, written as PNG.
+//
+// k3v-view shows a saved file in the viewer's window, 800 x 600, as a host opens it (the tool
+// owns the widgets application; it needs a display, xvfb-run, or QT_QPA_PLATFORM=offscreen). It
+// runs until the window is closed; with --screenshot it grabs the window once page N shows and
+// ends.
 #include <stdlib.h>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QWidget>
 #include <QImage>
 #include <array>
 #include <charconv>
@@ -31,6 +39,9 @@
 #include "engine/core/report.h"
 #include "engine/preview/file_object.h"
 #include "engine/preview/report_file.h"
+#include "engine/preview/ui/frame_window.h"
+#include "engine/preview/ui/viewer_dialog_views.h"
+#include "platform/gdi/handles.h"
 #include "platform/gdi/qpainter_dc.h"
 #include "reportctrl/controls.h"
 #include "tools/report_host.h"
@@ -433,6 +444,163 @@ int K3vRender(const std::vector<std::string>& args) {
     std::printf("page %d/%d: %dx%d\n", r->page, count, across, down);
     return kExitOk;
 }
+
+// ---------------------------------------------------------------------------------------------
+// k3v-view
+
+struct ViewArgs {
+    std::string in;
+    int page = 1;
+    std::optional<std::string> password;
+    std::optional<std::string> screenshot;
+};
+
+std::optional<ViewArgs> ParseViewArgs(const std::vector<std::string>& args) {
+    ViewArgs v;
+    bool haveIn = false, havePage = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool valued = i + 1 < args.size();
+        if (a == "--page" && valued && !havePage) {
+            const std::string& n = args[++i];
+            if (n.empty() || n.size() > 6 || n.find_first_not_of("0123456789") != std::string::npos)
+                return std::nullopt;
+            v.page = std::stoi(n);
+            if (v.page < 1) return std::nullopt;
+            havePage = true;
+        } else if (a == "--password" && valued && !v.password) {
+            v.password = args[++i];
+        } else if (a == "--screenshot" && valued && !v.screenshot) {
+            v.screenshot = args[++i];
+            if (v.screenshot->empty()) return std::nullopt;
+        } else if (a.starts_with("--") || haveIn) {
+            return std::nullopt;
+        } else {
+            v.in = a;
+            haveIn = !a.empty();
+        }
+    }
+    if (!haveIn) return std::nullopt;
+    return v;
+}
+
+// The viewer's own dialogs on the screen; the password, when given, answers each try.
+class ViewDialogs final : public kp::preview::ui::QtViewerDialogPort {
+  public:
+    explicit ViewDialogs(const std::optional<std::string>& password) : password_(password) {}
+    int AskPassword(std::u16string* typed) override {
+        if (!password_) return QtViewerDialogPort::AskPassword(typed);
+        bool ok = true;
+        *typed = WideFromUtf8(*password_, &ok);
+        return ok ? 1 : 2;
+    }
+    // With the password given nobody sits at the screen to read a wrong one's warnings.
+    void Warn(const std::string& text, const std::string& caption) override {
+        if (!password_) return QtViewerDialogPort::Warn(text, caption);
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+
+  private:
+    const std::optional<std::string>& password_;
+};
+
+// The application's events: the viewer's close ends the tool's loop.
+class ViewerEvents final : public ScriptableObject {
+  public:
+    int32_t QueryInterface(const kp::InterfaceId*, void** out) override {
+        *out = this;
+        return 0;
+    }
+    int32_t AddRef() override { return 1; }
+    int32_t Release() override { return 1; }
+    int32_t GetTypeInfo(kp::ClassInfo**) override { return -2; }
+    int32_t Invoke(int32_t id, int32_t, const kp::InvokeArgs*, Variant*) override {
+        if (id == kp::preview::kEvViewerClose) QCoreApplication::quit();
+        return 0;
+    }
+};
+
+int K3vView(const std::vector<std::string>& args) {
+    const auto v = ParseViewArgs(args);
+    if (!v) {
+        return UsageError(
+            "usage: qzs-report k3v-view FILE [--page N] [--password P] [--screenshot PNG]");
+    }
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
+        std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        return UsageError("qzs-report k3v-view needs a display: run it under xvfb-run, or with "
+                          "QT_QPA_PLATFORM=offscreen");
+    }
+    std::error_code ec;
+    const std::string full = std::filesystem::absolute(v->in, ec).string();
+    const std::string in = ec ? v->in : full;
+    static int argc = 1;
+    static char name[] = "qzs-report";
+    static char* argv[] = {name, nullptr};
+    QApplication gui(argc, argv);
+
+    LinkedEngine engine;
+    kp::preview::BindPreviewWindows();
+    kp::preview::ui::BindQtViewerDialogs();
+    ViewerEvents events;
+    uint32_t cookie = 0;
+    engine.app()->Sinks().AdviseSink(&events, &cookie);
+    struct Unadvise {
+        kp::ApplicationObject* app;
+        uint32_t cookie;
+        ~Unadvise() {
+            if (cookie != 0) app->Sinks().UnadviseSink(cookie);
+        }
+    } unadvise{engine.app(), cookie};
+    FileHolder holder{AsObject(Call(engine.app(), kAppCreateFile, {}, "CreateFile"))};
+    auto* file = static_cast<FileObject*>(holder.file);
+    ViewDialogs dialogs(v->password);
+    file->SetDialogPort(&dialogs);
+    {
+        Bstr path = BstrFromUtf8(in);
+        if (path == nullptr) return UsageError("the path is not UTF-8");
+        try {
+            Call(file, FileObject::kFileOpen, {VariantBstr(path)}, "FileOpen");
+        } catch (...) {
+            BstrFree(path);
+            throw;
+        }
+        BstrFree(path);
+    }
+    constexpr int32_t kWindowRight = 3021, kWindowBottom = 3022, kPage = 3028, kHwnd = 3061;
+    Put(file, kWindowRight, VariantI4(800), "WindowRight");
+    Put(file, kWindowBottom, VariantI4(600), "WindowBottom");
+    Call(file, FileObject::kFileOpenViewer, {VariantUI4(1)}, "FileOpenViewer");
+    if (v->page != 1) Put(file, kPage, VariantUI4(static_cast<uint32_t>(v->page)), "Page");
+    if (v->screenshot) {
+        Variant hwnd{};
+        kp::InvokeArgs none{nullptr, 0};
+        if (const int32_t code = file->Invoke(kHwnd, kp::kInvokeGet, &none, &hwnd); code != 0)
+            throw EngineError{code, "hWnd"};
+        auto* window = static_cast<QWidget*>(WindowFromHandle(hwnd.ulVal));
+        if (window == nullptr) throw EngineError{-9, "hWnd"};
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+        const std::string temp = *v->screenshot + ".tmp";
+        if (!window->grab().save(QString::fromStdString(temp), "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", v->screenshot->c_str());
+            return kExitEngine;
+        }
+        std::filesystem::rename(temp, *v->screenshot, ec);
+        if (ec) {
+            std::filesystem::remove(temp, ec);
+            std::fprintf(stderr, "cannot write %s\n", v->screenshot->c_str());
+            return kExitEngine;
+        }
+        Call(file, FileObject::kFileCloseViewer, {}, "FileCloseViewer");
+    } else {
+        QApplication::exec();
+    }
+    Call(file, FileObject::kFileCloseFile, {}, "FileCloseFile");
+    return kExitOk;
+}
+
+const ReportCommand kK3vView("k3v-view", "k3v-view FILE [--page N] [--password P] [--screenshot PNG]",
+                             K3vView);
 
 const ReportCommand kK3vRender("k3v-render",
                                "k3v-render FILE N OUT.png [--dpi D] [--layers DIGITS] "

@@ -284,5 +284,68 @@ class K3vRender(unittest.TestCase):
         self.assertFalse(os.path.exists(out))
 
 
+class K3vView(unittest.TestCase):
+    """k3v-view: the viewer's window over a saved file, grabbed once the page shows."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.TemporaryDirectory()
+        cls.tmp = os.path.join(cls.dir.name, "tmp")
+        os.mkdir(cls.tmp)
+        cls.runtime = os.path.join(cls.dir.name, "runtime")
+        os.mkdir(cls.runtime, 0o700)
+        cls.sample = os.path.join(cls.dir.name, "sample.k3v")
+        cls.locked = os.path.join(cls.dir.name, "locked.k3v")
+        for out, extra in ((cls.sample, []), (cls.locked, ["--password", "秘密"])):
+            subprocess.run([TOOL, "k3v-write", out, "--sample", "3", *extra], check=True,
+                           capture_output=True, timeout=120)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.dir.cleanup()
+
+    def view(self, *args, display=True):
+        env = dict(os.environ, TMPDIR=self.tmp, XDG_RUNTIME_DIR=self.runtime)
+        for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+            env.pop(name, None)
+        if display:
+            env["QT_QPA_PLATFORM"] = "offscreen"
+        r = subprocess.run([TOOL, "k3v-view", *args], capture_output=True, timeout=120, env=env)
+        self.assertEqual(os.listdir(self.tmp), [], "temporary files outlived the tool")
+        return r
+
+    def test_screenshots_of_pages(self):
+        shots = {}
+        for page, src, extra in (("1", self.sample, []), ("3", self.sample, []),
+                                 ("2", self.locked, ["--password", "秘密"])):
+            with self.subTest(page=page, src=src):
+                out = os.path.join(self.dir.name, f"view{page}.png")
+                r = self.view(src, "--page", page, "--screenshot", out, *extra)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                width, height, rows = read_png(out)
+                self.assertEqual((width, height), (800, 600))
+                shots[page] = rows
+        # Another page shows other ink in the same window.
+        self.assertNotEqual(dark_cells(shots["1"]), dark_cells(shots["3"]))
+
+    def test_refusals(self):
+        out = os.path.join(self.dir.name, "never.png")
+        cases = [
+            ((self.sample, "--screenshot", out), False, 2, "needs a display"),
+            ((self.locked, "--screenshot", out, "--password", "違う"), True, 1,
+             "FileOpenViewer"),
+            ((self.sample, "--page", "4", "--screenshot", out), True, 1, "Page"),
+            ((self.sample, "--page", "0"), True, 2, "usage"),
+            ((self.sample, self.sample), True, 2, "usage"),
+            ((), True, 2, "usage"),
+        ]
+        for args, display, code, text in cases:
+            with self.subTest(args=args):
+                r = self.view(*args, display=display)
+                self.assertEqual(r.returncode, code, r.stderr)
+                self.assertIn(text, r.stderr.decode())
+        self.assertFalse(os.path.exists(out))
+
+
 if __name__ == "__main__":
     unittest.main()
