@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -60,6 +61,10 @@ struct Registry {
     std::vector<std::string> processFonts;
     std::map<std::string, ResolvedFont> resolved;
     std::map<std::pair<std::string, uint32_t>, std::weak_ptr<FontFace>> faces;
+    // The faces used last stay open: a page selects and drops its fonts object by object, and
+    // opening a large face again for each of them costs far more than the drawing.
+    static constexpr size_t kKeptFaces = 8;
+    std::deque<std::shared_ptr<FontFace>> recent;
 };
 
 Registry& TheRegistry() {
@@ -74,6 +79,7 @@ void CloseConfig() {
     r.config = nullptr;
     r.closed = true;
     r.resolved.clear();
+    r.recent.clear();
 }
 
 // The configuration, loaded on first use; null when fontconfig cannot load one.
@@ -176,14 +182,23 @@ std::shared_ptr<FontFace> OpenLogicalFont(const LogicalFont& font) {
     Registry& r = TheRegistry();
     std::lock_guard lock(r.mutex);
     auto key = std::make_pair(rf->path, rf->faceIndex);
+    const auto keep = [&r](const std::shared_ptr<FontFace>& face) {
+        std::erase(r.recent, face);
+        r.recent.push_front(face);
+        if (r.recent.size() > Registry::kKeptFaces) r.recent.pop_back();
+    };
     if (auto it = r.faces.find(key); it != r.faces.end()) {
-        if (auto face = it->second.lock()) return face;
+        if (auto face = it->second.lock()) {
+            keep(face);
+            return face;
+        }
     }
     auto face = FontFace::Open(rf->path, rf->faceIndex);
     if (!face) return nullptr;
     // Drop entries whose faces are gone so that the map does not grow without end.
     std::erase_if(r.faces, [](const auto& e) { return e.second.expired(); });
     r.faces[key] = face;
+    keep(face);
     return face;
 }
 
