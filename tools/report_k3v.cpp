@@ -57,6 +57,13 @@ constexpr int32_t kAppKeepLayerOrder = 6;
 constexpr int32_t kAppCreateFile = 10004, kAppCreateReport = 10005, kAppOpenReport = 10010;
 constexpr int32_t kMaxSamplePages = 100000;
 
+// A count as typed: at most six decimal digits, nothing else.
+std::optional<int> CountArg(const std::string& text) {
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoi(text);
+}
+
 struct K3vArgs {
     std::string out;
     int samples = 0;
@@ -71,11 +78,9 @@ std::optional<K3vArgs> ParseK3vArgs(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         if (a == "--sample") {
             if (haveSample || i + 1 >= args.size()) return std::nullopt;
-            const std::string& n = args[++i];
-            if (n.empty() || n.size() > 6 || n.find_first_not_of("0123456789") != std::string::npos)
-                return std::nullopt;
-            k.samples = std::stoi(n);
-            if (k.samples < 1 || k.samples > kMaxSamplePages) return std::nullopt;
+            const std::optional<int> n = CountArg(args[++i]);
+            if (!n || *n < 1 || *n > kMaxSamplePages) return std::nullopt;
+            k.samples = *n;
             haveSample = true;
             continue;
         }
@@ -320,11 +325,10 @@ std::optional<RenderArgs> ParseRenderArgs(const std::vector<std::string>& args) 
         }
     }
     if (plain.size() != 3) return std::nullopt;
-    const std::string& n = plain[1];
-    if (n.empty() || n.size() > 6 || n.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
+    const std::optional<int> n = CountArg(plain[1]);
+    if (!n) return std::nullopt;
     r.in = plain[0];
-    r.page = std::stoi(n);
+    r.page = *n;
     r.out = plain[2];
     if (r.in.empty() || r.out.empty() || r.page < 1) return std::nullopt;
     return r;
@@ -372,6 +376,20 @@ struct FileHolder {
     }
 };
 
+// FileOpen of the file object; false when the path is not UTF-8.
+bool OpenSavedFile(FileObject* file, const std::string& in) {
+    Bstr path = BstrFromUtf8(in);
+    if (path == nullptr) return false;
+    try {
+        Call(file, FileObject::kFileOpen, {VariantBstr(path)}, "FileOpen");
+    } catch (...) {
+        BstrFree(path);
+        throw;
+    }
+    BstrFree(path);
+    return true;
+}
+
 int K3vRender(const std::vector<std::string>& args) {
     const auto r = ParseRenderArgs(args);
     if (!r) {
@@ -396,17 +414,7 @@ int K3vRender(const std::vector<std::string>& args) {
     auto* file = static_cast<FileObject*>(holder.file);
     ScriptedDialogs dialogs(*r);
     file->SetDialogPort(&dialogs);
-    {
-        Bstr path = BstrFromUtf8(in);
-        if (path == nullptr) return UsageError("the path is not UTF-8");
-        try {
-            Call(file, FileObject::kFileOpen, {VariantBstr(path)}, "FileOpen");
-        } catch (...) {
-            BstrFree(path);
-            throw;
-        }
-        BstrFree(path);
-    }
+    if (!OpenSavedFile(file, in)) return UsageError("the path is not UTF-8");
     Call(file, FileObject::kFileOpenViewer, {VariantUI4(1)}, "FileOpenViewer");
     if (r->layers || r->offset) {
         Call(file, FileObject::kShowLayerPrintSettings, {}, "ShowLayerPrintSettings");
@@ -462,11 +470,9 @@ std::optional<ViewArgs> ParseViewArgs(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         const bool valued = i + 1 < args.size();
         if (a == "--page" && valued && !havePage) {
-            const std::string& n = args[++i];
-            if (n.empty() || n.size() > 6 || n.find_first_not_of("0123456789") != std::string::npos)
-                return std::nullopt;
-            v.page = std::stoi(n);
-            if (v.page < 1) return std::nullopt;
+            const std::optional<int> n = CountArg(args[++i]);
+            if (!n || *n < 1) return std::nullopt;
+            v.page = *n;
             havePage = true;
         } else if (a == "--password" && valued && !v.password) {
             v.password = args[++i];
@@ -556,17 +562,7 @@ int K3vView(const std::vector<std::string>& args) {
     auto* file = static_cast<FileObject*>(holder.file);
     ViewDialogs dialogs(v->password);
     file->SetDialogPort(&dialogs);
-    {
-        Bstr path = BstrFromUtf8(in);
-        if (path == nullptr) return UsageError("the path is not UTF-8");
-        try {
-            Call(file, FileObject::kFileOpen, {VariantBstr(path)}, "FileOpen");
-        } catch (...) {
-            BstrFree(path);
-            throw;
-        }
-        BstrFree(path);
-    }
+    if (!OpenSavedFile(file, in)) return UsageError("the path is not UTF-8");
     constexpr int32_t kWindowRight = 3021, kWindowBottom = 3022, kPage = 3028, kHwnd = 3061;
     Put(file, kWindowRight, VariantI4(800), "WindowRight");
     Put(file, kWindowBottom, VariantI4(600), "WindowBottom");

@@ -25,6 +25,7 @@
 #include "engine/preview/page_player.h"
 #include "platform/fonts/font_resolver.h"
 #include "platform/gdi/qpainter_dc.h"
+#include "tests/engine/event_sink.h"
 #include "tests/engine/image_document.h"
 #include "tests/engine/report_model_fixture.h"
 
@@ -518,23 +519,7 @@ class ScriptedPort final : public ViewerDialogPort {
     }
 };
 
-class EventLog final : public ScriptableObject {
-  public:
-    std::vector<int32_t> events;
-    std::function<void(int32_t)> onEvent;
-    int32_t QueryInterface(const InterfaceId*, void** out) override {
-        *out = this;
-        return 0;
-    }
-    int32_t AddRef() override { return 1; }
-    int32_t Release() override { return 1; }
-    int32_t GetTypeInfo(ClassInfo**) override { return -2; }
-    int32_t Invoke(int32_t id, int32_t, const InvokeArgs*, Variant*) override {
-        events.push_back(id);
-        if (onEvent) onEvent(id);
-        return 0;
-    }
-};
+using EventLog = TestEventSink;
 
 class ViewerTest : public FileObjectTest {
   protected:
@@ -626,6 +611,23 @@ class ViewerTest : public FileObjectTest {
         return cells;
     }
 
+    // The one printer "Office", A4 at dpi with equal margins (0.01 mm), as the application reads
+    // its printers again.
+    void UseOnePrinter(int32_t dpi, int32_t margin) {
+        BindPrinterJobFactories();
+        printers_->SetPrinters({{"Office", "", "", true}});
+        PrinterCapabilities caps;
+        caps.media = {{"iso_a4_210x297mm", "A4", 21000, 29700, margin, margin, margin, margin}};
+        caps.defaultMedia = "iso_a4_210x297mm";
+        caps.sources = {{"auto", "Automatic"}};
+        caps.defaultSource = "auto";
+        caps.resolutions = {{dpi, dpi}};
+        caps.defaultResolution = {dpi, dpi};
+        caps.copiesMax = 99;
+        printers_->SetCapabilities("Office", caps);
+        ASSERT_EQ(app_->Initialize(), 0);
+    }
+
     EventLog log_;
     uint32_t cookie_ = 0;
 };
@@ -705,7 +707,7 @@ TEST_F(ViewerTest, OpensHeadlessOnlyOnAReadFileAndClosesWithoutLeftovers) {
     EXPECT_EQ(Call(FileObject::kShowDocumentInfo), rc::kFailed) << "no dialog can be shown";
 
     // Closing from a sink of the close event is refused while the object is in use.
-    log_.onEvent = [&](int32_t id) {
+    log_.onEvent = [&](int32_t id, const InvokeArgs*) {
         if (id == kEvViewerClose) {
             EXPECT_EQ(Call(FileObject::kFileRelease), kFileInUse);
         }
@@ -837,18 +839,7 @@ TEST_F(ViewerTest, LayerPrintSettingsMovePrintedPagesOnly) {
 }
 
 TEST_F(ViewerTest, PrintWithRangeDialogAsksThenGoesToAPrinterJob) {
-    BindPrinterJobFactories();
-    printers_->SetPrinters({{"Office", "", "", true}});
-    PrinterCapabilities caps;
-    caps.media = {{"iso_a4_210x297mm", "A4", 21000, 29700, 423, 423, 423, 423}};
-    caps.defaultMedia = "iso_a4_210x297mm";
-    caps.sources = {{"auto", "Automatic"}};
-    caps.defaultSource = "auto";
-    caps.resolutions = {{600, 600}};
-    caps.defaultResolution = {600, 600};
-    caps.copiesMax = 99;
-    printers_->SetCapabilities("Office", caps);
-    ASSERT_EQ(app_->Initialize(), 0);  // the application reads its printers again
+    UseOnePrinter(600, 423);
     ScriptedPort port;
     file_->SetDialogPort(&port);
     ASSERT_EQ(Open(WriteSamples("print", 2)), 0);
@@ -882,15 +873,7 @@ TEST_F(ViewerTest, PrintWithRangeDialogAsksThenGoesToAPrinterJob) {
 
 // The viewer's pages on a printer: its print layers and offsets, the paper of the page's record.
 TEST_F(ViewerTest, FilePrintPlaysPagesWithThePrintSettings) {
-    BindPrinterJobFactories();
-    printers_->SetPrinters({{"Office", "", "", true}});
-    PrinterCapabilities caps;
-    caps.media = {{"iso_a4_210x297mm", "A4", 21000, 29700, 0, 0, 0, 0}};
-    caps.defaultMedia = "iso_a4_210x297mm";
-    caps.resolutions = {{100, 100}};
-    caps.defaultResolution = {100, 100};
-    printers_->SetCapabilities("Office", caps);
-    ASSERT_EQ(app_->Initialize(), 0);
+    UseOnePrinter(100, 0);
     SetPrinterDocumentFactory(&MakeImageDocument);
     ASSERT_EQ(Open(WriteSamples("printed", 2)), 0);
     ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);

@@ -180,8 +180,8 @@ def leftmost_dark(rows):
     return min(x for row in rows for x, v in enumerate(row) if v < 128)
 
 
-class K3vRender(unittest.TestCase):
-    """k3v-render: a saved file's page through the viewer, headless, onto a PNG."""
+class SavedFiles(unittest.TestCase):
+    """Two sample files of three pages, one of them protected, in a folder of their own."""
 
     @classmethod
     def setUpClass(cls):
@@ -200,6 +200,10 @@ class K3vRender(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.dir.cleanup()
+
+
+class K3vRender(SavedFiles):
+    """k3v-render: a saved file's page through the viewer, headless, onto a PNG."""
 
     def render(self, *args):
         env = dict(os.environ, TMPDIR=self.tmp, XDG_RUNTIME_DIR=self.runtime)
@@ -284,25 +288,8 @@ class K3vRender(unittest.TestCase):
         self.assertFalse(os.path.exists(out))
 
 
-class K3vView(unittest.TestCase):
+class K3vView(SavedFiles):
     """k3v-view: the viewer's window over a saved file, grabbed once the page shows."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.dir = tempfile.TemporaryDirectory()
-        cls.tmp = os.path.join(cls.dir.name, "tmp")
-        os.mkdir(cls.tmp)
-        cls.runtime = os.path.join(cls.dir.name, "runtime")
-        os.mkdir(cls.runtime, 0o700)
-        cls.sample = os.path.join(cls.dir.name, "sample.k3v")
-        cls.locked = os.path.join(cls.dir.name, "locked.k3v")
-        for out, extra in ((cls.sample, []), (cls.locked, ["--password", "秘密"])):
-            subprocess.run([TOOL, "k3v-write", out, "--sample", "3", *extra], check=True,
-                           capture_output=True, timeout=120)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.dir.cleanup()
 
     def view(self, *args, display=True):
         env = dict(os.environ, TMPDIR=self.tmp, XDG_RUNTIME_DIR=self.runtime)

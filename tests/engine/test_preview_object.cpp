@@ -13,6 +13,7 @@
 #include "engine/preview/preview_object.h"
 #include "platform/gdi/handles.h"
 #include "platform/gdi/qpainter_dc.h"
+#include "tests/engine/event_sink.h"
 #include "tests/engine/image_document.h"
 #include "tests/engine/report_model_fixture.h"
 
@@ -85,24 +86,7 @@ FrameView* MakeFakeFrame(PreviewCore* core, bool, uint32_t) {
     return FakeFrame::last;
 }
 
-// A host's event sink that hands each event to the test.
-class Sink final : public ScriptableObject {
-  public:
-    std::function<void(int32_t, const InvokeArgs*)> onEvent;
-    std::vector<int32_t> events;
-    int32_t QueryInterface(const InterfaceId*, void** out) override {
-        *out = this;
-        return 0;
-    }
-    int32_t AddRef() override { return 1; }
-    int32_t Release() override { return 1; }
-    int32_t GetTypeInfo(ClassInfo**) override { return -2; }
-    int32_t Invoke(int32_t id, int32_t, const InvokeArgs* args, Variant*) override {
-        events.push_back(id);
-        if (onEvent) onEvent(id, args);
-        return 0;
-    }
-};
+using Sink = TestEventSink;
 
 class PreviewObjectTest : public ReportTest {
   protected:

@@ -26,6 +26,7 @@
 #include "engine/preview/ui/frame_window.h"
 #include "engine/preview/ui/viewer_dialog_views.h"
 #include "platform/gdi/handles.h"
+#include "tests/engine/event_sink.h"
 #include "tests/engine/report_model_fixture.h"
 
 namespace kp::preview::ui {
@@ -50,22 +51,7 @@ class QtEnvironment : public ::testing::Environment {
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-// A host's event sink that hands each event to the test.
-class Sink final : public ScriptableObject {
-  public:
-    std::function<void(int32_t, const InvokeArgs*)> onEvent;
-    int32_t QueryInterface(const InterfaceId*, void** out) override {
-        *out = this;
-        return 0;
-    }
-    int32_t AddRef() override { return 1; }
-    int32_t Release() override { return 1; }
-    int32_t GetTypeInfo(ClassInfo**) override { return -2; }
-    int32_t Invoke(int32_t id, int32_t, const InvokeArgs* args, Variant*) override {
-        if (onEvent) onEvent(id, args);
-        return 0;
-    }
-};
+using Sink = TestEventSink;
 
 void Flush() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
