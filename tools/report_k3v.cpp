@@ -44,6 +44,7 @@
 #include "platform/gdi/handles.h"
 #include "platform/gdi/qpainter_dc.h"
 #include "reportctrl/controls.h"
+#include "reportctrl/linked_loader.h"
 #include "tools/report_host.h"
 
 namespace qzsreport {
@@ -101,30 +102,12 @@ std::optional<K3vArgs> ParseK3vArgs(const std::vector<std::string>& args) {
     return k;
 }
 
-// The controls come from the linked-in control library instead of libkpctrl30.so.
-int32_t LinkedClassInfo(void** out) {
-    *out = static_cast<kp::ControlClassList*>(kpctrl::GetControlClassList());
-    return 0;
-}
-int gLinkedControls;
-void* OpenLinked(const char*) {
-    return &gLinkedControls;
-}
-void* LinkedSymbol(void*, const char* name) {
-    const std::string symbol(name);
-    if (symbol == "WGetClassInfo") return reinterpret_cast<void*>(&LinkedClassInfo);
-    if (symbol == "WCreateObject") return reinterpret_cast<void*>(&kpctrl::CreateControl);
-    return nullptr;
-}
-void CloseLinked(void*) {}
-constexpr kp::ControlLibraryLoader kLinkedLoader{OpenLinked, LinkedSymbol, CloseLinked};
-
 // The engine of this process: attached on construction, and detached (every object it still
 // holds destroyed) on every way out.
 class LinkedEngine {
   public:
     LinkedEngine() {
-        kp::SetControlLibraryLoader(&kLinkedLoader);
+        kp::SetControlLibraryLoader(&kpctrl::kLinkedLoader);
         kp::InitModule(&module_);
         kp::BindReportFactories();
         kp::preview::BindFileObjectFactory();

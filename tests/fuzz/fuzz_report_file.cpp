@@ -17,6 +17,7 @@
 #include "platform/gdi/emf_recorder.h"
 #include "platform/printing/printers.h"
 #include "reportctrl/controls.h"
+#include "reportctrl/linked_loader.h"
 
 namespace {
 
@@ -104,31 +105,13 @@ const std::vector<std::u16string> kEngineNames = {u"KPREPORT30",    u"KPLAYERS30
                                                   u"KPOBJECTS30-1", u"KPOBJECT30-1", u"KPFILE30",
                                                   u"KPFILE30PAGE",  u"KPFILE30FONT"};
 
-// The control library linked in, behind the module's loader.
-int32_t ControlClassInfo(void** out) {
-    *out = static_cast<ControlClassList*>(kpctrl::GetControlClassList());
-    return 0;
-}
-int gToken;
-void* OpenControls(const char*) {
-    return &gToken;
-}
-void* ControlSymbol(void*, const char* name) {
-    if (std::string(name) == "WGetClassInfo") return reinterpret_cast<void*>(&ControlClassInfo);
-    if (std::string(name) == "WCreateObject") {
-        return reinterpret_cast<void*>(&kpctrl::CreateControl);
-    }
-    return nullptr;
-}
-void CloseControls(void*) {}
-constexpr ControlLibraryLoader kLoader{OpenControls, ControlSymbol, CloseControls};
-
 ApplicationObject* App() {
     static ApplicationObject* app = [] {
-        SetControlLibraryLoader(&kLoader);
+        SetControlLibraryLoader(&kpctrl::kLinkedLoader);
         // No printers: attaching a report asks for the default one.
         SetPrinterSystem(std::make_shared<plat::FakePrinterSystem>());
-        InitModule(&gToken);
+        static int module = 0;
+        InitModule(&module);
         BindReportFactories();
         void* out = nullptr;
         if (CreateEngineObject(&iid::kApplication, &iid::kApplication, &out) != 0) {

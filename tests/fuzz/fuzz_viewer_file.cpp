@@ -22,6 +22,7 @@
 #include "engine/preview/file_object.h"
 #include "platform/gdi/qpainter_dc.h"
 #include "reportctrl/controls.h"
+#include "reportctrl/linked_loader.h"
 
 namespace {
 
@@ -53,29 +54,11 @@ Scratch& Dir() {
     return scratch;
 }
 
-// The controls come from the linked-in control library.
-int32_t LinkedClassInfo(void** out) {
-    *out = static_cast<kp::ControlClassList*>(kpctrl::GetControlClassList());
-    return 0;
-}
-int gLinkedControls;
-void* OpenLinked(const char*) {
-    return &gLinkedControls;
-}
-void* LinkedSymbol(void*, const char* name) {
-    const std::string symbol(name);
-    if (symbol == "WGetClassInfo") return reinterpret_cast<void*>(&LinkedClassInfo);
-    if (symbol == "WCreateObject") return reinterpret_cast<void*>(&kpctrl::CreateControl);
-    return nullptr;
-}
-void CloseLinked(void*) {}
-constexpr kp::ControlLibraryLoader kLinkedLoader{OpenLinked, LinkedSymbol, CloseLinked};
-
 // One application for the whole run.
 kp::ApplicationObject* App() {
     static kp::ApplicationObject* app = [] {
         static int module = 0;
-        kp::SetControlLibraryLoader(&kLinkedLoader);
+        kp::SetControlLibraryLoader(&kpctrl::kLinkedLoader);
         kp::InitModule(&module);
         kp::BindReportFactories();
         BindFileObjectFactory();
