@@ -1666,22 +1666,22 @@ RecordedPageAccess GetRecordedPageAccess() {
     return gPageAccess;
 }
 
-int32_t PrinterJobObject::FilePrintMember(const Variant* args, Variant*) {
+int32_t PrinterJobObject::PrintRecordedPage(bool file, const Variant* args) {
     const RecordedPageAccess access = GetRecordedPageAccess();
-    if (access.file == nullptr) return rc::kNotImplemented;
+    const auto make = file ? access.file : access.preview;
+    if (make == nullptr) return rc::kNotImplemented;
     std::unique_ptr<PageSource> page =
-        access.file(static_cast<ScriptableObject*>(args[0].pdispVal), args[1].ulVal);
+        make(static_cast<ScriptableObject*>(args[0].pdispVal), args[1].ulVal);
     if (!page) return rc::kOutOfMemory;
     return PrintPage(*page);
 }
 
+int32_t PrinterJobObject::FilePrintMember(const Variant* args, Variant*) {
+    return PrintRecordedPage(true, args);
+}
+
 int32_t PrinterJobObject::PreviewPrintMember(const Variant* args, Variant*) {
-    const RecordedPageAccess access = GetRecordedPageAccess();
-    if (access.preview == nullptr) return rc::kNotImplemented;
-    std::unique_ptr<PageSource> page =
-        access.preview(static_cast<ScriptableObject*>(args[0].pdispVal), args[1].ulVal);
-    if (!page) return rc::kOutOfMemory;
-    return PrintPage(*page);
+    return PrintRecordedPage(false, args);
 }
 
 int32_t PrinterJobObject::AbortProc() {

@@ -279,6 +279,7 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t PrintMember(const plat::Variant* args, plat::Variant* v);
     int32_t FilePrintMember(const plat::Variant* args, plat::Variant* v);
     int32_t PreviewPrintMember(const plat::Variant* args, plat::Variant* v);
+    int32_t PrintRecordedPage(bool file, const plat::Variant* args);
     int32_t ClosePrinterMember(const plat::Variant* args, plat::Variant* v);
     int32_t ShowPrtSelectDlgMember(const plat::Variant* args, plat::Variant* v);
     int32_t CloseMember(const plat::Variant* args, plat::Variant* v);

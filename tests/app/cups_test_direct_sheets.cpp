@@ -14,8 +14,8 @@
 #include "platform/printing/printers.h"
 #include "programming/state.h"
 #include "settings/data_image_startup.h"
-#include "tests/fixtures/printing/cups_queue.h"
 #include "tests/fixtures/command_output.h"
+#include "tests/fixtures/printing/cups_queue.h"
 
 namespace {
 
@@ -85,7 +85,8 @@ TEST(DirectSheets, SystemListOntoTheTestQueue) {
     const std::string info = qzs_test::CommandOutput("pdfinfo '" + pdf + "'");
     EXPECT_NE(info.find("Pages:           10"), std::string::npos) << info;
     EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
-    const std::string first = qzs_test::CommandOutput("pdftotext -layout -f 1 -l 1 '" + pdf + "' -");
+    const std::string first =
+        qzs_test::CommandOutput("pdftotext -layout -f 1 -l 1 '" + pdf + "' -");
     // The text extraction keeps the words of the header, not its blanks.
     std::string header = first.substr(0, first.find('\n'));
     std::erase(header, ' ');
@@ -95,7 +96,8 @@ TEST(DirectSheets, SystemListOntoTheTestQueue) {
     EXPECT_NE(first.find("000"), std::string::npos) << first;
     EXPECT_NE(first.find("061"), std::string::npos) << first;
     EXPECT_EQ(first.find("062"), std::string::npos) << first;
-    const std::string last = qzs_test::CommandOutput("pdftotext -layout -f 10 -l 10 '" + pdf + "' -");
+    const std::string last =
+        qzs_test::CommandOutput("pdftotext -layout -f 10 -l 10 '" + pdf + "' -");
     EXPECT_NE(last.find("page010"), std::string::npos) << last;
     EXPECT_NE(last.find("599"), std::string::npos) << last;
 

@@ -22,20 +22,13 @@
 #include "reportif/kpcif_internal.h"
 #include "reportif/report_interface_kpcif.h"
 #include "settings/data_image_startup.h"
-#include "tests/fixtures/printing/cups_queue.h"
 #include "tests/fixtures/command_output.h"
+#include "tests/reportif/sheet_road.h"
 
 namespace {
 
-class Messages final : public qzs::app::MessagePort {
-  public:
-    std::vector<std::string> shown;
-    int ShowMessage(std::string_view text, std::string_view, qzs::app::MessageIcon,
-                    qzs::app::MessageButtons) override {
-        shown.emplace_back(text);
-        return qzs::app::kIdOk;
-    }
-};
+using qzs_test::CupsQueue;
+using qzs_test::SheetRoad;
 
 plat::Variant GetMember(uint32_t preview, int32_t id) {
     kp::ScriptableObject* object = kpcif::ObjectOf(preview, kpcif::HandleKind::kPreview);
@@ -59,28 +52,13 @@ std::filesystem::path ArtifactFolder() {
 }
 
 TEST(SheetPreview, OpensPrintsPagesAndOpensAgain) {
-    static int argc = 1;
-    static char name[] = "cups_test_sheet_preview";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication gui(argc, argv);
-    const qzs_test::CupsQueue queue = qzs_test::CupsQueue::Load();
-    ASSERT_TRUE(queue.valid);
-    queue.Connect();
-    setenv("QZS_ENGINE", QZS_KPENGN30_PATH, 1);
-    ASSERT_NE(dlopen(QZS_KPCTRL30_PATH, RTLD_NOW | RTLD_LOCAL), nullptr) << dlerror();
+    SheetRoad road;
+    ASSERT_TRUE(road.Ready());
+    const CupsQueue& queue = road.queue;
     const size_t before = queue.Received().size();
-
-    auto state = std::make_unique<qzs::ProgrammingState>();
-    qzs::InitDataImage(*state);
-    kpcif::KpcifReportInterface rif;
-    Messages messages;
-    qzs::app::SheetPrintContext context;
-    context.rif = &rif;
-    context.state = state.get();
-    context.messages = &messages;
-    context.start_directory = std::string(QZS_BINARY_DIR) + "/tools";
-    context.today = [] { return qzs::app::SheetDate{2026, 3, 9}; };
+    auto& rif = road.rif;
+    auto& messages = road.messages;
+    auto& context = road.context;
     qzs::app::SetReportEventContext(&context);
     qzs::app::CPrintModeDialog dialog(context);
     {

@@ -30,8 +30,8 @@ inline void LoadEngineHere() {
 }
 
 std::string PageText(const std::string& pdf, int page) {
-    return qzs_test::CommandOutput("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) +
-                  " '" + pdf + "' -");
+    return qzs_test::CommandOutput("pdftotext -layout -f " + std::to_string(page) + " -l " +
+                                   std::to_string(page) + " '" + pdf + "' -");
 }
 
 TEST(SheetsToPdf, EveryKindThroughTheLibraryAndTheEngine) {
@@ -74,7 +74,8 @@ TEST(SheetsToPdf, EveryKindThroughTheLibraryAndTheEngine) {
         EXPECT_EQ(rif.DeleteReport(report), 1);
 
         EXPECT_EQ(std::system(("qpdf --check '" + pdf + "' > /dev/null").c_str()), 0) << pdf;
-        EXPECT_EQ(qzs_test::CommandOutput("qpdf --show-npages '" + pdf + "'"), std::to_string(k.pages) + "\n");
+        EXPECT_EQ(qzs_test::CommandOutput("qpdf --show-npages '" + pdf + "'"),
+                  std::to_string(k.pages) + "\n");
         const std::string first = PageText(pdf, 1);
         EXPECT_NE(first.find(k.title), std::string::npos) << first;
         EXPECT_NE(first.find("2026年03月09日"), std::string::npos) << first;
