@@ -26,25 +26,13 @@
 #include "app/user_info_dialog.h"
 #include "settings/data_image_startup.h"
 #include "tests/app/app_test_support.h"
+#include "tests/fixtures/offscreen_widgets.h"
 
 namespace qzs::app::ui {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "app_test_views";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new qzs_test::OffscreenWidgets("app_test_views"));
 
 QString Caption(const std::string& text) {
     return QString::fromStdString(text);

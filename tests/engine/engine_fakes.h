@@ -68,6 +68,11 @@ inline constexpr ControlLibraryLoader kFakeLoader{OpenControl, ControlSymbol, Cl
 // ---------------------------------------------------------------------------------------------
 // Printers
 
+// A paper of a fake printer's media list, with 4.23 mm unprintable on every side.
+inline plat::MediaInfo Media(const char* media, const char* name, int32_t w, int32_t l) {
+    return {media, name, w, l, 423, 423, 423, 423};
+}
+
 inline std::vector<PrinterInfo> ThreePrinters() {
     return {
         {"Office", "Generic PostScript", "ipp://office/ipp", false},

@@ -27,6 +27,7 @@
 #include "tests/engine/event_sink.h"
 #include "tests/engine/image_document.h"
 #include "tests/engine/report_model_fixture.h"
+#include "tests/fixtures/private_tmpdir.h"
 
 namespace kp::preview {
 namespace {
@@ -71,15 +72,10 @@ Variant Date(double value) {
 class FileObjectTest : public ReportTest {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kpfobjXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        tmp_ = dir_ + "/tmp";
-        fs::create_directory(tmp_);
-        const char* old = getenv("TMPDIR");
-        hadTmp_ = old != nullptr;
-        if (old) oldTmp_ = old;
-        setenv("TMPDIR", tmp_.c_str(), 1);
+        scratch_.emplace("kpfobj");
+        ASSERT_TRUE(scratch_->valid());
+        dir_ = scratch_->dir();
+        tmp_ = scratch_->tmp();
         ReportTest::SetUp();
         BindFileObjectFactory();
         file_ = NewFile();
@@ -89,13 +85,8 @@ class FileObjectTest : public ReportTest {
             EXPECT_EQ(Call(FileObject::kFileRelease), 0);
         }
         ReportTest::TearDown();
-        EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary file outlived the test";
-        if (hadTmp_) {
-            setenv("TMPDIR", oldTmp_.c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
-        fs::remove_all(dir_);
+        EXPECT_TRUE(scratch_->TmpIsEmpty()) << "a temporary file outlived the test";
+        scratch_.reset();
     }
 
     FileObject* NewFile() {
@@ -183,8 +174,8 @@ class FileObjectTest : public ReportTest {
     }
 
     FileObject* file_ = nullptr;
-    std::string dir_, tmp_, oldTmp_;
-    bool hadTmp_ = false;
+    std::optional<qzs_test::PrivateTmpDir> scratch_;
+    std::string dir_, tmp_;
 };
 
 TEST_F(FileObjectTest, CreateTakesThePathAsGivenOrWithTheExtension) {

@@ -6,12 +6,14 @@
 
 #include <QImage>
 #include <filesystem>
+#include <optional>
 
 #include "engine/core/font_usage.h"
 #include "engine/preview/font_embedding.h"
 #include "engine/preview/page_player.h"
 #include "platform/gdi/qpainter_dc.h"
 #include "tests/engine/report_model_fixture.h"
+#include "tests/fixtures/private_tmpdir.h"
 
 namespace kp::preview {
 namespace {
@@ -25,21 +27,12 @@ class PagePlayer : public ReportTest {
   protected:
     void SetUp() override {
         ReportTest::SetUp();
-        char pattern[] = "/tmp/kpplayXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        const char* old = getenv("TMPDIR");
-        if (old) oldTmp_ = old;
-        hadTmp_ = old != nullptr;
-        setenv("TMPDIR", dir_.c_str(), 1);
+        scratch_.emplace("kpplay");
+        ASSERT_TRUE(scratch_->valid());
+        dir_ = scratch_->tmp();
     }
     void TearDown() override {
-        if (hadTmp_) {
-            setenv("TMPDIR", oldTmp_.c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
-        fs::remove_all(dir_);
+        scratch_.reset();
         ReportTest::TearDown();
     }
 
@@ -87,8 +80,8 @@ class PagePlayer : public ReportTest {
         EXPECT_LE(differing, total / 200) << what;  // ±0.5 %
     }
 
-    std::string dir_, oldTmp_;
-    bool hadTmp_ = false;
+    std::optional<qzs_test::PrivateTmpDir> scratch_;
+    std::string dir_;  // TMPDIR
 };
 
 TEST_F(PagePlayer, RecordedAndReopenedPagesLookAsDrawn) {

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "engine/output/printer_job.h"
 #include "engine/preview/preview_object.h"
@@ -16,6 +17,7 @@
 #include "tests/engine/event_sink.h"
 #include "tests/engine/image_document.h"
 #include "tests/engine/report_model_fixture.h"
+#include "tests/fixtures/private_tmpdir.h"
 
 namespace kp {
 namespace {
@@ -93,10 +95,9 @@ class PreviewObjectTest : public ReportTest {
     void SetUp() override {
         App();
         ReportTest::SetUp();
-        char pattern[] = "/tmp/kppreviewXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        setenv("TMPDIR", dir_.c_str(), 1);
+        scratch_.emplace("kppreview");
+        ASSERT_TRUE(scratch_->valid());
+        dir_ = scratch_->tmp();
         BindPreviewFactories();
         SetFrameViewFactory(&MakeFakeFrame);
         FakeFrame::canvas = {800, 600};
@@ -113,9 +114,8 @@ class PreviewObjectTest : public ReportTest {
         SetFrameViewFactory(nullptr);
         EXPECT_EQ(FakeFrame::live, 0);
         // Every page file went with its list.
-        EXPECT_TRUE(fs::is_empty(dir_)) << dir_;
-        fs::remove_all(dir_);
-        unsetenv("TMPDIR");
+        EXPECT_TRUE(scratch_->TmpIsEmpty()) << dir_;
+        scratch_.reset();
     }
 
     void SetUpPrinters(FakePrinterSystem& printers) override {
@@ -157,7 +157,8 @@ class PreviewObjectTest : public ReportTest {
         return Call(12004, {VariantDispatch(static_cast<ScriptableObject*>(report))});
     }
 
-    std::string dir_;
+    std::optional<qzs_test::PrivateTmpDir> scratch_;
+    std::string dir_;  // TMPDIR
     PreviewObject* preview_ = nullptr;
     Sink sink_;
     uint32_t cookie_ = 0;
@@ -279,7 +280,8 @@ TEST_F(PreviewObjectTest, RecordsPagesAndMovesBetweenThem) {
     Advise();
     std::vector<int> pageAtEvent;
     sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
-        if (id == kEvNextPage || id == kEvLastPage) pageAtEvent.push_back(preview_->core().currentPage());
+        if (id == kEvNextPage || id == kEvLastPage)
+            pageAtEvent.push_back(preview_->core().currentPage());
     };
     EXPECT_EQ(Record(Page()), code::kWrongState) << "not open";
     ASSERT_EQ(Open(), 0);
@@ -425,8 +427,11 @@ TEST_F(PreviewObjectTest, ClickZoomAndFit) {
         int after;
         int beeps;
     };
-    const Row rows[] = {{100, true, 105, 0}, {1000, true, 1000, 1}, {5, false, 5, 1},
-                        {6, false, 6, 1},    {10, false, 5, 0}};
+    const Row rows[] = {{100, true, 105, 0},
+                        {1000, true, 1000, 1},
+                        {5, false, 5, 1},
+                        {6, false, 6, 1},
+                        {10, false, 5, 0}};
     for (const Row& r : rows) {
         ASSERT_EQ(PutP(2012, VariantUI2(uint16_t(r.zoom))), 0);
         const int before = FakeFrame::last->beeps;

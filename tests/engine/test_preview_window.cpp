@@ -28,6 +28,7 @@
 #include "platform/gdi/handles.h"
 #include "tests/engine/event_sink.h"
 #include "tests/engine/report_model_fixture.h"
+#include "tests/fixtures/offscreen_widgets.h"
 
 namespace kp::preview::ui {
 namespace {
@@ -35,21 +36,8 @@ namespace {
 using namespace reportfix;
 namespace fs = std::filesystem;
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "engine_test_preview_window";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(
+    new qzs_test::OffscreenWidgets("engine_test_preview_window"));
 
 using Sink = TestEventSink;
 

@@ -31,9 +31,7 @@ using namespace plat;
 // The printer: A4, A3, Letter, a second A4 and an odd size; three trays and one unknown; two
 // resolutions; custom sizes from postcard to A3; 99 copies; colour.
 
-MediaInfo Media(const char* media, const char* name, int32_t w, int32_t l) {
-    return {media, name, w, l, 423, 423, 423, 423};
-}
+using fakes::Media;
 
 PrinterCapabilities OfficeCaps() {
     PrinterCapabilities c;

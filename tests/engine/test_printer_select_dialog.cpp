@@ -33,9 +33,7 @@ using Dlg = PrinterSelectDialog;
 
 const char kGeneral[] = "\xE7\xB7\x8F\xE5\x8B\x99";  // 総務, the second printer of the fakes
 
-MediaInfo Media(const char* media, const char* name, int32_t w, int32_t l) {
-    return {media, name, w, l, 423, 423, 423, 423};
-}
+using fakes::Media;
 
 // Office: A4, A3, Letter, two sizes of its own (codes 257, 258), custom sizes, three trays.
 PrinterCapabilities OfficeCaps() {

@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "engine/preview/report_file.h"
+#include "tests/fixtures/private_tmpdir.h"
 
 namespace kp::preview {
 namespace {
@@ -46,24 +48,14 @@ class NoPassword : public ViewerDialogPort {
 class ReportFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kpfileXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        tmp_ = dir_ + "/tmp";
-        fs::create_directory(tmp_);
-        const char* old = getenv("TMPDIR");
-        hadTmp_ = old != nullptr;
-        if (old) oldTmp_ = old;
-        setenv("TMPDIR", tmp_.c_str(), 1);
+        scratch_.emplace("kpfile");
+        ASSERT_TRUE(scratch_->valid());
+        dir_ = scratch_->dir();
+        tmp_ = scratch_->tmp();
     }
     void TearDown() override {
-        EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary file outlived the test";
-        if (hadTmp_) {
-            setenv("TMPDIR", oldTmp_.c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
-        fs::remove_all(dir_);
+        EXPECT_TRUE(scratch_->TmpIsEmpty()) << "a temporary file outlived the test";
+        scratch_.reset();
     }
 
     // A file of `pages` pages whose page streams carry "page n" and whose font records carry
@@ -120,8 +112,8 @@ class ReportFile : public ::testing::Test {
                            });
     }
 
-    std::string dir_, tmp_, oldTmp_;
-    bool hadTmp_ = false;
+    std::optional<qzs_test::PrivateTmpDir> scratch_;
+    std::string dir_, tmp_;
 };
 
 std::string FixtureFont() {

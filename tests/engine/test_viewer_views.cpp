@@ -16,25 +16,13 @@
 
 #include "engine/core/ole_date.h"
 #include "engine/preview/ui/viewer_dialog_views.h"
+#include "tests/fixtures/offscreen_widgets.h"
 
 namespace kp::preview::ui {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "engine_test_viewer_views";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new qzs_test::OffscreenWidgets("engine_test_viewer_views"));
 
 void Screenshot(QWidget& w, const char* name) {
     const char* binary = std::getenv("QZS_BINARY_DIR");
