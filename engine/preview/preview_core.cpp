@@ -110,14 +110,6 @@ int32_t PreviewCore::PutBoolIn(const Variant& a, bool* flag,
     return rc::kOk;
 }
 
-int32_t PreviewCore::PutLayer(const Variant& a, bool* flag) {
-    const int32_t rc = PutBoolIn(a, flag, {kStateIdle, kStateOpen});
-    if (rc == rc::kOk && flag >= layerDisplay_.data() && flag < layerDisplay_.data() + 5) {
-        RepaintView();
-    }
-    return rc;
-}
-
 int32_t PreviewCore::GetText(Variant* v, const std::u16string& text) {
     v->bstrVal = nullptr;
     if (text.empty()) return rc::kOk;
@@ -670,11 +662,6 @@ void PreviewCore::ReleaseShown() {
         if (report != nullptr && IsReportObject(report)) DestroyReportObject(report);
         report = nullptr;
     }
-}
-
-int32_t PreviewCore::LoadShown(int n, ReportObject** out) {
-    PreviewPageRecord record;
-    return LoadRecordedPage(app_, pages_, n, out, &record);
 }
 
 int32_t PreviewCore::MoveToPage(int n) {

@@ -209,7 +209,9 @@ class PreviewCore {
     }
     template <int N>
     int32_t PutLayerDisplay(const plat::Variant& a) {
-        return PutLayer(a, &layerDisplay_[N]);
+        const int32_t rc = PutBoolIn(a, &layerDisplay_[N], {kStateIdle, kStateOpen});
+        if (rc == 0) RepaintView();
+        return rc;
     }
     template <int N>
     int32_t GetLayerPrint(plat::Variant* v) {
@@ -217,7 +219,7 @@ class PreviewCore {
     }
     template <int N>
     int32_t PutLayerPrint(const plat::Variant& a) {
-        return PutLayer(a, &layerPrint_[N]);
+        return PutBoolIn(a, &layerPrint_[N], {kStateIdle, kStateOpen});
     }
     int32_t GetHwnd(plat::Variant* v);
 
@@ -300,7 +302,6 @@ class PreviewCore {
 
   private:
     int32_t GetFlag(plat::Variant* v, bool flag);
-    int32_t PutLayer(const plat::Variant& a, bool* flag);
     int32_t PutBoolIn(const plat::Variant& a, bool* flag, std::initializer_list<uint16_t> states);
     int32_t GetText(plat::Variant* v, const std::u16string& text);
     int32_t PutText(const plat::Variant& a, std::u16string* text,
@@ -309,7 +310,6 @@ class PreviewCore {
     bool StateIn(std::initializer_list<uint16_t> states) const;
     int32_t PageMemberState() const;
     void ReleaseShown();
-    int32_t LoadShown(int n, ReportObject** out);
     void ApplyTwoPages();
     void Fit();
     void UpdateScroll(bool toCorner);
