@@ -35,7 +35,7 @@ const std::string kPage = [] {
 // Fills a template by copying it, as a form page of this size costs to send.
 class CopyForms : public qzs::net::FormServices {
   public:
-    void ApplyFormPost(std::string_view) override {}
+    void ApplyFormPost(const qzs::FormFields&) override {}
     qzs::net::DuplicateReport Duplicates() override { return {}; }
     int DuplicateCheckFlag() override { return 0; }
     void CommitSpeedDialPage(int, int, int) override {}
