@@ -725,9 +725,10 @@ void CEasyHttpServer::WorkerLoop(const ServerSettings& settings) {
         connection->set_receive_pause_ms(0);
         connection->SetDeadlineAfter(std::chrono::milliseconds(settings.request_deadline_ms));
         RequestWorker(*this, settings, *connection).Serve();
-        connection->Close();
         lock.lock();
         serving_.erase(std::find(serving_.begin(), serving_.end(), serving));
+        // Closed only once Stop can no longer reach it to interrupt it.
+        connection->Close();
         if (!running_) {
             --live_workers_;
             return;
