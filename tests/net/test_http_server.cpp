@@ -29,9 +29,9 @@ class FakeForms : public FormServices {
     DuplicateReport duplicates;
     int check_flag = 0;
 
-    void ApplyFormPost(std::string_view body) override {
+    void ApplyFormPost(const FormFields& fields) override {
         ExpectLocked();
-        posts.emplace_back(body);
+        posts.emplace_back(fields.body());
     }
     DuplicateReport Duplicates() override { return duplicates; }
     int DuplicateCheckFlag() override { return check_flag; }
@@ -219,7 +219,8 @@ TEST_F(HttpServerTest, MalformedRequestsGetNoAnswer) {
     // The body is bounded by its declared length, not by the bytes that follow it.
     const std::string answer = Raw(
         "POST /16tansyuku_01m.html HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-        "Content-Length: 6\r\n\r\nh002=0&h003=1");
+        "Host: 127.0.0.1:" + std::to_string(server->BoundPort()) +
+        "\r\nContent-Length: 6\r\n\r\nh002=0&h003=1");
     EXPECT_EQ(answer.substr(0, 17), "HTTP/1.0 200 OK\r\n");
     EXPECT_EQ(forms.posts, std::vector<std::string>{"h002=0"});
 }
@@ -276,6 +277,91 @@ TEST_F(HttpServerTest, SustainedLoadFromWrkHasNoErrors) {
     EXPECT_GT(std::stol(out.substr(start, in - start)), 1000) << out;
     EXPECT_EQ(out.find("Socket errors"), std::string::npos) << out;
     EXPECT_EQ(out.find("Non-2xx"), std::string::npos) << out;
+}
+
+// Connections beyond the thread cap wait for a free thread instead of being turned away, and a
+// connection that never sends its request gives its thread back at the request deadline.
+TEST_F(HttpServerTest, ConnectionsBeyondTheThreadCapWaitForAFreeThread) {
+    server.reset();
+    ServerSettings settings;
+    settings.port = 0;
+    settings.document_root = root.string() + "/";
+    settings.max_workers = 2;
+    settings.request_deadline_ms = 800;
+    server = std::make_unique<CEasyHttpServer>(lock, &forms, ServerPorts{});
+    server->Reset(settings);
+    ASSERT_EQ(server->Start(), 1);
+    base = "http://127.0.0.1:" + std::to_string(server->BoundPort());
+    std::vector<std::unique_ptr<CTcpSocket>> idle;
+    for (int i = 0; i < 2; ++i) {
+        idle.push_back(std::make_unique<CTcpSocket>());
+        ASSERT_EQ(idle.back()->Create(), 1);
+        ASSERT_EQ(idle.back()->Connect("127.0.0.1", server->BoundPort()), 1);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // both threads taken
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(Curl(base + "/sub/01hosyu.html"), Head(200, "text/html", 8) + "sub page");
+    const auto waited = std::chrono::steady_clock::now() - asked;
+    EXPECT_GT(waited, std::chrono::milliseconds(500)) << "served before a thread was free";
+    EXPECT_LT(waited, std::chrono::seconds(5));
+    for (auto& socket : idle) {
+        char byte = 0;
+        EXPECT_EQ(socket->Recv(&byte, 1), 0) << "the idle connection was closed unanswered";
+    }
+}
+
+TEST(HttpServer, OwnHostAndOriginMatcher) {
+    struct HostRow {
+        const char* host;
+        std::uint16_t port;
+        bool own;
+    };
+    const HostRow hosts[] = {
+        {.host = "127.0.0.1:8080", .port = 8080, .own = true},
+        {.host = "localhost:8080", .port = 8080, .own = true},
+        {.host = "LocalHost:8080", .port = 8080, .own = true},
+        {.host = "127.0.0.1", .port = 80, .own = true},
+        {.host = "localhost", .port = 80, .own = true},
+        {.host = "127.0.0.1:80", .port = 80, .own = true},
+        {.host = "127.0.0.1", .port = 8080, .own = false},
+        {.host = "127.0.0.1:8081", .port = 8080, .own = false},
+        {.host = "127.0.0.1:08080", .port = 8080, .own = false},
+        {.host = "127.0.0.1:", .port = 80, .own = false},
+        {.host = "evil.example:8080", .port = 8080, .own = false},
+        {.host = "evil.example", .port = 80, .own = false},
+        {.host = "127.0.0.1.evil.example:8080", .port = 8080, .own = false},
+        {.host = "127.0.0.2:8080", .port = 8080, .own = false},
+        {.host = "[::1]:8080", .port = 8080, .own = false},
+        {.host = "", .port = 80, .own = false},
+    };
+    for (const HostRow& row : hosts) {
+        EXPECT_EQ(IsOwnHost(row.host, row.port), row.own) << row.host << " on " << row.port;
+    }
+    struct OriginRow {
+        const char* host;
+        const char* origin;
+        std::uint16_t port;
+        bool own;
+    };
+    const OriginRow origins[] = {
+        {.host = "127.0.0.1:8080", .origin = "http://127.0.0.1:8080", .port = 8080, .own = true},
+        {.host = "localhost:8080", .origin = "http://localhost:8080", .port = 8080, .own = true},
+        {.host = "127.0.0.1", .origin = "http://127.0.0.1", .port = 80, .own = true},
+        {.host = "localhost", .origin = "http://localhost", .port = 80, .own = true},
+        {.host = "localhost:8080", .origin = "http://127.0.0.1:8080", .port = 8080, .own = false},
+        {.host = "127.0.0.1", .origin = "http://localhost", .port = 80, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "http://127.0.0.1", .port = 8080, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "https://127.0.0.1:8080", .port = 8080, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "http://127.0.0.1:8080/", .port = 8080, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "http://evil.example", .port = 8080, .own = false},
+        {.host = "127.0.0.1", .origin = "http://evil.example", .port = 80, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "null", .port = 8080, .own = false},
+        {.host = "evil.example", .origin = "http://127.0.0.1", .port = 80, .own = false},
+    };
+    for (const OriginRow& row : origins) {
+        EXPECT_EQ(IsOwnOrigin(row.origin, row.host, row.port), row.own)
+            << row.origin << " with Host " << row.host << " on " << row.port;
+    }
 }
 
 TEST(HttpServer, SettingsTableAndTemporaryNames) {
