@@ -1,6 +1,7 @@
 #include "net/http_server.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -270,9 +271,11 @@ class RequestWorker {
             case Outcome::kServe:
                 return Respond();
             case Outcome::kBadRequest:
-                return SendStatus(400, 0, 0);
+                SendStatus(400, 0, 0);
+                return DrainBeforeClose();
             case Outcome::kForbidden:
-                return SendStatus(403, 0, 0);
+                SendStatus(403, 0, 0);
+                return DrainBeforeClose();
             case Outcome::kSilent:
                 return;  // no response: the connection is closed
         }
@@ -280,6 +283,22 @@ class RequestWorker {
 
   private:
     enum class Outcome { kServe, kSilent, kBadRequest, kForbidden };
+
+    // A refused request may leave bytes unread (a body never taken, the rest of a line too
+    // long); closing on them would reset the connection and could throw away the answer before
+    // the browser reads it. The sending side is ended first and what still comes is read and
+    // dropped, within the request's deadline and at most a body's worth.
+    void DrainBeforeClose() {
+        ::shutdown(connection_.fd(), SHUT_WR);
+        char sink[4096];
+        std::size_t dropped = 0;
+        while (dropped < static_cast<std::size_t>(settings_.size_limit) &&
+               connection_.WaitReadable(1) == 1) {
+            const int n = connection_.Recv(sink, sizeof sink);
+            if (n <= 0) break;
+            dropped += static_cast<std::size_t>(n);
+        }
+    }
 
     Outcome ReadRequest() {
         HttpHeadParser head(kRequestLimits);

@@ -13,6 +13,7 @@
 
 #include "net/transfer_session.h"
 #include "tests/fixtures/main_unit/sim_main_unit.h"
+#include "tests/net/net_test_support.h"
 
 namespace qzs::net {
 namespace {
@@ -21,11 +22,6 @@ namespace fs = std::filesystem;
 using testing::SimMainUnit;
 using testing::UnitConfig;
 using testing::UnitFault;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 constexpr const char* kTimeout = "[エラー] 主装置との接続がタイムアウトしました。\n";
 constexpr const char* kBadHead = "[エラー] 受信データのヘッダが異常です。\n";

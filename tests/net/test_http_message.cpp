@@ -3,6 +3,7 @@
 // reading a head from a live connection without taking its body.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 
 #include "net/http_message.h"
 #include "net/tcp_socket.h"
+#include "tests/net/net_test_support.h"
 
 namespace qzs::net {
 namespace {
@@ -119,18 +121,7 @@ TEST(HttpHeadParser, WriterMakesWhatTheParserReads) {
     EXPECT_EQ(WriteHttpHead("HTTP/1.1 200 OK", {}), "HTTP/1.1 200 OK\r\n\r\n");
 }
 
-// A connected pair on loopback.
-struct Pair {
-    CTcpSocket listener, ours, peer;
-    Pair() {
-        EXPECT_EQ(listener.Create(), 1);
-        EXPECT_EQ(listener.Listen(0, 2), 1);
-        EXPECT_EQ(peer.Create(), 1);
-        EXPECT_EQ(peer.Connect("127.0.0.1", listener.LocalPort()), 1);
-        EXPECT_EQ(listener.AcceptTimed(ours), 1);
-    }
-    void PeerSends(std::string_view bytes) { peer.Send(bytes.data(), bytes.size()); }
-};
+using Pair = SocketPair;
 
 TEST(ReadHttpHead, LeavesTheBodyOnTheConnection) {
     Pair pair;

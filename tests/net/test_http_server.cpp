@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,6 +66,7 @@ class HttpServerTest : public ::testing::Test {
     fs::path outside;
     ApplicationLock lock;
     FakeForms forms;
+    std::mutex reports_mutex;
     std::vector<std::string> reports;
     std::unique_ptr<CEasyHttpServer> server;
     std::string base;
@@ -96,6 +98,7 @@ class HttpServerTest : public ::testing::Test {
             });
             gui.join();
             EXPECT_TRUE(taken);
+            std::lock_guard guard(reports_mutex);
             reports.emplace_back(text);
         };
         server = std::make_unique<CEasyHttpServer>(lock, &forms, ports);
@@ -111,6 +114,26 @@ class HttpServerTest : public ::testing::Test {
         server.reset();
         fs::remove_all(root.parent_path());
     }
+    // The workers use the fake under the lock, and the answer on the socket orders nothing a race
+    // detector sees: the test reads and sets what they share under the same locks.
+    std::vector<std::string> Posts() {
+        ApplicationLock::Guard guard(lock);
+        return forms.posts;
+    }
+    std::vector<std::string> Commits() {
+        ApplicationLock::Guard guard(lock);
+        return forms.commits;
+    }
+    void SetDuplicates(int check_flag, DuplicateReport report) {
+        ApplicationLock::Guard guard(lock);
+        forms.check_flag = check_flag;
+        forms.duplicates = report;
+    }
+    std::vector<std::string> Reports() {
+        std::lock_guard guard(reports_mutex);
+        return reports;
+    }
+
     static void Write(const fs::path& file, const std::string& bytes) {
         std::ofstream(file, std::ios::binary) << bytes;
     }
@@ -194,8 +217,8 @@ TEST_F(HttpServerTest, RequestTable) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Curl(row.curl), row.expected);
     }
-    EXPECT_EQ(forms.posts, std::vector<std::string>{"h002=0"});
-    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(Posts(), std::vector<std::string>{"h002=0"});
+    EXPECT_TRUE(Reports().empty());
 }
 
 TEST_F(HttpServerTest, MalformedRequestsGetNoAnswer) {
@@ -215,29 +238,28 @@ TEST_F(HttpServerTest, MalformedRequestsGetNoAnswer) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Raw(row.request), "");
     }
-    EXPECT_TRUE(forms.posts.empty());
+    EXPECT_TRUE(Posts().empty());
     // The body is bounded by its declared length, not by the bytes that follow it.
     const std::string answer = Raw(
         "POST /16tansyuku_01m.html HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
         "Host: 127.0.0.1:" + std::to_string(server->BoundPort()) +
         "\r\nContent-Length: 6\r\n\r\nh002=0&h003=1");
     EXPECT_EQ(answer.substr(0, 17), "HTTP/1.0 200 OK\r\n");
-    EXPECT_EQ(forms.posts, std::vector<std::string>{"h002=0"});
+    EXPECT_EQ(Posts(), std::vector<std::string>{"h002=0"});
 }
 
 TEST_F(HttpServerTest, PhoneBookPostsCommitTheirPageAndWarnOfDuplicates) {
-    forms.check_flag = 1;
-    forms.duplicates = {1, 100, 102, 0};
+    SetDuplicates(1, {1, 100, 102, 0});
     Curl("-d 's100n1=0312345678' " + base + "/16tansyuku_01m.html");
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], "短縮番号100番と102番が重複して登録されています。");
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0], "短縮番号100番と102番が重複して登録されています。");
     // Page 01 of the system book commits its rows; the next plain fill discards unsaved edits.
     Curl(base + "/16tansyuku_01m.html");
-    forms.duplicates = {1, 981, 985, 103};
+    SetDuplicates(1, {1, 981, 985, 103});
     Curl("-d 't103_981n1=0' " + base + "/17tel_02m.html");
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[1], "収容位置103の短縮番号981番と985番が重複して登録されています。");
-    EXPECT_EQ(forms.commits, (std::vector<std::string>{"1,1,1", "0,0,2", "1,2,0"}));
+    ASSERT_EQ(Reports().size(), 2u);
+    EXPECT_EQ(Reports()[1], "収容位置103の短縮番号981番と985番が重複して登録されています。");
+    EXPECT_EQ(Commits(), (std::vector<std::string>{"1,1,1", "0,0,2", "1,2,0"}));
 }
 
 TEST_F(HttpServerTest, IdleConnectionsDoNotBlockARealRequest) {
