@@ -13,6 +13,7 @@
 #include "engine/output/pdf_format.h"
 #include "engine/output/ttf_subset.h"
 #include "platform/fonts/font_resolver.h"
+#include "platform/fonts/sfnt.h"
 #include "platform/gdi/emf_reader.h"
 #include "platform/gdi/gdi_objects.h"
 
@@ -222,6 +223,11 @@ class PageTranslator {
     // Open save levels get their Q at the end of the page.
     int CloseLevels();
     void SetFrame(const plat::RECT& frame, const plat::SIZE& device, const plat::SIZE& mm);
+    // A printer's page: the whole sheet is the frame and the resolution is the device's own,
+    // not one worked back from the header's whole millimetres.
+    void SetSheet(const PrinterPagePlacement& page);
+    // Every text whose face can be embedded is, as a printed document needs its fonts.
+    void EmbedAllFonts(bool on) { embedAll_ = on; }
 
   private:
     MetafileGdiState::Level& L() { return s_.levels.back(); }
@@ -301,7 +307,10 @@ class PageTranslator {
     bool movePending_ = false;
     bool pathEmpty_ = true;
     bool embedNext_ = false;
+    bool embedAll_ = false;
     std::map<int, std::shared_ptr<plat::FontFace>> faces_;
+    std::map<std::u16string, bool> embeddable_;  // by face name, weight and italic
+    bool Embeddable(const plat::LOGFONTW& font);
 };
 
 void PageTranslator::SetFrame(const plat::RECT& frame, const plat::SIZE& device,
@@ -312,6 +321,30 @@ void PageTranslator::SetFrame(const plat::RECT& frame, const plat::SIZE& device,
     if (device.cy > 0 && mm.cy > 0) resY_ = std::floor(device.cy * 25.4 / mm.cy + 0.5);
     if (resX_ <= 0) resX_ = 96;
     if (resY_ <= 0) resY_ = 96;
+}
+
+void PageTranslator::SetSheet(const PrinterPagePlacement& page) {
+    resX_ = page.dpiX;
+    resY_ = page.dpiY;
+    frameWidth_ = page.sheetWidth;
+    frameHeight_ = page.sheetHeight;
+}
+
+// Only TrueType outlines can be subset; a face of another kind (or none) stays a named font,
+// as exported text does, rather than failing the document when it is finished.
+bool PageTranslator::Embeddable(const plat::LOGFONTW& font) {
+    std::u16string key(FaceName(font));
+    key += char16_t(font.lfWeight);
+    key += char16_t(font.lfItalic);
+    auto it = embeddable_.find(key);
+    if (it != embeddable_.end()) return it->second;
+    plat::LOGFONTW f = font;
+    f.lfHeight = -1000;
+    const auto face = plat::OpenLogicalFont(plat::ToLogicalFont(f));
+    const bool ok = face != nullptr && face->TableBytes(plat::SfntTag("glyf")).has_value() &&
+                    face->TableBytes(plat::SfntTag("loca")).has_value();
+    embeddable_.emplace(std::move(key), ok);
+    return ok;
 }
 
 int PageTranslator::PenState(std::string& out) {
@@ -667,6 +700,7 @@ int PageTranslator::Text(std::span<const uint8_t> r, bool wide) {
     const bool vertical = face.starts_with(u"@");
     const uint8_t charSet = EffectiveCharSet(font.lfCharSet);
     bool embed = embedAsked || charSet == plat::kSymbolCharset;
+    if (!embed && embedAll_) embed = Embeddable(font);
 
     // The characters, each with its run: 0 the font, 1 the horizontal font of a vertical face's
     // single-byte characters, 2 the end-user-defined-character font.
@@ -1100,8 +1134,11 @@ bool SplitRecords(std::span<const uint8_t> file,
 
 }  // namespace
 
-int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
-                        int32_t heightHmm) {
+namespace {
+
+// One page through the translator; a printer's page is placed on its sheet first.
+int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
+                  int32_t heightHmm, const PrinterPagePlacement* sheet) {
     if (writer.pageCount() >= kPdfMaxPages) return kPageLimit;
     std::vector<std::pair<uint32_t, std::span<const uint8_t>>> records;
     if (!SplitRecords(metafile, records)) return kBadMetafile;
@@ -1116,12 +1153,51 @@ int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile
     PageTranslator page(writer, *state);
     plat::EmfHeader header;
     if (!plat::ReadEmfHeader(metafile, &header)) return kBadMetafile;
-    page.SetFrame(header.frame, header.device, header.millimeters);
+    if (sheet != nullptr) {
+        page.SetSheet(*sheet);
+        page.EmbedAllFonts(true);
+        // The device's (0, 0) is the corner of the printable area, and nothing is printed
+        // outside that area, as on the printer itself.
+        const double ox = sheet->offsetX * 72.0 / sheet->dpiX;
+        const double oy = sheet->offsetY * 72.0 / sheet->dpiY;
+        const double w = sheet->horzRes * 72.0 / sheet->dpiX;
+        const double h = sheet->vertRes * 72.0 / sheet->dpiY;
+        const double top = sheet->sheetHeight * 72.0 / 2540.0;
+        const std::string place = PdfFormat("q\r1 0 0 1 %.3f %.3f cm\r%.3f %.3f %.3f %.3f re W n\r",
+                                            ox, -oy, 0.0, top - h, w, h);
+        if (int rc = writer.content().Write(place); rc != kOk) return rc;
+    } else {
+        page.SetFrame(header.frame, header.device, header.millimeters);
+    }
     for (const auto& [type, record] : records) {
         if (int rc = page.Translate(type, record); rc != kOk) return rc;
     }
     if (int rc = page.CloseLevels(); rc != kOk) return rc;
+    if (sheet != nullptr) {
+        if (int rc = writer.content().Write("Q\r"); rc != kOk) return rc;
+    }
     return writer.FinishPage(widthHmm, heightHmm);
+}
+
+}  // namespace
+
+int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
+                        int32_t heightHmm) {
+    return TranslatePage(writer, metafile, widthHmm, heightHmm, nullptr);
+}
+
+int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
+                       const PrinterPagePlacement& page) {
+    if (page.dpiX <= 0 || page.dpiY <= 0 || page.physicalWidth <= 0 || page.physicalHeight <= 0) {
+        return kBadMetafile;
+    }
+    PrinterPagePlacement sheet = page;
+    if (sheet.sheetWidth <= 0 || sheet.sheetHeight <= 0) {
+        sheet.sheetWidth = static_cast<int32_t>(std::lround(page.physicalWidth * 2540.0 / page.dpiX));
+        sheet.sheetHeight =
+            static_cast<int32_t>(std::lround(page.physicalHeight * 2540.0 / page.dpiY));
+    }
+    return TranslatePage(writer, metafile, sheet.sheetWidth, sheet.sheetHeight, &sheet);
 }
 
 }  // namespace kp

@@ -325,6 +325,8 @@ bool MeasurePage(const PrinterModel& model, const DevMode& dm, PageGeometry* out
     g.offsetY = px(top, res.y);
     g.horzRes = std::max(1, g.physicalWidth - g.offsetX - px(right, res.x));
     g.vertRes = std::max(1, g.physicalHeight - g.offsetY - px(bottom, res.y));
+    g.sheetWidth = width;
+    g.sheetLength = length;
     if (g.physicalWidth <= 0 || g.physicalHeight <= 0) return false;
     *out = g;
     return true;

@@ -70,6 +70,9 @@ struct PageGeometry {
     int32_t offsetY = 0;
     int32_t horzRes = 0;
     int32_t vertRes = 0;
+    // The sheet across and down as it is printed (turned for landscape), in 0.1 mm.
+    int32_t sheetWidth = 0;
+    int32_t sheetLength = 0;
 };
 // False when the record names no paper of the printer or gives a zero paper or resolution.
 bool MeasurePage(const PrinterModel& model, const plat::DevMode& dm, PageGeometry* out);
