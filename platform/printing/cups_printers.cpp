@@ -147,10 +147,9 @@ class CupsPrinterSystem : public PrinterSystem {
             m.media = size.media;
             const char* local =
                 cupsLocalizeDestMedia(CUPS_HTTP_DEFAULT, d, di, CUPS_MEDIA_FLAGS_DEFAULT, &size);
-            // Without a translation of its own libcups hands the keyword back.
-            m.name = local != nullptr && *local != '\0' && m.media != local
-                         ? std::string(local)
-                         : PaperDisplayName(m.media);
+            // Without a translation of its own libcups hands the keyword back; the coding of
+            // the papers names those.
+            m.name = local ? local : size.media;
             m.width = size.width;
             m.length = size.length;
             m.left = size.left;

@@ -136,7 +136,8 @@ class PrinterSystem {
 // "iso_a3_297x420mm" or of a name libcups knows. False when the name gives none.
 bool PwgMediaSize(const std::string& media, int32_t* width, int32_t* length);
 // The name people give the paper of a PWG media name ("A4", "B5", "Letter"), for a queue that
-// gives it no name of its own; the media name itself when there is no such name.
+// gives it no name of its own (libcups then hands back the keyword); the media name itself
+// when there is no such name.
 std::string PaperDisplayName(const std::string& media);
 
 // CUPS destinations. A scheduler that cannot be reached counts as a machine without printers,
