@@ -321,7 +321,8 @@ int PrintDataSheets(ProgrammingState& state, int kind, const SheetDate& date) {
     // The pages go into the document through the engine's PDF writer as they end.
     kp::PrinterPdf pdf;
     plat::PrinterDc dc(device);
-    dc.SetPageSink([&](plat::PrinterDc::Page&& page) { return pdf.AddPage(page, 2100, 2970) == 0; });
+    dc.SetPageSink(
+        [&](plat::PrinterDc::Page&& page) { return pdf.AddPage(page, 2100, 2970) == 0; });
     int32_t job = 0;
     if (pdf.Open(path, plat::WideFromUtf8(kDirectSheetJobName)) != 0 ||
         printers->CreateJob(printer, kDirectSheetJobName, options, &job) != plat::PrintError::kOk) {

@@ -8,8 +8,8 @@
 #include <numbers>
 #include <string_view>
 
-#include "engine/core/module.h"
 #include "engine/core/font_ansi.h"
+#include "engine/core/module.h"
 #include "engine/output/pdf_format.h"
 #include "engine/output/ttf_subset.h"
 #include "platform/fonts/font_resolver.h"
@@ -228,6 +228,9 @@ class PageTranslator {
     void SetSheet(const PrinterPagePlacement& page);
     // Every text whose face can be embedded is, as a printed document needs its fonts.
     void EmbedAllFonts(bool on) { embedAll_ = on; }
+    // A clip region selected to replace the clip does replace it (the print loop's pages that
+    // share a sheet each clip to their own half); exported pages keep the clips they always had.
+    void ReplaceClips(bool on) { replaceClips_ = on; }
 
   private:
     MetafileGdiState::Level& L() { return s_.levels.back(); }
@@ -308,6 +311,11 @@ class PageTranslator {
     bool pathEmpty_ = true;
     bool embedNext_ = false;
     bool embedAll_ = false;
+    // A PDF clip can only shrink: a replaceable clip lives in a "q" group of its own, one per
+    // save level, closed when the clip is replaced or its level restored.
+    bool replaceClips_ = false;
+    std::vector<bool> clipGroups_ = std::vector<bool>(1, false);
+    std::string CloseClipGroup();
     std::map<int, std::shared_ptr<plat::FontFace>> faces_;
     std::map<std::u16string, bool> embeddable_;  // by face name, weight and italic
     bool Embeddable(const plat::LOGFONTW& font);
@@ -594,11 +602,25 @@ int PageTranslator::StrokePath() {
 // ---------------------------------------------------------------------------------------------
 // Clipping
 
+std::string PageTranslator::CloseClipGroup() {
+    if (!clipGroups_.back()) return {};
+    clipGroups_.back() = false;
+    return "Q\r";
+}
+
 int PageTranslator::Clip(std::span<const uint8_t> r) {
     const uint32_t size = U32(r, 8);
     const int32_t mode = I32(r, 12);
     std::string text;
-    if (size == 0 || size == 0xFFFFFFFFu) {
+    const bool whole = size == 0 || size == 0xFFFFFFFFu;
+    if (replaceClips_ && mode == plat::kRgnCopy) {
+        // The clip before goes with its group; no clip at all needs no group.
+        text = CloseClipGroup();
+        if (whole) return w_.content().Write(text);
+        text += "q\r";
+        clipGroups_.back() = true;
+    }
+    if (whole) {
         text = PdfFormat("%.2f %.2f %.2f %.2f re\r", 0.0, 0.0, frameWidth_ * 72.0 / 2540.0,
                          frameHeight_ * 72.0 / 2540.0);
     } else {
@@ -623,7 +645,8 @@ int PageTranslator::Clip(std::span<const uint8_t> r) {
     } else if (mode >= 2 && mode <= 4) {
         text += "h W n\r";
     }
-    return Out(text);
+    // A group's clip belongs to the page whether or not a path is being built.
+    return replaceClips_ ? w_.content().Write(text) : Out(text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -964,6 +987,7 @@ int PageTranslator::Translate(uint32_t type, std::span<const uint8_t> r) {
             if (s_.levels.size() >= size_t(MetafileGdiState::kLevels - 1)) return kSaveDepth;
             const int rc = w_.content().Write("q\r");
             s_.levels.push_back(s_.levels.back());
+            clipGroups_.push_back(false);
             return rc;
         }
         case kRestoreDc: {
@@ -978,7 +1002,9 @@ int PageTranslator::Translate(uint32_t type, std::span<const uint8_t> r) {
             }
             std::string text;
             for (size_t i = 0; i < pops; ++i) {
+                text += CloseClipGroup();
                 s_.levels.pop_back();
+                clipGroups_.pop_back();
                 text += "Q\r";
             }
             return w_.content().Write(text);
@@ -1110,9 +1136,12 @@ int PageTranslator::Translate(uint32_t type, std::span<const uint8_t> r) {
 int PageTranslator::CloseLevels() {
     std::string text;
     while (s_.levels.size() > 1) {
+        text += CloseClipGroup();
         s_.levels.pop_back();
+        clipGroups_.pop_back();
         text += "Q\r";
     }
+    text += CloseClipGroup();
     return w_.content().Write(text);
 }
 
@@ -1156,6 +1185,7 @@ int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int3
     if (sheet != nullptr) {
         page.SetSheet(*sheet);
         page.EmbedAllFonts(true);
+        page.ReplaceClips(true);
         // The device's (0, 0) is the corner of the printable area, and nothing is printed
         // outside that area, as on the printer itself.
         const double ox = sheet->offsetX * 72.0 / sheet->dpiX;
@@ -1193,7 +1223,8 @@ int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
     }
     PrinterPagePlacement sheet = page;
     if (sheet.sheetWidth <= 0 || sheet.sheetHeight <= 0) {
-        sheet.sheetWidth = static_cast<int32_t>(std::lround(page.physicalWidth * 2540.0 / page.dpiX));
+        sheet.sheetWidth =
+            static_cast<int32_t>(std::lround(page.physicalWidth * 2540.0 / page.dpiX));
         sheet.sheetHeight =
             static_cast<int32_t>(std::lround(page.physicalHeight * 2540.0 / page.dpiY));
     }

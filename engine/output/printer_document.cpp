@@ -195,8 +195,8 @@ std::unique_ptr<PrinterDocument> MakeSpooledDocument(const std::string& printer,
                                                      const PrinterModel& model,
                                                      const PageGeometry& page,
                                                      const plat::DevMode& settings) {
-    return std::unique_ptr<PrinterDocument>(
-        new (std::nothrow) SpooledDocument(printer, model, page, settings));
+    return std::unique_ptr<PrinterDocument>(new (std::nothrow)
+                                                SpooledDocument(printer, model, page, settings));
 }
 
 void BindPrinterJobFactories() {

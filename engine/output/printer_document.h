@@ -20,8 +20,7 @@ class PrinterPdf {
     int Open(const std::string& path, std::u16string title);
     bool IsOpen() const { return writer_.IsOpen(); }
     // One page; the sheet across and down in 0.1 mm (0 takes the size of the page's pixels).
-    int AddPage(const plat::PrinterDc::Page& page, int32_t sheetWidth = 0,
-                int32_t sheetLength = 0);
+    int AddPage(const plat::PrinterDc::Page& page, int32_t sheetWidth = 0, int32_t sheetLength = 0);
     // Ends the file, which then has its name; on failure it is gone.
     int Finish();
     void Abandon();

@@ -199,8 +199,8 @@ PrinterModel CodePrinter(const std::string& printerName, const plat::PrinterCapa
         // of its own, so that every code names one paper.
         if (p.code == 0 || PaperByCode(model, p.code) != nullptr) p.code = nextPaper++;
         // A queue that gives a paper no name of its own leaves its keyword or nothing.
-        p.name = Cut(m.name.empty() || m.name == m.media ? plat::PaperDisplayName(m.media) : m.name,
-                     63);
+        p.name =
+            Cut(m.name.empty() || m.name == m.media ? plat::PaperDisplayName(m.media) : m.name, 63);
         p.media = m.media;
         p.margins = m;
         model.papers.push_back(std::move(p));

@@ -62,7 +62,7 @@ struct CodedSize {
     int32_t length = 0;
 };
 CodedSize StandardPaperOf(const plat::MediaInfo& media);
-int16_t StandardSourceCode(const std::string& keyword);     // 0 when none
+int16_t StandardSourceCode(const std::string& keyword);  // 0 when none
 
 // The printer's status bits for its state and reasons.
 uint32_t PrinterStatusBits(const plat::PrinterCapabilities& caps);

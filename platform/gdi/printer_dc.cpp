@@ -313,8 +313,8 @@ int32_t PrinterDc::StretchDIBits(int32_t xDest, int32_t yDest, int32_t destWidth
         DeviceContext::StretchDIBits(xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth,
                                      srcHeight, bits, header, colors, usage, rop);
     if (r) {
-        r->StretchDIBits(xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight,
-                         bits, header, colors, usage, rop);
+        r->StretchDIBits(xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits,
+                         header, colors, usage, rop);
     }
     return rows;
 }

@@ -65,8 +65,8 @@ TEST(PrinterDc, AbortProcedureEvery64DrawingCalls) {
         bool textPrinted;
     };
     const Case cases[] = {
-        {.draws = 62, .stopAt = 0, .expectedCalls = 0, .textPrinted = true},  // text is 63rd
-        {.draws = 63, .stopAt = 0, .expectedCalls = 1, .textPrinted = true},  // text is 64th
+        {.draws = 62, .stopAt = 0, .expectedCalls = 0, .textPrinted = true},   // text is 63rd
+        {.draws = 63, .stopAt = 0, .expectedCalls = 1, .textPrinted = true},   // text is 64th
         {.draws = 63, .stopAt = 1, .expectedCalls = 1, .textPrinted = false},  // stopped at it
         {.draws = 130, .stopAt = 0, .expectedCalls = 2, .textPrinted = true},  // 64 and 128
         {.draws = 70, .stopAt = 1, .expectedCalls = 1, .textPrinted = false},  // no more asked

@@ -51,8 +51,8 @@ TEST(ReportInterfacePrinter, ThreePagesWithoutAnyQtApplication) {
 
     std::string path;  // the library takes CP932, as the program hands it the path
     ASSERT_TRUE(Cp932FromWide(
-        WideFromUtf8((std::filesystem::path(QZS_BINARY_DIR) / "tools/QzSReport/データ設定.k30")
-                         .string()),
+        WideFromUtf8(
+            (std::filesystem::path(QZS_BINARY_DIR) / "tools/QzSReport/データ設定.k30").string()),
         &path));
     const uint32_t report = KPRLoadReport(path.c_str());
     ASSERT_NE(report, 0u);
