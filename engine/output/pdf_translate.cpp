@@ -225,7 +225,7 @@ class PageTranslator {
     void SetFrame(const plat::RECT& frame, const plat::SIZE& device, const plat::SIZE& mm);
     // A printer's page: the whole sheet is the frame and the resolution is the device's own,
     // not one worked back from the header's whole millimetres.
-    void SetSheet(const PrinterPagePlacement& page);
+    void SetSheet(const plat::DeviceInfo& device, int32_t widthHmm, int32_t heightHmm);
     // Every text whose face can be embedded is, as a printed document needs its fonts.
     void EmbedAllFonts(bool on) { embedAll_ = on; }
     // A clip region selected to replace the clip does replace it (the print loop's pages that
@@ -331,11 +331,11 @@ void PageTranslator::SetFrame(const plat::RECT& frame, const plat::SIZE& device,
     if (resY_ <= 0) resY_ = 96;
 }
 
-void PageTranslator::SetSheet(const PrinterPagePlacement& page) {
-    resX_ = page.dpiX;
-    resY_ = page.dpiY;
-    frameWidth_ = page.sheetWidth;
-    frameHeight_ = page.sheetHeight;
+void PageTranslator::SetSheet(const plat::DeviceInfo& device, int32_t widthHmm, int32_t heightHmm) {
+    resX_ = device.logPixelsX;
+    resY_ = device.logPixelsY;
+    frameWidth_ = widthHmm;
+    frameHeight_ = heightHmm;
 }
 
 // Only TrueType outlines can be subset; a face of another kind (or none) stays a named font,
@@ -1167,7 +1167,7 @@ namespace {
 
 // One page through the translator; a printer's page is placed on its sheet first.
 int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
-                  int32_t heightHmm, const PrinterPagePlacement* sheet) {
+                  int32_t heightHmm, const plat::DeviceInfo* sheet) {
     if (writer.pageCount() >= kPdfMaxPages) return kPageLimit;
     std::vector<std::pair<uint32_t, std::span<const uint8_t>>> records;
     if (!SplitRecords(metafile, records)) return kBadMetafile;
@@ -1183,16 +1183,16 @@ int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int3
     plat::EmfHeader header;
     if (!plat::ReadEmfHeader(metafile, &header)) return kBadMetafile;
     if (sheet != nullptr) {
-        page.SetSheet(*sheet);
+        page.SetSheet(*sheet, widthHmm, heightHmm);
         page.EmbedAllFonts(true);
         page.ReplaceClips(true);
         // The device's (0, 0) is the corner of the printable area, and nothing is printed
         // outside that area, as on the printer itself.
-        const double ox = sheet->offsetX * 72.0 / sheet->dpiX;
-        const double oy = sheet->offsetY * 72.0 / sheet->dpiY;
-        const double w = sheet->horzRes * 72.0 / sheet->dpiX;
-        const double h = sheet->vertRes * 72.0 / sheet->dpiY;
-        const double top = sheet->sheetHeight * 72.0 / 2540.0;
+        const double ox = sheet->physicalOffsetX * 72.0 / sheet->logPixelsX;
+        const double oy = sheet->physicalOffsetY * 72.0 / sheet->logPixelsY;
+        const double w = sheet->horzRes * 72.0 / sheet->logPixelsX;
+        const double h = sheet->vertRes * 72.0 / sheet->logPixelsY;
+        const double top = heightHmm * 72.0 / 2540.0;
         const std::string place = PdfFormat("q\r1 0 0 1 %.3f %.3f cm\r%.3f %.3f %.3f %.3f re W n\r",
                                             ox, -oy, 0.0, top - h, w, h);
         if (int rc = writer.content().Write(place); rc != kOk) return rc;
@@ -1217,18 +1217,18 @@ int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile
 }
 
 int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
-                       const PrinterPagePlacement& page) {
-    if (page.dpiX <= 0 || page.dpiY <= 0 || page.physicalWidth <= 0 || page.physicalHeight <= 0) {
+                       const plat::DeviceInfo& device, int32_t sheetWidth, int32_t sheetHeight) {
+    if (device.logPixelsX <= 0 || device.logPixelsY <= 0 || device.physicalWidth <= 0 ||
+        device.physicalHeight <= 0) {
         return kBadMetafile;
     }
-    PrinterPagePlacement sheet = page;
-    if (sheet.sheetWidth <= 0 || sheet.sheetHeight <= 0) {
-        sheet.sheetWidth =
-            static_cast<int32_t>(std::lround(page.physicalWidth * 2540.0 / page.dpiX));
-        sheet.sheetHeight =
-            static_cast<int32_t>(std::lround(page.physicalHeight * 2540.0 / page.dpiY));
+    if (sheetWidth <= 0 || sheetHeight <= 0) {
+        sheetWidth =
+            static_cast<int32_t>(std::lround(device.physicalWidth * 2540.0 / device.logPixelsX));
+        sheetHeight =
+            static_cast<int32_t>(std::lround(device.physicalHeight * 2540.0 / device.logPixelsY));
     }
-    return TranslatePage(writer, metafile, sheet.sheetWidth, sheet.sheetHeight, &sheet);
+    return TranslatePage(writer, metafile, sheetWidth, sheetHeight, &device);
 }
 
 }  // namespace kp

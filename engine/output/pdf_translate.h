@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/output/pdf_writer.h"
+#include "platform/gdi/device_context.h"
 #include "platform/gdi/gdi_types.h"
 
 namespace kp {
@@ -87,25 +88,13 @@ struct MetafileGdiState {
 int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
                         int32_t heightHmm);
 
-// A printer's page on its sheet, in device pixels of the printer: the whole sheet, where its
-// printable area starts and how large that is.
-struct PrinterPagePlacement {
-    int32_t dpiX = 0;
-    int32_t dpiY = 0;
-    int32_t physicalWidth = 0;
-    int32_t physicalHeight = 0;
-    int32_t offsetX = 0;
-    int32_t offsetY = 0;
-    int32_t horzRes = 0;
-    int32_t vertRes = 0;
-    // The sheet in 0.01 mm, its page's size in the document; 0 takes the size of the pixels.
-    int32_t sheetWidth = 0;
-    int32_t sheetHeight = 0;
-};
-// A page a printer's context recorded (device (0, 0) at the corner of the printable area),
-// translated as an exported page is, onto a page the size of the sheet, clipped to the
+// A page a printer's context recorded for its device (device (0, 0) at the corner of the
+// printable area; the sheet, its offsets, the printable size and the dots per inch as the
+// device tells them), translated as an exported page is onto a page the size of the sheet,
+// sheetWidth x sheetHeight in 0.01 mm (0: the size of the device's pixels), clipped to the
 // printable area, with every font that can be embedded embedded.
 int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
-                       const PrinterPagePlacement& page);
+                       const plat::DeviceInfo& device, int32_t sheetWidth = 0,
+                       int32_t sheetHeight = 0);
 
 }  // namespace kp

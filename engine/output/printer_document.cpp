@@ -151,19 +151,8 @@ int PrinterPdf::Open(const std::string& path, std::u16string title) {
 int PrinterPdf::AddPage(const plat::PrinterDc::Page& page, int32_t sheetWidth,
                         int32_t sheetLength) {
     if (!writer_.IsOpen()) return pdf_code::kPosition;
-    const plat::DeviceInfo& d = page.device;
-    PrinterPagePlacement sheet;
-    sheet.dpiX = d.logPixelsX;
-    sheet.dpiY = d.logPixelsY;
-    sheet.physicalWidth = d.physicalWidth;
-    sheet.physicalHeight = d.physicalHeight;
-    sheet.offsetX = d.physicalOffsetX;
-    sheet.offsetY = d.physicalOffsetY;
-    sheet.horzRes = d.horzRes;
-    sheet.vertRes = d.vertRes;
-    sheet.sheetWidth = sheetWidth * 10;
-    sheet.sheetHeight = sheetLength * 10;
-    return ConvertPrinterPage(writer_, page.metafile, sheet);
+    return ConvertPrinterPage(writer_, page.metafile, page.device, sheetWidth * 10,
+                              sheetLength * 10);
 }
 
 int PrinterPdf::Finish() {
