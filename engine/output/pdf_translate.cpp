@@ -613,12 +613,18 @@ int PageTranslator::Clip(std::span<const uint8_t> r) {
     const int32_t mode = I32(r, 12);
     std::string text;
     const bool whole = size == 0 || size == 0xFFFFFFFFu;
-    if (replaceClips_ && mode == plat::kRgnCopy) {
-        // The clip before goes with its group; no clip at all needs no group.
-        text = CloseClipGroup();
-        if (whole) return w_.content().Write(text);
-        text += "q\r";
-        clipGroups_.back() = true;
+    if (replaceClips_) {
+        // A copy replaces the clip before, which goes with its group (no clip at all needs no
+        // group); a clip combined with the one before joins its group, or starts one, so that
+        // the next copy can take it away too.
+        if (mode == plat::kRgnCopy) {
+            text = CloseClipGroup();
+            if (whole) return w_.content().Write(text);
+        }
+        if (!clipGroups_.back()) {
+            text += "q\r";
+            clipGroups_.back() = true;
+        }
     }
     if (whole) {
         text = PdfFormat("%.2f %.2f %.2f %.2f re\r", 0.0, 0.0, frameWidth_ * 72.0 / 2540.0,
@@ -1160,10 +1166,6 @@ bool SplitRecords(std::span<const uint8_t> file,
     });
     return read && sound;
 }
-
-}  // namespace
-
-namespace {
 
 // One page through the translator; a printer's page is placed on its sheet first.
 int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,

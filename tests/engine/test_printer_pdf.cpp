@@ -55,9 +55,9 @@ class PrinterPdfTest : public ::testing::Test {
         dc.FillRect(r, black);
         DeleteObject(black);
     }
-    static void Clip(PrinterDc& dc, RECT r) {
+    static void Clip(PrinterDc& dc, RECT r, int32_t mode = kRgnCopy) {
         const HRGN region = CreateRectRgnIndirect(r);
-        dc.SelectClipRgn(region);
+        dc.ExtSelectClipRgn(region, mode);
         DeleteObject(region);
     }
 
@@ -68,6 +68,10 @@ TEST_F(PrinterPdfTest, SheetPlacementAndClips) {
     const std::string path = Print({[](PrinterDc& dc) {
         // Reaching into the margins: only the printable part is printed.
         Box(dc, {-40, -40, 100, 100});
+        // A clip narrowed from the whole device goes with the next clip that replaces it.
+        Clip(dc, {0, 0, 1120, 200}, kRgnAnd);
+        Box(dc, {150, 150, 300, 250});
+        dc.SelectClipRgn(0);
         // Two pages on one sheet, each clipped to its half in turn, as the print loop does.
         Clip(dc, {0, 300, 560, 900});
         Box(dc, {0, 400, 1120, 500});
@@ -88,6 +92,8 @@ TEST_F(PrinterPdfTest, SheetPlacementAndClips) {
         {.where = "inside the first box", .x = 50, .y = 50, .dark = true},
         {.where = "the first box in the left margin", .x = -20, .y = 50, .dark = false},
         {.where = "the first box in the top margin", .x = 50, .y = -20, .dark = false},
+        {.where = "the narrowed box inside its clip", .x = 200, .y = 180, .dark = true},
+        {.where = "the narrowed box beyond its clip", .x = 200, .y = 220, .dark = false},
         {.where = "left half, its own band", .x = 200, .y = 450, .dark = true},
         {.where = "left half's band beyond its clip", .x = 900, .y = 450, .dark = false},
         {.where = "right half, its own band", .x = 900, .y = 750, .dark = true},
