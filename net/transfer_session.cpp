@@ -883,10 +883,16 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     // A cut body is not applied: what came is kept in the temporary file only.
     if (!WriteWhole(temp, body) || got != static_cast<int>(fields.content_length)) return 0;
 
-    CXmlReader reader;
-    if (!reader.Load(temp)) return 0;
-    if (services_ == nullptr) return 0;
+    // A file that cannot be read, or that holds nothing of its kind (an empty root, another
+    // file's elements, a document of entities), fails the run before the local file is touched:
+    // applying nothing and going on would report an upload that changed nothing as done.
     const std::string name = Lower(current_file_);
+    CXmlReader reader;
+    if (!reader.Load(temp) || !HoldsItsElements(reader, name)) {
+        ShowError("受信ファイルの読み込みに失敗しました。");
+        return 0;
+    }
+    if (services_ == nullptr) return 0;
     std::FILE* local = std::fopen(Join(data_folder_, name).c_str(), "wb");
     if (local == nullptr) return 0;
     const std::string header = services_->DataFileHeader();
@@ -895,6 +901,24 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     std::fclose(local);
     RemoveFirst(file_list_, name);
     return 1;
+}
+
+bool HoldsItsElements(const CXmlReader& reader, const std::string& name) {
+    for (const auto& [file, tag] :
+         {std::pair{"sys-tan.txt", "systan"}, std::pair{"tel-tan.txt", "teltan"},
+          std::pair{"one-touch.txt", "i92"}, std::pair{"nandemo.txt", "i14"}}) {
+        if (name == file) return !reader.SelectNode(tag).empty();
+    }
+    for (const DsetRange& range : kDsetRanges) {
+        if (name != range.file) continue;
+        const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
+        for (int number = range.first; number <= last; ++number) {
+            char tag[16];
+            std::snprintf(tag, sizeof tag, "h%03d", number);
+            if (!reader.SelectNode(tag).empty()) return true;
+        }
+    }
+    return false;
 }
 
 void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,

@@ -1,6 +1,7 @@
 // The XML reader on the documents a main unit sends: well-formedness, elements wherever they
 // stand, the first of duplicates, Shift-JIS with and without a declaration, and entities that
 // must not be loaded.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -89,6 +90,57 @@ TEST(XmlReader, ExternalEntitiesAndFilesAreNeverLoaded) {
     EXPECT_EQ(reader.Load((dir / "missing.xml").string()), 0);
     EXPECT_TRUE(reader.SelectNode("n").empty());
     std::filesystem::remove_all(dir);
+}
+
+// What the process writes to stderr while the function runs.
+template <class F>
+std::string Stderr(F&& run) {
+    std::fflush(stderr);
+    char name[] = "/tmp/qzs-stderr-XXXXXX";
+    const int capture = mkstemp(name);
+    unlink(name);
+    const int saved = dup(2);
+    dup2(capture, 2);
+    run();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::string text(4096, '\0');
+    const ssize_t n = pread(capture, text.data(), text.size(), 0);
+    close(capture);
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return text;
+}
+
+// Whatever the parser has to say about a document stays in the reader: nothing reaches stderr,
+// and a document that does not load says why.
+TEST(XmlReader, ParserMessagesStayInTheReader) {
+    const struct {
+        const char* why;
+        std::string bytes;
+        int loaded;
+    } cases[] = {
+        {"bytes the declared encoding does not have",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r><n>\xFF\xFE\x80</n></r>", 0},
+        {"bytes CP932 does not have",
+         "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><r>\x85\x40</r>", 0},
+        {"an encoding no converter knows",
+         "<?xml version=\"1.0\" encoding=\"x-no-such-code\"?><r/>", 0},
+        {"not well-formed", "<r><n>1</r>", 0},
+        {"an undeclared entity", "<r>&undeclared;</r>", 0},
+        {"an external DTD that is not loaded",
+         "<!DOCTYPE r SYSTEM \"http://192.0.2.1/x.dtd\"><r>&e;</r>", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        CXmlReader reader;
+        int loaded = -1;
+        EXPECT_EQ(Stderr([&] { loaded = reader.LoadBytes(c.bytes); }), "");
+        EXPECT_EQ(loaded, c.loaded);
+        if (c.loaded == 0) {
+            EXPECT_FALSE(reader.error_message().empty());
+        }
+    }
 }
 
 }  // namespace
