@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "net/http_server.h"
 #include "net/xml_reader.h"
@@ -113,6 +115,23 @@ constexpr DsetRange kDsetRanges[] = {
     {"dset-9000.txt", 9140, 9534},
 };
 constexpr int kMaxDsetElements = 5000;
+
+// The first text of every element of a dset file's range that the document holds, by number.
+std::vector<std::pair<int, std::string>> DsetElements(const CXmlReader& reader,
+                                                      const std::string& name) {
+    std::vector<std::pair<int, std::string>> found;
+    for (const DsetRange& range : kDsetRanges) {
+        if (name != range.file) continue;
+        const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
+        for (int number = range.first; number <= last; ++number) {
+            char tag[16];
+            std::snprintf(tag, sizeof tag, "h%03d", number);
+            std::vector<std::string> texts = reader.SelectNode(tag);
+            if (!texts.empty()) found.emplace_back(number, std::move(texts.front()));
+        }
+    }
+    return found;
+}
 
 const std::list<std::string>& FilesOf(int kind) {
     static const std::list<std::string> kUnitUploadFiles = {
@@ -909,16 +928,7 @@ bool HoldsItsElements(const CXmlReader& reader, const std::string& name) {
           std::pair{"one-touch.txt", "i92"}, std::pair{"nandemo.txt", "i14"}}) {
         if (name == file) return !reader.SelectNode(tag).empty();
     }
-    for (const DsetRange& range : kDsetRanges) {
-        if (name != range.file) continue;
-        const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
-        for (int number = range.first; number <= last; ++number) {
-            char tag[16];
-            std::snprintf(tag, sizeof tag, "h%03d", number);
-            if (!reader.SelectNode(tag).empty()) return true;
-        }
-    }
-    return false;
+    return !DsetElements(reader, name).empty();
 }
 
 void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
@@ -932,17 +942,8 @@ void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
     } else if (name == "nandemo.txt") {
         services.ApplyNandemoXml(reader.SelectNode("i14"), local, firmware.below4);
     } else {
-        for (const DsetRange& range : kDsetRanges) {
-            if (name != range.file) continue;
-            const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
-            for (int number = range.first; number <= last; ++number) {
-                char tag[16];
-                std::snprintf(tag, sizeof tag, "h%03d", number);
-                const std::vector<std::string> texts = reader.SelectNode(tag);
-                if (!texts.empty()) {
-                    services.ApplyDsetElement(number, texts.front(), local, firmware.v501);
-                }
-            }
+        for (const auto& [number, text] : DsetElements(reader, name)) {
+            services.ApplyDsetElement(number, text, local, firmware.v501);
         }
     }
 }

@@ -2,7 +2,6 @@
 // transfers end to end with every byte the PC sends checked, the faults a main unit can show,
 // and the texts of the protocol.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "net/transfer_session.h"
+#include "tests/fixtures/capture_stderr.h"
 #include "tests/fixtures/main_unit/sim_main_unit.h"
 #include "tests/net/fake_transfer_files.h"
 
@@ -300,26 +300,6 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
     }
 }
 
-// What the process writes to stderr while the function runs.
-template <class F>
-std::string Stderr(F&& run) {
-    std::fflush(stderr);
-    char name[] = "/tmp/qzs-stderr-XXXXXX";
-    const int capture = mkstemp(name);
-    unlink(name);
-    const int saved = dup(2);
-    dup2(capture, 2);
-    run();
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    std::string text(4096, '\0');
-    const ssize_t n = pread(capture, text.data(), text.size(), 0);
-    close(capture);
-    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return text;
-}
-
 // A received file that cannot be read, or holds nothing of its kind, fails the upload with the
 // reading error before anything of it is applied or its local file touched; the parser's own
 // messages never reach stderr.
@@ -356,7 +336,7 @@ TEST(TransferSession, UnreadableReceivedFileFailsTheRun) {
         Transfer t(config);
         FakeTransferFiles::Write((t.dir.path() / c.file).string(), "OLD");
         int result = 0;
-        EXPECT_EQ(Stderr([&] { result = t.Run(c.kind); }), "");
+        EXPECT_EQ(qzs_test::StderrOf([&] { result = t.Run(c.kind); }), "");
         EXPECT_EQ(result, -1);
         EXPECT_EQ(t.shown, std::vector<std::string>{"受信ファイルの読み込みに失敗しました。"});
         EXPECT_EQ(ReadFile(t.dir.path() / c.file), "OLD");

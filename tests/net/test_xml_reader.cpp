@@ -1,7 +1,6 @@
 // The XML reader on the documents a main unit sends: well-formedness, elements wherever they
 // stand, the first of duplicates, Shift-JIS with and without a declaration, and entities that
 // must not be loaded.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "net/xml_reader.h"
+#include "tests/fixtures/capture_stderr.h"
 
 namespace qzs::net {
 namespace {
@@ -92,26 +92,6 @@ TEST(XmlReader, ExternalEntitiesAndFilesAreNeverLoaded) {
     std::filesystem::remove_all(dir);
 }
 
-// What the process writes to stderr while the function runs.
-template <class F>
-std::string Stderr(F&& run) {
-    std::fflush(stderr);
-    char name[] = "/tmp/qzs-stderr-XXXXXX";
-    const int capture = mkstemp(name);
-    unlink(name);
-    const int saved = dup(2);
-    dup2(capture, 2);
-    run();
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    std::string text(4096, '\0');
-    const ssize_t n = pread(capture, text.data(), text.size(), 0);
-    close(capture);
-    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return text;
-}
-
 // Whatever the parser has to say about a document stays in the reader: nothing reaches stderr,
 // and a document that does not load says why.
 TEST(XmlReader, ParserMessagesStayInTheReader) {
@@ -135,7 +115,7 @@ TEST(XmlReader, ParserMessagesStayInTheReader) {
         SCOPED_TRACE(c.why);
         CXmlReader reader;
         int loaded = -1;
-        EXPECT_EQ(Stderr([&] { loaded = reader.LoadBytes(c.bytes); }), "");
+        EXPECT_EQ(qzs_test::StderrOf([&] { loaded = reader.LoadBytes(c.bytes); }), "");
         EXPECT_EQ(loaded, c.loaded);
         if (c.loaded == 0) {
             EXPECT_FALSE(reader.error_message().empty());
