@@ -67,8 +67,8 @@ class BoundedFileStage final : public StreamStage {
 
 // Judges each stream header of the expansion by what a saved report file holds: the document
 // information and the fonts once under the number 1; then for each page n, in order, its record
-// "KPFILE30PAGE" and the streams of its report, all under n. Anything else is no file this engine
-// or its predecessor writes.
+// "KPFILE30PAGE" and the streams of its report, all under n. Streams of any other name (a file
+// with a stream renamed or added) are let be but share one page's worth of bytes between them.
 class PlausibleStreams {
   public:
     explicit PlausibleStreams(const ReportFileLimits& limits) : limits_(limits) {}
@@ -76,33 +76,33 @@ class PlausibleStreams {
     int32_t operator()(std::u16string_view name, uint32_t length) {
         std::u16string stem;
         int64_t number = 0;
-        if (!ParseStreamName(name, &stem, &number)) return kFileDamaged;
-        if (stem == kDocumentStream) {
+        const bool composed = ParseStreamName(name, &stem, &number);
+        if (composed && stem == kDocumentStream) {
             // Written with the first page, before its record.
             return number == 1 && page_ == 0 && length <= limits_.maxDocumentBytes ? 0
                                                                                    : kFileDamaged;
         }
-        if (stem == kFontStream) {
+        if (composed && stem == kFontStream) {
             // The records around each font: its name and two record headers.
             constexpr uint64_t kRecordsAround = uint64_t{64} << 10;
             return number == 1 && length <= limits_.maxFontBytes + kRecordsAround ? 0
                                                                                   : kFileDamaged;
         }
-        if (stem == kPageStream) {
+        if (composed && stem == kPageStream) {
             if (number != page_ + 1 || number > limits_.maxPages) return kFileDamaged;
             page_ = number;
             pageBytes_ = 0;
-        } else if (page_ == 0 || number != page_) {
-            return kFileDamaged;
         }
-        pageBytes_ += length;
-        return pageBytes_ <= limits_.maxPageBytes ? 0 : kFileDamaged;
+        uint64_t& bytes = composed && page_ > 0 && number == page_ ? pageBytes_ : strayBytes_;
+        bytes += length;
+        return bytes <= limits_.maxPageBytes ? 0 : kFileDamaged;
     }
 
   private:
     const ReportFileLimits& limits_;
     int64_t page_ = 0;
     uint64_t pageBytes_ = 0;
+    uint64_t strayBytes_ = 0;
 };
 
 // Removes a file when it goes out of scope, on every path.

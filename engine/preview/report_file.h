@@ -99,11 +99,11 @@ class ReportFileReader {
 };
 
 // Expands the compressed file at `from` into the existing file at `to` while judging what comes
-// out against the limits: a stream header without the container's magic, a stream name that is no
-// stem and number, a document, font or page stream beyond its limit, a page out of order or past
-// maxPages, an element stream before its page record, or more output than the ratio or the whole
-// allow each answer kFileDamaged, with nothing past the offending header written. Damaged zlib
-// data answers its own code.
+// out against the limits: a stream header without the container's magic, a document, font or page
+// stream beyond its limit, a page record out of order or past maxPages, streams of other names
+// beyond one page's bytes in all, or more output than the ratio or the whole allow each answer
+// kFileDamaged, with nothing past the offending header written. Damaged zlib data answers its
+// own code.
 int32_t ExpandBounded(const std::string& from, const std::string& to,
                       const ReportFileLimits& limits);
 
