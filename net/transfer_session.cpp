@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "net/http_message.h"
 #include "net/http_server.h"
@@ -118,6 +120,23 @@ constexpr DsetRange kDsetRanges[] = {
     {"dset-9000.txt", 9140, 9534},
 };
 constexpr int kMaxDsetElements = 5000;
+
+// The first text of every element of a dset file's range that the document holds, by number.
+std::vector<std::pair<int, std::string>> DsetElements(const CXmlReader& reader,
+                                                      const std::string& name) {
+    std::vector<std::pair<int, std::string>> found;
+    for (const DsetRange& range : kDsetRanges) {
+        if (name != range.file) continue;
+        const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
+        for (int number = range.first; number <= last; ++number) {
+            char tag[16];
+            std::snprintf(tag, sizeof tag, "h%03d", number);
+            std::vector<std::string> texts = reader.SelectNode(tag);
+            if (!texts.empty()) found.emplace_back(number, std::move(texts.front()));
+        }
+    }
+    return found;
+}
 
 const std::list<std::string>& FilesOf(int kind) {
     static const std::list<std::string> kUnitUploadFiles = {
@@ -893,10 +912,16 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     // A cut body is not applied: what came is kept in the temporary file only.
     if (!WriteWhole(temp, body) || got != static_cast<int>(fields.content_length)) return 0;
 
-    CXmlReader reader;
-    if (!reader.Load(temp)) return 0;
-    if (services_ == nullptr) return 0;
+    // A file that cannot be read, or that holds nothing of its kind (an empty root, another
+    // file's elements, a document of entities), fails the run before the local file is touched:
+    // applying nothing and going on would report an upload that changed nothing as done.
     const std::string name = Lower(current_file_);
+    CXmlReader reader;
+    if (!reader.Load(temp) || !HoldsItsElements(reader, name)) {
+        ShowError("受信ファイルの読み込みに失敗しました。");
+        return 0;
+    }
+    if (services_ == nullptr) return 0;
     std::FILE* local = std::fopen(Join(data_folder_, name).c_str(), "wb");
     if (local == nullptr) return 0;
     const std::string header = services_->DataFileHeader();
@@ -905,6 +930,15 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     std::fclose(local);
     RemoveFirst(file_list_, name);
     return 1;
+}
+
+bool HoldsItsElements(const CXmlReader& reader, const std::string& name) {
+    for (const auto& [file, tag] :
+         {std::pair{"sys-tan.txt", "systan"}, std::pair{"tel-tan.txt", "teltan"},
+          std::pair{"one-touch.txt", "i92"}, std::pair{"nandemo.txt", "i14"}}) {
+        if (name == file) return !reader.SelectNode(tag).empty();
+    }
+    return !DsetElements(reader, name).empty();
 }
 
 void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
@@ -918,17 +952,8 @@ void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
     } else if (name == "nandemo.txt") {
         services.ApplyNandemoXml(reader.SelectNode("i14"), local, firmware.below4);
     } else {
-        for (const DsetRange& range : kDsetRanges) {
-            if (name != range.file) continue;
-            const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
-            for (int number = range.first; number <= last; ++number) {
-                char tag[16];
-                std::snprintf(tag, sizeof tag, "h%03d", number);
-                const std::vector<std::string> texts = reader.SelectNode(tag);
-                if (!texts.empty()) {
-                    services.ApplyDsetElement(number, texts.front(), local, firmware.v501);
-                }
-            }
+        for (const auto& [number, text] : DsetElements(reader, name)) {
+            services.ApplyDsetElement(number, text, local, firmware.v501);
         }
     }
 }

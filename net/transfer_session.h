@@ -39,6 +39,9 @@ class CXmlReader;
 // into the local file, the button and dset items applied to the image and written to it.
 void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
                        const std::string& name, std::FILE* local, const FirmwareFlags& firmware);
+// Whether the document holds at least one element of the kind its file (name lower-cased) is
+// applied from: "systan", "teltan", "i92", "i14", or an "h" element of the dset file's range.
+bool HoldsItsElements(const CXmlReader& reader, const std::string& name);
 
 // What the menus call; the application keeps one object behind it.
 class TransferEntryPoints {
