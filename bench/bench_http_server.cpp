@@ -1,6 +1,7 @@
 // The local web server under load on loopback, side by side with nginx serving the same static
 // page in the same run (when nginx is installed). Every request is a fresh connection with
-// "Connection: close", as an HTTP/1.0 browser makes them; the items/s column is the rate.
+// "Connection: close", as an HTTP/1.0 browser makes them; the items/s column is the rate. Goal: at
+// least 80 % of nginx's rate at 100 parallel clients, with no refused connects.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <spawn.h>

@@ -1,4 +1,5 @@
 // The time of one whole start-up of the data image, and of the setup command list after it.
+// Goal: a start-up within 10 us.
 #include <benchmark/benchmark.h>
 
 #include <memory>

@@ -1,6 +1,7 @@
 // Loading saved report files of 1,000 and 10,000 pages the way the viewer walks them: the
 // expansion, the document information and every page record found by its name. The time per
-// page should stay flat as the file grows; each page carries a small stand-in element.
+// page should stay flat as the file grows; each page carries a small stand-in element. Goal:
+// a 10,000-page file opened in the viewer within 3 s (0.3 ms a page).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
