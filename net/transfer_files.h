@@ -43,9 +43,9 @@ class TransferFileServices {
     virtual std::string DataFileHeader() = 0;
 
     // Files that go to the main unit. folder is the data folder without a trailing separator.
-    virtual int WriteDataSetFile(int group, const std::string& folder, int progress,
+    [[nodiscard]] virtual int WriteDataSetFile(int group, const std::string& folder, int progress,
                                  int firmware_501) = 0;
-    virtual int MakeKeySheetFiles(const std::string& one_touch_path,
+    [[nodiscard]] virtual int MakeKeySheetFiles(const std::string& one_touch_path,
                                   const std::string& nandemo_path, int firmware_below4,
                                   int progress, int firmware_501) = 0;
     virtual int MakeSysTanXml(std::FILE* source, std::FILE* target, int firmware_100) = 0;
@@ -65,9 +65,9 @@ class TransferFileServices {
 
     // The offline data files around a transfer: kind 1 or 2 in folder (with its trailing
     // separator) under name, the phone-book columns in the main unit's order when csv_layout is 1.
-    virtual int SaveDataFile(int kind, const std::string& folder, const std::string& name,
+    [[nodiscard]] virtual int SaveDataFile(int kind, const std::string& folder, const std::string& name,
                              int csv_layout) = 0;
-    virtual int LoadDataFile(int kind, const std::string& folder, const std::string& name,
+    [[nodiscard]] virtual int LoadDataFile(int kind, const std::string& folder, const std::string& name,
                              int csv_layout) = 0;
 };
 

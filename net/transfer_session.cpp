@@ -745,14 +745,21 @@ int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
             SendStatus(404, fields, connection);
             return 0;
         }
+        // A file written now that cannot be written ends the run: the older file under its
+        // name must not go to the main unit in its place.
+        int written = 0;
         if (name == "dset-9000.txt" && services_ != nullptr) {
-            services_->WriteDataSetFile(9, data_folder_, 0, firmware_.v501);
+            written = services_->WriteDataSetFile(9, data_folder_, 0, firmware_.v501);
         }
         path = Join(data_folder_, name);
         if (name == "nandemo.txt" && services_ != nullptr) {
-            services_->MakeKeySheetFiles(Join(data_folder_, "one-touch.txt"),
-                                         Join(data_folder_, "nandemo.txt"), firmware_.below4, 1,
-                                         firmware_.v501);
+            written = services_->MakeKeySheetFiles(Join(data_folder_, "one-touch.txt"),
+                                                   Join(data_folder_, "nandemo.txt"),
+                                                   firmware_.below4, 1, firmware_.v501);
+        }
+        if (written < 0) {
+            SendStatus(500, fields, connection);
+            return 0;
         }
     } else {
         path = file_list_path_;
@@ -923,7 +930,8 @@ void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
     }
 }
 
-void CTransferSession::ExportDataFiles() {
+int CTransferSession::ExportDataFiles() {
+    int result = 0;
     if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, 0);
     const int step = 9;
     int position = 0;
@@ -932,13 +940,16 @@ void CTransferSession::ExportDataFiles() {
         start = position;
         PostFileProgress(start, start + step, 11);
         position += step;
-        if (services_ != nullptr) services_->WriteDataSetFile(group, data_folder_, 1, 0);
+        if (services_ != nullptr && services_->WriteDataSetFile(group, data_folder_, 1, 0) < 0) {
+            result = -1;
+        }
         if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, position);
     }
     PostFileProgress(start, start + step, 11);
     if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, 100);
     PumpAndWait(10, timings_.export_step_ms);
     Wait(timings_.export_end_ms);
+    return result;
 }
 
 }  // namespace qzs::net

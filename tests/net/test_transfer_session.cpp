@@ -125,7 +125,7 @@ std::vector<std::string> ExpectedServedLog(const SimMainUnit& unit) {
 
 TEST(TransferSession, WholeDataDownloadServesEveryFileInListOrder) {
     Transfer t({});
-    t.session->ExportDataFiles();
+    ASSERT_EQ(t.session->ExportDataFiles(), 0);
     ASSERT_EQ(t.Run(2), 0) << (t.shown.empty() ? "" : t.shown.front());
     EXPECT_TRUE(t.unit->errors().empty()) << t.unit->errors().front();
     EXPECT_TRUE(t.shown.empty());
@@ -456,7 +456,7 @@ TEST(TransferSession, ExportWritesTheDsetFilesOfGroupsZeroToEight) {
     };
     CTransferSession s(&files, ports, TransferTimings::Fast());
     s.SetDataFolder(dir.path().string());
-    s.ExportDataFiles();
+    EXPECT_EQ(s.ExportDataFiles(), 0);
     ASSERT_EQ(files.calls.size(), 9u);
     EXPECT_EQ(files.calls.front(), "WriteDataSetFile 0 1 0");
     EXPECT_EQ(files.calls.back(), "WriteDataSetFile 8 1 0");
