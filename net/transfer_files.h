@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +33,20 @@ inline constexpr int kDataFileAllGroups = 0;
 inline constexpr int kDataFileSystemPhoneBook = 1;
 inline constexpr int kDataFileTelephonePhoneBooks = 2;
 
+// What received files change of the data image, kept before a run applies them; Restore puts it
+// back when applying fails part-way.
+class ImageCheckpoint {
+  public:
+    virtual ~ImageCheckpoint() = default;
+    virtual void Restore() = 0;
+};
+
 class TransferFileServices {
   public:
     virtual ~TransferFileServices() = default;
+
+    // A checkpoint of the data image; null from services that keep no image.
+    virtual std::unique_ptr<ImageCheckpoint> Checkpoint() { return nullptr; }
 
     // The first sheet line of command group '0' (the password at columns 20 to 23); empty when
     // the group lists nothing.

@@ -160,6 +160,7 @@ class CTransferSession : public TransferEntryPoints {
     int ReadRequest(CHttpFields& fields);
     int ServiceProcess(int direction, CHttpFields& fields);
     int FetchUnitFiles(CHttpFields& fields);
+    int ApplyStagedFiles();
     int ReadResponseHead(CHttpFields& fields, int seconds, bool show_timeout);
     int ReceiveXmlBody(CHttpFields& fields, std::string* body);
     int DrainBody(const CHttpFields& fields);
@@ -198,6 +199,12 @@ class CTransferSession : public TransferEntryPoints {
     std::string model_;
     std::string unit_password_;
     std::list<std::string> file_list_;
+    // The documents received in this run, applied together once the last one has come.
+    struct StagedFile {
+        std::string name;      // the data file's name, lower case
+        std::string document;  // the received document in the temporary folder
+    };
+    std::vector<StagedFile> staged_;
     int file_count_ = 0;
     std::string current_file_;
     int progress_start_ = 0;

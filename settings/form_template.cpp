@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/strings.h"
 #include "programming/state.h"
 #include "settings/button_assignment.h"
 #include "settings/command_strings.h"
@@ -170,12 +171,7 @@ std::size_t SkipToSpaceOrTagEnd(std::string_view text, std::size_t pos) {
     return pos;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
+using base::EqualsNoCase;
 
 // The index of the word among the choices, or the count of them when none fits. HTML names are
 // compared whole (a word that is only the start of one, "<s>" or "<i>", is no control).

@@ -267,8 +267,11 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
         {"a 401 with a body", 3, UnitFault::kUnauthorizedBody, "", "Qz/S", "5817", 0, nullptr, 2},
         {"early close before anything applied", 3, UnitFault::kEarlyClose, "sys-tan.txt", "Qz/S",
          "5817", -1, nullptr, 0},
-        {"busy on the second file keeps the first", 3, UnitFault::kBusy404, "tel-tan.txt", "Qz/S",
-         "5817", -1, nullptr, 1},
+        // The first file arrived whole, but nothing is applied until all have.
+        {"busy on the second file applies nothing", 3, UnitFault::kBusy404, "tel-tan.txt",
+         "Qz/S", "5817", -1, nullptr, 0},
+        {"early close in the second file applies nothing", 3, UnitFault::kEarlyClose,
+         "tel-tan.txt", "Qz/S", "5817", -1, nullptr, 0},
         {"silence on a file", 3, UnitFault::kSilence, "sys-tan.txt", "Qz/S", "5817", -1,
          "主装置との接続がタイムアウトしました。", 0},
     };
@@ -290,6 +293,10 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
             EXPECT_EQ(t.shown, std::vector<std::string>{row.message});
         }
         EXPECT_EQ(t.Count("ConvertSysTanXml") + t.Count("ConvertTelTanXml"), row.applied);
+        if (row.result != 0) {
+            EXPECT_EQ(ReadFile(t.dir.path() / "sys-tan.txt"), "0,1\r\n");
+            EXPECT_EQ(ReadFile(t.dir.path() / "tel-tan.txt"), "980,2\r\n");
+        }
         EXPECT_TRUE(t.unit->errors().empty()) << t.unit->errors().front();
         if (row.fault == UnitFault::kWrongCredentials) {
             const auto log = t.unit->log();
