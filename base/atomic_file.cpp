@@ -118,7 +118,8 @@ void RemoveAbandoned(const SplitPath& where, const std::string& own_prefix_name)
             ::openat(dir_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat info {};
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             ::unlinkat(dir_fd, entry->d_name, 0);
         }
         ::close(fd);
@@ -128,7 +129,8 @@ void RemoveAbandoned(const SplitPath& where, const std::string& own_prefix_name)
 
 // The name still names the file the descriptor is open on.
 bool StillNamed(int fd, const std::string& path) {
-    struct stat open_info {}, named_info {};
+    struct stat open_info {
+    }, named_info{};
     return ::fstat(fd, &open_info) == 0 && ::lstat(path.c_str(), &named_info) == 0 &&
            open_info.st_dev == named_info.st_dev && open_info.st_ino == named_info.st_ino;
 }

@@ -56,10 +56,11 @@ class TransferFileServices {
 
     // Files that go to the main unit. folder is the data folder without a trailing separator.
     [[nodiscard]] virtual int WriteDataSetFile(int group, const std::string& folder, int progress,
-                                 int firmware_501) = 0;
+                                               int firmware_501) = 0;
     [[nodiscard]] virtual int MakeKeySheetFiles(const std::string& one_touch_path,
-                                  const std::string& nandemo_path, int firmware_below4,
-                                  int progress, int firmware_501) = 0;
+                                                const std::string& nandemo_path,
+                                                int firmware_below4, int progress,
+                                                int firmware_501) = 0;
     virtual int MakeSysTanXml(std::FILE* source, std::FILE* target, int firmware_100) = 0;
     virtual int MakeTelTanXml(std::FILE* source, std::FILE* target, int firmware_100) = 0;
 
@@ -77,10 +78,10 @@ class TransferFileServices {
 
     // The offline data files around a transfer: kind 1 or 2 in folder (with its trailing
     // separator) under name, the phone-book columns in the main unit's order when csv_layout is 1.
-    [[nodiscard]] virtual int SaveDataFile(int kind, const std::string& folder, const std::string& name,
-                             int csv_layout) = 0;
-    [[nodiscard]] virtual int LoadDataFile(int kind, const std::string& folder, const std::string& name,
-                             int csv_layout) = 0;
+    [[nodiscard]] virtual int SaveDataFile(int kind, const std::string& folder,
+                                           const std::string& name, int csv_layout) = 0;
+    [[nodiscard]] virtual int LoadDataFile(int kind, const std::string& folder,
+                                           const std::string& name, int csv_layout) = 0;
 };
 
 }  // namespace qzs::net

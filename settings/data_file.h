@@ -46,7 +46,7 @@ struct DataFileHooks {
 
 // LoadDataFile on the bytes of a file already read: the same checks and the same answers.
 [[nodiscard]] int LoadDataFileBytes(ProgrammingState& state, int kind, std::string_view file,
-                      const DataFileHooks& hooks = {});
+                                    const DataFileHooks& hooks = {});
 
 // The command that one data-setting record replays: its printed form with the value filled in
 // (and the fixed patches of a few commands); empty when the record is not well formed.

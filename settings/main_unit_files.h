@@ -43,8 +43,8 @@ std::string DsetFileName(int group);
 // written (written through the atomic writer, so a failure keeps an older file). A file that
 // cannot be written is told apart from an empty group: an older file must not be sent in its
 // place.
-[[nodiscard]] int WriteDataSetFile(ProgrammingState& state, int group, const std::string& folder, int progress,
-                     int flag501, const TransferFileHooks& hooks = {});
+[[nodiscard]] int WriteDataSetFile(ProgrammingState& state, int group, const std::string& folder,
+                                   int progress, int flag501, const TransferFileHooks& hooks = {});
 
 // The item text of one listing line (its first 50 columns count); the command as listed.
 std::string FormatDsetItem(ProgrammingState& state, const SheetLine& line, std::string_view command,
@@ -78,8 +78,8 @@ int ConvertTelTanXml(const std::vector<std::string>& elements, std::FILE* out, i
 // Builds the key sheet and writes "one-touch.txt" and "nandemo.txt" at the two paths; answers 1,
 // 0 when the key sheet is empty, -1 when a file cannot be written.
 [[nodiscard]] int MakeKeySheetFiles(ProgrammingState& state, const std::string& one_touch_path,
-                      const std::string& nandemo_path, int old_pages, int progress, int flag501,
-                      const TransferFileHooks& hooks = {});
+                                    const std::string& nandemo_path, int old_pages, int progress,
+                                    int flag501, const TransferFileHooks& hooks = {});
 // The item of one key-sheet line as sent (with its ',' unless it is the last of its file).
 std::string FormatKeySheetItem(const SheetLine& line, bool nandemo, int old_pages, int flag501);
 

@@ -540,7 +540,7 @@ int PdfFileWriter::FinishFile(const std::u16string* texts[5]) {
     if (rc == kOk) rc = Flush() == kOk ? kOk : kWrite;
     if (rc == kOk && !file_->Commit()) {
         const int error = file_->error();
-        rc = error == EEXIST ? kFileExists
+        rc = error == EEXIST                ? kFileExists
              : qzs::base::IsDiskFull(error) ? kDiskFull
                                             : kCreateFailed;
     }

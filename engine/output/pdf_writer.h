@@ -168,7 +168,7 @@ class PdfFileWriter {
     void CloseFile();
 
     std::unique_ptr<qzs::base::AtomicFile> file_;  // the document's file until it is closed
-    int fd_ = -1;                                   // the file's descriptor while open
+    int fd_ = -1;                                  // the file's descriptor while open
     uint64_t position_ = 0;
     std::vector<uint8_t> out_;  // written out in pieces of 64 KiB
 

@@ -165,7 +165,8 @@ int32_t ReportFileWriter::Close(int fontCount, const FontSubsetter& subset) {
     const std::unique_ptr<qzs::base::AtomicFile> atomic = std::move(atomic_);
     int32_t committed = 0;
     if (written == 0 && closed == 0 && !atomic->Commit()) {
-        committed = qzs::base::IsDiskFull(atomic->error()) ? stream_code::kDiskFull : kFileCannotOpen;
+        committed =
+            qzs::base::IsDiskFull(atomic->error()) ? stream_code::kDiskFull : kFileCannotOpen;
     }
     if (written != 0) return written;
     if (firstSubsetFailure != 0) return firstSubsetFailure;

@@ -308,7 +308,7 @@ TEST(InstallerMenu, AFileThatCannotBeWrittenStopsTheRoad) {
         menu.OnInit();
         shell.app->CreateSessionIfMissing();
         shell.session->export_answer = row.export_answer;
-        EXPECT_EQ(menu.RunTransfer(row.button == CInstallerMenuDialog::kUnitDownload     ? 2
+        EXPECT_EQ(menu.RunTransfer(row.button == CInstallerMenuDialog::kUnitDownload      ? 2
                                    : row.button == CInstallerMenuDialog::kSpeedDialUpload ? 3
                                                                                           : 4),
                   -1);

@@ -233,13 +233,14 @@ TEST(TransferRoundTrip, AnUploadCutAnywhereChangesNothing) {
         qzs::testing::UnitFault fault;
     };
     std::vector<Cut> cuts;
-    for (const char* file : {"dset-000.txt", "dset-100.txt", "dset-300.txt", "dset-500.txt",
-                             "dset-600.txt", "dset-700.txt", "dset-800.txt", "dset-9000.txt",
-                             "one-touch.txt", "nandemo.txt"}) {
+    for (const char* file :
+         {"dset-000.txt", "dset-100.txt", "dset-300.txt", "dset-500.txt", "dset-600.txt",
+          "dset-700.txt", "dset-800.txt", "dset-9000.txt", "one-touch.txt", "nandemo.txt"}) {
         cuts.push_back({.kind = 1, .file = file, .fault = qzs::testing::UnitFault::kEarlyClose});
     }
     cuts.push_back({.kind = 1, .file = "nandemo.txt", .fault = qzs::testing::UnitFault::kBusy404});
-    cuts.push_back({.kind = 3, .file = "tel-tan.txt", .fault = qzs::testing::UnitFault::kEarlyClose});
+    cuts.push_back(
+        {.kind = 3, .file = "tel-tan.txt", .fault = qzs::testing::UnitFault::kEarlyClose});
     for (const Cut& cut : cuts) {
         SCOPED_TRACE(std::to_string(cut.kind) + " " + cut.file);
         qzs::testing::UnitConfig faulty = config;

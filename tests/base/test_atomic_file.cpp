@@ -1,5 +1,3 @@
-#include "base/atomic_file.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "tests/fixtures/file_size_limit.h"
 
 namespace {
@@ -106,8 +105,7 @@ TEST_F(Folder, FailedSavesKeepTheOldFileWhole) {
             if (file.Commit()) return 202;
             return file.error();
         };
-        const int answer =
-            c.limit > 0 ? qzs_test::RunWithFileSizeLimit(c.limit, save) : save();
+        const int answer = c.limit > 0 ? qzs_test::RunWithFileSizeLimit(c.limit, save) : save();
         EXPECT_EQ(answer, c.error);
         if (c.error != 0) {
             EXPECT_EQ(qzs::base::IsDiskFull(answer), c.error == EFBIG);
@@ -187,9 +185,8 @@ TEST_F(Folder, TemporariesOfKilledSavesGoWithTheNextSave) {
 
 TEST_F(Folder, ScratchFilesAreCheckedAndRemovedOnFailure) {
     const std::string path = Path("page.tmp");
-    const int answer = qzs_test::RunWithFileSizeLimit(1000, [&] {
-        return qzs::base::WriteScratchFile(path, std::string(64 * 1024, 'p'));
-    });
+    const int answer = qzs_test::RunWithFileSizeLimit(
+        1000, [&] { return qzs::base::WriteScratchFile(path, std::string(64 * 1024, 'p')); });
     EXPECT_EQ(answer, EFBIG);
     EXPECT_TRUE(Names().empty());
 

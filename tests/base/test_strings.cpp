@@ -1,8 +1,8 @@
-#include "base/strings.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "base/strings.h"
 
 namespace {
 
@@ -13,16 +13,22 @@ TEST(Strings, TrimTakesOnlyTheGivenBytesAtTheEnds) {
         std::string_view both, start, end;
     };
     const Case cases[] = {
-        {.text = " \tab c\r\n", .blanks = qzs::base::kBlanks, .both = "ab c",
-         .start = "ab c\r\n", .end = " \tab c"},
+        {.text = " \tab c\r\n",
+         .blanks = qzs::base::kBlanks,
+         .both = "ab c",
+         .start = "ab c\r\n",
+         .end = " \tab c"},
         {.text = "  ", .blanks = qzs::base::kBlanks, .both = "", .start = "", .end = ""},
         {.text = "", .blanks = qzs::base::kBlanks, .both = "", .start = "", .end = ""},
         // Only blanks: a tab is kept.
         {.text = " \tx ", .blanks = " ", .both = "\tx", .start = "\tx ", .end = " \tx"},
         // A CP932 character whose trail byte is a blank-looking byte stays whole: 0x81 0x40 is
         // the ideographic space, whose trail byte is '@', not a blank.
-        {.text = "\x81\x40 ", .blanks = qzs::base::kBlanks, .both = "\x81\x40",
-         .start = "\x81\x40 ", .end = "\x81\x40"},
+        {.text = "\x81\x40 ",
+         .blanks = qzs::base::kBlanks,
+         .both = "\x81\x40",
+         .start = "\x81\x40 ",
+         .end = "\x81\x40"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text));

@@ -268,10 +268,10 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
         {"early close before anything applied", 3, UnitFault::kEarlyClose, "sys-tan.txt", "Qz/S",
          "5817", -1, nullptr, 0},
         // The first file arrived whole, but nothing is applied until all have.
-        {"busy on the second file applies nothing", 3, UnitFault::kBusy404, "tel-tan.txt",
+        {"busy on the second file applies nothing", 3, UnitFault::kBusy404, "tel-tan.txt", "Qz/S",
+         "5817", -1, nullptr, 0},
+        {"early close in the second file applies nothing", 3, UnitFault::kEarlyClose, "tel-tan.txt",
          "Qz/S", "5817", -1, nullptr, 0},
-        {"early close in the second file applies nothing", 3, UnitFault::kEarlyClose,
-         "tel-tan.txt", "Qz/S", "5817", -1, nullptr, 0},
         {"silence on a file", 3, UnitFault::kSilence, "sys-tan.txt", "Qz/S", "5817", -1,
          "主装置との接続がタイムアウトしました。", 0},
     };
