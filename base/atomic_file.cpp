@@ -162,16 +162,38 @@ bool IsDiskFull(int error) {
     return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
+bool CheckedWriter::Fail(int error) {
+    if (error_ == 0) error_ = error != 0 ? error : EIO;
+    return false;
+}
+
+bool CheckedWriter::Write(const void* data, std::size_t size) {
+    if (error_ != 0) return false;
+    if (fd_ < 0) return Fail(EBADF);
+    if (stream_ != nullptr) {
+        if (size > 0 && std::fwrite(data, 1, size, stream_) != size) return Fail(errno);
+        return true;
+    }
+    return WriteAll(fd_, data, size) || Fail(errno);
+}
+
+std::FILE* CheckedWriter::Stream() {
+    if (stream_ == nullptr && fd_ >= 0 && error_ == 0) stream_ = OpenSinkStream(fd_, &error_);
+    return stream_;
+}
+
+bool CheckedWriter::CloseStream() {
+    if (stream_ == nullptr) return true;
+    const bool closed = CloseSinkStream(stream_);
+    stream_ = nullptr;
+    return closed || Fail(EIO);
+}
+
 AtomicFile::AtomicFile(std::string target, Replace replace)
     : target_(std::move(target)), replace_(replace) {}
 
 AtomicFile::~AtomicFile() {
     Discard();
-}
-
-bool AtomicFile::Fail(int error) {
-    if (error_ == 0) error_ = error != 0 ? error : EIO;
-    return false;
 }
 
 bool AtomicFile::Open() {
@@ -199,30 +221,12 @@ bool AtomicFile::Open() {
     return Fail(EAGAIN);
 }
 
-bool AtomicFile::Write(const void* data, std::size_t size) {
-    if (error_ != 0) return false;
-    if (fd_ < 0) return Fail(EBADF);
-    if (stream_ != nullptr) {
-        if (size > 0 && std::fwrite(data, 1, size, stream_) != size) return Fail(errno);
-        return true;
-    }
-    return WriteAll(fd_, data, size) || Fail(errno);
-}
-
-std::FILE* AtomicFile::Stream() {
-    if (stream_ == nullptr && fd_ >= 0 && error_ == 0) stream_ = OpenSinkStream(fd_, &error_);
-    return stream_;
-}
-
 bool AtomicFile::Commit() {
     if (fd_ < 0) {
         Discard();
         return Fail(EBADF);
     }
-    if (stream_ != nullptr) {
-        if (!CloseSinkStream(stream_)) Fail(EIO);
-        stream_ = nullptr;
-    }
+    CloseStream();
     if (error_ == 0 && ::fsync(fd_) != 0) Fail(errno);
     if (error_ == 0) {
         // Renamed while the lock is still held, so no clean-up can take the file before.
@@ -290,11 +294,6 @@ ScratchFile::~ScratchFile() {
     }
 }
 
-bool ScratchFile::Fail(int error) {
-    if (error_ == 0) error_ = error != 0 ? error : EIO;
-    return false;
-}
-
 bool ScratchFile::Open(const std::string& path) {
     if (fd_ >= 0) return Fail(EBUSY);
     error_ = 0;
@@ -319,27 +318,9 @@ bool ScratchFile::OpenUnique(const std::string& folder, std::string_view prefix,
     return true;
 }
 
-bool ScratchFile::Write(const void* data, std::size_t size) {
-    if (error_ != 0) return false;
-    if (fd_ < 0) return Fail(EBADF);
-    if (stream_ != nullptr) {
-        if (size > 0 && std::fwrite(data, 1, size, stream_) != size) return Fail(errno);
-        return true;
-    }
-    return WriteAll(fd_, data, size) || Fail(errno);
-}
-
-std::FILE* ScratchFile::Stream() {
-    if (stream_ == nullptr && fd_ >= 0 && error_ == 0) stream_ = OpenSinkStream(fd_, &error_);
-    return stream_;
-}
-
 bool ScratchFile::Close() {
     if (fd_ < 0) return Fail(EBADF);
-    if (stream_ != nullptr) {
-        if (!CloseSinkStream(stream_)) Fail(EIO);
-        stream_ = nullptr;
-    }
+    CloseStream();
     if (::close(fd_) != 0) Fail(errno);
     fd_ = -1;
     if (error_ != 0) {

@@ -25,7 +25,36 @@ namespace qzs::base {
 // A write error that comes from a full disk, a quota or the file-size limit.
 bool IsDiskFull(int error);
 
-class AtomicFile {
+// What both writers share: checked writes on one descriptor, directly or through a stdio stream.
+class CheckedWriter {
+  public:
+    [[nodiscard]] bool Write(const void* data, std::size_t size);
+    [[nodiscard]] bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+    // A stdio stream on the file for writers that print; once taken, write only through it.
+    // Its errors (with their errno) are found when the file is committed or closed.
+    std::FILE* Stream();
+
+    bool is_open() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    // The errno of the first step that failed; 0 while nothing failed.
+    int error() const { return error_; }
+
+  protected:
+    CheckedWriter() = default;
+    ~CheckedWriter() = default;
+    CheckedWriter(const CheckedWriter&) = delete;
+    CheckedWriter& operator=(const CheckedWriter&) = delete;
+
+    bool Fail(int error);
+    // Flushes and closes the stream, if one was taken; false when anything through it failed.
+    bool CloseStream();
+
+    int fd_ = -1;
+    std::FILE* stream_ = nullptr;
+    int error_ = 0;
+};
+
+class AtomicFile : public CheckedWriter {
   public:
     enum class Replace {
         kAlways,  // an existing target is replaced
@@ -34,39 +63,23 @@ class AtomicFile {
 
     explicit AtomicFile(std::string target, Replace replace = Replace::kAlways);
     ~AtomicFile();  // a temporary that was not committed is removed
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Makes the temporary beside the target, after removing those that killed saves of the
     // same target left.
     [[nodiscard]] bool Open();
-    [[nodiscard]] bool Write(const void* data, std::size_t size);
-    [[nodiscard]] bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
-    // A stdio stream on the temporary for writers that print; once taken, write only through it.
-    // Its errors are found by Commit.
-    std::FILE* Stream();
     // Flushes, syncs and renames the temporary over the target.
     [[nodiscard]] bool Commit();
     // Gives the write up: the temporary is removed, the target stays as it was.
     void Discard();
 
-    bool is_open() const { return fd_ >= 0; }
-    int fd() const { return fd_; }
     const std::string& target() const { return target_; }
     // The temporary's path while open, for writers that open the file by name themselves.
     const std::string& temporary() const { return temporary_; }
-    // The errno of the first step that failed; 0 while nothing failed.
-    int error() const { return error_; }
 
   private:
-    bool Fail(int error);
-
     std::string target_;
     Replace replace_;
     std::string temporary_;
-    int fd_ = -1;
-    std::FILE* stream_ = nullptr;
-    int error_ = 0;
 };
 
 // The whole of bytes as target through an AtomicFile; 0, or the errno of the failing step.
@@ -77,35 +90,23 @@ class AtomicFile {
 // system); 0, or the errno of the failing step, after which the staged file is removed.
 [[nodiscard]] int CommitStagedFile(const std::string& staged, const std::string& target);
 
-class ScratchFile {
+class ScratchFile : public CheckedWriter {
   public:
     ScratchFile() = default;
     ~ScratchFile();  // a file not closed successfully is removed
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
 
     // Creates or truncates path.
     [[nodiscard]] bool Open(const std::string& path);
     // Creates a new file of a unique name in folder: prefix, six characters, suffix.
     [[nodiscard]] bool OpenUnique(const std::string& folder, std::string_view prefix,
                                   std::string_view suffix);
-    [[nodiscard]] bool Write(const void* data, std::size_t size);
-    [[nodiscard]] bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
-    std::FILE* Stream();
     // Flushes and closes; on any failure of the file's life the file is removed.
     [[nodiscard]] bool Close();
 
-    bool is_open() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
-    int error() const { return error_; }
 
   private:
-    bool Fail(int error);
-
     std::string path_;
-    int fd_ = -1;
-    std::FILE* stream_ = nullptr;
-    int error_ = 0;
 };
 
 // The whole of bytes as path through a ScratchFile; 0, or the errno of the failing step.

@@ -111,6 +111,22 @@ const std::list<std::string>& FilesOf(int kind) {
     }
 }
 
+// Calls use(number, texts) for every element number of a dset file's range that the document
+// holds, in order, until use answers false.
+template <class Use>
+void ForEachDsetElement(const CXmlReader& reader, const std::string& name, Use&& use) {
+    for (const DsetRange& range : kDsetRanges) {
+        if (name != range.file) continue;
+        const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
+        for (int number = range.first; number <= last; ++number) {
+            char tag[16];
+            std::snprintf(tag, sizeof tag, "h%03d", number);
+            const std::vector<std::string> texts = reader.SelectNode(tag);
+            if (!texts.empty() && !use(number, texts)) return;
+        }
+    }
+}
+
 // Whether a received document holds at least one element of its file's kind. One without any
 // (an error page, a document cut to its root) is no such file, and the run fails as a whole.
 bool HoldsElementsOfItsKind(const CXmlReader& reader, const std::string& name) {
@@ -118,16 +134,12 @@ bool HoldsElementsOfItsKind(const CXmlReader& reader, const std::string& name) {
     if (name == "tel-tan.txt") return !reader.SelectNode("teltan").empty();
     if (name == "one-touch.txt") return !reader.SelectNode("i92").empty();
     if (name == "nandemo.txt") return !reader.SelectNode("i14").empty();
-    for (const DsetRange& range : kDsetRanges) {
-        if (name != range.file) continue;
-        const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
-        for (int number = range.first; number <= last; ++number) {
-            char tag[16];
-            std::snprintf(tag, sizeof tag, "h%03d", number);
-            if (!reader.SelectNode(tag).empty()) return true;
-        }
-    }
-    return false;
+    bool found = false;
+    ForEachDsetElement(reader, name, [&](int, const std::vector<std::string>&) {
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 void RemoveFirst(std::list<std::string>& list, const std::string& name) {
@@ -947,18 +959,10 @@ void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
     } else if (name == "nandemo.txt") {
         services.ApplyNandemoXml(reader.SelectNode("i14"), local, firmware.below4);
     } else {
-        for (const DsetRange& range : kDsetRanges) {
-            if (name != range.file) continue;
-            const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
-            for (int number = range.first; number <= last; ++number) {
-                char tag[16];
-                std::snprintf(tag, sizeof tag, "h%03d", number);
-                const std::vector<std::string> texts = reader.SelectNode(tag);
-                if (!texts.empty()) {
-                    services.ApplyDsetElement(number, texts.front(), local, firmware.v501);
-                }
-            }
-        }
+        ForEachDsetElement(reader, name, [&](int number, const std::vector<std::string>& texts) {
+            services.ApplyDsetElement(number, texts.front(), local, firmware.v501);
+            return true;
+        });
     }
 }
 
