@@ -2,6 +2,7 @@
 // it fail as a full volume does. Each writer reports the failure, the file that was there stays
 // whole, and no temporary is left beside it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -72,10 +73,16 @@ TEST(WriterFaults, AFullDiskKeepsTheOldFileAndIsReported) {
         EXPECT_EQ(answer, 0) << "the failure is reported";
         EXPECT_EQ(ReadFile(target), "the old file");
         EXPECT_EQ(Names(dir.path()), std::set<std::string>{row.file});
-        // Without the limit the same writer replaces it.
+        // Without the limit the same writer replaces it, with the mode any file the user
+        // writes gets (0666 less the umask), not a private one.
+        const mode_t umask = ::umask(027);
         EXPECT_TRUE(row.write(target));
+        ::umask(umask);
         EXPECT_NE(ReadFile(target), "the old file");
         EXPECT_EQ(Names(dir.path()), std::set<std::string>{row.file});
+        struct stat info {};
+        ASSERT_EQ(::stat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0640u);
     }
 }
 
