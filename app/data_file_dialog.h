@@ -18,8 +18,10 @@ class DataFileServices {
   public:
     virtual ~DataFileServices() = default;
     // 0 success, 30 the file cannot be opened or created, other values other failures.
-    virtual int LoadDataFile(int kind, const std::string& folder, const std::string& name) = 0;
-    virtual int SaveDataFile(int kind, const std::string& folder, const std::string& name) = 0;
+    [[nodiscard]] virtual int LoadDataFile(int kind, const std::string& folder,
+                                           const std::string& name) = 0;
+    [[nodiscard]] virtual int SaveDataFile(int kind, const std::string& folder,
+                                           const std::string& name) = 0;
     virtual void CommitSpeedDialPage(int flag, int page, int scope) = 0;
     virtual void CountFreeSpeedDialRows(int telephone) = 0;
 };

@@ -203,7 +203,13 @@ void CDialDialog::OnDial() {
         return;
     }
     SetDialogEnabled(false);
-    if (transfer_kind_ == 2 || transfer_kind_ == 4) PrepareDataFiles();
+    // The files a download sends are written before the line is dialled; one that cannot be
+    // written stops the road there, as a failed transfer does, instead of sending an older one.
+    if ((transfer_kind_ == 2 || transfer_kind_ == 4) && !PrepareDataFiles()) {
+        TransferError();
+        SetDialogEnabled(true);
+        return;
+    }
     OpenConnecting();
     hanging_up_ = 0;
 
@@ -231,7 +237,14 @@ void CDialDialog::OnDial() {
     SetDialogEnabled(true);
 }
 
-void CDialDialog::PrepareDataFiles() {
+void CDialDialog::TransferError() {
+    if (MessagePort* port = app_.ports().messages) {
+        port->ShowMessage("\n通信エラーが発生しました。\n", "エラー", MessageIcon::kWarning,
+                          MessageButtons::kOk);
+    }
+}
+
+bool CDialDialog::PrepareDataFiles() {
     ShownProgress creation(app_, std::make_unique<CFileCreationDialog>());
     app_.CreateSessionIfMissing();
     TransferSessionPort* session = app_.session();
@@ -239,18 +252,16 @@ void CDialDialog::PrepareDataFiles() {
     const std::string data_folder = folder + "/";
     session->SetDataFolder(folder);
     net::TransferFileServices* files = app_.ports().transfer_files;
-    if (transfer_kind_ == 2) {
-        // Both phone books in the layout the other roads leave behind them (0); the results
-        // are not looked at, as around the other transfers.
-        if (files != nullptr) {
-            files->SaveDataFile(1, data_folder, "sys-tan.txt", 0);
-            files->SaveDataFile(2, data_folder, "tel-tan.txt", 0);
-        }
-        session->ExportDataFiles();
-    } else if (files != nullptr) {
-        files->SaveDataFile(1, data_folder, "sys-tan.txt", 1);
-        files->SaveDataFile(2, data_folder, "tel-tan.txt", 1);
+    // Both phone books, in the layout the other roads leave behind them (0) before a whole-data
+    // download, in the main unit's (1) before a speed-dial download.
+    const int layout = transfer_kind_ == 2 ? 0 : 1;
+    bool written = true;
+    if (files != nullptr) {
+        written = files->SaveDataFile(1, data_folder, "sys-tan.txt", layout) == 0 &&
+                  files->SaveDataFile(2, data_folder, "tel-tan.txt", layout) == 0;
     }
+    if (written && transfer_kind_ == 2) written = session->ExportDataFiles() == 0;
+    return written;
 }
 
 void CDialDialog::OnChangeStatusRas1(const plat::DialEvent& event) {
@@ -342,10 +353,7 @@ void CDialDialog::StartFileTransfer() {
     set_close_enabled(true);
     if (result != 0) {
         progress.Hide();
-        if (MessagePort* port = app_.ports().messages) {
-            port->ShowMessage("\n通信エラーが発生しました。\n", "エラー", MessageIcon::kWarning,
-                              MessageButtons::kOk);
-        }
+        TransferError();
         HangUp();
         SetDialogEnabled(true);
         return;
@@ -355,10 +363,16 @@ void CDialDialog::StartFileTransfer() {
     net::TransferFileServices* files = app_.ports().transfer_files;
     if (transfer_kind_ == 1) {
         // A data-set.txt that cannot be written leaves the transfer a success, as on the LAN.
-        BuildDataSetFile(data_folder);
+        (void)BuildDataSetFile(data_folder);
     } else if (transfer_kind_ == 3 && files != nullptr) {
-        files->LoadDataFile(1, data_folder, "sys-tan.txt", 1);
-        files->LoadDataFile(2, data_folder, "tel-tan.txt", 1);
+        // Received phone books that do not load are a failed transfer, as on the LAN.
+        if (files->LoadDataFile(1, data_folder, "sys-tan.txt", 1) != 0 ||
+            files->LoadDataFile(2, data_folder, "tel-tan.txt", 1) != 0) {
+            progress.Hide();
+            TransferError();
+            SetDialogEnabled(true);
+            return;
+        }
     }
     progress.Percent(100);
     progress.Hide();

@@ -62,7 +62,10 @@ class CDialDialog : public DialogPresenter {
     void OnCancel(int result);
     void HangUp();
     void StartFileTransfer();
-    void PrepareDataFiles();
+    // Writes the files a download sends; false when one of them could not be written.
+    [[nodiscard]] bool PrepareDataFiles();
+    // The common error of a transfer that failed.
+    void TransferError();
     void OpenConnecting();
     void HideConnecting();
     void CloseConnecting();

@@ -13,6 +13,7 @@
 #include "app/duplicate_setting.h"
 #include "app/progress.h"
 #include "app/user_info_dialog.h"
+#include "base/atomic_file.h"
 
 namespace qzs::app {
 namespace {
@@ -69,17 +70,8 @@ bool BuildDataSetFile(const std::string& folder) {
         }
         std::fclose(in);
     }
-    // Written beside under a temporary name and renamed, so that a full disk leaves the old file.
-    const std::string path = folder + "data-set.txt";
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    // Written whole or not at all, so that a full disk leaves the old file.
+    return base::WriteFileAtomically(folder + "data-set.txt", out) == 0;
 }
 
 CInstallerMenuDialog::CInstallerMenuDialog(CDataSettingApp& app)
@@ -286,16 +278,22 @@ int CInstallerMenuDialog::RunTransfer(int kind) {
     net::TransferFileServices* files = app_.ports().transfer_files;
     const std::string folder = StartFolder();
     const std::string data_folder = folder + "/";
+    // Every file the road sends must be written now: a file that cannot be written would leave
+    // an older one under its name, which the main unit would be given and the run reported a
+    // success. Such a road stops before it connects.
     const auto write_local_files = [&] {
         session->SetDataFolder(folder);
+        bool written = true;
         if (files != nullptr) {
             for (const FileStep& step : road->save_before_sending) {
-                if (step.name != nullptr) {
-                    files->SaveDataFile(step.kind, data_folder, step.name, step.layout);
+                if (step.name != nullptr &&
+                    files->SaveDataFile(step.kind, data_folder, step.name, step.layout) != 0) {
+                    written = false;
                 }
             }
         }
-        if (road->export_dset) session->ExportDataFiles();
+        if (written && road->export_dset && session->ExportDataFiles() != 0) written = false;
+        return written;
     };
 
     int result = 0;
@@ -303,30 +301,36 @@ int CInstallerMenuDialog::RunTransfer(int kind) {
         InertGuard inert(*this);
         if (road->files_before_progress) {
             ShownProgress creation(app_, std::make_unique<CFileCreationDialog>());
-            write_local_files();
+            if (!write_local_files()) result = -1;
         }
-        ShownProgress progress(app_, TransferDialog(kind));
-        progress.PumpTen();
-        if (!road->files_before_progress) {
-            progress.Percent(0);
-            write_local_files();
-        }
-        result = road->run(*session);
-        if (result != 0) {
-            progress.Hide();
-        } else {
-            if (files != nullptr) {
+        if (result == 0) {
+            ShownProgress progress(app_, TransferDialog(kind));
+            progress.PumpTen();
+            if (!road->files_before_progress) {
+                progress.Percent(0);
+                if (!write_local_files()) result = -1;
+            }
+            if (result == 0) result = road->run(*session);
+            // Received phone books that do not load leave the image without them: the run is
+            // not reported a success.
+            if (result == 0 && files != nullptr) {
                 for (const FileStep& step : road->load_after_receiving) {
-                    if (step.name != nullptr) {
-                        files->LoadDataFile(step.kind, data_folder, step.name, step.layout);
+                    if (step.name != nullptr &&
+                        files->LoadDataFile(step.kind, data_folder, step.name, step.layout) != 0) {
+                        result = -1;
                     }
                 }
             }
-            // A data-set.txt that cannot be written leaves the transfer a success: the received
-            // files and the data image are complete, and the next upload writes it again.
-            if (road->build_data_set) BuildDataSetFile(data_folder);
-            progress.Percent(100);
-            progress.Hide();
+            if (result != 0) {
+                progress.Hide();
+            } else {
+                // A data-set.txt that cannot be written leaves the transfer a success: the
+                // received files and the data image are complete, and the next upload writes it
+                // again.
+                if (road->build_data_set) (void)BuildDataSetFile(data_folder);
+                progress.Percent(100);
+                progress.Hide();
+            }
         }
     }
     if (result != 0) {

@@ -17,7 +17,7 @@ class CDataSettingApp;
 // Builds "data-set.txt" in the folder (with its trailing separator) from the dset files there:
 // a header record of 192 bytes, then the records of each file without their leading blanks.
 // False when the file could not be written.
-bool BuildDataSetFile(const std::string& folder);
+[[nodiscard]] bool BuildDataSetFile(const std::string& folder);
 
 class CInstallerMenuDialog : public DialogPresenter {
   public:

@@ -12,6 +12,46 @@ namespace qzs::app {
 StateTransferFiles::StateTransferFiles(ProgrammingState& state, std::function<void()> pump)
     : state_(state), pump_(std::move(pump)) {}
 
+namespace {
+
+// The data image and the settings beside it that applying a received file may change.
+class StateCheckpoint : public net::ImageCheckpoint {
+  public:
+    explicit StateCheckpoint(ProgrammingState& state) : state_(state) {
+        ApplicationLock::Guard guard(state_.lock);
+        image_ = state_.image;
+        modified_ = state_.modified;
+        port619_flags_ = state_.port619_flags;
+        one_touch_lock_flags_ = state_.one_touch_lock_flags;
+        paged_button_lock_flags_ = state_.paged_button_lock_flags;
+        dset082_digit_count_ = state_.dset082_digit_count;
+    }
+    void Restore() override {
+        ApplicationLock::Guard guard(state_.lock);
+        state_.image = image_;
+        state_.modified = modified_;
+        state_.port619_flags = port619_flags_;
+        state_.one_touch_lock_flags = one_touch_lock_flags_;
+        state_.paged_button_lock_flags = paged_button_lock_flags_;
+        state_.dset082_digit_count = dset082_digit_count_;
+    }
+
+  private:
+    ProgrammingState& state_;
+    DataImage image_;
+    ModifiedFlags modified_;
+    Port619Flags port619_flags_;
+    OneTouchLockFlags one_touch_lock_flags_{};
+    PagedButtonLockFlags paged_button_lock_flags_{};
+    std::int32_t dset082_digit_count_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<net::ImageCheckpoint> StateTransferFiles::Checkpoint() {
+    return std::make_unique<StateCheckpoint>(state_);
+}
+
 std::string StateTransferFiles::PasswordSheetLine() {
     ListCommandGroup(state_, '0');
     const std::vector<SheetLine> lines = CopySheetLines(state_);

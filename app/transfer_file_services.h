@@ -19,6 +19,7 @@ class StateTransferFiles : public net::TransferFileServices {
     // pump: one pass over the waiting GUI events, called once per record of a data file.
     StateTransferFiles(ProgrammingState& state, std::function<void()> pump);
 
+    std::unique_ptr<net::ImageCheckpoint> Checkpoint() override;
     std::string PasswordSheetLine() override;
     std::string DataFileHeader() override;
     int SaveDataFile(int kind, const std::string& folder, const std::string& name,

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +33,20 @@ inline constexpr int kDataFileAllGroups = 0;
 inline constexpr int kDataFileSystemPhoneBook = 1;
 inline constexpr int kDataFileTelephonePhoneBooks = 2;
 
+// What received files change of the data image, kept before a run applies them; Restore puts it
+// back when applying fails part-way.
+class ImageCheckpoint {
+  public:
+    virtual ~ImageCheckpoint() = default;
+    virtual void Restore() = 0;
+};
+
 class TransferFileServices {
   public:
     virtual ~TransferFileServices() = default;
+
+    // A checkpoint of the data image; null from services that keep no image.
+    virtual std::unique_ptr<ImageCheckpoint> Checkpoint() { return nullptr; }
 
     // The first sheet line of command group '0' (the password at columns 20 to 23); empty when
     // the group lists nothing.
@@ -43,11 +55,12 @@ class TransferFileServices {
     virtual std::string DataFileHeader() = 0;
 
     // Files that go to the main unit. folder is the data folder without a trailing separator.
-    virtual int WriteDataSetFile(int group, const std::string& folder, int progress,
-                                 int firmware_501) = 0;
-    virtual int MakeKeySheetFiles(const std::string& one_touch_path,
-                                  const std::string& nandemo_path, int firmware_below4,
-                                  int progress, int firmware_501) = 0;
+    [[nodiscard]] virtual int WriteDataSetFile(int group, const std::string& folder, int progress,
+                                               int firmware_501) = 0;
+    [[nodiscard]] virtual int MakeKeySheetFiles(const std::string& one_touch_path,
+                                                const std::string& nandemo_path,
+                                                int firmware_below4, int progress,
+                                                int firmware_501) = 0;
     virtual int MakeSysTanXml(std::FILE* source, std::FILE* target, int firmware_100) = 0;
     virtual int MakeTelTanXml(std::FILE* source, std::FILE* target, int firmware_100) = 0;
 
@@ -65,10 +78,10 @@ class TransferFileServices {
 
     // The offline data files around a transfer: kind 1 or 2 in folder (with its trailing
     // separator) under name, the phone-book columns in the main unit's order when csv_layout is 1.
-    virtual int SaveDataFile(int kind, const std::string& folder, const std::string& name,
-                             int csv_layout) = 0;
-    virtual int LoadDataFile(int kind, const std::string& folder, const std::string& name,
-                             int csv_layout) = 0;
+    [[nodiscard]] virtual int SaveDataFile(int kind, const std::string& folder,
+                                           const std::string& name, int csv_layout) = 0;
+    [[nodiscard]] virtual int LoadDataFile(int kind, const std::string& folder,
+                                           const std::string& name, int csv_layout) = 0;
 };
 
 }  // namespace qzs::net

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/atomic_file.h"
+#include "base/strings.h"
 #include "net/http_message.h"
 #include "net/http_server.h"
 #include "net/xml_reader.h"
@@ -34,28 +36,7 @@ constexpr std::size_t kLineCapacity = 1024;
 constexpr HttpLimits kUnitLimits{.max_line = 1023, .max_header_lines = 100,
                                  .max_head_bytes = 32768};
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && Lower(a) == Lower(b);
-}
-
-std::string_view Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
+using base::EqualsNoCase;
 
 // An empty data folder is the current directory.
 std::string Join(const std::string& folder, std::string_view name) {
@@ -67,13 +48,6 @@ bool ReadWhole(const std::string& path, std::string* bytes) {
     if (!in) return false;
     bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
-}
-
-bool WriteWhole(const std::string& path, std::string_view bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
 }
 
 bool FileExists(const std::string& path) {
@@ -162,7 +136,7 @@ const std::list<std::string>& FilesOf(int kind) {
 }
 
 void RemoveFirst(std::list<std::string>& list, const std::string& name) {
-    const auto it = std::find(list.begin(), list.end(), Lower(name));
+    const auto it = std::find(list.begin(), list.end(), base::AsciiLower(name));
     if (it != list.end()) list.erase(it);
 }
 
@@ -349,7 +323,7 @@ std::string CTransferSession::FileListDocument(int direction, const std::list<st
     std::string text = "<root>\r\n";
     text += direction == 1 ? "<UD-TYPE>DOWNLOAD</UD-TYPE>\r\n" : "<UD-TYPE>UPLOAD</UD-TYPE>\r\n";
     for (const std::string& entry : files) {
-        const std::string upper = Upper(entry);
+        const std::string upper = base::AsciiUpper(entry);
         for (const ListName& name : kListNames) {
             if (upper.starts_with(name.element) && EqualsNoCase(entry, name.file)) {
                 text += std::string("<") + name.element + ">" + address + "/" + name.file + "</" +
@@ -370,7 +344,10 @@ int CTransferSession::BuildFileList(int direction) {
     // The list of an earlier run must never be served in place of one that could not be written.
     ::unlink(file_list_path_.c_str());
     const std::string& address = direction == 1 ? host_ : local_address_;
-    return WriteWhole(file_list_path_, FileListDocument(direction, file_list_, address)) ? 1 : 0;
+    return base::WriteFileAtomically(file_list_path_,
+                                     FileListDocument(direction, file_list_, address)) == 0
+               ? 1
+               : 0;
 }
 
 int CTransferSession::RunTransferSession(int direction) {
@@ -384,6 +361,7 @@ int CTransferSession::RunTransferSession(int direction) {
         }
         ::closedir(dir);
     }
+    staged_.clear();
     TakePassword();
     phase_ = 1;
     PostPercent(0);
@@ -467,11 +445,12 @@ int CTransferSession::RunTransferSession(int direction) {
             return -1;
         }
         if (file_list_.empty()) {
-            PostPercent(100);
+            const int applied = ApplyStagedFiles();
+            if (applied) PostPercent(100);
             PumpAndWait(10, timings_.upload_end_step_ms);
             unit_connection_->Close();
             unit_connection_.reset();
-            return 0;
+            return applied ? 0 : -1;
         }
     }
 }
@@ -535,8 +514,8 @@ int CTransferSession::ParseHeaderLine(std::string_view line, CHttpFields& fields
     if (colon == std::string_view::npos || colon == 0) return 1;
     std::string_view raw_name = line.substr(0, colon);
     while (!raw_name.empty() && raw_name.back() == ' ') raw_name.remove_suffix(1);
-    const std::string name = Upper(raw_name) + ":";
-    const std::string value(Trim(line.substr(colon + 1)));
+    const std::string name = base::AsciiUpper(raw_name) + ":";
+    const std::string value(base::Trim(line.substr(colon + 1), " \t"));
     const bool response = phase_ == 1;
     if (response && name == "SERVER:") {
         fields.server = value;
@@ -546,7 +525,7 @@ int CTransferSession::ParseHeaderLine(std::string_view line, CHttpFields& fields
         fields.title = value;
     } else if (!response && name == "AUTHORIZATION:") {
         fields.authorization = value;
-        if (Lower(value).starts_with("basic ")) {
+        if (base::AsciiLower(value).starts_with("basic ")) {
             std::string_view rest = std::string_view(value).substr(6);
             while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
             fields.authorization = Base64Decode(rest);
@@ -573,7 +552,7 @@ int CTransferSession::ParseHeaderLine(std::string_view line, CHttpFields& fields
 
 int CTransferSession::ParseRequestLine(std::string_view line) {
     if (line.size() < 5) return 0;
-    const std::string head = Upper(line.substr(0, 5));
+    const std::string head = base::AsciiUpper(line.substr(0, 5));
     request_method_ = head.starts_with("GET ")    ? 1
                       : head.starts_with("POST ") ? 2
                       : head.starts_with("HEAD ") ? 3
@@ -666,19 +645,15 @@ int CTransferSession::FetchConnectionInfo(CHttpFields& fields) {
         ::unlink(path.c_str());
         path.replace(path.size() - 4, 4, ".xml");
     }
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    // A scratch file: removed on every way out that does not close it whole.
+    base::ScratchFile file;
+    if (path.empty() || !file.Open(path)) {
         ShowError("受信データファイルの作成に失敗しました。");
         return 0;
     }
     std::string body;
-    if (!ReceiveXmlBody(fields, &body)) {
-        std::fclose(file);
-        ::unlink(path.c_str());
-        return 0;
-    }
-    const bool written = std::fwrite(body.data(), 1, body.size(), file) == body.size();
-    std::fclose(file);
+    if (!ReceiveXmlBody(fields, &body)) return 0;
+    const bool written = file.Write(body) && file.Close();
     CXmlReader reader;
     if (!written || !reader.Load(path)) {
         ShowError("受信ファイルの読み込みに失敗しました。");
@@ -767,7 +742,7 @@ int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
         SendStatus(501, fields, connection);
         return 0;
     }
-    const std::string name = Lower(requested_path_.substr(1));
+    const std::string name = base::AsciiLower(requested_path_.substr(1));
     std::string path;
     const bool file_list = name == kFileListName;
     if (!file_list) {
@@ -775,14 +750,21 @@ int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
             SendStatus(404, fields, connection);
             return 0;
         }
+        // A file written now that cannot be written ends the run: the older file under its
+        // name must not go to the main unit in its place.
+        int written = 0;
         if (name == "dset-9000.txt" && services_ != nullptr) {
-            services_->WriteDataSetFile(9, data_folder_, 0, firmware_.v501);
+            written = services_->WriteDataSetFile(9, data_folder_, 0, firmware_.v501);
         }
         path = Join(data_folder_, name);
         if (name == "nandemo.txt" && services_ != nullptr) {
-            services_->MakeKeySheetFiles(Join(data_folder_, "one-touch.txt"),
-                                         Join(data_folder_, "nandemo.txt"), firmware_.below4, 1,
-                                         firmware_.v501);
+            written = services_->MakeKeySheetFiles(Join(data_folder_, "one-touch.txt"),
+                                                   Join(data_folder_, "nandemo.txt"),
+                                                   firmware_.below4, 1, firmware_.v501);
+        }
+        if (written < 0) {
+            SendStatus(500, fields, connection);
+            return 0;
         }
     } else {
         path = file_list_path_;
@@ -805,16 +787,17 @@ int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
         last_temp_file_ = temp;
         if (name == "sys-tan.txt" || name == "tel-tan.txt") {
             std::FILE* source = std::fopen(path.c_str(), "rb");
-            std::FILE* target = std::fopen(temp.c_str(), "wb");
-            if (source != nullptr && target != nullptr && services_ != nullptr) {
+            base::ScratchFile target;
+            const bool opened = target.Open(temp) && target.Stream() != nullptr;
+            if (source != nullptr && opened && services_ != nullptr) {
                 if (name == "sys-tan.txt") {
-                    services_->MakeSysTanXml(source, target, firmware_.v100);
+                    services_->MakeSysTanXml(source, target.Stream(), firmware_.v100);
                 } else {
-                    services_->MakeTelTanXml(source, target, firmware_.v100);
+                    services_->MakeTelTanXml(source, target.Stream(), firmware_.v100);
                 }
             }
             if (source != nullptr) std::fclose(source);
-            const bool closed = target != nullptr && std::fclose(target) == 0;
+            const bool closed = source != nullptr && opened && target.Close();
             if (!closed || services_ == nullptr) {
                 SendStatus(403, fields, connection);
                 return 0;
@@ -910,24 +893,23 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     if (got < 0) return 0;
     body.resize(static_cast<std::size_t>(got));
     // A cut body is not applied: what came is kept in the temporary file only.
-    if (!WriteWhole(temp, body) || got != static_cast<int>(fields.content_length)) return 0;
+    if (base::WriteScratchFile(temp, body) != 0 || got != static_cast<int>(fields.content_length)) {
+        return 0;
+    }
 
     // A file that cannot be read, or that holds nothing of its kind (an empty root, another
-    // file's elements, a document of entities), fails the run before the local file is touched:
-    // applying nothing and going on would report an upload that changed nothing as done.
-    const std::string name = Lower(current_file_);
+    // file's elements, a document of entities), fails the run as a whole: applying nothing and
+    // going on would report an upload that changed nothing as done.
+    const std::string name = base::AsciiLower(current_file_);
     CXmlReader reader;
     if (!reader.Load(temp) || !HoldsItsElements(reader, name)) {
         ShowError("受信ファイルの読み込みに失敗しました。");
         return 0;
     }
     if (services_ == nullptr) return 0;
-    std::FILE* local = std::fopen(Join(data_folder_, name).c_str(), "wb");
-    if (local == nullptr) return 0;
-    const std::string header = services_->DataFileHeader();
-    std::fwrite(header.data(), 1, header.size(), local);
-    ApplyReceivedFile(*services_, reader, name, local, firmware_);
-    std::fclose(local);
+    // Nothing is applied while files are still to come: a run cut after any of them must leave
+    // the image and the local files as they were.
+    staged_.push_back({name, temp});
     RemoveFirst(file_list_, name);
     return 1;
 }
@@ -939,6 +921,43 @@ bool HoldsItsElements(const CXmlReader& reader, const std::string& name) {
         if (name == file) return !reader.SelectNode(tag).empty();
     }
     return !DsetElements(reader, name).empty();
+}
+
+int CTransferSession::ApplyStagedFiles() {
+    const std::vector<StagedFile> staged = std::move(staged_);
+    staged_.clear();
+    if (services_ == nullptr) return 0;
+    // The local files are written beside the received documents first and take their names
+    // only when all of them are whole; the image is put back when anything fails before.
+    const std::unique_ptr<ImageCheckpoint> checkpoint = services_->Checkpoint();
+    const std::string temp_folder = Join(data_folder_, kTempFolderName);
+    std::vector<std::string> locals;
+    const auto give_up = [&] {
+        for (const std::string& path : locals) ::unlink(path.c_str());
+        if (checkpoint) checkpoint->Restore();
+        return 0;
+    };
+    for (const StagedFile& file : staged) {
+        CXmlReader reader;
+        if (!reader.Load(file.document)) return give_up();
+        base::ScratchFile local;
+        if (!local.OpenUnique(temp_folder, "local-", ".tmp") ||
+            !local.Write(services_->DataFileHeader()) || local.Stream() == nullptr) {
+            return give_up();
+        }
+        ApplyReceivedFile(*services_, reader, file.name, local.Stream(), firmware_);
+        if (!local.Close()) return give_up();
+        locals.push_back(local.path());
+    }
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        // A rename in one folder of one file system does not fail once every file is whole and
+        // synced; should it still, the files already replaced stay, the image goes back.
+        if (base::CommitStagedFile(locals[i], Join(data_folder_, staged[i].name)) != 0) {
+            locals.erase(locals.begin(), locals.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return give_up();
+        }
+    }
+    return 1;
 }
 
 void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
@@ -958,7 +977,8 @@ void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
     }
 }
 
-void CTransferSession::ExportDataFiles() {
+int CTransferSession::ExportDataFiles() {
+    int result = 0;
     if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, 0);
     const int step = 9;
     int position = 0;
@@ -967,13 +987,16 @@ void CTransferSession::ExportDataFiles() {
         start = position;
         PostFileProgress(start, start + step, 11);
         position += step;
-        if (services_ != nullptr) services_->WriteDataSetFile(group, data_folder_, 1, 0);
+        if (services_ != nullptr && services_->WriteDataSetFile(group, data_folder_, 1, 0) < 0) {
+            result = -1;
+        }
         if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, position);
     }
     PostFileProgress(start, start + step, 11);
     if (ports_.post) ports_.post(kFileCreationWindowCaption, WM_UPDATE_PRG_MESSAGE, 100);
     PumpAndWait(10, timings_.export_step_ms);
     Wait(timings_.export_end_ms);
+    return result;
 }
 
 }  // namespace qzs::net

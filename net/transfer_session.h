@@ -53,11 +53,13 @@ class TransferEntryPoints {
     virtual void SetDataFolder(std::string_view folder) = 0;
     virtual std::string GetDataFolder() const = 0;
     // Each answers 0 on success, -1 on failure (after showing its own message, if any).
-    virtual int UploadUnitData(int remote) = 0;
-    virtual int DownloadUnitData(int remote) = 0;
-    virtual int UploadSpeedDial() = 0;
-    virtual int DownloadSpeedDial() = 0;
-    virtual void ExportDataFiles() = 0;
+    [[nodiscard]] virtual int UploadUnitData(int remote) = 0;
+    [[nodiscard]] virtual int DownloadUnitData(int remote) = 0;
+    [[nodiscard]] virtual int UploadSpeedDial() = 0;
+    [[nodiscard]] virtual int DownloadSpeedDial() = 0;
+    // Writes the dset files of groups 0 to 8 into the data folder; 0, or -1 when one of them
+    // could not be written (the older file would otherwise go to the main unit in its place).
+    [[nodiscard]] virtual int ExportDataFiles() = 0;
 };
 
 // The protocol's waits and time-outs. The defaults are the main unit's pace; tests shorten them.
@@ -122,11 +124,11 @@ class CTransferSession : public TransferEntryPoints {
                   int listening_port) override;
     void SetDataFolder(std::string_view folder) override;
     std::string GetDataFolder() const override { return data_folder_; }
-    int UploadUnitData(int remote) override;
-    int DownloadUnitData(int remote) override;
-    int UploadSpeedDial() override;
-    int DownloadSpeedDial() override;
-    void ExportDataFiles() override;
+    [[nodiscard]] int UploadUnitData(int remote) override;
+    [[nodiscard]] int DownloadUnitData(int remote) override;
+    [[nodiscard]] int UploadSpeedDial() override;
+    [[nodiscard]] int DownloadSpeedDial() override;
+    [[nodiscard]] int ExportDataFiles() override;
 
     void set_listening_port(int port) { listening_port_ = port; }
     void set_timings(const TransferTimings& timings) { timings_ = timings; }
@@ -168,6 +170,7 @@ class CTransferSession : public TransferEntryPoints {
     void BeginExchange(CTcpSocket& connection) const;
     int ServiceProcess(int direction, CHttpFields& fields);
     int FetchUnitFiles(CHttpFields& fields);
+    int ApplyStagedFiles();
     int ReadResponseHead(CHttpFields& fields, int seconds, bool show_timeout);
     int ReceiveXmlBody(CHttpFields& fields, std::string* body);
     int DrainBody(const CHttpFields& fields);
@@ -206,6 +209,12 @@ class CTransferSession : public TransferEntryPoints {
     std::string model_;
     std::string unit_password_;
     std::list<std::string> file_list_;
+    // The documents received in this run, applied together once the last one has come.
+    struct StagedFile {
+        std::string name;      // the data file's name, lower case
+        std::string document;  // the received document in the temporary folder
+    };
+    std::vector<StagedFile> staged_;
     int file_count_ = 0;
     std::string current_file_;
     int progress_start_ = 0;

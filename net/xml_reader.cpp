@@ -15,6 +15,8 @@
 #include <iterator>
 #include <mutex>
 
+#include "base/strings.h"
+
 namespace qzs::net {
 namespace {
 
@@ -83,12 +85,6 @@ class ParserMessages {
     std::string first_;
 };
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // The value of encoding="..." in the XML declaration, empty when there is none.
 std::string DeclaredEncoding(std::string_view bytes) {
     if (!bytes.starts_with("<?xml")) return {};
@@ -109,7 +105,7 @@ bool IsShiftJisName(const std::string& name) {
     static const char* const kNames[] = {"shift_jis", "shift-jis",   "sjis",
                                          "x-sjis",    "windows-31j", "cp932",
                                          "ms_kanji",  "csshiftjis",  "ms932"};
-    const std::string lower = Lower(name);
+    const std::string lower = base::AsciiLower(name);
     return std::any_of(std::begin(kNames), std::end(kNames),
                        [&](const char* known) { return lower == known; });
 }

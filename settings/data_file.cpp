@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "programming/data_image.h"
 #include "programming/key_layout.h"
 #include "programming/port_codecs.h"
@@ -164,40 +165,25 @@ void AppendTelephoneCsv(std::string& out, ProgrammingState& state, const DataFil
     }
 }
 
-// Writes the whole text to a temporary file beside the target and renames it over the target,
-// so that a failure at any step keeps the old file.
+// Written through the shared atomic writer, so that a failure at any step keeps the old file. A
+// missing folder is made once and the save tried again.
 int WriteWhole(const std::string& folder, const std::string& name, const std::string& text) {
-    std::string pattern = folder + "." + name + ".XXXXXX";
-    int fd = mkstemp(pattern.data());
-    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    constexpr int kNoFolder = -1;
+    const auto save = [&]() -> int {
+        base::AtomicFile file(folder + name);
+        if (!file.Open()) {
+            return file.error() == ENOENT || file.error() == ENOTDIR ? kNoFolder
+                                                                     : kDataFileCreateError;
+        }
+        return file.Write(text) && file.Commit() ? 0 : kDataFileWriteError;
+    };
+    int result = save();
+    if (result == kNoFolder) {
         std::error_code ec;
         fs::create_directories(folder, ec);
-        pattern = folder + "." + name + ".XXXXXX";
-        fd = mkstemp(pattern.data());
+        result = save();
     }
-    if (fd < 0) return kDataFileCreateError;
-    // mkstemp makes the file private; a data file is as readable as other files the user writes
-    // (the process's umask is not read: changing it to read it would race other threads).
-    fchmod(fd, 0644);
-    std::size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (ok && fsync(fd) != 0) ok = false;
-    if (close(fd) != 0) ok = false;
-    if (ok && std::rename(pattern.c_str(), (folder + name).c_str()) != 0) ok = false;
-    if (!ok) {
-        std::remove(pattern.c_str());
-        return kDataFileWriteError;
-    }
-    return 0;
+    return result == kNoFolder ? kDataFileCreateError : result;
 }
 
 // --- Reading ---------------------------------------------------------------------------------

@@ -39,14 +39,14 @@ struct DataFileHooks {
 // 0 saved; kDataFileCreateError when neither the file nor, after creating the folder with its
 // parents, the file in it can be created; kDataFileWriteError when writing fails (the file is
 // written under a temporary name and renamed over the old one, which a failure keeps).
-int SaveDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks = {});
+[[nodiscard]] int SaveDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks = {});
 // 0 loaded; kDataFileCreateError when the file cannot be opened; kDataFileFormatError when it is
 // not a file of the kind (checked whole before anything changes).
-int LoadDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks = {});
+[[nodiscard]] int LoadDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks = {});
 
 // LoadDataFile on the bytes of a file already read: the same checks and the same answers.
-int LoadDataFileBytes(ProgrammingState& state, int kind, std::string_view file,
-                      const DataFileHooks& hooks = {});
+[[nodiscard]] int LoadDataFileBytes(ProgrammingState& state, int kind, std::string_view file,
+                                    const DataFileHooks& hooks = {});
 
 // The command that one data-setting record replays: its printed form with the value filled in
 // (and the fixed patches of a few commands); empty when the record is not well formed.

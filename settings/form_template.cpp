@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/strings.h"
 #include "programming/state.h"
 #include "settings/button_assignment.h"
 #include "settings/command_strings.h"
@@ -128,9 +129,6 @@ enum TokenKind : int {
 constexpr bool IsAlnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-constexpr char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
@@ -175,11 +173,7 @@ std::size_t SkipToSpaceOrTagEnd(std::string_view text, std::size_t pos) {
     return pos;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return LowerAscii(x) == LowerAscii(y);
-           });
-}
+using base::EqualsNoCase;
 
 // The index of the word among the choices, or the count of them when none fits. HTML names are
 // compared whole (a word that is only the start of one, "<s>" or "<i>", is no control).

@@ -1,13 +1,12 @@
 #include "settings/main_unit_files.h"
 
-#include <sys/stat.h>  // fchmod
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 
+#include "base/atomic_file.h"
+#include "base/strings.h"
 #include "programming/command_table.h"
 #include "programming/key_layout.h"
 #include "programming/state.h"
@@ -19,28 +18,9 @@
 namespace qzs {
 namespace {
 
-// Writes the whole text under a temporary name beside the path and renames it over the path,
-// so that a failure keeps the older file.
+// Written through the shared atomic writer, so that a failure keeps the older file.
 bool WriteFileWhole(const std::string& path, std::string_view text) {
-    std::string pattern = path + ".XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) return false;
-    fchmod(fd, 0644);
-    bool ok = true;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (close(fd) != 0) ok = false;
-    if (ok && std::rename(pattern.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) std::remove(pattern.c_str());
-    return ok;
+    return base::WriteFileAtomically(path, text) == 0;
 }
 
 std::string WithSlash(const std::string& folder) {
@@ -56,19 +36,12 @@ bool IsLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
-std::string_view Trim(std::string_view s) {
-    constexpr std::string_view kSpace = " \t\r\n";
-    const std::size_t first = s.find_first_not_of(kSpace);
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(kSpace) - first + 1);
-}
-
 // The pieces of a received element between its commas, trimmed, empty ones left out.
 std::vector<std::string_view> Items(std::string_view text) {
     std::vector<std::string_view> items;
     while (true) {
         const std::size_t comma = text.find(',');
-        const std::string_view piece = Trim(text.substr(0, comma));
+        const std::string_view piece = base::Trim(text.substr(0, comma));
         if (!piece.empty()) items.push_back(piece);
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);
@@ -325,7 +298,7 @@ int WriteDataSetFile(ProgrammingState& state, int group, const std::string& fold
         if (i % 10 == 0) post();
     }
     text += "</root>\r\n";
-    return WriteFileWhole(WithSlash(folder) + DsetFileName(group), text) ? 1 : 0;
+    return WriteFileWhole(WithSlash(folder) + DsetFileName(group), text) ? 1 : -1;
 }
 
 namespace {
@@ -714,7 +687,7 @@ int MakeKeySheetFiles(ProgrammingState& state, const std::string& one_touch_path
         }
         if (in_row != 0) text += "\n\n";
         text += "</" + name + ">\n\n</root>\n";
-        if (!WriteFileWhole(nandemo ? nandemo_path : one_touch_path, text)) return 0;
+        if (!WriteFileWhole(nandemo ? nandemo_path : one_touch_path, text)) return -1;
     }
     return 1;
 }

@@ -39,10 +39,12 @@ inline constexpr std::size_t kMaxReceivedCommandBytes = 96;
 std::string DsetFileName(int group);
 
 // Writes the dset file of group 0-9 into folder (with or without its trailing '/'); answers 1
-// when written, 0 for an empty group (groups 2 and 4: no file) or a file that cannot be written
-// (written under a temporary name and renamed, so a failure keeps an older file).
-int WriteDataSetFile(ProgrammingState& state, int group, const std::string& folder, int progress,
-                     int flag501, const TransferFileHooks& hooks = {});
+// when written, 0 for an empty group (groups 2 and 4: no file), -1 for a file that cannot be
+// written (written through the atomic writer, so a failure keeps an older file). A file that
+// cannot be written is told apart from an empty group: an older file must not be sent in its
+// place.
+[[nodiscard]] int WriteDataSetFile(ProgrammingState& state, int group, const std::string& folder,
+                                   int progress, int flag501, const TransferFileHooks& hooks = {});
 
 // The item text of one listing line (its first 50 columns count); the command as listed.
 std::string FormatDsetItem(ProgrammingState& state, const SheetLine& line, std::string_view command,
@@ -76,10 +78,10 @@ int ConvertTelTanXml(const std::vector<std::string>& elements, std::FILE* out, i
 // --- button files -------------------------------------------------------------------------
 
 // Builds the key sheet and writes "one-touch.txt" and "nandemo.txt" at the two paths; answers 1,
-// or 0 when the key sheet is empty or a file cannot be written.
-int MakeKeySheetFiles(ProgrammingState& state, const std::string& one_touch_path,
-                      const std::string& nandemo_path, int old_pages, int progress, int flag501,
-                      const TransferFileHooks& hooks = {});
+// 0 when the key sheet is empty, -1 when a file cannot be written.
+[[nodiscard]] int MakeKeySheetFiles(ProgrammingState& state, const std::string& one_touch_path,
+                                    const std::string& nandemo_path, int old_pages, int progress,
+                                    int flag501, const TransferFileHooks& hooks = {});
 // The item of one key-sheet line as sent (with its ',' unless it is the last of its file).
 std::string FormatKeySheetItem(const SheetLine& line, bool nandemo, int old_pages, int flag501);
 

@@ -2,5 +2,6 @@
 if(TARGET qzs_gdi)
   add_executable(qzs-emf ${CMAKE_CURRENT_LIST_DIR}/emf.cpp)
   find_package(Qt6 REQUIRED COMPONENTS Gui)
-  target_link_libraries(qzs-emf PRIVATE qzs_gdi Qt6::Gui)
+  target_include_directories(qzs-emf PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(qzs-emf PRIVATE qzs_gdi qzs_base Qt6::Gui)
 endif()

@@ -18,6 +18,7 @@
 #include "platform/gdi/emf_listing.h"
 #include "platform/gdi/emf_reader.h"
 #include "platform/gdi/qpainter_dc.h"
+#include "tools/png_output.h"
 
 namespace {
 
@@ -64,14 +65,7 @@ int Png(const std::vector<uint8_t>& file, const std::string& outPath) {
         plat::QPainterDc dc(&image, dpi);
         if (!plat::PlayEnhMetaFile(dc, file, &error)) return Fail(error);
     }
-    const std::string temp = outPath + ".tmp";
-    if (!image.save(QString::fromStdString(temp), "PNG")) return Fail("cannot write " + outPath);
-    std::error_code ec;
-    std::filesystem::rename(temp, outPath, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return Fail("cannot write " + outPath);
-    }
+    if (!qzs::tools::SavePngAtomically(image, outPath)) return Fail("cannot write " + outPath);
     return 0;
 }
 

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
+
 namespace {
 
 constexpr int kFamilies = 2;
@@ -202,19 +204,10 @@ int main(int argc, char** argv) {
         out << "},\n";
     }
 
-    // Written beside the target and renamed, so an interrupted run leaves no half table.
-    std::string target = argv[2];
-    std::string temp = target + ".tmp";
-    {
-        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-        file << out.str();
-        if (!file.flush()) {
-            std::cerr << temp << ": cannot write\n";
-            return 1;
-        }
-    }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::cerr << target << ": " << std::strerror(errno) << "\n";
+    // Written whole or not at all, so an interrupted run leaves no half table.
+    const std::string target = argv[2];
+    if (const int error = qzs::base::WriteFileAtomically(target, out.str()); error != 0) {
+        std::cerr << target << ": " << std::strerror(error) << "\n";
         return 1;
     }
     return 0;

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "programming/command_table.h"
 #include "settings/settings_pages.h"
 
@@ -295,13 +296,9 @@ std::string StartPage() {
 
 void WriteFile(const std::filesystem::path& path, const std::string& utf8) {
     const std::string text = Utf8ToCp932(utf8);
-    const std::filesystem::path temporary = path.string() + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary);
-        out << text;
-        if (!out.flush()) throw std::runtime_error("cannot write " + temporary.string());
+    if (qzs::base::WriteFileAtomically(path.string(), text) != 0) {
+        throw std::runtime_error("cannot write " + path.string());
     }
-    std::filesystem::rename(temporary, path);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
+
 namespace {
 
 constexpr std::size_t kMaxKeyCharacters = 15;
@@ -167,10 +169,7 @@ int main(int argc, char** argv) {
         out << (g ? ", " : "") << group_first[g];
     }
     out << "\n";
-    std::ofstream file(argv[2], std::ios::binary | std::ios::trunc);
-    file << out.str();
-    file.close();
-    if (!file) {
+    if (qzs::base::WriteFileAtomically(argv[2], out.str()) != 0) {
         std::cerr << "gen_sheet_catalogue: cannot write " << argv[2] << '\n';
         return 1;
     }

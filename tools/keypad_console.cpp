@@ -23,6 +23,7 @@
 #include "app/data_setting_menu.h"
 #include "app/installer_menu.h"
 #include "app/transfer_file_services.h"
+#include "base/atomic_file.h"
 #include "net/http_server.h"
 #include "net/state_form_services.h"
 #include "net/transfer_session.h"
@@ -196,22 +197,15 @@ std::string FillLine(Session& s, std::string_view arguments) {
     text << in.rdbuf();
     if (!in) throw Refusal{"FILL: cannot read " + source.string()};
     const std::filesystem::path target(words[1]);
-    const std::filesystem::path temporary = target.string() + ".tmp";
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    if (out == nullptr) throw Refusal{"FILL: cannot write " + target.string()};
-    qzs::FillFormTemplate(s.state, text.str(), out);
-    const long size = std::ftell(out);
-    const bool written = std::ferror(out) == 0;
-    if (std::fclose(out) != 0 || !written || size < 0) {
-        std::filesystem::remove(temporary);
+    qzs::base::AtomicFile out(target.string());
+    if (!out.Open() || out.Stream() == nullptr) {
         throw Refusal{"FILL: cannot write " + target.string()};
     }
+    qzs::FillFormTemplate(s.state, text.str(), out.Stream());
+    if (!out.Commit()) throw Refusal{"FILL: cannot write " + target.string()};
     std::error_code error;
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary);
-        throw Refusal{"FILL: cannot write " + target.string()};
-    }
+    const auto size = std::filesystem::file_size(target, error);
+    if (error) throw Refusal{"FILL: cannot write " + target.string()};
     return "FILL=" + std::to_string(size);
 }
 
@@ -277,15 +271,11 @@ bool ConvertFile(const std::string& from, const std::string& to,
                  qzs::net::TransferFileServices& files, int flag) {
     std::FILE* source = std::fopen(from.c_str(), "rb");
     if (source == nullptr) return false;
-    std::FILE* target = std::fopen(to.c_str(), "wb");
-    if (target == nullptr) {
-        std::fclose(source);
-        return false;
-    }
-    (files.*make)(source, target, flag);
-    const bool written = std::ferror(target) == 0;
+    qzs::base::AtomicFile target(to);
+    const bool opened = target.Open() && target.Stream() != nullptr;
+    if (opened) (files.*make)(source, target.Stream(), flag);
     std::fclose(source);
-    return std::fclose(target) == 0 && written;
+    return opened && target.Commit();
 }
 
 std::string HandleLine(Session& s, std::string_view line) {
@@ -380,13 +370,12 @@ std::string TransferIn(qzs::net::TransferFileServices& files, const std::string&
         if (!reader.Load(path)) return name + " is not well-formed";
         if (!qzs::net::HoldsItsElements(reader, name))
             return name + " holds no element of its kind";
-        std::FILE* local = std::fopen(name.c_str(), "wb");
-        if (local == nullptr) return "cannot write " + name;
-        const std::string header = files.DataFileHeader();
-        std::fwrite(header.data(), 1, header.size(), local);
-        qzs::net::ApplyReceivedFile(files, reader, name, local, firmware);
-        const bool written = std::ferror(local) == 0;
-        if (std::fclose(local) != 0 || !written) return "cannot write " + name;
+        qzs::base::AtomicFile local(name);
+        if (!local.Open() || !local.Write(files.DataFileHeader()) || local.Stream() == nullptr) {
+            return "cannot write " + name;
+        }
+        qzs::net::ApplyReceivedFile(files, reader, name, local.Stream(), firmware);
+        if (!local.Commit()) return "cannot write " + name;
         phone_books = phone_books || name == "sys-tan.txt" || name == "tel-tan.txt";
     }
     if (!phone_books) return {};

@@ -9,7 +9,7 @@ if(TARGET kpengn30 AND TARGET kpctrl30 AND TARGET qzs_gdi AND TARGET qzs_engine_
   add_executable(qzs-report ${qzs_report_tool_sources})
   find_package(Qt6 REQUIRED COMPONENTS Gui Widgets)
   target_include_directories(qzs-report PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(qzs-report PRIVATE qzs_gdi qzs_automation Qt6::Gui Qt6::Widgets
+  target_link_libraries(qzs-report PRIVATE qzs_base qzs_gdi qzs_automation Qt6::Gui Qt6::Widgets
                         ${CMAKE_DL_LIBS} qzs_engine_preview_ui qzs_engine_preview qzs_reportctrl)
   add_dependencies(qzs-report kpengn30 kpctrl30)
 endif()

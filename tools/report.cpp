@@ -17,12 +17,14 @@
 #include <optional>
 #include <sstream>
 
+#include "base/atomic_file.h"
 #include "engine/core/control_interfaces.h"
 #include "platform/gdi/emf_listing.h"
 #include "platform/gdi/emf_recorder.h"
 #include "platform/gdi/gdi_objects.h"
 #include "platform/gdi/handles.h"
 #include "platform/gdi/qpainter_dc.h"
+#include "tools/png_output.h"
 #include "tools/report_host.h"
 
 namespace qzsreport {
@@ -606,17 +608,8 @@ void DrawReport(ScriptableObject* report, uint32_t drawDc, uint32_t attributeDc,
 }
 
 bool WriteReplacing(const std::string& path, const void* data, size_t size) {
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size))) {
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) std::filesystem::remove(temp, ec);
-    return !ec;
+    return qzs::base::WriteFileAtomically(
+               path, std::string_view(static_cast<const char*>(data), size)) == 0;
 }
 
 int Png(const std::vector<std::string>& args) {
@@ -635,15 +628,7 @@ int Png(const std::vector<std::string>& args) {
             QPainterDc dc(&image, p->dpi);
             DrawReport(report, dc.handle(), dc.handle(), across, down, p->flags);
         }
-        const std::string temp = p->out + ".tmp";
-        if (!image.save(QString::fromStdString(temp), "PNG")) {
-            Call(report, kReportClose, {}, "CloseReport");
-            return UsageError("cannot write " + p->out);
-        }
-        std::error_code ec;
-        std::filesystem::rename(temp, p->out, ec);
-        if (ec) {
-            std::filesystem::remove(temp, ec);
+        if (!qzs::tools::SavePngAtomically(image, p->out)) {
             Call(report, kReportClose, {}, "CloseReport");
             return UsageError("cannot write " + p->out);
         }

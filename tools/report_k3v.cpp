@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "engine/core/application.h"
 #include "engine/core/control_interfaces.h"
 #include "engine/core/module.h"
@@ -45,6 +46,7 @@
 #include "platform/gdi/qpainter_dc.h"
 #include "reportctrl/controls.h"
 #include "reportctrl/linked_loader.h"
+#include "tools/png_output.h"
 #include "tools/report_host.h"
 
 namespace qzsreport {
@@ -425,13 +427,7 @@ int K3vRender(const std::vector<std::string>& args) {
     Call(file, FileObject::kFileCloseViewer, {}, "FileCloseViewer");
     Call(file, FileObject::kFileCloseFile, {}, "FileCloseFile");
 
-    const std::string temp = r->out + ".tmp";
-    if (!image.save(QString::fromStdString(temp), "PNG")) return UsageError("cannot write " + r->out);
-    std::filesystem::rename(temp, r->out, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return UsageError("cannot write " + r->out);
-    }
+    if (!qzs::tools::SavePngAtomically(image, r->out)) return UsageError("cannot write " + r->out);
     std::printf("page %d/%d: %dx%d\n", r->page, count, across, down);
     return kExitOk;
 }
@@ -559,14 +555,7 @@ int K3vView(const std::vector<std::string>& args) {
         auto* window = static_cast<QWidget*>(WindowFromHandle(hwnd.ulVal));
         if (window == nullptr) throw EngineError{-9, "hWnd"};
         for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-        const std::string temp = *v->screenshot + ".tmp";
-        if (!window->grab().save(QString::fromStdString(temp), "PNG")) {
-            std::fprintf(stderr, "cannot write %s\n", v->screenshot->c_str());
-            return kExitEngine;
-        }
-        std::filesystem::rename(temp, *v->screenshot, ec);
-        if (ec) {
-            std::filesystem::remove(temp, ec);
+        if (!qzs::tools::SavePngAtomically(window->grab().toImage(), *v->screenshot)) {
             std::fprintf(stderr, "cannot write %s\n", v->screenshot->c_str());
             return kExitEngine;
         }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "engine/output/ttf_subset.h"
 #include "platform/automation/automation.h"
 #include "platform/fonts/font_face.h"
@@ -27,17 +28,9 @@ bool ReadFile(const char* path, std::string& out) {
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (!out) return false;
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) std::filesystem::remove(temp, ec);
-    return !ec;
+    return qzs::base::WriteFileAtomically(
+               path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) ==
+           0;
 }
 
 }  // namespace

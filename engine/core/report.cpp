@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "engine/core/application.h"
 #include "engine/core/container.h"
 #include "engine/core/engine_class.h"
@@ -821,38 +823,29 @@ int32_t ReportObject::Save(const OleChar* fileName, bool writeMode) {
     }
 
     // Saving goes to a temporary file beside the target that replaces it only once whole, so a
-    // failed save never costs the report that was there. Without WriteMode the target is
-    // claimed first (created empty, never over an existing file) and given up again on failure.
-    bool claimed = false;
+    // failed save never costs the report that was there. Without WriteMode an existing target
+    // is refused, before the save and again when it is put in place.
     if (!writeMode) {
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) return stream_code::FileOpenErrorCode(errno);
-        ::close(fd);
-        claimed = true;
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) == 0) return stream_code::FileOpenErrorCode(EEXIST);
     }
-    const size_t slash = target.rfind('/');
-    std::string temp =
-        (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) + "/KPXXXXXX";
-    if (slash == 0) temp = "/KPXXXXXX";
-    const int tempFd = ::mkstemp(temp.data());
-    if (tempFd < 0) {
-        if (claimed) ::unlink(target.c_str());
-        return rc::kNoTemporaryFile;
+    qzs::base::AtomicFile file(target, writeMode ? qzs::base::AtomicFile::Replace::kAlways
+                                                 : qzs::base::AtomicFile::Replace::kNever);
+    if (!file.Open()) {
+        return writeMode ? rc::kNoTemporaryFile : stream_code::FileOpenErrorCode(file.error());
     }
-    ::close(tempFd);
 
     StreamFileFactory factory;
     StreamFile* container = nullptr;
-    int32_t code = factory.Create(WideFromUtf8(temp), kCreateAlways, kAccessReadWrite, &container);
+    int32_t code =
+        factory.Create(WideFromUtf8(file.temporary()), kCreateAlways, kAccessReadWrite, &container);
     if (code == 0) {
         code = SaveToContainer(container, 0, nullptr);
         container->Release();
     }
-    if (code == 0 && ::rename(temp.c_str(), target.c_str()) != 0) code = rc::kCopyFailed;
-    if (code != 0) {
-        ::unlink(temp.c_str());
-        if (claimed) ::unlink(target.c_str());
-        return code;
+    if (code != 0) return code;
+    if (!file.Commit()) {
+        return file.error() == EEXIST ? stream_code::FileOpenErrorCode(EEXIST) : rc::kCopyFailed;
     }
     if (named) {
         Bstr copy = BstrAllocView(full);

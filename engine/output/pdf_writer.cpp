@@ -187,14 +187,16 @@ int PdfFileWriter::CreateFile(const std::string& path, bool overwrite) {
     if (IsOpen()) return kCreateFailed;
     struct stat st {};
     if (!overwrite && ::lstat(path.c_str(), &st) == 0) return kFileExists;
-    // The temporary lies beside the target, so that renaming it is one step on one file system.
-    std::string temp = path + ".KPXXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return kCreateFailed;
-    fd_ = fd;
-    target_ = path;
-    temp_ = temp;
-    overwrite_ = overwrite;
+    // Written beside the target and put in place whole when the document closes; without
+    // overwrite the target must still be missing then.
+    file_ = std::make_unique<qzs::base::AtomicFile>(
+        path, overwrite ? qzs::base::AtomicFile::Replace::kAlways
+                        : qzs::base::AtomicFile::Replace::kNever);
+    if (!file_->Open()) {
+        file_.reset();
+        return kCreateFailed;
+    }
+    fd_ = file_->fd();
     position_ = 0;
     out_.clear();
     out_.reserve(kFileBuffer);
@@ -217,7 +219,7 @@ int PdfFileWriter::CreateFile(const std::string& path, bool overwrite) {
                             "\rendobj\r",
                             1, 2, 3));
     }
-    if (rc != kOk) CloseFile(false);
+    if (rc != kOk) CloseFile();
     return rc;
 }
 
@@ -536,37 +538,28 @@ int PdfFileWriter::FinishFile(const std::u16string* texts[5]) {
         rc = Write(xref);
     }
     if (rc == kOk) rc = Flush() == kOk ? kOk : kWrite;
-    CloseFile(rc == kOk);
-    if (rc == kOk && !temp_.empty()) {
-        // Without overwrite the target must still be missing: another program may have made it
-        // since the document was opened.
-        const unsigned flags = overwrite_ ? 0 : RENAME_NOREPLACE;
-        if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), flags) != 0) {
-            rc = errno == EEXIST ? kFileExists : kCreateFailed;
-            ::unlink(temp_.c_str());
-        }
+    if (rc == kOk && !file_->Commit()) {
+        const int error = file_->error();
+        rc = error == EEXIST                ? kFileExists
+             : qzs::base::IsDiskFull(error) ? kDiskFull
+                                            : kCreateFailed;
     }
-    temp_.clear();
+    CloseFile();
     nextObject_ = 1;
     pages_.clear();
     if (fonts_ != nullptr) fonts_ = std::make_unique<PdfFontTable>();
     return rc;
 }
 
-void PdfFileWriter::CloseFile(bool keep) {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+void PdfFileWriter::CloseFile() {
+    // A file not committed is given up: the temporary goes and the target stays as it was.
+    file_.reset();
+    fd_ = -1;
     out_.clear();
-    if (!keep && !temp_.empty()) {
-        ::unlink(temp_.c_str());
-        temp_.clear();
-    }
 }
 
 void PdfFileWriter::Abandon() {
-    CloseFile(false);
+    CloseFile();
 }
 
 }  // namespace kp

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "engine/core/zlib_file.h"
 #include "engine/output/pdf_fonts.h"
 #include "platform/gdi/gdi_types.h"
@@ -164,12 +165,10 @@ class PdfFileWriter {
                           std::span<const uint8_t> data);
     int WriteImageData(const PdfImage& image, uint32_t& number);
     int WriteColorLookup(const PdfImage& image, uint32_t number, int entries);
-    void CloseFile(bool keep);
+    void CloseFile();
 
-    int fd_ = -1;
-    std::string target_;
-    std::string temp_;
-    bool overwrite_ = false;
+    std::unique_ptr<qzs::base::AtomicFile> file_;  // the document's file until it is closed
+    int fd_ = -1;                                  // the file's descriptor while open
     uint64_t position_ = 0;
     std::vector<uint8_t> out_;  // written out in pieces of 64 KiB
 

@@ -6,10 +6,12 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <new>
 
+#include "base/atomic_file.h"
 #include "engine/core/application.h"
 #include "engine/core/class_info.h"
 #include "engine/core/report.h"
@@ -508,10 +510,23 @@ int32_t FileObject::SaveCopyAs(const std::string& path) {
     // Only the first call after FileOpen copies; a file being written has nothing to copy yet.
     if (!copyPending_) return rc::kOk;
     copyPending_ = false;
-    std::error_code ec;
-    std::filesystem::copy_file(openedPath_, path, std::filesystem::copy_options::overwrite_existing,
-                               ec);
-    return ec ? kFileCopyFailed : rc::kOk;
+    // The copy replaces a file of that name only once it is whole.
+    const int in = open(openedPath_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return kFileCopyFailed;
+    qzs::base::AtomicFile copy(path);
+    bool ok = copy.Open();
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = copy.Write(buffer, size_t(n));
+    }
+    close(in);
+    return ok && copy.Commit() ? rc::kOk : kFileCopyFailed;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -138,14 +138,21 @@ int32_t ReportFileWriter::Create(const std::string& path, bool overwrite) {
     if (file_) return kFileWrongState;
     if (path.empty()) return kFileNoName;
     path_ = ReportFilePath(path);
+    struct stat existing {};
+    if (!overwrite && lstat(path_.c_str(), &existing) == 0) return kFileCannotOpen;
+    // An existing file stays as it was until the new one is whole: a write that fails half-way
+    // (a full disk) must not cost the file the user had.
+    atomic_ = std::make_unique<qzs::base::AtomicFile>(
+        path_, overwrite ? qzs::base::AtomicFile::Replace::kAlways
+                         : qzs::base::AtomicFile::Replace::kNever);
     factory_ = new CompressedStreamFileFactory;
-    bool ok = true;
-    const std::u16string wide = plat::WideFromUtf8(path_, &ok);
-    if (!ok || factory_->Create(wide, overwrite ? kCreateAlways : kCreateNew, kAccessReadWrite,
-                                &file_) != 0) {
+    bool ok = atomic_->Open();
+    const std::u16string wide = plat::WideFromUtf8(atomic_->temporary(), &ok);
+    if (!ok || factory_->Create(wide, kCreateAlways, kAccessReadWrite, &file_) != 0) {
         file_ = nullptr;
         delete factory_;
         factory_ = nullptr;
+        atomic_.reset();
         return kFileCannotOpen;
     }
     pages_ = 0;
@@ -175,24 +182,23 @@ int32_t ReportFileWriter::AddPage(const DocumentInfo& info, const FilePageRecord
 
 int32_t ReportFileWriter::Close(int fontCount, const FontSubsetter& subset) {
     if (!file_) return kFileWrongState;
-    int32_t result = 0;
+    int32_t written = 0;
+    int32_t firstSubsetFailure = 0;
     file_->GetZlibFile()->SetUserValue(0);
     if (fontCount > 0) {
-        const int32_t rc = WithStream(file_, kFontStream, true, [&](Stream* s) {
-            int32_t first = 0;
+        written = ContainerCode(WithStream(file_, kFontStream, true, [&](Stream* s) {
             for (int i = 0; i < fontCount; ++i) {
                 std::vector<uint8_t> bytes;
                 // A font that cannot be subset is reported but does not cost the others theirs.
                 if (const int32_t sub = subset(i, &bytes); sub != 0) {
-                    if (first == 0) first = sub;
+                    if (firstSubsetFailure == 0) firstSubsetFailure = sub;
                     continue;
                 }
                 if (bytes.empty()) continue;
                 if (const int32_t w = WriteEmbeddedFont(s, i, bytes); w != 0) return w;
             }
-            return first;
-        });
-        result = ContainerCode(rc);
+            return int32_t(0);
+        }));
     }
     file_->Release();
     file_ = nullptr;
@@ -200,7 +206,17 @@ int32_t ReportFileWriter::Close(int fontCount, const FontSubsetter& subset) {
     delete factory_;
     factory_ = nullptr;
     pages_ = 0;
-    return result != 0 ? result : closed;
+    // Only a file written whole is put in place (a font left out is not a fault of the file);
+    // otherwise the one under its name stays as it was.
+    const std::unique_ptr<qzs::base::AtomicFile> atomic = std::move(atomic_);
+    int32_t committed = 0;
+    if (written == 0 && closed == 0 && !atomic->Commit()) {
+        committed =
+            qzs::base::IsDiskFull(atomic->error()) ? stream_code::kDiskFull : kFileCannotOpen;
+    }
+    if (written != 0) return written;
+    if (firstSubsetFailure != 0) return firstSubsetFailure;
+    return closed != 0 ? closed : committed;
 }
 
 int32_t ExpandBounded(const std::string& from, const std::string& to,
@@ -270,15 +286,10 @@ int32_t ReportFileReader::InstallFonts(StreamFile* container, const ReportFileLi
         char name[32];
         std::snprintf(name, sizeof name, "/font%04zu.ttf", fonts_.size() + 1);
         const std::string path = fontDir_ + name;
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) break;  // the font folder failed: the pages still show with other fonts
-        const bool written =
-            write(fd, font.data.data(), font.data.size()) == ssize_t(font.data.size());
-        close(fd);
-        if (!written) {
-            unlink(path.c_str());
-            break;
-        }
+        const std::string_view bytes(reinterpret_cast<const char*>(font.data.data()),
+                                     font.data.size());
+        // The font folder failed: the pages still show with other fonts.
+        if (qzs::base::WriteScratchFile(path, bytes) != 0) break;
         if (!plat::RegisterProcessFont(path)) {
             unlink(path.c_str());  // a font that does not install keeps no file
             continue;

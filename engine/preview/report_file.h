@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "engine/core/container.h"
 #include "engine/preview/file_records.h"
 #include "engine/preview/viewer_logic.h"
@@ -70,6 +72,8 @@ class ReportFileWriter {
 
     CompressedStreamFileFactory* factory_ = nullptr;
     StreamFile* file_ = nullptr;
+    // The file is written beside its name and takes it only when closed whole.
+    std::unique_ptr<qzs::base::AtomicFile> atomic_;
     std::string path_;
     int pages_ = 0;
 };

@@ -18,6 +18,8 @@
 #include <cstring>
 #include <set>
 
+#include "base/strings.h"
+
 namespace plat {
 namespace {
 
@@ -74,12 +76,9 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// A line of pppd's output without the blanks around it (and the CR of a CR LF end).
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
+    return qzs::base::Trim(text, " \t\r");
 }
 
 }  // namespace

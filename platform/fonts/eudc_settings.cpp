@@ -4,30 +4,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/strings.h"
 #include "platform/automation/automation.h"
 
 namespace plat {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-    const char* ws = " \t\r\n";
-    size_t b = s.find_first_not_of(ws);
-    if (b == std::string_view::npos) return {};
-    size_t e = s.find_last_not_of(ws);
-    return s.substr(b, e - b + 1);
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
+using qzs::base::Trim;
 
 // The value named `name`, read afresh each time as the registry would be; an empty value
 // counts as missing.
@@ -41,7 +25,7 @@ std::optional<std::string> ReadValue(std::string_view name) {
         if (l.empty() || l.front() == '#' || l.front() == ';') continue;
         size_t eq = l.find('=');
         if (eq == std::string_view::npos) continue;
-        if (!SameName(Trim(l.substr(0, eq)), name)) continue;
+        if (!qzs::base::EqualsNoCase(Trim(l.substr(0, eq)), name)) continue;
         std::string_view value = Trim(l.substr(eq + 1));
         if (value.empty()) return std::nullopt;
         std::filesystem::path p(value);

@@ -45,6 +45,7 @@ class RecordingSession : public TransferSessionPort {
   public:
     std::vector<std::string>* calls = nullptr;
     int answer = 0;
+    int export_answer = 0;
     std::function<void()> during;  // runs inside each transfer
 
     void SetHost(std::string_view, int) override {}
@@ -68,9 +69,10 @@ class RecordingSession : public TransferSessionPort {
     }
     int UploadSpeedDial() override { return Transfer("UploadSpeedDial"); }
     int DownloadSpeedDial() override { return Transfer("DownloadSpeedDial"); }
-    void ExportDataFiles() override {
+    int ExportDataFiles() override {
         calls->push_back("ExportDataFiles");
         ProgressRegistry::Instance().Post(kFileCreationCaption, WM_UPDATE_PRG, 100);
+        return export_answer;
     }
 
   private:
@@ -260,6 +262,60 @@ TEST(InstallerMenu, RoadsAroundTheSession) {
         EXPECT_NE(std::find(shell.progress.begin(), shell.progress.end(), "データ通信実行中 50"),
                   shell.progress.end());
         EXPECT_EQ(shell.progress.back() == "データ通信実行中 100", row.answer == 0);
+        EXPECT_FALSE(menu.busy());
+        EXPECT_TRUE(menu.IsEnabled(row.button));
+    }
+}
+
+// A file the road sends that cannot be written stops it before the session runs, so that no
+// older file goes out and no success is reported; received phone books that do not load are a
+// failed road too.
+TEST(InstallerMenu, AFileThatCannotBeWrittenStopsTheRoad) {
+    struct Row {
+        const char* name;
+        int button;
+        const char* failing_file;
+        int export_answer;
+        std::vector<std::string> calls;
+    };
+    const Row rows[] = {
+        {.name = "unit download, phone book",
+         .button = CInstallerMenuDialog::kUnitDownload,
+         .failing_file = "sys-tan.txt",
+         .export_answer = 0,
+         .calls = {"show 377", "SetDataFolder", "close 377"}},
+        {.name = "unit download, dset files",
+         .button = CInstallerMenuDialog::kUnitDownload,
+         .failing_file = "",
+         .export_answer = -1,
+         .calls = {"show 377", "SetDataFolder", "ExportDataFiles", "close 377"}},
+        {.name = "speed-dial download",
+         .button = CInstallerMenuDialog::kSpeedDialDownload,
+         .failing_file = "tel-tan.txt",
+         .export_answer = 0,
+         .calls = {"show 339", "SetDataFolder", "close 339"}},
+        {.name = "speed-dial upload, load",
+         .button = CInstallerMenuDialog::kSpeedDialUpload,
+         .failing_file = "sys-tan.txt",
+         .export_answer = 0,
+         .calls = {"show 339", "SetDataFolder", "UploadSpeedDial", "close 339"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Shell shell;
+        shell.files.failing_file = row.failing_file;
+        CInstallerMenuDialog menu(*shell.app);
+        menu.OnInit();
+        shell.app->CreateSessionIfMissing();
+        shell.session->export_answer = row.export_answer;
+        EXPECT_EQ(menu.RunTransfer(row.button == CInstallerMenuDialog::kUnitDownload      ? 2
+                                   : row.button == CInstallerMenuDialog::kSpeedDialUpload ? 3
+                                                                                          : 4),
+                  -1);
+        EXPECT_EQ(shell.calls, row.calls);
+        ASSERT_EQ(shell.messages.shown.size(), 2u);
+        EXPECT_EQ(shell.messages.shown[1].text, "\n通信エラーが発生しました。\n");
+        EXPECT_EQ(shell.messages.shown[1].caption, "エラー");
         EXPECT_FALSE(menu.busy());
         EXPECT_TRUE(menu.IsEnabled(row.button));
     }

@@ -62,7 +62,11 @@ class RecordingSession : public TransferSessionPort {
     }
     int UploadSpeedDial() override { return Transfer("UploadSpeedDial"); }
     int DownloadSpeedDial() override { return Transfer("DownloadSpeedDial"); }
-    void ExportDataFiles() override { calls->push_back("ExportDataFiles"); }
+    int ExportDataFiles() override {
+        calls->push_back("ExportDataFiles");
+        return export_answer;
+    }
+    int export_answer = 0;
 
   private:
     std::string folder_;
@@ -504,6 +508,51 @@ TEST(DialDialog, TransfersPerKind) {
     }
     fs::current_path(cwd);
     fs::remove_all(dir);
+}
+
+// A download whose files cannot be written is never dialled: no older file is sent.
+TEST(DialDialog, ADownloadWhoseFilesCannotBeWrittenIsNotDialled) {
+    struct Row {
+        const char* name;
+        int kind;
+        const char* failing_file;
+        int export_answer;
+        std::vector<std::string> calls;
+    };
+    const Row rows[] = {
+        {.name = "whole data, phone book",
+         .kind = 2,
+         .failing_file = "tel-tan.txt",
+         .export_answer = 0,
+         .calls = {"show 377", "SetDataFolder", "close 377"}},
+        {.name = "whole data, dset files",
+         .kind = 2,
+         .failing_file = "",
+         .export_answer = -1,
+         .calls = {"show 377", "SetDataFolder", "ExportDataFiles", "close 377"}},
+        {.name = "speed dial",
+         .kind = 4,
+         .failing_file = "sys-tan.txt",
+         .export_answer = 0,
+         .calls = {"show 377", "SetDataFolder", "close 377"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Shell shell;
+        shell.app->CreateSessionIfMissing();
+        shell.session->export_answer = row.export_answer;
+        shell.files.failing_file = row.failing_file;
+        auto dialog = shell.Dialog(row.kind);
+        dialog->Press(CDialDialog::kDial);
+        shell.Deliver();
+        EXPECT_EQ(shell.calls, row.calls);
+        const std::vector<std::string> dialup = shell.dialup.Calls();
+        EXPECT_EQ(std::count_if(dialup.begin(), dialup.end(),
+                                [](const std::string& c) { return c.starts_with("Dial "); }),
+                  0);
+        EXPECT_EQ(shell.Texts().back(), "エラー: \n通信エラーが発生しました。\n");
+        EXPECT_TRUE(dialog->dialog_enabled());
+    }
 }
 
 // The roads out of a dial under way (the dialog is disabled then: 戻る is not one of them; it

@@ -42,7 +42,7 @@ class RecordingSession : public TransferSessionPort {
     int DownloadUnitData(int) override { return Run("DownloadUnitData"); }
     int UploadSpeedDial() override { return Run("UploadSpeedDial"); }
     int DownloadSpeedDial() override { return Run("DownloadSpeedDial"); }
-    void ExportDataFiles() override {}
+    int ExportDataFiles() override { return 0; }
 
   private:
     int Run(const char* name) {

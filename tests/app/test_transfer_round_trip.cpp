@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -173,6 +175,93 @@ TEST(TransferRoundTrip, DownloadedImageUploadsBackTheSame) {
         EXPECT_EQ(before.speed_dial, after.speed_dial);
         EXPECT_EQ(before.key_sheet, after.key_sheet);
     }
+}
+
+// Every byte of the image's blocks.
+std::vector<std::uint8_t> ImageBytes(ProgrammingState& state) {
+    ApplicationLock::Guard guard(state.lock);
+    std::vector<std::uint8_t> bytes;
+    for (int b = 0; b < 180; ++b) {
+        const auto block = state.image.Block(b);
+        bytes.insert(bytes.end(), block.begin(), block.end());
+    }
+    return bytes;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// An upload applies nothing until every file has come whole: cut after any of its files, or
+// given a file without one element of its kind, it leaves the image and the local files as they
+// were. The same upload uncut changes both.
+TEST(TransferRoundTrip, AnUploadCutAnywhereChangesNothing) {
+    char name[] = "/tmp/qzs-staged-XXXXXX";
+    const fs::path dir = ::mkdtemp(name);
+    const fs::path cwd = fs::current_path();
+    qzs::testing::UnitConfig config;
+    {
+        fs::create_directories(dir / "a");
+        fs::current_path(dir / "a");
+        Program a;
+        Change(a.app->state());
+        std::vector<std::pair<std::string, std::string>> whole, speed_dial;
+        ASSERT_EQ(a.Transfer(2, config, &whole), 0);
+        ASSERT_EQ(a.Transfer(4, config, &speed_dial), 0);
+        for (const auto& [file, body] : whole) config.bodies[file] = body;
+        for (const auto& [file, body] : speed_dial) config.bodies[file] = body;
+    }
+    fs::create_directories(dir / "b");
+    fs::current_path(dir / "b");
+    Program b;
+    config.password = "0000";  // a fresh image's password
+    std::map<std::string, std::string> local;
+    for (const auto& [file, body] : config.bodies) {
+        local[file] = "kept " + file + "\r\n";
+        std::ofstream(dir / "b" / file, std::ios::binary) << local[file];
+    }
+    const std::vector<std::uint8_t> before = ImageBytes(b.app->state());
+    const auto unchanged = [&] {
+        EXPECT_TRUE(ImageBytes(b.app->state()) == before);
+        for (const auto& [file, text] : local) EXPECT_EQ(ReadFile(dir / "b" / file), text) << file;
+    };
+
+    struct Cut {
+        int kind;
+        const char* file;
+        qzs::testing::UnitFault fault;
+    };
+    std::vector<Cut> cuts;
+    for (const char* file :
+         {"dset-000.txt", "dset-100.txt", "dset-300.txt", "dset-500.txt", "dset-600.txt",
+          "dset-700.txt", "dset-800.txt", "dset-9000.txt", "one-touch.txt", "nandemo.txt"}) {
+        cuts.push_back({.kind = 1, .file = file, .fault = qzs::testing::UnitFault::kEarlyClose});
+    }
+    cuts.push_back({.kind = 1, .file = "nandemo.txt", .fault = qzs::testing::UnitFault::kBusy404});
+    cuts.push_back(
+        {.kind = 3, .file = "tel-tan.txt", .fault = qzs::testing::UnitFault::kEarlyClose});
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(std::to_string(cut.kind) + " " + cut.file);
+        qzs::testing::UnitConfig faulty = config;
+        faulty.fault = cut.fault;
+        faulty.fault_file = cut.file;
+        EXPECT_EQ(b.Transfer(cut.kind, faulty), -1);
+        unchanged();
+    }
+    {
+        SCOPED_TRACE("a file without its elements");
+        qzs::testing::UnitConfig empty = config;
+        empty.bodies["one-touch.txt"] = "<root></root>";
+        EXPECT_EQ(b.Transfer(1, empty), -1);
+        unchanged();
+    }
+
+    ASSERT_EQ(b.Transfer(1, config), 0);
+    EXPECT_FALSE(ImageBytes(b.app->state()) == before);
+    EXPECT_NE(ReadFile(dir / "b" / "dset-000.txt"), local["dset-000.txt"]);
+    fs::current_path(cwd);
+    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ class FakeTransferFiles : public net::TransferFileServices {
   public:
     std::string password_line;  // the first sheet line of group '0'
     std::vector<std::string> calls;
+    std::string failing_file;  // a data file whose save or load answers 30 (nothing written)
 
     static std::string Join(const std::string& folder, const std::string& name) {
         return folder.empty() ? name : folder + "/" + name;
@@ -99,6 +100,7 @@ class FakeTransferFiles : public net::TransferFileServices {
                      int layout) override {
         calls.push_back("SaveDataFile " + std::to_string(kind) + " " + name + " " +
                         std::to_string(layout));
+        if (name == failing_file) return 30;
         Write(folder + name, "csv " + name + "\r\n");
         return 0;
     }
@@ -106,7 +108,7 @@ class FakeTransferFiles : public net::TransferFileServices {
                      int layout) override {
         calls.push_back("LoadDataFile " + std::to_string(kind) + " " + name + " " +
                         std::to_string(layout));
-        return 0;
+        return name == failing_file ? 30 : 0;
     }
 };
 

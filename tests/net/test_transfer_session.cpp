@@ -122,7 +122,7 @@ std::vector<std::string> ExpectedServedLog(const SimMainUnit& unit) {
 
 TEST(TransferSession, WholeDataDownloadServesEveryFileInListOrder) {
     Transfer t({});
-    t.session->ExportDataFiles();
+    ASSERT_EQ(t.session->ExportDataFiles(), 0);
     ASSERT_EQ(t.Run(2), 0) << (t.shown.empty() ? "" : t.shown.front());
     EXPECT_TRUE(t.unit->errors().empty()) << t.unit->errors().front();
     EXPECT_TRUE(t.shown.empty());
@@ -264,8 +264,11 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
         {"a 401 with a body", 3, UnitFault::kUnauthorizedBody, "", "Qz/S", "5817", 0, nullptr, 2},
         {"early close before anything applied", 3, UnitFault::kEarlyClose, "sys-tan.txt", "Qz/S",
          "5817", -1, nullptr, 0},
-        {"busy on the second file keeps the first", 3, UnitFault::kBusy404, "tel-tan.txt", "Qz/S",
-         "5817", -1, nullptr, 1},
+        // The first file arrived whole, but nothing is applied until all have.
+        {"busy on the second file applies nothing", 3, UnitFault::kBusy404, "tel-tan.txt", "Qz/S",
+         "5817", -1, nullptr, 0},
+        {"early close in the second file applies nothing", 3, UnitFault::kEarlyClose, "tel-tan.txt",
+         "Qz/S", "5817", -1, nullptr, 0},
         {"silence on a file", 3, UnitFault::kSilence, "sys-tan.txt", "Qz/S", "5817", -1,
          "主装置との接続がタイムアウトしました。", 0},
     };
@@ -287,6 +290,10 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
             EXPECT_EQ(t.shown, std::vector<std::string>{row.message});
         }
         EXPECT_EQ(t.Count("ConvertSysTanXml") + t.Count("ConvertTelTanXml"), row.applied);
+        if (row.result != 0) {
+            EXPECT_EQ(ReadFile(t.dir.path() / "sys-tan.txt"), "0,1\r\n");
+            EXPECT_EQ(ReadFile(t.dir.path() / "tel-tan.txt"), "980,2\r\n");
+        }
         EXPECT_TRUE(t.unit->errors().empty()) << t.unit->errors().front();
         if (row.fault == UnitFault::kWrongCredentials) {
             const auto log = t.unit->log();
@@ -297,7 +304,7 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
 }
 
 // A received file that cannot be read, or holds nothing of its kind, fails the upload with the
-// reading error before anything of it is applied or its local file touched; the parser's own
+// reading error; nothing of the run is applied and no local file touched; the parser's own
 // messages never reach stderr.
 TEST(TransferSession, UnreadableReceivedFileFailsTheRun) {
     const struct {
@@ -305,7 +312,7 @@ TEST(TransferSession, UnreadableReceivedFileFailsTheRun) {
         int kind;
         const char* file;
         std::string body;
-        const char* applied_before;  // a call of the file before it that did apply
+        const char* applied_before;  // a call of a file received whole before it
         const char* not_applied;     // calls of the file itself
     } cases[] = {
         {"a dset file of an external entity", 1, "dset-000.txt",
@@ -336,8 +343,9 @@ TEST(TransferSession, UnreadableReceivedFileFailsTheRun) {
         EXPECT_EQ(result, -1);
         EXPECT_EQ(t.shown, std::vector<std::string>{"受信ファイルの読み込みに失敗しました。"});
         EXPECT_EQ(ReadFile(t.dir.path() / c.file), "OLD");
+        // The files that came whole before it are staged, never applied: the run fails whole.
         if (c.applied_before != nullptr) {
-            EXPECT_EQ(t.Count(c.applied_before), 1);
+            EXPECT_EQ(t.Count(c.applied_before), 0) << "nothing of the files before it applied";
         }
         EXPECT_EQ(t.Count(c.not_applied), 0) << "nothing of the file applied";
         EXPECT_TRUE(t.unit->errors().empty()) << t.unit->errors().front();
@@ -501,7 +509,7 @@ TEST(TransferSession, ExportWritesTheDsetFilesOfGroupsZeroToEight) {
     };
     CTransferSession s(&files, ports, TransferTimings::Fast());
     s.SetDataFolder(dir.path().string());
-    s.ExportDataFiles();
+    EXPECT_EQ(s.ExportDataFiles(), 0);
     ASSERT_EQ(files.calls.size(), 9u);
     EXPECT_EQ(files.calls.front(), "WriteDataSetFile 0 1 0");
     EXPECT_EQ(files.calls.back(), "WriteDataSetFile 8 1 0");

@@ -336,8 +336,9 @@ TEST_F(MainUnitFilesTest, DsetFileBytes) {
     EXPECT_LT(file.find("<h081>"), file.rfind("<h082>"));
     EXPECT_TRUE(Document(file).ok());
     EXPECT_TRUE(Read(out + "/dset-9000.txt").starts_with("<root>\r\n<h9"));
-    // A folder that cannot hold the file: nothing is written.
-    EXPECT_EQ(WriteDataSetFile(*state, 0, dir_ + "missing/folder", 0, 0), 0);
+    // A folder that cannot hold the file: nothing is written, and the failure is not taken for
+    // an empty group.
+    EXPECT_EQ(WriteDataSetFile(*state, 0, dir_ + "missing/folder", 0, 0), -1);
 }
 
 TEST_F(MainUnitFilesTest, DsetItemsToCommands) {
