@@ -74,8 +74,9 @@ void Tick(const DataFileHooks& hooks) {
 
 // --- Writing ---------------------------------------------------------------------------------
 
-void PutField(std::string& record, std::size_t at, const char* text, std::size_t n) {
-    std::memcpy(record.data() + at, text, n);
+template <std::size_t N>
+std::string FieldText(const std::array<char, N>& field) {
+    return std::string(field.data(), std::find(field.begin(), field.end(), '\0'));
 }
 
 std::string Header(const ProgrammingState& state, const DataFileHooks& hooks) {
@@ -86,22 +87,7 @@ std::string Header(const ProgrammingState& state, const DataFileHooks& hooks) {
         const std::time_t now = std::time(nullptr);
         localtime_r(&now, &t);
     }
-    std::string record(kRecord, ' ');
-    char date[32];
-    std::snprintf(date, sizeof date, "%04d%02d%02d%02d%02d", (t.tm_year + 1900) % 10000,
-                  (t.tm_mon + 1) % 100, t.tm_mday % 100, t.tm_hour % 100, t.tm_min % 100);
-    PutField(record, 0, date, 12);
-    const UserInformation& u = state.user_information;
-    for (const std::size_t comma : {12, 37, 62, 87, 112, 185}) record[comma] = ',';
-    PutField(record, 13, u.user_name.data(), 24);
-    PutField(record, 38, u.person_in_charge.data(), 24);
-    PutField(record, 63, u.telephone_number.data(), 16);
-    PutField(record, 79, u.area_code.data(), 8);
-    PutField(record, 88, u.installation_date.data(), 24);
-    PutField(record, 113, u.memo.data(), 72);
-    record[kLineEnd] = '\r';
-    record[kLineEnd + 1] = '\n';
-    return record;
+    return FormatDataFileHeader(state.user_information, t);
 }
 
 void AppendLines(std::string& out, const auto& lines, std::size_t count,
@@ -465,6 +451,21 @@ void SetByte(DataImage& image, int block, std::size_t offset, std::uint8_t value
 }
 
 }  // namespace
+
+// One header for every data file, the offline ones and those written from a transfer: each text
+// up to its first NUL, blank padded to its width. The area code has the six bytes the reader
+// takes and two blanks after it; a year beyond four digits cannot push the fields out of place.
+std::string FormatDataFileHeader(const UserInformation& info, const std::tm& t) {
+    char text[kDataFileRecordBytes + 1];
+    const int n = std::snprintf(
+        text, sizeof text,
+        "%04d%02d%02d%02d%02d,%-24.24s,%-24.24s,%-16.16s%-6.6s  ,%-24.24s,%-72.72s,    \r\n",
+        (t.tm_year + 1900) % 10000, (t.tm_mon + 1) % 100, t.tm_mday % 100, t.tm_hour % 100,
+        t.tm_min % 100, FieldText(info.user_name).c_str(), FieldText(info.person_in_charge).c_str(),
+        FieldText(info.telephone_number).c_str(), FieldText(info.area_code).c_str(),
+        FieldText(info.installation_date).c_str(), FieldText(info.memo).c_str());
+    return std::string(text, static_cast<std::size_t>(n));
+}
 
 std::string DataFileCommand(std::string_view record) {
     if (record.size() < kSheetPrintedColumn + kSheetPrintedWidth || record[0] != '*') return {};
