@@ -406,9 +406,26 @@ int ImportDataSetting(ProgrammingState& state, std::string_view body, const Data
         commands.push_back(std::move(command));
     }
     if (!commands.empty()) ClearImageTables(state);
+    // The codes of *081 and the numbers of *082 go together, shortest first, where the first
+    // of them stands; each under the digit count of its own length.
+    std::vector<std::string> codes;
     for (const std::string& command : commands) {
+        if (command.starts_with("*081") || command.starts_with("*082")) codes.push_back(command);
+    }
+    SortByCodeLength(codes);
+    bool codes_run = false;
+    auto run = [&](const std::string& command) {
         ApplyKeyCommand(state, command);
+        const CodeLengthScope code_length(state, command);
         RunCommand(state, 1, command);
+    };
+    for (const std::string& command : commands) {
+        if (command.starts_with("*081") || command.starts_with("*082")) {
+            if (!codes_run) std::ranges::for_each(codes, run);
+            codes_run = true;
+        } else {
+            run(command);
+        }
         Tick(hooks);
     }
     return 0;
