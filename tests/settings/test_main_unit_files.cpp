@@ -391,6 +391,13 @@ TEST_F(MainUnitFilesTest, SpeedDialFileBytes) {
               "<root>\n\n<teltan>\n\n101_980,12,,,\n\n</teltan>\n\n</root>\n");
     EXPECT_EQ(make("101,980,12,,\r\n", true, 1),
               "<root>\n\n<teltan>\n\n101_980s12ss,\n\n</teltan>\n\n</root>\n");
+    // Names: "&", "<" and ">" as numeric references; the "_" and "s" that are second bytes of
+    // ダ (83 5F) and 市 (8E 73) stay as they are outside the 1.00 form.
+    EXPECT_EQ(make("000,03,\x83\x5F&\x8E\x73,<\xB1>,01\r\n", false, 0),
+              "<root>\n\n<systan>\n\n000,03,\x83\x5F&#38;\x8E\x73,&#60;\xB1&#62;,01,\n\n"
+              "</systan>\n\n</root>\n");
+    EXPECT_EQ(make("112,999,7,\x83\x5F,\xB1&\r\n", true, 0),
+              "<root>\n\n<teltan>\n\n112_999,7,\x83\x5F,\xB1&#38;,\n\n</teltan>\n\n</root>\n");
     std::string rows;
     for (int r = 0; r < 600; ++r) {
         char row[32];
@@ -411,6 +418,10 @@ TEST_F(MainUnitFilesTest, SpeedDialFileBytes) {
         {false, 1, "\n\n000s03sasbs01,\n\n", "000,03,a,b,01\r\n"},
         {true, 0, "\n\n101_980,12,,,\n\n", "101,980,12,,\r\n"},
         {true, 1, "\n\n101_980s12ss,\n\n", "101,980,12,,\r\n"},
+        // Only the "_" after the telephone separates: ダ keeps its second byte.
+        {true, 0, "\n\n101_980,12,\x83\x5F_,\xC0\xDE,\n\n102_999,3,,\x83\x5F\n\n",
+         "101,980,12,\x83\x5F_,\xC0\xDE\r\n102,999,3,,\x83\x5F\r\n"},
+        {true, 1, "\n\n101_980s12s\x83\x5Fs,\n\n", "101,980,12,\x83\x5F,\r\n"},
     };
     for (const auto& r : received) {
         std::FILE* out = std::tmpfile();
