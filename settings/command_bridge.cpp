@@ -151,6 +151,20 @@ void SortByCodeLength(std::vector<std::string>& commands) {
     std::ranges::stable_sort(commands, {}, [](const std::string& c) { return CodeLengthOf(c); });
 }
 
+std::string EmptyPortCommand(std::string_view command) {
+    // The key: a three-digit position for *9421, one digit for *9432.
+    std::size_t key = 0;
+    if (command.starts_with("*9421")) {
+        key = 3;
+    } else if (command.starts_with("*9431") || command.starts_with("*9432")) {
+        key = 1;
+    } else {
+        return {};
+    }
+    if (command.size() < 5 + key) return {};
+    return std::string(command.substr(0, 5 + key)) + "00000#";
+}
+
 CodeLengthScope::CodeLengthScope(ProgrammingState& state, std::string_view command)
     : state_(state) {
     const std::optional<std::string> code = CodeOf(command);

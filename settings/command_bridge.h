@@ -69,6 +69,12 @@ std::size_t CodeLengthOf(std::string_view command);
 // *082 are replayed in this order: ascending code length, the file's order otherwise.
 void SortByCodeLength(std::vector<std::string>& commands);
 
+// *9421, *9431 and *9432 refuse a port number that another of their entries holds, so a file that
+// swaps two numbers cannot be typed back in its order. The loaders first type every such entry
+// of the file with no number ("00000", which no rule refuses): the command that empties the
+// entry a command sets, or an empty text for any other command.
+std::string EmptyPortCommand(std::string_view command);
+
 class CodeLengthScope {
   public:
     CodeLengthScope(ProgrammingState& state, std::string_view command);

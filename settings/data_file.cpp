@@ -413,6 +413,10 @@ int ImportDataSetting(ProgrammingState& state, std::string_view body, const Data
         if (command.starts_with("*081") || command.starts_with("*082")) codes.push_back(command);
     }
     SortByCodeLength(codes);
+    for (const std::string& command : commands) {
+        const std::string empty = EmptyPortCommand(command);
+        if (!empty.empty()) RunCommand(state, 1, empty);
+    }
     bool codes_run = false;
     auto run = [&](const std::string& command) {
         ApplyKeyCommand(state, command);
@@ -503,17 +507,24 @@ std::string DataFileCommand(std::string_view record) {
     } else {
         // The closing '#' is the last one: a '#' before it ends a key field, even one that is
         // followed by the value's blanks ("*10106#  #").
+        // An empty value writes nothing over the last blank, which stays.
         const std::size_t close = form.size() - 1;
         std::size_t at = close;
-        if (form[close - 1] == ' ') at = close - 1;
+        if (form[close - 1] == ' ' && !value.empty()) at = close - 1;
         command = std::string(form.substr(0, at)) + value + "#";
     }
-    // The fixed patches of four commands whose printed value does not type back as it shows.
+    // The fixed patches of the commands whose printed value does not type back as it shows. An
+    // empty *000 or *164 is the code cleared by its zeros ("00", "00000"): typed as blanks it
+    // would be refused and leave the code the image had.
     const auto at = [&](std::size_t i) { return i < command.size() ? command[i] : '\0'; };
     if (command.starts_with("*9308") && value.empty() && command.size() >= 7) {
         command = command.substr(0, 7) + "000000#";
     } else if (command.starts_with("*083") && at(7) == ' ') {
         command = "*08300#";
+    } else if (command.starts_with("*000") && at(7) == ' ') {
+        command = "*00000#";
+    } else if (command.starts_with("*164") && at(8) == ' ') {
+        command = "*16400000#";
     } else if (command.starts_with("*9337") && command.size() > 12 &&
                command.compare(9, 3, "000") == 0) {
         command = command.substr(0, 12) + "#";

@@ -130,6 +130,9 @@ constexpr EmptyValuePatch kEmptyValuePatches[] = {
     // The empty value of 083 is written as "00c" like the others, so that its item ends with
     // the ',' that every empty value has and is read back as the zeros it stands for.
     {83, 4, "00c"},
+    // No password (stored by "00") is sent as that "00"; blanks would be refused and leave the
+    // receiver's password in place.
+    {0, 4, "00c"},
 };
 
 bool OneOf(int command, std::initializer_list<int> list) {
@@ -364,6 +367,9 @@ std::string DsetCommandOf(ProgrammingState& state, int command, std::string_view
     }
     text += part + "#";
     if (text.size() > kMaxReceivedCommandBytes) return {};
+    // As the data-setting file does: a *9337 of "000" is stored by the three zeros alone (the
+    // two values after them are typed as a show otherwise).
+    if (text.starts_with("*9337000")) text = "*9337000#";
     return text;
 }
 
@@ -412,7 +418,18 @@ std::string ApplyDsetElement(ProgrammingState& state, int command, std::string_v
         }
         last = std::move(applied);
     }
+    if (command == 81) {
+        state.received_081_codes = later;
+    } else if (command == 82) {
+        later.insert(later.begin(), state.received_081_codes.begin(),
+                     state.received_081_codes.end());
+        state.received_081_codes.clear();
+    }
     SortByCodeLength(later);
+    for (const std::string& c : first) {
+        std::string empty = EmptyPortCommand(c);
+        if (!empty.empty()) RunWebCommand(state, empty);
+    }
     for (const std::string& c : first) RunDsetCommand(state, c);
     for (const std::string& c : later) RunDsetCommand(state, c);
     if (last.empty()) {
@@ -520,9 +537,10 @@ std::string FirstElementText(const std::vector<std::string>& elements) {
     return first == std::string::npos ? std::string() : text.substr(first);
 }
 
-// The converted rows ended by exactly one CR LF: the line breaks after the last row go.
+// The converted rows ended by exactly one CR LF: the line breaks after the last row go, and
+// only they (the last row's last name may end in blanks that are its own).
 std::string EndRows(std::string text) {
-    text.erase(text.find_last_not_of(" \t\r\n") + 1);
+    text.erase(text.find_last_not_of("\r\n") + 1);
     return text + "\r\n";
 }
 

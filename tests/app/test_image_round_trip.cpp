@@ -142,7 +142,7 @@ struct Entry {
 };
 
 struct Catalogue {
-    std::vector<Entry> entries;
+    std::vector<std::vector<Entry>> commands;               // the entries of each command
     std::map<std::string, std::vector<std::string>> shown;  // by command number
 };
 
@@ -174,7 +174,11 @@ const Catalogue& FreshCatalogue() {
                 if (entry.blanks == 0) continue;
                 const auto it = c.shown.find(CommandNumber(entry.printed));
                 if (it != c.shown.end()) entry.shown = &it->second;
-                c.entries.push_back(std::move(entry));
+                if (c.commands.empty() ||
+                    CommandNumber(c.commands.back().front().printed) != CommandNumber(e.printed)) {
+                    c.commands.emplace_back();
+                }
+                c.commands.back().push_back(std::move(entry));
             }
         }
         return c;
@@ -185,9 +189,13 @@ const Catalogue& FreshCatalogue() {
 // The printed form with its blanks filled from the front, as a data-setting file replays it.
 std::string RandomCommand(const Entry& entry) {
     std::string value;
-    if (entry.shown != nullptr && Pick(2) == 0) {
+    const int how = Pick(4);
+    if (entry.shown != nullptr && how < 2) {
         value =
             (*entry.shown)[static_cast<std::size_t>(Pick(static_cast<int>(entry.shown->size())))];
+    } else if (how == 2) {
+        // Zeros: the short forms that clear a value ("0", "00").
+        value.assign(static_cast<std::size_t>(1 + Pick(static_cast<int>(entry.blanks))), '0');
     } else {
         const int digits = 1 + Pick(static_cast<int>(entry.blanks));
         for (int i = 0; i < digits; ++i) value.push_back(static_cast<char>('0' + Pick(10)));
@@ -227,8 +235,12 @@ void Change(ProgrammingState& state, int commands) {
     ApplicationLock::Guard guard(state.lock);
     const Catalogue& catalogue = FreshCatalogue();
     for (int i = 0; i < commands; ++i) {
-        const Entry& entry = catalogue.entries[static_cast<std::size_t>(
-            Pick(static_cast<int>(catalogue.entries.size())))];
+        // A command first, then one of its entries: a command of one entry is typed as often
+        // as one of hundreds.
+        const std::vector<Entry>& entries = catalogue.commands[static_cast<std::size_t>(
+            Pick(static_cast<int>(catalogue.commands.size())))];
+        const Entry& entry =
+            entries[static_cast<std::size_t>(Pick(static_cast<int>(entries.size())))];
         RunCommand(state, 1, RandomCommand(entry));
     }
     // Every name field holds the awkward bytes, one row in four of them an invalid one.
@@ -376,7 +388,7 @@ class ImageRoundTrip : public ::testing::TestWithParam<int> {
     fs::path cwd_;
 };
 
-constexpr int kCommandsPerSeed = 3000;
+constexpr int kCommandsPerSeed = 5000;
 constexpr const char* kFirmware[] = {"", "1.00", "5.01"};
 
 TEST_P(ImageRoundTrip, EveryRoadGivesBackTheImageItTook) {
@@ -391,7 +403,7 @@ TEST_P(ImageRoundTrip, EveryRoadGivesBackTheImageItTook) {
         const auto changed = std::ranges::count_if(
             std::views::iota(std::size_t{0}, before.listings.size()),
             [&](std::size_t i) { return before.listings[i] != untouched.listings[i]; });
-        EXPECT_GT(changed, 500);
+        EXPECT_GT(changed, 250);
     }
 
     {
