@@ -68,7 +68,7 @@ std::string StateTransferFiles::DataFileHeader() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return net::FormatDataFileHeader(info, local);
+    return qzs::FormatDataFileHeader(info, local);
 }
 
 int StateTransferFiles::Run(bool save, int kind, const std::string& folder, const std::string& name,

@@ -61,7 +61,9 @@ CUserInfoDialog::CUserInfoDialog(ProgrammingState& state, MessagePort* messages)
     Add({2663, ControlKind::kLabel, "市外局番", {140, 82, 60, 20}});
     edit(kAreaCode, ControlKind::kEdit, 6, {200, 80, 70, 24}, true);
     Add({2664, ControlKind::kLabel, "電話番号", {280, 82, 60, 20}});
-    edit(kPhoneNumber, ControlKind::kEdit, 20, {340, 80, 100, 24}, true);
+    // The data-file header holds 16 bytes of the number (and 6 of the area code); a longer one
+    // would be cut there without a word, so the field takes no more.
+    edit(kPhoneNumber, ControlKind::kEdit, 16, {340, 80, 100, 24}, true);
     Add({2665, ControlKind::kLabel, "設置年月日：", {16, 114, 120, 20}});
     edit(kInstallationDate, ControlKind::kEdit, 24, {140, 112, 300, 24}, false);
     Add({2666, ControlKind::kLabel, "設置メモ：", {16, 146, 120, 20}});
@@ -104,10 +106,10 @@ void CUserInfoDialog::OnOK() {
     };
     const std::string area = Text(kAreaCode);
     if (!IsDialText(area)) return refuse();
-    Store(info.area_code, 10, area);
+    Store(info.area_code, 6, area);
     const std::string phone = Text(kPhoneNumber);
     if (!IsDialText(phone)) return refuse();
-    Store(info.telephone_number, 24, phone);
+    Store(info.telephone_number, 16, phone);
     Store(info.installation_date, 24, Text(kInstallationDate));
     Store(info.memo, 72, Text(kMemo));
     End(kIdOk);

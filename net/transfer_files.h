@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "programming/user_information.h"
+#include "settings/data_file.h"
 
 namespace qzs::net {
 
@@ -23,10 +24,6 @@ struct FirmwareFlags {
     int v501 = 0;    // the version is "5.01"
 };
 FirmwareFlags FirmwareFlagsOf(std::string_view version);
-
-// The first record of a data file written from a received file: the local time and the six
-// texts of the user information, ended by CR LF.
-std::string FormatDataFileHeader(const UserInformation& info, const std::tm& local_time);
 
 // Data-file kinds as the offline files number them.
 inline constexpr int kDataFileAllGroups = 0;

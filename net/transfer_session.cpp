@@ -87,6 +87,9 @@ struct DsetRange {
     int first;
     int last;
 };
+constexpr int kDset081 = 81;
+constexpr int kDset082 = 82;
+
 constexpr DsetRange kDsetRanges[] = {
     {"dset-000.txt", 0, 99},       {"dset-100.txt", 100, 199}, {"dset-200.txt", 200, 200},
     {"dset-300.txt", 300, 499},    {"dset-400.txt", 400, 400}, {"dset-500.txt", 500, 599},
@@ -154,27 +157,6 @@ FirmwareFlags FirmwareFlagsOf(std::string_view version) {
     flags.below4 = std::atoi(std::string(version).c_str()) < 4 ? 1 : 0;
     flags.v501 = EqualsNoCase(version, "5.01") ? 1 : 0;
     return flags;
-}
-
-namespace {
-
-template <std::size_t N>
-std::string FieldText(const std::array<char, N>& field) {
-    return std::string(field.data(), std::find(field.begin(), field.end(), '\0'));
-}
-
-}  // namespace
-
-std::string FormatDataFileHeader(const UserInformation& info, const std::tm& t) {
-    char text[320];
-    std::snprintf(text, sizeof text,
-                  "%04d%02d%02d%02d%02d,%-24.24s,%-24.24s,%-16.16s%-6.6s  ,%-24.24s,%-72.72s,    "
-                  "\r\n",
-                  t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min,
-                  FieldText(info.user_name).c_str(), FieldText(info.person_in_charge).c_str(),
-                  FieldText(info.telephone_number).c_str(), FieldText(info.area_code).c_str(),
-                  FieldText(info.installation_date).c_str(), FieldText(info.memo).c_str());
-    return text;
 }
 
 TransferTimings TransferTimings::Fast() {
@@ -971,8 +953,30 @@ void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
     } else if (name == "nandemo.txt") {
         services.ApplyNandemoXml(reader.SelectNode("i14"), local, firmware.below4);
     } else {
-        for (const auto& [number, text] : DsetElements(reader, name)) {
-            services.ApplyDsetElement(number, text, local, firmware.v501);
+        for (const DsetRange& range : kDsetRanges) {
+            if (name != range.file) continue;
+            const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
+            for (int number = range.first; number <= last; ++number) {
+                char tag[16];
+                std::snprintf(tag, sizeof tag, "h%03d", number);
+                // A group-0 file holds two elements "h082": the fixed one written before "h081",
+                // which moves a throw-away number through every port and so clears the
+                // numbering, and the listing's own further on. They are applied where they
+                // stand: the clearing one before 081, the listing's in 082's place, so that
+                // neither the clearing nor 081 undoes the numbering that was sent.
+                if (number == kDset081) {
+                    const std::vector<std::string> numbering = reader.SelectNode("h082");
+                    if (numbering.size() > 1) {
+                        services.ApplyDsetElement(kDset082, numbering.front(), local,
+                                                  firmware.v501);
+                    }
+                }
+                const std::vector<std::string> texts = reader.SelectNode(tag);
+                if (!texts.empty()) {
+                    const std::string& text = number == kDset082 ? texts.back() : texts.front();
+                    services.ApplyDsetElement(number, text, local, firmware.v501);
+                }
+            }
         }
     }
 }

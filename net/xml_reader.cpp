@@ -164,6 +164,8 @@ std::string Utf8ToCp932(std::string_view utf8) {
     return out;
 }
 
+// CP932 as UTF-8; a byte that begins no character CP932 knows becomes U+FFFD, and the bytes
+// after it are read on their own, so one bad byte costs one character and never the text.
 std::string Cp932ToUtf8(std::string_view cp932) {
     iconv_t cd = iconv_open("UTF-8", "CP932");
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(cp932);
@@ -178,7 +180,7 @@ std::string Cp932ToUtf8(std::string_view cp932) {
         const std::size_t r = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
         out.append(buffer, static_cast<std::size_t>(out_ptr - buffer));
         if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-        out.push_back('?');
+        out += "\xEF\xBF\xBD";
         ++in_ptr;
         --in_left;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -276,6 +278,14 @@ int CXmlReader::LoadBytes(std::string_view bytes) {
     // No network, no DTD loaded, no entity substituted (XML_PARSE_DTDLOAD and XML_PARSE_NOENT
     // stay off; the external entity loader refuses whatever is asked all the same).
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    // libxml2 refuses a whole document for one byte its converter cannot read; a name with such
+    // a byte must cost that character only, so the text is made UTF-8 here and parsed as such.
+    std::string utf8;
+    if (encoding != nullptr) {
+        utf8 = Cp932ToUtf8(bytes);
+        bytes = utf8;
+        encoding = "UTF-8";
+    }
     xmlDocPtr doc = nullptr;
     std::string message;
     {

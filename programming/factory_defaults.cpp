@@ -32,6 +32,10 @@ constexpr FactoryValue Set(FactoryPlace place, std::uint16_t offset, std::uint8_
 constexpr FactoryValue Fill(FactoryPlace place, std::uint8_t value, std::uint16_t count) {
     return {place, 0, 0, 1, value, count, 1};
 }
+constexpr FactoryValue Rows(FactoryPlace place, std::uint16_t offset, std::uint8_t value,
+                            std::uint16_t count, std::uint16_t step) {
+    return {place, 0, offset, 1, value, count, step};
+}
 constexpr FactoryValue Ip(FactoryPlace place, std::uint16_t offset, std::uint8_t a, std::uint8_t b,
                           std::uint8_t c, std::uint8_t d) {
     return {place, 0, offset, 4,
@@ -214,6 +218,8 @@ std::span<std::uint8_t> FactoryPlaceBytes(DataImage& image, FactoryPlace place,
             return ip.address_9437;
         case FactoryPlace::kTable029:
             return BytesOf(image.table_029);
+        case FactoryPlace::kGroupTable:
+            return BytesOf(image.group_table);
     }
     return {};
 }

@@ -36,7 +36,8 @@ enum class FactoryPlace : std::uint8_t {
     kAddress9433,
     kValue9433,  // the byte kept with the *9433 address
     kAddress9437,
-    kTable029,  // eight unit records of 204 bytes
+    kTable029,    // eight unit records of 204 bytes
+    kGroupTable,  // the *9525-*9528 group table, 16 records of 16 bytes
 };
 
 // One factory value: `size` bytes at `offset` of the place, repeated `repeat` times `stride`

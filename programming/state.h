@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "programming/character_table.h"
 #include "programming/data_image.h"
@@ -91,6 +93,10 @@ struct ProgrammingState {
     // The digit count of the numbers of command 080, recorded while group 0's dset file is
     // written and used for the fixed element 082 written later in the same file.
     std::int32_t dset082_digit_count = 0;
+    // The *081 codes of the last received element 081, typed again among the numbers of the
+    // element 082 that follows it, shortest first, so that a number shorter than a code does not
+    // take out the code it stood beside.
+    std::vector<std::string> received_081_codes;
 
     // Further state joins here as one member each, its type in the header of the code that owns
     // it (speed-dial working copy, duplicate mode, user information, ...).

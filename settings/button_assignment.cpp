@@ -10,6 +10,7 @@
 #include "programming/port_codecs.h"
 #include "programming/state.h"
 #include "settings/form_command.h"
+#include "settings/sheet_lines.h"
 
 namespace qzs {
 namespace {
@@ -136,11 +137,13 @@ std::string SpeedDialDigits(unsigned kind, unsigned data) {
     return {KeyCodeToDigit(kind >> 4), KeyCodeToDigit(data & 15), KeyCodeToDigit(data >> 4)};
 }
 
-// Position digits of kinds 10 and 13: "1" and two digits for data 1-48, else "0" and two digits;
-// kind 13 above 128: "8" and the data minus 129. These go to the main unit as they stand.
+// Position digits of kinds 10 and 13: the telephone the stored code names, as the key sheet
+// shows it ("1" and two digits for telephones 1-48, positions 109-112 stored as 21-24, else "0"
+// and two digits); kind 13 above 128: "8" and the data minus 129.
 std::string PositionDigits(unsigned kind, unsigned data) {
     if (kind == kKindBox && data > 128) return "8" + TwoDecimal(data - 129);
-    return (data >= 1 && data <= 48 ? "1" : "0") + TwoDecimal(data);
+    const unsigned telephone = LineCodeToNumber(data);
+    return (telephone >= 1 && telephone <= 48 ? "1" : "0") + TwoDecimal(telephone);
 }
 
 // A telephone position 101-112 or 137-148 at the position as its stored code ((X - 1) x 36 +

@@ -1,13 +1,18 @@
 #include "settings/command_bridge.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "programming/digit_fields.h"
 #include "programming/keypad.h"
 #include "programming/state.h"
 #include "programming/terminal.h"
 
 namespace qzs {
 namespace {
+
+constexpr int kDigitCountBlock = 14;  // *080: bits 0-1 of byte d, count - 1, for first digit d
+constexpr std::size_t kMaxCodeLength = 4;
 
 // Feeds the text to the terminal; nullptr (and nothing fed) when there is no such terminal.
 //
@@ -108,6 +113,73 @@ int PressKey(ProgrammingState& state, int key) {
 std::array<char, kKeyDisplayBufferSize> KeyDisplayBuffer(ProgrammingState& state) {
     ApplicationLock::Guard guard(state.lock);
     return state.keypad.key_display_buffer;
+}
+
+namespace {
+
+// The digits of the code of a *081 or *082 command; nullopt for another command or a code with
+// something other than digits and blanks.
+std::optional<std::string> CodeOf(std::string_view command) {
+    // The code follows the key: two digits for *081, three for *082.
+    std::size_t at = 0;
+    if (command.starts_with("*081")) {
+        at = 6;
+    } else if (command.starts_with("*082")) {
+        at = 7;
+    } else {
+        return std::nullopt;
+    }
+    std::string code;
+    for (; at < command.size() && command[at] != '#'; ++at) {
+        if (command[at] >= '0' && command[at] <= '9') {
+            code.push_back(command[at]);
+        } else if (command[at] != ' ') {
+            return std::nullopt;
+        }
+    }
+    return code;
+}
+
+}  // namespace
+
+std::size_t CodeLengthOf(std::string_view command) {
+    const std::optional<std::string> code = CodeOf(command);
+    return code ? code->size() : 0;
+}
+
+void SortByCodeLength(std::vector<std::string>& commands) {
+    std::ranges::stable_sort(commands, {}, [](const std::string& c) { return CodeLengthOf(c); });
+}
+
+std::string EmptyPortCommand(std::string_view command) {
+    // The key: a three-digit position for *9421, one digit for *9432.
+    std::size_t key = 0;
+    if (command.starts_with("*9421")) {
+        key = 3;
+    } else if (command.starts_with("*9431") || command.starts_with("*9432")) {
+        key = 1;
+    } else {
+        return {};
+    }
+    if (command.size() < 5 + key) return {};
+    return std::string(command.substr(0, 5 + key)) + "00000#";
+}
+
+CodeLengthScope::CodeLengthScope(ProgrammingState& state, std::string_view command)
+    : state_(state) {
+    const std::optional<std::string> code = CodeOf(command);
+    if (!code || code->empty() || code->size() > kMaxCodeLength) return;
+    ApplicationLock::Guard guard(state.lock);
+    count_ = state.image.BlockByte(kDigitCountBlock, DialDigitValue(code->front()));
+    if (count_ == nullptr) return;
+    saved_ = *count_;
+    SetBits01(static_cast<std::uint8_t>(code->size() - 1), *count_);
+}
+
+CodeLengthScope::~CodeLengthScope() {
+    if (count_ == nullptr) return;
+    ApplicationLock::Guard guard(state_.lock);
+    *count_ = saved_;
 }
 
 }  // namespace qzs

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "programming/keypad_context.h"
 
@@ -52,5 +53,39 @@ int PressKey(ProgrammingState& state, int key);
 // A copy of the key display buffer: terminal 1's line after the last PressKey, blank padded to
 // 48 characters.
 std::array<char, kKeyDisplayBufferSize> KeyDisplayBuffer(ProgrammingState& state);
+
+// A *081 or *082 code is taken only when its length is the *080 digit count of its first digit,
+// and a count changed after the code was stored does not change the code: an image holds codes
+// of other lengths than its counts say. The data files and the received transfer files replay
+// such a code with this scope around the command: the count of its first digit is the code's
+// own length while the command runs, and what it was afterwards. Any other command is left as
+// it is.
+// The length of the code a *081 or *082 command stores (its digits after the key), 0 for one
+// without a code or for any other command.
+std::size_t CodeLengthOf(std::string_view command);
+
+// A code of n digits takes every code that begins with it out of the tables before it is
+// stored, so an image that holds "0" beside "04" stored the "0" first. The commands of *081 and
+// *082 are replayed in this order: ascending code length, the file's order otherwise.
+void SortByCodeLength(std::vector<std::string>& commands);
+
+// *9421, *9431 and *9432 refuse a port number that another of their entries holds, so a file that
+// swaps two numbers cannot be typed back in its order. The loaders first type every such entry
+// of the file with no number ("00000", which no rule refuses): the command that empties the
+// entry a command sets, or an empty text for any other command.
+std::string EmptyPortCommand(std::string_view command);
+
+class CodeLengthScope {
+  public:
+    CodeLengthScope(ProgrammingState& state, std::string_view command);
+    ~CodeLengthScope();
+    CodeLengthScope(const CodeLengthScope&) = delete;
+    CodeLengthScope& operator=(const CodeLengthScope&) = delete;
+
+  private:
+    ProgrammingState& state_;
+    std::uint8_t* count_ = nullptr;
+    std::uint8_t saved_ = 0;
+};
 
 }  // namespace qzs

@@ -75,8 +75,9 @@ void Tick(const DataFileHooks& hooks) {
 
 // --- Writing ---------------------------------------------------------------------------------
 
-void PutField(std::string& record, std::size_t at, const char* text, std::size_t n) {
-    std::memcpy(record.data() + at, text, n);
+template <std::size_t N>
+std::string FieldText(const std::array<char, N>& field) {
+    return std::string(field.data(), std::find(field.begin(), field.end(), '\0'));
 }
 
 std::string Header(const ProgrammingState& state, const DataFileHooks& hooks) {
@@ -87,22 +88,7 @@ std::string Header(const ProgrammingState& state, const DataFileHooks& hooks) {
         const std::time_t now = std::time(nullptr);
         localtime_r(&now, &t);
     }
-    std::string record(kRecord, ' ');
-    char date[32];
-    std::snprintf(date, sizeof date, "%04d%02d%02d%02d%02d", (t.tm_year + 1900) % 10000,
-                  (t.tm_mon + 1) % 100, t.tm_mday % 100, t.tm_hour % 100, t.tm_min % 100);
-    PutField(record, 0, date, 12);
-    const UserInformation& u = state.user_information;
-    for (const std::size_t comma : {12, 37, 62, 87, 112, 185}) record[comma] = ',';
-    PutField(record, 13, u.user_name.data(), 24);
-    PutField(record, 38, u.person_in_charge.data(), 24);
-    PutField(record, 63, u.telephone_number.data(), 16);
-    PutField(record, 79, u.area_code.data(), 8);
-    PutField(record, 88, u.installation_date.data(), 24);
-    PutField(record, 113, u.memo.data(), 72);
-    record[kLineEnd] = '\r';
-    record[kLineEnd + 1] = '\n';
-    return record;
+    return FormatDataFileHeader(state.user_information, t);
 }
 
 void AppendLines(std::string& out, const auto& lines, std::size_t count,
@@ -428,9 +414,30 @@ int ImportDataSetting(ProgrammingState& state, std::string_view body, const Data
         commands.push_back(std::move(command));
     }
     if (!commands.empty()) ClearImageTables(state);
+    // The codes of *081 and the numbers of *082 go together, shortest first, where the first
+    // of them stands; each under the digit count of its own length.
+    std::vector<std::string> codes;
     for (const std::string& command : commands) {
+        if (command.starts_with("*081") || command.starts_with("*082")) codes.push_back(command);
+    }
+    SortByCodeLength(codes);
+    for (const std::string& command : commands) {
+        const std::string empty = EmptyPortCommand(command);
+        if (!empty.empty()) RunCommand(state, 1, empty);
+    }
+    bool codes_run = false;
+    auto run = [&](const std::string& command) {
         ApplyKeyCommand(state, command);
+        const CodeLengthScope code_length(state, command);
         RunCommand(state, 1, command);
+    };
+    for (const std::string& command : commands) {
+        if (command.starts_with("*081") || command.starts_with("*082")) {
+            if (!codes_run) std::ranges::for_each(codes, run);
+            codes_run = true;
+        } else {
+            run(command);
+        }
         Tick(hooks);
     }
     return 0;
@@ -474,6 +481,21 @@ void SetByte(DataImage& image, int block, std::size_t offset, std::uint8_t value
 
 }  // namespace
 
+// One header for every data file, the offline ones and those written from a transfer: each text
+// up to its first NUL, blank padded to its width. The area code has the six bytes the reader
+// takes and two blanks after it; a year beyond four digits cannot push the fields out of place.
+std::string FormatDataFileHeader(const UserInformation& info, const std::tm& t) {
+    char text[kDataFileRecordBytes + 1];
+    const int n = std::snprintf(
+        text, sizeof text,
+        "%04d%02d%02d%02d%02d,%-24.24s,%-24.24s,%-16.16s%-6.6s  ,%-24.24s,%-72.72s,    \r\n",
+        (t.tm_year + 1900) % 10000, (t.tm_mon + 1) % 100, t.tm_mday % 100, t.tm_hour % 100,
+        t.tm_min % 100, FieldText(info.user_name).c_str(), FieldText(info.person_in_charge).c_str(),
+        FieldText(info.telephone_number).c_str(), FieldText(info.area_code).c_str(),
+        FieldText(info.installation_date).c_str(), FieldText(info.memo).c_str());
+    return std::string(text, static_cast<std::size_t>(n));
+}
+
 std::string DataFileCommand(std::string_view record) {
     if (record.size() < kSheetPrintedColumn + kSheetPrintedWidth || record[0] != '*') return {};
     std::string value;
@@ -493,17 +515,24 @@ std::string DataFileCommand(std::string_view record) {
     } else {
         // The closing '#' is the last one: a '#' before it ends a key field, even one that is
         // followed by the value's blanks ("*10106#  #").
+        // An empty value writes nothing over the last blank, which stays.
         const std::size_t close = form.size() - 1;
         std::size_t at = close;
-        if (form[close - 1] == ' ') at = close - 1;
+        if (form[close - 1] == ' ' && !value.empty()) at = close - 1;
         command = std::string(form.substr(0, at)) + value + "#";
     }
-    // The fixed patches of four commands whose printed value does not type back as it shows.
+    // The fixed patches of the commands whose printed value does not type back as it shows. An
+    // empty *000 or *164 is the code cleared by its zeros ("00", "00000"): typed as blanks it
+    // would be refused and leave the code the image had.
     const auto at = [&](std::size_t i) { return i < command.size() ? command[i] : '\0'; };
     if (command.starts_with("*9308") && value.empty() && command.size() >= 7) {
         command = command.substr(0, 7) + "000000#";
     } else if (command.starts_with("*083") && at(7) == ' ') {
         command = "*08300#";
+    } else if (command.starts_with("*000") && at(7) == ' ') {
+        command = "*00000#";
+    } else if (command.starts_with("*164") && at(8) == ' ') {
+        command = "*16400000#";
     } else if (command.starts_with("*9337") && command.size() > 12 &&
                command.compare(9, 3, "000") == 0) {
         command = command.substr(0, 12) + "#";

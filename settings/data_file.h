@@ -17,6 +17,7 @@
 namespace qzs {
 
 struct ProgrammingState;
+struct UserInformation;
 
 inline constexpr int kDataFileCreateError = 30;  // the file cannot be created or opened
 inline constexpr int kDataFileWriteError = 31;   // a write, the close or the rename failed
@@ -51,6 +52,10 @@ struct DataFileHooks {
 // The command that one data-setting record replays: its printed form with the value filled in
 // (and the fixed patches of a few commands); empty when the record is not well formed.
 std::string DataFileCommand(std::string_view record);
+
+// The first record of every data file: the local time and the six texts of the user
+// information, 192 bytes ending in CR LF.
+std::string FormatDataFileHeader(const UserInformation& info, const std::tm& local_time);
 
 // Resets the tables that a complete data-setting file sets again.
 void ClearImageTables(ProgrammingState& state);

@@ -11,6 +11,7 @@
 #include "programming/key_layout.h"
 #include "programming/state.h"
 #include "settings/button_assignment.h"
+#include "settings/command_bridge.h"
 #include "settings/data_image_startup.h"
 #include "settings/key_sheet.h"
 #include "settings/sheet_lines.h"
@@ -102,6 +103,9 @@ constexpr EmptyValuePatch kEmptyValuePatches[] = {
     // The empty value of 083 is written as "00c" like the others, so that its item ends with
     // the ',' that every empty value has and is read back as the zeros it stands for.
     {83, 4, "00c"},
+    // No password (stored by "00") is sent as that "00"; blanks would be refused and leave the
+    // receiver's password in place.
+    {0, 4, "00c"},
 };
 
 bool OneOf(int command, std::initializer_list<int> list) {
@@ -334,9 +338,8 @@ bool IsOneEntry(const CommandDescriptor& descriptor, std::string_view keys) {
     return hash == std::string_view::npos || hash + 1 == data.size();
 }
 
-}  // namespace
-
-std::string ApplyDsetItem(ProgrammingState& state, int command, std::string_view item,
+// The command string of one received item; empty when it grows too long.
+std::string DsetCommandOf(ProgrammingState& state, int command, std::string_view item,
                           int flag501) {
     char head[16];
     const int head_length =
@@ -377,9 +380,31 @@ std::string ApplyDsetItem(ProgrammingState& state, int command, std::string_view
                     std::string_view(text).substr(static_cast<std::size_t>(head_length)))) {
         return {};
     }
+    // As the data-setting file does: a *9337 of "000" is stored by the three zeros alone (the
+    // two values after them are typed as a show otherwise).
+    if (text.starts_with("*9337000")) text = "*9337000#";
+    return text;
+}
+
+void RunDsetCommand(ProgrammingState& state, const std::string& text) {
     // The local copy keeps the command as it came, not as the completion of fields changed it.
     std::string run = text;
+    const CodeLengthScope code_length(state, run);
     RunWebCommand(state, run);
+}
+
+// Items of *081 and *082 that must run before the codes: the removals (key 99, 999) and *081 key
+// 00, whose received form empties the code tables first.
+bool RunsBeforeCodes(std::string_view text) {
+    return text.starts_with("*08199") || text.starts_with("*082999") || text.starts_with("*08100");
+}
+
+}  // namespace
+
+std::string ApplyDsetItem(ProgrammingState& state, int command, std::string_view item,
+                          int flag501) {
+    std::string text = DsetCommandOf(state, command, item, flag501);
+    if (!text.empty()) RunDsetCommand(state, text);
     return text;
 }
 
@@ -387,15 +412,39 @@ std::string ApplyDsetElement(ProgrammingState& state, int command, std::string_v
                              std::FILE* out, int flag501, int* skipped) {
     ApplicationLock::Guard guard(state.lock);
     std::string last;
+    // Codes and numbers run shortest first (after the removals), as the image that holds them
+    // stored them; every other element runs in its order.
+    const bool codes = command == 81 || command == 82;
+    std::vector<std::string> first;
+    std::vector<std::string> later;
     for (const std::string_view item : Items(text)) {
-        std::string applied = ApplyDsetItem(state, command, item, flag501);
+        std::string applied = DsetCommandOf(state, command, item, flag501);
         if (applied.empty()) {
             if (skipped != nullptr) ++*skipped;
             continue;
         }
         Write(out, applied + "\n");
+        if (!codes || RunsBeforeCodes(applied)) {
+            first.push_back(applied);
+        } else {
+            later.push_back(applied);
+        }
         last = std::move(applied);
     }
+    if (command == 81) {
+        state.received_081_codes = later;
+    } else if (command == 82) {
+        later.insert(later.begin(), state.received_081_codes.begin(),
+                     state.received_081_codes.end());
+        state.received_081_codes.clear();
+    }
+    SortByCodeLength(later);
+    for (const std::string& c : first) {
+        std::string empty = EmptyPortCommand(c);
+        if (!empty.empty()) RunWebCommand(state, empty);
+    }
+    for (const std::string& c : first) RunDsetCommand(state, c);
+    for (const std::string& c : later) RunDsetCommand(state, c);
     if (last.empty()) {
         // An element without items: the main unit's empty value of these commands.
         std::string fallback = command == 83    ? "*08300#"
@@ -434,6 +483,42 @@ std::vector<std::string> CsvDataRows(std::FILE* source) {
     return rows;
 }
 
+// "&", "<" and ">" of a name as the numeric references the button texts are sent with, so the
+// file stays well-formed and every reader gives the bytes back. None of them is ever the second
+// byte of a Shift-JIS character.
+std::string EscapeMarkup(std::string_view row) {
+    std::string out;
+    for (const char c : row) {
+        switch (c) {
+            case '&':
+                out += "&#38;";
+                break;
+            case '<':
+                out += "&#60;";
+                break;
+            case '>':
+                out += "&#62;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// The '_' that joins a row's three-digit telephone and its row number becomes the separator
+// again; any other '_' (a Shift-JIS second byte such as that of "ダ") stays.
+std::string SeparateTelephones(std::string text) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        if (end - at > 3 && text[at + 3] == '_') text[at + 3] = ',';
+        at = end + 1;
+    }
+    return text;
+}
+
 int MakeSpeedDialXml(std::FILE* source, std::FILE* target, int flag100, bool telephone) {
     const std::string_view name = telephone ? "teltan" : "systan";
     const std::size_t last_row = telephone ? 240 : 600;
@@ -448,7 +533,7 @@ int MakeSpeedDialXml(std::FILE* source, std::FILE* target, int flag100, bool tel
             // The telephone and its row are joined by '_' in place of their separator.
             row = row.substr(0, 3) + "_" + row.substr(4);
         }
-        out += row;
+        out += EscapeMarkup(row);
         out += r + 1 == last_row ? "\n\n" : ",\n\n";
     }
     out += "</" + std::string(name) + ">\n\n</root>\n";
@@ -465,9 +550,10 @@ std::string FirstElementText(const std::vector<std::string>& elements) {
     return first == std::string::npos ? std::string() : text.substr(first);
 }
 
-// The converted rows ended by exactly one CR LF: the line breaks after the last row go.
+// The converted rows ended by exactly one CR LF: the line breaks after the last row go, and
+// only they (the last row's last name may end in blanks that are its own).
 std::string EndRows(std::string text) {
-    text.erase(text.find_last_not_of(" \t\r\n") + 1);
+    text.erase(text.find_last_not_of("\r\n") + 1);
     return text + "\r\n";
 }
 
@@ -506,13 +592,11 @@ int ConvertSysTanXml(const std::vector<std::string>& elements, std::FILE* out, i
 int ConvertTelTanXml(const std::vector<std::string>& elements, std::FILE* out, int flag100) {
     std::string text = FirstElementText(elements);
     if (flag100 == 1) {
-        text = RemoveAll(std::move(text), ',');
+        text = SeparateTelephones(RemoveAll(std::move(text), ','));
         std::replace(text.begin(), text.end(), 's', ',');
-        std::replace(text.begin(), text.end(), '_', ',');
         text = ReplaceAll(std::move(text), "\n\n", "\r\n");
     } else {
-        std::replace(text.begin(), text.end(), '_', ',');
-        text = ReplaceAll(std::move(text), ",\n\n", "\r\n");
+        text = ReplaceAll(SeparateTelephones(std::move(text)), ",\n\n", "\r\n");
     }
     Write(out, std::string(kTelTanHead) + "\r\n" + EndRows(std::move(text)));
     return 1;

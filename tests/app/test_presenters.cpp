@@ -721,8 +721,9 @@ TEST(UserInformationDialog, ByteLimitsCountShiftJisBytes) {
         {CUserInfoDialog::kUserName, Repeat("ｱ", 25), false},
         {CUserInfoDialog::kAreaCode, "033333", true},
         {CUserInfoDialog::kAreaCode, "0333333", false},
-        {CUserInfoDialog::kPhoneNumber, std::string(20, '1'), true},
-        {CUserInfoDialog::kPhoneNumber, std::string(21, '1'), false},
+        // What the data-file header holds: 16 bytes of the number.
+        {CUserInfoDialog::kPhoneNumber, std::string(16, '1'), true},
+        {CUserInfoDialog::kPhoneNumber, std::string(17, '1'), false},
         {CUserInfoDialog::kMemo, std::string(72, 'm'), true},
         {CUserInfoDialog::kMemo, std::string(73, 'm'), false},
         {CUserInfoDialog::kPersonInCharge, "\xF0\x9F\x98\x80", false},  // no Shift-JIS form
@@ -759,8 +760,8 @@ TEST(UserInformationDialog, StoresInOrderAndStopsAtABadNumber) {
     dialog.OnEdit(CUserInfoDialog::kPhoneNumber, "*12#");
     dialog.Press(kIdOk);
     EXPECT_TRUE(dialog.ended());
-    EXPECT_EQ(std::string(info.area_code.data()), std::string(10, ' '));
-    EXPECT_EQ(std::string(info.telephone_number.data()), "*12#" + std::string(20, ' '));
+    EXPECT_EQ(std::string(info.area_code.data()), std::string(6, ' '));
+    EXPECT_EQ(std::string(info.telephone_number.data()), "*12#" + std::string(12, ' '));
     EXPECT_EQ(std::string(info.installation_date.data()), "2026/12/10" + std::string(14, ' '));
 
     // Shown again: trailing blanks gone; a text beginning with a blank counts as not set.

@@ -60,6 +60,17 @@ TEST(XmlReader, Documents) {
          1,
          "n",
          {"a?b"}},
+        {"a byte CP932 has no character for costs that character, not the document",
+         "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><r><n>a\xA0" + sjis_te_su_to +
+             "</n><n>\x83\x5F&#38;&#60;&#62;</n></r>",
+         1,
+         "n",
+         {"a?" + sjis_te_su_to, "\x83\x5F&<>"}},
+        {"undeclared, a lead byte without its second byte",
+         "<r><n>a\x83 " + sjis_te_su_to + "</n><n>z</n></r>",
+         1,
+         "n",
+         {"a? " + sjis_te_su_to, "z"}},
         {"entity references of the document add nothing",
          "<!DOCTYPE r [<!ENTITY e \"expanded\">]><r><n>a&e;b&lt;</n></r>",
          1,
@@ -102,8 +113,9 @@ TEST(XmlReader, ParserMessagesStayInTheReader) {
     } cases[] = {
         {"bytes the declared encoding does not have",
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r><n>\xFF\xFE\x80</n></r>", 0},
+        // A byte CP932 does not have costs its character, not the document.
         {"bytes CP932 does not have",
-         "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><r>\x85\x40</r>", 0},
+         "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><r>\x85\x40</r>", 1},
         {"an encoding no converter knows",
          "<?xml version=\"1.0\" encoding=\"x-no-such-code\"?><r/>", 0},
         {"not well-formed", "<r><n>1</r>", 0},

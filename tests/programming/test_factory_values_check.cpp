@@ -139,6 +139,18 @@ std::map<int, ByteMap> ExpectedFactoryBlocks() {
     for (std::size_t r = 0; r < 128; ++r) blocks[1][48 * r] = 0xE4;
     // Block 3, bytes 28-31.
     for (std::size_t b = 28; b < 32; ++b) blocks[3][b] = 0xAA;
+    // Records the documentation leaves open, chosen so that every factory value is one its own
+    // command takes back, or the one a received *000 sets up: the *080 digit counts of first digits
+    // 1-7 are two (as the *080 copy says), and every *165 and *166 record has kind 1.
+    for (std::size_t d = 1; d <= 7; ++d) blocks[14][d] = 0x01;
+    // The *9203 and *9204 values of entries 4 and 5 are those the setup list of a received *000
+    // gives them (6 and 1).
+    blocks[61][13] = 0x61;
+    blocks[61][17] = 0x61;
+    for (std::size_t r = 0; r < 16; ++r) {
+        blocks[89][4 * r] = 0x01;
+        blocks[90][4 * r] = 0x01;
+    }
     return blocks;
 }
 
@@ -148,9 +160,9 @@ struct SettingValue {
 };
 
 constexpr std::array kFactorySettingBytes{
-    SettingValue{SettingByte::k9307, 0x11}, SettingValue{SettingByte::k318, 0x03},
-    SettingValue{SettingByte::k706, 0x51},  SettingValue{SettingByte::k187, 0x22},
-    SettingValue{SettingByte::k189, 0x01},  SettingValue{SettingByte::k9272, 0x13},
+    SettingValue{SettingByte::k9307, 0x11},      SettingValue{SettingByte::k318, 0x03},
+    SettingValue{SettingByte::k706, 0x51},       SettingValue{SettingByte::k187, 0x22},
+    SettingValue{SettingByte::k189, 0x01},       SettingValue{SettingByte::k9272, 0x13},
     SettingValue{SettingByte::k351Digits, 0x04},
 };
 
@@ -285,6 +297,13 @@ TEST(FactoryValuesCheck, SettingsOutsideTheBlocksTakeTheirFactoryValues) {
         EXPECT_EQ(record, (std::array<std::uint8_t, kTable699RecordBytes>{}));
     }
     EXPECT_EQ(image->unit_code_bytes, (std::array<std::uint8_t, 100>{}));
+    // Every group holds the pair 31, 7 that *9525 frees a pair to.
+    for (const auto& group : image->group_table) {
+        std::array<std::uint8_t, 16> want{};
+        want[12] = 31;
+        want[13] = 7;
+        EXPECT_EQ(group, want);
+    }
 }
 
 // A value of 0 in the table is a write like any other: over an image that is not empty, every

@@ -57,18 +57,23 @@ TEST_F(HandlerCheck, ANibbleAboveTenShowsAsAHexDigit) {
 }
 
 // --- Slot 22 ---------------------------------------------------------------------------------
-// On a started image every code is one digit long: block 15 holds "0" at 0, "8" at 13, "9" at
-// 14; block 16 the two-digit codes 70-73 from byte 0; block 17 "10" for port 1, "11"-"13" for
-// ports 2-4 and "14" for port 9.
+// On a started image codes beginning with 8, 9 and 0 are one digit long and those beginning with
+// 1-7 two: block 15 holds "0" at 0, "8" at 13, "9" at 14; block 16 the two-digit codes 70-73
+// from byte 0; block 17 "10" for port 1, "11"-"13" for ports 2-4 and "14" for port 9.
 
 TEST_F(HandlerCheck, DialCodeLookup) {
-    Run(Case{"one-digit codes",
+    Run(Case{"the started image's counts",
              {},
              {
                  Shown("*0100##", "010=0-00c"), Shown("*0108##", "010=8-13c"),
-                 Shown("*0109##", "010=9-14c"),
+                 Shown("*0109##", "010=9-14c"), Shown("*01070##", "010=70-700c"),
+                 Refused("*0107##"),  // a length block 14 does not give
+             }});
+    Run(Case{"one-digit codes once the counts say so",
+             {"*08071#"},
+             {
                  Shown("*0107##", "010=7-99c"),  // only codes of two digits begin with 7
-                 Refused("*01070##"),            // a length block 14 does not give
+                 Refused("*01070##"),
              }});
     Run(Case{"two-digit codes once the counts say so",
              {"*08012#", "*08072#"},

@@ -137,8 +137,8 @@ TEST_F(HandlerCheck, PortCodesOf084StandOnce) {
 }
 
 TEST_F(HandlerCheck, UnitCodesOf081FollowTheDigitCounts) {
-    Run(Case{"*081",
-             {},
+    Run(Case{"*081 with one-digit codes beginning with 3",
+             {"*08031#"},
              {
                  Stored("*081053#", "081=05-3P", {{B(15, 5), 0xFF, 0x30}}),
                  Shown("*08105#", "081=05-3c"),

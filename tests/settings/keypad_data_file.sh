@@ -1,7 +1,8 @@
 #!/bin/sh
 # The keypad console saves what it was told and a fresh console that loads the file lists the
 # same: many stores, the listings of every group and --save; then --load and the same listings.
-# The file holds a header and 7666 records of 192 bytes.
+# The file holds a header and 7666 records of 192 bytes. An untouched image saved, loaded and
+# saved again gives the same file byte for byte.
 set -eu
 keypad="$1"
 dir=$(mktemp -d)
@@ -16,9 +17,15 @@ size=$(wc -c < "$dir/data.qzdat")
 test "$size" -eq $((192 * 7667)) || { echo "file of $size bytes"; exit 1; }
 grep -q ' 000=1234c' "$dir/second" || { echo "store lost"; exit 1; }
 test "$(grep -c '^LIST' "$dir/second")" -eq 10
-# The factory values of *082, *165, *166 and *9525 show in a form that their stores refuse when
-# typed back (or that a later command of the file overwrites), so those lines may differ.
-known="(082|165|166|9525)"
-if diff -u "$dir/first" "$dir/second" | grep '^[-+][*]' | grep -Ev "^[-+][*]$known"; then
-  exit 1
-fi
+grep '^[*]' "$dir/first" > "$dir/first.lines"
+grep '^[*]' "$dir/second" > "$dir/second.lines"
+diff -u "$dir/first.lines" "$dir/second.lines"
+
+# The header's first 12 bytes are the minute of the save: when a minute turned between the two
+# saves, the pair is made again (two turns within one second cannot happen).
+for attempt in 1 2; do
+  "$keypad" --save "$dir/a.qzdat" < /dev/null
+  "$keypad" --load "$dir/a.qzdat" --save "$dir/b.qzdat" < /dev/null
+  if cmp -s -n 12 "$dir/a.qzdat" "$dir/b.qzdat"; then break; fi
+done
+cmp "$dir/a.qzdat" "$dir/b.qzdat"

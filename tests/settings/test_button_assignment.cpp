@@ -93,8 +93,10 @@ TEST_F(ButtonTest, OneTouchTextsRoundTrip) {
         {"F,105", {10, 5}, "F,105", true},
         {"F,137", {10, 37}, "F,137", true},
         {"F,148", {10, 48}, "F,148", true},
-        // Positions 109-112 are stored as 21-24, which read back as "1" and the code.
-        {"F,110", {10, 22}, "F,122", false},
+        // Positions 109-112 are stored as 21-24 and read back as the telephone, as the key
+        // sheet shows them.
+        {"F,110", {10, 22}, "F,110", true},
+        {"H,112", {13, 24}, "H,112", true},
         {"G,3C", {28, 0x3C}, "G,3C", true},
         {"H,105", {13, 5}, "H,105", true},
         {"H,000", {13, 217}, "H,888", true},
@@ -257,7 +259,9 @@ TEST(KeyAssignmentLabel, LabelsOfEveryKind) {
         {171, 0x54, Label("短縮 :045")},
         {11, 0x5A, Label("短縮 : 05")},
         {10, 5, Label("内線ﾜﾝﾀｯﾁ:105")},
-        {10, 60, Label("内線ﾜﾝﾀｯﾁ:060")},
+        {10, 21, Label("内線ﾜﾝﾀｯﾁ:109")},
+        {10, 60, Label("内線ﾜﾝﾀｯﾁ:000")},  // no telephone: the key sheet's "000"
+        {13, 24, Label("ﾎﾞｯｸｽ:112")},
         {13, 222, Label("ﾎﾞｯｸｽ:893")},
         {13, 37, Label("ﾎﾞｯｸｽ:137")},
         {28, 0x3C, Label("ﾎﾞｲｽ :3C")},

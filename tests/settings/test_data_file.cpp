@@ -5,13 +5,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -126,15 +126,33 @@ TEST_F(DataFileTest, DataSettingRoundTripAndHeader) {
     const auto listed_a = AllListings(*a);
     const auto listed_b = AllListings(*b);
     ASSERT_EQ(listed_a.size(), listed_b.size());
-    // The factory values of *082, *165, *166 and *9525 show in a form that their stores refuse
-    // when typed back, so a loaded file leaves those entries as the clearing left them.
-    std::set<std::string> differ;
-    for (std::size_t i = 0; i < listed_a.size(); ++i) {
-        if (listed_b[i] != listed_a[i]) differ.insert(listed_a[i].substr(0, 4));
-    }
-    EXPECT_EQ(differ, (std::set<std::string>{"082=", "165=", "166=", "9525"}));
+    for (std::size_t i = 0; i < listed_a.size(); ++i) EXPECT_EQ(listed_b[i], listed_a[i]);
     EXPECT_EQ(b->user_information.user_name[0], 'U');
     EXPECT_NE(AllListings(*b), AllListings(*FreshState()));
+}
+
+// Codes stored under digit counts that changed afterwards, and a one-digit code beside a longer
+// one beginning with it (the shorter one stored first): the file gives back both.
+TEST_F(DataFileTest, CodesOfOtherLengthsThanTheirCountsLoadBack) {
+    auto a = FreshState();
+    for (const char* command : {"*081370#", "*08002#", "*0810604#", "*08271665#", "*08061#"}) {
+        RunCommand(*a, 1, command);
+    }
+    Aim(*a, "codes.qzdat");
+    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock()), 0);
+    auto b = FreshState();
+    Aim(*b, "codes.qzdat");
+    ASSERT_EQ(LoadDataFile(*b, kDataSettingKind), 0);
+    const auto listed_a = AllListings(*a);
+    const auto listed_b = AllListings(*b);
+    for (const std::string_view shown :
+         {"081=37-0c", "081=06-04c", "082=716-65c", "080=0-2c", "080=6-1c"}) {
+        EXPECT_NE(std::ranges::find_if(listed_a,
+                                       [&](const std::string& l) { return l.starts_with(shown); }),
+                  listed_a.end())
+            << shown;
+    }
+    EXPECT_EQ(listed_b, listed_a);
 }
 
 TEST_F(DataFileTest, SpeedDialCsvRoundTripsInBothColumnOrders) {
