@@ -1,6 +1,8 @@
 #include "app/ui/dialog_view.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QPointer>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -19,10 +21,42 @@ QString ToQ(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Every dialog view alive, in the order they were made: the last one still shown is the
+// innermost dialog when no window is active (between two windows, or before the first shows).
+QList<DialogView*>& LiveViews() {
+    static QList<DialogView*> views;
+    return views;
+}
+
 }  // namespace
+
+QWidget* OpenerWindow() {
+    if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->isVisible()) {
+        return active;
+    }
+    const QList<DialogView*>& views = LiveViews();
+    for (auto it = views.crbegin(); it != views.crend(); ++it) {
+        if ((*it)->isVisible()) return *it;
+    }
+    return nullptr;
+}
+
+std::function<void()> ShowModeless(DialogPresenter& dialog) {
+    auto* view = new DialogView(dialog, OpenerWindow());
+    view->setModal(false);
+    view->show();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QPointer<DialogView> guard(view);
+    return [guard] {
+        if (guard.isNull()) return;
+        guard->hide();
+        delete guard.data();
+    };
+}
 
 DialogView::DialogView(DialogPresenter& presenter, QWidget* parent)
     : QDialog(parent), presenter_(presenter) {
+    LiveViews().append(this);
     setWindowTitle(ToQ(presenter.caption()));
     setFixedSize(presenter.size().width, presenter.size().height);
     setObjectName(QStringLiteral("dialog%1").arg(presenter.resource_id()));
@@ -43,6 +77,7 @@ DialogView::DialogView(DialogPresenter& presenter, QWidget* parent)
 }
 
 DialogView::~DialogView() {
+    LiveViews().removeAll(this);
     presenter_.changed = nullptr;
 }
 
@@ -208,7 +243,8 @@ void DialogView::reject() {
 
 int QtMessagePort::ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon,
                                MessageButtons buttons) {
-    QMessageBox box;
+    QMessageBox box(OpenerWindow());
+    box.setWindowModality(Qt::WindowModal);
     box.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<int>(caption.size())));
     box.setText(QString::fromUtf8(text.data(), static_cast<int>(text.size())));
     switch (icon) {
@@ -243,9 +279,12 @@ int QtMessagePort::ShowMessage(std::string_view text, std::string_view caption, 
 }
 
 int QtDialogRunner::RunModal(DialogPresenter& dialog) {
-    DialogView view(dialog);
+    DialogView view(dialog, OpenerWindow());
     // A dialog that ended while it was initialised never shows.
     if (dialog.ended()) return dialog.result();
+    // exec() alone would make the dialog application modal and block the engine's preview,
+    // which the same dialog asks the user to use.
+    view.setWindowModality(Qt::WindowModal);
     view.exec();
     return dialog.ended() ? dialog.result() : kIdCancel;
 }

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QMap>
+#include <functional>
 
 #include "app/dialog.h"
 
@@ -34,6 +35,16 @@ class DialogView : public QDialog {
     QMap<int, QWidget*> widgets_;
     bool refreshing_ = false;
 };
+
+// The window a new dialog, message box or file chooser belongs to: the window the user works in
+// (the active one, as the system's active-window call answers), else the innermost dialog of the
+// program still shown, else none. Dialogs are modal to that window only, so that a window of
+// another hierarchy (the engine's preview and viewer frames) keeps taking input.
+QWidget* OpenerWindow();
+
+// Shows the window of a presenter without a modal loop, owned by the opener so that it stays
+// above it; the answer hides and destroys it.
+std::function<void()> ShowModeless(DialogPresenter& dialog);
 
 // Message boxes with the system's buttons and icons.
 class QtMessagePort : public MessagePort {

@@ -41,7 +41,8 @@ class ScriptedMessages : public qzs::app::MessagePort {
 class ScriptedRunner : public qzs::app::DialogRunner {
   public:
     int RunModal(qzs::app::DialogPresenter& dialog) override {
-        qzs::app::ui::DialogView view(dialog);
+        qzs::app::ui::DialogView view(dialog, qzs::app::ui::OpenerWindow());
+        view.setWindowModality(Qt::WindowModal);
         QTimer::singleShot(200, &view,
                            [&dialog] { dialog.Press(qzs::app::CTopMenuDialog::kExit); });
         view.exec();
@@ -77,16 +78,7 @@ int main(int argc, char** argv) {
     ports.pump = &qzs::app::ui::PumpEvents;
     // The progress windows: shown at once, painted by the pumps of the transfer, and closed by
     // whoever showed them.
-    ports.show_modeless = [](qzs::app::DialogPresenter& dialog) -> std::function<void()> {
-        auto* view = new qzs::app::ui::DialogView(dialog);
-        view->setModal(false);
-        view->show();
-        qzs::app::ui::PumpEvents();
-        return [view] {
-            view->hide();
-            delete view;
-        };
-    };
+    ports.show_modeless = &qzs::app::ui::ShowModeless;
 
     // The data files work on the application's state, which exists once the application does.
     std::unique_ptr<qzs::app::StateDataFileServices> data_files;
@@ -140,8 +132,8 @@ int main(int argc, char** argv) {
     print_context.rif = &report_interface;
     print_context.messages = message_port;
     print_context.wait_cursor = &qzs::app::ui::SetWaitCursor;
-    // The owner window handle is not used by the library's windows here.
-    print_context.active_window = [] { return 0u; };
+    // The owner of the printer dialogs the library opens: the window the user works in.
+    print_context.active_window = &qzs::app::ui::ActiveWindowHandle;
     print_context.today = [] {
         const std::time_t now = std::time(nullptr);
         std::tm local{};
