@@ -7,6 +7,7 @@
 
 #include "app/composition.h"
 #include "app/ui/scripted_exit.h"
+#include "platform/qt_japanese.h"
 
 int main(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
+    plat::LoadQtJapanese(application, "korva-qzs");
     qzs::app::ui::ScriptedExit script;
     qzs::app::Composition program(script.overrides());
     return program.Run();

@@ -52,6 +52,9 @@ std::optional<std::string> ChooseFile(const FileChooserRequest& request) {
     dialog.setFileMode(QFileDialog::AnyFile);
     // The system's dialog asks before an existing file is overwritten.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    // Qt's own chooser on every desktop: its texts come from the Japanese catalogue the program
+    // loads, where a desktop's native chooser would follow that desktop's language instead.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     if (!LastFolder().isEmpty()) dialog.setDirectory(LastFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
