@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStyle>
 
 namespace qzs::app::ui {
@@ -149,6 +151,22 @@ void DialogView::Build() {
                 widget = combo;
                 break;
             }
+            case ControlKind::kRadio: {
+                // The presenter keeps the group's one check; Qt's own exclusivity would join every
+                // radio of the window into one group.
+                auto* radio = new QRadioButton(this);
+                radio->setAutoExclusive(false);
+                const int id = c.id;
+                connect(radio, &QRadioButton::clicked, this, [this, id] { presenter_.Press(id); });
+                widget = radio;
+                break;
+            }
+            case ControlKind::kGroupBox: {
+                auto* box = new QGroupBox(this);
+                box->setFocusPolicy(Qt::NoFocus);
+                widget = box;
+                break;
+            }
             case ControlKind::kProgress: {
                 auto* bar = new QProgressBar(this);
                 bar->setRange(0, 100);
@@ -159,7 +177,15 @@ void DialogView::Build() {
         }
         widget->setObjectName(QStringLiteral("control%1").arg(c.id));
         widget->setGeometry(c.rect.x, c.rect.y, c.rect.width, c.rect.height);
+        // Every control reports its focus, for Enter and for the arrow keys of a radio group.
+        if (c.kind != ControlKind::kEdit && c.kind != ControlKind::kReadOnlyEdit) {
+            widget->installEventFilter(this);
+        }
         widgets_.insert(c.id, widget);
+    }
+    // Frames lie behind the controls they hold.
+    for (const Control& c : presenter_.controls()) {
+        if (c.kind == ControlKind::kGroupBox) widgets_.value(c.id)->lower();
     }
 }
 
@@ -180,6 +206,13 @@ void DialogView::Refresh() {
             if (edit->text() != text) edit->setText(text);
         } else if (auto* plain = qobject_cast<QPlainTextEdit*>(widget)) {
             if (plain->toPlainText() != text) plain->setPlainText(text);
+        } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
+            radio->setText(text);
+            radio->setChecked(c.checked);
+            // One tab stop per group: the checked radio, or the first while none is.
+            radio->setFocusPolicy(IsTabStop(c) ? Qt::StrongFocus : Qt::ClickFocus);
+        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            box->setTitle(text);
         } else if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
             bar->setValue(std::clamp(c.position, 0, 100));
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
@@ -215,10 +248,38 @@ void DialogView::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+bool DialogView::IsTabStop(const Control& radio) const {
+    for (const Control& c : presenter_.controls()) {
+        if (c.kind != ControlKind::kRadio || c.group != radio.group) continue;
+        if (c.checked) return c.id == radio.id;
+    }
+    for (const Control& c : presenter_.controls()) {
+        if (c.kind == ControlKind::kRadio && c.group == radio.group) return c.id == radio.id;
+    }
+    return false;
+}
+
 bool DialogView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-        const int id = widgets_.key(qobject_cast<QWidget*>(watched), 0);
-        if (id != 0) presenter_.OnFocus(id, event->type() == QEvent::FocusIn);
+    const int id = widgets_.key(qobject_cast<QWidget*>(watched), 0);
+    if (id != 0 && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        const bool entering = event->type() == QEvent::FocusIn;
+        if (entering) {
+            presenter_.SetFocused(id);
+        } else if (presenter_.focused() == id) {
+            presenter_.SetFocused(0);
+        }
+        presenter_.OnFocus(id, entering);
+    }
+    if (id != 0 && event->type() == QEvent::KeyPress && qobject_cast<QRadioButton*>(watched)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const int step = key == Qt::Key_Down || key == Qt::Key_Right ? 1
+                         : key == Qt::Key_Up || key == Qt::Key_Left  ? -1
+                                                                     : 0;
+        if (step != 0) {
+            const int next = presenter_.MoveInGroup(id, step);
+            if (QWidget* target = widgets_.value(next, nullptr)) target->setFocus(Qt::TabFocusReason);
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

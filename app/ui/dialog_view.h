@@ -30,6 +30,7 @@ class DialogView : public QDialog {
   private:
     void Build();
     void Refresh();
+    bool IsTabStop(const Control& radio) const;
 
     DialogPresenter& presenter_;
     QMap<int, QWidget*> widgets_;

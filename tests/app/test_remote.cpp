@@ -158,11 +158,14 @@ TEST(RemoteMenu, RadiosDoorsAndConfirmations) {
     menu.OnInit();
     EXPECT_EQ(menu.caption(), "ＰＣリモートメニュー");
     EXPECT_EQ(menu.Text(CRemoteMenuDialog::kUnitUpload), "ﾘﾓｰﾄ主装置ﾃﾞｰﾀｱｯﾌﾟﾛｰﾄﾞ");
-    EXPECT_TRUE(menu.Text(CRemoteMenuDialog::kDuplicatesRefused).starts_with("◉"));
-    EXPECT_TRUE(menu.Text(CRemoteMenuDialog::kDuplicatesAllowed).starts_with("○"));
+    EXPECT_TRUE(menu.IsChecked(CRemoteMenuDialog::kDuplicatesRefused));
+    EXPECT_FALSE(menu.IsChecked(CRemoteMenuDialog::kDuplicatesAllowed));
+    EXPECT_EQ(menu.Text(CRemoteMenuDialog::kDuplicatesAllowed),
+              "「あり」：重複登録可（重複チェック無効）");
     menu.Press(CRemoteMenuDialog::kDuplicatesAllowed);
     EXPECT_EQ(shell.app->state().duplicate_check_flag, 0);
-    EXPECT_TRUE(menu.Text(CRemoteMenuDialog::kDuplicatesAllowed).starts_with("◉"));
+    EXPECT_TRUE(menu.IsChecked(CRemoteMenuDialog::kDuplicatesAllowed));
+    EXPECT_FALSE(menu.IsChecked(CRemoteMenuDialog::kDuplicatesRefused));
     menu.Press(CRemoteMenuDialog::kDuplicatesRefused);
     EXPECT_EQ(shell.app->state().duplicate_check_flag, 1);
     EXPECT_FALSE(menu.IsEnabled(CRemoteMenuDialog::kDataSetting));
