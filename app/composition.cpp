@@ -75,7 +75,7 @@ ShellPorts Composition::MakePorts() {
         menu_ports.runner = runner_;
         menu_ports.make_file_dialog = app_->ports().make_file_dialog;
         menu_ports.available_memory = &AvailableMemory;
-        menu_ports.open_browser = &OpenBrowserWithXdgOpen;
+        menu_ports.pump = &ui::PumpEvents;
         menu_ports.program_directory = ProgramDirectory();
         menu_ports.forms = forms_.get();
         menu_ports.server_ports.show_error = [port = messages_](std::string_view text) {
