@@ -14,7 +14,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOption>
 
 namespace qzs::app::ui {
 namespace {
@@ -31,6 +35,41 @@ QList<DialogView*>& LiveViews() {
 }
 
 }  // namespace
+
+QIcon ProgramIcon() {
+    return QIcon(QStringLiteral(":/korva-qzs/korva-qzs.png"));
+}
+
+namespace {
+
+class FocusMarkStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if ((element != CE_PushButton && element != CE_RadioButton) ||
+            (option->state & State_HasFocus) == 0) {
+            return;
+        }
+        const QRect mark = element == CE_PushButton
+                               ? option->rect.adjusted(4, 4, -5, -5)
+                               : subElementRect(SE_RadioButtonFocusRect, option, widget);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->setBrush(Qt::NoBrush);
+        painter->setPen(QPen(option->palette.color(QPalette::WindowText), 1, Qt::DotLine));
+        painter->drawRect(mark);
+        painter->restore();
+    }
+};
+
+}  // namespace
+
+void InstallProgramLook(QApplication& application) {
+    QApplication::setWindowIcon(ProgramIcon());
+    application.setStyle(new FocusMarkStyle(QStyleFactory::create(application.style()->name())));
+}
 
 QWidget* OpenerWindow() {
     if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->isVisible()) {
@@ -105,7 +144,10 @@ void DialogView::Build() {
             }
             case ControlKind::kIcon: {
                 auto* label = new QLabel(this);
-                label->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32));
+                // Icon 128 is the program's own; the others are the system's warning sign.
+                label->setPixmap(c.id == 128
+                                     ? ProgramIcon().pixmap(32)
+                                     : style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32));
                 widget = label;
                 break;
             }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QMap>
 #include <functional>
 
 #include "app/dialog.h"
 
+class QApplication;
 class QWidget;
 
 namespace qzs::app::ui {
@@ -46,6 +48,14 @@ QWidget* OpenerWindow();
 // Shows the window of a presenter without a modal loop, owned by the opener so that it stays
 // above it; the answer hides and destroys it.
 std::function<void()> ShowModeless(DialogPresenter& dialog);
+
+// The program's own icon (icon 128 of the about box, and every window's icon).
+QIcon ProgramIcon();
+
+// The program's look on the application: its icon on every window, and a style that marks the
+// focused push button or radio with a dotted frame, as the system's dialogs do, so that Tab and
+// Enter can be followed by eye.
+void InstallProgramLook(QApplication& application);
 
 // Message boxes with the system's buttons and icons.
 class QtMessagePort : public MessagePort {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QVariant>
 #include <QWidget>
@@ -15,6 +16,17 @@
 namespace qzs::app::ui {
 
 namespace {
+
+// The chooser's type column: Qt's catalogue leaves "Folder" and "... File" untranslated.
+class JapaneseFileTypes : public QFileIconProvider {
+  public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QStringLiteral("フォルダー");
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("ファイル")
+                                : suffix.toUpper() + QStringLiteral(" ファイル");
+    }
+};
 
 // The folder the user chose a file in last, during this run; the next chooser opens there.
 QString& LastFolder() {
@@ -55,6 +67,8 @@ std::optional<std::string> ChooseFile(const FileChooserRequest& request) {
     // Qt's own chooser on every desktop: its texts come from the Japanese catalogue the program
     // loads, where a desktop's native chooser would follow that desktop's language instead.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    static JapaneseFileTypes types;
+    dialog.setIconProvider(&types);
     if (!LastFolder().isEmpty()) dialog.setDirectory(LastFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
