@@ -43,19 +43,8 @@
 namespace qzs::app::ui {
 namespace {
 
-std::filesystem::path ScreensFolder() {
-    std::filesystem::path folder = std::filesystem::path(QZS_BINARY_DIR) / "artifacts" / "screens";
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-// The window with its frame, as the screen shows it.
 void Photograph(QWidget* window, const std::string& name) {
-    QTest::qWait(250);  // the window manager's frame and the first paint
-    const QRect r = window->frameGeometry();
-    const QPixmap shot = window->screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
-    EXPECT_TRUE(shot.save(QString::fromStdString((ScreensFolder() / (name + ".png")).string())))
-        << name;
+    EXPECT_TRUE(qzs_test::XDisplay::Photograph(window, name)) << name;
 }
 
 // Texts that do not fit their control, as "text (needed > given)".

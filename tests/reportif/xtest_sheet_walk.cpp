@@ -23,6 +23,7 @@
 #include "app/print_dialogs.h"
 #include "app/ui/dialog_view.h"
 #include "app/ui/qt_ports.h"
+#include "platform/qt_japanese.h"
 #include "tests/fixtures/command_output.h"
 #include "tests/fixtures/display/x_display.h"
 #include "tests/reportif/sheet_road.h"
@@ -120,6 +121,10 @@ TEST(SheetWalk, PreviewFromThePrintModeDialogTakesInputPrintsAndCloses) {
     qzs_test::SheetRoad road;
     ASSERT_TRUE(road.Ready());
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    // As the program looks: its icon, its focus marks and Qt's texts in Japanese.
+    auto* gui = qobject_cast<QApplication*>(QCoreApplication::instance());
+    qzs::app::ui::InstallProgramLook(*gui);
+    plat::LoadQtJapanese(*gui, "reportif_xtest_sheet_walk");
     road.context.active_window = &qzs::app::ui::ActiveWindowHandle;
     qzs::app::SetReportEventContext(&road.context);
     const size_t before = road.queue.Received().size();
@@ -137,8 +142,14 @@ TEST(SheetWalk, PreviewFromThePrintModeDialogTakesInputPrintsAndCloses) {
         {"316 shown", [] { return Ready(Shown("dialog316")); },
          [] { XDisplay::Click(Child(Shown("dialog316"), "control1002")); }},
         {"351 shown", [] { return Ready(Shown("dialog351")); },
-         [] { XDisplay::Click(Child(Shown("dialog351"), "control1001")); }},
-        {"the preview on page 1", frame_shown, [&] { XDisplay::Click(ToolButton(frame, 40004)); }},
+         [] {
+             XDisplay::Photograph(Shown("dialog351"), "20_print_mode");
+             XDisplay::Click(Child(Shown("dialog351"), "control1001"));
+         }},
+        {"the preview on page 1", frame_shown, [&] {
+             XDisplay::Photograph(frame, "21_preview");
+             XDisplay::Click(ToolButton(frame, 40004));
+         }},
         {"次頁 shows page 2", [&] { return Part(frame, 2) == QStringLiteral("Page : 2/15"); },
          [&] { XDisplay::Click(Child(frame, "10"), QPoint(20, 20)); }},
         {"a click zooms in", [&] { return Part(frame, 1) == QStringLiteral("Zoom: 55%"); },
@@ -161,7 +172,10 @@ TEST(SheetWalk, PreviewFromThePrintModeDialogTakesInputPrintsAndCloses) {
          [&] { XDisplay::Click(ToolButton(frame, 40008)); }},
         {"the print range dialog",
          [&] { return Ready(range_dialog()) && Child(range_dialog(), "c1004") != nullptr; },
-         [&] { XDisplay::Click(Child(range_dialog(), "c1004")); }},
+         [&] {
+             XDisplay::Photograph(range_dialog(), "22_print_range");
+             XDisplay::Click(Child(range_dialog(), "c1004"));
+         }},
         {"pages typed",
          [&] { return Child(range_dialog(), "c1006") && Child(range_dialog(), "c1006")->isEnabled(); },
          [&] {
