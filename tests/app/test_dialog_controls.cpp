@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <vector>
 
 #include "app/dialog.h"
@@ -141,6 +143,50 @@ TEST(DialogControls, TheWindowShowsGroupsAsOneTabStopAndTakesArrowsAndEnter) {
     view.ControlWidget(kIdCancel)->setFocus();
     QTest::keyClick(view.ControlWidget(kIdCancel), Qt::Key_Return);
     EXPECT_EQ(form.pressed, std::vector<int>{kIdCancel});
+}
+
+// A dialog opened from another belongs to it: a modal one is modal to that window alone (the
+// engine's frames, top-level windows of their own, stay usable), a progress window is owned by
+// it and stays above it, and both open centred over it.
+TEST(DialogControls, DialogsBelongToTheWindowThatOpenedThem) {
+    Form menu;
+    ui::DialogView opener(menu);
+    opener.move(200, 150);
+    opener.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&opener));
+    opener.activateWindow();
+
+    Form progress;
+    const std::function<void()> close = ui::ShowModeless(progress);
+    QWidget* modeless = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* view = qobject_cast<ui::DialogView*>(w);
+        if (view != nullptr && &view->presenter() == &progress) modeless = view;
+    }
+    ASSERT_NE(modeless, nullptr);
+    EXPECT_EQ(modeless->parentWidget(), &opener);
+    EXPECT_EQ(modeless->windowModality(), Qt::NonModal);
+    close();
+
+    Form inner;
+    QWidget* parent = nullptr;
+    Qt::WindowModality modality = Qt::NonModal;
+    QPoint centre;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* view = qobject_cast<ui::DialogView*>(w);
+            if (view == nullptr || &view->presenter() != &inner || !view->isVisible()) continue;
+            parent = view->parentWidget();
+            modality = view->windowModality();
+            centre = view->geometry().center();
+            inner.End(kIdCancel);
+        }
+    });
+    ui::QtDialogRunner runner;
+    EXPECT_EQ(runner.RunModal(inner), kIdCancel);
+    EXPECT_EQ(parent, &opener);
+    EXPECT_EQ(modality, Qt::WindowModal);
+    EXPECT_LE((centre - opener.geometry().center()).manhattanLength(), 4);
 }
 
 }  // namespace
