@@ -71,15 +71,14 @@ std::vector<std::string> CutTexts(QWidget* window) {
 }
 
 void ExpectWholeAndUncut(QWidget* window, const std::string& name) {
-    // The title bar holds the icon and three buttons beside the caption, in a bold face.
+    // The title bar, about as wide as the window, holds the icon and three buttons beside the
+    // caption, in a bold face.
     QFont title = window->font();
     title.setBold(true);
-    EXPECT_LE(QFontMetrics(title).horizontalAdvance(window->windowTitle()) + 110,
-              window->frameGeometry().width())
+    EXPECT_LE(QFontMetrics(title).horizontalAdvance(window->windowTitle()) + 110, window->width())
         << name << ": the caption does not fit its title bar";
     const QRect screen = window->screen()->availableGeometry();
-    EXPECT_TRUE(screen.contains(window->frameGeometry()))
-        << name << " lies outside the screen";
+    EXPECT_TRUE(screen.contains(window->geometry())) << name << " lies outside the screen";
     const std::vector<std::string> cut = CutTexts(window);
     EXPECT_TRUE(cut.empty()) << name << ": " << ::testing::PrintToString(cut);
 }
@@ -215,7 +214,7 @@ TEST_F(Screens, MessageBoxesAndTheFileChooserInJapanese) {
             if (chooser == nullptr || !chooser->isVisible()) continue;
             ASSERT_TRUE(QTest::qWaitForWindowActive(chooser));
             Photograph(chooser, "16_file_chooser");
-            EXPECT_TRUE(chooser->screen()->availableGeometry().contains(chooser->frameGeometry()));
+            EXPECT_TRUE(chooser->screen()->availableGeometry().contains(chooser->geometry()));
             chooser->reject();
         }
     });

@@ -57,10 +57,11 @@ QString Part(QWidget* frame, int part) {
     return label == nullptr ? QString() : label->text();
 }
 
-// A window is ready for a click once it is shown, exposed and placed by the window manager.
+// A window is ready for a click once it is shown, exposed, and placed and activated by the
+// window manager.
 bool Ready(QWidget* window) {
     return window != nullptr && window->isVisible() && window->windowHandle() != nullptr &&
-           window->windowHandle()->isExposed();
+           window->windowHandle()->isExposed() && window->isActiveWindow();
 }
 
 // The walk: steps run from a timer in whatever modal loop is running, each waiting for its
