@@ -193,35 +193,36 @@ TEST_F(Screens, EveryDialogOfTheProgramIsWholeOnTheScreenWithNoTextCut) {
     data_setting.Press(kIdCancel);
 }
 
+// Runs open(), which shows a modal window of the class; photographs and checks it, then cancels.
+void PhotographWhileOpen(const char* class_name, const std::string& name,
+                         const std::function<void()>& open) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->inherits(class_name) || !w->isVisible()) continue;
+            seen = true;
+            ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+            Photograph(w, name);
+            ExpectWholeAndUncut(w, name);
+            qobject_cast<QDialog*>(w)->done(QDialog::Rejected);
+        }
+    });
+    open();
+    EXPECT_TRUE(seen) << name;
+}
+
 TEST_F(Screens, MessageBoxesAndTheFileChooserInJapanese) {
     QtMessagePort port;
-    QTimer::singleShot(0, [] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            if (box == nullptr || !box->isVisible()) continue;
-            ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
-            Photograph(box, "15_exit_question");
-            ExpectWholeAndUncut(box, "exit question");
-            box->done(QMessageBox::No);
-        }
+    PhotographWhileOpen("QMessageBox", "15_exit_question", [&] {
+        port.ShowMessage("\u3000パソコンデータ設定用プログラム（Qz3/S）を終了しますか？", "終了確認",
+                         MessageIcon::kQuestion, MessageButtons::kYesNo);
     });
-    port.ShowMessage("\u3000パソコンデータ設定用プログラム（Qz3/S）を終了しますか？", "終了確認",
-                     MessageIcon::kQuestion, MessageButtons::kYesNo);
-
-    QTimer::singleShot(0, [] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* chooser = qobject_cast<QFileDialog*>(w);
-            if (chooser == nullptr || !chooser->isVisible()) continue;
-            ASSERT_TRUE(QTest::qWaitForWindowActive(chooser));
-            Photograph(chooser, "16_file_chooser");
-            EXPECT_TRUE(chooser->screen()->availableGeometry().contains(chooser->geometry()));
-            chooser->reject();
-        }
+    PhotographWhileOpen("QFileDialog", "16_file_chooser", [] {
+        ChooseFile(FileChooserRequest{.save = false,
+                                      .title = "ファイルの選択",
+                                      .filter = CDataFileDialog::FilterFor(1),
+                                      .default_extension = "qzdat"});
     });
-    ChooseFile(FileChooserRequest{.save = false,
-                                  .title = "ファイルの選択",
-                                  .filter = CDataFileDialog::FilterFor(1),
-                                  .default_extension = "qzdat"});
 }
 
 }  // namespace
