@@ -23,8 +23,8 @@ Composition::Composition(Overrides overrides)
     print_context_.rif = &report_interface_;
     print_context_.messages = messages_;
     print_context_.wait_cursor = &ui::SetWaitCursor;
-    // The owner window handle is not used by the library's windows here.
-    print_context_.active_window = [] { return 0u; };
+    // The owner of the printer dialogs the library opens: the window the user works in.
+    print_context_.active_window = &ui::ActiveWindowHandle;
     print_context_.today = [] {
         const std::time_t now = std::time(nullptr);
         std::tm local{};
@@ -58,16 +58,7 @@ ShellPorts Composition::MakePorts() {
     ports.pump = &ui::PumpEvents;
     // The progress windows: shown at once, painted by the pumps of the transfer, and closed by
     // whoever showed them.
-    ports.show_modeless = [](DialogPresenter& dialog) -> std::function<void()> {
-        auto* view = new ui::DialogView(dialog);
-        view->setModal(false);
-        view->show();
-        ui::PumpEvents();
-        return [view] {
-            view->hide();
-            delete view;
-        };
-    };
+    ports.show_modeless = &ui::ShowModeless;
     ports.make_file_dialog = [this] {
         DataFilePorts file_ports;
         file_ports.messages = messages_;
@@ -84,7 +75,7 @@ ShellPorts Composition::MakePorts() {
         menu_ports.runner = runner_;
         menu_ports.make_file_dialog = app_->ports().make_file_dialog;
         menu_ports.available_memory = &AvailableMemory;
-        menu_ports.open_browser = &OpenBrowserWithXdgOpen;
+        menu_ports.pump = &ui::PumpEvents;
         menu_ports.program_directory = ProgramDirectory();
         menu_ports.forms = forms_.get();
         menu_ports.server_ports.show_error = [port = messages_](std::string_view text) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <fstream>
@@ -24,7 +25,7 @@ const std::vector<std::string>& SettingsPageNames() {
 }
 
 CDataSettingMenuDialog::CDataSettingMenuDialog(ProgrammingState& state, DataSettingMenuPorts ports)
-    : DialogPresenter(222, "メニュー選択", {0, 0, 280, 230}),
+    : DialogPresenter(222, "メニュー選択", {0, 0, 280, 290}),
       state_(state),
       ports_(std::move(ports)),
       server_(
@@ -32,7 +33,12 @@ CDataSettingMenuDialog::CDataSettingMenuDialog(ProgrammingState& state, DataSett
     Add({kDetails, ControlKind::kButton, "詳細設定", {40, 16, 200, 40}});
     Add({kLoad, ControlKind::kButton, "ファイルデータ読込", {40, 66, 200, 40}});
     Add({kSave, ControlKind::kButton, "ファイルデータ保存", {40, 116, 200, 40}});
-    Add({kIdCancel, ControlKind::kButton, "戻る", {150, 180, 90, 28}});
+    Control& label =
+        Add({kAddressLabel, ControlKind::kLabel, "設定画面のアドレス：", {16, 166, 248, 18}});
+    label.visible = false;
+    Control& address = Add({kAddress, ControlKind::kReadOnlyEdit, "", {16, 186, 248, 24}});
+    address.visible = false;
+    Add({kIdCancel, ControlKind::kButton, "戻る", {150, 240, 90, 28}});
 }
 
 CDataSettingMenuDialog::~CDataSettingMenuDialog() {
@@ -112,9 +118,25 @@ void CDataSettingMenuDialog::StartServerAndBrowser() {
         CommitSpeedDialPage(state_, 0, 0, 2);
     }
     // The server listens on the loopback address only, so the browser is sent there, on the
-    // port actually bound.
-    last_browser_start_ = ports_.open_browser ? ports_.open_browser(BrowserAddress())
-                                              : OpenBrowserWithXdgOpen(BrowserAddress());
+    // port actually bound. The menu shows that address for as long as the server runs.
+    const std::string address = BrowserAddress();
+    SetText(kAddress, address);
+    Show(kAddressLabel, true);
+    Show(kAddress, true);
+    // While the opener is watched the windows are pumped; a second press meanwhile waits for it.
+    if (opening_browser_) return;
+    opening_browser_ = true;
+    last_browser_start_ = ports_.open_browser ? ports_.open_browser(address)
+                                              : OpenBrowserWithXdgOpen(address, ports_.pump);
+    opening_browser_ = false;
+    // A browser that cannot be started would otherwise leave the user with nothing, and the port
+    // may not be the usual one.
+    if (!last_browser_start_ && ports_.messages != nullptr) {
+        ports_.messages->ShowMessage("\nブラウザを起動できませんでした。\n"
+                                     "ブラウザで次のアドレスを開いてください。\n\n" +
+                                         address + "\n",
+                                     "エラー", MessageIcon::kExclamation, MessageButtons::kOk);
+    }
 }
 
 void CDataSettingMenuDialog::OpenFileDialog(int mode) {
@@ -126,6 +148,8 @@ void CDataSettingMenuDialog::OpenFileDialog(int mode) {
 
 void CDataSettingMenuDialog::Leave() {
     server_->Stop();
+    Show(kAddressLabel, false);
+    Show(kAddress, false);
     CommitAllWhenChecking();
     End(kIdCancel);
 }
@@ -151,14 +175,25 @@ std::string ProgramDirectory() {
     return text.substr(0, text.find_last_of('/') + 1);
 }
 
-bool OpenBrowserWithXdgOpen(const std::string& url) {
+bool OpenBrowserWithXdgOpen(const std::string& url, const std::function<void()>& pump,
+                            std::chrono::milliseconds watch) {
     char program[] = "xdg-open";
     std::string address = url;
     char* argv[] = {program, address.data(), nullptr};
     pid_t pid = 0;
     if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) return false;
-    // xdg-open hands the address to the browser and ends; reap it on a thread of its own so the
-    // menu never waits for it.
+    // xdg-open that finds no browser says so at once by its exit status; one that found a
+    // browser may wait for it to end. Watched for a short while, then reaped on a thread of its
+    // own so that the menu never waits for the browser.
+    const auto until = std::chrono::steady_clock::now() + watch;
+    while (std::chrono::steady_clock::now() < until) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (done < 0) return false;
+        if (pump) pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     std::thread([pid] {
         int status = 0;
         ::waitpid(pid, &status, 0);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "app/application.h"
 #include "app/dial_errors.h"
@@ -49,6 +50,7 @@ CDialDialog::CDialDialog(CDataSettingApp& app, plat::DialUpProvider& provider, i
     Add({kPhoneNumber, ControlKind::kReadOnlyEdit, "", {110, 80, 250, 22}});
     Add({3204, ControlKind::kLabel, "接続名", {16, 116, 90, 18}});
     Add({kConnection, ControlKind::kComboBox, "", {110, 112, 250, 26}});
+    Add({kReason, ControlKind::kLabel, "", {16, 146, 344, 18}});
     Control& dial = Add({kDial, ControlKind::kButton, "発信", {170, 172, 90, 30}});
     dial.is_default = true;
     Add({kIdCancel, ControlKind::kButton, "戻る", {270, 172, 90, 30}});
@@ -193,6 +195,7 @@ void CDialDialog::OnCancel(int result) {
 }
 
 void CDialDialog::OnDial() {
+    SetText(kReason, "");
     if (link_state_ == 0 && provider_.ActiveLinkCount() > 0) {
         Error("既にダイヤルアップ接続中の為、発信できません。");
         return;
@@ -270,6 +273,14 @@ void CDialDialog::OnChangeStatusRas1(const plat::DialEvent& event) {
     if (hanging_up_ == 1) return;
     if (event.error != 0 && link_state_ > 0) {
         RasErrorText(event.error, &provider_, app_.ports().messages, [this] { HideConnecting(); });
+        // The message above stays as it stands; the dial-up's own words go to the program's log
+        // and to the detail line, where a support call can read them off.
+        const std::string reason = provider_.LastReason();
+        if (!reason.empty()) {
+            std::fprintf(stderr, "korva-qzs: dial-up failed (%d): %s\n", event.error,
+                         reason.c_str());
+            SetText(kReason, reason);
+        }
         // The link is given up whole: hung up, and the connecting dialog gone, not just hidden.
         HangUp();
         CloseConnecting();

@@ -22,6 +22,8 @@ class CDialDialog : public DialogPresenter {
     static constexpr int kPhoneNumber = 1298;
     static constexpr int kConnection = 2662;
     static constexpr int kDial = 2660;
+    // The dial-up's own reason of a failed dial, under the message the dialog shows for it.
+    static constexpr int kReason = 3205;
     // Posted to itself when the link is up.
     static constexpr int WM_DATATRANSFER_START = 1025;
     static constexpr const char* kUser = "604817";

@@ -40,10 +40,44 @@ bool DialogPresenter::IsVisible(int id) const {
     return c != nullptr && c->visible;
 }
 
+bool DialogPresenter::IsChecked(int id) const {
+    const Control* c = Find(id);
+    return c != nullptr && c->checked;
+}
+
 void DialogPresenter::Press(int id) {
     const Control* c = Find(id);
     if (c == nullptr || !c->enabled || !c->visible) return;
+    // A click on a radio chooses it before the dialog hears of it, as the control does itself.
+    if (c->kind == ControlKind::kRadio) Check(id);
     OnCommand(id);
+}
+
+void DialogPresenter::Check(int id) {
+    Control* chosen = FindMutable(id);
+    if (chosen == nullptr || chosen->kind != ControlKind::kRadio) return;
+    for (Control& c : controls_) {
+        if (c.kind == ControlKind::kRadio && c.group == chosen->group) c.checked = c.id == id;
+    }
+    Notify();
+}
+
+int DialogPresenter::MoveInGroup(int id, int step) {
+    const Control* from = Find(id);
+    if (from == nullptr || from->kind != ControlKind::kRadio || step == 0) return 0;
+    std::vector<int> usable;
+    for (const Control& c : controls_) {
+        if (c.kind == ControlKind::kRadio && c.group == from->group &&
+            ((c.enabled && c.visible) || c.id == id)) {
+            usable.push_back(c.id);
+        }
+    }
+    if (usable.size() < 2) return 0;
+    const auto at = std::ranges::find(usable, id) - usable.begin();
+    const auto n = static_cast<std::ptrdiff_t>(usable.size());
+    const int next = usable[static_cast<std::size_t>(((at + (step > 0 ? 1 : -1)) % n + n) % n)];
+    Press(next);
+    return next;
 }
 
 void DialogPresenter::OnCloseRequest() {
@@ -57,6 +91,12 @@ bool DialogPresenter::OnEnter() {
             Press(c.id);
             return true;
         }
+    }
+    // Without a default button, the focused push button is the one Enter presses.
+    const Control* focused = Find(focused_);
+    if (focused != nullptr && focused->kind == ControlKind::kButton) {
+        Press(focused->id);
+        return true;
     }
     return false;
 }

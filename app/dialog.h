@@ -19,6 +19,8 @@ enum class ControlKind {
     kProgress,
     kIcon,
     kComboBox,  // a drop-down list: items, the chosen one's text in text
+    kRadio,     // one of a group of choices (same group number): one checked, one tab stop
+    kGroupBox,  // a frame with its title in text, drawn behind the controls inside its rect
 };
 
 // Placement in pixels of a 96-dpi screen; the views scale nothing.
@@ -40,6 +42,8 @@ struct Control {
     int position = 0;                  // progress bars: 0-100
     std::vector<std::string> items{};  // combo boxes, in the order shown
     int selected = -1;                 // combo boxes: the chosen item, -1 for none
+    int group = 0;                     // radios: the group they choose in
+    bool checked = false;              // radios: the chosen one of its group
 };
 
 // Dialog results as the system's dialog loop hands them out.
@@ -85,6 +89,7 @@ class DialogPresenter {
     std::string Text(int id) const;
     bool IsEnabled(int id) const;
     bool IsVisible(int id) const;
+    bool IsChecked(int id) const;
 
     // What the view forwards. A pressed control that is disabled or hidden does nothing.
     virtual void OnInit() {}
@@ -92,12 +97,20 @@ class DialogPresenter {
     // The title bar's close box; a dialog that is busy ignores it.
     virtual void OnCloseRequest();
     // Enter and Esc before the dialog's own processing: true when swallowed. By default Enter
-    // presses the default button and Esc cancels, as a dialog does.
+    // presses the default button, or the focused push button when the dialog has no default,
+    // and Esc cancels, as a dialog does.
     virtual bool OnEnter();
     virtual bool OnEscape();
     // The user typed into an edit; false refuses the new text (the view keeps the old one).
     virtual bool OnEdit(int id, std::string_view text);
     virtual void OnFocus(int /*id*/, bool /*entering*/) {}
+    // The view tells which control holds the focus (0 for none).
+    void SetFocused(int id) { focused_ = id; }
+    int focused() const { return focused_; }
+    // An arrow key on a radio: the next (step 1) or previous (-1) usable radio of its group,
+    // round from the last to the first, is chosen as a click would; answers it for the focus,
+    // or 0 when the id is no radio or has no other usable one.
+    int MoveInGroup(int id, int step);
     // Items a dialog adds to its window menu (command id, text); the view offers them and
     // forwards the chosen command.
     struct MenuItem {
@@ -114,6 +127,8 @@ class DialogPresenter {
     void Show(int id, bool visible);
     void SetPosition(int id, int position);
     void AddItem(int id, std::string text);
+    // The radio becomes the checked one of its group; the others of the group are cleared.
+    void Check(int id);
     // The item becomes the chosen one and the box's text (-1: none, empty text).
     void Select(int id, int index);
 
@@ -142,6 +157,7 @@ class DialogPresenter {
     ControlRect size_;
     std::vector<Control> controls_;
     bool close_enabled_ = true;
+    int focused_ = 0;
     bool ended_ = false;
     int result_ = 0;
 };

@@ -1,6 +1,5 @@
 #include "app/duplicate_setting.h"
 
-#include <string>
 
 #include "app/application.h"
 
@@ -13,10 +12,13 @@ constexpr const char* kRefusedText = "「なし」：重複登録不可（重複
 }  // namespace
 
 std::array<Control, 3> DuplicateSetting::Controls() const {
-    return {
-        Control{caption_, ControlKind::kLabel, "電話帳電話番号重複登録設定", {16, 256, 488, 18}},
-        Control{allowed_, ControlKind::kButton, kAllowedText, {16, 278, 488, 24}},
-        Control{refused_, ControlKind::kButton, kRefusedText, {16, 306, 488, 24}}};
+    // One group of two radios in its frame; the group number is the frame's id.
+    Control allowed{allowed_, ControlKind::kRadio, kAllowedText, {24, 282, 480, 24}};
+    Control refused{refused_, ControlKind::kRadio, kRefusedText, {24, 310, 480, 24}};
+    allowed.group = refused.group = caption_;
+    return {Control{caption_, ControlKind::kGroupBox, "電話帳電話番号重複登録設定",
+                    {8, 258, 504, 86}},
+            allowed, refused};
 }
 
 void DuplicateSetting::Show(DialogPresenter& menu, CDataSettingApp& app) const {
@@ -25,9 +27,7 @@ void DuplicateSetting::Show(DialogPresenter& menu, CDataSettingApp& app) const {
         ApplicationLock::Guard guard(app.lock());
         flag = app.state().duplicate_check_flag;
     }
-    // The radio pair shows as two buttons whose text carries the mark of the chosen one.
-    menu.SetText(allowed_, std::string(flag == 0 ? "◉ " : "○ ") + kAllowedText);
-    menu.SetText(refused_, std::string(flag != 0 ? "◉ " : "○ ") + kRefusedText);
+    menu.Check(flag == 0 ? allowed_ : refused_);
 }
 
 bool DuplicateSetting::OnCommand(DialogPresenter& menu, CDataSettingApp& app, int id) const {

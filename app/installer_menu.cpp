@@ -78,10 +78,10 @@ CInstallerMenuDialog::CInstallerMenuDialog(CDataSettingApp& app)
     : DialogPresenter(102, "工事者用メニュー", {0, 0, 520, 430}),
       app_(app),
       duplicates_(3008, kDuplicatesAllowed, kDuplicatesRefused) {
-    Add({3001, ControlKind::kLabel, "共通設定項目", {16, 10, 230, 18}});
+    Add({3001, ControlKind::kGroupBox, "共通設定項目", {8, 6, 246, 102}});
     Add({kUserInformation, ControlKind::kButton, "ユーザー情報設定", {16, 32, 230, 30}});
     Add({kPrintSheets, ControlKind::kButton, "システムデータシート印刷", {16, 68, 230, 30}});
-    Add({3002, ControlKind::kLabel, "データ通信項目", {266, 10, 238, 18}});
+    Add({3002, ControlKind::kGroupBox, "データ通信項目", {258, 6, 254, 246}});
     Add({kUnitUpload, ControlKind::kButton, "主装置データアップロード", {266, 32, 238, 30}});
     Add({3003, ControlKind::kLabel, "（主装置→ＰＣへデータ取得）", {266, 64, 238, 16}});
     Add({kUnitDownload, ControlKind::kButton, "主装置データダウンロード", {266, 84, 238, 30}});
@@ -90,7 +90,7 @@ CInstallerMenuDialog::CInstallerMenuDialog(CDataSettingApp& app)
     Add({3005, ControlKind::kLabel, "（主装置→ＰＣへデータ取得）", {266, 172, 238, 16}});
     Add({kSpeedDialDownload, ControlKind::kButton, "短縮データダウンロード", {266, 192, 238, 30}});
     Add({3006, ControlKind::kLabel, "（ＰＣ→主装置へデータ書込）", {266, 224, 238, 16}});
-    Add({3007, ControlKind::kLabel, "データ設定・短縮設定項目", {16, 110, 230, 18}});
+    Add({3007, ControlKind::kGroupBox, "データ設定・短縮設定項目", {8, 112, 246, 60}});
     Add({kDataSetting, ControlKind::kButton, "データ設定", {16, 132, 230, 30}});
     for (const Control& control : duplicates_.Controls()) Add(control);
     Add({kExit, ControlKind::kButton, "終了", {404, 380, 100, 30}});

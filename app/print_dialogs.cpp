@@ -240,31 +240,32 @@ int CPrintModeDialog::RunReport(uint32_t owner, int mode) {
 // ---------------------------------------------------------------------------------------------
 // 316
 
+// Wide enough for the whole caption in the window's title bar.
 CPrintSelectDialog::CPrintSelectDialog(SheetPrintContext& context, DialogRunner& runner)
-    : DialogPresenter(kPrintSelectDialogId, "システムデータシート印刷選択", {0, 0, 240, 190}),
+    : DialogPresenter(kPrintSelectDialogId, "システムデータシート印刷選択", {0, 0, 320, 190}),
       context_(context),
       runner_(runner) {
     Add({.id = 1000,
          .kind = ControlKind::kButton,
          .text = "データ設定印刷",
-         .rect = {40, 16, 160, 26}});
+         .rect = {80, 16, 160, 26}});
     // The label of this button is not given anywhere; it prints the button settings.
     Add({.id = 1007,
          .kind = ControlKind::kButton,
          .text = "ボタン設定印刷",
-         .rect = {40, 48, 160, 26}});
+         .rect = {80, 48, 160, 26}});
     Add({.id = 1002,
          .kind = ControlKind::kButton,
          .text = "共通電話帳印刷",
-         .rect = {40, 80, 160, 26}});
+         .rect = {80, 80, 160, 26}});
     Add({.id = 1004,
          .kind = ControlKind::kButton,
          .text = "マイ電話帳印刷",
-         .rect = {40, 112, 160, 26}});
+         .rect = {80, 112, 160, 26}});
     Add({.id = kIdCancel,
          .kind = ControlKind::kButton,
          .text = "キャンセル",
-         .rect = {40, 150, 160, 24}});
+         .rect = {80, 150, 160, 24}});
 }
 
 void CPrintSelectDialog::OnCommand(int id) {

@@ -34,15 +34,15 @@ CRemoteMenuDialog::CRemoteMenuDialog(CDataSettingApp& app, plat::DialUpProvider&
       app_(app),
       provider_(provider),
       duplicates_(3304, kDuplicatesAllowed, kDuplicatesRefused) {
-    Add({3301, ControlKind::kLabel, "共通設定項目", {16, 10, 230, 18}});
+    Add({3301, ControlKind::kGroupBox, "共通設定項目", {8, 6, 246, 102}});
     Add({kUserInformation, ControlKind::kButton, "ユーザー情報設定", {16, 32, 230, 30}});
     Add({kPrintSheets, ControlKind::kButton, "システムデータシート印刷", {16, 68, 230, 30}});
-    Add({3302, ControlKind::kLabel, "データ通信項目", {266, 10, 238, 18}});
+    Add({3302, ControlKind::kGroupBox, "データ通信項目", {258, 6, 254, 246}});
     Add({kUnitUpload, ControlKind::kButton, "ﾘﾓｰﾄ主装置ﾃﾞｰﾀｱｯﾌﾟﾛｰﾄﾞ", {266, 32, 238, 30}});
     Add({kUnitDownload, ControlKind::kButton, "ﾘﾓｰﾄ主装置ﾃﾞｰﾀﾀﾞｳﾝﾛｰﾄﾞ", {266, 84, 238, 30}});
     Add({kSpeedDialUpload, ControlKind::kButton, "ﾘﾓｰﾄ短縮ﾃﾞｰﾀｱｯﾌﾟﾛｰﾄﾞ", {266, 140, 238, 30}});
     Add({kSpeedDialDownload, ControlKind::kButton, "ﾘﾓｰﾄ短縮ﾃﾞｰﾀﾀﾞｳﾝﾛｰﾄﾞ", {266, 192, 238, 30}});
-    Add({3303, ControlKind::kLabel, "データ設定・短縮設定項目", {16, 110, 230, 18}});
+    Add({3303, ControlKind::kGroupBox, "データ設定・短縮設定項目", {8, 112, 246, 60}});
     Add({kDataSetting, ControlKind::kButton, "データ設定", {16, 132, 230, 30}});
     for (const Control& control : duplicates_.Controls()) Add(control);
     Add({kExit, ControlKind::kButton, "終了", {404, 380, 100, 30}});

@@ -134,9 +134,15 @@ uint32_t HandleOfObjectLocked(State& s, const plat::Unknown* object, HandleKind 
 }
 
 // The pointer a by-reference page number argument carries, or null.
-uint32_t* PageArgument(const Variant& value) {
+// A page number of an event: by reference, or by value as the preview's print event passes its
+// range (then the copy is what the procedure reads).
+uint32_t* PageArgument(const Variant& value, uint32_t* copy) {
     if (value.vt == (VT_BYREF | VT_UI4) || value.vt == (VT_BYREF | VT_I4)) {
         return static_cast<uint32_t*>(value.byref);
+    }
+    if (value.vt == VT_UI4 || value.vt == VT_I4) {
+        *copy = value.ulVal;
+        return copy;
     }
     return nullptr;
 }
@@ -172,13 +178,14 @@ class EventSink final : public ScriptableObject {
         uint32_t preview = 0;
         uint32_t* first = nullptr;
         uint32_t* last = nullptr;
+        uint32_t firstValue = 0, lastValue = 0;
         if (args != nullptr && args->args != nullptr) {
             if (args->count >= 1 && args->args[0].vt == VT_DISPATCH) {
                 std::lock_guard guard(s.lock);
                 preview = HandleOfObjectLocked(s, args->args[0].pdispVal, HandleKind::kPreview);
             }
-            if (args->count >= 2) first = PageArgument(args->args[1]);
-            if (args->count >= 3) last = PageArgument(args->args[2]);
+            if (args->count >= 2) first = PageArgument(args->args[1], &firstValue);
+            if (args->count >= 3) last = PageArgument(args->args[2], &lastValue);
         }
         {
             std::lock_guard guard(s.lock);

@@ -17,6 +17,7 @@ packages=(
   qt6-base-dev xvfb xauth curl wrk nginx-light emf2svg libxml2-dev libxml2-utils chromium nodejs
   cups-daemon cups-ipp-utils poppler-utils dbus-daemon
   ppp iproute2
+  openbox x11-utils xdotool qt6-translations-l10n
 )
 
 install_missing() {

@@ -48,6 +48,7 @@
 #include "reportctrl/linked_loader.h"
 #include "tools/png_output.h"
 #include "tools/report_host.h"
+#include "platform/qt_japanese.h"
 
 namespace qzsreport {
 namespace {
@@ -523,6 +524,7 @@ int K3vView(const std::vector<std::string>& args) {
     static char name[] = "qzs-report";
     static char* argv[] = {name, nullptr};
     QApplication gui(argc, argv);
+    plat::LoadQtJapanese(gui, "qzs-report");
 
     LinkedEngine engine;
     kp::preview::BindPreviewWindows();

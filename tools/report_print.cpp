@@ -16,6 +16,7 @@
 #include "engine/core/event_sinks.h"
 #include "platform/printing/devmode.h"
 #include "tools/report_host.h"
+#include "platform/qt_japanese.h"
 
 namespace qzsreport {
 namespace {
@@ -58,7 +59,9 @@ std::unique_ptr<QGuiApplication> MakeGui() {
     static char name[] = "qzs-report";
     static char* argv[] = {name, nullptr};
     // A widgets application: --select shows the engine's printer selection dialog.
-    return std::make_unique<QApplication>(argc, argv);
+    auto gui = std::make_unique<QApplication>(argc, argv);
+    plat::LoadQtJapanese(*gui, "qzs-report");
+    return gui;
 }
 
 ScriptableObject* CreatePrinter(const std::string& name) {

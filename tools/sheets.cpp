@@ -37,6 +37,7 @@
 #include "reportif/kpcif_internal.h"
 #include "reportif/report_interface_kpcif.h"
 #include "tools/keypad_console.h"
+#include "platform/qt_japanese.h"
 
 namespace {
 
@@ -99,7 +100,9 @@ std::unique_ptr<QApplication> MakeGui() {
     static int argc = 1;
     static char name[] = "qzs-sheets";
     static char* argv[] = {name, nullptr};
-    return std::make_unique<QApplication>(argc, argv);
+    auto gui = std::make_unique<QApplication>(argc, argv);
+    plat::LoadQtJapanese(*gui, "qzs-sheets");
+    return gui;
 }
 
 int WritePdf(qzs::ProgrammingState& state, const std::string& start_dir,

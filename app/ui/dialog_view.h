@@ -3,10 +3,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QMap>
+#include <functional>
 
 #include "app/dialog.h"
 
+class QApplication;
 class QWidget;
 
 namespace qzs::app::ui {
@@ -29,11 +32,30 @@ class DialogView : public QDialog {
   private:
     void Build();
     void Refresh();
+    bool IsTabStop(const Control& radio) const;
 
     DialogPresenter& presenter_;
     QMap<int, QWidget*> widgets_;
     bool refreshing_ = false;
 };
+
+// The window a new dialog, message box or file chooser belongs to: the window the user works in
+// (the active one, as the system's active-window call answers), else the innermost dialog of the
+// program still shown, else none. Dialogs are modal to that window only, so that a window of
+// another hierarchy (the engine's preview and viewer frames) keeps taking input.
+QWidget* OpenerWindow();
+
+// Shows the window of a presenter without a modal loop, owned by the opener so that it stays
+// above it; the answer hides and destroys it.
+std::function<void()> ShowModeless(DialogPresenter& dialog);
+
+// The program's own icon (icon 128 of the about box, and every window's icon).
+QIcon ProgramIcon();
+
+// The program's look on the application: its icon on every window, and a style that marks the
+// focused push button or radio with a dotted frame, as the system's dialogs do, so that Tab and
+// Enter can be followed by eye.
+void InstallProgramLook(QApplication& application);
 
 // Message boxes with the system's buttons and icons.
 class QtMessagePort : public MessagePort {

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "app/composition.h"
+#include "app/ui/dialog_view.h"
 #include "app/ui/scripted_exit.h"
+#include "platform/qt_japanese.h"
 
 int main(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -17,6 +19,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
+    plat::LoadQtJapanese(application, "korva-qzs");
+    // Every window of the program shows its icon and its look, the engine's preview included.
+    qzs::app::ui::InstallProgramLook(application);
     qzs::app::ui::ScriptedExit script;
     qzs::app::Composition program(script.overrides());
     return program.Run();

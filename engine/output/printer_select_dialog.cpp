@@ -530,7 +530,8 @@ class Dialog final : public QDialog {
           presenter_(presenter) {
         setObjectName(QStringLiteral("PrinterSelectDialog1000"));
         setWindowTitle(ToQ(Self::kCaption));
-        setModal(true);
+        // Modal to its owner only, so that an open preview or viewer frame is never blocked.
+        setWindowModality(owner != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
         QFont face = font();
         face.setFamilies({ToQ(Self::kFont), face.family()});
         setFont(face);

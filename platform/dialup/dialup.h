@@ -66,6 +66,9 @@ class DialUpProvider {
     virtual bool Projection(const std::string& entry, LinkAddresses* out) = 0;
     // The provider's text of one of its error numbers (600-999); empty when it has none.
     virtual std::string ErrorText(int code) = 0;
+    // The provider's own words for why its last dial failed (pppd's last log line), for the
+    // program's log and a detail line; empty when it has none.
+    virtual std::string LastReason() { return {}; }
 
     // One listener; events reach it on the provider's thread. After Unsubscribe returns no
     // call of the old listener is running or will run.

@@ -26,6 +26,7 @@ class FakeDialUp : public DialUpProvider {
     std::deque<Script> scripts;  // one per Dial; an empty queue answers 0 with no events
     int active_links = 0;        // besides the fake's own dial
     LinkAddresses addresses;     // what Projection gives for the entry dialled
+    std::string reason;          // what LastReason gives
     bool threaded = false;
 
     // "EntryCount", "EntryName i", "Dial entry number callback user password domain", "HangUp".
@@ -43,6 +44,7 @@ class FakeDialUp : public DialUpProvider {
     int ActiveLinkCount() override;
     bool Projection(const std::string& entry, LinkAddresses* out) override;
     std::string ErrorText(int code) override;
+    std::string LastReason() override { return reason; }
     void Subscribe(Listener listener) override;
     void Unsubscribe() override;
 

@@ -230,6 +230,7 @@ int PppdDialUp::Dial(const DialRequest& request, int* dial) {
     connected_ = false;
     entry_ = request.entry;
     addresses_ = {};
+    reason_.clear();
     options_dir_ = folder;
     const int this_dial = ++dial_;
     *dial = this_dial;
@@ -247,9 +248,12 @@ void PppdDialUp::Read(int fd, int dial) {
         pid = pid_;
     }
     std::string pending;
+    std::string last_line;
     bool authenticated = false;
     auto handle_line = [&](std::string_view line) {
         line = Trim(line);
+        // pppd's last words before it ends say why a dial failed ("Connect script failed").
+        if (!line.empty()) last_line = std::string(line.substr(0, 200));
         int status = -1;
         if (line.find("Serial connection established.") != std::string_view::npos) {
             status = kDialDeviceConnected;
@@ -338,8 +342,17 @@ void PppdDialUp::Read(int fd, int dial) {
     if (error == 0) {
         Emit({dial, kDialDisconnected, 0, 0});
     } else {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            reason_ = last_line;
+        }
         Emit({dial, last_status, error, extended});
     }
+}
+
+std::string PppdDialUp::LastReason() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return reason_;
 }
 
 int PppdDialUp::HangUp() {

@@ -38,6 +38,7 @@ class PppdDialUp : public DialUpProvider {
     int ActiveLinkCount() override;
     bool Projection(const std::string& entry, LinkAddresses* out) override;
     std::string ErrorText(int code) override;
+    std::string LastReason() override;
     void Subscribe(Listener listener) override;
     void Unsubscribe() override;
 
@@ -62,6 +63,7 @@ class PppdDialUp : public DialUpProvider {
     int dial_ = 0;
     std::string entry_;
     LinkAddresses addresses_;
+    std::string reason_;  // pppd's last log line of the last dial that failed
     std::string options_dir_;
     std::thread reader_;
 

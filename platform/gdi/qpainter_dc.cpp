@@ -88,7 +88,10 @@ Qt::BrushStyle HatchStyle(uint32_t hatch) {
 
 QPainterDc::QPainterDc(QPaintDevice* device, int32_t dpi, int32_t technology)
     : DeviceContext(DeviceInfo::ForPixels(device->width(), device->height(), dpi, technology)),
-      painter_(std::make_unique<QPainter>(device)) {
+      painter_(std::make_unique<QPainter>(device)),
+      // On a window the glyphs are smoothed: a sheet at 50 % is unreadable in hard pixels. Images,
+      // printer pages and files keep the hard edges that GDI draws and the tests count.
+      smoothText_(device->devType() == QInternal::Widget) {
     painter_->setRenderHint(QPainter::Antialiasing, false);
     painter_->setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
@@ -316,6 +319,13 @@ void QPainterDc::PaintGlyphs(const DeviceText& text, int32_t height) {
         t.rotate(-text.angle);
         t.translate(0, text.ascent);
         glyphs.addPath(t.map(outline));
+    }
+    if (smoothText_) {
+        painter_->save();
+        painter_->setRenderHint(QPainter::Antialiasing, true);
+        painter_->fillPath(glyphs, ToQColor(state().textColor));
+        painter_->restore();
+        return;
     }
     painter_->fillPath(glyphs, ToQColor(state().textColor));
 }

@@ -1,5 +1,6 @@
-// A device context that paints on any QPaintDevice (images now; printer pages later) at a given
-// resolution. Shapes are drawn without antialiasing, as GDI draws them, and text from the
+// A device context that paints on any QPaintDevice (images, windows, printer pages) at a given
+// resolution. Shapes are drawn without antialiasing, as GDI draws them (text on a window is
+// smoothed, for reading on the screen), and text from the
 // outlines of the face platform/fonts resolves, never through Qt's font matching, so that every
 // back end shows one face with one set of advances.
 #pragma once
@@ -48,6 +49,7 @@ class QPainterDc : public DeviceContext {
 
     std::unique_ptr<QPainter> painter_;
     std::optional<QRect> surfaceClip_;
+    bool smoothText_ = false;
 };
 
 }  // namespace plat

@@ -138,10 +138,13 @@ TEST(InstallerMenu, InitialStateFollowsModeAndDuplicateFlag) {
         // Their dialogs were not given: the data setting and the sheet printing stay shut.
         EXPECT_FALSE(menu.IsEnabled(CInstallerMenuDialog::kDataSetting));
         EXPECT_FALSE(menu.IsEnabled(CInstallerMenuDialog::kPrintSheets));
-        EXPECT_TRUE(menu.Text(CInstallerMenuDialog::kDuplicatesRefused).starts_with("◉"));
+        EXPECT_TRUE(menu.IsChecked(CInstallerMenuDialog::kDuplicatesRefused));
+        EXPECT_EQ(menu.Text(CInstallerMenuDialog::kDuplicatesRefused),
+                  "「なし」：重複登録不可（重複チェック有効）");
         menu.Press(CInstallerMenuDialog::kDuplicatesAllowed);
         EXPECT_EQ(shell.app->state().duplicate_check_flag, 0);
-        EXPECT_TRUE(menu.Text(CInstallerMenuDialog::kDuplicatesAllowed).starts_with("◉"));
+        EXPECT_TRUE(menu.IsChecked(CInstallerMenuDialog::kDuplicatesAllowed));
+        EXPECT_FALSE(menu.IsChecked(CInstallerMenuDialog::kDuplicatesRefused));
         ASSERT_EQ(menu.SystemMenuItems().size(), 1u);
         EXPECT_EQ(menu.SystemMenuItems()[0].text, "KORVA-NVS のﾊﾞｰｼﾞｮﾝ情報(&A)...");
         menu.OnSystemCommand(0x13);

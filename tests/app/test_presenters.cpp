@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -589,6 +590,7 @@ TEST_F(DataFileDialogTest, LoadAsksAgainForAMissingFileAndReportsFailures) {
 struct MenuFixture {
     Shell shell;
     std::vector<std::string> browsers;
+    bool browser_starts = true;
     std::optional<std::uint64_t> memory = 1u << 30;
     std::vector<int> file_dialog_modes;
     std::filesystem::path program_dir;
@@ -608,7 +610,7 @@ struct MenuFixture {
         ports.available_memory = [this] { return memory; };
         ports.open_browser = [this](const std::string& url) {
             browsers.push_back(url);
-            return true;
+            return browser_starts;
         };
         ports.program_directory = program_dir.string();
         ports.port = 0;
@@ -662,6 +664,69 @@ TEST(DataSettingMenu, ServesThePagesBesideTheProgramAndOpensTheBrowserOnItsPort)
     menu->Press(kIdCancel);
     EXPECT_FALSE(menu->server().IsRunning());
     EXPECT_TRUE(menu->ended());
+}
+
+TEST(DataSettingMenu, TheAddressIsShownWhileTheServerRunsAndToldWhenNoBrowserStarts) {
+    for (bool starts : {true, false}) {
+        SCOPED_TRACE(starts);
+        MenuFixture f;
+        f.browser_starts = starts;
+        auto menu = f.Open();
+        EXPECT_FALSE(menu->IsVisible(CDataSettingMenuDialog::kAddress));
+        menu->Press(CDataSettingMenuDialog::kDetails);
+        ASSERT_TRUE(menu->server().IsRunning());
+        const std::string address =
+            "http://127.0.0.1:" + std::to_string(menu->server().BoundPort()) + "/";
+        EXPECT_TRUE(menu->IsVisible(CDataSettingMenuDialog::kAddress));
+        EXPECT_EQ(menu->Text(CDataSettingMenuDialog::kAddress), address);
+        if (starts) {
+            EXPECT_TRUE(f.shell.messages.shown.empty());
+        } else {
+            ASSERT_EQ(f.shell.messages.shown.size(), 1u);
+            EXPECT_NE(f.shell.messages.shown[0].text.find(address), std::string::npos)
+                << f.shell.messages.shown[0].text;
+        }
+        menu->Press(kIdCancel);
+        EXPECT_FALSE(menu->IsVisible(CDataSettingMenuDialog::kAddress));
+    }
+}
+
+// xdg-open as it is found on PATH: a stand-in that ends with a status, or none at all.
+TEST(DataSettingMenu, TheOpenerFailsWhenXdgOpenIsMissingOrEndsWithAFailure) {
+    struct Case {
+        const char* script;  // nullptr: no xdg-open on PATH
+        bool opened;
+        bool waits = false;  // still running when the watch ends: the windows were pumped
+    };
+    const Case cases[] = {
+        {.script = "#!/bin/sh\nexit 3\n", .opened = false},
+        {.script = "#!/bin/sh\n[ \"$1\" = http://127.0.0.1:8080/ ] || exit 9\nexit 0\n", .opened = true},
+        {.script = "#!/bin/sh\nexec sleep 2\n", .opened = true, .waits = true},
+        {.script = nullptr, .opened = false},
+    };
+    const char* old_path = std::getenv("PATH");
+    const std::string saved = old_path != nullptr ? old_path : "";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script != nullptr ? c.script : "missing");
+        const std::filesystem::path bin = std::filesystem::temp_directory_path() /
+                                          ("qzs-xdg-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(bin);
+        if (c.script != nullptr) {
+            std::ofstream(bin / "xdg-open") << c.script;
+            std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+        }
+        ::setenv("PATH", (bin.string() + ":/usr/bin:/bin").c_str(), 1);
+        if (c.script == nullptr) ::setenv("PATH", bin.string().c_str(), 1);
+        int pumped = 0;  // the windows stay alive while the opener is watched
+        EXPECT_EQ(OpenBrowserWithXdgOpen("http://127.0.0.1:8080/", [&pumped] { ++pumped; },
+                                         std::chrono::milliseconds(500)),
+                  c.opened);
+        if (c.waits) {
+            EXPECT_GT(pumped, 0);
+        }
+        ::setenv("PATH", saved.c_str(), 1);
+        std::filesystem::remove_all(bin);
+    }
 }
 
 TEST(DataSettingMenu, SpeedDialEditsAreCommittedWhenCheckingIsOn) {

@@ -162,11 +162,14 @@ TEST(RemoteMenu, RadiosDoorsAndConfirmations) {
     menu.OnInit();
     EXPECT_EQ(menu.caption(), "ＰＣリモートメニュー");
     EXPECT_EQ(menu.Text(CRemoteMenuDialog::kUnitUpload), "ﾘﾓｰﾄ主装置ﾃﾞｰﾀｱｯﾌﾟﾛｰﾄﾞ");
-    EXPECT_TRUE(menu.Text(CRemoteMenuDialog::kDuplicatesRefused).starts_with("◉"));
-    EXPECT_TRUE(menu.Text(CRemoteMenuDialog::kDuplicatesAllowed).starts_with("○"));
+    EXPECT_TRUE(menu.IsChecked(CRemoteMenuDialog::kDuplicatesRefused));
+    EXPECT_FALSE(menu.IsChecked(CRemoteMenuDialog::kDuplicatesAllowed));
+    EXPECT_EQ(menu.Text(CRemoteMenuDialog::kDuplicatesAllowed),
+              "「あり」：重複登録可（重複チェック無効）");
     menu.Press(CRemoteMenuDialog::kDuplicatesAllowed);
     EXPECT_EQ(shell.app->state().duplicate_check_flag, 0);
-    EXPECT_TRUE(menu.Text(CRemoteMenuDialog::kDuplicatesAllowed).starts_with("◉"));
+    EXPECT_TRUE(menu.IsChecked(CRemoteMenuDialog::kDuplicatesAllowed));
+    EXPECT_FALSE(menu.IsChecked(CRemoteMenuDialog::kDuplicatesRefused));
     menu.Press(CRemoteMenuDialog::kDuplicatesRefused);
     EXPECT_EQ(shell.app->state().duplicate_check_flag, 1);
     EXPECT_FALSE(menu.IsEnabled(CRemoteMenuDialog::kDataSetting));
@@ -376,16 +379,23 @@ TEST(DialDialog, StatusEvents) {
         EXPECT_EQ(dialog->link_state(), 1);
         EXPECT_EQ(dialog->last_status(), 50);
     }
-    // An error: its text, the link hung up, the connecting dialog gone, the dialog enabled.
+    // An error: its text as it stands, the dial-up's own reason in the log and on the detail
+    // line, the link hung up, the connecting dialog gone, the dialog enabled.
     {
         Shell shell;
         shell.dialup.scripts.push_back({0, {{0, 0, 0, 0}, {0, 3, 691, 19}, {0, 8193, 0, 0}}});
+        shell.dialup.reason = "CHAP authentication failed";
         auto dialog = shell.Dialog(1);
         dialog->Press(CDialDialog::kDial);
+        EXPECT_EQ(dialog->Text(CDialDialog::kReason), "");
+        ::testing::internal::CaptureStderr();
         shell.Deliver();
+        const std::string log = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(shell.Texts(),
                   std::vector<std::string>{
                       "PPPエラー: PPPエラー  認証が拒否されました（ユーザー名またはパスワード）"});
+        EXPECT_NE(log.find("CHAP authentication failed"), std::string::npos) << log;
+        EXPECT_EQ(dialog->Text(CDialDialog::kReason), "CHAP authentication failed");
         EXPECT_EQ(shell.dialup.HangUpCount(), 1);
         EXPECT_FALSE(dialog->connecting_open());
         EXPECT_TRUE(dialog->dialog_enabled());

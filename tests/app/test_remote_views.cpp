@@ -3,7 +3,9 @@
 // real event loop and start the transfer.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,7 +94,8 @@ struct Shell {
 };
 
 QString WidgetText(QWidget* w) {
-    if (auto* b = qobject_cast<QPushButton*>(w)) return b->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
     if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
     if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentText();
@@ -113,7 +116,7 @@ TEST(RemoteViews, MenuAndDialDialogShowTheirTexts) {
          {{1080, "ﾘﾓｰﾄ主装置ﾃﾞｰﾀｱｯﾌﾟﾛｰﾄﾞ"},
           {2133, "ﾘﾓｰﾄ短縮ﾃﾞｰﾀﾀﾞｳﾝﾛｰﾄﾞ"},
           {1076, "終了"},
-          {2566, "◉ 「あり」：重複登録可（重複チェック無効）"}}},
+          {2566, "「あり」：重複登録可（重複チェック無効）"}}},
         {&dial,
          "発信先選択",
          {{2653, "03"}, {1298, "12345678"}, {2662, "branch"}, {2660, "発信"}, {2, "戻る"}}},

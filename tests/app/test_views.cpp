@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -59,7 +61,8 @@ struct Shell {
 };
 
 QString WidgetText(QWidget* w) {
-    if (auto* b = qobject_cast<QPushButton*>(w)) return b->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
     if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
     return {};
@@ -72,7 +75,8 @@ void ExpectViewShows(DialogView& view) {
         QWidget* w = view.ControlWidget(c.id);
         ASSERT_NE(w, nullptr) << c.id;
         if (c.kind == ControlKind::kButton || c.kind == ControlKind::kLabel ||
-            c.kind == ControlKind::kEdit || c.kind == ControlKind::kReadOnlyEdit) {
+            c.kind == ControlKind::kEdit || c.kind == ControlKind::kReadOnlyEdit ||
+            c.kind == ControlKind::kRadio || c.kind == ControlKind::kGroupBox) {
             EXPECT_EQ(WidgetText(w), Caption(c.text)) << c.id;
         }
         EXPECT_EQ(w->isVisibleTo(&view), c.visible) << c.id;

@@ -239,12 +239,14 @@ TEST_F(PppdFixture, ScriptedFailuresGiveTheirNumbers) {
         std::vector<int> statuses;  // of every event
         int error;                  // of the last
         int extended;
+        std::string reason = {};    // pppd's last line
     } rows[] = {
-        {"exit 8\n", {0, 0}, 676, 8},
+        {"log Connect script failed\nexit 8\n", {0, 0}, 676, 8, "Connect script failed"},
         {"log Serial connection established.\nlog Connect: ppp0 <--> /dev/ttyS0\nexit 19\n",
          {0, 3, 4, 4},
          691,
-         19},
+         19,
+         "Connect: ppp0 <--> /dev/ttyS0"},
         {"exit 4\n", {0, 0}, 604, 4},
         {"exit 6\n", {0, 0}, 633, 6},
         {"exit 16\n", {0, 0}, 619, 16},
@@ -264,6 +266,7 @@ TEST_F(PppdFixture, ScriptedFailuresGiveTheirNumbers) {
         EXPECT_EQ(statuses, row.statuses);
         EXPECT_EQ(events.events().back().error, row.error);
         EXPECT_EQ(events.events().back().extended, row.extended);
+        EXPECT_EQ(provider.LastReason(), row.reason);
         EXPECT_TRUE(fs::is_empty(root_ / "run"));
         // The ended dial leaves room for the next.
         EXPECT_EQ(provider.ActiveLinkCount(), 0);

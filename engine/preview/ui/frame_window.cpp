@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -403,6 +404,8 @@ void FrameWindow::SelectOutline(int page) {
 
 bool FrameWindow::AskPrintRange(int current, int count, int* start, int* end) {
     PrintRangeView view(current, count, this);
+    // Modal to this frame only: the host's dialogs that wait behind it stay usable.
+    view.setWindowModality(Qt::WindowModal);
     if (view.exec() != QDialog::Accepted) return false;
     const RangeResult result = view.Result();
     if (!result.ok) return false;
@@ -507,6 +510,22 @@ FrameView* MakeFrameView(PreviewCore* core, bool child, uint32_t parent) {
                       std::max(200, height == kDefaultPosition ? kDefaultHeight : height));
         if (left != kDefaultPosition || top != kDefaultPosition) {
             frame->move(left == kDefaultPosition ? 0 : left, top == kDefaultPosition ? 0 : top);
+        } else {
+            // No stored place: centred over the window the user works in, inside the screen.
+            QWidget* opener = QApplication::activeWindow();
+            QScreen* screen = opener != nullptr ? opener->screen() : QApplication::primaryScreen();
+            const QRect area = screen != nullptr ? screen->availableGeometry() : QRect();
+            const QPoint centre =
+                opener != nullptr ? opener->frameGeometry().center() : area.center();
+            QRect placed(QPoint(0, 0), frame->size());
+            placed.moveCenter(centre);
+            if (!area.isEmpty()) {
+                placed.moveLeft(std::clamp(placed.left(), area.left(),
+                                           std::max(area.left(), area.right() - placed.width())));
+                placed.moveTop(std::clamp(placed.top(), area.top(),
+                                          std::max(area.top(), area.bottom() - placed.height())));
+            }
+            frame->move(placed.topLeft());
         }
         frame->setWindowTitle(Q(core->title()));
     }

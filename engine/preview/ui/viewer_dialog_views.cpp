@@ -150,10 +150,19 @@ void PrintRangeView::accept() {
     QDialog::accept();
 }
 
+namespace {
+// Modal to the frame it belongs to only: the host's windows and other frames go on taking input.
+int RunOwned(QDialog& view) {
+    if (view.parentWidget() != nullptr) view.setWindowModality(Qt::WindowModal);
+    return view.exec();
+}
+
+}  // namespace
+
 int QtViewerDialogPort::AskPassword(std::u16string* typed) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return -1;
     PasswordView view(parent_);
-    if (view.exec() != QDialog::Accepted) return 2;
+    if (RunOwned(view) != QDialog::Accepted) return 2;
     const QString text = view.edit()->text();
     typed->assign(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size()));
     return 1;
@@ -173,14 +182,14 @@ bool HaveWidgets() {
 int QtViewerDialogPort::ShowDocumentInfo(const DocumentInfo& info) {
     if (!HaveWidgets()) return -1;
     DocumentInfoView view(info, parent_);
-    view.exec();
+    RunOwned(view);
     return 0;
 }
 
 int QtViewerDialogPort::AskLayerPrint(LayerPrintSettings* settings) {
     if (!HaveWidgets()) return -1;
     LayerPrintView view(*settings, parent_);
-    if (view.exec() != QDialog::Accepted) return 2;
+    if (RunOwned(view) != QDialog::Accepted) return 2;
     *settings = view.Result();
     return 1;
 }
@@ -188,7 +197,7 @@ int QtViewerDialogPort::AskLayerPrint(LayerPrintSettings* settings) {
 int QtViewerDialogPort::AskPrintRange(int current, int count, int* start, int* end) {
     if (!HaveWidgets()) return -1;
     PrintRangeView view(current, count, parent_);
-    if (view.exec() != QDialog::Accepted) return 2;
+    if (RunOwned(view) != QDialog::Accepted) return 2;
     *start = view.Result().start;
     *end = view.Result().end;
     return 1;
