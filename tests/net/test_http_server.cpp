@@ -246,14 +246,21 @@ TEST_F(HttpServerTest, MalformedRequestsGetNoAnswer) {
 }
 
 TEST_F(HttpServerTest, PhoneBookPostsCommitTheirPageAndWarnOfDuplicates) {
-    forms.check_flag = 1;
-    forms.duplicates = {1, 100, 102, 0};
+    // The workers read these under the application lock; so are they written.
+    {
+        ApplicationLock::Guard guard(lock);
+        forms.check_flag = 1;
+        forms.duplicates = {1, 100, 102, 0};
+    }
     Curl("-d 's100n1=0312345678' " + base + "/16tansyuku_01m.html");
     ASSERT_EQ(Reports().size(), 1u);
     EXPECT_EQ(Reports()[0], "短縮番号100番と102番が重複して登録されています。");
     // Page 01 of the system book commits its rows; the next plain fill discards unsaved edits.
     Curl(base + "/16tansyuku_01m.html");
-    forms.duplicates = {1, 981, 985, 103};
+    {
+        ApplicationLock::Guard guard(lock);
+        forms.duplicates = {1, 981, 985, 103};
+    }
     Curl("-d 't103_981n1=0' " + base + "/17tel_02m.html");
     ASSERT_EQ(Reports().size(), 2u);
     EXPECT_EQ(Reports()[1], "収容位置103の短縮番号981番と985番が重複して登録されています。");
