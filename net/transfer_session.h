@@ -78,6 +78,11 @@ struct TransferTimings {
     // The main unit's requests. It may take its time between two files, but a main unit that
     // went silent must not hang the program for good.
     int request_timeout_s = 600;
+    // Each exchange (a request with its head and body and the response with its head and body)
+    // must be over within this time, whatever the single waits above allow: a main unit that
+    // trickles its bytes cannot hold the program by keeping each wait alive. It holds the
+    // longest single wait and the main unit's pace with room to spare.
+    int exchange_deadline_ms = 600000;
 
     // The waits of the tests: every pause a millisecond, time-outs of a second.
     static TransferTimings Fast();
@@ -156,6 +161,8 @@ class CTransferSession : public TransferEntryPoints {
     std::string BuildRequest(int kind) const;
     int SendStatus(int code, CHttpFields& fields, CTcpSocket& connection);
     int ReadRequest(CHttpFields& fields);
+    // Starts the time of one exchange on the connection.
+    void BeginExchange(CTcpSocket& connection) const;
     int ServiceProcess(int direction, CHttpFields& fields);
     int FetchUnitFiles(CHttpFields& fields);
     int ReadResponseHead(CHttpFields& fields, int seconds, bool show_timeout);

@@ -699,9 +699,13 @@ int32_t FileObject::PrintWithRangeDialog() {
     noName.vt = VT_BSTR;
     InvokeArgs createArgs{&noName, 1};
     Variant created{};
-    if (const int32_t rc = owner_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod,
-                                          &createArgs, &created);
+    if (const int32_t rc =
+            owner_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod, &createArgs, &created);
         rc != rc::kOk) {
+        // The user asked to print: a machine without a printer is told, not silently ignored.
+        if (rc == rc::kNoDefaultPrinter || rc == rc::kNoSuchPrinter) {
+            port->Warn(kNoPrinterText, kNoPrinterCaption);
+        }
         return rc;
     }
     auto* job = static_cast<ScriptableObject*>(created.pdispVal);

@@ -13,6 +13,7 @@
 
 #include "net/transfer_session.h"
 #include "tests/fixtures/main_unit/sim_main_unit.h"
+#include "tests/net/net_test_support.h"
 #include "tests/net/fake_transfer_files.h"
 
 namespace qzs::net {
@@ -23,11 +24,6 @@ using testing::FakeTransferFiles;
 using testing::SimMainUnit;
 using testing::UnitConfig;
 using testing::UnitFault;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class TempDir {
   public:
