@@ -9,7 +9,8 @@
 //                 runs the installer menu's road of the main-unit upload, its download, the
 //                 speed-dial upload or its download against the main unit given by --unit, with
 //                 the current directory as the start directory and every confirmation answered
-//                 OK; prints "FORM=0" on success, "FORM=-1" on failure; the messages go to stderr
+//                 OK; prints the word with "=0" on success, "=-1" on failure ("DOWNLOAD=0",
+//                 "UPLOAD=-1"); the messages go to stderr
 //   POST body     applies the rest of the line as a settings form post; prints "POST=<answer>"
 //   FILL page file  fills the settings page of that name (from the HTMLFiles folder beside this
 //                 program) into the file; prints "FILL=<bytes written>"

@@ -18,6 +18,7 @@
 // Exit status 0 only when every page was output; 2 for a usage error (or a line the console
 // refuses), 1 for any other failure.
 #include <QApplication>
+#include <unistd.h>
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -110,11 +111,21 @@ int WritePdf(qzs::ProgrammingState& state, const std::string& start_dir,
              const std::string& pdf) {
     // The document lives in the engine: it is made after the engine starts and goes before the
     // engine ends.
+    // The pages go to a temporary name beside the target, which becomes OUT.pdf only when every
+    // kind was output whole: a run that fails leaves no file behind and an older OUT.pdf as it was.
+    std::string temp = pdf + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        std::cerr << "qzs-sheets: cannot write " << pdf << '\n';
+        return 1;
+    }
+    ::close(fd);
     kpcif::KpcifReportInterface rif;
     int code = 0;
-    auto out = rif.StartEngine(&code) != 0 ? kpcif::PdfOutput::Open(pdf) : nullptr;
+    auto out = rif.StartEngine(&code) != 0 ? kpcif::PdfOutput::Open(temp) : nullptr;
     if (out == nullptr) {
         std::cerr << "qzs-sheets: cannot write " << pdf << '\n';
+        ::unlink(temp.c_str());
         rif.Exit(&code);
         return 1;
     }
@@ -153,6 +164,11 @@ int WritePdf(qzs::ProgrammingState& state, const std::string& start_dir,
     }
     out.reset();
     rif.Exit(&code);
+    if (all && ::rename(temp.c_str(), pdf.c_str()) != 0) {
+        std::cerr << "qzs-sheets: cannot write " << pdf << '\n';
+        all = false;
+    }
+    if (!all) ::unlink(temp.c_str());
     return all ? 0 : 1;
 }
 

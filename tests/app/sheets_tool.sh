@@ -33,10 +33,19 @@ printf '*000#\n' | "$sheets" --start-dir "$layouts" --load "$dir/data.qzdat" --k
 printf '000=5678c\nkind 2: 6 pages\nkind 1: 15 pages\n' | diff -u - "$dir/two.out" || fail "--kind"
 test "$(qpdf --show-npages "$dir/two.pdf")" = 21 || fail "not 21 pages"
 
-# No layouts: the pages were not output.
+# No layouts: the pages were not output, and no file is left, not even an empty document or a
+# temporary; a file already at that name keeps its bytes.
 mkdir "$dir/empty"
 "$sheets" --start-dir "$dir/empty" --kind 1 --pdf "$dir/none.pdf" < /dev/null > /dev/null 2>&1
 test $? -eq 1 || fail "missing layouts do not exit 1"
+for f in "$dir"/none.pdf*; do
+  test -e "$f" && fail "a failed run left $f"
+done
+printf 'older' > "$dir/kept.pdf"
+"$sheets" --start-dir "$dir/empty" --pdf "$dir/kept.pdf" < /dev/null > /dev/null 2>&1
+test $? -eq 1 || fail "missing layouts do not exit 1 over an older file"
+test "$(cat "$dir/kept.pdf")" = older || fail "a failed run replaced the older file"
+test "$(ls "$dir" | grep -c '^kept\.pdf')" -eq 1 || fail "a failed run left a temporary beside kept.pdf"
 
 # The plain text road: a kind it does not know answers 2 and nothing was printed.
 out=$(printf '@0.1\n' | "$sheets" --direct 3 2> /dev/null)

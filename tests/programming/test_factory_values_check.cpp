@@ -1,11 +1,13 @@
 // The factory state of a cleared image, the completion of the fields still empty after it, and
-// the two timer profiles of *9361, each written out here once more as plain tables and compared
-// with the image the code produces.
+// the two timer profiles of *9361: the values that stand out, how many bytes each block is
+// given, the shapes of the tables, and that nothing else changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <span>
@@ -22,136 +24,124 @@
 namespace qzs {
 namespace {
 
-// --- The factory values as the main unit documents them: "byte=value" in hexadecimal, "Nw=value"
-// for a 16-bit little-endian word ---
-
-struct BlockValues {
-    int block;
-    std::string_view values;
-};
-
-constexpr std::array kFactoryBlockValues{
-    BlockValues{
-        3,
-        "0=10, 2=20, 3=02, 4=28, 5=CA, 7=40, 8=0F, 9=D0, 12=30, 14=C0, 15=04, 16=08, 17=AB, "
-        "18=10, 19=30, 20=36, 21=99, 23=11, 24=A8, 25=08, 26=33, 32=60, 33=03, 42=01, 45=02, "
-        "46=02"},
-    BlockValues{5, "2=80"},
-    BlockValues{6, "0=20"},
-    BlockValues{8, "0=41"},
-    BlockValues{9, "19=01"},
-    BlockValues{13,
-                "0=A9, 1=9A, 8=18, 9=9A, 10=99, 11=A0, 16=1A, 17=A0, 24=1A, 25=60, 32=1A, 33=80, "
-                "40=AA, 41=51, 48=AA, 49=52, 56=AA, 57=55, 64=AA, 65=45, 72=AA, 73=62"},
-    BlockValues{15, "0=A0, 13=80, 14=90"},
-    BlockValues{16,
-                "0=7A, 1=71, 2=72, 3=73, 16=75, 22=77, 41=78, 42=79, 81=61, 82=62, 83=63, 84=64, "
-                "85=65, 86=66"},
-    BlockValues{17,
-                "0=1A, 8=11, 16=12, 24=13, 64=14, 72=15, 80=16, 88=17, 256=18, 264=19, 272=2A, "
-                "280=21"},
-    BlockValues{18, "0=02, 8=02"},
-    BlockValues{20, "8w=32, 12=30, 13=AA, 14=AA, 15=A0, 16=06, 18=0C, 25=80, 31=00, 32=45"},
-    BlockValues{30, "1=A1, 2=2A, 9=A8, 10=AA"},
-    BlockValues{34,
-                "0=FF, 1=FF, 2=FF, 3=FF, 4=55, 5=55, 6=55, 7=55, 8=55, 9=5A, 10=AA, 11=AF, 12=FF, "
-                "13=FF, 14=FF, 15=FF, 16=AA, 17=AA, 18=AA, 19=AA, 20=AA, 21=AA, 22=AA, 23=AF, "
-                "24=FF, 25=FF, 26=FF, 27=FF, 28=AA, 29=AA, 30=AA, 31=AA, 32=AA, 33=AA, 34=AA, "
-                "35=AF, 36=FF, 37=FF, 38=FF, 39=FF, 40=55, 41=55, 42=55, 43=55, 44=55, 45=5A, "
-                "46=AA, 47=AF, 48=FF, 49=FF, 50=FF, 51=FF, 52=AA, 53=AA, 54=AA, 55=AA, 56=AA, "
-                "57=AA, 58=AA, 59=AF, 60=FF, 61=FF, 62=FF, 63=FF, 64=AA, 65=AA, 66=AA, 67=AA, "
-                "68=AA, 69=AA, 70=AA, 71=AF"},
-    BlockValues{39, "24=01, 25=02, 26=03, 27=04"},
-    BlockValues{40, "1=51, 4=10, 5=44, 8=33, 28=99, 35=05, 36=01, 38=18, 39=40, 40=18, 41=60"},
-    BlockValues{55,
-                "0=1C, 1=01, 2=08, 3=10, 4=21, 5=C0, 7=20, 8=53, 9=60, 10=0F, 12=04, 13=00, 14=31, "
-                "15=53, 16=22, 17=72, 18=22, 19=22, 20=44, 21=13, 22=13"},
-    BlockValues{57,
-                "1=17, 2=70, 8w=168, 10w=168, 12w=1E0, 14=09, 21=11, 22=70, 28w=168, 30w=168, "
-                "32w=1E0, 34=09, 41=A1, 42=2A, 61=A8, 62=AA"},
-    BlockValues{58, "3=09"},
-    BlockValues{61, "16=01"},
-    BlockValues{63, "1=02, 2=01, 11=20"},
-    BlockValues{78, "8=15"},
-    BlockValues{80,
-                "8=11, 9=09, 10=04, 11=0F, 12=80, 13=20, 17=00, 19=00, 20=00, 34=20, 35=01, 36=03, "
-                "45=11, 46=01"},
-    BlockValues{
-        87,
-        "4=AA, 10=A1, 11=2A, 16=A1, 17=8A, 22=A1, 23=9A, 28=A5, 29=7A, 34=A7, 35=A0, 40=10, "
-        "46=A9, 47=9A, 52=A8, 53=AA"},
-    BlockValues{89,
-                "1=AA, 2=36, 3=00, 5=AA, 6=39, 7=00, 9=AA, 10=33, 11=00, 13=AA, 14=77, 15=00, "
-                "17=AA, 18=88, 19=00"},
-    BlockValues{90,
-                "1=AA, 2=33, 3=00, 5=AA, 6=10, 7=00, 9=AA, 10=52, 11=00, 13=AA, 14=41, 15=00, "
-                "17=AA, 18=61, 19=00, 21=AA, 22=45, 23=00, 25=AA, 26=62, 27=00"},
-    BlockValues{99, "0=12, 1=20"},
-    BlockValues{122,
-                "0=5A, 1=5A, 117=01, 118=01, 119=02, 120=81, 121=03, 122=81, 123=11, 124=02, "
-                "125=29, 126=04, 127=03, 128=05, 129=04, 130=05, 131=05, 132=05, 133=03, 134=11, "
-                "135=23, 136=11, 137=23, 138=12"},
-    BlockValues{128,
-                "0=AA, 1=10, 2=01, 4=AA, 5=20, 6=01, 8=AA, 9=41, 10=02, 12=AA, 13=33, 14=03, "
-                "16=AA, 17=61, 18=03"},
-    BlockValues{132, "2=01"},
-    BlockValues{139, "0=01"},
-    BlockValues{148, "0=01, 1=02, 2=06, 3=0A"},
-};
+// --- The factory values: the bytes that stand out, how many bytes of each block the factory
+// sets, and that no block it does not name holds anything ---
 
 using ByteMap = std::map<std::size_t, std::uint8_t>;
 
-// "8=0F, 8w=168" -> byte offsets and values.
-ByteMap ParseValues(std::string_view text) {
-    ByteMap bytes;
-    std::istringstream in{std::string(text)};
-    std::string item;
-    while (std::getline(in, item, ',')) {
-        const auto eq = item.find('=');
-        std::string place = item.substr(0, eq);
-        const bool word = place.back() == 'w';
-        if (word) place.pop_back();
-        const std::size_t offset = std::stoul(place);
-        const unsigned long value = std::stoul(item.substr(eq + 1), nullptr, 16);
-        bytes[offset] = static_cast<std::uint8_t>(value & 0xFF);
-        if (word) bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-    }
+// One factory byte, with why it is worth a row.
+struct FactoryByte {
+    int block;
+    std::size_t byte;
+    std::uint8_t value;
+    const char* why;
+};
+
+const std::vector<FactoryByte>& FactoryBytes() {
+    static const std::vector<FactoryByte> bytes{
+        {.block = 3, .byte = 0, .value = 0x10, .why = "first system option byte"},
+        {.block = 3, .byte = 21, .value = 0x99, .why = "holds the *002 flag (bit 0x10)"},
+        {.block = 3, .byte = 42, .value = 0x01, .why = "telephone 1 may view memory"},
+        {.block = 3, .byte = 46, .value = 0x02, .why = "last listed byte of block 3"},
+        {.block = 5, .byte = 2, .value = 0x80, .why = "a block with one value"},
+        {.block = 13, .byte = 73, .value = 0x62, .why = "last of the block-13 pairs"},
+        {.block = 16, .byte = 86, .value = 0x66, .why = "last of the 81-86 run"},
+        {.block = 17, .byte = 280, .value = 0x21, .why = "last listed entry of block 17"},
+        {.block = 20, .byte = 8, .value = 0x32, .why = "low byte of the word 0x32"},
+        {.block = 20, .byte = 9, .value = 0x00, .why = "its high byte"},
+        {.block = 20, .byte = 32, .value = 0x45, .why = "last of block 20"},
+        {.block = 34, .byte = 9, .value = 0x5A, .why = "the odd byte of the first row"},
+        {.block = 34, .byte = 71, .value = 0xAF, .why = "end of the sixth row"},
+        {.block = 40, .byte = 28, .value = 0x99, .why = "a byte far from its neighbours"},
+        {.block = 55, .byte = 13, .value = 0x00, .why = "a listed zero"},
+        {.block = 55, .byte = 22, .value = 0x13, .why = "last of block 55"},
+        {.block = 57, .byte = 8, .value = 0x68, .why = "the word 0x168, low byte"},
+        {.block = 57, .byte = 9, .value = 0x01, .why = "and high byte"},
+        {.block = 57, .byte = 12, .value = 0xE0, .why = "the word 0x1E0, low byte"},
+        {.block = 57, .byte = 13, .value = 0x01, .why = "and high byte"},
+        {.block = 57, .byte = 21, .value = 0x11, .why = "where the second half differs (0x17)"},
+        {.block = 57, .byte = 62, .value = 0xAA, .why = "last of block 57"},
+        {.block = 63, .byte = 11, .value = 0x20, .why = "pointer entry 62's byte"},
+        {.block = 80, .byte = 46, .value = 0x01, .why = "last of block 80"},
+        {.block = 87, .byte = 40, .value = 0x10, .why = "the one pair that is no A-byte"},
+        {.block = 89, .byte = 18, .value = 0x88, .why = "fifth row of block 89"},
+        {.block = 90, .byte = 26, .value = 0x62, .why = "seventh row of block 90"},
+        {.block = 99, .byte = 1, .value = 0x20, .why = "a block with two values"},
+        {.block = 122, .byte = 1, .value = 0x5A, .why = "the 5A 5A head of block 122"},
+        {.block = 122, .byte = 138, .value = 0x12, .why = "last of block 122"},
+        {.block = 128, .byte = 17, .value = 0x61, .why = "fifth row of block 128"},
+        {.block = 139, .byte = 0, .value = 0x01, .why = "a block with one value"},
+        {.block = 148, .byte = 3, .value = 0x0A, .why = "the run 1, 2, 6, 10"},
+        // The per-record patterns.
+        {.block = 1, .byte = 0, .value = 0xE4, .why = "first 48-byte record"},
+        {.block = 1, .byte = 48 * 127, .value = 0xE4, .why = "last 48-byte record"},
+        {.block = 3, .byte = 28, .value = 0xAA, .why = "bytes 28-31"},
+        {.block = 3, .byte = 31, .value = 0xAA, .why = "bytes 28-31"},
+        {.block = 6, .byte = 8 + 20 * 4 + 3, .value = 4, .why = "fifth row, fourth *9200 entry"},
+        {.block = 6, .byte = 8 + 10, .value = 1, .why = "first row, first *9201 entry"},
+        {.block = 8, .byte = 0, .value = 0x41, .why = "entry 0 of block 8"},
+        {.block = 8, .byte = 24, .value = 0x40, .why = "entry 3 of block 8"},
+        // Values left open, chosen so that each is one its own command takes back: the *080
+        // digit counts of first digits 1-7 are two (as the *080 copy says), every *165 and *166
+        // record has kind 1, and *9203/*9204 entries 4 and 5 hold what a received *000 sets up.
+        {.block = 14, .byte = 1, .value = 0x01, .why = "*080 count of first digit 1"},
+        {.block = 14, .byte = 7, .value = 0x01, .why = "*080 count of first digit 7"},
+        {.block = 61, .byte = 13, .value = 0x61, .why = "*9203 entries 4-5"},
+        {.block = 61, .byte = 17, .value = 0x61, .why = "*9204 entries 4-5"},
+        {.block = 89, .byte = 0, .value = 0x01, .why = "*165 record 1 kind"},
+        {.block = 90, .byte = 60, .value = 0x01, .why = "*166 record 16 kind"},
+    };
     return bytes;
 }
 
-// Every block's expected factory bytes (listed values and the per-record patterns); a byte not
-// in the map is 0.
-std::map<int, ByteMap> ExpectedFactoryBlocks() {
-    std::map<int, ByteMap> blocks;
-    for (const auto& [block, text] : kFactoryBlockValues) {
-        for (const auto& [offset, value] : ParseValues(text)) blocks[block][offset] = value;
+// How many bytes of each block the factory image holds other than 0, counted from the published
+// values and patterns (listed zeros and the zero high bytes of words do not count). A stray or a
+// lost byte anywhere in a block changes its count; every block not named here is empty.
+const std::map<int, std::size_t>& FactoryNonZeroCounts() {
+    static const std::map<int, std::size_t> counts{
+        {1, 128}, {3, 30}, {5, 1},   {6, 41},  {8, 4},   {9, 1},    {13, 22},  {14, 7},
+        {15, 3},  {16, 14}, {17, 12}, {18, 2}, {20, 9},  {30, 4},  {34, 72},  {39, 4},
+        {40, 11}, {55, 20}, {57, 22}, {58, 1}, {61, 3},  {63, 3},  {78, 1},   {80, 11},
+        {87, 16}, {89, 26}, {90, 30}, {99, 2}, {122, 24}, {128, 15}, {132, 1}, {139, 1},
+        {148, 4},
+    };
+    return counts;
+}
+
+std::size_t NonZero(std::span<const std::uint8_t> bytes) {
+    return static_cast<std::size_t>(
+        std::count_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; }));
+}
+
+void ExpectFactoryBlocks(const DataImage& image, const std::map<int, std::size_t>& counts) {
+    for (const FactoryByte& f : FactoryBytes()) {
+        EXPECT_EQ(*image.BlockByte(f.block, f.byte), f.value)
+            << "block " << f.block << " byte " << f.byte << ": " << f.why;
     }
-    // Block 6: five rows of 20 bytes from byte 8, the first four entries of each half 1-4.
-    for (std::size_t row = 0; row < 5; ++row) {
-        for (std::size_t e = 0; e < 4; ++e) {
-            blocks[6][8 + 20 * row + e] = static_cast<std::uint8_t>(e + 1);
-            blocks[6][8 + 20 * row + 10 + e] = static_cast<std::uint8_t>(e + 1);
+    for (int b = 0; b < kBlockCount; ++b) {
+        const auto it = counts.find(b);
+        EXPECT_EQ(NonZero(image.Block(b)), it == counts.end() ? 0u : it->second) << "block " << b;
+    }
+}
+
+// Block 34 is two halves of three 12-byte rows, the first row of each 55 bytes with one 5A.
+TEST(FactoryValuesCheck, RowsOfBlock34) {
+    auto image = std::make_unique<DataImage>();
+    LoadFactoryDefaults(*image);
+    const auto block = image->Block(34);
+    for (std::size_t row = 0; row < 6; ++row) {
+        SCOPED_TRACE("row " + std::to_string(row));
+        const std::uint8_t* r = block.data() + 12 * row;
+        for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(r[i], 0xFF);
+        EXPECT_EQ(r[11], 0xAF);
+        const bool first = row % 3 == 0;
+        for (std::size_t i = 4; i < 11; ++i) {
+            std::uint8_t want = first ? 0x55 : 0xAA;
+            if (first && i == 9) want = 0x5A;
+            if (first && i == 10) want = 0xAA;
+            EXPECT_EQ(r[i], want) << "byte " << i;
         }
     }
-    // Block 8: entries 1-3 of 8 bytes begin with 0x40.
-    for (std::size_t entry = 1; entry < 4; ++entry) blocks[8][8 * entry] = 0x40;
-    // Block 1: byte 0 of every 48-byte record.
-    for (std::size_t r = 0; r < 128; ++r) blocks[1][48 * r] = 0xE4;
-    // Block 3, bytes 28-31.
-    for (std::size_t b = 28; b < 32; ++b) blocks[3][b] = 0xAA;
-    // Records the documentation leaves open, chosen so that every factory value is one its own
-    // command takes back, or the one a received *000 sets up: the *080 digit counts of first digits
-    // 1-7 are two (as the *080 copy says), and every *165 and *166 record has kind 1.
-    for (std::size_t d = 1; d <= 7; ++d) blocks[14][d] = 0x01;
-    // The *9203 and *9204 values of entries 4 and 5 are those the setup list of a received *000
-    // gives them (6 and 1).
-    blocks[61][13] = 0x61;
-    blocks[61][17] = 0x61;
-    for (std::size_t r = 0; r < 16; ++r) {
-        blocks[89][4 * r] = 0x01;
-        blocks[90][4 * r] = 0x01;
-    }
-    return blocks;
 }
 
 struct SettingValue {
@@ -166,15 +156,16 @@ constexpr std::array kFactorySettingBytes{
     SettingValue{SettingByte::k351Digits, 0x04},
 };
 
-constexpr std::string_view kFirstPointerArea = "0=24, 1=02, 4=1C, 5=09, 7=02, 8=01, 9=03, 16=01";
-constexpr std::string_view kSecondPointerArea = "2=80, 3=AA, 4=10, 5=AA, 6=41, 7=AA, 8=61, 14=46";
-
 template <std::size_t N>
-std::array<std::uint8_t, N> AreaBytes(std::string_view text) {
+std::array<std::uint8_t, N> AreaBytes(std::initializer_list<std::pair<std::size_t, std::uint8_t>> values) {
     std::array<std::uint8_t, N> bytes{};
-    for (const auto& [offset, value] : ParseValues(text)) bytes.at(offset) = value;
+    for (const auto& [offset, value] : values) bytes.at(offset) = value;
     return bytes;
 }
+const auto kFirstPointerArea = AreaBytes<kFirstPointerAreaBytes>(
+    {{0, 0x24}, {1, 0x02}, {4, 0x1C}, {5, 0x09}, {7, 0x02}, {8, 0x01}, {9, 0x03}, {16, 0x01}});
+const auto kSecondPointerArea = AreaBytes<kSecondPointerAreaBytes>(
+    {{2, 0x80}, {3, 0xAA}, {4, 0x10}, {5, 0xAA}, {6, 0x41}, {7, 0xAA}, {8, 0x61}, {14, 0x46}});
 
 PortNumberBytes Port(unsigned port) {
     return {static_cast<std::uint8_t>(port & 0xFF), static_cast<std::uint8_t>(port >> 8)};
@@ -253,29 +244,15 @@ void ExpectBlocksEqual(const DataImage& image, const std::map<int, ByteMap>& exp
     }
 }
 
-// The completion of the fields that are still empty, applied to expected factory blocks.
-void AddCompletion(std::map<int, ByteMap>& blocks) {
-    for (std::size_t k = 0; k < 8; ++k) blocks[82][2 + 4 * k] = 0x10;
-    for (std::size_t r = 0; r < 4; ++r) {
-        blocks[85][12 * r + 1] = 0x02;
-        blocks[85][12 * r + 8] = 0x01;
-        blocks[85][12 * r + 6] = 90;
-    }
-    for (std::size_t k = 0; k < 4; ++k) {
-        blocks[7][2 + 4 * k] = 16;
-        blocks[7][3 + 4 * k] = 16;
-    }
-}
-
 std::unique_ptr<DataImage> FactoryImage() {
     auto image = std::make_unique<DataImage>();
     LoadFactoryDefaults(*image);
     return image;
 }
 
-TEST(FactoryValuesCheck, ClearedImageTakesExactlyTheFactoryBlockBytes) {
+TEST(FactoryValuesCheck, ClearedImageTakesTheFactoryBlockBytes) {
     const auto image = FactoryImage();
-    ExpectBlocksEqual(*image, ExpectedFactoryBlocks());
+    ExpectFactoryBlocks(*image, FactoryNonZeroCounts());
 }
 
 TEST(FactoryValuesCheck, SettingsOutsideTheBlocksTakeTheirFactoryValues) {
@@ -285,8 +262,8 @@ TEST(FactoryValuesCheck, SettingsOutsideTheBlocksTakeTheirFactoryValues) {
         settings[static_cast<std::size_t>(setting)] = value;
     }
     EXPECT_EQ(image->setting_bytes, settings);
-    EXPECT_EQ(image->first_pointer_area, AreaBytes<kFirstPointerAreaBytes>(kFirstPointerArea));
-    EXPECT_EQ(image->second_pointer_area, AreaBytes<kSecondPointerAreaBytes>(kSecondPointerArea));
+    EXPECT_EQ(image->first_pointer_area, kFirstPointerArea);
+    EXPECT_EQ(image->second_pointer_area, kSecondPointerArea);
     EXPECT_EQ(image->copy_080, (std::array<std::uint8_t, 7>{1, 1, 1, 1, 1, 1, 1}));
     EXPECT_EQ(image->service_code_value, 0u);
     EXPECT_EQ(image->defaults_marker, (std::array<std::uint8_t, 5>{0xA2, 0x72, 0x68, 0x3A, 0x66}));
@@ -307,7 +284,8 @@ TEST(FactoryValuesCheck, SettingsOutsideTheBlocksTakeTheirFactoryValues) {
 }
 
 // A value of 0 in the table is a write like any other: over an image that is not empty, every
-// listed byte takes its value (zeros included) and every other byte keeps what it held.
+// listed byte takes its value (zeros included) and every other byte keeps what it held. The
+// counts are the bytes each block is given: listed bytes (both bytes of a word) and patterns.
 TEST(FactoryValuesCheck, ListedBytesAreWrittenAndOthersKept) {
     auto image = std::make_unique<DataImage>();
     for (int b = 0; b < kBlockCount; ++b) {
@@ -319,19 +297,29 @@ TEST(FactoryValuesCheck, ListedBytesAreWrittenAndOthersKept) {
     image->ip_settings.address_9405 = {1, 2, 3, 4};
     LoadFactoryDefaults(*image);
 
-    std::map<int, ByteMap> expected;
+    const std::map<int, std::size_t> written{
+        {1, 128}, {3, 30}, {5, 1},   {6, 41},  {8, 4},   {9, 1},    {13, 22},  {14, 7},
+        {15, 3},  {16, 14}, {17, 12}, {18, 2}, {20, 11}, {30, 4},  {34, 72},  {39, 4},
+        {40, 11}, {55, 21}, {57, 22}, {58, 1}, {61, 3},  {63, 3},  {78, 1},   {80, 14},
+        {87, 16}, {89, 31}, {90, 37}, {99, 2}, {122, 24}, {128, 15}, {132, 1}, {139, 1},
+        {148, 4},
+    };
+    for (const FactoryByte& f : FactoryBytes()) {
+        EXPECT_EQ(*image->BlockByte(f.block, f.byte), f.value)
+            << "block " << f.block << " byte " << f.byte << ": " << f.why;
+    }
     for (int b = 0; b < kBlockCount; ++b) {
-        for (std::size_t i = 0; i < image->Block(b).size(); ++i) expected[b][i] = 0x5C;
+        const auto bytes = image->Block(b);
+        const auto changed = static_cast<std::size_t>(
+            std::count_if(bytes.begin(), bytes.end(), [](std::uint8_t v) { return v != 0x5C; }));
+        const auto it = written.find(b);
+        EXPECT_EQ(changed, it == written.end() ? 0u : it->second) << "block " << b;
     }
-    for (const auto& [block, bytes] : ExpectedFactoryBlocks()) {
-        for (const auto& [offset, value] : bytes) expected[block][offset] = value;
-    }
-    ExpectBlocksEqual(*image, expected);
     EXPECT_EQ(image->service_code_value, 0u);
-    auto first = AreaBytes<kFirstPointerAreaBytes>(kFirstPointerArea);
+    auto first = kFirstPointerArea;
     for (const std::size_t kept : {2, 3, 6, 10, 11, 12, 13, 14, 15}) first[kept] = 0x5C;
     EXPECT_EQ(image->first_pointer_area, first);
-    auto second = AreaBytes<kSecondPointerAreaBytes>(kSecondPointerArea);
+    auto second = kSecondPointerArea;
     for (const std::size_t kept : {0, 1, 9, 10, 11, 12, 13, 15}) second[kept] = 0x5C;
     EXPECT_EQ(image->second_pointer_area, second);
     // The *9405 address has no value other than zero; zero is still its factory value.
@@ -341,9 +329,20 @@ TEST(FactoryValuesCheck, ListedBytesAreWrittenAndOthersKept) {
 TEST(FactoryValuesCheck, CompletionOfTheFactoryImage) {
     auto image = FactoryImage();
     CompleteDefaults(*image);
-    auto expected = ExpectedFactoryBlocks();
-    AddCompletion(expected);
-    ExpectBlocksEqual(*image, expected);
+    // Blocks 7, 82 and 85 are empty in the factory image; the completion fills their fields.
+    auto counts = FactoryNonZeroCounts();
+    counts[7] = 8;    // bytes 2 + 4k and 3 + 4k, k 0-3: 16
+    counts[82] = 8;   // bytes 2 + 4k, k 0-7: 0x10
+    counts[85] = 12;  // per 12-byte record: byte 1 = 2, byte 8 = 1, byte 6 = 90
+    ExpectFactoryBlocks(*image, counts);
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(*image->BlockByte(7, 2 + 4 * k), 16);
+        EXPECT_EQ(*image->BlockByte(7, 3 + 4 * k), 16);
+        EXPECT_EQ(*image->BlockByte(85, 12 * k + 1), 0x02);
+        EXPECT_EQ(*image->BlockByte(85, 12 * k + 8), 0x01);
+        EXPECT_EQ(*image->BlockByte(85, 12 * k + 6), 90);
+    }
+    for (std::size_t k = 0; k < 8; ++k) EXPECT_EQ(*image->BlockByte(82, 2 + 4 * k), 0x10);
     EXPECT_EQ(image->completion_bytes, (std::array<std::uint8_t, 5>{0x01, 0x44, 0x01, 0x02, 0x01}));
     for (std::size_t a = 0; a < kTable699Records; ++a) {
         std::array<std::uint8_t, kTable699RecordBytes> want{};
@@ -445,23 +444,6 @@ constexpr int kProfileByteBlock = 91;
 constexpr int kProfileWordBlock = 32;
 constexpr int kEntryBlock = 57;
 
-// Profile 0's word table: rows 1-13, words 1-3.
-constexpr std::array<std::array<unsigned, 3>, 13> kProfile0Words{{
-    {360, 360, 480},
-    {180, 180, 240},
-    {120, 150, 180},
-    {120, 150, 180},
-    {90, 120, 180},
-    {90, 120, 180},
-    {90, 120, 180},
-    {180, 180, 240},
-    {120, 120, 150},
-    {90, 120, 150},
-    {60, 90, 120},
-    {45, 52, 90},
-    {45, 52, 90},
-}};
-
 struct ProfileEntry {
     std::array<std::uint8_t, 7> number_bytes;  // bytes 0-6
     unsigned word;                             // words 1-3
@@ -471,7 +453,7 @@ struct ProfileEntry {
 struct Profile {
     unsigned id;
     std::array<std::uint8_t, 3> bytes;  // block 91
-    std::array<std::array<unsigned, 3>, 13> words;
+    std::array<std::array<unsigned, 3>, 13> words;  // profile 0's table is checked by its shape
     ProfileEntry entry5;
     ProfileEntry entry6;
 };
@@ -491,19 +473,63 @@ const std::array<Profile, 2>& Profiles() {
          {{0x00, 0xA9, 0xA0, 0, 0, 0, 0}, 120, 17}},
         {0,
          {9, 10, 10},
-         kProfile0Words,
+         {},
          {{0, 0, 0, 0, 0, 0, 0}, 0, 0},
          {{0, 0, 0, 0, 0, 0, 0}, 0, 0}},
     }};
     return profiles;
 }
 
-std::map<int, ByteMap> ExpectedProfileBytes(const Profile& p) {
+using WordTable = std::array<std::array<unsigned, 3>, 13>;
+
+WordTable WordsOf(const DataImage& image) {
+    WordTable words{};
+    const auto block = image.Block(kProfileWordBlock);
+    for (std::size_t r = 1; r <= 13; ++r) {
+        for (std::size_t w = 1; w <= 3; ++w) {
+            const std::size_t at = 12 * r + 2 * (w - 1);
+            words[r - 1][w - 1] = block[at] | unsigned{block[at + 1]} << 8;
+        }
+    }
+    return words;
+}
+
+// Profile 0's word table by its shape: rows that stand out, rows that repeat, words that never
+// fall along a row, every value in the setter's range.
+void ExpectDefaultWordTable(const WordTable& words) {
+    struct Row {
+        std::size_t row;
+        std::array<unsigned, 3> words;
+    };
+    const Row rows[] = {
+        {.row = 1, .words = {360, 360, 480}},
+        {.row = 2, .words = {180, 180, 240}},
+        {.row = 9, .words = {120, 120, 150}},
+        {.row = 10, .words = {90, 120, 150}},
+        {.row = 11, .words = {60, 90, 120}},
+        {.row = 12, .words = {45, 52, 90}},
+    };
+    for (const Row& row : rows) EXPECT_EQ(words[row.row - 1], row.words) << "row " << row.row;
+    const std::array<std::array<std::size_t, 2>, 5> same{{{2, 8}, {3, 4}, {5, 6}, {6, 7}, {12, 13}}};
+    for (const auto& [a, b] : same) EXPECT_EQ(words[a - 1], words[b - 1]) << a << " and " << b;
+    EXPECT_EQ(words[2], (std::array<unsigned, 3>{120, 150, 180}));
+    EXPECT_EQ(words[4], (std::array<unsigned, 3>{90, 120, 180}));
+    for (std::size_t r = 0; r < 13; ++r) {
+        EXPECT_LE(words[r][0], words[r][1]) << "row " << r + 1;
+        EXPECT_LE(words[r][1], words[r][2]) << "row " << r + 1;
+        for (unsigned v : words[r]) {
+            EXPECT_GE(v, 2u);
+            EXPECT_LE(v, 998u);
+        }
+    }
+}
+
+std::map<int, ByteMap> ExpectedProfileBytes(const Profile& p, const WordTable& words) {
     std::map<int, ByteMap> blocks;
     for (std::size_t i = 0; i < 3; ++i) blocks[kProfileByteBlock][i] = p.bytes[i];
     for (std::size_t r = 1; r <= 13; ++r) {
         for (std::size_t w = 1; w <= 3; ++w) {
-            const unsigned v = p.words[r - 1][w - 1];
+            const unsigned v = words[r - 1][w - 1];
             blocks[kProfileWordBlock][12 * r + 2 * (w - 1)] = static_cast<std::uint8_t>(v & 0xFF);
             blocks[kProfileWordBlock][12 * r + 2 * (w - 1) + 1] = static_cast<std::uint8_t>(v >> 8);
         }
@@ -535,11 +561,16 @@ TEST(FactoryValuesCheck, ProfilesWriteExactlyTheirValues) {
                 expected[b][i] = bytes[i];
             }
         }
-        for (const auto& [block, bytes] : ExpectedProfileBytes(p)) {
-            for (const auto& [offset, value] : bytes) expected[block][offset] = value;
-        }
         EXPECT_EQ(LoadDefaultSettings(*image, p.id), 0) << "profile " << p.id;
         SCOPED_TRACE(testing::Message() << "profile " << p.id);
+        WordTable words = p.words;
+        if (p.id == 0) {
+            words = WordsOf(*image);
+            ExpectDefaultWordTable(words);
+        }
+        for (const auto& [block, bytes] : ExpectedProfileBytes(p, words)) {
+            for (const auto& [offset, value] : bytes) expected[block][offset] = value;
+        }
         ExpectBlocksEqual(*image, expected);
     }
 }
@@ -548,7 +579,9 @@ TEST(FactoryValuesCheck, ProfileOneThenZeroRestoresTheTable) {
     auto image = std::make_unique<DataImage>();
     ASSERT_EQ(LoadDefaultSettings(*image, 1), 0);
     ASSERT_EQ(LoadDefaultSettings(*image, 0), 0);
-    ExpectBlocksEqual(*image, ExpectedProfileBytes(Profiles()[1]));
+    const WordTable words = WordsOf(*image);
+    ExpectDefaultWordTable(words);
+    ExpectBlocksEqual(*image, ExpectedProfileBytes(Profiles()[1], words));
 }
 
 TEST(FactoryValuesCheck, OtherProfilesChangeNothing) {
