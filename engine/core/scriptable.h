@@ -54,11 +54,13 @@ struct InvokeArgs {
 
 class ClassInfo;
 
+// A host sees exactly six operations in this order: QueryInterface, AddRef, Release (from
+// plat::Unknown), GetTypeInfo, Reserved, Invoke. The Itanium ABI lays virtual functions out in
+// declaration order, so anything of the engine's own, the destructor's two entries included, is
+// declared after Invoke: a host's table of six entries never sees them, and the engine never
+// calls past the sixth entry of an object that is not its own.
 class ScriptableObject : public plat::Unknown {
   public:
-    // Children are destroyed directly by their owner (the application's tables), hence public.
-    virtual ~ScriptableObject() = default;
-
     // The class information of the object's class; one reference taken.
     virtual int32_t GetTypeInfo(ClassInfo** out) = 0;
     // The fifth operation of every engine object; it does nothing.
@@ -66,6 +68,10 @@ class ScriptableObject : public plat::Unknown {
     // result may be null only where a class says so (event sinks are called without one).
     virtual int32_t Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                            plat::Variant* result) = 0;
+
+    // Children are destroyed directly by their owner (the application's tables), hence public.
+    // Only ever called on the engine's own objects, never on a host's sink.
+    virtual ~ScriptableObject() = default;
 };
 
 // Pointer probes. Nothing here reads memory that is not known to be ours: a caller's pointer is
