@@ -147,6 +147,7 @@ const MethodRow<PrinterJobObject> PrinterJobObject::kMethods[] = {
     {11016, VT_EMPTY, 1, {VT_PTR}, &PrinterJobObject::GetDevModeMember},
     {11017, VT_EMPTY, 1, {VT_PTR}, &PrinterJobObject::SetDevModeMember},
     {11018, VT_I2, 2, {VT_I2, VT_I2}, &PrinterJobObject::FindPaperBySizeMember},
+    {11019, VT_EMPTY, 1, {VT_DISPATCH}, &PrinterJobObject::DrawReportOnPrinterMember},
     {11020, VT_I2, 1, {VT_I2}, &PrinterJobObject::GetPaperLengthMember},
     {11021, VT_I2, 1, {VT_I2}, &PrinterJobObject::GetPaperWidthMember},
 };
@@ -1674,6 +1675,28 @@ int32_t PrinterJobObject::PrintRecordedPage(bool file, const Variant* args) {
         make(static_cast<ScriptableObject*>(args[0].pdispVal), args[1].ulVal);
     if (!page) return rc::kOutOfMemory;
     return PrintPage(*page);
+}
+
+// Lets the report measure itself on the printer's information context (its controls fit their
+// texts to this printer's fonts and resolution) while a document is open; nothing is printed.
+// The states without an answer of their own (1, 32, 64, 256) answer -10301 and draw nothing.
+int32_t PrinterJobObject::DrawReportOnPrinterMember(const Variant* args, Variant*) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s == kJobCancelled) return rc::kJobCancelled;
+    if (s != kJobDocumentOpen) return rc::kWrongState;
+    ReportObject* report = AsReport(static_cast<ScriptableObject*>(args[0].pdispVal));
+    if (report == nullptr) return rc::kBadArgument;
+    if (!infoDc_) return rc::kNotReady;
+    LockReportUse(report);
+    int32_t result = rc::kReportPaperFailed;
+    const int16_t paper = GetPaperSizeCode(report);
+    const int16_t orientation = GetPaperOrientation(report);
+    if (paper > 0 && (orientation == 1 || orientation == 2)) {
+        result = report->Draw(nullptr, infoDc_->handle(), 0, 0, 0, 0, 0, 0x20000000);
+    }
+    UnlockReportUse(report);
+    return result;
 }
 
 int32_t PrinterJobObject::FilePrintMember(const Variant* args, Variant*) {

@@ -410,6 +410,8 @@ static void RunMemberTable(Object* const* objects, Object* report) {
          .code = -10301},
         {.target = PRINTER, .member = 11009, .kind = KIND_METHOD, .count = 2,
          .args = {VUi4(1), VUi4(9)}, .code = -8},
+        {.target = PRINTER, .member = 11019, .kind = KIND_METHOD, .count = 1,
+         .args = {VObject(report)}, .code = -10301},
         {.target = PRINTER, .member = 11018, .kind = KIND_METHOD, .count = 2,
          .args = {VI2(2100), VI2(2970)}, .code = 0, .resultVt = VT_I2, .checkValue = 1,
          .value = 9},
@@ -588,6 +590,8 @@ static void ExportPdf(Object* pdf, Object* report, const char* path) {
 static void PrintThreePages(Object* printer, Object* report) {
     Variant parent = VUi4(0);
     EXPECT_CODE(Call(printer, 11001, KIND_METHOD, &parent, 1, NULL), 0);
+    Variant measured = VObject(report);
+    EXPECT_CODE(Call(printer, 11019, KIND_METHOD, &measured, 1, NULL), 0);
     for (int i = 0; i < 3; ++i) {
         Variant page = VObject(report);
         EXPECT_CODE(Call(printer, 11010, KIND_METHOD, &page, 1, NULL), 0);
