@@ -665,11 +665,13 @@ int Emf(const std::vector<std::string>& args) {
     try {
         int32_t across = 0, down = 0;
         PagePixels(report, p->dpi, &across, &down);
-        // As the PDF export records a page: a reference device of the page's size, a frame in
-        // hundredths of a millimetre, isotropic one-to-one mapping and the page as clip.
+        // As the PDF export records a page: a reference device of the page's size, the paper as
+        // the frame in hundredths of a millimetre (not the pixels turned back, which would move
+        // it by up to half a pixel), isotropic one-to-one mapping and the page as clip.
         InfoDc reference(DeviceInfo::ForPixels(across, down, p->dpi, kDtRasPrinter));
-        const RECT frame{0, 0, static_cast<int32_t>(std::lround(across * 2540.0 / p->dpi)),
-                         static_cast<int32_t>(std::lround(down * 2540.0 / p->dpi))};
+        int32_t tenthsAcross = 0, tenthsDown = 0;
+        PageTenths(report, &tenthsAcross, &tenthsDown);
+        const RECT frame{0, 0, tenthsAcross * 10, tenthsDown * 10};
         EmfRecorder recorder(reference.device(), frame, u"KelvaprintV3.0");
         recorder.SetMapMode(kMmIsotropic);
         recorder.SetWindowOrgEx(0, 0);

@@ -142,7 +142,7 @@ kp::ScriptableObject* OpenReport(const std::string& path) {
     return AsObject(result);
 }
 
-void PagePixels(kp::ScriptableObject* report, int32_t dpi, int32_t* across, int32_t* down) {
+void PageTenths(kp::ScriptableObject* report, int32_t* across, int32_t* down) {
     // The paper in tenths of a millimetre is what the report keeps; the gets answer it in the
     // report's unit, so unit 1 (hundredths) is asked for and divided.
     const Variant unit = Get(report, 5003, "Unit");
@@ -151,8 +151,13 @@ void PagePixels(kp::ScriptableObject* report, int32_t dpi, int32_t* across, int3
     const int32_t length = Get(report, 5012, "PaperLength").lVal / 10;
     Put(report, 5003, VariantUI2(unit.uiVal), "Unit");
     const bool portrait = Get(report, 5014, "PaperOrientation").iVal == 1;
-    const int32_t w = portrait ? width : length;
-    const int32_t h = portrait ? length : width;
+    *across = portrait ? width : length;
+    *down = portrait ? length : width;
+}
+
+void PagePixels(kp::ScriptableObject* report, int32_t dpi, int32_t* across, int32_t* down) {
+    int32_t w = 0, h = 0;
+    PageTenths(report, &w, &h);
     *across = static_cast<int32_t>(std::lround(w * static_cast<double>(dpi) / 254.0));
     *down = static_cast<int32_t>(std::lround(h * static_cast<double>(dpi) / 254.0));
 }
