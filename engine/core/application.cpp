@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -278,9 +279,11 @@ int32_t ApplicationObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t ApplicationObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                   Variant* result) {
-    if (!siteHolder_.HasSite()) return rc::kNoSite;
-    return DispatchMember<ApplicationObject>(*this, kProperties, kMethods, memberId, kind, args,
-                                             result);
+    return GuardedCall([&]() -> int32_t {
+        if (!siteHolder_.HasSite()) return rc::kNoSite;
+        return DispatchMember<ApplicationObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                                 result);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -710,17 +713,21 @@ int32_t CreateEngineObject(const InterfaceId* classId, const InterfaceId* iid, v
     }
     if (!IsEqualInterfaceId(*classId, kEngineClassId)) return rc::kWrongClass;
 
-    auto* app = new (std::nothrow) ApplicationObject;
+    // Until it is registered a failure, or a throw, destroys the object directly: the reference
+    // QueryInterface took is not the host's yet.
+    std::unique_ptr<ApplicationObject> app(new (std::nothrow) ApplicationObject);
     if (!app) return rc::kOutOfMemory;
-    int32_t code = app->Initialize();
-    if (code == rc::kOk) code = app->QueryInterface(iid, out);
-    if (code == rc::kOk) code = RegisterEngineObject(app);
+    const int32_t code = GuardedCall([&] {
+        int32_t step = app->Initialize();
+        if (step == rc::kOk) step = app->QueryInterface(iid, out);
+        if (step == rc::kOk) step = RegisterEngineObject(app.get());
+        return step;
+    });
     if (code != rc::kOk) {
-        // Destroyed directly: the reference QueryInterface took is not the host's yet.
-        delete app;
         *out = nullptr;
         return code;
     }
+    app.release();
     return rc::kOk;
 }
 

@@ -75,18 +75,20 @@ int32_t LayerObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t LayerObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                             Variant* result) {
-    // A put with anything but one argument of the property's type is an unknown member here.
-    if (kind == kInvokePut) {
-        const bool one = args != nullptr && args->count == 1 && args->args != nullptr;
-        for (const auto& row : kProperties) {
-            if (row.id == memberId && row.put != nullptr &&
-                (!one || args->args[0].vt != row.type)) {
-                return rc::kUnknownMember;
+    return GuardedCall([&]() -> int32_t {
+        // A put with anything but one argument of the property's type is an unknown member here.
+        if (kind == kInvokePut) {
+            const bool one = args != nullptr && args->count == 1 && args->args != nullptr;
+            for (const auto& row : kProperties) {
+                if (row.id == memberId && row.put != nullptr &&
+                    (!one || args->args[0].vt != row.type)) {
+                    return rc::kUnknownMember;
+                }
             }
+            if (!one) return rc::kUnknownMember;
         }
-        if (!one) return rc::kUnknownMember;
-    }
-    return DispatchMember<LayerObject>(*this, kProperties, {}, memberId, kind, args, result);
+        return DispatchMember<LayerObject>(*this, kProperties, {}, memberId, kind, args, result);
+    });
 }
 
 int32_t LayerObject::GetObjects(Variant* value) {
@@ -188,9 +190,11 @@ int32_t LayerCollection::GetTypeInfo(ClassInfo** out) {
 
 int32_t LayerCollection::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                 Variant* result) {
-    if (kind == kInvokePut) return rc::kUnknownMember;
-    return DispatchMember<LayerCollection>(*this, kProperties, kMethods, memberId, kind, args,
-                                           result);
+    return GuardedCall([&]() -> int32_t {
+        if (kind == kInvokePut) return rc::kUnknownMember;
+        return DispatchMember<LayerCollection>(*this, kProperties, kMethods, memberId, kind, args,
+                                               result);
+    });
 }
 
 int32_t LayerCollection::GetCount(Variant* value) {

@@ -241,8 +241,11 @@ int32_t ItemObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t ItemObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                            Variant* result) {
-    if (!CheckObjectSignature(this, signature::kObject)) return rc::kBadSignature;
-    return DispatchMember<ItemObject>(*this, kProperties, kMethods, memberId, kind, args, result);
+    return GuardedCall([&]() -> int32_t {
+        if (!CheckObjectSignature(this, signature::kObject)) return rc::kBadSignature;
+        return DispatchMember<ItemObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                          result);
+    });
 }
 
 int32_t ItemObject::GetRect(RectL* out) {
@@ -807,10 +810,12 @@ int32_t ObjectCollection::GetTypeInfo(ClassInfo** out) {
 
 int32_t ObjectCollection::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                  Variant* result) {
-    if (!CheckObjectSignature(this, signature::kObjects)) return rc::kBadSignature;
-    if (kind == kInvokeGet || kind == kInvokePut) return rc::kUnknownMember;
-    std::lock_guard guard(lock_);
-    return DispatchMember<ObjectCollection>(*this, {}, kMethods, memberId, kind, args, result);
+    return GuardedCall([&]() -> int32_t {
+        if (!CheckObjectSignature(this, signature::kObjects)) return rc::kBadSignature;
+        if (kind == kInvokeGet || kind == kInvokePut) return rc::kUnknownMember;
+        std::lock_guard guard(lock_);
+        return DispatchMember<ObjectCollection>(*this, {}, kMethods, memberId, kind, args, result);
+    });
 }
 
 int32_t ObjectCollection::ResetHeap(LayerObject* owner) {

@@ -347,7 +347,10 @@ int32_t ReportObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t ReportObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                              Variant* result) {
-    return DispatchMember<ReportObject>(*this, kProperties, kMethods, memberId, kind, args, result);
+    return GuardedCall([&]() -> int32_t {
+        return DispatchMember<ReportObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                            result);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

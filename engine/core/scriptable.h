@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <span>
 
 #include "engine/core/result_codes.h"
@@ -73,6 +74,20 @@ class ScriptableObject : public plat::Unknown {
     // Only ever called on the engine's own objects, never on a host's sink.
     virtual ~ScriptableObject() = default;
 };
+
+// Runs an operation whose code may throw and answers its result; an exception becomes a code
+// (-5 for memory, -1 for anything else), so that nothing thrown reaches a host, which may not
+// be written in C++ at all.
+template <class F>
+int32_t GuardedCall(F&& operation) noexcept {
+    try {
+        return operation();
+    } catch (const std::bad_alloc&) {
+        return rc::kOutOfMemory;
+    } catch (...) {
+        return rc::kFailed;
+    }
+}
 
 // Pointer probes. Nothing here reads memory that is not known to be ours: a caller's pointer is
 // checked for null only (engine objects are checked against the live-object table by their

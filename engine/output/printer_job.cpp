@@ -223,16 +223,18 @@ int32_t PrinterJobObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t PrinterJobObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                  Variant* result) {
-    ++callDepth_;
-    const int32_t code = DispatchMember<PrinterJobObject>(*this, kProperties, kMethods, memberId,
-                                                          kind, args, result);
-    --callDepth_;
-    // A Close asked for inside this member (by a sink, or from a pump) is done once the member
-    // has ended; the job is gone then and nothing of it is touched.
-    if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
-        FinishClose();
-    }
-    return code;
+    return GuardedCall([&]() -> int32_t {
+        ++callDepth_;
+        const int32_t code = DispatchMember<PrinterJobObject>(*this, kProperties, kMethods,
+                                                              memberId, kind, args, result);
+        --callDepth_;
+        // A Close asked for inside this member (by a sink, or from a pump) is done once the member
+        // has ended; the job is gone then and nothing of it is touched.
+        if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
+            FinishClose();
+        }
+        return code;
+    });
 }
 
 bool PrinterJobObject::CloseMayRunNow() {

@@ -215,37 +215,39 @@ int32_t FileObject::Reserved(void*, void*) {
 
 int32_t FileObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                            Variant* result) {
-    if (!CheckObjectSignature(static_cast<ScriptableObject*>(this), signature::kFile))
-        return rc::kBadSignature;
-    if (memberId == kFileRelease && kind == kInvokeMethod) {
-        if (args != nullptr && args->count != 0) return rc::kBadArgument;
-        if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
+    return GuardedCall([&]() -> int32_t {
+        if (!CheckObjectSignature(static_cast<ScriptableObject*>(this), signature::kFile))
+            return rc::kBadSignature;
+        if (memberId == kFileRelease && kind == kInvokeMethod) {
+            if (args != nullptr && args->count != 0) return rc::kBadArgument;
+            if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
+            {
+                std::lock_guard guard(lock_);
+                // A sink called from inside a member or a window handler must not pull the object
+                // from under it.
+                if (inUse_ != 0 || core_.IsInUse()) return kFileInUse;
+                if (state_ != kIdle) CloseLocked();
+            }
+            result->vt = VT_EMPTY;
+            delete this;
+            return rc::kOk;
+        }
+        int32_t rc;
         {
             std::lock_guard guard(lock_);
-            // A sink called from inside a member or a window handler must not pull the object
-            // from under it.
-            if (inUse_ != 0 || core_.IsInUse()) return kFileInUse;
-            if (state_ != kIdle) CloseLocked();
+            InUse use(inUse_);
+            if (IsViewerMember(memberId)) {
+                PreviewCore::InUse coreUse(core_);
+                rc = DispatchMember<PreviewCore>(core_, kViewerProperties, kViewerMethods, memberId,
+                                                 kind, args, result);
+            } else {
+                rc = DispatchMember<FileObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                                result);
+            }
         }
-        result->vt = VT_EMPTY;
-        delete this;
-        return rc::kOk;
-    }
-    int32_t rc;
-    {
-        std::lock_guard guard(lock_);
-        InUse use(inUse_);
-        if (IsViewerMember(memberId)) {
-            PreviewCore::InUse coreUse(core_);
-            rc = DispatchMember<PreviewCore>(core_, kViewerProperties, kViewerMethods, memberId,
-                                             kind, args, result);
-        } else {
-            rc = DispatchMember<FileObject>(*this, kProperties, kMethods, memberId, kind, args,
-                                            result);
-        }
-    }
-    RunPendingClose();
-    return rc;
+        RunPendingClose();
+        return rc;
+    });
 }
 
 ScriptableObject* NewFileObject(ApplicationObject* owner) {
@@ -699,8 +701,8 @@ int32_t FileObject::PrintWithRangeDialog() {
     noName.vt = VT_BSTR;
     InvokeArgs createArgs{&noName, 1};
     Variant created{};
-    if (const int32_t rc = owner_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod,
-                                          &createArgs, &created);
+    if (const int32_t rc =
+            owner_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod, &createArgs, &created);
         rc != rc::kOk) {
         return rc;
     }

@@ -69,8 +69,7 @@ const MethodRow<PreviewCore> PreviewObject::kMethods[] = {
 };
 
 PreviewObject::PreviewObject()
-    : signature_(static_cast<ScriptableObject*>(this), signature::kDisplay),
-      core_(this, false) {}
+    : signature_(static_cast<ScriptableObject*>(this), signature::kDisplay), core_(this, false) {}
 
 PreviewObject::~PreviewObject() {
     if (app_ != nullptr) app_->UnregisterPreview(this);
@@ -110,21 +109,24 @@ int32_t PreviewObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t PreviewObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                               Variant* result) {
-    if (!CheckObjectSignature(static_cast<ScriptableObject*>(this), signature::kDisplay))
-        return rc::kBadSignature;
-    if (memberId == 12003 && kind == kInvokeMethod) {
-        if (args != nullptr && args->count != 0) return rc::kBadArgument;
-        if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
-        // A sink running inside a member or a window handler must not free the object under it.
-        if (core_.IsInUse()) return preview::code::kBusy;
-        const uint16_t s = core_.state();
-        if (s != preview::kStateIdle && s != preview::kStateConstructed) core_.ClosePreview();
-        result->vt = VT_EMPTY;
-        delete this;
-        return rc::kOk;
-    }
-    PreviewCore::InUse use(core_);
-    return DispatchMember<PreviewCore>(core_, kProperties, kMethods, memberId, kind, args, result);
+    return GuardedCall([&]() -> int32_t {
+        if (!CheckObjectSignature(static_cast<ScriptableObject*>(this), signature::kDisplay))
+            return rc::kBadSignature;
+        if (memberId == 12003 && kind == kInvokeMethod) {
+            if (args != nullptr && args->count != 0) return rc::kBadArgument;
+            if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
+            // A sink running inside a member or a window handler must not free the object under it.
+            if (core_.IsInUse()) return preview::code::kBusy;
+            const uint16_t s = core_.state();
+            if (s != preview::kStateIdle && s != preview::kStateConstructed) core_.ClosePreview();
+            result->vt = VT_EMPTY;
+            delete this;
+            return rc::kOk;
+        }
+        PreviewCore::InUse use(core_);
+        return DispatchMember<PreviewCore>(core_, kProperties, kMethods, memberId, kind, args,
+                                           result);
+    });
 }
 
 void PreviewObject::LockPages() {
@@ -145,7 +147,7 @@ namespace {
 
 std::unique_ptr<PageSource> PreviewPageSource(ScriptableObject* object, uint32_t page) {
     return std::make_unique<preview::RecordedPageSource<PreviewObject>>(object, page,
-                                                                         signature::kDisplay);
+                                                                        signature::kDisplay);
 }
 
 }  // namespace
