@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "engine/core/application.h"
 #include "engine/core/container.h"
 #include "engine/core/font_usage.h"
+#include "engine/core/member_table.h"
 #include "engine/core/module.h"
 #include "engine/core/report.h"
 #include "engine/core/units.h"
@@ -105,23 +107,23 @@ int32_t WriteObjectRecord(EngineStream* stream, uint16_t depth, int32_t id, cons
 // ItemObject: life and attach
 
 const PropertyRow<ItemObject> ItemObject::kProperties[] = {
-    {kDrawObject, VT_DISPATCH, &ItemObject::GetDrawObject, nullptr},
-    {kName, VT_BSTR, &ItemObject::GetName, &ItemObject::PutName},
-    {kVisible, VT_BOOL, &ItemObject::GetVisible, &ItemObject::PutVisible},
-    {kTop, VT_DECIMAL, &ItemObject::GetTop, &ItemObject::PutTop},
-    {kLeft, VT_DECIMAL, &ItemObject::GetLeft, &ItemObject::PutLeft},
-    {kBottom, VT_DECIMAL, &ItemObject::GetBottom, &ItemObject::PutBottom},
-    {kRight, VT_DECIMAL, &ItemObject::GetRight, &ItemObject::PutRight},
-    {kSelected, VT_BOOL, &ItemObject::GetSelected, &ItemObject::PutSelected},
-    {kValue9009, VT_I4, &ItemObject::Get9009, &ItemObject::Put9009},
+    {KP_PROPERTY(DRAWING_OBJECT, DRAW_OBJECT), &ItemObject::GetDrawObject, nullptr},
+    {KP_PROPERTY(DRAWING_OBJECT, NAME), &ItemObject::GetName, &ItemObject::PutName},
+    {KP_PROPERTY(DRAWING_OBJECT, VISIBLE), &ItemObject::GetVisible, &ItemObject::PutVisible},
+    {KP_PROPERTY(DRAWING_OBJECT, TOP), &ItemObject::GetTop, &ItemObject::PutTop},
+    {KP_PROPERTY(DRAWING_OBJECT, LEFT), &ItemObject::GetLeft, &ItemObject::PutLeft},
+    {KP_PROPERTY(DRAWING_OBJECT, BOTOOM), &ItemObject::GetBottom, &ItemObject::PutBottom},
+    {KP_PROPERTY(DRAWING_OBJECT, RIGHT), &ItemObject::GetRight, &ItemObject::PutRight},
+    {KP_PROPERTY(DRAWING_OBJECT, SELECTED), &ItemObject::GetSelected, &ItemObject::PutSelected},
+    {KP_PROPERTY(DRAWING_OBJECT, VALUE9009), &ItemObject::Get9009, &ItemObject::Put9009},
 };
 
 const MethodRow<ItemObject> ItemObject::kMethods[] = {
-    {kClose, VT_NULL, 0, {}, &ItemObject::CloseMember},
-    {kClearData, VT_NULL, 0, {}, &ItemObject::ClearDataMember},
-    {kChangeZOrder, VT_NULL, 1, {VT_I2}, &ItemObject::ChangeZOrderMember},
-    {kIsInsideContainer, VT_BOOL, 0, {}, &ItemObject::IsInsideContainerMember},
-    {kRedraw, VT_NULL, 0, {}, &ItemObject::RedrawMember},
+    {KP_METHOD(DRAWING_OBJECT, CLOSE), &ItemObject::CloseMember},
+    {KP_METHOD(DRAWING_OBJECT, CLEAR_DATA), &ItemObject::ClearDataMember},
+    {KP_METHOD(DRAWING_OBJECT, CHANGE_Z_ORDER), &ItemObject::ChangeZOrderMember},
+    {KP_METHOD(DRAWING_OBJECT, IS_INSIDE_CONTAINER), &ItemObject::IsInsideContainerMember},
+    {KP_METHOD(DRAWING_OBJECT, REDRAW), &ItemObject::RedrawMember},
 };
 
 ItemObject::ItemObject(const InterfaceId& classId)
@@ -241,6 +243,8 @@ int32_t ItemObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t ItemObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                            Variant* result) {
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) + std::size(kMethods) == KP_MEMBER_COUNT(DRAWING_OBJECT));
     return GuardedCall([&]() -> int32_t {
         if (!CheckObjectSignature(this, signature::kObject)) return rc::kBadSignature;
         return DispatchMember<ItemObject>(*this, kProperties, kMethods, memberId, kind, args,
@@ -735,39 +739,23 @@ int32_t ItemObject::MemberEntry::DrawMembers(uint32_t drawDc, uint32_t attribute
 // ObjectCollection: life and lists
 
 const MethodRow<ObjectCollection> ObjectCollection::kMethods[] = {
-    {kObject, VT_DISPATCH, 2, {VT_DISPATCH, VT_BSTR}, &ObjectCollection::ObjectMember},
-    {kCreateObject,
-     VT_DISPATCH,
-     6,
-     {VT_CLSID, VT_DISPATCH, VT_I4, VT_I4, VT_I4, VT_I4},
-     &ObjectCollection::CreateObjectMember},
-    {kCopyObject, VT_DISPATCH, 2, {VT_DISPATCH, VT_DISPATCH}, &ObjectCollection::CopyObjectMember},
-    {kMoveObject, VT_DISPATCH, 2, {VT_DISPATCH, VT_DISPATCH}, &ObjectCollection::MoveObjectMember},
-    {kGetObjectList, VT_UI4, 2, {VT_DISPATCH, VT_UI2}, &ObjectCollection::GetObjectListMember},
-    {kDeselectAll, VT_NULL, 1, {VT_DISPATCH}, &ObjectCollection::DeselectAllMember},
-    {kCount, VT_UI2, 1, {VT_DISPATCH}, &ObjectCollection::CountMember},
-    {kSelectedCount, VT_UI2, 1, {VT_DISPATCH}, &ObjectCollection::SelectedCountMember},
-    {kHitTest,
-     VT_DISPATCH,
-     4,
-     {VT_DISPATCH, VT_DISPATCH, VT_I4, VT_I4},
-     &ObjectCollection::HitTestMember},
-    {kGetSelectedList, VT_UI4, 2, {VT_DISPATCH, VT_UI2}, &ObjectCollection::GetSelectedListMember},
-    {kClearData, VT_NULL, 0, {}, &ObjectCollection::ClearDataMember},
-    {kLastSelected, VT_DISPATCH, 1, {VT_DISPATCH}, &ObjectCollection::LastSelectedMember},
-    {kSelectAll, VT_NULL, 1, {VT_DISPATCH}, &ObjectCollection::SelectAllMember},
-    {kSelectInRect,
-     VT_NULL,
-     5,
-     {VT_DISPATCH, VT_I4, VT_I4, VT_I4, VT_I4},
-     &ObjectCollection::SelectInRectMember},
-    {kObjectAt, VT_DISPATCH, 2, {VT_DISPATCH, VT_UI4}, &ObjectCollection::ObjectAtMember},
-    {kSelectionBounds,
-     VT_NULL,
-     4,
-     {VT_DISPATCH, VT_DECIMAL, VT_DECIMAL, VT_PTR},
-     &ObjectCollection::SelectionBoundsMember},
-    {kActiveControl, VT_DISPATCH, 1, {VT_DISPATCH}, &ObjectCollection::ActiveControlMember},
+    {KP_METHOD(OBJECT_COLLECTION, OBJECT), &ObjectCollection::ObjectMember},
+    {KP_METHOD(OBJECT_COLLECTION, CREATE_OBJECT), &ObjectCollection::CreateObjectMember},
+    {KP_METHOD(OBJECT_COLLECTION, COPY_OBJECT), &ObjectCollection::CopyObjectMember},
+    {KP_METHOD(OBJECT_COLLECTION, MOVE_OBJECT), &ObjectCollection::MoveObjectMember},
+    {KP_METHOD(OBJECT_COLLECTION, GET_OBJECT_LIST), &ObjectCollection::GetObjectListMember},
+    {KP_METHOD(OBJECT_COLLECTION, DESELECT_ALL), &ObjectCollection::DeselectAllMember},
+    {KP_METHOD(OBJECT_COLLECTION, COUNT), &ObjectCollection::CountMember},
+    {KP_METHOD(OBJECT_COLLECTION, SELECTED_COUNT), &ObjectCollection::SelectedCountMember},
+    {KP_METHOD(OBJECT_COLLECTION, HIT_TEST), &ObjectCollection::HitTestMember},
+    {KP_METHOD(OBJECT_COLLECTION, GET_SELECTED_LIST), &ObjectCollection::GetSelectedListMember},
+    {KP_METHOD(OBJECT_COLLECTION, CLEAR_DATA), &ObjectCollection::ClearDataMember},
+    {KP_METHOD(OBJECT_COLLECTION, LAST_SELECTED), &ObjectCollection::LastSelectedMember},
+    {KP_METHOD(OBJECT_COLLECTION, SELECT_ALL), &ObjectCollection::SelectAllMember},
+    {KP_METHOD(OBJECT_COLLECTION, SELECT_IN_RECT), &ObjectCollection::SelectInRectMember},
+    {KP_METHOD(OBJECT_COLLECTION, OBJECT_AT), &ObjectCollection::ObjectAtMember},
+    {KP_METHOD(OBJECT_COLLECTION, SELECTION_BOUNDS), &ObjectCollection::SelectionBoundsMember},
+    {KP_METHOD(OBJECT_COLLECTION, ACTIVE_CONTROL), &ObjectCollection::ActiveControlMember},
 };
 
 ObjectCollection::ObjectCollection()
@@ -810,6 +798,8 @@ int32_t ObjectCollection::GetTypeInfo(ClassInfo** out) {
 
 int32_t ObjectCollection::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                  Variant* result) {
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kMethods) == KP_MEMBER_COUNT(OBJECT_COLLECTION));
     return GuardedCall([&]() -> int32_t {
         if (!CheckObjectSignature(this, signature::kObjects)) return rc::kBadSignature;
         if (kind == kInvokeGet || kind == kInvokePut) return rc::kUnknownMember;

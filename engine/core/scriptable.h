@@ -3,6 +3,7 @@
 // reaches every property and method by member id, with arguments and result in Variants.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -154,7 +155,7 @@ struct MethodRow {
     int32_t id;
     plat::VarType resultType;
     uint8_t argCount;
-    plat::VarType argTypes[kMaxMethodArgs];
+    std::array<plat::VarType, kMaxMethodArgs> argTypes;
     // args holds exactly argCount Variants of the row's types; the method leaves its value in the
     // union of the Variant it is given (zeroed beforehand).
     int32_t (T::*call)(const plat::Variant* args, plat::Variant* value);
