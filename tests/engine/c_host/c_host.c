@@ -4,11 +4,13 @@
    header of this project is included, and nothing here knows the engine is C++.
 
      c_host ENGINE CONTROLS REPORT PDF [print]
+     c_host INTERFACE CONTROLS REPORT - kpcif
 
    ENGINE and CONTROLS are the two libraries, REPORT a report file with the text "KORVA C HOST"
    on layer 1, PDF the file to export to. With "print" the report also goes to the default
-   printer three times. Every check that fails is printed; the exit status is 0 only when none
-   did. */
+   printer three times in one document; with "kpcif" the same three pages go there through the
+   report interface library's functions instead (INTERFACE, which loads the engine beside it).
+   Every check that fails is printed; the exit status is 0 only when none did. */
 #define _POSIX_C_SOURCE 200809L
 #include <dlfcn.h>
 #include <stdarg.h>
@@ -87,7 +89,7 @@ struct SiteHolder {
         int32_t (*SetSite)(SiteHolder*, uint32_t value);
         int32_t (*GetSite)(SiteHolder*, uint32_t* out);
         int32_t (*Reserved[6])(SiteHolder*);
-    }* ops;
+    } * ops;
 };
 
 typedef struct SinkList SinkList;
@@ -98,7 +100,7 @@ struct SinkList {
         int32_t (*Release)(SinkList*);
         int32_t (*AdviseSink)(SinkList*, Object* sink, uint32_t* cookie);
         int32_t (*UnadviseSink)(SinkList*, uint32_t cookie);
-    }* ops;
+    } * ops;
 };
 
 typedef struct EventSource EventSource;
@@ -108,7 +110,7 @@ struct EventSource {
         int32_t (*AddRef)(EventSource*);
         int32_t (*Release)(EventSource*);
         int32_t (*FindEventList)(EventSource*, const Iid*, SinkList** out);
-    }* ops;
+    } * ops;
 };
 
 typedef struct ClassEntry ClassEntry;
@@ -120,7 +122,7 @@ struct ClassEntry {
         int32_t (*Reserved)(ClassEntry*);
         int32_t (*GetClassId)(ClassEntry*, Iid* out);
         int32_t (*GetDescription)(ClassEntry*, unsigned char* out);
-    }* ops;
+    } * ops;
 };
 
 typedef struct ClassList ClassList;
@@ -132,7 +134,7 @@ struct ClassList {
         int32_t (*GetClassCount)(ClassList*);
         int32_t (*GetClassAttribute)(ClassList*, int32_t index);
         int32_t (*GetClassEntry)(ClassList*, int32_t index, ClassEntry** out);
-    }* ops;
+    } * ops;
 };
 
 typedef struct ClassInfo ClassInfo;
@@ -147,13 +149,12 @@ struct ClassInfo {
         void (*ReleaseTypeAttr)(ClassInfo*, void*);
         void (*ReleaseFuncDesc)(ClassInfo*, void*);
         void (*ReleaseVarDesc)(ClassInfo*, void*);
-        int32_t (*GetNames)(ClassInfo*, int32_t member, Bstr* names, uint32_t max,
-                            uint32_t* count);
+        int32_t (*GetNames)(ClassInfo*, int32_t member, Bstr* names, uint32_t max, uint32_t* count);
         int32_t (*Reserved)(ClassInfo*);
         int32_t (*GetRefTypeInfo)(ClassInfo*, uint32_t typeCode, ClassInfo** out);
         int32_t (*GetImplTypeFlags)(ClassInfo*, uint32_t index, int32_t* out);
         int32_t (*GetRefTypeOfImplType)(ClassInfo*, uint32_t index, uint32_t* out);
-    }* ops;
+    } * ops;
 };
 
 typedef int32_t (*GetClassInfoFn)(void** out);
@@ -180,9 +181,9 @@ static void Fail(const char* format, ...) {
     ++failures;
 }
 
-#define EXPECT_CODE(expr, expected)                                                      \
-    do {                                                                                 \
-        const int32_t got_ = (expr);                                                     \
+#define EXPECT_CODE(expr, expected)                                                       \
+    do {                                                                                  \
+        const int32_t got_ = (expr);                                                      \
         if (got_ != (expected)) Fail("%s answered %d, want %d", #expr, got_, (expected)); \
     } while (0)
 
@@ -269,9 +270,8 @@ static int32_t Call(Object* object, int32_t member, int32_t kind, Variant* args,
     InvokeArgs block = {args, count};
     Variant ignored;
     memset(&ignored, 0, sizeof ignored);
-    const int32_t code =
-        object->ops->Invoke(object, member, kind, count != 0 ? &block : NULL,
-                            result != NULL ? result : &ignored);
+    const int32_t code = object->ops->Invoke(object, member, kind, count != 0 ? &block : NULL,
+                                             result != NULL ? result : &ignored);
     if (result == NULL && ignored.vt == VT_BSTR) FreeBstr(ignored.u.bstrVal);
     return code;
 }
@@ -355,8 +355,8 @@ static int SinkSaw(const Sink* sink, int32_t event) {
 
 enum { APP, PRINTER, PREVIEW, FILEOBJ, REPORT, LAYERS, LAYER, OBJECTS, DRAWING, PDF, CLASSES };
 static const char* const kClassNames[CLASSES] = {
-    "application", "printer job", "preview", "file object", "report", "layer collection",
-    "layer", "object collection", "drawing object", "PDF document"};
+    "application",      "printer job", "preview",           "file object",    "report",
+    "layer collection", "layer",       "object collection", "drawing object", "PDF document"};
 
 typedef struct MemberCase {
     int target;
@@ -364,9 +364,9 @@ typedef struct MemberCase {
     int32_t kind;
     uint32_t count;
     Variant args[3];
-    int32_t code;       /* the answer */
-    uint16_t resultVt;  /* checked when not VT_EMPTY */
-    int checkValue;     /* compare the value's low 16 or 32 bits with value */
+    int32_t code;      /* the answer */
+    uint16_t resultVt; /* checked when not VT_EMPTY */
+    int checkValue;    /* compare the value's low 16 or 32 bits with value */
     int32_t value;
 } MemberCase;
 
@@ -377,93 +377,240 @@ static void RunMemberTable(Object* const* objects, Object* report) {
         /* The application */
         {.target = APP, .member = 3, .kind = KIND_GET, .code = 0, .resultVt = VT_UI4},
         {.target = APP, .member = 3, .kind = KIND_PUT, .count = 1, .args = {VUi4(1)}, .code = -6},
-        {.target = APP, .member = 7, .kind = KIND_PUT, .count = 1, .args = {VText(empty)},
+        {.target = APP,
+         .member = 7,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VText(empty)},
          .code = -6},
         {.target = APP, .member = 1, .kind = KIND_PUT, .count = 1, .args = {VI4(1)}, .code = -7},
-        {.target = APP, .member = 1, .kind = KIND_PUT, .count = 1,
-         .args = {VText(missingFolder)}, .code = -7},
+        {.target = APP,
+         .member = 1,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VText(missingFolder)},
+         .code = -7},
         {.target = APP, .member = 1, .kind = KIND_PUT, .code = -7}, /* a put with no argument */
-        {.target = APP, .member = 4, .kind = KIND_PUT, .count = 1, .args = {VText(empty)},
+        {.target = APP,
+         .member = 4,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VText(empty)},
          .code = 0},
-        {.target = APP, .member = 10007, .kind = KIND_METHOD, .count = 1, .args = {VUi4(9999)},
+        {.target = APP,
+         .member = 10007,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VUi4(9999)},
          .code = -7},
-        {.target = APP, .member = 10007, .kind = KIND_METHOD, .count = 1, .args = {VI4(0)},
+        {.target = APP,
+         .member = 10007,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VI4(0)},
          .code = -7},
-        {.target = APP, .member = 10009, .kind = KIND_METHOD, .count = 1, .args = {VText(empty)},
+        {.target = APP,
+         .member = 10009,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VText(empty)},
          .code = -1},
-        {.target = APP, .member = 10004, .kind = KIND_METHOD, .count = 1, .args = {VUi4(0)},
+        {.target = APP,
+         .member = 10004,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VUi4(0)},
          .code = -7},
-        {.target = APP, .member = 10003, .kind = KIND_METHOD, .count = 3,
-         .args = {VObject(NULL), VUi4(0), VUi4(0)}, .code = -7},
+        {.target = APP,
+         .member = 10003,
+         .kind = KIND_METHOD,
+         .count = 3,
+         .args = {VObject(NULL), VUi4(0), VUi4(0)},
+         .code = -7},
         {.target = APP, .member = 99, .kind = KIND_GET, .code = -6},
         {.target = APP, .member = 3, .kind = 3, .code = -7},
         /* The printer job, ready with no document */
-        {.target = PRINTER, .member = 1011, .kind = KIND_GET, .code = 0, .resultVt = VT_UI2,
-         .checkValue = 1, .value = 16},
-        {.target = PRINTER, .member = 1028, .kind = KIND_PUT, .count = 1, .args = {VUi2(4)},
+        {.target = PRINTER,
+         .member = 1011,
+         .kind = KIND_GET,
+         .code = 0,
+         .resultVt = VT_UI2,
+         .checkValue = 1,
+         .value = 16},
+        {.target = PRINTER,
+         .member = 1028,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VUi2(4)},
          .code = -8},
-        {.target = PRINTER, .member = 1028, .kind = KIND_PUT, .count = 1, .args = {VI2(100)},
+        {.target = PRINTER,
+         .member = 1028,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VI2(100)},
          .code = -7},
-        {.target = PRINTER, .member = 1011, .kind = KIND_PUT, .count = 1, .args = {VUi2(1)},
+        {.target = PRINTER,
+         .member = 1011,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VUi2(1)},
          .code = -6},
-        {.target = PRINTER, .member = 11002, .kind = KIND_METHOD, .count = 1, .args = {VBool(1)},
+        {.target = PRINTER,
+         .member = 11002,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VBool(1)},
          .code = -10301},
-        {.target = PRINTER, .member = 11009, .kind = KIND_METHOD, .count = 2,
-         .args = {VUi4(1), VUi4(9)}, .code = -8},
-        {.target = PRINTER, .member = 11019, .kind = KIND_METHOD, .count = 1,
-         .args = {VObject(report)}, .code = -10301},
-        {.target = PRINTER, .member = 11018, .kind = KIND_METHOD, .count = 2,
-         .args = {VI2(2100), VI2(2970)}, .code = 0, .resultVt = VT_I2, .checkValue = 1,
+        {.target = PRINTER,
+         .member = 11009,
+         .kind = KIND_METHOD,
+         .count = 2,
+         .args = {VUi4(1), VUi4(9)},
+         .code = -8},
+        {.target = PRINTER,
+         .member = 11019,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VObject(report)},
+         .code = -10301},
+        {.target = PRINTER,
+         .member = 11018,
+         .kind = KIND_METHOD,
+         .count = 2,
+         .args = {VI2(2100), VI2(2970)},
+         .code = 0,
+         .resultVt = VT_I2,
+         .checkValue = 1,
          .value = 9},
         /* The preview, not open */
-        {.target = PREVIEW, .member = 2008, .kind = KIND_GET, .code = 0, .resultVt = VT_UI2,
-         .checkValue = 1, .value = 16},
+        {.target = PREVIEW,
+         .member = 2008,
+         .kind = KIND_GET,
+         .code = 0,
+         .resultVt = VT_UI2,
+         .checkValue = 1,
+         .value = 16},
         {.target = PREVIEW, .member = 2009, .kind = KIND_GET, .code = -10301},
-        {.target = PREVIEW, .member = 2012, .kind = KIND_PUT, .count = 1, .args = {VUi2(4)},
+        {.target = PREVIEW,
+         .member = 2012,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VUi2(4)},
          .code = -8},
-        {.target = PREVIEW, .member = 2003, .kind = KIND_PUT, .count = 1, .args = {VI4(3001)},
+        {.target = PREVIEW,
+         .member = 2003,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VI4(3001)},
          .code = -8},
         /* The file object, nothing open */
-        {.target = FILEOBJ, .member = 3005, .kind = KIND_PUT, .count = 1, .args = {VI4(1)},
+        {.target = FILEOBJ,
+         .member = 3005,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VI4(1)},
          .code = -7},
         {.target = FILEOBJ, .member = 3002, .kind = KIND_GET, .code = 0, .resultVt = VT_BSTR},
         /* The report loaded from the file */
-        {.target = REPORT, .member = 5011, .kind = KIND_GET, .code = 0, .resultVt = VT_I2,
-         .checkValue = 1, .value = 9},
-        {.target = REPORT, .member = 5003, .kind = KIND_PUT, .count = 1, .args = {VUi2(4)},
+        {.target = REPORT,
+         .member = 5011,
+         .kind = KIND_GET,
+         .code = 0,
+         .resultVt = VT_I2,
+         .checkValue = 1,
+         .value = 9},
+        {.target = REPORT,
+         .member = 5003,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VUi2(4)},
          .code = -8},
-        {.target = REPORT, .member = 5014, .kind = KIND_PUT, .count = 1, .args = {VI2(3)},
+        {.target = REPORT,
+         .member = 5014,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VI2(3)},
          .code = -8},
-        {.target = REPORT, .member = 5001, .kind = KIND_PUT, .count = 1, .args = {VText(empty)},
+        {.target = REPORT,
+         .member = 5001,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VText(empty)},
          .code = -6},
         {.target = REPORT, .member = 15003, .kind = KIND_METHOD, .code = -1, .resultVt = VT_BOOL},
         /* Layers and objects */
-        {.target = LAYERS, .member = 6001, .kind = KIND_GET, .code = 0, .resultVt = VT_UI2,
-         .checkValue = 1, .value = 5},
-        {.target = LAYERS, .member = 16001, .kind = KIND_METHOD, .count = 1, .args = {VUi2(6)},
+        {.target = LAYERS,
+         .member = 6001,
+         .kind = KIND_GET,
+         .code = 0,
+         .resultVt = VT_UI2,
+         .checkValue = 1,
+         .value = 5},
+        {.target = LAYERS,
+         .member = 16001,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VUi2(6)},
          .code = -8},
-        {.target = LAYER, .member = 7001, .kind = KIND_PUT, .count = 1, .args = {VObject(NULL)},
+        {.target = LAYER,
+         .member = 7001,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VObject(NULL)},
          .code = -6},
         {.target = LAYER, .member = 7003, .kind = KIND_GET, .code = 0, .resultVt = VT_BOOL},
-        {.target = OBJECTS, .member = 18005, .kind = KIND_METHOD, .count = 2,
-         .args = {VObject(NULL), VUi2(3)}, .code = -7},
-        {.target = OBJECTS, .member = 18015, .kind = KIND_METHOD, .count = 2,
-         .args = {VObject(NULL), VUi4(99)}, .code = -10308},
-        {.target = DRAWING, .member = 19003, .kind = KIND_METHOD, .count = 1, .args = {VI2(2)},
+        {.target = OBJECTS,
+         .member = 18005,
+         .kind = KIND_METHOD,
+         .count = 2,
+         .args = {VObject(NULL), VUi2(3)},
+         .code = -7},
+        {.target = OBJECTS,
+         .member = 18015,
+         .kind = KIND_METHOD,
+         .count = 2,
+         .args = {VObject(NULL), VUi4(99)},
+         .code = -10308},
+        {.target = DRAWING,
+         .member = 19003,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VI2(2)},
          .code = -8},
-        {.target = DRAWING, .member = 9001, .kind = KIND_PUT, .count = 1, .args = {VObject(NULL)},
+        {.target = DRAWING,
+         .member = 9001,
+         .kind = KIND_PUT,
+         .count = 1,
+         .args = {VObject(NULL)},
          .code = -6},
         /* The PDF document, idle */
-        {.target = PDF, .member = 500, .kind = KIND_GET, .code = 0, .resultVt = VT_I2,
-         .checkValue = 1, .value = 16},
+        {.target = PDF,
+         .member = 500,
+         .kind = KIND_GET,
+         .code = 0,
+         .resultVt = VT_I2,
+         .checkValue = 1,
+         .value = 16},
         {.target = PDF, .member = 500, .kind = KIND_PUT, .count = 1, .args = {VI2(1)}, .code = -6},
         {.target = PDF, .member = 517, .kind = KIND_PUT, .count = 1, .args = {VUi2(3)}, .code = -8},
         {.target = PDF, .member = 601, .kind = KIND_METHOD, .code = -15010},
-        {.target = PDF, .member = 600, .kind = KIND_METHOD, .count = 2,
-         .args = {VText(empty), VBool(1)}, .code = -15201},
-        {.target = PDF, .member = 602, .kind = KIND_METHOD, .count = 2,
-         .args = {VObject(NULL), VObject(report)}, .code = -15200},
-        {.target = PDF, .member = 600, .kind = KIND_METHOD, .count = 1, .args = {VText(empty)},
+        {.target = PDF,
+         .member = 600,
+         .kind = KIND_METHOD,
+         .count = 2,
+         .args = {VText(empty), VBool(1)},
+         .code = -15201},
+        {.target = PDF,
+         .member = 602,
+         .kind = KIND_METHOD,
+         .count = 2,
+         .args = {VObject(NULL), VObject(report)},
+         .code = -15200},
+        {.target = PDF,
+         .member = 600,
+         .kind = KIND_METHOD,
+         .count = 1,
+         .args = {VText(empty)},
          .code = -7},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
@@ -482,11 +629,10 @@ static void RunMemberTable(Object* const* objects, Object* report) {
             Fail("%s member %d: result type %u, want %u", kClassNames[c->target], c->member,
                  result.vt, c->resultVt);
         } else if (c->checkValue) {
-            const int32_t got = (c->resultVt == VT_I2 || c->resultVt == VT_UI2 ||
-                                 c->resultVt == VT_BOOL)
-                                    ? (int32_t)(c->resultVt == VT_UI2 ? result.u.uiVal
-                                                                      : result.u.iVal)
-                                    : result.u.lVal;
+            const int32_t got =
+                (c->resultVt == VT_I2 || c->resultVt == VT_UI2 || c->resultVt == VT_BOOL)
+                    ? (int32_t)(c->resultVt == VT_UI2 ? result.u.uiVal : result.u.iVal)
+                    : result.u.lVal;
             if (got != c->value) {
                 Fail("%s member %d: value %d, want %d", kClassNames[c->target], c->member, got,
                      c->value);
@@ -600,10 +746,90 @@ static void PrintThreePages(Object* printer, Object* report) {
     EXPECT_CODE(Call(printer, 11002, KIND_METHOD, &complete, 1, NULL), 0);
 }
 
+/* ---- The same pages through the report interface library -------------------------------- */
+
+typedef int (*StartFn)(int* code);
+typedef uint32_t (*LoadReportFn)(const char* path);
+typedef uint32_t (*CreatePrinterFn)(const char* name);
+typedef int (*HandleFn)(uint32_t handle);
+typedef int (*HandleIntFn)(uint32_t handle, int value);
+typedef int (*HandlePairFn)(uint32_t first, uint32_t second);
+
+/* The function named, or null with a failure noted. */
+static void* Function(void* library, const char* name) {
+    void* symbol = dlsym(library, name);
+    if (symbol == NULL) Fail("the interface library has no %s", name);
+    return symbol;
+}
+
+static int PrintThroughInterface(const char* interfacePath, const char* controlsPath,
+                                 const char* reportPath) {
+    void* controls = dlopen(controlsPath, RTLD_NOW | RTLD_LOCAL);
+    void* library = dlopen(interfacePath, RTLD_NOW | RTLD_LOCAL);
+    if (controls == NULL || library == NULL) {
+        fprintf(stderr, "dlopen: %s\n", dlerror());
+        return 2;
+    }
+    StartFn start, exitEngine, lastError;
+    LoadReportFn loadReport;
+    CreatePrinterFn createPrinter;
+    HandleFn deleteReport, deletePrinter;
+    HandleIntFn setCancelDlg, closePrinter;
+    HandlePairFn openPrinter, reportPrint;
+    void* symbols[11];
+    const char* const names[11] = {"KPStartEngine",    "KPExit",           "KPGetLastErrorCode",
+                                   "KPRLoadReport",    "KPPCreatePrinter", "KPRDeleteReport",
+                                   "KPPDeletePrinter", "KPPSetCancelDlg",  "KPPClosePrinter",
+                                   "KPPOpenPrinter",   "KPPReportPrint"};
+    for (int i = 0; i < 11; ++i) {
+        symbols[i] = Function(library, names[i]);
+        if (symbols[i] == NULL) return 1;
+    }
+    memcpy(&start, &symbols[0], sizeof start);
+    memcpy(&exitEngine, &symbols[1], sizeof exitEngine);
+    memcpy(&lastError, &symbols[2], sizeof lastError);
+    memcpy(&loadReport, &symbols[3], sizeof loadReport);
+    memcpy(&createPrinter, &symbols[4], sizeof createPrinter);
+    memcpy(&deleteReport, &symbols[5], sizeof deleteReport);
+    memcpy(&deletePrinter, &symbols[6], sizeof deletePrinter);
+    memcpy(&setCancelDlg, &symbols[7], sizeof setCancelDlg);
+    memcpy(&closePrinter, &symbols[8], sizeof closePrinter);
+    memcpy(&openPrinter, &symbols[9], sizeof openPrinter);
+    memcpy(&reportPrint, &symbols[10], sizeof reportPrint);
+
+    int code = -1;
+    EXPECT_CODE(start(&code), 1);
+    const uint32_t report = loadReport(reportPath);
+    const uint32_t printer = createPrinter("");
+    if (report == 0 || printer == 0) {
+        lastError(&code);
+        Fail("report %u, printer %u, last error %d", report, printer, code);
+    } else {
+        EXPECT_CODE(setCancelDlg(printer, 0), 1);
+        if (openPrinter(printer, 0) != 1) {
+            lastError(&code);
+            Fail("KPPOpenPrinter failed with %d", code);
+        } else {
+            for (int i = 0; i < 3; ++i) EXPECT_CODE(reportPrint(printer, report), 1);
+            EXPECT_CODE(closePrinter(printer, 1), 1);
+        }
+    }
+    if (printer != 0) EXPECT_CODE(deletePrinter(printer), 1);
+    if (report != 0) EXPECT_CODE(deleteReport(report), 1);
+    EXPECT_CODE(exitEngine(&code), 1);
+    dlclose(library);
+    dlclose(controls);
+    if (failures != 0) fprintf(stderr, "%d check(s) failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc < 5) {
-        fputs("usage: c_host ENGINE CONTROLS REPORT PDF [print]\n", stderr);
+        fputs("usage: c_host ENGINE CONTROLS REPORT PDF [print|kpcif]\n", stderr);
         return 2;
+    }
+    if (argc > 5 && strcmp(argv[5], "kpcif") == 0) {
+        return PrintThroughInterface(argv[1], argv[2], argv[3]);
     }
     const int print = argc > 5 && strcmp(argv[5], "print") == 0;
     /* The control library is found by its name once it is loaded. */

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the C host against the private scheduler: its environment comes from the file the
-# cups_queue fixture writes. With "print" the documents that reached the queue are checked too.
-#   run_c_host.sh HOST ENGINE CONTROLS REPORT CUPS_ENV [print]
+# cups_queue fixture writes. With "print" or "kpcif" (ENGINE is then the interface library) the
+# document that reached the queue is checked too.
+#   run_c_host.sh HOST ENGINE CONTROLS REPORT CUPS_ENV [print|kpcif]
 set -euo pipefail
 host=$1 engine=$2 controls=$3 report=$4 env=$5 mode=${6:-}
 set -a
@@ -11,7 +12,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 before=$(ls "$QZS_CUPS_OUT" | wc -l)
 "$host" "$engine" "$controls" "$report" "$work/out.pdf" $mode
-[ "$mode" = print ] || exit 0
+[ -n "$mode" ] || exit 0
 # The three pages arrive as one document, text and all.
 for _ in $(seq 1 300); do
     [ "$(ls "$QZS_CUPS_OUT" | wc -l)" -gt "$before" ] && break
