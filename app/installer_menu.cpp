@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -9,6 +10,7 @@
 
 #include "app/application.h"
 #include "app/data_file_dialog.h"
+#include "app/duplicate_setting.h"
 #include "app/progress.h"
 #include "app/user_info_dialog.h"
 
@@ -81,7 +83,9 @@ bool BuildDataSetFile(const std::string& folder) {
 }
 
 CInstallerMenuDialog::CInstallerMenuDialog(CDataSettingApp& app)
-    : DialogPresenter(102, "工事者用メニュー", {0, 0, 520, 430}), app_(app) {
+    : DialogPresenter(102, "工事者用メニュー", {0, 0, 520, 430}),
+      app_(app),
+      duplicates_(3008, kDuplicatesAllowed, kDuplicatesRefused) {
     Add({3001, ControlKind::kLabel, "共通設定項目", {16, 10, 230, 18}});
     Add({kUserInformation, ControlKind::kButton, "ユーザー情報設定", {16, 32, 230, 30}});
     Add({kPrintSheets, ControlKind::kButton, "システムデータシート印刷", {16, 68, 230, 30}});
@@ -96,15 +100,7 @@ CInstallerMenuDialog::CInstallerMenuDialog(CDataSettingApp& app)
     Add({3006, ControlKind::kLabel, "（ＰＣ→主装置へデータ書込）", {266, 224, 238, 16}});
     Add({3007, ControlKind::kLabel, "データ設定・短縮設定項目", {16, 110, 230, 18}});
     Add({kDataSetting, ControlKind::kButton, "データ設定", {16, 132, 230, 30}});
-    Add({3008, ControlKind::kLabel, "電話帳電話番号重複登録設定", {16, 256, 488, 18}});
-    Add({kDuplicatesAllowed,
-         ControlKind::kButton,
-         "「あり」：重複登録可（重複チェック無効）",
-         {16, 278, 488, 24}});
-    Add({kDuplicatesRefused,
-         ControlKind::kButton,
-         "「なし」：重複登録不可（重複チェック有効）",
-         {16, 306, 488, 24}});
+    for (const Control& control : duplicates_.Controls()) Add(control);
     Add({kExit, ControlKind::kButton, "終了", {404, 380, 100, 30}});
 }
 
@@ -117,16 +113,7 @@ void CInstallerMenuDialog::OnInit() {
     // The doors whose dialogs the program was not given stay shut.
     Enable(kDataSetting, static_cast<bool>(app_.ports().make_data_setting_menu));
     Enable(kPrintSheets, static_cast<bool>(app_.ports().make_print_selection));
-    int flag = 0;
-    {
-        ApplicationLock::Guard guard(app_.lock());
-        flag = app_.state().duplicate_check_flag;
-    }
-    // The radio pair shows as two buttons whose text carries the mark of the chosen one.
-    SetText(kDuplicatesAllowed,
-            std::string(flag == 0 ? "◉ " : "○ ") + "「あり」：重複登録可（重複チェック無効）");
-    SetText(kDuplicatesRefused,
-            std::string(flag != 0 ? "◉ " : "○ ") + "「なし」：重複登録不可（重複チェック有効）");
+    duplicates_.Show(*this, app_);
 }
 
 bool CInstallerMenuDialog::OnEscape() {
@@ -187,133 +174,167 @@ std::string CInstallerMenuDialog::StartFolder() const {
     return app_.start_directory();
 }
 
+namespace {
+
+struct Message {
+    const char* text;
+    const char* caption;
+};
+
+// A phone-book file the road saves before sending or loads after receiving (the file's kind, its
+// name and the CSV layout it is written in).
+struct FileStep {
+    int kind = 0;
+    const char* name = nullptr;
+    int layout = 0;
+};
+
+// One transfer road of the menu. The four roads differ only in these columns; the shape around
+// the session (confirmation, progress window, inert menu, error and completion messages) is one.
+struct TransferRoad {
+    int kind;
+    Message confirm;
+    Message done;
+    // The main-unit download writes the local files and the dset files under the file creation
+    // window before its progress window opens; the speed-dial download writes them under its
+    // progress window.
+    bool files_before_progress;
+    bool export_dset;
+    std::array<FileStep, 2> save_before_sending;
+    std::array<FileStep, 2> load_after_receiving;
+    bool build_data_set;
+    int (*run)(TransferSessionPort&);
+};
+
+const TransferRoad kRoads[] = {
+    {.kind = 1,
+     .confirm = {"\n主装置データアップロードを開始します。\n", "主装置データアップロード確認"},
+     .done = {"\n主装置データアップロードが正常に終了しました。\n",
+              "主装置データアップロードの終了"},
+     .files_before_progress = false,
+     .export_dset = false,
+     .save_before_sending = {},
+     .load_after_receiving = {},
+     .build_data_set = true,
+     .run = [](TransferSessionPort& s) { return s.UploadUnitData(0); }},
+    {.kind = 2,
+     .confirm = {"\n主装置データダウンロードを開始します。\n主装置側の短縮データ以外の設定内容が変"
+                 "更されます。\n\n【ＯＫ】ボタンをクリックすると主装置のデータ設定が変更されます。"
+                 "\nボタンをクリックする前にもう一度確認してからクリックしてください。",
+                 "主装置データダウンロード確認"},
+     .done = {"\n主装置データダウンロードが正常に終了しました。\n",
+              "主装置データダウンロードの終了"},
+     .files_before_progress = true,
+     .export_dset = true,
+     .save_before_sending = {FileStep{1, "sys-tan.txt", 1}, FileStep{2, "tel-tan.txt", 0}},
+     .load_after_receiving = {},
+     .build_data_set = false,
+     .run = [](TransferSessionPort& s) { return s.DownloadUnitData(0); }},
+    {.kind = 3,
+     .confirm = {"\n短縮データアップロードを開始します。\n", "短縮データアップロード確認"},
+     .done = {"\n短縮データアップロードが正常に終了しました。\n", "短縮データアップロードの終了"},
+     .files_before_progress = false,
+     .export_dset = false,
+     .save_before_sending = {},
+     .load_after_receiving = {FileStep{1, "sys-tan.txt", 1}, FileStep{2, "tel-tan.txt", 1}},
+     .build_data_set = false,
+     .run = [](TransferSessionPort& s) { return s.UploadSpeedDial(); }},
+    {.kind = 4,
+     .confirm =
+         {"\n短縮データダウンロードを開始します。\n主装置側の短縮データが変更されます。\n\n"
+          "【ＯＫ】ボタンをクリックすると主装置の短縮データが変更されます。\nボタンをクリック"
+          "する前にもう一度確認してからクリックしてください。",
+          "短縮データダウンロード確認"},
+     .done = {"\n短縮データダウンロードが正常に終了しました。\n", "短縮データダウンロードの終了"},
+     .files_before_progress = false,
+     .export_dset = false,
+     .save_before_sending = {FileStep{1, "sys-tan.txt", 1}, FileStep{2, "tel-tan.txt", 1}},
+     .load_after_receiving = {},
+     .build_data_set = false,
+     .run = [](TransferSessionPort& s) { return s.DownloadSpeedDial(); }},
+};
+
+}  // namespace
+
+// Shuts the menu for the length of one transfer, on every way out of it.
+class CInstallerMenuDialog::InertGuard {
+  public:
+    explicit InertGuard(CInstallerMenuDialog& menu) : menu_(menu) { menu_.SetInert(true); }
+    ~InertGuard() { menu_.SetInert(false); }
+    InertGuard(const InertGuard&) = delete;
+    InertGuard& operator=(const InertGuard&) = delete;
+
+  private:
+    CInstallerMenuDialog& menu_;
+};
+
 int CInstallerMenuDialog::RunTransfer(int kind) {
+    const TransferRoad* road = nullptr;
+    for (const TransferRoad& candidate : kRoads) {
+        if (candidate.kind == kind) road = &candidate;
+    }
+    // A kind the menu has no button for does nothing at all.
+    if (road == nullptr) return 1;
+
     app_.CreateSessionIfMissing();
     TransferSessionPort* session = app_.session();
     if (session == nullptr) {
         CommunicationError();
         return -1;
     }
+    if (Confirm(road->confirm.text, road->confirm.caption) != kIdOk) return 1;
     net::TransferFileServices* files = app_.ports().transfer_files;
     const std::string folder = StartFolder();
     const std::string data_folder = folder + "/";
-    switch (kind) {
-        case 1: {
-            if (Confirm("\n主装置データアップロードを開始します。\n",
-                        "主装置データアップロード確認") != kIdOk) {
-                return 1;
+    const auto write_local_files = [&] {
+        session->SetDataFolder(folder);
+        if (files != nullptr) {
+            for (const FileStep& step : road->save_before_sending) {
+                if (step.name != nullptr) {
+                    files->SaveDataFile(step.kind, data_folder, step.name, step.layout);
+                }
             }
-            SetInert(true);
-            ShownProgress progress(app_, TransferDialog(1));
-            progress.PumpTen();
+        }
+        if (road->export_dset) session->ExportDataFiles();
+    };
+
+    int result = 0;
+    {
+        InertGuard inert(*this);
+        if (road->files_before_progress) {
+            ShownProgress creation(app_, std::make_unique<CFileCreationDialog>());
+            write_local_files();
+        }
+        ShownProgress progress(app_, TransferDialog(kind));
+        progress.PumpTen();
+        if (!road->files_before_progress) {
             progress.Percent(0);
-            session->SetDataFolder(folder);
-            if (session->UploadUnitData(0) != 0) {
-                progress.Hide();
-                CommunicationError();
-                SetInert(false);
-                return -1;
+            write_local_files();
+        }
+        result = road->run(*session);
+        if (result != 0) {
+            progress.Hide();
+        } else {
+            if (files != nullptr) {
+                for (const FileStep& step : road->load_after_receiving) {
+                    if (step.name != nullptr) {
+                        files->LoadDataFile(step.kind, data_folder, step.name, step.layout);
+                    }
+                }
             }
             // A data-set.txt that cannot be written leaves the transfer a success: the received
             // files and the data image are complete, and the next upload writes it again.
-            BuildDataSetFile(data_folder);
+            if (road->build_data_set) BuildDataSetFile(data_folder);
             progress.Percent(100);
             progress.Hide();
-            SetInert(false);
-            Inform("\n主装置データアップロードが正常に終了しました。\n",
-                   "主装置データアップロードの終了");
-            return 0;
-        }
-        case 2: {
-            if (Confirm("\n主装置データダウンロードを開始します。\n主装置側の短縮データ以外の設定内"
-                        "容が変更されます。\n\n【ＯＫ】ボタンをクリックすると主装置のデータ設定が"
-                        "変更されます。\nボタンをクリックする前にもう一度確認してからクリックして"
-                        "ください。",
-                        "主装置データダウンロード確認") != kIdOk) {
-                return 1;
-            }
-            SetInert(true);
-            {
-                ShownProgress creation(app_, std::make_unique<CFileCreationDialog>());
-                session->SetDataFolder(folder);
-                if (files != nullptr) {
-                    files->SaveDataFile(1, data_folder, "sys-tan.txt", 1);
-                    files->SaveDataFile(2, data_folder, "tel-tan.txt", 0);
-                }
-                session->ExportDataFiles();
-            }
-            ShownProgress progress(app_, TransferDialog(2));
-            progress.PumpTen();
-            const int result = session->DownloadUnitData(0);
-            SetInert(false);
-            if (result != 0) {
-                progress.Hide();
-                CommunicationError();
-                return -1;
-            }
-            progress.Percent(100);
-            progress.Hide();
-            Inform("\n主装置データダウンロードが正常に終了しました。\n",
-                   "主装置データダウンロードの終了");
-            return 0;
-        }
-        case 3: {
-            if (Confirm("\n短縮データアップロードを開始します。\n", "短縮データアップロード確認") !=
-                kIdOk) {
-                return 1;
-            }
-            SetInert(true);
-            ShownProgress progress(app_, TransferDialog(3));
-            progress.PumpTen();
-            progress.Percent(0);
-            session->SetDataFolder(folder);
-            if (session->UploadSpeedDial() != 0) {
-                progress.Hide();
-                CommunicationError();
-                SetInert(false);
-                return -1;
-            }
-            if (files != nullptr) {
-                files->LoadDataFile(1, data_folder, "sys-tan.txt", 1);
-                files->LoadDataFile(2, data_folder, "tel-tan.txt", 1);
-            }
-            progress.Percent(100);
-            progress.Hide();
-            SetInert(false);
-            Inform("\n短縮データアップロードが正常に終了しました。\n",
-                   "短縮データアップロードの終了");
-            return 0;
-        }
-        default: {
-            if (Confirm("\n短縮データダウンロードを開始します。\n主装置側の短縮データが変更されま"
-                        "す。\n\n【ＯＫ】ボタンをクリックすると主装置の短縮データが変更されます。"
-                        "\nボタンをクリックする前にもう一度確認してからクリックしてください。",
-                        "短縮データダウンロード確認") != kIdOk) {
-                return 1;
-            }
-            SetInert(true);
-            ShownProgress progress(app_, TransferDialog(4));
-            progress.PumpTen();
-            progress.Percent(0);
-            session->SetDataFolder(folder);
-            if (files != nullptr) {
-                files->SaveDataFile(1, data_folder, "sys-tan.txt", 1);
-                files->SaveDataFile(2, data_folder, "tel-tan.txt", 1);
-            }
-            const int result = session->DownloadSpeedDial();
-            SetInert(false);
-            if (result != 0) {
-                progress.Hide();
-                CommunicationError();
-                return -1;
-            }
-            progress.Percent(100);
-            progress.Hide();
-            Inform("\n短縮データダウンロードが正常に終了しました。\n",
-                   "短縮データダウンロードの終了");
-            return 0;
         }
     }
+    if (result != 0) {
+        CommunicationError();
+        return -1;
+    }
+    Inform(road->done.text, road->done.caption);
+    return 0;
 }
 
 void CInstallerMenuDialog::RunMenu(DialogPresenter* menu) {
@@ -322,6 +343,7 @@ void CInstallerMenuDialog::RunMenu(DialogPresenter* menu) {
 
 void CInstallerMenuDialog::OnCommand(int id) {
     if (busy_) return;
+    if (duplicates_.OnCommand(*this, app_, id)) return;
     switch (id) {
         case kUserInformation: {
             CUserInfoDialog dialog(app_.state(), app_.ports().messages);
@@ -350,15 +372,6 @@ void CInstallerMenuDialog::OnCommand(int id) {
         case kSpeedDialDownload:
             RunTransfer(4);
             break;
-        case kDuplicatesAllowed:
-        case kDuplicatesRefused: {
-            {
-                ApplicationLock::Guard guard(app_.lock());
-                app_.state().duplicate_check_flag = id == kDuplicatesRefused ? 1 : 0;
-            }
-            OnInit();
-            break;
-        }
         case kExit:
             End(1);
             break;

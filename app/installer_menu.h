@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/dialog.h"
+#include "app/duplicate_setting.h"
 
 namespace qzs::app {
 
@@ -43,7 +44,8 @@ class CInstallerMenuDialog : public DialogPresenter {
     void OnSystemCommand(int id) override;
 
     // Runs one road of the menu: 1 main-unit upload, 2 its download, 3 speed-dial upload,
-    // 4 speed-dial download. Answers 0 on success, -1 on failure, 1 when the user cancelled.
+    // 4 speed-dial download. Answers 0 on success, -1 on failure, 1 when the user cancelled or the
+    // kind is none of these.
     int RunTransfer(int kind);
 
     bool busy() const { return busy_; }
@@ -52,6 +54,8 @@ class CInstallerMenuDialog : public DialogPresenter {
     void OnCommand(int id) override;
 
   private:
+    class InertGuard;
+
     int Confirm(const char* text, const char* caption);
     void Inform(const char* text, const char* caption);
     void CommunicationError();
@@ -62,6 +66,7 @@ class CInstallerMenuDialog : public DialogPresenter {
     CDataSettingApp& app_;
     bool busy_ = false;
     std::vector<std::pair<int, bool>> saved_enabled_;
+    DuplicateSetting duplicates_;
 };
 
 // Dialog 100.

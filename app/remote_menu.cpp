@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/data_file_dialog.h"
 #include "app/dial_dialog.h"
+#include "app/duplicate_setting.h"
 #include "app/user_info_dialog.h"
 
 namespace qzs::app {
@@ -31,7 +32,8 @@ constexpr Confirmation kConfirmations[] = {
 CRemoteMenuDialog::CRemoteMenuDialog(CDataSettingApp& app, plat::DialUpProvider& provider)
     : DialogPresenter(379, "ＰＣリモートメニュー", {0, 0, 520, 430}),
       app_(app),
-      provider_(provider) {
+      provider_(provider),
+      duplicates_(3304, kDuplicatesAllowed, kDuplicatesRefused) {
     Add({3301, ControlKind::kLabel, "共通設定項目", {16, 10, 230, 18}});
     Add({kUserInformation, ControlKind::kButton, "ユーザー情報設定", {16, 32, 230, 30}});
     Add({kPrintSheets, ControlKind::kButton, "システムデータシート印刷", {16, 68, 230, 30}});
@@ -42,15 +44,7 @@ CRemoteMenuDialog::CRemoteMenuDialog(CDataSettingApp& app, plat::DialUpProvider&
     Add({kSpeedDialDownload, ControlKind::kButton, "ﾘﾓｰﾄ短縮ﾃﾞｰﾀﾀﾞｳﾝﾛｰﾄﾞ", {266, 192, 238, 30}});
     Add({3303, ControlKind::kLabel, "データ設定・短縮設定項目", {16, 110, 230, 18}});
     Add({kDataSetting, ControlKind::kButton, "データ設定", {16, 132, 230, 30}});
-    Add({3304, ControlKind::kLabel, "電話帳電話番号重複登録設定", {16, 256, 488, 18}});
-    Add({kDuplicatesAllowed,
-         ControlKind::kButton,
-         "「あり」：重複登録可（重複チェック無効）",
-         {16, 278, 488, 24}});
-    Add({kDuplicatesRefused,
-         ControlKind::kButton,
-         "「なし」：重複登録不可（重複チェック有効）",
-         {16, 306, 488, 24}});
+    for (const Control& control : duplicates_.Controls()) Add(control);
     Add({kExit, ControlKind::kButton, "終了", {404, 380, 100, 30}});
 }
 
@@ -59,20 +53,7 @@ void CRemoteMenuDialog::OnInit() {
     // The doors whose dialogs the program was not given stay shut.
     Enable(kDataSetting, static_cast<bool>(app_.ports().make_data_setting_menu));
     Enable(kPrintSheets, static_cast<bool>(app_.ports().make_print_selection));
-    ShowRadios();
-}
-
-void CRemoteMenuDialog::ShowRadios() {
-    int flag = 0;
-    {
-        ApplicationLock::Guard guard(app_.lock());
-        flag = app_.state().duplicate_check_flag;
-    }
-    // The radio pair shows as two buttons whose text carries the mark of the chosen one.
-    SetText(kDuplicatesAllowed,
-            std::string(flag == 0 ? "◉ " : "○ ") + "「あり」：重複登録可（重複チェック無効）");
-    SetText(kDuplicatesRefused,
-            std::string(flag != 0 ? "◉ " : "○ ") + "「なし」：重複登録不可（重複チェック有効）");
+    duplicates_.Show(*this, app_);
 }
 
 int CRemoteMenuDialog::RunRemoteTransfer(int kind) {
@@ -90,6 +71,7 @@ int CRemoteMenuDialog::RunRemoteTransfer(int kind) {
 }
 
 void CRemoteMenuDialog::OnCommand(int id) {
+    if (duplicates_.OnCommand(*this, app_, id)) return;
     DialogRunner* runner = app_.ports().runner;
     auto run = [runner](DialogPresenter* dialog) {
         if (dialog != nullptr && runner != nullptr) runner->RunModal(*dialog);
@@ -121,15 +103,6 @@ void CRemoteMenuDialog::OnCommand(int id) {
         case kSpeedDialDownload:
             RunRemoteTransfer(4);
             break;
-        case kDuplicatesAllowed:
-        case kDuplicatesRefused: {
-            {
-                ApplicationLock::Guard guard(app_.lock());
-                app_.state().duplicate_check_flag = id == kDuplicatesRefused ? 1 : 0;
-            }
-            ShowRadios();
-            break;
-        }
         case kExit:
             End(1);
             break;

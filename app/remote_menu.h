@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/dialog.h"
+#include "app/duplicate_setting.h"
 #include "platform/dialup/dialup.h"
 
 namespace qzs::app {
@@ -35,10 +36,9 @@ class CRemoteMenuDialog : public DialogPresenter {
     void OnCommand(int id) override;
 
   private:
-    void ShowRadios();
-
     CDataSettingApp& app_;
     plat::DialUpProvider& provider_;
+    DuplicateSetting duplicates_;
 };
 
 }  // namespace qzs::app

@@ -61,30 +61,41 @@ inline constexpr std::size_t kSheetLineCount = 10000;    // the command and spee
 inline constexpr std::size_t kKeySheetLineCount = 8000;  // the key sheet
 
 // A list of sheet lines kept on the heap (close to 2 MB for the larger one), blank from the
-// start.
+// start. The list remembers how far it may have been written since it was last blanked, so that
+// blanking it again (every start-up of the data image and every list builder does) touches only
+// the lines a writer could have reached, not megabytes of lines that are blank already.
 template <std::size_t Count>
 class SheetLineList {
   public:
-    SheetLineList() : lines_(std::make_unique<Lines>()) { Blank(); }
+    SheetLineList() : lines_(std::make_unique<Lines>()) {
+        for (SheetLine& line : *lines_) line.fill(' ');
+    }
     SheetLineList(const SheetLineList&) = delete;
     SheetLineList& operator=(const SheetLineList&) = delete;
 
     static constexpr std::size_t size() { return Count; }
-    SheetLine& operator[](std::size_t i) { return (*lines_)[i]; }
+    SheetLine& operator[](std::size_t i) {
+        if (i >= written_) written_ = i + 1;
+        return (*lines_)[i];
+    }
     const SheetLine& operator[](std::size_t i) const { return (*lines_)[i]; }
-    void Blank() {
-        for (SheetLine& line : *lines_) line.fill(' ');
-    }
+    void Blank() { BlankFrom(0); }
     void BlankFrom(std::size_t first) {
-        for (std::size_t i = first; i < Count; ++i) (*lines_)[i].fill(' ');
+        for (std::size_t i = first; i < written_; ++i) (*lines_)[i].fill(' ');
+        if (written_ > first) written_ = first;
     }
-    // The raw bytes, for readers that place file text in the list's storage.
-    char* bytes() { return (*lines_)[0].data(); }
+    // The raw bytes, for readers that place file text in the list's storage: any line may change.
+    char* bytes() {
+        written_ = Count;
+        return (*lines_)[0].data();
+    }
     static constexpr std::size_t byte_size() { return Count * kSheetLineBytes; }
 
   private:
     using Lines = std::array<SheetLine, Count>;
     std::unique_ptr<Lines> lines_;
+    // Lines at and after this index are blank.
+    std::size_t written_ = 0;
 };
 using SheetLineBuffer = SheetLineList<kSheetLineCount>;
 using KeySheetLineBuffer = SheetLineList<kKeySheetLineCount>;

@@ -203,16 +203,38 @@ int WriteWhole(const std::string& folder, const std::string& name, const std::st
 // --- Reading ---------------------------------------------------------------------------------
 
 std::optional<std::string> ReadWhole(const std::string& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxFileBytes) return text;  // refused by the size check
+    // Non-blocking, so that a FIFO in place of the file is refused by the check below, not waited
+    // on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
     }
+    // Sized once from the file and read in as few calls as the kernel allows; a file past the
+    // limit is read only one byte beyond it, enough for the size check to refuse it.
+    const std::size_t limit = kMaxFileBytes + 1;
+    std::string text;
+    text.resize(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), limit));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == text.size()) {
+            if (text.size() >= limit) break;
+            // The file grew since fstat: read on in steps.
+            text.resize(std::min(limit, text.size() + 65536));
+        }
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    text.resize(got);
     return text;
 }
 

@@ -249,19 +249,23 @@ std::span<const std::string_view, kSetupCommandCount> SetupCommands() {
     return kSetupCommands;
 }
 
-void InitDataImage(ProgrammingState& state, std::span<const FactoryValue> factory_values) {
-    ApplicationLock::Guard guard(state.lock);
-    DataImage& image = state.image;
+namespace {
+
+using TerminalRecords = decltype(ProgrammingState::terminals);
+
+// The image and the terminal records as start-up leaves them for these factory values: a
+// function of the values alone, since the image is emptied first.
+void BuildFactoryImage(DataImage& image, TerminalRecords& terminals,
+                       std::span<const FactoryValue> factory_values) {
     // The settings outside the blocks go back to zero too, as they are when the program starts,
     // so that every start-up leaves the same image whatever the state held before.
     std::destroy_at(&image);
     std::construct_at(&image);
 
-    state.key_input = KeyInputBlock{};
     // All 128 records are cleared whole; a cut after 8,192 bytes would leave record 103 half
     // cleared and records 104-128 as they were.
-    std::ranges::fill(state.terminals, TerminalRecord{});
-    for (TerminalRecord& record : state.terminals) record.attributes[0] = kTerminalTypeDefault;
+    std::ranges::fill(terminals, TerminalRecord{});
+    for (TerminalRecord& record : terminals) record.attributes[0] = kTerminalTypeDefault;
 
     image.Block(kPromptOptionBlock)[kPromptOptionByte] = 0x7F;
     ClearDataTables(image, 0);
@@ -288,6 +292,42 @@ void InitDataImage(ProgrammingState& state, std::span<const FactoryValue> factor
     if (requested & kCopyKeyLayout) CopyKeyLayoutToAll(image);
     if (requested & kCopySpecialKeys) CopySpecialKeysToAll(image);
 
+    ClearWorkAreas(image);
+    ClearSlotTables(image);
+    image.ip_settings.reserved_port_number = {kReservedPortNumber & 0xFF, kReservedPortNumber >> 8};
+}
+
+// Every start-up with the built-in values leaves the same image, so it is built once per process
+// and copied: building it clears and fills the 300 KB image several times over, a copy writes it
+// once. The copy is made on first use (thread-safe) and never changes afterwards.
+struct FactorySnapshot {
+    DataImage image;
+    TerminalRecords terminals;
+};
+
+const FactorySnapshot& BuiltInFactorySnapshot() {
+    static const std::unique_ptr<const FactorySnapshot> snapshot = [] {
+        auto built = std::make_unique<FactorySnapshot>();
+        BuildFactoryImage(built->image, built->terminals, BuiltInFactoryValues());
+        return built;
+    }();
+    return *snapshot;
+}
+
+}  // namespace
+
+void InitDataImage(ProgrammingState& state, std::span<const FactoryValue> factory_values) {
+    ApplicationLock::Guard guard(state.lock);
+    const std::span<const FactoryValue> built_in = BuiltInFactoryValues();
+    if (factory_values.data() == built_in.data() && factory_values.size() == built_in.size()) {
+        const FactorySnapshot& snapshot = BuiltInFactorySnapshot();
+        state.image = snapshot.image;
+        state.terminals = snapshot.terminals;
+    } else {
+        BuildFactoryImage(state.image, state.terminals, factory_values);
+    }
+
+    state.key_input = KeyInputBlock{};
     BlankUserInformation(state.user_information);
     // The bridge's own state starts over with the image: a working copy, duplicate list or lock
     // flag kept from before would describe rows and buttons that are no longer there.
@@ -303,9 +343,6 @@ void InitDataImage(ProgrammingState& state, std::span<const FactoryValue> factor
     state.speed_dial_fields = SpeedDialFieldBuffers{};
     state.speed_dial_list_counts = SpeedDialListCounts{};
     state.modified = ModifiedFlags{};
-    ClearWorkAreas(image);
-    ClearSlotTables(image);
-    image.ip_settings.reserved_port_number = {kReservedPortNumber & 0xFF, kReservedPortNumber >> 8};
 }
 
 void RunSetupCommandList(ProgrammingState& state) {

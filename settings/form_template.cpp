@@ -123,8 +123,13 @@ enum TokenKind : int {
     kOther = -1,
 };
 
-bool IsAlnum(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+// ASCII only, whatever the process locale: the bytes of CP932 text are never letters of a tag.
+// (The C library's classification goes through the locale for every byte of every page.)
+constexpr bool IsAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+constexpr char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
@@ -172,8 +177,7 @@ std::size_t SkipToSpaceOrTagEnd(std::string_view text, std::size_t pos) {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
+               return LowerAscii(x) == LowerAscii(y);
            });
 }
 
@@ -197,29 +201,32 @@ enum { kRadio = 0, kCheckbox = 1, kText = 2, kButton = 3, kSubmit = 4 };
 
 class TemplateFiller {
   public:
-    TemplateFiller(ProgrammingState& state, std::string_view text, std::FILE* out)
+    TemplateFiller(ProgrammingState& state, std::string_view text, std::string& out)
         : state_(state), text_(text), out_(out), slots_(kFormValueSlots) {}
 
     void Run() {
         std::size_t pos = std::min(text_.find('<'), text_.size());
-        Write(text_.substr(0, pos));
+        Copy(0, pos);
         while (pos < text_.size()) {
             int kind = kEnd;
             const std::optional<std::size_t> found = NextHtmlToken(text_, pos, kind);
             if (!found) {
                 // An unclosed quote or comment: the rest is copied as it stands.
-                Write(text_.substr(pos));
+                Copy(pos, text_.size());
+                Flush();
                 return;
             }
             std::size_t end = *found;
             if (kind == kEnd) {
-                Write(text_.substr(pos, end - pos));
+                Copy(pos, end);
+                Flush();
                 return;
             }
             end = Handle(pos, end, kind);
-            if (attribute_ != kAttrValue) Write(text_.substr(pos, end - pos));
+            if (attribute_ != kAttrValue) Copy(pos, end);
             pos = end;
         }
+        Flush();
     }
 
   private:
@@ -308,7 +315,9 @@ class TemplateFiller {
                 value_index_ = slot_base_ = 0;
             }
             if (slot_base_ == 0) {
-                std::ranges::fill(slots_, std::string());
+                // Only the slots a fetch wrote since the last start can hold a value.
+                std::fill_n(slots_.begin(), static_cast<long>(slots_written_), std::string());
+                slots_written_ = 0;
                 group_ = name_.substr(0, name_.find_first_of("n\" "));
             }
             const auto base = static_cast<std::size_t>(slot_base_);
@@ -316,6 +325,7 @@ class TemplateFiller {
             std::copy_n(slots_.begin() + static_cast<long>(base), kFormFetchSlots, fetched.begin());
             const int count = GetFormFieldValues(state_, name_, fetched);
             std::ranges::copy(fetched, slots_.begin() + static_cast<long>(base));
+            slots_written_ = std::max(slots_written_, base + kFormFetchSlots);
             last_count_ = count;
             current_ = Slot(slot_base_ + field);
             if (type_ == kRadio || count > 1) slot_base_ += count;
@@ -355,31 +365,48 @@ class TemplateFiller {
     // The template's own values keep their entities; only a '"' (from single quotes) is written
     // as one.
     void WriteEscaped(std::string_view value, bool all) {
-        std::string out;
+        Flush();
         for (const char c : value) {
             if (c == '"') {
-                out += "&quot;";
+                out_ += "&quot;";
             } else if (all && c == '&') {
-                out += "&amp;";
+                out_ += "&amp;";
             } else if (all && c == '<') {
-                out += "&lt;";
+                out_ += "&lt;";
             } else if (all && c == '>') {
-                out += "&gt;";
+                out_ += "&gt;";
             } else {
-                out += c;
+                out_ += c;
             }
         }
-        Write(out);
     }
 
     void Write(std::string_view text) {
-        if (!text.empty()) std::fwrite(text.data(), 1, text.size(), out_);
+        Flush();
+        out_ += text;
+    }
+
+    // The template's own text goes out in runs: a token that follows the run just copied only
+    // lengthens it, and the run is appended when something else is written or the page ends.
+    void Copy(std::size_t begin, std::size_t end) {
+        if (begin != run_end_) {
+            Flush();
+            run_begin_ = begin;
+        }
+        run_end_ = end;
+    }
+    void Flush() {
+        if (run_end_ > run_begin_) out_.append(text_.substr(run_begin_, run_end_ - run_begin_));
+        run_begin_ = run_end_;
     }
 
     ProgrammingState& state_;
     std::string_view text_;
-    std::FILE* out_;
+    std::string& out_;
+    std::size_t run_begin_ = 0;
+    std::size_t run_end_ = 0;
     std::vector<std::string> slots_;
+    std::size_t slots_written_ = 0;  // slots at and after this index are empty
     // Per tag.
     int tag_ = -1;
     int attribute_ = -1;
@@ -435,8 +462,16 @@ int GetFormFieldValues(ProgrammingState& state, std::string_view name,
 }
 
 int FillFormTemplate(ProgrammingState& state, std::string_view template_text, std::FILE* out) {
-    ApplicationLock::Guard guard(state.lock);
-    TemplateFiller(state, template_text.substr(0, template_text.find('\0')), out).Run();
+    // The page is built in memory and written with one call: a write per token of the template
+    // cost more than filling in the values.
+    std::string page;
+    const std::string_view text = template_text.substr(0, template_text.find('\0'));
+    page.reserve(text.size() + text.size() / 4);
+    {
+        ApplicationLock::Guard guard(state.lock);
+        TemplateFiller(state, text, page).Run();
+    }
+    if (!page.empty()) std::fwrite(page.data(), 1, page.size(), out);
     return 0;
 }
 

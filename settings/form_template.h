@@ -32,7 +32,7 @@ int GetFormFieldValues(ProgrammingState& state, std::string_view name,
 // Controls get their values as the pages expect: radio buttons, check boxes and options their
 // own value and " checked " or " selected " when it is the current one, text inputs the current
 // value (escaped), buttons their own value; any other input loses its value. Always 0. Takes the
-// ApplicationLock for the whole page.
+// ApplicationLock while the page is filled (not while it is written out).
 int FillFormTemplate(ProgrammingState& state, std::string_view template_text, std::FILE* out);
 
 }  // namespace qzs

@@ -27,7 +27,7 @@ void PutField(SheetLine& line, std::size_t column, std::size_t width,
 }
 
 void PutDigits(SheetLine& line, std::size_t column, int value) {
-    char digits[8];
+    char digits[16];
     std::snprintf(digits, sizeof digits, "%03d", value % 1000);
     std::copy_n(digits, 3, line.begin() + static_cast<std::ptrdiff_t>(column));
 }

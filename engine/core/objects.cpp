@@ -866,14 +866,21 @@ ItemObject* ObjectCollection::Find(std::u16string_view dottedName, ItemObject* g
         const size_t dot = rest.find(u'.');
         const std::u16string_view head = rest.substr(0, dot);
         ObjectLevel& level = LevelOf(current);
+        // The siblings are kept in name order (every insert and rename goes through
+        // InsertByName), so a name is found in a few comparisons: a page's loading looks up each
+        // of its items and would otherwise read every sibling's name for each.
+        std::u16string name;
+        const auto less = [&name](ItemObject* sibling, std::u16string_view n) {
+            name.clear();
+            sibling->GetNameString(&name);
+            return CompareWideOrdinal(name, n) < 0;
+        };
+        const auto at = std::lower_bound(level.byName.begin(), level.byName.end(), head, less);
         ItemObject* found = nullptr;
-        for (ItemObject* sibling : level.byName) {
-            std::u16string s;
-            sibling->GetNameString(&s);
-            if (s == head) {
-                found = sibling;
-                break;
-            }
+        if (at != level.byName.end()) {
+            name.clear();
+            (*at)->GetNameString(&name);
+            if (name == head) found = *at;
         }
         if (found == nullptr) return nullptr;
         if (dot == std::u16string_view::npos) return found;

@@ -265,6 +265,22 @@ TEST(InstallerMenu, RoadsAroundTheSession) {
     }
 }
 
+TEST(InstallerMenu, AKindWithoutAButtonDoesNothing) {
+    for (int kind : {0, 5, -1, 99}) {
+        SCOPED_TRACE(kind);
+        Shell shell;
+        CInstallerMenuDialog menu(*shell.app);
+        menu.OnInit();
+        EXPECT_EQ(menu.RunTransfer(kind), 1);
+        EXPECT_TRUE(shell.calls.empty());
+        EXPECT_TRUE(shell.FileCalls().empty());
+        EXPECT_TRUE(shell.messages.shown.empty());
+        EXPECT_FALSE(menu.busy());
+        EXPECT_TRUE(menu.IsEnabled(CInstallerMenuDialog::kSpeedDialDownload));
+        EXPECT_TRUE(menu.close_enabled());
+    }
+}
+
 TEST(InstallerMenu, CancelledConfirmationDoesNothing) {
     for (int button :
          {CInstallerMenuDialog::kUnitUpload, CInstallerMenuDialog::kUnitDownload,

@@ -120,6 +120,49 @@ TEST_F(StartupTest, EveryStartUpLeavesTheSameImage) {
     EXPECT_EQ(first->modified.bytes, state->modified.bytes);
 }
 
+// The built-in values take a shorter road than a table of their own; both must leave the same
+// image and terminals, whatever the state held before.
+TEST_F(StartupTest, BuiltInValuesAndTheSameValuesAsATableLeaveTheSameImage) {
+    const std::vector<FactoryValue> values(BuiltInFactoryValues().begin(),
+                                           BuiltInFactoryValues().end());
+    auto built = std::make_unique<ProgrammingState>();
+    InitDataImage(*built, values);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        Dirty();
+        InitDataImage(*state);
+        EXPECT_EQ(std::memcmp(&built->image, &state->image, sizeof(DataImage)), 0);
+        EXPECT_EQ(
+            std::memcmp(built->terminals.data(), state->terminals.data(), sizeof(state->terminals)),
+            0);
+    }
+}
+
+// Start-up leaves the sheet lists blank however they were written: line by line, at the last
+// line, or through the raw bytes a file reader fills.
+TEST_F(StartupTest, SheetListsAreBlankAfterStartUpHoweverTheyWereWritten) {
+    const auto blank = [](const auto& list) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (!std::ranges::all_of(list[i], [](char c) { return c == ' '; })) return false;
+        }
+        return true;
+    };
+    InitDataImage(*state);
+    state->sheet_lines[3][0] = '*';
+    state->sheet_lines[kSheetLineCount - 1][191] = 'x';
+    state->key_sheet_lines.bytes()[kSheetLineBytes * 5000 + 7] = 'k';
+    InitDataImage(*state);
+    EXPECT_TRUE(blank(state->sheet_lines));
+    EXPECT_TRUE(blank(state->key_sheet_lines));
+    state->sheet_lines[10][0] = 'a';
+    state->sheet_lines[20][0] = 'b';
+    state->sheet_lines.BlankFrom(15);
+    EXPECT_EQ(state->sheet_lines[10][0], 'a');
+    EXPECT_EQ(state->sheet_lines[20][0], ' ');
+    state->sheet_lines.Blank();
+    EXPECT_TRUE(blank(state->sheet_lines));
+}
+
 // The copy requests of block 3 byte 25 are cleared before the copies and each copy runs on the
 // bit as it stood. Telephone 17, which the copies skip, is the template here, and two features
 // that the default layout does not write tell whether each copy ran.
