@@ -172,9 +172,10 @@ int32_t ApplicationObject::Initialize() {
     currentPath_ = tempPath_ = defaultUserId_ = defaultUserPassword_ = nullptr;
 
     // A folder that cannot be read leaves its path null; one that cannot be converted fails.
-    if (char* cwd = getcwd(nullptr, 0)) {
-        currentPath_ = BstrFromUtf8(cwd);
-        std::free(cwd);
+    // Held so that a conversion that throws does not leak it.
+    if (const std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
+        cwd) {
+        currentPath_ = BstrFromUtf8(cwd.get());
         if (!currentPath_) return rc::kStringConversion;
     }
     tempPath_ = BstrFromUtf8(TemporaryFolder());

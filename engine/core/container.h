@@ -10,9 +10,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -189,5 +189,16 @@ int32_t WriteTaggedRecord(EngineStream* stream, const TaggedRecordHeader& header
 // Reads exactly count bytes: a read failure passes through (-100 at the end of the stream),
 // fewer bytes than asked answer -19001.
 int32_t ReadExact(EngineStream* stream, void* buffer, uint32_t count);
+
+// Holds one reference to a container or stream and drops it however the scope ends, a throw
+// included.
+struct ReleaseReference {
+    template <class T>
+    void operator()(T* object) const {
+        if (object != nullptr) object->Release();
+    }
+};
+template <class T>
+using HeldReference = std::unique_ptr<T, ReleaseReference>;
 
 }  // namespace kp

@@ -311,14 +311,16 @@ int32_t LayerCollection::Load(StreamFile* container, int32_t drawingOnly) {
     Stream* stream = nullptr;
     int32_t code = container->OpenStream(kLayersElement, &stream);
     if (code != 0) return code;
-    for (;;) {
-        TaggedRecordHeader header{};
-        code = ReadExact(stream, &header, sizeof(header));
-        if (code != 0) break;
-        code = SkipTaggedValue(stream, header.length);
-        if (code != 0) break;
+    {
+        const HeldReference<Stream> held(stream);
+        for (;;) {
+            TaggedRecordHeader header{};
+            code = ReadExact(stream, &header, sizeof(header));
+            if (code != 0) break;
+            code = SkipTaggedValue(stream, header.length);
+            if (code != 0) break;
+        }
     }
-    stream->Release();
     if (code != stream_code::kEndOfStream) return code;
 
     bool newer = false;
@@ -336,6 +338,7 @@ int32_t LayerCollection::Load(StreamFile* container, int32_t drawingOnly) {
         if (code != 0) return code;
         uint16_t order = layer.order();
         int32_t visible = 1;
+        HeldReference<Stream> held(stream);
         for (;;) {
             TaggedRecordHeader header{};
             code = ReadExact(stream, &header, sizeof(header));
@@ -349,7 +352,7 @@ int32_t LayerCollection::Load(StreamFile* container, int32_t drawingOnly) {
             }
             if (code != 0) break;
         }
-        stream->Release();
+        held.reset();
         if (code != stream_code::kEndOfStream) return code;
         // An order outside 1-5 would leave the layer out of every drawing pass.
         if (order >= 1 && order <= kLayers) layer.SetOrder(order);

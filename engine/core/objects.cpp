@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "engine/core/application.h"
@@ -909,6 +910,25 @@ int32_t ObjectCollection::Create(ItemObject* group, const InterfaceId& classId, 
     std::lock_guard guard(lock_);
     auto* object = new (std::nothrow) ItemObject(classId);
     if (object == nullptr) return rc::kNoHeap;
+    bool inserted = false;
+    ObjectLevel& level = LevelOf(group);
+    try {
+        return CreateAttached(object, group, level, rect, loading, &inserted, out);
+    } catch (...) {
+        // Nothing half made stays behind a throw: the object leaves the level and goes.
+        if (inserted) {
+            Erase(level.byName, object);
+            Erase(level.zOrder, object);
+        }
+        delete object;
+        throw;
+    }
+}
+
+int32_t ObjectCollection::CreateAttached(ItemObject* object, ItemObject* group, ObjectLevel& level,
+                                         const RectL& rect, int32_t loading, bool* insertedOut,
+                                         ItemObject** out) {
+    bool& inserted = *insertedOut;
     int32_t code = object->Attach(this);
     if (code == 0 && group != nullptr && !group->isGroup()) code = rc::kNotAGroup;
     std::u16string base;
@@ -918,9 +938,7 @@ int32_t ObjectCollection::Create(ItemObject* group, const InterfaceId& classId, 
         code = FullName(group, &groupName);
         base = groupName + u"." + base;
     }
-    ObjectLevel& level = LevelOf(group);
     object->parent_ = group;
-    bool inserted = false;
     while (code == 0) {
         std::u16string candidate;
         do {
@@ -1542,6 +1560,11 @@ int32_t ObjectCollection::LoadLevel(EngineStream* stream, uint16_t depth, ItemOb
     ItemObject* last = nullptr;  // the last object created at this level
     InterfaceId classId{};
     Bstr name = nullptr;
+    // The name read last is freed however the level ends, a throw included.
+    const std::unique_ptr<Bstr, void (*)(Bstr*)> nameHeld(&name, [](Bstr* held) {
+        BstrFree(*held);
+        *held = nullptr;
+    });
     RectL rect{};
     int32_t visible = 1, value9009 = 0;
     uint32_t seen = 0;  // one bit per known record of the current object
@@ -1658,6 +1681,9 @@ int32_t ObjectCollection::LoadLevel(EngineStream* stream, uint16_t depth, ItemOb
             break;
         }
         auto* persist = static_cast<ControlPersist*>(static_cast<Unknown*>(out));
+        // Released however the read ends, a throw included.
+        const std::unique_ptr<ControlPersist, void (*)(ControlPersist*)> persistHeld(
+            persist, [](ControlPersist* held) { held->Release(); });
         // The control reads through a window of exactly the announced bytes.
         ByteStream window;
         std::vector<uint8_t> bytes(static_cast<size_t>(header.length));
@@ -1671,7 +1697,6 @@ int32_t ObjectCollection::LoadLevel(EngineStream* stream, uint16_t depth, ItemOb
             if (code == 0) code = window.Seek(0, kSeekSet, nullptr);
         }
         if (code == 0) code = persist->Load(&window);
-        persist->Release();
         object->SetLoading(0);
         last = object;
         if (code == rc::kNewerFormat) {
@@ -1681,7 +1706,6 @@ int32_t ObjectCollection::LoadLevel(EngineStream* stream, uint16_t depth, ItemOb
         if (code != 0) break;
         clear();
     }
-    BstrFree(name);
     return code;
 }
 
@@ -1695,10 +1719,12 @@ int32_t ObjectCollection::Load(StreamFile* container, int32_t layerNumber, int32
     code = container->OpenStream(ElementName(kObjectStem, layerNumber), &stream);
     if (code != 0) return drawingOnly == 1 && code == stream_code::kNotFound ? 0 : code;
     int32_t newer = 0;
-    code = LoadLevel(stream, 0, nullptr, &newer);
+    {
+        const HeldReference<Stream> held(stream);
+        code = LoadLevel(stream, 0, nullptr, &newer);
+    }
     // Records left over after the top level ended (a depth that fell below 0 cannot) are not an
     // object this format knows.
-    stream->Release();
     if (code != 0) return code;
     return newer != 0 ? rc::kNewerFormat : rc::kOk;
 }

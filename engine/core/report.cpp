@@ -877,8 +877,10 @@ int32_t ReportObject::LoadReportFile(const OleChar* fileName) {
     StreamFileFactory factory;
     StreamFile* container = nullptr;
     if (int32_t code = factory.Open(full, kAccessRead, &container); code != 0) return code;
+    // Released however the load ends, a throw included.
+    const std::unique_ptr<StreamFile, void (*)(StreamFile*)> held(
+        container, [](StreamFile* file) { file->Release(); });
     const int32_t code = LoadFromContainer(container, 0);
-    container->Release();
     if (code != rc::kOk) return code;
     Bstr copy = BstrAllocView(full);
     if (copy == nullptr) return rc::kOutOfMemory;
@@ -946,6 +948,7 @@ int32_t ReportObject::LoadFromContainer(StreamFile* container, int32_t drawingOn
         code = MapContainerCode(code);
         return code == stream_code::kEndOfStream ? rc::kUnusableElement : code;
     }
+    HeldReference<Stream> held(stream);
     bool anyProperty = false;
     bool description = false;
     std::array<uint8_t, kClassDescriptionSize> block{};
@@ -1066,7 +1069,7 @@ int32_t ReportObject::LoadFromContainer(StreamFile* container, int32_t drawingOn
         // The text keeps its terminator whatever the file held.
         text5019_[kText5019Units - 1] = 0;
     }
-    stream->Release();
+    held.reset();
     if (code == 0 && !anyProperty) code = rc::kUnusableElement;
     if (code == 0 && description) {
         uint32_t major = 0, minor = 0;

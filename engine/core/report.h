@@ -314,6 +314,9 @@ class ObjectCollection final : public ScriptableObject {
 
     int32_t Create(ItemObject* group, const InterfaceId& classId, const RectL& rect,
                    ItemObject** out, int32_t loading);
+    // Create's steps after the allocation; inserted tells whether the object is in its level.
+    int32_t CreateAttached(ItemObject* object, ItemObject* group, ObjectLevel& level,
+                           const RectL& rect, int32_t loading, bool* inserted, ItemObject** out);
     ItemObject* Find(std::u16string_view dottedName, ItemObject* group);
     int32_t FullName(ItemObject* object, std::u16string* out);
     int32_t Rename(ItemObject* object, std::u16string_view name);
