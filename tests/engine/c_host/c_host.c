@@ -817,8 +817,10 @@ static int PrintThroughInterface(const char* interfacePath, const char* controls
     if (printer != 0) EXPECT_CODE(deletePrinter(printer), 1);
     if (report != 0) EXPECT_CODE(deleteReport(report), 1);
     EXPECT_CODE(exitEngine(&code), 1);
-    dlclose(library);
-    dlclose(controls);
+    /* The libraries stay loaded to the end: a leak report then still names the library that
+       holds the memory (fontconfig keeps its parsed configuration for the process's life). */
+    (void)library;
+    (void)controls;
     if (failures != 0) fprintf(stderr, "%d check(s) failed\n", failures);
     return failures == 0 ? 0 : 1;
 }
@@ -963,8 +965,9 @@ int main(int argc, char** argv) {
     site->ops->Release(site);
     EXPECT_CODE(app->ops->Release(app), 0);
 
-    dlclose(engine);
-    dlclose(controls);
+    /* Loaded to the end, as above. */
+    (void)engine;
+    (void)controls;
     if (failures != 0) fprintf(stderr, "%d check(s) failed\n", failures);
     return failures == 0 ? 0 : 1;
 }
