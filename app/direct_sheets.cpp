@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "engine/output/printer_document.h"
 #include "platform/automation/automation.h"
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/gdi_objects.h"
@@ -317,17 +318,22 @@ int PrintDataSheets(ProgrammingState& state, int kind, const SheetDate& date) {
 
     const std::string path = TemporaryPdf();
     if (path.empty()) return 1;
+    // The pages go into the document through the engine's PDF writer as they end.
+    kp::PrinterPdf pdf;
     plat::PrinterDc dc(device);
+    dc.SetPageSink(
+        [&](plat::PrinterDc::Page&& page) { return pdf.AddPage(page, 2100, 2970) == 0; });
     int32_t job = 0;
-    if (!dc.Open(path, kDirectSheetJobName) ||
+    if (pdf.Open(path, plat::WideFromUtf8(kDirectSheetJobName)) != 0 ||
         printers->CreateJob(printer, kDirectSheetJobName, options, &job) != plat::PrintError::kOk) {
-        dc.Close();
+        pdf.Abandon();
         std::remove(path.c_str());
         return 1;
     }
     PrinterSink sink(dc);
     const bool printed = PrintKind(sink, state, kind, date);
-    const bool written = dc.Close();
+    const bool written = printed && pdf.Finish() == 0;
+    if (!written) pdf.Abandon();
     const bool submitted =
         printed && written && printers->SubmitDocument(printer, job, path) == plat::PrintError::kOk;
     std::remove(path.c_str());

@@ -1,6 +1,7 @@
 #include "net/http_server.h"
 
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,16 +15,19 @@
 #include <optional>
 #include <system_error>
 
+#include "net/http_message.h"
+
 namespace qzs::net {
 namespace {
 
 constexpr int kReadSeconds = 10;
-constexpr std::size_t kLineCapacity = 1024;
-constexpr int kMaxHeaderLines = 200;
+// A browser's request head is a dozen lines of well under 1 KB each; a request line may hold
+// the 1,023 characters the server has always read.
+constexpr HttpLimits kRequestLimits{.max_line = 1023, .max_header_lines = 100,
+                                    .max_head_bytes = 32768};
 constexpr std::size_t kMaxPath = 259;
 constexpr std::size_t kMaxQueryPairs = 200;
 constexpr std::size_t kTemplateLimit = 1024000;
-constexpr std::size_t kReadChunk = 4096;
 // Answers go out in large pieces: the browser gets a page in as few segments as the system makes.
 constexpr std::size_t kSendPiece = 65536;
 // Files up to this size are answered from memory together with their head.
@@ -87,7 +91,41 @@ std::string GmtDate() {
     return text;
 }
 
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The name of an authority ("127.0.0.1" or "localhost") when it names this server on the port.
+std::optional<std::string_view> OwnName(std::string_view authority, std::uint16_t port) {
+    const std::size_t colon = authority.find(':');
+    const std::string_view name = authority.substr(0, colon);
+    if (name != "127.0.0.1" && !EqualsNoCase(name, "localhost")) return std::nullopt;
+    if (colon == std::string_view::npos) {
+        if (port != 80) return std::nullopt;
+    } else {
+        const std::string_view digits = authority.substr(colon + 1);
+        // The port exactly as a browser writes it: no sign, no leading zero, no blank.
+        if (digits != std::to_string(port)) return std::nullopt;
+    }
+    return name;
+}
+
 }  // namespace
+
+bool IsOwnHost(std::string_view host, std::uint16_t port) {
+    return OwnName(host, port).has_value();
+}
+
+bool IsOwnOrigin(std::string_view origin, std::string_view host, std::uint16_t port) {
+    constexpr std::string_view kScheme = "http://";
+    const std::optional<std::string_view> host_name = OwnName(host, port);
+    if (!host_name || !origin.starts_with(kScheme)) return false;
+    const std::optional<std::string_view> origin_name = OwnName(origin.substr(kScheme.size()), port);
+    return origin_name && EqualsNoCase(*origin_name, *host_name);
+}
 
 std::string DecodeUrlPart(std::string_view text) {
     std::string out;
@@ -223,99 +261,88 @@ struct CEasyHttpServer::Worker {
 
 namespace {
 
-// Reads the request from the connection in blocks rather than byte by byte, with the line rules
-// of the socket wrapper's ReadLine: CR LF ends a line, a lone LF is a character, the peer closing
-// ends the line, and a line longer than the capacity is cut there.
-class RequestReader {
-  public:
-    explicit RequestReader(CTcpSocket& socket) : socket_(socket) {}
-
-    // The line's length, or -1 on an error or time-out.
-    int Line(std::string& out, std::size_t capacity, int seconds) {
-        out.clear();
-        for (;;) {
-            if (position_ == buffer_.size()) {
-                const int got = Fill(seconds);
-                if (got < 0) return -1;
-                if (got == 0) return static_cast<int>(out.size());
-            }
-            const char byte = buffer_[position_++];
-            if (byte == '\n' && !out.empty() && out.back() == '\r') {
-                out.pop_back();
-                return static_cast<int>(out.size());
-            }
-            out += byte;
-            if (out.size() >= capacity - 1) return static_cast<int>(out.size());
-        }
-    }
-
-    // Up to count bytes; fewer when the peer stops sending or the time runs out.
-    bool Bytes(std::string& out, std::size_t count, int seconds) {
-        out.clear();
-        while (out.size() < count) {
-            if (position_ == buffer_.size()) {
-                const int got = Fill(seconds);
-                if (got < 0) return false;
-                if (got == 0) break;
-            }
-            const std::size_t take = std::min(count - out.size(), buffer_.size() - position_);
-            out.append(buffer_, position_, take);
-            position_ += take;
-        }
-        return true;
-    }
-
-  private:
-    // Bytes added, 0 when the peer closed or nothing came in time, -1 on an error.
-    int Fill(int seconds) {
-        buffer_.clear();
-        position_ = 0;
-        pollfd p{socket_.fd(), POLLIN, 0};
-        int ready = 0;
-        do {
-            ready = ::poll(&p, 1, seconds * 1000);
-        } while (ready < 0 && errno == EINTR);
-        if (ready < 0) return -1;
-        if (ready == 0) return -1;
-        char chunk[kReadChunk];
-        const int n = socket_.Recv(chunk, sizeof chunk);
-        if (n < 0) return -1;
-        buffer_.assign(chunk, static_cast<std::size_t>(n));
-        return n;
-    }
-
-    CTcpSocket& socket_;
-    std::string buffer_;
-    std::size_t position_ = 0;
-};
-
 class RequestWorker {
   public:
     RequestWorker(CEasyHttpServer& server, ServerSettings settings, CTcpSocket& connection)
         : server_(server), settings_(std::move(settings)), connection_(connection) {}
 
     void Serve() {
-        if (!ReadRequest()) return;  // no response: the connection is closed
-        Respond();
+        switch (ReadRequest()) {
+            case Outcome::kServe:
+                return Respond();
+            case Outcome::kBadRequest:
+                SendStatus(400, 0, 0);
+                return DrainBeforeClose();
+            case Outcome::kForbidden:
+                SendStatus(403, 0, 0);
+                return DrainBeforeClose();
+            case Outcome::kSilent:
+                return;  // no response: the connection is closed
+        }
     }
 
   private:
-    bool ReadRequest() {
-        RequestReader reader(connection_);
-        std::string line;
-        if (reader.Line(line, kLineCapacity, kReadSeconds) < 0) return false;
-        if (!ParseRequestLine(line, request_)) return false;
-        for (int i = 0; i < kMaxHeaderLines; ++i) {
-            if (reader.Line(line, kLineCapacity, kReadSeconds) <= 0) break;
-            if (!ParseHeader(line)) return false;
+    enum class Outcome { kServe, kSilent, kBadRequest, kForbidden };
+
+    // A refused request may leave bytes unread (a body never taken, the rest of a line too
+    // long); closing on them would reset the connection and could throw away the answer before
+    // the browser reads it. The sending side is ended first and what still comes is read and
+    // dropped, within the request's deadline and at most a body's worth.
+    void DrainBeforeClose() {
+        ::shutdown(connection_.fd(), SHUT_WR);
+        char sink[4096];
+        std::size_t dropped = 0;
+        while (dropped < static_cast<std::size_t>(settings_.size_limit) &&
+               connection_.WaitReadable(1) == 1) {
+            const int n = connection_.Recv(sink, sizeof sink);
+            if (n <= 0) break;
+            dropped += static_cast<std::size_t>(n);
         }
+    }
+
+    Outcome ReadRequest() {
+        HttpHeadParser head(kRequestLimits);
+        switch (ReadHttpHead(connection_, head, kReadSeconds)) {
+            case HeadRead::kComplete:
+                break;
+            case HeadRead::kRefused:
+                // A line too long is refused whole: its tail is never read as a header line.
+                return Outcome::kBadRequest;
+            default:
+                return Outcome::kSilent;
+        }
+        if (!ParseRequestLine(head.start_line(), request_)) return Outcome::kSilent;
+        for (const std::string& line : head.header_lines()) {
+            if (!ParseHeader(line)) return Outcome::kSilent;
+        }
+        if (!FromThisServer(head)) return Outcome::kForbidden;
         if (request_.has_content_length) {
-            // Read at most the declared length, never past it; a body that does not fill it in
-            // time is what came.
-            if (!reader.Bytes(request_.body, static_cast<std::size_t>(request_.content_length),
-                              kReadSeconds)) {
-                return false;
-            }
+            // Read at most the declared length, never past it. A body that does not fill it
+            // (the browser stopped, or the time ran out) is never applied: a value cut short
+            // would be stored as a different value.
+            const auto length = static_cast<std::size_t>(request_.content_length);
+            request_.body.assign(length, '\0');
+            const int got = length == 0 ? 0 : connection_.ReceiveTimed(request_.body.data(), length,
+                                                                        kReadSeconds);
+            if (got != static_cast<int>(length)) return Outcome::kBadRequest;
+        }
+        return Outcome::kServe;
+    }
+
+    // Any page the installer has open in the browser can make it send a request here: only
+    // requests addressed to this server by its own name are served, and only posts sent by its
+    // own pages change anything.
+    bool FromThisServer(const HttpHeadParser& head) const {
+        const std::uint16_t port = server_.BoundPort();
+        const std::optional<std::string_view> host = head.Value("Host");
+        if (!host || head.Count("Host") != 1 || !IsOwnHost(*host, port)) return false;
+        if (request_.method != 2) return true;
+        if (head.Count("Origin") > 1 || head.Count("Sec-Fetch-Site") > 1) return false;
+        if (const std::optional<std::string_view> origin = head.Value("Origin")) {
+            if (!IsOwnOrigin(*origin, *host, port)) return false;
+        }
+        if (const std::optional<std::string_view> site = head.Value("Sec-Fetch-Site")) {
+            if (*site != "same-origin" && *site != "none") return false;
         }
         return true;
     }
@@ -341,6 +368,13 @@ class RequestWorker {
 
     void Respond() {
         const bool form_post = request_.has_content_length && request_.content_type == kFormType;
+        // The body is split into its fields before the lock is taken: the GUI waits on that
+        // lock, and only applying the fields needs it.
+        std::optional<FormFields> fields;
+        if (form_post) {
+            fields = FormFields::Split(request_.body);
+            if (!fields) return SendStatus(400, 0, 0);
+        }
         std::string duplicate_text;
         bool dynamic = false;
         std::string page;
@@ -348,8 +382,8 @@ class RequestWorker {
         {
             ApplicationLock::Guard guard(server_.lock());
             FormServices* forms = server_.forms();
-            if (form_post && forms != nullptr) {
-                forms->ApplyFormPost(request_.body);
+            if (fields && forms != nullptr) {
+                forms->ApplyFormPost(*fields);
                 duplicate_text = DuplicateWarning(*forms);
             }
             dynamic = server_.FindDynamicPage(request_.path) != 0;
@@ -656,8 +690,10 @@ void CEasyHttpServer::AcceptLoop() {
         // Every connection gets a thread of its own; a thread that finished its last request
         // waits a while for the next one, because starting a thread costs far more than waking
         // one on a busy machine.
-        if (idle_workers_ == 0 && !StartWorkerLocked()) {
-            pending_.pop_back();  // no thread: the connection closes unanswered
+        // Beyond the cap the connection waits in the queue for the next free thread.
+        if (idle_workers_ == 0 && live_workers_ < settings_.max_workers && !StartWorkerLocked() &&
+            live_workers_ == 0) {
+            pending_.pop_back();  // no thread at all: the connection closes unanswered
             continue;
         }
         work_ready_.notify_one();
@@ -684,6 +720,7 @@ bool CEasyHttpServer::StartWorkerLocked() {
     } catch (const std::system_error&) {
         return false;
     }
+    ++live_workers_;
     workers_.push_back(std::move(worker));
     return true;
 }
@@ -695,17 +732,26 @@ void CEasyHttpServer::WorkerLoop(const ServerSettings& settings) {
         const bool woken = work_ready_.wait_for(lock, std::chrono::seconds(10),
                                                 [this] { return !pending_.empty() || !running_; });
         --idle_workers_;
-        if (!woken || pending_.empty()) return;  // idle too long, or stopping
+        if (!woken || pending_.empty()) {  // idle too long, or stopping
+            --live_workers_;
+            return;
+        }
         std::unique_ptr<CTcpSocket> connection = std::move(pending_.front());
         pending_.pop_front();
         CTcpSocket* serving = connection.get();
         serving_.push_back(serving);
         lock.unlock();
+        connection->set_receive_pause_ms(0);
+        connection->SetDeadlineAfter(std::chrono::milliseconds(settings.request_deadline_ms));
         RequestWorker(*this, settings, *connection).Serve();
-        connection->Close();
         lock.lock();
         serving_.erase(std::find(serving_.begin(), serving_.end(), serving));
-        if (!running_) return;
+        // Closed only once Stop can no longer reach it to interrupt it.
+        connection->Close();
+        if (!running_) {
+            --live_workers_;
+            return;
+        }
     }
 }
 

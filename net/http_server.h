@@ -21,6 +21,7 @@
 
 #include "net/tcp_socket.h"
 #include "programming/state.h"
+#include "settings/form_post.h"
 
 namespace qzs::net {
 
@@ -34,6 +35,13 @@ struct ServerSettings {
     std::string default_page = "index.html";
     std::string log_file = "./http.log";  // kept, never written
     std::string server_name = "EasyHttpServer/1.0";
+    // A request (its head, its body and the answer) must be over within this time, however the
+    // browser paces its bytes; each single wait is still at most 10 seconds. Tests shorten it.
+    int request_deadline_ms = 30000;
+    // Connection threads at most; connections beyond them wait in the queue for a free one. A
+    // browser opens six at a time, so this leaves room for several windows and for idle
+    // connections a browser keeps open.
+    int max_workers = 64;
 };
 
 // The first pair of speed-dial rows found holding one number twice, after a form post.
@@ -49,7 +57,8 @@ struct DuplicateReport {
 class FormServices {
   public:
     virtual ~FormServices() = default;
-    virtual void ApplyFormPost(std::string_view body) = 0;
+    // The body was split into its fields before the lock was taken.
+    virtual void ApplyFormPost(const FormFields& fields) = 0;
     virtual DuplicateReport Duplicates() = 0;
     virtual int DuplicateCheckFlag() = 0;
     virtual void CommitSpeedDialPage(int flag, int page, int scope) = 0;
@@ -141,6 +150,7 @@ class CEasyHttpServer {
     std::deque<std::unique_ptr<CTcpSocket>> pending_;
     std::vector<CTcpSocket*> serving_;
     int idle_workers_ = 0;
+    int live_workers_ = 0;  // threads inside WorkerLoop, counted under workers_mutex_
     std::list<std::unique_ptr<Worker>> workers_;
 };
 
@@ -159,6 +169,15 @@ struct HttpRequest {
     long long content_length = 0;
     std::string body;
 };
+
+// Whether a Host value names this server as the browser reaches it: "127.0.0.1:P" or
+// "localhost:P" with the bound port P, and on port 80 also without ":80". Anything else (another
+// name that resolves here, as DNS rebinding makes one) is a page of another site asking.
+bool IsOwnHost(std::string_view host, std::uint16_t port);
+// Whether an Origin value is this server's own origin written as the request's Host writes it:
+// "http://", then the same name, with the port as a browser writes it ("http://localhost" on
+// port 80). "null" and every other site are refused.
+bool IsOwnOrigin(std::string_view origin, std::string_view host, std::uint16_t port);
 
 // Parses the request line into method, path and query; false when it has no blank.
 bool ParseRequestLine(std::string_view line, HttpRequest& request);

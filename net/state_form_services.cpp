@@ -6,10 +6,10 @@
 
 namespace qzs::net {
 
-void StateFormServices::ApplyFormPost(std::string_view body) {
+void StateFormServices::ApplyFormPost(const FormFields& fields) {
     // The worker answers with the page whatever the post did; a refused button assignment has
     // already kept what was applied before it.
-    (void)qzs::ApplyFormPost(state_, body);
+    (void)qzs::ApplyFormPost(state_, fields);
 }
 
 DuplicateReport StateFormServices::Duplicates() {

@@ -10,7 +10,7 @@ class StateFormServices : public FormServices {
   public:
     explicit StateFormServices(ProgrammingState& state) : state_(state) {}
 
-    void ApplyFormPost(std::string_view body) override;
+    void ApplyFormPost(const FormFields& fields) override;
     // The first pair of rows noted as duplicates by the last post.
     DuplicateReport Duplicates() override;
     int DuplicateCheckFlag() override;

@@ -148,32 +148,82 @@ int CTcpSocket::Recv(void* buffer, std::size_t size) {
     return static_cast<int>(n);
 }
 
-int CTcpSocket::Send(const void* data, std::size_t length) {
+int CTcpSocket::Peek(void* buffer, std::size_t size) {
     if (fd_ < 0) return -1;
-    // A peer that went away must not kill the program with SIGPIPE.
     ssize_t n = 0;
     do {
-        n = ::send(fd_, data, length, MSG_NOSIGNAL);
+        n = ::recv(fd_, buffer, size, MSG_PEEK);
     } while (n < 0 && errno == EINTR);
     return static_cast<int>(n);
+}
+
+int CTcpSocket::Send(const void* data, std::size_t length) {
+    if (fd_ < 0) return -1;
+    // A peer that went away must not kill the program with SIGPIPE. With a deadline the send
+    // never blocks: a peer that stops reading must not hold it past the exchange's end (what
+    // went out is answered, as a short send).
+    const int flags = MSG_NOSIGNAL | (deadline_ ? MSG_DONTWAIT : 0);
+    for (;;) {
+        if (deadline_ && WaitWritable() != 1) return -1;
+        const ssize_t n = ::send(fd_, data, length, flags);
+        if (n < 0 && (errno == EINTR || (deadline_ && (errno == EAGAIN || errno == EWOULDBLOCK)))) {
+            continue;
+        }
+        return static_cast<int>(n);
+    }
 }
 
 int CTcpSocket::SendLine(std::string_view text) {
     std::string line(text);
     line += "\r\n";
-    return Send(line.data(), line.size());
+    // A send that may not block can take a line in pieces.
+    std::size_t sent = 0;
+    while (sent < line.size()) {
+        const int n = Send(line.data() + sent, line.size() - sent);
+        if (n <= 0) return sent > 0 ? static_cast<int>(sent) : n;
+        sent += static_cast<std::size_t>(n);
+    }
+    return static_cast<int>(sent);
+}
+
+bool CTcpSocket::DeadlinePassed() const {
+    return deadline_ && std::chrono::steady_clock::now() >= *deadline_;
+}
+
+int CTcpSocket::PollTimeout(int seconds) const {
+    long long timeout = seconds > 0 ? seconds * 1000LL : -1;
+    if (deadline_) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                              *deadline_ - std::chrono::steady_clock::now())
+                              .count();
+        const long long remaining = std::max<long long>(left, 0);
+        timeout = timeout < 0 ? remaining : std::min(timeout, remaining);
+    }
+    return static_cast<int>(std::min<long long>(timeout, 1LL << 30));
 }
 
 int CTcpSocket::WaitReadable(int seconds) const {
     if (fd_ < 0) return -1;
     pollfd p{fd_, POLLIN, 0};
-    const int timeout = seconds > 0 ? seconds * 1000 : -1;
     for (;;) {
-        const int r = ::poll(&p, 1, timeout);
+        if (DeadlinePassed()) return 0;
+        const int r = ::poll(&p, 1, PollTimeout(seconds));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return -1;
         if (r == 0) return 0;
         return 1;  // readable, or closed / in error: the read tells which
+    }
+}
+
+int CTcpSocket::WaitWritable() const {
+    if (fd_ < 0) return -1;
+    pollfd p{fd_, POLLOUT, 0};
+    for (;;) {
+        if (DeadlinePassed()) return 0;
+        const int r = ::poll(&p, 1, PollTimeout(0));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        return r == 0 ? 0 : 1;
     }
 }
 

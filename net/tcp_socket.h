@@ -5,9 +5,11 @@
 
 #include <netinet/in.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -65,6 +67,8 @@ class CTcpSocket {
     const sockaddr_in& peer() const { return peer_; }
 
     int Recv(void* buffer, std::size_t size);
+    // The bytes waiting on the connection, left there for the next Recv.
+    int Peek(void* buffer, std::size_t size);
     int Send(const void* data, std::size_t length);
     int SendLine(std::string_view text);
     // One line without a time-out.
@@ -77,10 +81,27 @@ class CTcpSocket {
     // The pause before a bulk receive lets the peer fill the connection; tests shorten it.
     void set_receive_pause_ms(int ms) { receive_pause_ms_ = ms; }
 
+    // The time by which a whole exchange must be over. Every wait of the wrapper (line reads,
+    // bulk receives, sends) ends by it at the latest and then counts as a time-out, however
+    // long the single wait was meant to be: a peer that trickles bytes cannot stretch the
+    // exchange by resetting each wait.
+    void SetDeadline(std::chrono::steady_clock::time_point deadline) { deadline_ = deadline; }
+    void SetDeadlineAfter(std::chrono::milliseconds span) {
+        deadline_ = std::chrono::steady_clock::now() + span;
+    }
+    void ClearDeadline() { deadline_.reset(); }
+    bool DeadlinePassed() const;
+
+    // 1 readable, 0 time-out (or the deadline passed), -1 error. seconds <= 0 waits without
+    // limit (up to the deadline when one is set).
+    int WaitReadable(int seconds) const;
+
   private:
     friend int ReadLine(CTcpSocket& socket, char* buffer, std::size_t capacity, int& seconds);
-    // 1 readable, 0 time-out, -1 error. seconds <= 0 waits without limit.
-    int WaitReadable(int seconds) const;
+    // The same for sending; without a deadline it does not wait at all (the send blocks).
+    int WaitWritable() const;
+    // Milliseconds for poll: the wait cut to the deadline; -1 without either.
+    int PollTimeout(int seconds) const;
     int ReceiveLoop(char* buffer, std::size_t count, int seconds, int progress, bool chunked);
     void PostProgress(std::size_t total) const;
 
@@ -90,6 +111,7 @@ class CTcpSocket {
     SocketPorts ports_;
     int receive_pause_ms_ = 1000;
     int last_error_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 // Reads one line with a time-out: the line without its CR LF, its length as the answer; -1 for an

@@ -13,7 +13,10 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "net/http_message.h"
 #include "net/http_server.h"
 #include "net/xml_reader.h"
 #include "settings/text_codecs.h"
@@ -26,6 +29,10 @@ constexpr const char* kFileListName = "file_list.xml";
 // A body larger than this is refused: no data file of a main unit comes near it.
 constexpr long kMaxBodyBytes = 16L << 20;
 constexpr std::size_t kLineCapacity = 1024;
+// A head of the main unit is a few short lines; the caps only keep a faulty one from sending
+// headers without end.
+constexpr HttpLimits kUnitLimits{.max_line = 1023, .max_header_lines = 100,
+                                 .max_head_bytes = 32768};
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -114,6 +121,23 @@ constexpr DsetRange kDsetRanges[] = {
 };
 constexpr int kMaxDsetElements = 5000;
 
+// The first text of every element of a dset file's range that the document holds, by number.
+std::vector<std::pair<int, std::string>> DsetElements(const CXmlReader& reader,
+                                                      const std::string& name) {
+    std::vector<std::pair<int, std::string>> found;
+    for (const DsetRange& range : kDsetRanges) {
+        if (name != range.file) continue;
+        const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
+        for (int number = range.first; number <= last; ++number) {
+            char tag[16];
+            std::snprintf(tag, sizeof tag, "h%03d", number);
+            std::vector<std::string> texts = reader.SelectNode(tag);
+            if (!texts.empty()) found.emplace_back(number, std::move(texts.front()));
+        }
+    }
+    return found;
+}
+
 const std::list<std::string>& FilesOf(int kind) {
     static const std::list<std::string> kUnitUploadFiles = {
         "dset-000.txt", "dset-100.txt", "dset-300.txt",  "dset-500.txt",  "dset-600.txt",
@@ -198,6 +222,7 @@ TransferTimings TransferTimings::Fast() {
     t.body_timeout_s = 2;
     t.accept_timeout_s = 2;
     t.request_timeout_s = 2;
+    t.exchange_deadline_ms = 3000;
     return t;
 }
 
@@ -608,27 +633,29 @@ int CTransferSession::SendStatus(int code, CHttpFields& fields, CTcpSocket& conn
 }
 
 int CTransferSession::FetchConnectionInfo(CHttpFields& fields) {
+    BeginExchange(*client_);
     const std::string request = BuildRequest(1);
     if (client_->SendLine(request) != static_cast<int>(request.size() + 2)) {
         ShowError("送信が正常に終了しませんでした");
         return 0;
     }
-    char line[kLineCapacity];
-    int seconds = timings_.connection_timeout_s;
-    if (ReadLine(*client_, line, sizeof line, seconds) <= 0) {
-        ShowError(seconds == -1 ? "主装置との接続がタイムアウトしました。"
-                                : "主装置からの装置データの受信に失敗しました。");
+    HttpHeadParser head(kUnitLimits);
+    const HeadRead read = ReadHttpHead(*client_, head, timings_.connection_timeout_s);
+    if (read == HeadRead::kTimeout) {
+        ShowError("主装置との接続がタイムアウトしました。");
         return 0;
     }
-    if (!ParseStatusLine(line)) {
+    if (read == HeadRead::kClosed || read == HeadRead::kError ||
+        (read == HeadRead::kComplete && head.start_line().empty())) {
+        ShowError("主装置からの装置データの受信に失敗しました。");
+        return 0;
+    }
+    // A head too long in a line or in all is as unreadable as a bad status line.
+    if (read == HeadRead::kRefused || !ParseStatusLine(head.start_line())) {
         ShowError("受信データのヘッダが異常です。");
         return 0;
     }
-    for (;;) {
-        int header_seconds = timings_.connection_timeout_s;
-        if (ReadLine(*client_, line, sizeof line, header_seconds) <= 0) break;
-        ParseHeaderLine(line, fields);
-    }
+    for (const std::string& line : head.header_lines()) ParseHeaderLine(line, fields);
     if (StatusClass() != 2) {
         client_->Close();
         ShowError(status_code_ == 404 ? "主装置使用中です。" : "データ受信に失敗しました。");
@@ -663,6 +690,7 @@ int CTransferSession::FetchConnectionInfo(CHttpFields& fields) {
     model_ = reader.FirstText("dev_type");
     unit_password_ = reader.FirstText("password");
     ::unlink(path.c_str());
+    client_->ClearDeadline();
     return 1;
 }
 
@@ -700,16 +728,18 @@ int CTransferSession::ReceiveXmlBody(CHttpFields& fields, std::string* body) {
     return 1;
 }
 
+void CTransferSession::BeginExchange(CTcpSocket& connection) const {
+    connection.SetDeadlineAfter(std::chrono::milliseconds(timings_.exchange_deadline_ms));
+}
+
 int CTransferSession::ReadRequest(CHttpFields& fields) {
-    char line[kLineCapacity];
-    int seconds = timings_.request_timeout_s;
-    if (ReadLine(*unit_connection_, line, sizeof line, seconds) <= 0) return 0;
-    if (!ParseRequestLine(line)) return 0;
-    for (;;) {
-        int header_seconds = timings_.request_timeout_s;
-        if (ReadLine(*unit_connection_, line, sizeof line, header_seconds) <= 0) break;
-        ParseHeaderLine(line, fields);
+    BeginExchange(*unit_connection_);
+    HttpHeadParser head(kUnitLimits);
+    if (ReadHttpHead(*unit_connection_, head, timings_.request_timeout_s) != HeadRead::kComplete ||
+        head.start_line().empty() || !ParseRequestLine(head.start_line())) {
+        return 0;
     }
+    for (const std::string& line : head.header_lines()) ParseHeaderLine(line, fields);
     return 1;
 }
 
@@ -815,21 +845,18 @@ int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
 }
 
 int CTransferSession::ReadResponseHead(CHttpFields& fields, int seconds, bool show_timeout) {
-    char line[kLineCapacity];
-    int wait = seconds;
-    if (ReadLine(*unit_connection_, line, sizeof line, wait) <= 0) {
-        if (wait == -1 && show_timeout) ShowError("主装置との接続がタイムアウトしました。");
-        return 0;
+    HttpHeadParser head(kUnitLimits);
+    const HeadRead read = ReadHttpHead(*unit_connection_, head, seconds);
+    if (read == HeadRead::kTimeout && show_timeout) {
+        ShowError("主装置との接続がタイムアウトしました。");
     }
-    if (!ParseStatusLine(line)) {
+    if (read != HeadRead::kComplete && read != HeadRead::kRefused) return 0;
+    if (head.start_line().empty()) return 0;
+    if (read == HeadRead::kRefused || !ParseStatusLine(head.start_line())) {
         unit_connection_->Close();
         return 0;
     }
-    for (;;) {
-        int header_seconds = seconds;
-        if (ReadLine(*unit_connection_, line, sizeof line, header_seconds) <= 0) break;
-        ParseHeaderLine(line, fields);
-    }
+    for (const std::string& line : head.header_lines()) ParseHeaderLine(line, fields);
     return 1;
 }
 
@@ -847,6 +874,7 @@ int CTransferSession::DrainBody(const CHttpFields& fields) {
 int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     if (file_list_.empty()) return 0;
     current_file_ = file_list_.front();
+    BeginExchange(*unit_connection_);
     const std::string probe = BuildRequest(5);
     if (unit_connection_->SendLine(probe) != static_cast<int>(probe.size() + 2)) {
         ShowError("送信が正常に終了しませんでした");
@@ -857,6 +885,7 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     if (!DrainBody(first)) return 0;
 
     Wait(timings_.fetch_between_ms);
+    BeginExchange(*unit_connection_);
     const std::string request = BuildRequest(3);
     if (unit_connection_->SendLine(request) != static_cast<int>(request.size() + 2)) {
         ShowError("送信が正常に終了しませんでした");
@@ -883,10 +912,16 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     // A cut body is not applied: what came is kept in the temporary file only.
     if (!WriteWhole(temp, body) || got != static_cast<int>(fields.content_length)) return 0;
 
-    CXmlReader reader;
-    if (!reader.Load(temp)) return 0;
-    if (services_ == nullptr) return 0;
+    // A file that cannot be read, or that holds nothing of its kind (an empty root, another
+    // file's elements, a document of entities), fails the run before the local file is touched:
+    // applying nothing and going on would report an upload that changed nothing as done.
     const std::string name = Lower(current_file_);
+    CXmlReader reader;
+    if (!reader.Load(temp) || !HoldsItsElements(reader, name)) {
+        ShowError("受信ファイルの読み込みに失敗しました。");
+        return 0;
+    }
+    if (services_ == nullptr) return 0;
     std::FILE* local = std::fopen(Join(data_folder_, name).c_str(), "wb");
     if (local == nullptr) return 0;
     const std::string header = services_->DataFileHeader();
@@ -895,6 +930,15 @@ int CTransferSession::FetchUnitFiles(CHttpFields& first) {
     std::fclose(local);
     RemoveFirst(file_list_, name);
     return 1;
+}
+
+bool HoldsItsElements(const CXmlReader& reader, const std::string& name) {
+    for (const auto& [file, tag] :
+         {std::pair{"sys-tan.txt", "systan"}, std::pair{"tel-tan.txt", "teltan"},
+          std::pair{"one-touch.txt", "i92"}, std::pair{"nandemo.txt", "i14"}}) {
+        if (name == file) return !reader.SelectNode(tag).empty();
+    }
+    return !DsetElements(reader, name).empty();
 }
 
 void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
@@ -908,17 +952,8 @@ void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
     } else if (name == "nandemo.txt") {
         services.ApplyNandemoXml(reader.SelectNode("i14"), local, firmware.below4);
     } else {
-        for (const DsetRange& range : kDsetRanges) {
-            if (name != range.file) continue;
-            const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
-            for (int number = range.first; number <= last; ++number) {
-                char tag[16];
-                std::snprintf(tag, sizeof tag, "h%03d", number);
-                const std::vector<std::string> texts = reader.SelectNode(tag);
-                if (!texts.empty()) {
-                    services.ApplyDsetElement(number, texts.front(), local, firmware.v501);
-                }
-            }
+        for (const auto& [number, text] : DsetElements(reader, name)) {
+            services.ApplyDsetElement(number, text, local, firmware.v501);
         }
     }
 }

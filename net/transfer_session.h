@@ -39,6 +39,9 @@ class CXmlReader;
 // into the local file, the button and dset items applied to the image and written to it.
 void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
                        const std::string& name, std::FILE* local, const FirmwareFlags& firmware);
+// Whether the document holds at least one element of the kind its file (name lower-cased) is
+// applied from: "systan", "teltan", "i92", "i14", or an "h" element of the dset file's range.
+bool HoldsItsElements(const CXmlReader& reader, const std::string& name);
 
 // What the menus call; the application keeps one object behind it.
 class TransferEntryPoints {
@@ -78,6 +81,11 @@ struct TransferTimings {
     // The main unit's requests. It may take its time between two files, but a main unit that
     // went silent must not hang the program for good.
     int request_timeout_s = 600;
+    // Each exchange (a request with its head and body and the response with its head and body)
+    // must be over within this time, whatever the single waits above allow: a main unit that
+    // trickles its bytes cannot hold the program by keeping each wait alive. It holds the
+    // longest single wait and the main unit's pace with room to spare.
+    int exchange_deadline_ms = 600000;
 
     // The waits of the tests: every pause a millisecond, time-outs of a second.
     static TransferTimings Fast();
@@ -156,6 +164,8 @@ class CTransferSession : public TransferEntryPoints {
     std::string BuildRequest(int kind) const;
     int SendStatus(int code, CHttpFields& fields, CTcpSocket& connection);
     int ReadRequest(CHttpFields& fields);
+    // Starts the time of one exchange on the connection.
+    void BeginExchange(CTcpSocket& connection) const;
     int ServiceProcess(int direction, CHttpFields& fields);
     int FetchUnitFiles(CHttpFields& fields);
     int ReadResponseHead(CHttpFields& fields, int seconds, bool show_timeout);

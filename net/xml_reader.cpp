@@ -4,10 +4,13 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlIO.h>
+#include <libxml/xmlerror.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -29,6 +32,56 @@ void PrepareLibxml() {
         xmlSetExternalEntityLoader(RefuseExternalEntity);
     });
 }
+
+// libxml2 tells what it meets through the calling thread's error handlers, and some of its
+// messages come with no parser context (a byte the encoding lacks: "encoding error ..."), which
+// XML_PARSE_NOERROR does not silence: by default they go to stderr. While one document is read,
+// the thread's handlers keep the first message for the reader instead; the handlers it had are
+// put back after.
+class ParserMessages {
+  public:
+    ParserMessages()
+        : structured_(xmlStructuredError),
+          structured_context_(xmlStructuredErrorContext),
+          generic_(xmlGenericError),
+          generic_context_(xmlGenericErrorContext) {
+        xmlSetStructuredErrorFunc(this, &Structured);
+        xmlSetGenericErrorFunc(this, &Generic);
+    }
+    ~ParserMessages() {
+        xmlSetStructuredErrorFunc(structured_context_, structured_);
+        xmlSetGenericErrorFunc(generic_context_, generic_);
+    }
+    ParserMessages(const ParserMessages&) = delete;
+    ParserMessages& operator=(const ParserMessages&) = delete;
+
+    const std::string& first() const { return first_; }
+
+  private:
+    void Keep(const char* text) {
+        if (!first_.empty() || text == nullptr) return;
+        first_ = text;
+        while (!first_.empty() && (first_.back() == '\n' || first_.back() == ' '))
+            first_.pop_back();
+    }
+    static void Structured(void* self, xmlErrorPtr error) {
+        if (error != nullptr) static_cast<ParserMessages*>(self)->Keep(error->message);
+    }
+    static void Generic(void* self, const char* format, ...) {
+        char text[256];
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        static_cast<ParserMessages*>(self)->Keep(text);
+    }
+
+    xmlStructuredErrorFunc structured_;
+    void* structured_context_;
+    xmlGenericErrorFunc generic_;
+    void* generic_context_;
+    std::string first_;
+};
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -224,13 +277,20 @@ int CXmlReader::LoadBytes(std::string_view bytes) {
     } else if (!bom && !IsValidUtf8(bytes)) {
         encoding = "CP932";
     }
+    // No network, no DTD loaded, no entity substituted (XML_PARSE_DTDLOAD and XML_PARSE_NOENT
+    // stay off; the external entity loader refuses whatever is asked all the same).
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    xmlDocPtr doc =
-        xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding, options);
+    xmlDocPtr doc = nullptr;
+    std::string message;
+    {
+        const ParserMessages messages;
+        doc =
+            xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding, options);
+        message = messages.first();
+    }
+    xmlResetLastError();
     if (doc == nullptr) {
-        const xmlError* error = xmlGetLastError();
-        error_message_ = error != nullptr && error->message != nullptr ? error->message : "parse";
-        xmlResetLastError();
+        error_message_ = message.empty() ? "parse" : message;
         return 0;
     }
     document_ = std::make_unique<Document>();

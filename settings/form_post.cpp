@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 
 #include "programming/state.h"
 #include "settings/button_assignment.h"
@@ -19,33 +20,6 @@ constexpr std::size_t kValueLimit = 31;      // one decoded value
 constexpr std::size_t kNumberLimit = 24;     // a speed-dial number
 constexpr std::size_t kNameBytes = 20;       // a kanji or kana name
 constexpr std::size_t kRowPrefixReach = 15;  // a row prefix ends at an "n" this close to the start
-
-// One field of the body: its name and the start of its value.
-struct Field {
-    std::size_t start = 0;
-    std::string_view name;  // up to the "=" (the whole field when it has none)
-    std::size_t value = 0;  // the character after the "=", or the field's end
-    std::size_t end = 0;    // the "&" after the field, or the end of the body
-    bool has_value = false;
-};
-
-Field FieldAt(std::string_view body, std::size_t start) {
-    Field f;
-    f.start = start;
-    f.end = std::min(body.find('&', start), body.size());
-    const std::size_t eq = body.find('=', start);
-    f.has_value = eq < f.end;
-    const std::size_t name_end = f.has_value ? eq : f.end;
-    f.name = body.substr(start, name_end - start);
-    f.value = f.has_value ? eq + 1 : f.end;
-    return f;
-}
-
-// The start of the field after the one at start; the body's end when there is none.
-std::size_t NextField(std::string_view body, std::size_t start) {
-    const std::size_t amp = body.find('&', start);
-    return amp == std::string_view::npos ? body.size() : amp + 1;
-}
 
 std::string Decoded(std::string_view body, std::size_t value) {
     return UrlDecodeValue(body.substr(value), kValueLimit);
@@ -102,45 +76,43 @@ bool RunFormCommand(ProgrammingState& state, std::string& text) {
 }
 
 // A field "h...=v" without "n". Several fields of the same name in a row (a hidden default and
-// the control that overrides it) make one command: the last value counts. Answers the start of
+// the control that overrides it) make one command: the last value counts. Answers the index of
 // the field after them, or none when the command was refused or rejected.
-std::optional<std::size_t> RunCommandFromFields(ProgrammingState& state, std::string_view body,
-                                                const Field& field) {
-    Field last = field;
-    std::size_t next = NextField(body, field.start);
-    while (next < body.size()) {
-        const Field following = FieldAt(body, next);
-        if (following.name != field.name) break;
-        last = following;
-        next = NextField(body, next);
-    }
+std::optional<std::size_t> RunCommandFromFields(ProgrammingState& state, const FormFields& fields,
+                                                std::size_t i) {
+    const FormField& field = fields[i];
+    std::size_t last = i;
+    std::size_t next = i + 1;
+    while (next < fields.size() && fields[next].name == field.name) last = next++;
     // A name without "=" posts no value: nothing to store.
-    if (!last.has_value) return next;
+    if (!fields[last].has_value) return next;
     std::optional<std::string> text = OfferedCommandPrefix(field.name);
     if (!text) return std::nullopt;
-    FormatFieldValue(state, *text, field.name.substr(1), body.substr(last.value));
+    FormatFieldValue(state, *text, field.name.substr(1), fields.body().substr(fields[last].value));
     *text += '#';
     if (!RunFormCommand(state, *text)) return std::nullopt;
     return next;
 }
 
 // One row of a field "h...n1": one command with the row's values as its data fields. Answers
-// the position after the row, or none when it was refused or rejected.
-std::optional<std::size_t> RunMultiRowCommand(ProgrammingState& state, std::string_view body,
-                                              const Field& field) {
+// the index after the row, or none when it was refused or rejected.
+std::optional<std::size_t> RunMultiRowCommand(ProgrammingState& state, const FormFields& fields,
+                                              std::size_t i) {
+    const FormField& field = fields[i];
     std::optional<std::string> text = OfferedCommandPrefix(field.name);
     if (!text) return std::nullopt;
     const CommandTable& table = ActiveCommandTable(state);
     const CommandDescriptor& d = table.At(FindCommandLayout(state, field.name.substr(1)));
     const std::size_t n = d.DataFieldCount();
     FormRow row;
-    if (n == 0 || !CollectFieldValues(body, field.start, n, row)) return std::nullopt;
+    std::size_t next = 0;
+    if (n == 0 || !fields.CollectRow(i, n, row, next)) return std::nullopt;
     std::vector<std::optional<std::string_view>> values;
-    for (const std::size_t v : row.values) values.emplace_back(body.substr(v));
+    for (const std::size_t v : row.values) values.emplace_back(fields.body().substr(v));
     FormatDataFields(*text, d, values);
     *text += '#';
     if (!RunFormCommand(state, *text)) return std::nullopt;
-    return row.next;
+    return next;
 }
 
 // The row prefix of a field name.
@@ -166,10 +138,13 @@ std::optional<int> ThreeDigits(std::string_view text) {
     return (text[0] - '0') * 100 + (text[1] - '0') * 10 + (text[2] - '0');
 }
 
-std::optional<std::size_t> ApplySystemRow(ProgrammingState& state, std::string_view body,
-                                          const Field& field) {
+std::optional<std::size_t> ApplySystemRow(ProgrammingState& state, const FormFields& fields,
+                                          std::size_t i) {
+    const std::string_view body = fields.body();
+    const FormField& field = fields[i];
     FormRow row;
-    if (!CollectFieldValues(body, field.start, 4, row)) return std::nullopt;
+    std::size_t next = 0;
+    if (!fields.CollectRow(i, 4, row, next)) return std::nullopt;
     const std::optional<int> number = ThreeDigits(field.name.substr(1));
     if (number) {
         SpeedDialRecord record = RecordFromRow(body, row);
@@ -182,13 +157,16 @@ std::optional<std::size_t> ApplySystemRow(ProgrammingState& state, std::string_v
             PutSystemSpeedDial(state, *number, record);
         }
     }
-    return row.next;
+    return next;
 }
 
-std::optional<std::size_t> ApplyTelephoneRow(ProgrammingState& state, std::string_view body,
-                                             const Field& field) {
+std::optional<std::size_t> ApplyTelephoneRow(ProgrammingState& state, const FormFields& fields,
+                                             std::size_t i) {
+    const std::string_view body = fields.body();
+    const FormField& field = fields[i];
     FormRow row;
-    if (!CollectFieldValues(body, field.start, 3, row)) return std::nullopt;
+    std::size_t next = 0;
+    if (!fields.CollectRow(i, 3, row, next)) return std::nullopt;
     const std::string_view name = field.name.substr(1);
     const std::optional<int> telephone = ThreeDigits(name);
     const std::optional<int> number =
@@ -201,16 +179,19 @@ std::optional<std::size_t> ApplyTelephoneRow(ProgrammingState& state, std::strin
             PutTelephoneSpeedDial(state, *telephone, *number, record);
         }
     }
-    return row.next;
+    return next;
 }
 
-// Answers the position after the row, none when the row has no values, and -1 in refused
+// Answers the index after the row, none when the row has no values, and -1 in refused
 // when the assignment was refused.
-std::optional<std::size_t> ApplyButtonRow(ProgrammingState& state, std::string_view body,
-                                          const Field& field, bool& refused) {
+std::optional<std::size_t> ApplyButtonRow(ProgrammingState& state, const FormFields& fields,
+                                          std::size_t i, bool& refused) {
+    const std::string_view body = fields.body();
+    const FormField& field = fields[i];
     const bool one_touch = field.name.starts_with("i92");
     FormRow row;
-    if (!CollectFieldValues(body, field.start, one_touch ? 2 : 1, row)) return std::nullopt;
+    std::size_t next = 0;
+    if (!fields.CollectRow(i, one_touch ? 2 : 1, row, next)) return std::nullopt;
     std::string text(RowPrefix(field.name));
     if (one_touch) {
         const std::size_t length = text.size();
@@ -225,46 +206,19 @@ std::optional<std::size_t> ApplyButtonRow(ProgrammingState& state, std::string_v
             text[14] = '0';
         }
         // An empty kind assigns nothing.
-        if (text.size() > length + 1 && text[length + 1] == ',') return row.next;
-        if (text.size() <= 11 || text[11] == ',') return row.next;
+        if (text.size() > length + 1 && text[length + 1] == ',') return next;
+        if (text.size() <= 11 || text[11] == ',') return next;
     } else {
         text += Decoded(body, row.values[0]).substr(0, 5);
-        if (text.size() < 12) return row.next;
+        if (text.size() < 12) return next;
     }
     // A button text longer than the command buffer names no button the pages know.
-    if (text.size() > kCommandLimit) return row.next;
+    if (text.size() > kCommandLimit) return next;
     if (ApplyKeyAssignment(state, text, true) == 0) refused = true;
-    return row.next;
+    return next;
 }
 
 }  // namespace
-
-bool CollectFieldValues(std::string_view body, std::size_t start, std::size_t n, FormRow& row) {
-    row.values.clear();
-    const Field first = FieldAt(body, start);
-    if (first.name.empty() || first.name.back() != '1' || !first.has_value || n == 0) return false;
-    const std::string_view prefix = RowPrefix(first.name);
-    row.values.push_back(first.value);
-    std::size_t last_end = first.end;
-    std::size_t p = NextField(body, start);
-    for (std::size_t k = 2; k <= n; ++k) {
-        bool found = false;
-        while (p < body.size()) {
-            const Field f = FieldAt(body, p);
-            p = NextField(body, p);
-            if (f.name.ends_with("n1")) break;  // another row begins
-            if (f.has_value && f.name.starts_with(prefix)) {
-                row.values.push_back(f.value);
-                last_end = std::max(last_end, f.end);
-                found = true;
-                break;
-            }
-        }
-        if (!found) return false;
-    }
-    row.next = std::min(last_end + 1, body.size());
-    return true;
-}
 
 std::string CutFormName(std::string_view name) {
     if (name.size() <= kNameBytes) return std::string(name);
@@ -277,40 +231,158 @@ std::string CutFormName(std::string_view name) {
     return std::string(name.substr(0, i));
 }
 
-int ApplyFormPost(ProgrammingState& state, std::string_view body) {
-    ApplicationLock::Guard guard(state.lock);
+std::optional<FormFields> FormFields::Split(std::string_view body, std::size_t max_fields) {
     body = body.substr(0, body.find('\0'));
-    state.duplicate_speed_dial_list = DuplicateSpeedDialList{};
-    int steps = 0;
+    FormFields out;
+    out.body_ = body;
     std::size_t p = 0;
     while (p < body.size()) {
+        if (out.fields_.size() >= max_fields) return std::nullopt;
+        FormField f;
+        f.start = p;
+        f.end = std::min(body.find('&', p), body.size());
+        const std::string_view text = body.substr(p, f.end - p);
+        const std::size_t eq = text.find('=');
+        f.has_value = eq != std::string_view::npos;
+        f.name = text.substr(0, f.has_value ? eq : text.size());
+        f.value = f.has_value ? p + eq + 1 : f.end;
+        out.fields_.push_back(f);
+        p = f.end + 1;
+    }
+    const std::size_t count = out.fields_.size();
+
+    out.next_row_start_.assign(count + 1, static_cast<std::uint32_t>(count));
+    for (std::size_t i = count; i-- > 0;) {
+        out.next_row_start_[i] = out.fields_[i].name.ends_with("n1")
+                                     ? static_cast<std::uint32_t>(i)
+                                     : out.next_row_start_[i + 1];
+    }
+
+    // The row prefixes go into a trie; each field with a value then walks its name down the
+    // trie once and is noted under every prefix it passes, so finding a row's fields never
+    // searches the body again.
+    struct Node {
+        std::int32_t prefix = -1;
+    };
+    std::vector<Node> nodes(1);
+    std::unordered_map<std::uint64_t, std::uint32_t> edges;
+    const auto key = [](std::uint32_t node, char c) {
+        return (static_cast<std::uint64_t>(node) << 8) | static_cast<unsigned char>(c);
+    };
+    out.prefix_of_.assign(count, -1);
+    for (std::size_t i = 0; i < count; ++i) {
+        const FormField& f = out.fields_[i];
+        if (!f.has_value || !f.name.ends_with('1')) continue;
+        std::uint32_t node = 0;
+        for (const char c : RowPrefix(f.name)) {
+            const auto [it, added] = edges.try_emplace(key(node, c), 0);
+            if (added) {
+                it->second = static_cast<std::uint32_t>(nodes.size());
+                nodes.emplace_back();
+            }
+            node = it->second;
+        }
+        if (nodes[node].prefix < 0) {
+            nodes[node].prefix = static_cast<std::int32_t>(out.matches_.size());
+            out.matches_.emplace_back();
+        }
+        out.prefix_of_[i] = nodes[node].prefix;
+    }
+    if (!out.matches_.empty()) {
+        for (std::size_t j = 0; j < count; ++j) {
+            const FormField& f = out.fields_[j];
+            if (!f.has_value) continue;
+            std::uint32_t node = 0;
+            for (std::size_t c = 0;; ++c) {
+                if (nodes[node].prefix >= 0) {
+                    out.matches_[static_cast<std::size_t>(nodes[node].prefix)].push_back(
+                        static_cast<std::uint32_t>(j));
+                }
+                if (c == f.name.size()) break;
+                const auto it = edges.find(key(node, f.name[c]));
+                if (it == edges.end()) break;
+                node = it->second;
+            }
+        }
+    }
+    return out;
+}
+
+bool FormFields::CollectRow(std::size_t i, std::size_t n, FormRow& row, std::size_t& next) const {
+    row.values.clear();
+    if (i >= fields_.size() || n == 0) return false;
+    const FormField& first = fields_[i];
+    if (first.name.empty() || first.name.back() != '1' || !first.has_value) return false;
+    row.values.push_back(first.value);
+    std::size_t last = i;
+    if (n > 1) {
+        const std::vector<std::uint32_t>& list =
+            matches_[static_cast<std::size_t>(prefix_of_[i])];
+        const std::size_t bound = next_row_start_[i + 1];
+        auto it = std::upper_bound(list.begin(), list.end(), static_cast<std::uint32_t>(i));
+        for (std::size_t k = 2; k <= n; ++k, ++it) {
+            if (it == list.end() || *it >= bound) return false;
+            row.values.push_back(fields_[*it].value);
+            last = *it;
+        }
+    }
+    next = last + 1;
+    row.next = next < fields_.size() ? fields_[next].start : body_.size();
+    return true;
+}
+
+bool CollectFieldValues(std::string_view body, std::size_t start, std::size_t n, FormRow& row) {
+    const std::optional<FormFields> fields = FormFields::Split(body, SIZE_MAX);
+    row.values.clear();
+    if (!fields) return false;
+    for (std::size_t i = 0; i < fields->size(); ++i) {
+        if ((*fields)[i].start != start) continue;
+        std::size_t next = 0;
+        return fields->CollectRow(i, n, row, next);
+    }
+    return false;
+}
+
+int ApplyFormPost(ProgrammingState& state, std::string_view body) {
+    const std::optional<FormFields> fields = FormFields::Split(body);
+    if (!fields) return -1;
+    return ApplyFormPost(state, *fields);
+}
+
+int ApplyFormPost(ProgrammingState& state, const FormFields& fields) {
+    ApplicationLock::Guard guard(state.lock);
+    state.duplicate_speed_dial_list = DuplicateSpeedDialList{};
+    const std::string_view body = fields.body();
+    int steps = 0;
+    std::size_t i = 0;
+    while (i < fields.size()) {
         ++steps;
-        const Field field = FieldAt(body, p);
+        const FormField& field = fields[i];
         std::optional<std::size_t> next;
-        switch (body[p]) {
+        switch (field.start < body.size() ? body[field.start] : '&') {
             case 'h':
                 next = field.name.find('n') != std::string_view::npos
-                           ? RunMultiRowCommand(state, body, field)
-                           : RunCommandFromFields(state, body, field);
+                           ? RunMultiRowCommand(state, fields, i)
+                           : RunCommandFromFields(state, fields, i);
                 break;
             case 'i':
                 if (field.name.starts_with("i92") || field.name.starts_with("i14")) {
                     bool refused = false;
-                    next = ApplyButtonRow(state, body, field, refused);
+                    next = ApplyButtonRow(state, fields, i, refused);
                     if (refused) return -1;
                 }
                 break;
             case 's':
-                next = ApplySystemRow(state, body, field);
+                next = ApplySystemRow(state, fields, i);
                 break;
             case 't':
-                next = ApplyTelephoneRow(state, body, field);
+                next = ApplyTelephoneRow(state, fields, i);
                 break;
             default:
                 break;
         }
         // A field that was skipped, refused or rejected: the fields after it are their own.
-        p = next.value_or(NextField(body, p));
+        i = next.value_or(i + 1);
     }
     return steps;
 }

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,14 +28,55 @@ struct FormRow {
     std::size_t next = 0;
 };
 
-// The row that begins with the field at start (the field's first character): the field's name
-// must end in "1"; the row prefix is the name up to its first "n" when that lies within 15
-// characters, else the whole name; field k (2 onward) is the first later field whose name begins
-// with the prefix, looked for up to the next field whose name ends in "n1" (another row). False
-// when the first name does not end in "1" or a field is missing.
+// One field of a body: its name and the start of its value.
+struct FormField {
+    std::size_t start = 0;
+    std::string_view name;  // up to the "=" (the whole field when it has none)
+    std::size_t value = 0;  // the character after the "=", or the field's end
+    std::size_t end = 0;    // the "&" after the field, or the end of the body
+    bool has_value = false;
+};
+
+// No page posts anywhere near this many fields; a body with more is refused whole.
+inline constexpr std::size_t kMaxFormFields = 10000;
+
+// A body (up to its first 0 byte) split into its fields once, with what the row rules need
+// worked out beforehand, so that applying it is one walk over the fields: a body of any shape
+// costs time in proportion to its length. Needs no lock; views into the body, which must outlive
+// it.
+class FormFields {
+  public:
+    // None when the body holds more than max_fields fields.
+    static std::optional<FormFields> Split(std::string_view body,
+                                           std::size_t max_fields = kMaxFormFields);
+
+    std::string_view body() const { return body_; }
+    std::size_t size() const { return fields_.size(); }
+    const FormField& operator[](std::size_t i) const { return fields_[i]; }
+
+    // The row that begins with field i: its name must end in "1" and have a value; the row
+    // prefix is the name up to its first "n" when that lies within 15 characters, else the
+    // whole name; field k (2 onward) is the next later field with a value whose name begins
+    // with the prefix, looked for up to the next field whose name ends in "n1" (another row).
+    // False when the first name does not qualify or a field is missing; next is the index of
+    // the field after the row's last.
+    bool CollectRow(std::size_t i, std::size_t n, FormRow& row, std::size_t& next) const;
+
+  private:
+    std::string_view body_;
+    std::vector<FormField> fields_;
+    // For each field, the first field at or after it whose name ends in "n1".
+    std::vector<std::uint32_t> next_row_start_;
+    // For each field that can begin a row, the number of its row prefix; for each prefix, the
+    // fields with a value whose names begin with it, in body order.
+    std::vector<std::int32_t> prefix_of_;
+    std::vector<std::vector<std::uint32_t>> matches_;
+};
+
+// CollectRow over a body by positions: the row whose first field starts at start.
 bool CollectFieldValues(std::string_view body, std::size_t start, std::size_t n, FormRow& row);
 
-// Applies a whole body (up to its first 0 byte) under the ApplicationLock. The duplicate list of
+// Applies the fields of a body under the ApplicationLock, taken only for this walk. The duplicate list of
 // the speed-dial rows is cleared first; rows posted while duplicate_check_flag is 1 go to the
 // working copy. Answers the number of fields and rows taken, or -1 when a button assignment was
 // refused (an i14 page outside 1-8); what was applied before stays applied.
@@ -41,6 +84,9 @@ bool CollectFieldValues(std::string_view body, std::size_t start, std::size_t n,
 // An "h" field runs only when its command is one that a settings page offers, and only when its
 // command string fits the 63 characters of the command buffer: a page elsewhere on the web can
 // make the browser post here, and it must not reach the commands the pages keep away from.
+int ApplyFormPost(ProgrammingState& state, const FormFields& fields);
+// Splits the body and applies it; a body of more fields than kMaxFormFields changes nothing and
+// answers -1.
 int ApplyFormPost(ProgrammingState& state, std::string_view body);
 
 // The system's rule for kanji and kana names: at most 20 bytes, and a two-byte Shift-JIS

@@ -328,10 +328,46 @@ int WriteDataSetFile(ProgrammingState& state, int group, const std::string& fold
     return WriteFileWhole(WithSlash(folder) + DsetFileName(group), text) ? 1 : 0;
 }
 
+namespace {
+
+// Whether the keys after the command number are one entry of the command. The keypad moves on
+// from a full key field by itself and closes a shorter one at '#'; in the data part the first
+// '#' ends the entry, and what follows it would be a further entry of the kept field, or, after
+// a '*', another command (the memory edit among them, which no page may reach). So one entry
+// holds no '*' and no '#' in its data part but the closing one. The kinds whose data part takes
+// more than one '#' or edits memory are never listed in a dset file and are refused whole.
+bool IsOneEntry(const CommandDescriptor& descriptor, std::string_view keys) {
+    switch (descriptor.Kind()) {
+        case kKindConfirmedChoice:
+        case kKindMemoryView:
+        case kKindMemoryEdit:
+        case kKindConfirmedSetting:
+            return false;
+        default:
+            break;
+    }
+    if (keys.find('*') != std::string_view::npos) return false;
+    std::size_t pos = 0;
+    for (unsigned field = 1; field <= descriptor.KeyFieldCount(); ++field) {
+        unsigned digits = 0;
+        while (pos < keys.size()) {
+            if (keys[pos++] == '#') break;
+            if (++digits >= descriptor.FieldMaxDigits(field)) break;
+        }
+    }
+    // An empty data part (the closing '#' closed a key field) stores nothing and is let be.
+    const std::string_view data = keys.substr(pos);
+    const std::size_t hash = data.find('#');
+    return hash == std::string_view::npos || hash + 1 == data.size();
+}
+
+}  // namespace
+
 std::string ApplyDsetItem(ProgrammingState& state, int command, std::string_view item,
                           int flag501) {
     char head[16];
-    std::snprintf(head, sizeof head, command >= 1000 ? "*%04d" : "*%03d", command);
+    const int head_length =
+        std::snprintf(head, sizeof head, command >= 1000 ? "*%04d" : "*%03d", command);
     std::string text(head);
     std::string walked(item);
     if (command == 9419 && flag501 == 0) walked = ReplaceAll(walked, "@", "s@");
@@ -360,6 +396,14 @@ std::string ApplyDsetItem(ProgrammingState& state, int command, std::string_view
     }
     text += part + "#";
     if (text.size() > kMaxReceivedCommandBytes) return {};
+    // A number that cannot be typed as a command reaches no entry at all.
+    if (!((command >= 0 && command <= 999) || (command >= 9000 && command <= 9999))) return {};
+    const CommandTable& table = ActiveCommandTable(state);
+    const CommandDescriptor& descriptor = table.At(table.Lookup(std::string_view(head + 1)));
+    if (!IsOneEntry(descriptor,
+                    std::string_view(text).substr(static_cast<std::size_t>(head_length)))) {
+        return {};
+    }
     // The local copy keeps the command as it came, not as the completion of fields changed it.
     std::string run = text;
     RunWebCommand(state, run);

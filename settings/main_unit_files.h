@@ -54,12 +54,14 @@ std::string FormatDset082Block(int digit_count);
 
 // Applies every item of a received element of the command and writes each command string with
 // a line feed to out (may be null); answers the last command string applied, empty when none.
-// Items whose command string would be longer than kMaxReceivedCommandBytes are neither run nor
+// Items that are not exactly one entry of the command (see ApplyDsetItem) are neither run nor
 // written; they are added to *skipped when given.
 std::string ApplyDsetElement(ProgrammingState& state, int command, std::string_view text,
                              std::FILE* out, int flag501, int* skipped = nullptr);
-// The command string of one item, run through RunWebCommand; empty (and nothing run) when it
-// would be too long.
+// The command string of one item, run through RunWebCommand. Empty, and nothing run, when it is
+// not one entry of the command: longer than kMaxReceivedCommandBytes, holding a '*' (another
+// command), a '#' in its data part before the closing one (a further entry), or for a command
+// that confirms, views or edits memory (never listed in a dset file).
 std::string ApplyDsetItem(ProgrammingState& state, int command, std::string_view item, int flag501);
 
 // --- speed-dial files ---------------------------------------------------------------------

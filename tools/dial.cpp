@@ -2,7 +2,10 @@
 //   list   the dial-up entries in the order the dial dialog shows them (the last first)
 //   dial   dials the entry with the dial dialog's credentials, prints "status=S error=E ext=X"
 //          for every event and "local=A remote=B" when the link is up, hangs up S seconds later
-//          (0 by default); exits 0 only when the link came up.
+//          (0 by default); exits 0 only when the link came up. SIGINT, SIGTERM or SIGHUP hang up
+//          at once and end it with 128 + the signal's number.
+#include <signal.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -60,6 +63,16 @@ int main(int argc, char** argv) {
     }
     if (words.size() != 3 || words[0] != "dial") return Usage();
 
+    // The link costs money while it is up: Ctrl-C, a kill or the terminal going away must take
+    // it down (pppd stopped, its options file removed), not leave pppd running in its own process
+    // group. The signals are blocked before any thread starts, so every thread inherits the block
+    // and this thread alone takes them, between its waits; a second one during the hang-up waits.
+    sigset_t hangup_signals;
+    sigemptyset(&hangup_signals);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&hangup_signals, s);
+    pthread_sigmask(SIG_BLOCK, &hangup_signals, nullptr);
+    int signalled = 0;
+
     std::mutex mutex;
     std::condition_variable changed;
     bool connected = false;
@@ -92,15 +105,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qzs-dial: %s(%d)\n", text.c_str(), result);
         return 1;
     }
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return connected || ended; });
-        if (connected && !ended) {
-            changed.wait_for(lock, std::chrono::seconds(hold), [&] { return ended; });
+    // Waits for the condition, or until the deadline, looking for a signal every 50 ms.
+    const auto wait = [&](const auto& done, std::chrono::steady_clock::time_point deadline) {
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (changed.wait_for(lock, std::chrono::milliseconds(50), done)) return;
+            }
+            const timespec now{0, 0};
+            if (const int s = sigtimedwait(&hangup_signals, nullptr, &now); s > 0) {
+                signalled = s;
+                return;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) return;
         }
+    };
+    wait([&] { return connected || ended; }, std::chrono::steady_clock::time_point::max());
+    if (signalled == 0 && connected && !ended) {
+        wait([&] { return ended; }, std::chrono::steady_clock::now() + std::chrono::seconds(hold));
     }
     provider.HangUp();
     provider.Unsubscribe();
+    if (signalled != 0) return 128 + signalled;
     std::lock_guard<std::mutex> guard(mutex);
     return connected ? 0 : 1;
 }

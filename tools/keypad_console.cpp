@@ -378,6 +378,8 @@ std::string TransferIn(qzs::net::TransferFileServices& files, const std::string&
         if (!std::filesystem::exists(path)) continue;
         qzs::net::CXmlReader reader;
         if (!reader.Load(path)) return name + " is not well-formed";
+        if (!qzs::net::HoldsItsElements(reader, name))
+            return name + " holds no element of its kind";
         std::FILE* local = std::fopen(name.c_str(), "wb");
         if (local == nullptr) return "cannot write " + name;
         const std::string header = files.DataFileHeader();

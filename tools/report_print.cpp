@@ -30,8 +30,8 @@ std::string Utf8(const Variant& v) {
     return text;
 }
 
-// Printers need the GUI: the cancel dialog's owner thread and Qt's font and PDF engines. The
-// tool owns the application, offscreen when there is no display.
+// Printing needs no GUI; the printer selection dialog does. For --select the tool owns the
+// application, offscreen when there is no display.
 std::unique_ptr<QGuiApplication> MakeGui() {
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -250,7 +250,7 @@ int Print(const std::vector<std::string>& args) {
         }
     }
     if (files.empty() || !havePrinter || (fit && scale != 0)) return UsageError(usage);
-    auto gui = MakeGui();
+    auto gui = select ? MakeGui() : nullptr;
     Engine& engine = Engine::Get();
     if (!engine.loaded()) return UsageError(engine.loadError());
 

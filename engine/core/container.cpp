@@ -207,6 +207,69 @@ bool ComposeStreamName(std::u16string_view stem, int64_t number, std::u16string*
     return true;
 }
 
+bool ParseStreamName(std::u16string_view stored, std::u16string* stem, int64_t* number) {
+    if (stored.size() > kMaxStreamNameLength) return false;
+    const size_t n = stored.size();
+    if (n >= 4 && stored[n - 3] == kCompactMark && stored[n - 2] >= kCompactBase &&
+        stored[n - 1] >= kCompactBase && stored[n - 2] < kCompactBase + 0x8000 &&
+        stored[n - 1] < kCompactBase + 0x8000) {
+        const int64_t value =
+            int64_t{stored[n - 2] - kCompactBase} << 15 | int64_t{stored[n - 1] - kCompactBase};
+        std::u16string decimal;
+        // A number whose decimal name fits is never stored in the compact form.
+        if (value < 1 || !ComposeStreamName(stored.substr(0, n - 3), value, &decimal) ||
+            decimal != stored) {
+            return false;
+        }
+        stem->assign(stored.substr(0, n - 3));
+        *number = value;
+        return true;
+    }
+    const size_t dash = stored.rfind(u'-');
+    if (dash == std::u16string_view::npos || dash + 1 == n || n - dash - 1 > 10) return false;
+    int64_t value = 0;
+    for (size_t i = dash + 1; i < n; ++i) {
+        if (stored[i] < u'0' || stored[i] > u'9') return false;
+        value = value * 10 + (stored[i] - u'0');
+    }
+    // "%d" never writes a leading zero.
+    if (stored[dash + 1] == u'0' && n - dash - 1 > 1) return false;
+    stem->assign(stored.substr(0, dash));
+    *number = value;
+    return true;
+}
+
+int32_t ContainerWalkStage::Write(const uint8_t* data, size_t size) {
+    if (failure_ != 0) return failure_;
+    while (size > 0) {
+        if (dataLeft_ > 0) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(dataLeft_, size));
+            if (const int32_t rc = next_->Write(data, n); rc != kOk) return failure_ = rc;
+            dataLeft_ -= n;
+            data += n;
+            size -= n;
+            continue;
+        }
+        const size_t n = std::min(header_.size() - headerFill_, size);
+        std::memcpy(header_.data() + headerFill_, data, n);
+        headerFill_ += n;
+        data += n;
+        size -= n;
+        if (headerFill_ < header_.size()) break;
+        headerFill_ = 0;
+        if (!HasMagic(header_.data())) return failure_ = kNotContainer;
+        const uint32_t length = GetU32(&header_[kLengthOffset]);
+        if (const int32_t rc = judge_(HeaderName(header_.data()), length); rc != kOk) {
+            return failure_ = rc;
+        }
+        if (const int32_t rc = next_->Write(header_.data(), header_.size()); rc != kOk) {
+            return failure_ = rc;
+        }
+        dataLeft_ = length;
+    }
+    return kOk;
+}
+
 // ---------------------------------------------------------------------------------------------
 // StreamFile
 

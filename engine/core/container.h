@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,31 @@ StreamHeaderImage BuildStreamHeader(std::u16string_view name, uint32_t length);
 // reader. false when even that does not fit (a stem longer than 13 units, or a number outside 1 to
 // 2^30 - 1).
 bool ComposeStreamName(std::u16string_view stem, int64_t number, std::u16string* out);
+// The stem and number of a stored name, as ComposeStreamName made it; false for a name that no
+// composition gives (no "-" and decimal number, nor the compact ending).
+bool ParseStreamName(std::u16string_view stored, std::u16string* stem, int64_t* number);
+
+// Walks a plain container while its bytes pass on unchanged to the next stage (an expansion on
+// its way to disk). Each stream header is checked for its magic and handed, with its name and data
+// length, to the judge before the header or any of its data passes on, so whatever bound the
+// judge keeps holds before a byte past it is written. A header without the magic answers
+// kNotContainer; a non-zero answer of the judge stops the walk; either is answered again by every
+// later Write. A container that ends inside a stream is left to its reader, as a file cut short.
+class ContainerWalkStage final : public StreamStage {
+  public:
+    using Judge = std::function<int32_t(std::u16string_view name, uint32_t length)>;
+    ContainerWalkStage(StreamStage* next, Judge judge) : next_(next), judge_(std::move(judge)) {}
+    int32_t Write(const uint8_t* data, size_t size) override;
+    int32_t Finish() override { return failure_ != 0 ? failure_ : next_->Finish(); }
+
+  private:
+    StreamStage* next_;
+    Judge judge_;
+    StreamHeaderImage header_{};
+    size_t headerFill_ = 0;
+    uint64_t dataLeft_ = 0;
+    int32_t failure_ = 0;
+};
 
 class Stream;
 

@@ -8,11 +8,12 @@
 #include <numbers>
 #include <string_view>
 
-#include "engine/core/module.h"
 #include "engine/core/font_ansi.h"
+#include "engine/core/module.h"
 #include "engine/output/pdf_format.h"
 #include "engine/output/ttf_subset.h"
 #include "platform/fonts/font_resolver.h"
+#include "platform/fonts/sfnt.h"
 #include "platform/gdi/emf_reader.h"
 #include "platform/gdi/gdi_objects.h"
 
@@ -222,6 +223,14 @@ class PageTranslator {
     // Open save levels get their Q at the end of the page.
     int CloseLevels();
     void SetFrame(const plat::RECT& frame, const plat::SIZE& device, const plat::SIZE& mm);
+    // A printer's page: the whole sheet is the frame and the resolution is the device's own,
+    // not one worked back from the header's whole millimetres.
+    void SetSheet(const plat::DeviceInfo& device, int32_t widthHmm, int32_t heightHmm);
+    // Every text whose face can be embedded is, as a printed document needs its fonts.
+    void EmbedAllFonts(bool on) { embedAll_ = on; }
+    // A clip region selected to replace the clip does replace it (the print loop's pages that
+    // share a sheet each clip to their own half); exported pages keep the clips they always had.
+    void ReplaceClips(bool on) { replaceClips_ = on; }
 
   private:
     MetafileGdiState::Level& L() { return s_.levels.back(); }
@@ -301,7 +310,15 @@ class PageTranslator {
     bool movePending_ = false;
     bool pathEmpty_ = true;
     bool embedNext_ = false;
+    bool embedAll_ = false;
+    // A PDF clip can only shrink: a replaceable clip lives in a "q" group of its own, one per
+    // save level, closed when the clip is replaced or its level restored.
+    bool replaceClips_ = false;
+    std::vector<bool> clipGroups_ = std::vector<bool>(1, false);
+    std::string CloseClipGroup();
     std::map<int, std::shared_ptr<plat::FontFace>> faces_;
+    std::map<std::u16string, bool> embeddable_;  // by face name, weight and italic
+    bool Embeddable(const plat::LOGFONTW& font);
 };
 
 void PageTranslator::SetFrame(const plat::RECT& frame, const plat::SIZE& device,
@@ -312,6 +329,30 @@ void PageTranslator::SetFrame(const plat::RECT& frame, const plat::SIZE& device,
     if (device.cy > 0 && mm.cy > 0) resY_ = std::floor(device.cy * 25.4 / mm.cy + 0.5);
     if (resX_ <= 0) resX_ = 96;
     if (resY_ <= 0) resY_ = 96;
+}
+
+void PageTranslator::SetSheet(const plat::DeviceInfo& device, int32_t widthHmm, int32_t heightHmm) {
+    resX_ = device.logPixelsX;
+    resY_ = device.logPixelsY;
+    frameWidth_ = widthHmm;
+    frameHeight_ = heightHmm;
+}
+
+// Only TrueType outlines can be subset; a face of another kind (or none) stays a named font,
+// as exported text does, rather than failing the document when it is finished.
+bool PageTranslator::Embeddable(const plat::LOGFONTW& font) {
+    std::u16string key(FaceName(font));
+    key += char16_t(font.lfWeight);
+    key += char16_t(font.lfItalic);
+    auto it = embeddable_.find(key);
+    if (it != embeddable_.end()) return it->second;
+    plat::LOGFONTW f = font;
+    f.lfHeight = -1000;
+    const auto face = plat::OpenLogicalFont(plat::ToLogicalFont(f));
+    const bool ok = face != nullptr && face->TableBytes(plat::SfntTag("glyf")).has_value() &&
+                    face->TableBytes(plat::SfntTag("loca")).has_value();
+    embeddable_.emplace(std::move(key), ok);
+    return ok;
 }
 
 int PageTranslator::PenState(std::string& out) {
@@ -561,11 +602,31 @@ int PageTranslator::StrokePath() {
 // ---------------------------------------------------------------------------------------------
 // Clipping
 
+std::string PageTranslator::CloseClipGroup() {
+    if (!clipGroups_.back()) return {};
+    clipGroups_.back() = false;
+    return "Q\r";
+}
+
 int PageTranslator::Clip(std::span<const uint8_t> r) {
     const uint32_t size = U32(r, 8);
     const int32_t mode = I32(r, 12);
     std::string text;
-    if (size == 0 || size == 0xFFFFFFFFu) {
+    const bool whole = size == 0 || size == 0xFFFFFFFFu;
+    if (replaceClips_) {
+        // A copy replaces the clip before, which goes with its group (no clip at all needs no
+        // group); a clip combined with the one before joins its group, or starts one, so that
+        // the next copy can take it away too.
+        if (mode == plat::kRgnCopy) {
+            text = CloseClipGroup();
+            if (whole) return w_.content().Write(text);
+        }
+        if (!clipGroups_.back()) {
+            text += "q\r";
+            clipGroups_.back() = true;
+        }
+    }
+    if (whole) {
         text = PdfFormat("%.2f %.2f %.2f %.2f re\r", 0.0, 0.0, frameWidth_ * 72.0 / 2540.0,
                          frameHeight_ * 72.0 / 2540.0);
     } else {
@@ -590,7 +651,8 @@ int PageTranslator::Clip(std::span<const uint8_t> r) {
     } else if (mode >= 2 && mode <= 4) {
         text += "h W n\r";
     }
-    return Out(text);
+    // A group's clip belongs to the page whether or not a path is being built.
+    return replaceClips_ ? w_.content().Write(text) : Out(text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -667,6 +729,7 @@ int PageTranslator::Text(std::span<const uint8_t> r, bool wide) {
     const bool vertical = face.starts_with(u"@");
     const uint8_t charSet = EffectiveCharSet(font.lfCharSet);
     bool embed = embedAsked || charSet == plat::kSymbolCharset;
+    if (!embed && embedAll_) embed = Embeddable(font);
 
     // The characters, each with its run: 0 the font, 1 the horizontal font of a vertical face's
     // single-byte characters, 2 the end-user-defined-character font.
@@ -930,6 +993,7 @@ int PageTranslator::Translate(uint32_t type, std::span<const uint8_t> r) {
             if (s_.levels.size() >= size_t(MetafileGdiState::kLevels - 1)) return kSaveDepth;
             const int rc = w_.content().Write("q\r");
             s_.levels.push_back(s_.levels.back());
+            clipGroups_.push_back(false);
             return rc;
         }
         case kRestoreDc: {
@@ -944,7 +1008,9 @@ int PageTranslator::Translate(uint32_t type, std::span<const uint8_t> r) {
             }
             std::string text;
             for (size_t i = 0; i < pops; ++i) {
+                text += CloseClipGroup();
                 s_.levels.pop_back();
+                clipGroups_.pop_back();
                 text += "Q\r";
             }
             return w_.content().Write(text);
@@ -1076,9 +1142,12 @@ int PageTranslator::Translate(uint32_t type, std::span<const uint8_t> r) {
 int PageTranslator::CloseLevels() {
     std::string text;
     while (s_.levels.size() > 1) {
+        text += CloseClipGroup();
         s_.levels.pop_back();
+        clipGroups_.pop_back();
         text += "Q\r";
     }
+    text += CloseClipGroup();
     return w_.content().Write(text);
 }
 
@@ -1098,10 +1167,9 @@ bool SplitRecords(std::span<const uint8_t> file,
     return read && sound;
 }
 
-}  // namespace
-
-int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
-                        int32_t heightHmm) {
+// One page through the translator; a printer's page is placed on its sheet first.
+int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
+                  int32_t heightHmm, const plat::DeviceInfo* sheet) {
     if (writer.pageCount() >= kPdfMaxPages) return kPageLimit;
     std::vector<std::pair<uint32_t, std::span<const uint8_t>>> records;
     if (!SplitRecords(metafile, records)) return kBadMetafile;
@@ -1116,12 +1184,53 @@ int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile
     PageTranslator page(writer, *state);
     plat::EmfHeader header;
     if (!plat::ReadEmfHeader(metafile, &header)) return kBadMetafile;
-    page.SetFrame(header.frame, header.device, header.millimeters);
+    if (sheet != nullptr) {
+        page.SetSheet(*sheet, widthHmm, heightHmm);
+        page.EmbedAllFonts(true);
+        page.ReplaceClips(true);
+        // The device's (0, 0) is the corner of the printable area, and nothing is printed
+        // outside that area, as on the printer itself.
+        const double ox = sheet->physicalOffsetX * 72.0 / sheet->logPixelsX;
+        const double oy = sheet->physicalOffsetY * 72.0 / sheet->logPixelsY;
+        const double w = sheet->horzRes * 72.0 / sheet->logPixelsX;
+        const double h = sheet->vertRes * 72.0 / sheet->logPixelsY;
+        const double top = heightHmm * 72.0 / 2540.0;
+        const std::string place = PdfFormat("q\r1 0 0 1 %.3f %.3f cm\r%.3f %.3f %.3f %.3f re W n\r",
+                                            ox, -oy, 0.0, top - h, w, h);
+        if (int rc = writer.content().Write(place); rc != kOk) return rc;
+    } else {
+        page.SetFrame(header.frame, header.device, header.millimeters);
+    }
     for (const auto& [type, record] : records) {
         if (int rc = page.Translate(type, record); rc != kOk) return rc;
     }
     if (int rc = page.CloseLevels(); rc != kOk) return rc;
+    if (sheet != nullptr) {
+        if (int rc = writer.content().Write("Q\r"); rc != kOk) return rc;
+    }
     return writer.FinishPage(widthHmm, heightHmm);
+}
+
+}  // namespace
+
+int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
+                        int32_t heightHmm) {
+    return TranslatePage(writer, metafile, widthHmm, heightHmm, nullptr);
+}
+
+int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
+                       const plat::DeviceInfo& device, int32_t sheetWidth, int32_t sheetHeight) {
+    if (device.logPixelsX <= 0 || device.logPixelsY <= 0 || device.physicalWidth <= 0 ||
+        device.physicalHeight <= 0) {
+        return kBadMetafile;
+    }
+    if (sheetWidth <= 0 || sheetHeight <= 0) {
+        sheetWidth =
+            static_cast<int32_t>(std::lround(device.physicalWidth * 2540.0 / device.logPixelsX));
+        sheetHeight =
+            static_cast<int32_t>(std::lround(device.physicalHeight * 2540.0 / device.logPixelsY));
+    }
+    return TranslatePage(writer, metafile, sheetWidth, sheetHeight, &device);
 }
 
 }  // namespace kp

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/output/pdf_writer.h"
+#include "platform/gdi/device_context.h"
 #include "platform/gdi/gdi_types.h"
 
 namespace kp {
@@ -86,5 +87,14 @@ struct MetafileGdiState {
 // writer emit the page's objects. The page is width x height in 0.01 mm.
 int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
                         int32_t heightHmm);
+
+// A page a printer's context recorded for its device (device (0, 0) at the corner of the
+// printable area; the sheet, its offsets, the printable size and the dots per inch as the
+// device tells them), translated as an exported page is onto a page the size of the sheet,
+// sheetWidth x sheetHeight in 0.01 mm (0: the size of the device's pixels), clipped to the
+// printable area, with every font that can be embedded embedded.
+int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
+                       const plat::DeviceInfo& device, int32_t sheetWidth = 0,
+                       int32_t sheetHeight = 0);
 
 }  // namespace kp

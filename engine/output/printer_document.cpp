@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "engine/core/application.h"
+#include "engine/output/pdf_translate.h"
+#include "engine/output/pdf_writer.h"
+#include "platform/automation/automation.h"
 #include "platform/gdi/printer_dc.h"
 
 namespace kp {
@@ -42,10 +45,13 @@ class SpooledDocument final : public PrinterDocument {
                     const plat::DevMode& settings)
         : printer_(std::move(printer)),
           options_(JobOptionsFor(model, settings)),
-          dc_(PrinterDeviceInfo(page)) {}
+          dc_(PrinterDeviceInfo(page)),
+          sheet_(page) {
+        dc_.SetPageSink([this](plat::PrinterDc::Page&& p) { return AddPage(p); });
+    }
 
     ~SpooledDocument() override {
-        dc_.Close();
+        pdf_.Abandon();
         if (!path_.empty()) std::remove(path_.c_str());
     }
 
@@ -53,12 +59,17 @@ class SpooledDocument final : public PrinterDocument {
     void SetAbortProc(std::function<bool()> proc) override { dc_.SetAbortProc(std::move(proc)); }
 
     bool Reset(const PageGeometry& page, const plat::DevMode&) override {
-        return dc_.Reset(PrinterDeviceInfo(page));
+        if (!dc_.Reset(PrinterDeviceInfo(page))) return false;
+        sheet_ = page;
+        return true;
     }
 
     int32_t StartDoc(const std::string& title, int32_t* jobId) override {
         path_ = TemporaryPdf();
-        if (path_.empty() || !dc_.Open(path_, title)) return rc::kDocumentFailed;
+        if (path_.empty()) return rc::kDocumentFailed;
+        if (const int code = pdf_.Open(path_, plat::WideFromUtf8(title)); code != pdf_code::kOk) {
+            return code == pdf_code::kTables ? rc::kSpoolOutOfMemory : rc::kDocumentFailed;
+        }
         const plat::PrintError e =
             plat::GetPrinterSystem()->CreateJob(printer_, title, options_, &job_);
         if (e != plat::PrintError::kOk) return FromPrintError(e);
@@ -66,14 +77,23 @@ class SpooledDocument final : public PrinterDocument {
         return rc::kOk;
     }
 
-    int32_t StartPage() override { return dc_.StartPage() ? rc::kOk : rc::kPageFailed; }
+    int32_t StartPage() override {
+        if (!dc_.StartPage()) return rc::kPageFailed;
+        // A page keeps the sheet it was started on, as the context keeps its device.
+        pageSheet_ = sheet_;
+        return rc::kOk;
+    }
     int32_t EndPage() override { return dc_.EndPage() ? rc::kOk : rc::kPageFailed; }
 
     int32_t EndDoc() override {
-        const bool written = dc_.Close();
-        if (!written) {
+        if (!pdf_.IsOpen()) {
             AbortDoc();
             return rc::kDocumentFailed;
+        }
+        const int written = pdf_.Finish();
+        if (written != pdf_code::kOk) {
+            AbortDoc();
+            return written == pdf_code::kDiskFull ? rc::kNoSpoolSpace : rc::kDocumentFailed;
         }
         const plat::PrintError e = plat::GetPrinterSystem()->SubmitDocument(printer_, job_, path_);
         std::remove(path_.c_str());
@@ -82,7 +102,8 @@ class SpooledDocument final : public PrinterDocument {
     }
 
     int32_t AbortDoc() override {
-        dc_.Close();
+        dc_.DropPage();
+        pdf_.Abandon();
         if (!path_.empty()) std::remove(path_.c_str());
         path_.clear();
         if (job_ <= 0) return rc::kOk;
@@ -99,14 +120,54 @@ class SpooledDocument final : public PrinterDocument {
     }
 
   private:
+    // A finished page goes through the export's translator into the document at once, on
+    // whatever thread drew it; only its metafile was held meanwhile.
+    bool AddPage(const plat::PrinterDc::Page& page) {
+        return pdf_.AddPage(page, pageSheet_.sheetWidth, pageSheet_.sheetLength) == pdf_code::kOk;
+    }
+
     std::string printer_;
     plat::JobOptions options_;
     plat::PrinterDc dc_;
+    PageGeometry sheet_;      // of the pages that follow
+    PageGeometry pageSheet_;  // of the page being drawn
+    PrinterPdf pdf_;
     std::string path_;
     int32_t job_ = 0;
 };
 
 }  // namespace
+
+int PrinterPdf::Open(const std::string& path, std::u16string title) {
+    if (const int code = writer_.AllocateTables(); code != pdf_code::kOk) return code;
+    if (const int code = writer_.CreateFile(path, true); code != pdf_code::kOk) {
+        writer_.FreeTables();
+        return code;
+    }
+    title_ = std::move(title);
+    return pdf_code::kOk;
+}
+
+int PrinterPdf::AddPage(const plat::PrinterDc::Page& page, int32_t sheetWidth,
+                        int32_t sheetLength) {
+    if (!writer_.IsOpen()) return pdf_code::kPosition;
+    return ConvertPrinterPage(writer_, page.metafile, page.device, sheetWidth * 10,
+                              sheetLength * 10);
+}
+
+int PrinterPdf::Finish() {
+    if (!writer_.IsOpen()) return pdf_code::kPosition;
+    const std::u16string creator = u"KORVA-QZS", none;
+    const std::u16string* texts[5] = {&creator, &title_, &none, &none, &none};
+    const int written = writer_.FinishFile(texts);
+    writer_.FreeTables();
+    return written;
+}
+
+void PrinterPdf::Abandon() {
+    writer_.Abandon();
+    writer_.FreeTables();
+}
 
 plat::DeviceInfo PrinterDeviceInfo(const PageGeometry& page) {
     plat::DeviceInfo info =
@@ -123,9 +184,8 @@ std::unique_ptr<PrinterDocument> MakeSpooledDocument(const std::string& printer,
                                                      const PrinterModel& model,
                                                      const PageGeometry& page,
                                                      const plat::DevMode& settings) {
-    // Pages are painted through Qt's font and PDF engines, which need the host's application.
-    if (QGuiApplication::instance() == nullptr) return nullptr;
-    return std::make_unique<SpooledDocument>(printer, model, page, settings);
+    return std::unique_ptr<PrinterDocument>(new (std::nothrow)
+                                                SpooledDocument(printer, model, page, settings));
 }
 
 void BindPrinterJobFactories() {

@@ -88,8 +88,8 @@ class PrinterDocument {
     virtual void SetAbortProc(std::function<bool()> proc) { (void)proc; }
 };
 
-// Makes the document of a job on a printer; null when no document can be had (no
-// QGuiApplication for the drawing, no memory). Tests put a recording one in.
+// Makes the document of a job on a printer; null when no document can be had (no memory).
+// Tests put a recording one in.
 using PrinterDocumentFactory = std::unique_ptr<PrinterDocument> (*)(const std::string& printer,
                                                                     const PrinterModel& model,
                                                                     const PageGeometry& page,

@@ -98,17 +98,45 @@ plat::Resolution ResolutionOf(const PrinterModel& model, const DevMode& dm) {
 
 }  // namespace
 
-uint16_t StandardPaperCode(int32_t width, int32_t length) {
+uint16_t StandardPaperCode(int32_t width, int32_t length, int32_t tolerance) {
+    // The closest standard size within the tolerance; of equal sizes the lowest code.
+    uint16_t best = 0;
+    int32_t bestOff = tolerance + 1;
     for (int32_t code = 1; code <= kLastStandardPaper; ++code) {
         const int32_t dims = GetPaperDimensions(code);
         if (dims == -1) continue;
         const int32_t w = (dims >> 16) & 0xFFFF;
         const int32_t l = dims & 0xFFFF;
-        if (std::abs(w - width) <= 1 && std::abs(l - length) <= 1) {
-            return static_cast<uint16_t>(code);
+        const int32_t off = std::max(std::abs(w - width), std::abs(l - length));
+        if (off < bestOff) {
+            best = static_cast<uint16_t>(code);
+            bestOff = off;
         }
     }
-    return 0;
+    return best;
+}
+
+CodedSize StandardPaperOf(const plat::MediaInfo& m) {
+    CodedSize size{0, HundredthsToTenths(m.width), HundredthsToTenths(m.length)};
+    // The media name says exactly which paper it is; the size the queue converted it to may lie
+    // off (a driver's sizes in whole points give an A3 of 297.04 x 420.16 mm).
+    int32_t w = 0, l = 0;
+    if (plat::PwgMediaSize(m.media, &w, &l)) {
+        size.width = HundredthsToTenths(w);
+        size.length = HundredthsToTenths(l);
+        size.code = StandardPaperCode(size.width, size.length);
+    }
+    if (size.code == 0) {
+        size.code = StandardPaperCode(HundredthsToTenths(m.width), HundredthsToTenths(m.length),
+                                      kConvertedPaperTolerance);
+    }
+    if (size.code != 0) {
+        // A standard paper has the size of its code, as a driver lists it.
+        const int32_t dims = GetPaperDimensions(size.code);
+        size.width = (dims >> 16) & 0xFFFF;
+        size.length = dims & 0xFFFF;
+    }
+    return size;
 }
 
 int16_t StandardSourceCode(const std::string& keyword) {
@@ -163,13 +191,16 @@ PrinterModel CodePrinter(const std::string& printerName, const plat::PrinterCapa
     uint16_t nextPaper = 257;
     for (const auto& m : caps.media) {
         CodedPaper p;
-        p.width = HundredthsToTenths(m.width);
-        p.length = HundredthsToTenths(m.length);
-        p.code = StandardPaperCode(p.width, p.length);
+        const CodedSize size = StandardPaperOf(m);
+        p.code = size.code;
+        p.width = size.width;
+        p.length = size.length;
         // Two papers of one standard size keep the code apart: the second is numbered as a size
         // of its own, so that every code names one paper.
         if (p.code == 0 || PaperByCode(model, p.code) != nullptr) p.code = nextPaper++;
-        p.name = Cut(m.name, 63);
+        // A queue that gives a paper no name of its own leaves its keyword or nothing.
+        p.name =
+            Cut(m.name.empty() || m.name == m.media ? plat::PaperDisplayName(m.media) : m.name, 63);
         p.media = m.media;
         p.margins = m;
         model.papers.push_back(std::move(p));
@@ -325,6 +356,8 @@ bool MeasurePage(const PrinterModel& model, const DevMode& dm, PageGeometry* out
     g.offsetY = px(top, res.y);
     g.horzRes = std::max(1, g.physicalWidth - g.offsetX - px(right, res.x));
     g.vertRes = std::max(1, g.physicalHeight - g.offsetY - px(bottom, res.y));
+    g.sheetWidth = width;
+    g.sheetLength = length;
     if (g.physicalWidth <= 0 || g.physicalHeight <= 0) return false;
     *out = g;
     return true;

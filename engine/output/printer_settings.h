@@ -45,12 +45,24 @@ struct PrinterModel {
     plat::DevMode defaults{};  // the printer's own settings
 };
 
-// The printer's capabilities coded. Papers take the lowest standard code whose size lies within
-// 0.1 mm of theirs in each direction, else the next free code from 257; sources the standard
-// code of their keyword, else the next from 257.
+// The printer's capabilities coded. Papers take their standard code (StandardPaperOf), else the
+// next free code from 257; sources the standard code of their keyword, else the next from 257.
 PrinterModel CodePrinter(const std::string& printerName, const plat::PrinterCapabilities& caps);
-uint16_t StandardPaperCode(int32_t width, int32_t length);  // 0 when none fits
-int16_t StandardSourceCode(const std::string& keyword);     // 0 when none
+// The standard code of the size closest to width x length (0.1 mm) within the tolerance in each
+// direction, the lowest code of equal sizes; 0 when none fits.
+uint16_t StandardPaperCode(int32_t width, int32_t length, int32_t tolerance = 1);
+// How far (0.1 mm) the size a queue converted may lie off a standard paper and still be it.
+inline constexpr int32_t kConvertedPaperTolerance = 10;
+// A paper the queue offers, coded: the standard paper its media name gives exactly, else the
+// standard paper within 1 mm of the size the queue converted; 0 for none. A standard paper has
+// its code's size, any other the size its name gives (else the converted one), in 0.1 mm.
+struct CodedSize {
+    uint16_t code = 0;
+    int32_t width = 0;
+    int32_t length = 0;
+};
+CodedSize StandardPaperOf(const plat::MediaInfo& media);
+int16_t StandardSourceCode(const std::string& keyword);  // 0 when none
 
 // The printer's status bits for its state and reasons.
 uint32_t PrinterStatusBits(const plat::PrinterCapabilities& caps);
@@ -70,6 +82,9 @@ struct PageGeometry {
     int32_t offsetY = 0;
     int32_t horzRes = 0;
     int32_t vertRes = 0;
+    // The sheet across and down as it is printed (turned for landscape), in 0.1 mm.
+    int32_t sheetWidth = 0;
+    int32_t sheetLength = 0;
 };
 // False when the record names no paper of the printer or gives a zero paper or resolution.
 bool MeasurePage(const PrinterModel& model, const plat::DevMode& dm, PageGeometry* out);

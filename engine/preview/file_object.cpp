@@ -731,6 +731,10 @@ int32_t FileObject::PrintWithRangeDialog() {
     if (const int32_t rc =
             owner_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod, &createArgs, &created);
         rc != rc::kOk) {
+        // The user asked to print: a machine without a printer is told, not silently ignored.
+        if (rc == rc::kNoDefaultPrinter || rc == rc::kNoSuchPrinter) {
+            port->Warn(kNoPrinterText, kNoPrinterCaption);
+        }
         return rc;
     }
     auto* job = static_cast<ScriptableObject*>(created.pdispVal);

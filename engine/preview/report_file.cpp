@@ -42,21 +42,67 @@ std::string TempDirectory() {
     return tmp && *tmp ? tmp : "/tmp";
 }
 
-// Writes what the inflater hands on to a descriptor, up to a limit.
+// Writes what the inflater hands on to a descriptor while the whole stays within the limit and
+// within the ratio to the compressed bytes read so far (counted by the reader).
 class BoundedFileStage final : public StreamStage {
   public:
-    BoundedFileStage(int fd, uint64_t limit) : sink_(fd), limit_(limit) {}
+    BoundedFileStage(int fd, const ReportFileLimits& limits, const uint64_t* compressedRead)
+        : sink_(fd), limits_(limits), compressedRead_(compressedRead) {}
     int32_t Write(const uint8_t* data, size_t size) override {
-        if (size > limit_ - written_) return kFileDamaged;
-        written_ += size;
+        const uint64_t total = written_ + size;
+        const uint64_t byRatio =
+            limits_.maxPageBytes + *compressedRead_ * uint64_t{limits_.maxExpansionRatio};
+        if (total > limits_.maxExpandedBytes || total > byRatio) return kFileDamaged;
+        written_ = total;
         return sink_.Write(data, size);
     }
     int32_t Finish() override { return 0; }
 
   private:
     FileSinkStage sink_;
-    uint64_t limit_;
+    const ReportFileLimits& limits_;
+    const uint64_t* compressedRead_;
     uint64_t written_ = 0;
+};
+
+// Judges each stream header of the expansion by what a saved report file holds: the document
+// information and the fonts once under the number 1; then for each page n, in order, its record
+// "KPFILE30PAGE" and the streams of its report, all under n. Streams of any other name (a file
+// with a stream renamed or added) are let be but share one page's worth of bytes between them.
+class PlausibleStreams {
+  public:
+    explicit PlausibleStreams(const ReportFileLimits& limits) : limits_(limits) {}
+
+    int32_t operator()(std::u16string_view name, uint32_t length) {
+        std::u16string stem;
+        int64_t number = 0;
+        const bool composed = ParseStreamName(name, &stem, &number);
+        if (composed && stem == kDocumentStream) {
+            // Written with the first page, before its record.
+            return number == 1 && page_ == 0 && length <= limits_.maxDocumentBytes ? 0
+                                                                                   : kFileDamaged;
+        }
+        if (composed && stem == kFontStream) {
+            // The records around each font: its name and two record headers.
+            constexpr uint64_t kRecordsAround = uint64_t{64} << 10;
+            return number == 1 && length <= limits_.maxFontBytes + kRecordsAround ? 0
+                                                                                  : kFileDamaged;
+        }
+        if (composed && stem == kPageStream) {
+            if (number != page_ + 1 || number > limits_.maxPages) return kFileDamaged;
+            page_ = number;
+            pageBytes_ = 0;
+        }
+        uint64_t& bytes = composed && page_ > 0 && number == page_ ? pageBytes_ : strayBytes_;
+        bytes += length;
+        return bytes <= limits_.maxPageBytes ? 0 : kFileDamaged;
+    }
+
+  private:
+    const ReportFileLimits& limits_;
+    int64_t page_ = 0;
+    uint64_t pageBytes_ = 0;
+    uint64_t strayBytes_ = 0;
 };
 
 // Removes a file when it goes out of scope, on every path.
@@ -157,7 +203,8 @@ int32_t ReportFileWriter::Close(int fontCount, const FontSubsetter& subset) {
     return result != 0 ? result : closed;
 }
 
-int32_t ExpandBounded(const std::string& from, const std::string& to, uint64_t maxBytes) {
+int32_t ExpandBounded(const std::string& from, const std::string& to,
+                      const ReportFileLimits& limits) {
     const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return stream_code::FileOpenErrorCode(errno);
     const int out = open(to.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
@@ -165,8 +212,10 @@ int32_t ExpandBounded(const std::string& from, const std::string& to, uint64_t m
         close(in);
         return stream_code::FileOpenErrorCode(errno);
     }
-    BoundedFileStage sink(out, maxBytes);
-    InflateStage inflate(&sink);
+    uint64_t compressedRead = 0;
+    BoundedFileStage sink(out, limits, &compressedRead);
+    ContainerWalkStage walk(&sink, PlausibleStreams(limits));
+    InflateStage inflate(&walk);
     int32_t rc = inflate.Init();
     uint8_t buffer[16384];
     while (rc == 0 && !inflate.Ended()) {
@@ -177,11 +226,14 @@ int32_t ExpandBounded(const std::string& from, const std::string& to, uint64_t m
         } else if (n == 0) {
             break;  // Finish tells a stream cut short
         } else {
+            compressedRead += uint64_t(n);
             rc = inflate.Write(buffer, size_t(n));
         }
     }
     const int32_t finished = inflate.Finish();
     if (rc == 0) rc = finished;
+    // Bytes that are no container are a damaged file, as a limit passed is.
+    if (rc == stream_code::kNotContainer) rc = kFileDamaged;
     close(in);
     if (close(out) != 0 && rc == 0) rc = stream_code::kZlibFileIo;
     return rc;
@@ -246,8 +298,10 @@ int32_t ReportFileReader::Load(const std::string& path, const ReportFileLimits& 
         return rc::kStringConversion;  // no temporary name
     }
     close(fd);
-    if (const int32_t rc = ExpandBounded(path, expanded.path, limits.maxExpandedBytes); rc != 0)
-        return rc == kFileDamaged ? rc : kFileCannotOpen;
+    // A limit passed keeps what came before it: the pages expanded whole still show, and the
+    // load answers the refusal after them.
+    const int32_t expandedRc = ExpandBounded(path, expanded.path, limits);
+    if (expandedRc != 0 && expandedRc != kFileDamaged) return kFileCannotOpen;
 
     CompressedStreamFileFactory factory;
     StreamFile* container = nullptr;
@@ -283,7 +337,7 @@ int32_t ReportFileReader::Load(const std::string& path, const ReportFileLimits& 
         FilePageRecord record;
         rc = WithStream(container, kPageStream, false,
                         [&](Stream* s) { return ReadPageRecord(s, &record); });
-        if (rc == stream_code::kNotFound) return 0;
+        if (rc == stream_code::kNotFound) return expandedRc;
         if (rc != 0) return ContainerCode(rc);
         if ((rc = page(n, record, container)) != 0) return rc;
     }

@@ -16,11 +16,25 @@
 
 namespace kp::preview {
 
-// What a file from disk may cost; beyond it loading answers kFileDamaged, pages so far kept.
+// What a file from disk may plausibly hold; past it loading answers kFileDamaged (pages so far
+// kept). The expansion is judged as it runs, stream header by stream header, so a file that
+// claims more is refused before the bytes it claims are written anywhere.
 struct ReportFileLimits {
-    uint64_t maxExpandedBytes = uint64_t{1} << 31;
+    // The whole expansion, whatever its shape.
+    uint64_t maxExpandedBytes = uint64_t{1} << 30;
     int maxPages = 100000;
-    size_t maxFontBytes = size_t{256} << 20;
+    // The embedded fonts in all: subsets of the characters a report draws, a few megabytes even
+    // for a Japanese face whose whole file is 8 MB.
+    size_t maxFontBytes = size_t{32} << 20;
+    // The document information: eight texts a host sets and four numbers.
+    uint32_t maxDocumentBytes = uint32_t{1} << 20;
+    // One page: its record and the streams of its report (five layers of text, line and box
+    // controls, none of which holds more than 1 MiB of its own data).
+    uint64_t maxPageBytes = uint64_t{16} << 20;
+    // Past the first maxPageBytes, at most this many bytes out for every compressed byte read.
+    // The writer deflates each stream with a flush, and its files expand 2 to 8 times; only long
+    // runs of one byte, which no report holds, come near deflate's own 1032.
+    uint32_t maxExpansionRatio = 128;
 };
 
 // The path a new file gets: ".k3v" is appended unless the path holds it anywhere.
@@ -84,8 +98,13 @@ class ReportFileReader {
     std::vector<std::string> fonts_;
 };
 
-// Expands the compressed file at `from` into the new file at `to`, refusing more than maxBytes
-// of output (kFileDamaged) and damaged zlib data.
-int32_t ExpandBounded(const std::string& from, const std::string& to, uint64_t maxBytes);
+// Expands the compressed file at `from` into the existing file at `to` while judging what comes
+// out against the limits: a stream header without the container's magic, a document, font or page
+// stream beyond its limit, a page record out of order or past maxPages, streams of other names
+// beyond one page's bytes in all, or more output than the ratio or the whole allow each answer
+// kFileDamaged, with nothing past the offending header written. Damaged zlib data answers its
+// own code.
+int32_t ExpandBounded(const std::string& from, const std::string& to,
+                      const ReportFileLimits& limits);
 
 }  // namespace kp::preview

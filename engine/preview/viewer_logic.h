@@ -19,6 +19,10 @@ inline constexpr char kPasswordRetry[] =
 inline constexpr char kPasswordFinal[] =
     "パスワードが間違っているため、パスワード保護を解除できませんでした。";
 inline constexpr int kPasswordRetries = 5;
+// Printing from the viewer on a machine without a printer to print to.
+inline constexpr char kNoPrinterCaption[] = "印刷";
+inline constexpr char kNoPrinterText[] =
+    "印刷できるプリンタがありません。プリンタを設定してから印刷してください。";
 
 // Answers the viewer's modal dialogs and message boxes.
 class ViewerDialogPort {

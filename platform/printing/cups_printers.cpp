@@ -147,6 +147,8 @@ class CupsPrinterSystem : public PrinterSystem {
             m.media = size.media;
             const char* local =
                 cupsLocalizeDestMedia(CUPS_HTTP_DEFAULT, d, di, CUPS_MEDIA_FLAGS_DEFAULT, &size);
+            // Without a translation of its own libcups hands the keyword back; the coding of
+            // the papers names those.
             m.name = local ? local : size.media;
             m.width = size.width;
             m.length = size.length;
@@ -389,6 +391,26 @@ class CupsPrinterSystem : public PrinterSystem {
 };
 
 }  // namespace
+
+bool PwgMediaSize(const std::string& media, int32_t* width, int32_t* length) {
+    // Sizes beyond any paper are no size (libcups parses what it is given).
+    pwg_media_t* pwg = media.empty() ? nullptr : pwgMediaForPWG(media.c_str());
+    if (pwg == nullptr || pwg->width <= 0 || pwg->length <= 0 || pwg->width > 1000000 ||
+        pwg->length > 1000000) {
+        return false;
+    }
+    *width = pwg->width;
+    *length = pwg->length;
+    return true;
+}
+
+std::string PaperDisplayName(const std::string& media) {
+    // The names of PPD files are the ones people use ("A4", "B4" of the JIS series, "Letter");
+    // libcups knows them for the standard sizes only.
+    pwg_media_t* pwg = media.empty() ? nullptr : pwgMediaForPWG(media.c_str());
+    if (pwg == nullptr || pwg->ppd == nullptr || *pwg->ppd == '\0') return media;
+    return pwg->ppd;
+}
 
 std::shared_ptr<PrinterSystem> MakeCupsPrinterSystem() {
     return std::make_shared<CupsPrinterSystem>();

@@ -132,6 +132,14 @@ class PrinterSystem {
                                   JobControl control) = 0;
 };
 
+// The size a PWG media name gives, in 0.01 mm: the exact size of a self-describing name such as
+// "iso_a3_297x420mm" or of a name libcups knows. False when the name gives none.
+bool PwgMediaSize(const std::string& media, int32_t* width, int32_t* length);
+// The name people give the paper of a PWG media name ("A4", "B5", "Letter"), for a queue that
+// gives it no name of its own (libcups then hands back the keyword); the media name itself
+// when there is no such name.
+std::string PaperDisplayName(const std::string& media);
+
 // CUPS destinations. A scheduler that cannot be reached counts as a machine without printers,
 // so that previews and PDF export keep working where nothing prints.
 std::shared_ptr<PrinterSystem> MakeCupsPrinterSystem();

@@ -3,7 +3,6 @@
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -62,12 +61,8 @@ class OnlyQueue final : public plat::PrinterSystem {
     std::string queue_;
 };
 
+// The sheets print without any Qt application.
 TEST(DirectSheets, SystemListOntoTheTestQueue) {
-    static int argc = 1;
-    static char name[] = "app_cups_test_direct_sheets";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QGuiApplication gui(argc, argv);
     const qzs_test::CupsQueue queue = qzs_test::CupsQueue::Load();
     ASSERT_TRUE(queue.valid);
     queue.Connect();

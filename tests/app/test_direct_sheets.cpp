@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -209,18 +208,9 @@ TEST(PrintSheetPages, OtherKindsAndFailedPagesAnswerFalse) {
     EXPECT_EQ(sink.pages().size(), 2u);
 }
 
-// PrintDataSheets against a scripted printer system.
+// PrintDataSheets against a scripted printer system, without any Qt application.
 class PrintDataSheetsTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "app_test_direct_sheets";
-        static char* argv[] = {name, nullptr};
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        gui_ = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    // Ended here, not among the statics at exit, after which Qt's font cache is gone.
-    static void TearDownTestSuite() { gui_.reset(); }
     void SetUp() override {
         fake_ = std::make_shared<plat::FakePrinterSystem>();
         plat::SetPrinterSystem(fake_);
@@ -239,7 +229,6 @@ class PrintDataSheetsTest : public ::testing::Test {
         fake_->SetCapabilities("second", caps);
     }
 
-    static inline std::unique_ptr<QGuiApplication> gui_;
     std::shared_ptr<plat::FakePrinterSystem> fake_;
     std::unique_ptr<qzs::ProgrammingState> state_;
 };

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -147,6 +149,35 @@ inline std::string PageContent(const std::string& pdf, size_t index = 0) {
     auto pages = PageObjects(pdf);
     if (index >= pages.size()) return "<no page>";
     return Inflate(StreamData(Object(pdf, Ref(Object(pdf, pages[index]), "/Contents"))));
+}
+
+// A page rendered at 150 dpi: P6 pixels.
+struct Raster {
+    int width = 0, height = 0;
+    std::string rgb;
+    bool Dark(int x, int y) const {
+        const size_t at = (size_t(y) * size_t(width) + size_t(x)) * 3;
+        return uint8_t(rgb[at]) < 96 && uint8_t(rgb[at + 1]) < 96 && uint8_t(rgb[at + 2]) < 96;
+    }
+    bool Red(int x, int y) const {
+        const size_t at = (size_t(y) * size_t(width) + size_t(x)) * 3;
+        return uint8_t(rgb[at]) > 200 && uint8_t(rgb[at + 1]) < 60 && uint8_t(rgb[at + 2]) < 60;
+    }
+};
+
+inline Raster Render(const std::string& pdf, const std::string& stem) {
+    Raster r;
+    int status = -1;
+    RunCommand("pdftoppm -r 150 -singlefile " + pdf + " " + stem, &status);
+    const std::string ppm = ReadFile(stem + ".ppm");
+    std::istringstream in(ppm);
+    std::string magic;
+    int max = 0;
+    in >> magic >> r.width >> r.height >> max;
+    in.get();
+    if (magic != "P6" || max != 255) return {};
+    r.rgb = ppm.substr(size_t(in.tellg()));
+    return r;
 }
 
 }  // namespace pdftest

@@ -480,7 +480,7 @@ class ScriptedPort final : public ViewerDialogPort {
         return 1;
     }
     void Warn(const std::string& text, const std::string& caption) override {
-        EXPECT_EQ(caption, kPasswordCaption);
+        EXPECT_EQ(caption, text == kNoPrinterText ? kNoPrinterCaption : kPasswordCaption);
         warnings.push_back(text);
     }
     int ShowDocumentInfo(const DocumentInfo& info) override {
@@ -896,6 +896,26 @@ TEST_F(ViewerTest, PrintWithRangeDialogAsksThenGoesToAPrinterJob) {
         EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u) << "the job is closed again";
     }
     EXPECT_EQ(port.rangeAsked, 5);
+    ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
+    file_->SetDialogPort(nullptr);
+}
+
+TEST_F(ViewerTest, PrintingWithoutAPrinterSaysSo) {
+    BindPrinterJobFactories();
+    printers_->SetPrinters({});
+    ASSERT_EQ(app_->Initialize(), 0);
+    ScriptedPort port;
+    port.range = std::pair{1, 2};
+    file_->SetDialogPort(&port);
+    ASSERT_EQ(Open(WriteSamples("noprinter", 2)), 0);
+    ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
+    EXPECT_EQ(Call(FileObject::kPrintWithRangeDialog), kp::rc::kNoDefaultPrinter);
+    EXPECT_EQ(port.warnings, std::vector<std::string>{kNoPrinterText});
+    EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u);
+    // Cancelled before a printer is looked for: nothing to say.
+    port.range.reset();
+    EXPECT_EQ(Call(FileObject::kPrintWithRangeDialog), 0);
+    EXPECT_EQ(port.warnings.size(), 1u);
     ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
     file_->SetDialogPort(nullptr);
 }

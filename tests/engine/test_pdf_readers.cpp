@@ -312,35 +312,6 @@ TEST_F(Readers, EndUserDefinedCharacters) {
     }
 }
 
-// A page rendered at 150 dpi: P6 pixels.
-struct Raster {
-    int width = 0, height = 0;
-    std::string rgb;
-    bool Dark(int x, int y) const {
-        const size_t at = (size_t(y) * size_t(width) + size_t(x)) * 3;
-        return uint8_t(rgb[at]) < 96 && uint8_t(rgb[at + 1]) < 96 && uint8_t(rgb[at + 2]) < 96;
-    }
-    bool Red(int x, int y) const {
-        const size_t at = (size_t(y) * size_t(width) + size_t(x)) * 3;
-        return uint8_t(rgb[at]) > 200 && uint8_t(rgb[at + 1]) < 60 && uint8_t(rgb[at + 2]) < 60;
-    }
-};
-
-Raster Render(const std::string& pdf, const std::string& stem) {
-    Raster r;
-    int status = -1;
-    RunCommand("pdftoppm -r 150 -singlefile " + pdf + " " + stem, &status);
-    const std::string ppm = ReadFile(stem + ".ppm");
-    std::istringstream in(ppm);
-    std::string magic;
-    int max = 0;
-    in >> magic >> r.width >> r.height >> max;
-    in.get();
-    if (magic != "P6" || max != 255) return {};
-    r.rgb = ppm.substr(size_t(in.tellg()));
-    return r;
-}
-
 TEST_F(Readers, RenderedWhereDrawn) {
     constexpr double kScale = 150.0 / 96.0;  // logical units of the page are 96-dpi pixels
     const auto m = MetricsOf(u"IPAGothic");

@@ -241,6 +241,40 @@ TEST(PrinterCoding, StandardPaperCodesBySize) {
     for (const auto& c : cases) EXPECT_EQ(StandardPaperCode(c.w, c.l), c.code) << c.why;
 }
 
+// Papers as CUPS lists them, with the sizes a driver's whole points convert to.
+TEST(PrinterCoding, PapersByTheirMediaName) {
+    const struct {
+        const char* media;
+        int32_t width, length;  // 0.01 mm, as the queue converted them
+        uint16_t code;
+        int32_t codedWidth, codedLength;  // 0.1 mm
+        const char* why;
+    } cases[] = {
+        {"iso_a4_210x297mm", 20990, 29704, 9, 2100, 2970, "595 x 842 points"},
+        {"iso_a3_297x420mm", 29704, 42016, 8, 2970, 4200, "842 x 1191 points: 1.6 mm long"},
+        {"jis_b4_257x364mm", 25717, 36407, 12, 2570, 3640, "729 x 1032 points"},
+        {"jis_b5_182x257mm", 18203, 25717, 13, 1820, 2570, "516 x 729 points"},
+        {"na_letter_8.5x11in", 21590, 27940, 1, 2159, 2794, "Letter before its look-alikes"},
+        {"na_legal_8.5x14in", 21590, 35560, 5, 2159, 3556, "Legal"},
+        {"iso_b5_176x250mm", 17600, 25000, 34, 1760, 2500, "ISO B5 is not JIS B5"},
+        {"om_square_220x220mm", 22000, 22000, 47, 2200, 2200, "a standard size by another name"},
+        {"Tabloid-ish", 27990, 43230, 3, 2794, 4318, "no size in the name: within 1 mm"},
+        {"Near A4", 21110, 29700, 0, 2111, 2970, "no size in the name: 1.1 mm off"},
+        {"oe_odd_123x234mm", 12300, 23400, 0, 1230, 2340, "no standard paper"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        MediaInfo m;
+        m.media = c.media;
+        m.width = c.width;
+        m.length = c.length;
+        const CodedSize size = StandardPaperOf(m);
+        EXPECT_EQ(size.code, c.code);
+        EXPECT_EQ(size.width, c.codedWidth);
+        EXPECT_EQ(size.length, c.codedLength);
+    }
+}
+
 TEST(PrinterCoding, PapersSourcesAndDefaults) {
     const PrinterModel m = CodePrinter("Office", OfficeCaps());
     std::vector<uint16_t> codes;

@@ -57,11 +57,12 @@ PrinterCapabilities OfficeCaps() {
 }
 
 // 総務: A4, B5 (its default), the square size as its only size of its own (code 257), no custom
-// sizes, two trays (the lower its default); paused and out of paper.
+// sizes, two trays (the lower its default); paused and out of paper. Its queue names neither A4
+// nor B5 (one comes as its keyword, the other without a name).
 PrinterCapabilities GeneralCaps() {
     PrinterCapabilities c;
-    c.media = {Media("iso_a4_210x297mm", "A4", 21000, 29700),
-               Media("jis_b5_182x257mm", "B5", 18200, 25700),
+    c.media = {Media("iso_a4_210x297mm", "iso_a4_210x297mm", 21000, 29700),
+               Media("jis_b5_182x257mm", "", 18200, 25700),
                Media("oe_sq_150x150mm", "Square 150", 15000, 15000)};
     c.defaultMedia = "jis_b5_182x257mm";
     c.sources = {{"tray-1", "Upper"}, {"tray-2", "Lower"}};
@@ -206,6 +207,9 @@ TEST_F(PrinterSelect, TheShownPrinter) {
     // Paused and out of paper at once is no single state.
     ASSERT_FALSE(ChoosePrinter(d, kGeneral));
     EXPECT_EQ(d.control(Dlg::kStatusText).text, "不明");
+    EXPECT_EQ(d.control(Dlg::kPaperList).items,
+              (std::vector<std::string>{"A4", "B5", "Square 150"}))
+        << "papers the queue does not name are named as people do";
     EXPECT_EQ(d.control(Dlg::kDriverText).text, "Laser 9000");
     // A printer without copies shows 1 and keeps both controls shut.
     ASSERT_FALSE(ChoosePrinter(d, "Label/small"));

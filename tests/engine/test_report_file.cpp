@@ -2,8 +2,11 @@
 // written, checked by an independent Python reader, loaded back with their fonts; damaged and
 // hostile files stay bounded and leave no temporary file or process font behind.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <filesystem>
@@ -36,6 +39,72 @@ Bytes Deflate(const Bytes& plain) {
     compress2(out.data(), &size, plain.data(), uLong(plain.size()), 9);
     out.resize(size);
     return out;
+}
+
+// A zlib stream of parts, each some bytes or a run of zeros, made without ever holding the
+// zeros: each part is deflated raw after a reset (so it refers to nothing before it), and a run
+// repeats the deflate of one MiB of zeros. A gigabyte costs a megabyte and a moment.
+struct Part {
+    Bytes bytes;
+    uint64_t zeros = 0;
+};
+
+Bytes DeflateRaw(const Bytes& plain, z_stream* z, int flush) {
+    deflateReset(z);
+    Bytes out(deflateBound(z, uLong(plain.size())) + 64);
+    z->next_in = const_cast<Bytef*>(plain.data());
+    z->avail_in = uInt(plain.size());
+    z->next_out = out.data();
+    z->avail_out = uInt(out.size());
+    deflate(z, flush);
+    out.resize(out.size() - z->avail_out);
+    return out;
+}
+
+Bytes ZlibOfParts(const std::vector<Part>& parts) {
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    const Bytes mib(1u << 20, 0);
+    const Bytes mibDeflated = DeflateRaw(mib, &z, Z_FULL_FLUSH);
+    const uLong mibAdler = adler32(adler32(0, nullptr, 0), mib.data(), uInt(mib.size()));
+    Bytes out{0x78, 0xDA};
+    uLong adler = adler32(0, nullptr, 0);
+    auto add = [&](const Bytes& plain) {
+        const Bytes d = DeflateRaw(plain, &z, Z_FULL_FLUSH);
+        out.insert(out.end(), d.begin(), d.end());
+        adler = adler32(adler, plain.data(), uInt(plain.size()));
+    };
+    for (const Part& p : parts) {
+        add(p.bytes);
+        for (uint64_t runs = p.zeros >> 20; runs > 0; --runs) {
+            out.insert(out.end(), mibDeflated.begin(), mibDeflated.end());
+            adler = adler32_combine(adler, mibAdler, z_off_t(mib.size()));
+        }
+        add(Bytes(p.zeros & 0xFFFFF, 0));
+    }
+    const Bytes end = DeflateRaw({}, &z, Z_FINISH);
+    out.insert(out.end(), end.begin(), end.end());
+    deflateEnd(&z);
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(adler >> shift));
+    return out;
+}
+
+Bytes Cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A stream header as the container writes it: "KP30", the name, the data length.
+Bytes Header(std::u16string_view name, uint32_t length) {
+    Bytes h(48, 0);
+    const std::u16string_view magic = u"KP30";
+    for (size_t i = 0; i < magic.size(); ++i) h[2 * i] = uint8_t(magic[i]);
+    for (size_t i = 0; i < name.size(); ++i) {
+        h[10 + 2 * i] = uint8_t(name[i] & 0xFF);
+        h[11 + 2 * i] = uint8_t(name[i] >> 8);
+    }
+    for (int i = 0; i < 4; ++i) h[44 + size_t(i)] = uint8_t(length >> (8 * i));
+    return h;
 }
 
 class NoPassword : public ViewerDialogPort {
@@ -228,6 +297,111 @@ TEST_F(ReportFile, HostileFilesStayBounded) {
             std::vector<std::string> pages;
             EXPECT_NE(Load(p, reader, &pages), 0) << p;
         }
+    }
+}
+
+// Gigabyte bombs of every shape a saved report file can take, opened in a child process that
+// may write no file past 64 MiB (SIGXFSZ ignored, so a write past it fails with EFBIG): each is
+// refused by the engine's own bound (kFileDamaged), not by the write failing (kFileCannotOpen),
+// with the pages expanded whole before the refusal kept. The last row lifts the bounds to show
+// that the 64 MiB limit would otherwise have stopped the expansion.
+TEST_F(ReportFile, GigabyteBombsRefusedWithinMegabytes) {
+    constexpr uint64_t kGiB = uint64_t{1} << 30;
+    constexpr uint32_t kClaim = uint32_t{1} << 30;
+    std::vector<Part> manyPages;
+    for (int n = 1; n <= 64; ++n) {
+        const std::string suffix = "-" + std::to_string(n);
+        const std::u16string wide(suffix.begin(), suffix.end());
+        manyPages.push_back({.bytes = Cat(Header(u"KPFILE30PAGE" + wide, 0),
+                                          Header(u"KPREPORT30" + wide, (16u << 20) - 96)),
+                             .zeros = (16u << 20) - 96});
+    }
+    ReportFileLimits lifted;
+    lifted.maxPageBytes = 4 * kGiB;
+    lifted.maxExpansionRatio = 1u << 20;
+    lifted.maxExpandedBytes = 4 * kGiB;
+    const struct {
+        const char* why;
+        std::vector<Part> parts;
+        ReportFileLimits limits;
+        int32_t rc;
+        int pages;
+    } cases[] = {
+        {.why = "zeros, no container at all",
+         .parts = {{.bytes = {}, .zeros = kGiB}},
+         .limits = {},
+         .rc = kFileDamaged,
+         .pages = 0},
+        {.why = "document information that claims a gigabyte",
+         .parts = {{.bytes = Header(u"KPFILE30-1", kClaim), .zeros = kGiB}},
+         .limits = {},
+         .rc = kFileDamaged,
+         .pages = 0},
+        {.why = "fonts that claim a gigabyte",
+         .parts = {{.bytes = Header(u"KPFILE30FONT-1", kClaim), .zeros = kGiB}},
+         .limits = {},
+         .rc = kFileDamaged,
+         .pages = 0},
+        {.why = "a stream of no known name that claims a gigabyte",
+         .parts = {{.bytes = Header(u"KPOTHER-7", kClaim), .zeros = kGiB}},
+         .limits = {},
+         .rc = kFileDamaged,
+         .pages = 0},
+        {.why = "a page whose report claims a gigabyte",
+         .parts = {{.bytes = Cat(Header(u"KPFILE30PAGE-1", 0), Header(u"KPREPORT30-1", kClaim)),
+                    .zeros = kGiB}},
+         .limits = {},
+         .rc = kFileDamaged,
+         .pages = 1},
+        // The ratio stops the second page's report; its record had arrived whole.
+        {.why = "pages of zeros, each within the page limit",
+         .parts = manyPages,
+         .limits = {},
+         .rc = kFileDamaged,
+         .pages = 2},
+        {.why = "the same with the bounds lifted: the write fails",
+         .parts = {{.bytes = Cat(Header(u"KPFILE30PAGE-1", 0), Header(u"KPREPORT30-1", kClaim)),
+                    .zeros = kGiB}},
+         .limits = lifted,
+         .rc = kFileCannotOpen,
+         .pages = 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::string bomb = dir_ + "/bomb.k3v";
+        WriteFile(bomb, ZlibOfParts(c.parts));
+        ASSERT_LT(ReadFile(bomb).size(), 8u << 20);
+        int result[2] = {};
+        ASSERT_EQ(pipe(result), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{64u << 20, 64u << 20};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            int32_t answer[2] = {};
+            {
+                ReportFileReader reader;
+                DocumentInfo info;
+                NoPassword port;
+                answer[0] = reader.Load(bomb, c.limits, &port, &info,
+                                        [&](int, const FilePageRecord&, StreamFile*) {
+                                            ++answer[1];
+                                            return int32_t(0);
+                                        });
+            }
+            const ssize_t sent = write(result[1], answer, sizeof answer);
+            _exit(sent == ssize_t(sizeof answer) ? 0 : 1);
+        }
+        close(result[1]);
+        int32_t answer[2] = {1, -1};
+        EXPECT_EQ(read(result[0], answer, sizeof answer), ssize_t(sizeof answer));
+        close(result[0]);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(answer[0], c.rc);
+        EXPECT_EQ(answer[1], c.pages);
     }
 }
 

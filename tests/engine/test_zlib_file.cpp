@@ -98,6 +98,79 @@ TEST(StreamNames, ComposeTable) {
         if (c.ok) {
             EXPECT_EQ(stored, c.stored) << c.number;
         }
+        // Read back, every name of a number from 0 up gives its stem and number.
+        std::u16string stem;
+        int64_t number = -1;
+        if (c.ok && c.number >= 0) {
+            EXPECT_TRUE(ParseStreamName(c.stored, &stem, &number)) << c.number;
+            EXPECT_EQ(stem, c.stem);
+            EXPECT_EQ(number, c.number);
+        }
+    }
+    // Names that no composition gives.
+    for (const std::u16string_view name :
+         {u"KPFILE30", u"KPFILE30-", u"KPFILE30-01", u"KPFILE30-1x", u"KP-12345678901",
+          u"KPFILE30~\u4000\u4001" /* 1 is written in decimal */, u"KPFILE30PAGE~\u4000",
+          u"KPFILE30PAGE~\u3FFF\u4001", u"KPOBJECTS30-55~\u4000\u4064" /* seventeen */}) {
+        std::u16string stem;
+        int64_t number = 0;
+        EXPECT_FALSE(ParseStreamName(name, &stem, &number)) << name.size();
+    }
+}
+
+// The walk over an expanding container: headers meet the judge before they or their data pass
+// on, in whatever pieces the bytes come.
+TEST(ContainerWalk, JudgesEachHeaderBeforeItPasses) {
+    struct Sink final : StreamStage {
+        Bytes bytes;
+        int32_t Write(const uint8_t* d, size_t n) override {
+            bytes.insert(bytes.end(), d, d + n);
+            return kOk;
+        }
+        int32_t Finish() override { return kOk; }
+    };
+    auto header = [](std::u16string_view name, uint32_t length) {
+        const StreamHeaderImage h = BuildStreamHeader(name, length);
+        return Bytes(h.begin(), h.end());
+    };
+    const Bytes good = Concat({header(u"KPFILE30-1", 3),
+                               {1, 2, 3},
+                               header(u"KPREPORT30-1", 0),
+                               header(u"KPFILE30FONT-1", 2),
+                               {9, 9}});
+    const Bytes badMagic = Concat({header(u"A-1", 1), {7}, Bytes(48, 'x'), {1}});
+    const struct {
+        const char* why;
+        Bytes input;
+        size_t piece;
+        std::u16string_view refuse;  // the name the judge refuses
+        int32_t rc;
+        size_t passed;
+        size_t judged;
+    } cases[] = {
+        {"whole", good, good.size(), u"", kOk, good.size(), 3},
+        {"byte by byte", good, 1, u"", kOk, good.size(), 3},
+        {"in pieces across headers", good, 50, u"", kOk, good.size(), 3},
+        {"refused: nothing of it passes", good, 7, u"KPREPORT30-1", -19999, 51, 2},
+        {"a later header without the magic", badMagic, 5, u"", kNotContainer, 49, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        Sink sink;
+        std::vector<std::pair<std::u16string, uint32_t>> judged;
+        ContainerWalkStage walk(&sink, [&](std::u16string_view name, uint32_t length) {
+            judged.emplace_back(name, length);
+            return name == c.refuse ? -19999 : kOk;
+        });
+        int32_t rc = kOk;
+        for (size_t at = 0; at < c.input.size() && rc == kOk; at += c.piece) {
+            rc = walk.Write(c.input.data() + at, std::min(c.piece, c.input.size() - at));
+        }
+        EXPECT_EQ(rc, c.rc);
+        EXPECT_EQ(walk.Write(c.input.data(), 1), c.rc) << "a failure stays";
+        EXPECT_EQ(sink.bytes, Bytes(c.input.begin(), c.input.begin() + long(c.passed)));
+        ASSERT_EQ(judged.size(), c.judged);
+        EXPECT_EQ(judged[0].first, c.input == good ? u"KPFILE30-1" : u"A-1");
     }
 }
 

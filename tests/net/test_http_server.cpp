@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,9 +30,9 @@ class FakeForms : public FormServices {
     DuplicateReport duplicates;
     int check_flag = 0;
 
-    void ApplyFormPost(std::string_view body) override {
+    void ApplyFormPost(const FormFields& fields) override {
         ExpectLocked();
-        posts.emplace_back(body);
+        posts.emplace_back(fields.body());
     }
     DuplicateReport Duplicates() override { return duplicates; }
     int DuplicateCheckFlag() override { return check_flag; }
@@ -65,6 +66,7 @@ class HttpServerTest : public ::testing::Test {
     fs::path outside;
     ApplicationLock lock;
     FakeForms forms;
+    std::mutex reports_mutex;
     std::vector<std::string> reports;
     std::unique_ptr<CEasyHttpServer> server;
     std::string base;
@@ -96,6 +98,7 @@ class HttpServerTest : public ::testing::Test {
             });
             gui.join();
             EXPECT_TRUE(taken);
+            std::lock_guard guard(reports_mutex);
             reports.emplace_back(text);
         };
         server = std::make_unique<CEasyHttpServer>(lock, &forms, ports);
@@ -111,6 +114,26 @@ class HttpServerTest : public ::testing::Test {
         server.reset();
         fs::remove_all(root.parent_path());
     }
+    // The workers use the fake under the lock, and the answer on the socket orders nothing a race
+    // detector sees: the test reads and sets what they share under the same locks.
+    std::vector<std::string> Posts() {
+        ApplicationLock::Guard guard(lock);
+        return forms.posts;
+    }
+    std::vector<std::string> Commits() {
+        ApplicationLock::Guard guard(lock);
+        return forms.commits;
+    }
+    void SetDuplicates(int check_flag, DuplicateReport report) {
+        ApplicationLock::Guard guard(lock);
+        forms.check_flag = check_flag;
+        forms.duplicates = report;
+    }
+    std::vector<std::string> Reports() {
+        std::lock_guard guard(reports_mutex);
+        return reports;
+    }
+
     static void Write(const fs::path& file, const std::string& bytes) {
         std::ofstream(file, std::ios::binary) << bytes;
     }
@@ -194,8 +217,8 @@ TEST_F(HttpServerTest, RequestTable) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Curl(row.curl), row.expected);
     }
-    EXPECT_EQ(forms.posts, std::vector<std::string>{"h002=0"});
-    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(Posts(), std::vector<std::string>{"h002=0"});
+    EXPECT_TRUE(Reports().empty());
 }
 
 TEST_F(HttpServerTest, MalformedRequestsGetNoAnswer) {
@@ -215,28 +238,28 @@ TEST_F(HttpServerTest, MalformedRequestsGetNoAnswer) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(Raw(row.request), "");
     }
-    EXPECT_TRUE(forms.posts.empty());
+    EXPECT_TRUE(Posts().empty());
     // The body is bounded by its declared length, not by the bytes that follow it.
     const std::string answer = Raw(
         "POST /16tansyuku_01m.html HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-        "Content-Length: 6\r\n\r\nh002=0&h003=1");
+        "Host: 127.0.0.1:" + std::to_string(server->BoundPort()) +
+        "\r\nContent-Length: 6\r\n\r\nh002=0&h003=1");
     EXPECT_EQ(answer.substr(0, 17), "HTTP/1.0 200 OK\r\n");
-    EXPECT_EQ(forms.posts, std::vector<std::string>{"h002=0"});
+    EXPECT_EQ(Posts(), std::vector<std::string>{"h002=0"});
 }
 
 TEST_F(HttpServerTest, PhoneBookPostsCommitTheirPageAndWarnOfDuplicates) {
-    forms.check_flag = 1;
-    forms.duplicates = {1, 100, 102, 0};
+    SetDuplicates(1, {1, 100, 102, 0});
     Curl("-d 's100n1=0312345678' " + base + "/16tansyuku_01m.html");
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], "短縮番号100番と102番が重複して登録されています。");
+    ASSERT_EQ(Reports().size(), 1u);
+    EXPECT_EQ(Reports()[0], "短縮番号100番と102番が重複して登録されています。");
     // Page 01 of the system book commits its rows; the next plain fill discards unsaved edits.
     Curl(base + "/16tansyuku_01m.html");
-    forms.duplicates = {1, 981, 985, 103};
+    SetDuplicates(1, {1, 981, 985, 103});
     Curl("-d 't103_981n1=0' " + base + "/17tel_02m.html");
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[1], "収容位置103の短縮番号981番と985番が重複して登録されています。");
-    EXPECT_EQ(forms.commits, (std::vector<std::string>{"1,1,1", "0,0,2", "1,2,0"}));
+    ASSERT_EQ(Reports().size(), 2u);
+    EXPECT_EQ(Reports()[1], "収容位置103の短縮番号981番と985番が重複して登録されています。");
+    EXPECT_EQ(Commits(), (std::vector<std::string>{"1,1,1", "0,0,2", "1,2,0"}));
 }
 
 TEST_F(HttpServerTest, IdleConnectionsDoNotBlockARealRequest) {
@@ -276,6 +299,91 @@ TEST_F(HttpServerTest, SustainedLoadFromWrkHasNoErrors) {
     EXPECT_GT(std::stol(out.substr(start, in - start)), 1000) << out;
     EXPECT_EQ(out.find("Socket errors"), std::string::npos) << out;
     EXPECT_EQ(out.find("Non-2xx"), std::string::npos) << out;
+}
+
+// Connections beyond the thread cap wait for a free thread instead of being turned away, and a
+// connection that never sends its request gives its thread back at the request deadline.
+TEST_F(HttpServerTest, ConnectionsBeyondTheThreadCapWaitForAFreeThread) {
+    server.reset();
+    ServerSettings settings;
+    settings.port = 0;
+    settings.document_root = root.string() + "/";
+    settings.max_workers = 2;
+    settings.request_deadline_ms = 800;
+    server = std::make_unique<CEasyHttpServer>(lock, &forms, ServerPorts{});
+    server->Reset(settings);
+    ASSERT_EQ(server->Start(), 1);
+    base = "http://127.0.0.1:" + std::to_string(server->BoundPort());
+    std::vector<std::unique_ptr<CTcpSocket>> idle;
+    for (int i = 0; i < 2; ++i) {
+        idle.push_back(std::make_unique<CTcpSocket>());
+        ASSERT_EQ(idle.back()->Create(), 1);
+        ASSERT_EQ(idle.back()->Connect("127.0.0.1", server->BoundPort()), 1);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // both threads taken
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(Curl(base + "/sub/01hosyu.html"), Head(200, "text/html", 8) + "sub page");
+    const auto waited = std::chrono::steady_clock::now() - asked;
+    EXPECT_GT(waited, std::chrono::milliseconds(500)) << "served before a thread was free";
+    EXPECT_LT(waited, std::chrono::seconds(5));
+    for (auto& socket : idle) {
+        char byte = 0;
+        EXPECT_EQ(socket->Recv(&byte, 1), 0) << "the idle connection was closed unanswered";
+    }
+}
+
+TEST(HttpServer, OwnHostAndOriginMatcher) {
+    struct HostRow {
+        const char* host;
+        std::uint16_t port;
+        bool own;
+    };
+    const HostRow hosts[] = {
+        {.host = "127.0.0.1:8080", .port = 8080, .own = true},
+        {.host = "localhost:8080", .port = 8080, .own = true},
+        {.host = "LocalHost:8080", .port = 8080, .own = true},
+        {.host = "127.0.0.1", .port = 80, .own = true},
+        {.host = "localhost", .port = 80, .own = true},
+        {.host = "127.0.0.1:80", .port = 80, .own = true},
+        {.host = "127.0.0.1", .port = 8080, .own = false},
+        {.host = "127.0.0.1:8081", .port = 8080, .own = false},
+        {.host = "127.0.0.1:08080", .port = 8080, .own = false},
+        {.host = "127.0.0.1:", .port = 80, .own = false},
+        {.host = "evil.example:8080", .port = 8080, .own = false},
+        {.host = "evil.example", .port = 80, .own = false},
+        {.host = "127.0.0.1.evil.example:8080", .port = 8080, .own = false},
+        {.host = "127.0.0.2:8080", .port = 8080, .own = false},
+        {.host = "[::1]:8080", .port = 8080, .own = false},
+        {.host = "", .port = 80, .own = false},
+    };
+    for (const HostRow& row : hosts) {
+        EXPECT_EQ(IsOwnHost(row.host, row.port), row.own) << row.host << " on " << row.port;
+    }
+    struct OriginRow {
+        const char* host;
+        const char* origin;
+        std::uint16_t port;
+        bool own;
+    };
+    const OriginRow origins[] = {
+        {.host = "127.0.0.1:8080", .origin = "http://127.0.0.1:8080", .port = 8080, .own = true},
+        {.host = "localhost:8080", .origin = "http://localhost:8080", .port = 8080, .own = true},
+        {.host = "127.0.0.1", .origin = "http://127.0.0.1", .port = 80, .own = true},
+        {.host = "localhost", .origin = "http://localhost", .port = 80, .own = true},
+        {.host = "localhost:8080", .origin = "http://127.0.0.1:8080", .port = 8080, .own = false},
+        {.host = "127.0.0.1", .origin = "http://localhost", .port = 80, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "http://127.0.0.1", .port = 8080, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "https://127.0.0.1:8080", .port = 8080, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "http://127.0.0.1:8080/", .port = 8080, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "http://evil.example", .port = 8080, .own = false},
+        {.host = "127.0.0.1", .origin = "http://evil.example", .port = 80, .own = false},
+        {.host = "127.0.0.1:8080", .origin = "null", .port = 8080, .own = false},
+        {.host = "evil.example", .origin = "http://127.0.0.1", .port = 80, .own = false},
+    };
+    for (const OriginRow& row : origins) {
+        EXPECT_EQ(IsOwnOrigin(row.origin, row.host, row.port), row.own)
+            << row.origin << " with Host " << row.host << " on " << row.port;
+    }
 }
 
 TEST(HttpServer, SettingsTableAndTemporaryNames) {

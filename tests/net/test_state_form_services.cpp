@@ -40,7 +40,7 @@ class StateFormServicesTest : public ::testing::Test {
 TEST_F(StateFormServicesTest, APostShowsInTheFilledPage) {
     const char* page = "<input type=\"text\" name=\"h155\"><br>";
     EXPECT_EQ(Fill(page), "<input type=\"text\" name=\"h155\" value=\"03\"><br>");
-    services.ApplyFormPost("h155=06");
+    services.ApplyFormPost(*FormFields::Split("h155=06"));
     EXPECT_EQ(Fill(page), "<input type=\"text\" name=\"h155\" value=\"06\"><br>");
 }
 
@@ -49,15 +49,15 @@ TEST_F(StateFormServicesTest, DuplicateRowsAreReportedWhileChecking) {
     state->duplicate_check_flag = 1;
     EXPECT_EQ(services.DuplicateCheckFlag(), 1);
     services.CommitSpeedDialPage(0, 0, 2);
-    services.ApplyFormPost(
+    services.ApplyFormPost(*FormFields::Split(
         "s003n1=0312&s003n2=a&s003n3=b&s003n4=00&"
-        "s004n1=0312&s004n2=c&s004n3=d&s004n4=00");
+        "s004n1=0312&s004n2=c&s004n3=d&s004n4=00"));
     const DuplicateReport report = services.Duplicates();
     EXPECT_GE(report.count, 1);
     EXPECT_EQ(report.first, 3);
     EXPECT_EQ(report.second, 4);
     // The next post starts a new list.
-    services.ApplyFormPost("h155=06");
+    services.ApplyFormPost(*FormFields::Split("h155=06"));
     EXPECT_EQ(services.Duplicates().count, 0);
     // The rows reach the live block only with the page's commit.
     SpeedDialRecord record;

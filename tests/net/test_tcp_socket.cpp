@@ -10,35 +10,12 @@
 #include <vector>
 
 #include "net/tcp_socket.h"
+#include "tests/net/net_test_support.h"
 
 namespace qzs::net {
 namespace {
 
-// A connected pair: `ours` is the wrapper under test, `peer` the other end.
-struct Pair {
-    CTcpSocket listener;
-    CTcpSocket ours;
-    CTcpSocket peer;
-    std::vector<std::pair<std::string, std::intptr_t>> posts;
-
-    Pair() {
-        EXPECT_EQ(listener.Create(), 1);
-        EXPECT_EQ(listener.Listen(0, 2), 1);
-        EXPECT_EQ(peer.Create(), 1);
-        EXPECT_EQ(peer.Connect("127.0.0.1", listener.LocalPort()), 1);
-        EXPECT_EQ(listener.AcceptTimed(ours), 1);
-        SocketPorts ports;
-        ports.post = [this](std::string_view caption, int message, std::intptr_t w) {
-            EXPECT_EQ(message, 1128);
-            posts.emplace_back(std::string(caption), w);
-        };
-        ours.SetPorts(ports);
-        ours.set_receive_pause_ms(0);
-    }
-    void PeerSends(std::string_view bytes) {
-        ASSERT_EQ(peer.Send(bytes.data(), bytes.size()), static_cast<int>(bytes.size()));
-    }
-};
+using Pair = SocketPair;
 
 TEST(TcpSocket, ReadLineCases) {
     struct Row {

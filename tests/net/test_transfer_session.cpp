@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "net/transfer_session.h"
+#include "tests/fixtures/capture_stderr.h"
 #include "tests/fixtures/main_unit/sim_main_unit.h"
+#include "tests/net/net_test_support.h"
 #include "tests/net/fake_transfer_files.h"
 
 namespace qzs::net {
@@ -23,11 +25,6 @@ using testing::FakeTransferFiles;
 using testing::SimMainUnit;
 using testing::UnitConfig;
 using testing::UnitFault;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class TempDir {
   public:
@@ -296,6 +293,54 @@ TEST(TransferSession, FaultsOfTheMainUnit) {
             ASSERT_FALSE(log.empty());
             EXPECT_EQ(log.back(), kUnauthorized);
         }
+    }
+}
+
+// A received file that cannot be read, or holds nothing of its kind, fails the upload with the
+// reading error before anything of it is applied or its local file touched; the parser's own
+// messages never reach stderr.
+TEST(TransferSession, UnreadableReceivedFileFailsTheRun) {
+    const struct {
+        const char* why;
+        int kind;
+        const char* file;
+        std::string body;
+        const char* applied_before;  // a call of the file before it that did apply
+        const char* not_applied;     // calls of the file itself
+    } cases[] = {
+        {"a dset file of an external entity", 1, "dset-000.txt",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE root [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+         "\n<root>&x;</root>\n",
+         nullptr, "ApplyDsetElement "},
+        {"dset elements outside the file's range", 1, "dset-9000.txt",
+         "<root><h9535>z</h9535><h000>0</h000></root>", "ApplyDsetElement 800",
+         "ApplyDsetElement 9"},
+        {"another file's elements", 3, "sys-tan.txt", "<root><teltan>980,1</teltan></root>",
+         nullptr, "ConvertSysTanXml"},
+        {"an empty root", 3, "tel-tan.txt", "<root/>", "ConvertSysTanXml", "ConvertTelTanXml"},
+        {"not well-formed", 1, "one-touch.txt", "<root><i92>k1</root>", "ApplyDsetElement 9140",
+         "ApplyOneTouchXml"},
+        {"bytes Shift_JIS does not have", 3, "sys-tan.txt",
+         "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><root><systan>\x85\x40</systan></root>",
+         nullptr, "ConvertSysTanXml"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        UnitConfig config;
+        config.bodies = UnitBodies();
+        config.bodies[c.file] = c.body;
+        Transfer t(config);
+        FakeTransferFiles::Write((t.dir.path() / c.file).string(), "OLD");
+        int result = 0;
+        EXPECT_EQ(qzs_test::StderrOf([&] { result = t.Run(c.kind); }), "");
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(t.shown, std::vector<std::string>{"受信ファイルの読み込みに失敗しました。"});
+        EXPECT_EQ(ReadFile(t.dir.path() / c.file), "OLD");
+        if (c.applied_before != nullptr) {
+            EXPECT_EQ(t.Count(c.applied_before), 1);
+        }
+        EXPECT_EQ(t.Count(c.not_applied), 0) << "nothing of the file applied";
+        EXPECT_TRUE(t.unit->errors().empty()) << t.unit->errors().front();
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "net/xml_reader.h"
+#include "tests/fixtures/capture_stderr.h"
 
 namespace qzs::net {
 namespace {
@@ -89,6 +90,37 @@ TEST(XmlReader, ExternalEntitiesAndFilesAreNeverLoaded) {
     EXPECT_EQ(reader.Load((dir / "missing.xml").string()), 0);
     EXPECT_TRUE(reader.SelectNode("n").empty());
     std::filesystem::remove_all(dir);
+}
+
+// Whatever the parser has to say about a document stays in the reader: nothing reaches stderr,
+// and a document that does not load says why.
+TEST(XmlReader, ParserMessagesStayInTheReader) {
+    const struct {
+        const char* why;
+        std::string bytes;
+        int loaded;
+    } cases[] = {
+        {"bytes the declared encoding does not have",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><r><n>\xFF\xFE\x80</n></r>", 0},
+        {"bytes CP932 does not have",
+         "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><r>\x85\x40</r>", 0},
+        {"an encoding no converter knows",
+         "<?xml version=\"1.0\" encoding=\"x-no-such-code\"?><r/>", 0},
+        {"not well-formed", "<r><n>1</r>", 0},
+        {"an undeclared entity", "<r>&undeclared;</r>", 0},
+        {"an external DTD that is not loaded",
+         "<!DOCTYPE r SYSTEM \"http://127.0.0.1:9/x.dtd\"><r>&e;</r>", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        CXmlReader reader;
+        int loaded = -1;
+        EXPECT_EQ(qzs_test::StderrOf([&] { loaded = reader.LoadBytes(c.bytes); }), "");
+        EXPECT_EQ(loaded, c.loaded);
+        if (c.loaded == 0) {
+            EXPECT_FALSE(reader.error_message().empty());
+        }
+    }
 }
 
 }  // namespace

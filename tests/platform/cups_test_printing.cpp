@@ -48,17 +48,19 @@ class CupsBackEnd : public ::testing::Test {
     std::string pdf_;
 };
 
-TEST_F(CupsBackEnd, ListsBothQueuesWithTheDefault) {
+TEST_F(CupsBackEnd, ListsTheQueuesWithTheDefault) {
     std::vector<PrinterInfo> printers;
     ASSERT_TRUE(cups_->ListPrinters(&printers));
-    ASSERT_EQ(printers.size(), 2u);
+    ASSERT_EQ(printers.size(), 3u);
     const auto find = [&](const std::string& name) {
         return std::find_if(printers.begin(), printers.end(),
                             [&](const PrinterInfo& p) { return p.name == name; });
     };
     ASSERT_NE(find(queue_.queue), printers.end());
     ASSERT_NE(find(queue_.rejecting), printers.end());
+    ASSERT_NE(find(queue_.points), printers.end());
     EXPECT_TRUE(find(queue_.queue)->isDefault);
+    EXPECT_FALSE(find(queue_.points)->isDefault);
     EXPECT_FALSE(find(queue_.rejecting)->isDefault);
     EXPECT_EQ(find(queue_.queue)->makeAndModel, "KORVA QZS Test Printer");
     EXPECT_NE(find(queue_.queue)->deviceUri.find("snmp=false"), std::string::npos);
@@ -99,6 +101,32 @@ TEST_F(CupsBackEnd, CapabilitiesFromThePpd) {
     ASSERT_TRUE(cups_->ReadCapabilities(queue_.rejecting, &refusing));
     EXPECT_FALSE(refusing.accepting);
     EXPECT_FALSE(cups_->ReadCapabilities("no-such-queue", &refusing));
+}
+
+// A driver's sizes in whole points come converted a little off the papers their names give.
+TEST_F(CupsBackEnd, PapersOfADriverInWholePoints) {
+    PrinterCapabilities caps;
+    ASSERT_TRUE(cups_->ReadCapabilities(queue_.points, &caps));
+    const struct {
+        const char* media;
+        int32_t width, length;  // 0.01 mm: points x 2540 / 72
+    } expected[] = {
+        {.media = "iso_a4_210x297mm", .width = 20990, .length = 29704},
+        {.media = "iso_a3_297x420mm", .width = 29704, .length = 42016},
+        {.media = "jis_b4_257x364mm", .width = 25717, .length = 36407},
+        {.media = "jis_b5_182x257mm", .width = 18203, .length = 25717},
+        {.media = "na_letter_8.5x11in", .width = 21590, .length = 27940},
+        {.media = "na_legal_8.5x14in", .width = 21590, .length = 35560},
+    };
+    EXPECT_EQ(caps.media.size(), std::size(expected));
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.media);
+        const auto m = std::find_if(caps.media.begin(), caps.media.end(),
+                                    [&](const MediaInfo& x) { return x.media == e.media; });
+        ASSERT_NE(m, caps.media.end());
+        EXPECT_NEAR(m->width, e.width, 1);
+        EXPECT_NEAR(m->length, e.length, 1);
+    }
 }
 
 TEST_F(CupsBackEnd, JobFromCreationToTheReceivedDocument) {

@@ -65,6 +65,31 @@ TEST(CupsPrinters, UnreachableSchedulerMeansNoPrinters) {
     unsetenv("CUPS_SERVER");
 }
 
+TEST(MediaNames, SizesAndTheNamesPeopleUse) {
+    const struct {
+        const char* media;
+        bool sized;
+        int32_t width, length;  // 0.01 mm
+        const char* shown;
+    } cases[] = {
+        {"iso_a3_297x420mm", true, 29700, 42000, "A3"},
+        {"jis_b4_257x364mm", true, 25700, 36400, "B4"},
+        {"na_letter_8.5x11in", true, 21590, 27940, "Letter"},
+        {"jpn_hagaki_100x148mm", true, 10000, 14800, "Postcard"},
+        {"oe_odd_123x234mm", true, 12300, 23400, "123x234mm"},
+        {"Custom.210x297mm", false, 0, 0, "Custom.210x297mm"},
+        {"", false, 0, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.media);
+        int32_t w = 0, l = 0;
+        EXPECT_EQ(PwgMediaSize(c.media, &w, &l), c.sized);
+        EXPECT_EQ(w, c.width);
+        EXPECT_EQ(l, c.length);
+        EXPECT_EQ(PaperDisplayName(c.media), c.shown);
+    }
+}
+
 TEST(JobStatus, WordForEachCupsState) {
     struct Case {
         JobState state;

@@ -1,15 +1,18 @@
 // The report interface library's printer functions on the private CUPS: each setter read back
 // through the engine's own member (a wrong member id or value type fails its row), the default
-// printer selected by the empty name, and the job status.
+// printer selected by the empty name, the job status, and a document of three pages printed by
+// a process that has no Qt application.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "reportif/kpcif30.h"
 #include "reportif/kpcif_internal.h"
+#include "tests/fixtures/command_output.h"
 #include "tests/fixtures/printing/cups_queue.h"
 
 namespace {
@@ -24,6 +27,56 @@ inline void LoadEngineHere() {
 
 using kp::ScriptableObject;
 using namespace plat;
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(ReportInterfacePrinter, ThreePagesWithoutAnyQtApplication) {
+    const qzs_test::CupsQueue queue = qzs_test::CupsQueue::Load();
+    ASSERT_TRUE(queue.valid);
+    queue.Connect();
+    LoadEngineHere();
+    int code = 0;
+    ASSERT_EQ(KPStartEngine(&code), 1) << code;
+    // The engine brings Qt in (its preview windows need it), but nobody made an application.
+    void* core = dlopen("libQt6Core.so.6", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(core, nullptr) << "the engine links Qt";
+    auto* self = static_cast<void**>(dlsym(core, "_ZN16QCoreApplication4selfE"));
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(*self, nullptr) << "a Qt application exists";
+    dlclose(core);
+
+    std::string path;  // the library takes CP932, as the program hands it the path
+    ASSERT_TRUE(Cp932FromWide(
+        WideFromUtf8(
+            (std::filesystem::path(QZS_BINARY_DIR) / "tools/QzSReport/データ設定.k30").string()),
+        &path));
+    const uint32_t report = KPRLoadReport(path.c_str());
+    ASSERT_NE(report, 0u);
+    ASSERT_EQ(KPOSetText(report, "TitleMain", "QZS THREE PAGES"), 1);
+
+    const size_t before = queue.Received().size();
+    const uint32_t printer = KPPCreatePrinter(queue.queue.c_str());
+    ASSERT_NE(printer, 0u);
+    ASSERT_EQ(KPPSetCancelDlg(printer, 0), 1);
+    ASSERT_EQ(KPPOpenPrinter(printer, 0), 1) << "the printer context needs no application";
+    for (int page = 0; page < 3; ++page) EXPECT_EQ(KPPReportPrint(printer, report), 1) << page;
+    ASSERT_EQ(KPPClosePrinter(printer, 1), 1);
+    EXPECT_EQ(KPPDeletePrinter(printer), 1);
+    EXPECT_EQ(KPRDeleteReport(report), 1);
+
+    const auto received = queue.WaitForReceived(before + 1);
+    ASSERT_EQ(received.size(), before + 1);
+    const std::string info = qzs_test::CommandOutput("pdfinfo '" + received.back() + "'");
+    EXPECT_NE(info.find("Pages:           3"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page size:       595.28 x 841.89 pts (A4)"), std::string::npos) << info;
+    const std::string text = qzs_test::CommandOutput("pdftotext '" + received.back() + "' -");
+    EXPECT_EQ(Count(text, "QZS THREE PAGES"), 3u) << text;
+    EXPECT_EQ(KPExit(&code), 1);
+}
 
 TEST(ReportInterfacePrinter, SettersReadBackThroughTheEngine) {
     const qzs_test::CupsQueue queue = qzs_test::CupsQueue::Load();

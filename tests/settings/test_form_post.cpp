@@ -192,5 +192,69 @@ TEST_F(FormPostTest, RowsAreCollectedByTheirPrefix) {
     EXPECT_FALSE(CollectFieldValues(body, body.find("s001n2"), 2, row)) << "not a row start";
 }
 
+TEST(FormRows, FieldsOfARowAreFoundUpToTheNextRow) {
+    struct Row {
+        const char* why;
+        std::string body;
+        std::size_t n;
+        bool found;
+        std::vector<std::string> values = {};  // the first character of each value
+    };
+    const Row rows[] = {
+        {.why = "fields of other names in between",
+         .body = "s001n1=1&x=9&s001n2=a&s001n3=b",
+         .n = 3,
+         .found = true,
+         .values = {"1", "a", "b"}},
+        {.why = "a field of the prefix without a value is passed over",
+         .body = "s001n1=1&s001n2&s001n2=a",
+         .n = 2,
+         .found = true,
+         .values = {"1", "a"}},
+        {.why = "another row begins first",
+         .body = "s001n1=1&s002n1=2&s001n2=a",
+         .n = 2,
+         .found = false},
+        {.why = "the same row's first name again begins another row",
+         .body = "s001n1=1&s001n1=2",
+         .n = 2,
+         .found = false},
+        {.why = "no n within 15 characters: the whole name is the prefix",
+         .body = "abcdefghijklmop1=1&abcdefghijklmop=7&abcdefghijklmop1x=2",
+         .n = 2,
+         .found = true,
+         .values = {"1", "2"}},
+        {.why = "an n first: every later field has the empty prefix",
+         .body = "n1=1&z=2",
+         .n = 2,
+         .found = true,
+         .values = {"1", "2"}},
+        {.why = "a first name not ending in 1", .body = "s001n2=1&s001n3=2", .n = 2, .found = false},
+        {.why = "a first field without a value", .body = "s001n1&s001n2=2", .n = 2, .found = false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        FormRow found;
+        EXPECT_EQ(CollectFieldValues(row.body, 0, row.n, found), row.found);
+        if (!row.found) continue;
+        std::vector<std::string> values;
+        for (std::size_t v : found.values) values.push_back(row.body.substr(v, 1));
+        EXPECT_EQ(values, row.values);
+    }
+}
+
+// A body of more fields than any page posts is refused whole, the fields before the cap
+// included; one at the cap is applied.
+TEST_F(FormPostTest, ABodyOverTheFieldCapChangesNothing) {
+    std::string body = "h002=0";
+    for (std::size_t i = 1; i < kMaxFormFields; ++i) body += "&s" + std::to_string(i % 1000) + "1=x";
+    EXPECT_FALSE(FormFields::Split(body + "&h155=05").has_value());
+    EXPECT_EQ(ApplyFormPost(*state, body + "&h155=05"), -1);
+    EXPECT_EQ(Shown("*002#"), "1c");
+    EXPECT_EQ(Shown("*155#"), "03c");
+    EXPECT_GT(ApplyFormPost(*state, body), 0);
+    EXPECT_EQ(Shown("*002#"), "0c");
+}
+
 }  // namespace
 }  // namespace qzs

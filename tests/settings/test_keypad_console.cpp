@@ -165,5 +165,12 @@ TEST(KeypadConsole, TransferOutAndInListTheSame) {
         EXPECT_EQ(bad.status, 1);
         EXPECT_NE(bad.err.find("--transfer-out"), std::string::npos);
     }
+    // A received file without an element of its kind is one that cannot be read.
+    fs::create_directories(dir / "hollow");
+    std::ofstream(dir / "hollow" / "dset-000.txt") << "<root><h100>1</h100></root>\n";
+    const ConsoleRun hollow = Console("", "--transfer-in '" + (dir / "hollow").string() + "'", dir);
+    EXPECT_EQ(hollow.status, 1);
+    EXPECT_TRUE(hollow.err.ends_with("dset-000.txt holds no element of its kind\n")) << hollow.err;
+    EXPECT_FALSE(fs::exists(dir / "dset-000.txt"));
     fs::remove_all(dir);
 }

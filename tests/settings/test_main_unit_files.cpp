@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "programming/key_layout.h"
+#include "programming/keypad.h"
 #include "programming/state.h"
 #include "settings/button_assignment.h"
 #include "settings/command_bridge.h"
@@ -218,7 +219,10 @@ class MainUnitFilesTest : public ::testing::Test {
                 std::snprintf(tag, sizeof tag, "h%03d", n);
                 const std::vector<std::string> texts = doc.Texts(tag);
                 if (!texts.empty() && !texts.front().empty()) {
-                    ApplyDsetElement(b, n, texts.front(), nullptr, f.v501);
+                    int skipped = 0;
+                    ApplyDsetElement(b, n, texts.front(), nullptr, f.v501, &skipped);
+                    // Every item the writer makes is one entry of its command.
+                    EXPECT_EQ(skipped, 0) << names[i] << " " << tag;
                 }
             }
         }
@@ -481,6 +485,54 @@ TEST_F(MainUnitFilesTest, ButtonFileBytes) {
     std::copy(value.begin(), value.end(), paged.begin() + 64);
     EXPECT_EQ(FormatKeySheetItem(paged, true, 0, 0), "112_16_8@F_999@,");
     EXPECT_EQ(FormatKeySheetItem(paged, true, 1, 1), "112_816@D_938@");
+}
+
+// A received item is one entry of its element's command and nothing more: a '*' would start
+// another command and a '#' in the data part another entry. Each is skipped whole.
+TEST_F(MainUnitFilesTest, ItemsBeyondOneEntrySkipped) {
+    constexpr std::uint32_t kMemory = 0x00100010;  // a byte the memory edit can write
+    const struct {
+        int command;
+        const char* item;
+        int flag501;
+        const char* why;
+    } cases[] = {
+        {.command = 1, .item = "1@101*024001000107E", .flag501 = 0, .why = "'*': memory edit"},
+        {.command = 1, .item = "*024001000107E", .flag501 = 0, .why = "a '*' first"},
+        {.command = 24, .item = "001000107E", .flag501 = 0, .why = "the memory edit's own"},
+        {.command = 1, .item = "1@101s2@000", .flag501 = 0, .why = "'#': a second entry"},
+        {.command = 1, .item = "1s@101", .flag501 = 0, .why = "'#' after a full key field"},
+        {.command = 310, .item = "101s_00@1s102s_00@1", .flag501 = 0, .why = "two 310 entries"},
+        {.command = 9419, .item = "110s@2s111@3", .flag501 = 1, .why = "'#' past the keys"},
+        {.command = 7, .item = "1s1", .flag501 = 0, .why = "confirmed choice: never listed"},
+    };
+    const auto fresh = FreshState();
+    const auto listed_fresh = Listings(*fresh);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        auto state = FreshState();
+        int skipped = 0;
+        std::FILE* out = std::tmpfile();
+        const std::string element = std::string("\r\n") + c.item + ",\r\n";
+        EXPECT_EQ(ApplyDsetElement(*state, c.command, element, out, c.flag501, &skipped), "");
+        EXPECT_EQ(skipped, 1);
+        EXPECT_EQ(std::ftell(out), 0) << "nothing written to the local copy";
+        std::fclose(out);
+        EXPECT_EQ(ReadMaintenanceByte(*state, kMemory), ReadMaintenanceByte(*fresh, kMemory));
+        EXPECT_EQ(Listings(*state), listed_fresh);
+    }
+    // The same keys as one entry each apply.
+    auto state = FreshState();
+    int skipped = 0;
+    ApplyDsetElement(*state, 1, "1@101,2@000", nullptr, 0, &skipped);
+    ApplyDsetElement(*state, 9419, "110s@2", nullptr, 1, &skipped);
+    EXPECT_EQ(skipped, 0);
+    auto expected = FreshState();
+    for (const char* command : {"*0011101#", "*0012000#", "*9419110#2#"}) {
+        RunCommand(*expected, 1, command);
+    }
+    EXPECT_EQ(Listings(*state), Listings(*expected));
+    EXPECT_NE(Listings(*state), listed_fresh);
 }
 
 // Received button and dset documents with bad items: the good items apply, the bad ones
