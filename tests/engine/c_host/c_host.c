@@ -734,6 +734,9 @@ static void ExportPdf(Object* pdf, Object* report, const char* path) {
 
 /* Three pages of the report to the printer job's printer in one document. */
 static void PrintThreePages(Object* printer, Object* report) {
+    /* No windows in this process: the job runs without its cancel dialog. */
+    Variant noDialog = VBool(0);
+    EXPECT_CODE(Call(printer, 1007, KIND_PUT, &noDialog, 1, NULL), 0);
     Variant parent = VUi4(0);
     EXPECT_CODE(Call(printer, 11001, KIND_METHOD, &parent, 1, NULL), 0);
     Variant measured = VObject(report);
