@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/core/control_interfaces.h"
+#include "engine/core/member_table.h"
 #include "reportctrl/control_data.h"
 
 namespace kpctrl {
@@ -30,18 +31,18 @@ inline constexpr int32_t kMaxLineWidth = 100000;
 enum TextAlign : int16_t { kAlignLeft = 0, kAlignCenter = 1, kAlignRight = 2 };
 enum TextVAlign : int16_t { kVAlignTop = 0, kVAlignMiddle = 1, kVAlignBottom = 2 };
 
-// Member ids.
+// Member ids, as the public member table gives them.
 namespace member {
-inline constexpr int32_t kFontName = 10016;
-inline constexpr int32_t kFontSize = 10018;
-inline constexpr int32_t kText = 10019;
-inline constexpr int32_t kAlign = 10021;
-inline constexpr int32_t kWide = 10022;
-inline constexpr int32_t kVAlign = 10023;
-inline constexpr int32_t kTextColor = 10024;
-inline constexpr int32_t kLineWidth = 10101;
-inline constexpr int32_t kLineColor = 10102;
-inline constexpr int32_t kFillColor = 10103;
+inline constexpr int32_t kFontName = KPM_TEXT_CONTROL_FONT_NAME;
+inline constexpr int32_t kFontSize = KPM_TEXT_CONTROL_FONT_SIZE;
+inline constexpr int32_t kText = KPM_TEXT_CONTROL_TEXT;
+inline constexpr int32_t kAlign = KPM_TEXT_CONTROL_ALIGN;
+inline constexpr int32_t kWide = KPM_TEXT_CONTROL_WIDE;
+inline constexpr int32_t kVAlign = KPM_TEXT_CONTROL_VALIGN;
+inline constexpr int32_t kTextColor = KPM_TEXT_CONTROL_TEXT_COLOR;
+inline constexpr int32_t kLineWidth = KPM_SHAPE_CONTROL_LINE_WIDTH;
+inline constexpr int32_t kLineColor = KPM_SHAPE_CONTROL_LINE_COLOR;
+inline constexpr int32_t kFillColor = KPM_SHAPE_CONTROL_FILL_COLOR;
 }  // namespace member
 
 // What a control knows of the DCs it is asked to draw on.

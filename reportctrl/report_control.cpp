@@ -57,8 +57,10 @@ int32_t ReportControl::GetTypeInfo(kp::ClassInfo** out) {
 
 int32_t ReportControl::Invoke(int32_t memberId, int32_t kind, const kp::InvokeArgs* args,
                               plat::Variant* result) {
-    std::lock_guard guard(lock_);
-    return InvokeMember(memberId, kind, args, result);
+    return kp::GuardedCall([&]() -> int32_t {
+        std::lock_guard guard(lock_);
+        return InvokeMember(memberId, kind, args, result);
+    });
 }
 
 int32_t ReportControl::SetSite(kp::ControlSite* site) {

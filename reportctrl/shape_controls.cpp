@@ -8,14 +8,19 @@ using plat::Variant;
 namespace {
 
 const kp::PropertyRow<ShapeControl> kLineProperties[] = {
-    {member::kLineWidth, plat::VT_I4, &ShapeControl::GetLineWidth, &ShapeControl::PutLineWidth},
-    {member::kLineColor, plat::VT_UI4, &ShapeControl::GetLineColor, &ShapeControl::PutLineColor},
+    {KP_PROPERTY(SHAPE_CONTROL, LINE_WIDTH), &ShapeControl::GetLineWidth,
+     &ShapeControl::PutLineWidth},
+    {KP_PROPERTY(SHAPE_CONTROL, LINE_COLOR), &ShapeControl::GetLineColor,
+     &ShapeControl::PutLineColor},
 };
 
 const kp::PropertyRow<ShapeControl> kBoxProperties[] = {
-    {member::kLineWidth, plat::VT_I4, &ShapeControl::GetLineWidth, &ShapeControl::PutLineWidth},
-    {member::kLineColor, plat::VT_UI4, &ShapeControl::GetLineColor, &ShapeControl::PutLineColor},
-    {member::kFillColor, plat::VT_UI4, &ShapeControl::GetFillColor, &ShapeControl::PutFillColor},
+    {KP_PROPERTY(SHAPE_CONTROL, LINE_WIDTH), &ShapeControl::GetLineWidth,
+     &ShapeControl::PutLineWidth},
+    {KP_PROPERTY(SHAPE_CONTROL, LINE_COLOR), &ShapeControl::GetLineColor,
+     &ShapeControl::PutLineColor},
+    {KP_PROPERTY(SHAPE_CONTROL, FILL_COLOR), &ShapeControl::GetFillColor,
+     &ShapeControl::PutFillColor},
 };
 
 bool IsLineWidth(int32_t width) {

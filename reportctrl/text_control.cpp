@@ -16,13 +16,13 @@ constexpr std::u16string_view kDefaultFace = u"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u
 constexpr int32_t kDefaultFontSize = 1050;  // 10.5 pt, the usual size of Japanese documents
 
 const kp::PropertyRow<TextControl> kTextProperties[] = {
-    {member::kFontName, plat::VT_BSTR, &TextControl::GetFontName, &TextControl::PutFontName},
-    {member::kFontSize, plat::VT_R4, &TextControl::GetFontSize, &TextControl::PutFontSize},
-    {member::kText, plat::VT_BSTR, &TextControl::GetText, &TextControl::PutText},
-    {member::kAlign, plat::VT_I2, &TextControl::GetAlign, &TextControl::PutAlign},
-    {member::kWide, plat::VT_BOOL, &TextControl::GetWide, nullptr},
-    {member::kVAlign, plat::VT_I2, &TextControl::GetVAlign, &TextControl::PutVAlign},
-    {member::kTextColor, plat::VT_UI4, &TextControl::GetTextColor, &TextControl::PutTextColor},
+    {KP_PROPERTY(TEXT_CONTROL, FONT_NAME), &TextControl::GetFontName, &TextControl::PutFontName},
+    {KP_PROPERTY(TEXT_CONTROL, FONT_SIZE), &TextControl::GetFontSize, &TextControl::PutFontSize},
+    {KP_PROPERTY(TEXT_CONTROL, TEXT), &TextControl::GetText, &TextControl::PutText},
+    {KP_PROPERTY(TEXT_CONTROL, ALIGN), &TextControl::GetAlign, &TextControl::PutAlign},
+    {KP_PROPERTY(TEXT_CONTROL, WIDE), &TextControl::GetWide, nullptr},
+    {KP_PROPERTY(TEXT_CONTROL, VALIGN), &TextControl::GetVAlign, &TextControl::PutVAlign},
+    {KP_PROPERTY(TEXT_CONTROL, TEXT_COLOR), &TextControl::GetTextColor, &TextControl::PutTextColor},
 };
 
 int32_t PutBstr(Variant* value, std::u16string_view text) {

@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "engine/core/event_sinks.h"
 #include "engine/core/exports.h"
+#include "engine/include/kpengn_members.h"
 #include "reportif/kpcif30.h"
 #include "reportif/kpcif_internal.h"
 
@@ -22,30 +24,6 @@ namespace {
 
 using kp::ScriptableObject;
 using namespace plat;
-
-// Engine member ids used here.
-constexpr int32_t kAppKeepLayerOrder = 6;
-constexpr int32_t kAppCreatePreview = 10001, kAppCreatePrinter = 10002, kAppOpenReport = 10010;
-constexpr int32_t kReportLayers = 5016, kReportClose = 15005;
-constexpr int32_t kLayersLayer = 16001;
-constexpr int32_t kLayerObjects = 7001, kLayerVisible = 7003;
-constexpr int32_t kObjectsObject = 18001, kObjectsClearData = 18011;
-constexpr int32_t kItemDrawObject = 9001;
-constexpr int32_t kTextFontSize = 10018, kTextText = 10019;
-constexpr int32_t kPreviewStatus = 2008, kPreviewToolBarItems = 2011, kPreviewScale = 2012;
-constexpr int32_t kPreviewCaption = 2013, kPreviewAutoScale = 2019;
-constexpr int32_t kPreviewTwoPages = 2023, kPreviewTwoPagesVertical = 2024;
-constexpr int32_t kPreviewShowLayer1 = 2026, kPreviewPrintLayer1 = 2031;
-constexpr int32_t kPreviewOpen = 12001, kPreviewClose = 12002, kPreviewDelete = 12003;
-constexpr int32_t kPreviewReportPrint = 12004;
-constexpr int32_t kPrinterCancelDlg = 1007, kPrinterStatus = 1011, kPrinterPaperSize = 1016;
-constexpr int32_t kPrinterOrientation = 1020, kPrinterMultiPrint = 1026;
-constexpr int32_t kPrinterMultiPrintLayout = 1027, kPrinterJobName = 1029;
-constexpr int32_t kPrinterScalePrint = 1036, kPrinterScalePaperFit = 1037;
-constexpr int32_t kPrinterScalePrintLayout = 1038;
-constexpr int32_t kPrinterOpen = 11001, kPrinterClose = 11002, kPrinterDelete = 11003;
-constexpr int32_t kPrinterReportPrint = 11010, kPrinterPreviewPrint = 11012;
-constexpr int32_t kPrinterShowDlg = 11013, kPrinterUpdateInfo = 11014;
 
 // Preview events and the numbers the event procedure sees them as.
 constexpr int32_t kFirstPreviewEvent = 22001, kLastPreviewEvent = 22012;
@@ -240,7 +218,7 @@ int32_t BindLocked(State& s) {
     Variant keep = VariantBool(true);
     kp::InvokeArgs args{&keep, 1};
     Variant ignored{};
-    app->Invoke(kAppKeepLayerOrder, kp::kInvokePut, &args, &ignored);
+    app->Invoke(KPM_APPLICATION_KEEP_LAYER_ORDER, kp::kInvokePut, &args, &ignored);
     void* list = nullptr;
     if (app->QueryInterface(&kp::iid::kEventSource, &list) == 0) {
         auto* source = static_cast<kp::EventSource*>(static_cast<Unknown*>(list));
@@ -365,9 +343,9 @@ ScriptableObject* Layer(ScriptableObject* report, int layer, const char* what) {
         Report(kp::rc::kOutOfRange, what);
         return nullptr;
     }
-    ScriptableObject* layers = GetObject(report, kReportLayers, {}, kp::kInvokeGet, what);
+    ScriptableObject* layers = GetObject(report, KPM_REPORT_LAYERS, {}, kp::kInvokeGet, what);
     if (layers == nullptr) return nullptr;
-    return GetObject(layers, kLayersLayer, {VariantUI2(static_cast<uint16_t>(layer))},
+    return GetObject(layers, KPM_LAYER_COLLECTION_LAYER, {VariantUI2(static_cast<uint16_t>(layer))},
                      kp::kInvokeMethod, what);
 }
 
@@ -378,15 +356,15 @@ ScriptableObject* TextControl(uint32_t handle, const char* name, const char* wha
     if (report == nullptr) return nullptr;
     ScriptableObject* layer = Layer(report, editLayer, what);
     if (layer == nullptr) return nullptr;
-    ScriptableObject* objects = GetObject(layer, kLayerObjects, {}, kp::kInvokeGet, what);
+    ScriptableObject* objects = GetObject(layer, KPM_LAYER_OBJECTS, {}, kp::kInvokeGet, what);
     if (objects == nullptr) return nullptr;
     UniqueBstr objectName = Text(name, what);
     if (objectName == nullptr) return nullptr;
-    ScriptableObject* item = GetObject(objects, kObjectsObject,
+    ScriptableObject* item = GetObject(objects, KPM_OBJECT_COLLECTION_OBJECT,
                                        {VariantDispatch(nullptr), VariantBstr(objectName.get())},
                                        kp::kInvokeMethod, what);
     if (item == nullptr) return nullptr;
-    return GetObject(item, kItemDrawObject, {}, kp::kInvokeGet, what);
+    return GetObject(item, KPM_DRAWING_OBJECT_DRAW_OBJECT, {}, kp::kInvokeGet, what);
 }
 
 int PutOn(uint32_t handle, HandleKind kind, int32_t id, Variant value, const char* what) {
@@ -434,6 +412,20 @@ int PreviewLayer(uint32_t preview, int32_t firstId, int layer, int on, const cha
     return PutOn(preview, HandleKind::kPreview, firstId + layer - 1, Bool(on), what);
 }
 
+// Runs the body of an exported function: whatever it throws is recorded as the last error
+// (-5 for memory, -1 otherwise) and answered as a failure (0), since the caller is C.
+template <class R, class F>
+R Guarded(const char* what, F&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        Report(kp::rc::kOutOfMemory, what);
+    } catch (...) {
+        Report(kp::rc::kFailed, what);
+    }
+    return 0;
+}
+
 }  // namespace
 
 ScriptableObject* ObjectOf(uint32_t handle, HandleKind kind) {
@@ -457,253 +449,331 @@ using namespace kpcif;
 using plat::Variant;
 
 KPCIF_EXPORT int KPStartEngine(int* code) {
-    State& s = S();
-    int32_t answer = 0;
-    {
-        std::lock_guard guard(s.lock);
-        answer = BindLocked(s);
-    }
-    if (code != nullptr) *code = answer;
-    if (answer != 0) Report(answer, "KPStartEngine");
-    return answer == 0 ? 1 : 0;
+    return Guarded<int>("KPStartEngine", [&]() -> int {
+        State& s = S();
+        int32_t answer = 0;
+        {
+            std::lock_guard guard(s.lock);
+            answer = BindLocked(s);
+        }
+        if (code != nullptr) *code = answer;
+        if (answer != 0) Report(answer, "KPStartEngine");
+        return answer == 0 ? 1 : 0;
+    });
 }
 
 KPCIF_EXPORT int KPExit(int* code) {
-    State& s = S();
-    ScriptableObject* app = nullptr;
-    {
-        std::lock_guard guard(s.lock);
-        app = s.app;
-        s.app = nullptr;
-        s.handles.clear();
-        s.cookie = 0;
-    }
-    // The application destroys every child still in its tables as it goes.
-    if (app != nullptr) app->Release();
-    if (code != nullptr) *code = 0;
-    return 1;
+    return Guarded<int>("KPExit", [&]() -> int {
+        State& s = S();
+        ScriptableObject* app = nullptr;
+        {
+            std::lock_guard guard(s.lock);
+            app = s.app;
+            s.app = nullptr;
+            s.handles.clear();
+            s.cookie = 0;
+        }
+        // The application destroys every child still in its tables as it goes.
+        if (app != nullptr) app->Release();
+        if (code != nullptr) *code = 0;
+        return 1;
+    });
 }
 
 KPCIF_EXPORT int KPSetErrorDispMode(int mode) {
-    State& s = S();
-    std::lock_guard guard(s.lock);
-    s.errorDisplay = mode;
-    return 1;
+    return Guarded<int>("KPSetErrorDispMode", [&]() -> int {
+        State& s = S();
+        std::lock_guard guard(s.lock);
+        s.errorDisplay = mode;
+        return 1;
+    });
 }
 
 KPCIF_EXPORT int KPGetLastErrorCode(int* code) {
-    if (code == nullptr) return 0;
-    State& s = S();
-    std::lock_guard guard(s.lock);
-    *code = static_cast<int>(s.lastError);
-    return 1;
+    return Guarded<int>("KPGetLastErrorCode", [&]() -> int {
+        if (code == nullptr) return 0;
+        State& s = S();
+        std::lock_guard guard(s.lock);
+        *code = static_cast<int>(s.lastError);
+        return 1;
+    });
 }
 
 KPCIF_EXPORT int KPSetWEventProc(KPEventProc proc) {
-    State& s = S();
-    std::lock_guard guard(s.lock);
-    s.proc = proc;
-    return 1;
+    return Guarded<int>("KPSetWEventProc", [&]() -> int {
+        State& s = S();
+        std::lock_guard guard(s.lock);
+        s.proc = proc;
+        return 1;
+    });
 }
 
 KPCIF_EXPORT uint32_t KPRLoadReport(const char* path) {
-    ScriptableObject* app = App("KPRLoadReport");
-    if (app == nullptr) return 0;
-    // The engine takes the name as text and opens it as UTF-8 on this system.
-    UniqueBstr name = Text(path, "KPRLoadReport");
-    if (name == nullptr) return 0;
-    ScriptableObject* report = GetObject(app, kAppOpenReport, {plat::VariantBstr(name.get())},
-                                         kp::kInvokeMethod, "KPRLoadReport");
-    return report != nullptr ? AddHandle(HandleKind::kReport, report) : 0;
+    return Guarded<uint32_t>("KPRLoadReport", [&]() -> uint32_t {
+        ScriptableObject* app = App("KPRLoadReport");
+        if (app == nullptr) return 0;
+        // The engine takes the name as text and opens it as UTF-8 on this system.
+        UniqueBstr name = Text(path, "KPRLoadReport");
+        if (name == nullptr) return 0;
+        ScriptableObject* report =
+            GetObject(app, KPM_APPLICATION_OPEN_REPORT, {plat::VariantBstr(name.get())},
+                      kp::kInvokeMethod, "KPRLoadReport");
+        return report != nullptr ? AddHandle(HandleKind::kReport, report) : 0;
+    });
 }
 
 KPCIF_EXPORT int KPRSetLayerVisible(uint32_t report, int layer, int visible) {
-    ScriptableObject* object = Lookup(report, HandleKind::kReport, "KPRSetLayerVisible");
-    if (object == nullptr) return 0;
-    ScriptableObject* target = Layer(object, layer, "KPRSetLayerVisible");
-    return target != nullptr && Put(target, kLayerVisible, Bool(visible), "KPRSetLayerVisible") ? 1
-                                                                                                : 0;
+    return Guarded<int>("KPRSetLayerVisible", [&]() -> int {
+        ScriptableObject* object = Lookup(report, HandleKind::kReport, "KPRSetLayerVisible");
+        if (object == nullptr) return 0;
+        ScriptableObject* target = Layer(object, layer, "KPRSetLayerVisible");
+        return target != nullptr &&
+                       Put(target, KPM_LAYER_VISIBLE, Bool(visible), "KPRSetLayerVisible")
+                   ? 1
+                   : 0;
+    });
 }
 
 KPCIF_EXPORT int KPRSetEditLayer(uint32_t report, int layer) {
-    ScriptableObject* object = Lookup(report, HandleKind::kReport, "KPRSetEditLayer");
-    if (object == nullptr || Layer(object, layer, "KPRSetEditLayer") == nullptr) return 0;
-    State& s = S();
-    std::lock_guard guard(s.lock);
-    const auto it = s.handles.find(report);
-    if (it == s.handles.end()) return 0;
-    it->second.editLayer = layer;
-    return 1;
+    return Guarded<int>("KPRSetEditLayer", [&]() -> int {
+        ScriptableObject* object = Lookup(report, HandleKind::kReport, "KPRSetEditLayer");
+        if (object == nullptr || Layer(object, layer, "KPRSetEditLayer") == nullptr) return 0;
+        State& s = S();
+        std::lock_guard guard(s.lock);
+        const auto it = s.handles.find(report);
+        if (it == s.handles.end()) return 0;
+        it->second.editLayer = layer;
+        return 1;
+    });
 }
 
 KPCIF_EXPORT int KPRClearLayerData(uint32_t report, int layer) {
-    ScriptableObject* object = Lookup(report, HandleKind::kReport, "KPRClearLayerData");
-    if (object == nullptr) return 0;
-    ScriptableObject* target = Layer(object, layer, "KPRClearLayerData");
-    if (target == nullptr) return 0;
-    ScriptableObject* objects =
-        GetObject(target, kLayerObjects, {}, kp::kInvokeGet, "KPRClearLayerData");
-    return objects != nullptr && Invoke(objects, kObjectsClearData, kp::kInvokeMethod, {}, nullptr,
-                                        "KPRClearLayerData")
-               ? 1
-               : 0;
+    return Guarded<int>("KPRClearLayerData", [&]() -> int {
+        ScriptableObject* object = Lookup(report, HandleKind::kReport, "KPRClearLayerData");
+        if (object == nullptr) return 0;
+        ScriptableObject* target = Layer(object, layer, "KPRClearLayerData");
+        if (target == nullptr) return 0;
+        ScriptableObject* objects =
+            GetObject(target, KPM_LAYER_OBJECTS, {}, kp::kInvokeGet, "KPRClearLayerData");
+        return objects != nullptr && Invoke(objects, KPM_OBJECT_COLLECTION_CLEAR_DATA,
+                                            kp::kInvokeMethod, {}, nullptr, "KPRClearLayerData")
+                   ? 1
+                   : 0;
+    });
 }
 
 KPCIF_EXPORT int KPRDeleteReport(uint32_t report) {
-    return DeleteOn(report, HandleKind::kReport, kReportClose, "KPRDeleteReport");
+    return Guarded<int>("KPRDeleteReport", [&]() -> int {
+        return DeleteOn(report, HandleKind::kReport, KPM_REPORT_CLOSE_REPORT, "KPRDeleteReport");
+    });
 }
 
 KPCIF_EXPORT int KPOSetText(uint32_t report, const char* name, const char* text) {
-    ScriptableObject* control = TextControl(report, name, "KPOSetText");
-    if (control == nullptr) return 0;
-    UniqueBstr value = Text(text, "KPOSetText");
-    return value != nullptr && Put(control, kTextText, plat::VariantBstr(value.get()), "KPOSetText")
-               ? 1
-               : 0;
+    return Guarded<int>("KPOSetText", [&]() -> int {
+        ScriptableObject* control = TextControl(report, name, "KPOSetText");
+        if (control == nullptr) return 0;
+        UniqueBstr value = Text(text, "KPOSetText");
+        return value != nullptr && Put(control, KPM_TEXT_CONTROL_TEXT,
+                                       plat::VariantBstr(value.get()), "KPOSetText")
+                   ? 1
+                   : 0;
+    });
 }
 
 KPCIF_EXPORT int KPOSetFontSize(uint32_t report, const char* name, float size) {
-    ScriptableObject* control = TextControl(report, name, "KPOSetFontSize");
-    if (control == nullptr) return 0;
-    Variant value{};
-    value.vt = plat::VT_R4;
-    value.fltVal = size;
-    return Put(control, kTextFontSize, value, "KPOSetFontSize") ? 1 : 0;
+    return Guarded<int>("KPOSetFontSize", [&]() -> int {
+        ScriptableObject* control = TextControl(report, name, "KPOSetFontSize");
+        if (control == nullptr) return 0;
+        Variant value{};
+        value.vt = plat::VT_R4;
+        value.fltVal = size;
+        return Put(control, KPM_TEXT_CONTROL_FONT_SIZE, value, "KPOSetFontSize") ? 1 : 0;
+    });
 }
 
 KPCIF_EXPORT uint32_t KPVCreatePreview() {
-    ScriptableObject* app = App("KPVCreatePreview");
-    if (app == nullptr) return 0;
-    ScriptableObject* preview =
-        GetObject(app, kAppCreatePreview, {}, kp::kInvokeMethod, "KPVCreatePreview");
-    return preview != nullptr ? AddHandle(HandleKind::kPreview, preview) : 0;
+    return Guarded<uint32_t>("KPVCreatePreview", [&]() -> uint32_t {
+        ScriptableObject* app = App("KPVCreatePreview");
+        if (app == nullptr) return 0;
+        ScriptableObject* preview = GetObject(app, KPM_APPLICATION_CREATE_PREVIEW, {},
+                                              kp::kInvokeMethod, "KPVCreatePreview");
+        return preview != nullptr ? AddHandle(HandleKind::kPreview, preview) : 0;
+    });
 }
 
 KPCIF_EXPORT int KPVGetStatus(uint32_t preview, int* status) {
-    return GetStatus(preview, HandleKind::kPreview, kPreviewStatus, status, "KPVGetStatus");
+    return Guarded<int>("KPVGetStatus", [&]() -> int {
+        return GetStatus(preview, HandleKind::kPreview, KPM_PREVIEW_STATUS, status, "KPVGetStatus");
+    });
 }
 
 KPCIF_EXPORT int KPVSetPreviewLayer1(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewShowLayer1, 1, on, "KPVSetPreviewLayer1");
+    return Guarded<int>("KPVSetPreviewLayer1", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_DISPLAY1, 1, on, "KPVSetPreviewLayer1");
+    });
 }
 KPCIF_EXPORT int KPVSetPreviewLayer2(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewShowLayer1, 2, on, "KPVSetPreviewLayer2");
+    return Guarded<int>("KPVSetPreviewLayer2", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_DISPLAY1, 2, on, "KPVSetPreviewLayer2");
+    });
 }
 KPCIF_EXPORT int KPVSetPreviewLayer3(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewShowLayer1, 3, on, "KPVSetPreviewLayer3");
+    return Guarded<int>("KPVSetPreviewLayer3", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_DISPLAY1, 3, on, "KPVSetPreviewLayer3");
+    });
 }
 KPCIF_EXPORT int KPVSetPreviewLayer4(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewShowLayer1, 4, on, "KPVSetPreviewLayer4");
+    return Guarded<int>("KPVSetPreviewLayer4", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_DISPLAY1, 4, on, "KPVSetPreviewLayer4");
+    });
 }
 KPCIF_EXPORT int KPVSetPreviewLayer5(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewShowLayer1, 5, on, "KPVSetPreviewLayer5");
+    return Guarded<int>("KPVSetPreviewLayer5", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_DISPLAY1, 5, on, "KPVSetPreviewLayer5");
+    });
 }
 KPCIF_EXPORT int KPVSetPrintLayer1(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewPrintLayer1, 1, on, "KPVSetPrintLayer1");
+    return Guarded<int>("KPVSetPrintLayer1", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_PRINT1, 1, on, "KPVSetPrintLayer1");
+    });
 }
 KPCIF_EXPORT int KPVSetPrintLayer2(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewPrintLayer1, 2, on, "KPVSetPrintLayer2");
+    return Guarded<int>("KPVSetPrintLayer2", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_PRINT1, 2, on, "KPVSetPrintLayer2");
+    });
 }
 KPCIF_EXPORT int KPVSetPrintLayer3(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewPrintLayer1, 3, on, "KPVSetPrintLayer3");
+    return Guarded<int>("KPVSetPrintLayer3", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_PRINT1, 3, on, "KPVSetPrintLayer3");
+    });
 }
 KPCIF_EXPORT int KPVSetPrintLayer4(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewPrintLayer1, 4, on, "KPVSetPrintLayer4");
+    return Guarded<int>("KPVSetPrintLayer4", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_PRINT1, 4, on, "KPVSetPrintLayer4");
+    });
 }
 KPCIF_EXPORT int KPVSetPrintLayer5(uint32_t v, int on) {
-    return PreviewLayer(v, kPreviewPrintLayer1, 5, on, "KPVSetPrintLayer5");
+    return Guarded<int>("KPVSetPrintLayer5", [&]() -> int {
+        return PreviewLayer(v, KPM_PREVIEW_LAYER_PRINT1, 5, on, "KPVSetPrintLayer5");
+    });
 }
 
 KPCIF_EXPORT int KPVSetToolBarItems(uint32_t preview, uint32_t items) {
-    return PutOn(preview, HandleKind::kPreview, kPreviewToolBarItems, plat::VariantUI4(items),
-                 "KPVSetToolBarItems");
+    return Guarded<int>("KPVSetToolBarItems", [&]() -> int {
+        return PutOn(preview, HandleKind::kPreview, KPM_PREVIEW_TOOLS, plat::VariantUI4(items),
+                     "KPVSetToolBarItems");
+    });
 }
 
 KPCIF_EXPORT int KPVSetAutoScale(uint32_t preview, int on) {
-    return PutOn(preview, HandleKind::kPreview, kPreviewAutoScale, Bool(on), "KPVSetAutoScale");
+    return Guarded<int>("KPVSetAutoScale", [&]() -> int {
+        return PutOn(preview, HandleKind::kPreview, KPM_PREVIEW_FIT_TO_WINDOW, Bool(on),
+                     "KPVSetAutoScale");
+    });
 }
 
 KPCIF_EXPORT int KPVSetPreviewScale(uint32_t preview, int percent) {
-    if (percent < 0 || percent > 0xFFFF) {
-        Report(kp::rc::kOutOfRange, "KPVSetPreviewScale");
-        return 0;
-    }
-    return PutOn(preview, HandleKind::kPreview, kPreviewScale,
-                 plat::VariantUI2(static_cast<uint16_t>(percent)), "KPVSetPreviewScale");
+    return Guarded<int>("KPVSetPreviewScale", [&]() -> int {
+        if (percent < 0 || percent > 0xFFFF) {
+            Report(kp::rc::kOutOfRange, "KPVSetPreviewScale");
+            return 0;
+        }
+        return PutOn(preview, HandleKind::kPreview, KPM_PREVIEW_ZOOM,
+                     plat::VariantUI2(static_cast<uint16_t>(percent)), "KPVSetPreviewScale");
+    });
 }
 
 KPCIF_EXPORT int KPVSetWindowCaption(uint32_t preview, const char* caption) {
-    ScriptableObject* object = Lookup(preview, HandleKind::kPreview, "KPVSetWindowCaption");
-    if (object == nullptr) return 0;
-    plat::UniqueBstr text = Text(caption, "KPVSetWindowCaption");
-    return text != nullptr && Put(object, kPreviewCaption, plat::VariantBstr(text.get()),
-                                  "KPVSetWindowCaption")
-               ? 1
-               : 0;
+    return Guarded<int>("KPVSetWindowCaption", [&]() -> int {
+        ScriptableObject* object = Lookup(preview, HandleKind::kPreview, "KPVSetWindowCaption");
+        if (object == nullptr) return 0;
+        plat::UniqueBstr text = Text(caption, "KPVSetWindowCaption");
+        return text != nullptr && Put(object, KPM_PREVIEW_TITLE, plat::VariantBstr(text.get()),
+                                      "KPVSetWindowCaption")
+                   ? 1
+                   : 0;
+    });
 }
 
 KPCIF_EXPORT int KPVSetPreviewMode(uint32_t preview, int mode) {
-    // The mode is the page arrangement: 1 one page, 2 two side by side, 3 two stacked; the
-    // engine keeps it as two flags, two pages and the second below the first. The direction
-    // goes first so that switching two pages on shows the arrangement asked for at once.
-    if (mode < 1 || mode > 3) {
-        Report(kp::rc::kOutOfRange, "KPVSetPreviewMode");
-        return 0;
-    }
-    return PutOn(preview, HandleKind::kPreview, kPreviewTwoPagesVertical,
-                 plat::VariantBool(mode == 3), "KPVSetPreviewMode") != 0 &&
-                   PutOn(preview, HandleKind::kPreview, kPreviewTwoPages,
-                         plat::VariantBool(mode != 1), "KPVSetPreviewMode") != 0
-               ? 1
-               : 0;
+    return Guarded<int>("KPVSetPreviewMode", [&]() -> int {
+        // The mode is the page arrangement: 1 one page, 2 two side by side, 3 two stacked; the
+        // engine keeps it as two flags, two pages and the second below the first. The direction
+        // goes first so that switching two pages on shows the arrangement asked for at once.
+        if (mode < 1 || mode > 3) {
+            Report(kp::rc::kOutOfRange, "KPVSetPreviewMode");
+            return 0;
+        }
+        return PutOn(preview, HandleKind::kPreview, KPM_PREVIEW_TWO_PAGES_VERTICAL,
+                     plat::VariantBool(mode == 3), "KPVSetPreviewMode") != 0 &&
+                       PutOn(preview, HandleKind::kPreview, KPM_PREVIEW_TWO_PAGES,
+                             plat::VariantBool(mode != 1), "KPVSetPreviewMode") != 0
+                   ? 1
+                   : 0;
+    });
 }
 
 KPCIF_EXPORT int KPVOpenPreview(uint32_t preview, int style) {
-    return CallOn(preview, HandleKind::kPreview, kPreviewOpen,
-                  {plat::VariantUI4(static_cast<uint32_t>(style))}, "KPVOpenPreview");
+    return Guarded<int>("KPVOpenPreview", [&]() -> int {
+        return CallOn(preview, HandleKind::kPreview, KPM_PREVIEW_OPEN_PREVIEW,
+                      {plat::VariantUI4(static_cast<uint32_t>(style))}, "KPVOpenPreview");
+    });
 }
 
 KPCIF_EXPORT int KPVReportPrint(uint32_t preview, uint32_t report) {
-    ScriptableObject* page = Lookup(report, HandleKind::kReport, "KPVReportPrint");
-    if (page == nullptr) return 0;
-    return CallOn(preview, HandleKind::kPreview, kPreviewReportPrint, {plat::VariantDispatch(page)},
-                  "KPVReportPrint");
+    return Guarded<int>("KPVReportPrint", [&]() -> int {
+        ScriptableObject* page = Lookup(report, HandleKind::kReport, "KPVReportPrint");
+        if (page == nullptr) return 0;
+        return CallOn(preview, HandleKind::kPreview, KPM_PREVIEW_PRINT,
+                      {plat::VariantDispatch(page)}, "KPVReportPrint");
+    });
 }
 
 KPCIF_EXPORT int KPVClosePreview(uint32_t preview) {
-    return CallOn(preview, HandleKind::kPreview, kPreviewClose, {}, "KPVClosePreview");
+    return Guarded<int>("KPVClosePreview", [&]() -> int {
+        return CallOn(preview, HandleKind::kPreview, KPM_PREVIEW_CLOSE_PREVIEW, {},
+                      "KPVClosePreview");
+    });
 }
 
 KPCIF_EXPORT int KPVDeletePreview(uint32_t preview) {
-    return DeleteOn(preview, HandleKind::kPreview, kPreviewDelete, "KPVDeletePreview");
+    return Guarded<int>("KPVDeletePreview", [&]() -> int {
+        return DeleteOn(preview, HandleKind::kPreview, KPM_PREVIEW_CLOSE, "KPVDeletePreview");
+    });
 }
 
 KPCIF_EXPORT uint32_t KPPCreatePrinter(const char* name) {
-    ScriptableObject* app = App("KPPCreatePrinter");
-    if (app == nullptr) return 0;
-    // An empty name selects the default printer.
-    plat::UniqueBstr printerName = Text(name, "KPPCreatePrinter");
-    if (printerName == nullptr) return 0;
-    ScriptableObject* printer =
-        GetObject(app, kAppCreatePrinter, {plat::VariantBstr(printerName.get())}, kp::kInvokeMethod,
-                  "KPPCreatePrinter");
-    return printer != nullptr ? AddHandle(HandleKind::kPrinter, printer) : 0;
+    return Guarded<uint32_t>("KPPCreatePrinter", [&]() -> uint32_t {
+        ScriptableObject* app = App("KPPCreatePrinter");
+        if (app == nullptr) return 0;
+        // An empty name selects the default printer.
+        plat::UniqueBstr printerName = Text(name, "KPPCreatePrinter");
+        if (printerName == nullptr) return 0;
+        ScriptableObject* printer =
+            GetObject(app, KPM_APPLICATION_CREATE_PRINTER, {plat::VariantBstr(printerName.get())},
+                      kp::kInvokeMethod, "KPPCreatePrinter");
+        return printer != nullptr ? AddHandle(HandleKind::kPrinter, printer) : 0;
+    });
 }
 
 KPCIF_EXPORT int KPPShowDlg(uint32_t printer, uint32_t owner, int options) {
-    return CallOn(printer, HandleKind::kPrinter, kPrinterShowDlg,
-                  {plat::VariantUI4(owner), plat::VariantUI4(static_cast<uint32_t>(options))},
-                  "KPPShowDlg");
+    return Guarded<int>("KPPShowDlg", [&]() -> int {
+        return CallOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG,
+                      {plat::VariantUI4(owner), plat::VariantUI4(static_cast<uint32_t>(options))},
+                      "KPPShowDlg");
+    });
 }
 
 KPCIF_EXPORT int KPPSetJobName(uint32_t printer, const char* name) {
-    ScriptableObject* object = Lookup(printer, HandleKind::kPrinter, "KPPSetJobName");
-    if (object == nullptr) return 0;
-    plat::UniqueBstr text = Text(name, "KPPSetJobName");
-    return text != nullptr &&
-                   Put(object, kPrinterJobName, plat::VariantBstr(text.get()), "KPPSetJobName")
-               ? 1
-               : 0;
+    return Guarded<int>("KPPSetJobName", [&]() -> int {
+        ScriptableObject* object = Lookup(printer, HandleKind::kPrinter, "KPPSetJobName");
+        if (object == nullptr) return 0;
+        plat::UniqueBstr text = Text(name, "KPPSetJobName");
+        return text != nullptr && Put(object, KPM_PRINTER_JOB_JOB_NAME,
+                                      plat::VariantBstr(text.get()), "KPPSetJobName")
+                   ? 1
+                   : 0;
+    });
 }
 
 namespace {
@@ -726,63 +796,101 @@ int PutPrinterUI2(uint32_t printer, int32_t id, int value, const char* what) {
 }  // namespace
 
 KPCIF_EXPORT int KPPSetScalePrint(uint32_t printer, int on) {
-    return PutOn(printer, HandleKind::kPrinter, kPrinterScalePrint, Bool(on), "KPPSetScalePrint");
+    return Guarded<int>("KPPSetScalePrint", [&]() -> int {
+        return PutOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_SCALE_PRINT, Bool(on),
+                     "KPPSetScalePrint");
+    });
 }
 KPCIF_EXPORT int KPPSetPaperSize(uint32_t printer, int paper) {
-    return PutPrinterI2(printer, kPrinterPaperSize, paper, "KPPSetPaperSize");
+    return Guarded<int>("KPPSetPaperSize", [&]() -> int {
+        return PutPrinterI2(printer, KPM_PRINTER_JOB_PAPER_SIZE, paper, "KPPSetPaperSize");
+    });
 }
 KPCIF_EXPORT int KPPSetOrientation(uint32_t printer, int orientation) {
-    return PutPrinterUI2(printer, kPrinterOrientation, orientation, "KPPSetOrientation");
+    return Guarded<int>("KPPSetOrientation", [&]() -> int {
+        return PutPrinterUI2(printer, KPM_PRINTER_JOB_ORIENTATION, orientation,
+                             "KPPSetOrientation");
+    });
 }
 KPCIF_EXPORT int KPPSetScalePaperFit(uint32_t printer, int on) {
-    return PutOn(printer, HandleKind::kPrinter, kPrinterScalePaperFit, Bool(on),
-                 "KPPSetScalePaperFit");
+    return Guarded<int>("KPPSetScalePaperFit", [&]() -> int {
+        return PutOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_SCALE_PAPER_FIT, Bool(on),
+                     "KPPSetScalePaperFit");
+    });
 }
 KPCIF_EXPORT int KPPSetMultiPrint(uint32_t printer, int on) {
-    return PutOn(printer, HandleKind::kPrinter, kPrinterMultiPrint, Bool(on), "KPPSetMultiPrint");
+    return Guarded<int>("KPPSetMultiPrint", [&]() -> int {
+        return PutOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_MULTI_PRINT, Bool(on),
+                     "KPPSetMultiPrint");
+    });
 }
 KPCIF_EXPORT int KPPSetMultiPrintLayout(uint32_t printer, int layout) {
-    return PutPrinterUI2(printer, kPrinterMultiPrintLayout, layout, "KPPSetMultiPrintLayout");
+    return Guarded<int>("KPPSetMultiPrintLayout", [&]() -> int {
+        return PutPrinterUI2(printer, KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, layout,
+                             "KPPSetMultiPrintLayout");
+    });
 }
 KPCIF_EXPORT int KPPSetScalePrintLayout(uint32_t printer, int layout) {
-    return PutPrinterUI2(printer, kPrinterScalePrintLayout, layout, "KPPSetScalePrintLayout");
+    return Guarded<int>("KPPSetScalePrintLayout", [&]() -> int {
+        return PutPrinterUI2(printer, KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, layout,
+                             "KPPSetScalePrintLayout");
+    });
 }
 KPCIF_EXPORT int KPPSetCancelDlg(uint32_t printer, int on) {
-    return PutOn(printer, HandleKind::kPrinter, kPrinterCancelDlg, Bool(on), "KPPSetCancelDlg");
+    return Guarded<int>("KPPSetCancelDlg", [&]() -> int {
+        return PutOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_CANCEL_DLG, Bool(on),
+                     "KPPSetCancelDlg");
+    });
 }
 
 KPCIF_EXPORT int KPPUpdateInfo(uint32_t printer) {
-    return CallOn(printer, HandleKind::kPrinter, kPrinterUpdateInfo, {}, "KPPUpdateInfo");
+    return Guarded<int>("KPPUpdateInfo", [&]() -> int {
+        return CallOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_UPDATE_INFO, {},
+                      "KPPUpdateInfo");
+    });
 }
 
 KPCIF_EXPORT int KPPOpenPrinter(uint32_t printer, uint32_t owner) {
-    return CallOn(printer, HandleKind::kPrinter, kPrinterOpen, {plat::VariantUI4(owner)},
-                  "KPPOpenPrinter");
+    return Guarded<int>("KPPOpenPrinter", [&]() -> int {
+        return CallOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_OPEN_PRINTER,
+                      {plat::VariantUI4(owner)}, "KPPOpenPrinter");
+    });
 }
 
 KPCIF_EXPORT int KPPReportPrint(uint32_t printer, uint32_t report) {
-    ScriptableObject* page = Lookup(report, HandleKind::kReport, "KPPReportPrint");
-    if (page == nullptr) return 0;
-    return CallOn(printer, HandleKind::kPrinter, kPrinterReportPrint, {plat::VariantDispatch(page)},
-                  "KPPReportPrint");
+    return Guarded<int>("KPPReportPrint", [&]() -> int {
+        ScriptableObject* page = Lookup(report, HandleKind::kReport, "KPPReportPrint");
+        if (page == nullptr) return 0;
+        return CallOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_PRINT,
+                      {plat::VariantDispatch(page)}, "KPPReportPrint");
+    });
 }
 
 KPCIF_EXPORT int KPPPreviewPrint(uint32_t printer, uint32_t preview, uint32_t page) {
-    ScriptableObject* source = Lookup(preview, HandleKind::kPreview, "KPPPreviewPrint");
-    if (source == nullptr) return 0;
-    return CallOn(printer, HandleKind::kPrinter, kPrinterPreviewPrint,
-                  {plat::VariantDispatch(source), plat::VariantUI4(page)}, "KPPPreviewPrint");
+    return Guarded<int>("KPPPreviewPrint", [&]() -> int {
+        ScriptableObject* source = Lookup(preview, HandleKind::kPreview, "KPPPreviewPrint");
+        if (source == nullptr) return 0;
+        return CallOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_PREVIEW_PRINT,
+                      {plat::VariantDispatch(source), plat::VariantUI4(page)}, "KPPPreviewPrint");
+    });
 }
 
 KPCIF_EXPORT int KPPGetStatus(uint32_t printer, int* status) {
-    return GetStatus(printer, HandleKind::kPrinter, kPrinterStatus, status, "KPPGetStatus");
+    return Guarded<int>("KPPGetStatus", [&]() -> int {
+        return GetStatus(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_STATUS, status,
+                         "KPPGetStatus");
+    });
 }
 
 KPCIF_EXPORT int KPPClosePrinter(uint32_t printer, int complete) {
-    return CallOn(printer, HandleKind::kPrinter, kPrinterClose, {Bool(complete)},
-                  "KPPClosePrinter");
+    return Guarded<int>("KPPClosePrinter", [&]() -> int {
+        return CallOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_CLOSE_PRINTER,
+                      {Bool(complete)}, "KPPClosePrinter");
+    });
 }
 
 KPCIF_EXPORT int KPPDeletePrinter(uint32_t printer) {
-    return DeleteOn(printer, HandleKind::kPrinter, kPrinterDelete, "KPPDeletePrinter");
+    return Guarded<int>("KPPDeletePrinter", [&]() -> int {
+        return DeleteOn(printer, HandleKind::kPrinter, KPM_PRINTER_JOB_CLOSE, "KPPDeletePrinter");
+    });
 }

@@ -19,6 +19,7 @@
 
 #include "base/atomic_file.h"
 #include "engine/core/control_interfaces.h"
+#include "engine/include/kpengn_members.h"
 #include "platform/gdi/emf_listing.h"
 #include "platform/gdi/emf_recorder.h"
 #include "platform/gdi/gdi_objects.h"
@@ -34,19 +35,6 @@ using namespace plat;
 using kp::ScriptableObject;
 
 // Member ids used here.
-constexpr int32_t kAppCreateReport = 10005;
-constexpr int32_t kReportTitle = 5002, kReportUnit = 5003, kReportCpi = 5008, kReportCpl = 5009;
-constexpr int32_t kReportPaper = 5011, kReportOrientation = 5014, kReportLayers = 5016;
-constexpr int32_t kReportPrinter = 5027, kReportDraw = 15001, kReportSave = 15002;
-constexpr int32_t kReportClose = 15005;
-constexpr int32_t kLayersLayer = 16001;
-constexpr int32_t kLayerObjects = 7001, kLayerZOrder = 7002, kLayerVisible = 7003;
-constexpr int32_t kObjectsObject = 18001, kObjectsCreate = 18002, kObjectsList = 18005;
-constexpr int32_t kItemDrawObject = 9001, kItemName = 9002, kItemVisible = 9003;
-constexpr int32_t kItemTop = 9004, kItemLeft = 9005, kItemBottom = 9006, kItemRight = 9007;
-constexpr int32_t kFontName = 10016, kFontSize = 10018, kText = 10019, kAlign = 10021;
-constexpr int32_t kVAlign = 10023, kTextColor = 10024;
-constexpr int32_t kLineWidth = 10101, kLineColor = 10102, kFillColor = 10103;
 constexpr uint32_t kNoFill = 0xFFFFFFFF;
 
 constexpr const char* kAligns[] = {"left", "center", "right"};
@@ -298,15 +286,16 @@ struct Owned {
 };
 
 ScriptableObject* LayerOf(ScriptableObject* report, int n) {
-    ScriptableObject* layers = AsObject(Get(report, kReportLayers, "Layers"));
-    return AsObject(Call(layers, kLayersLayer, {VariantUI2(static_cast<uint16_t>(n))}, "Layer"));
+    ScriptableObject* layers = AsObject(Get(report, KPM_REPORT_LAYERS, "Layers"));
+    return AsObject(
+        Call(layers, KPM_LAYER_COLLECTION_LAYER, {VariantUI2(static_cast<uint16_t>(n))}, "Layer"));
 }
 
 void SetObjectFields(ScriptableObject* control, const DescObject& o, Owned* owned) {
     const int line = o.line;
     auto field = [&](const char* key) { return o.fields.at(key); };
     if (o.kind == "text") {
-        Put(control, kFontName, Str(field("font"), &owned->strings), "FontName");
+        Put(control, KPM_TEXT_CONTROL_FONT_NAME, Str(field("font"), &owned->strings), "FontName");
         const std::string size = field("size");
         char* end = nullptr;
         const float points = std::strtof(size.c_str(), &end);
@@ -316,24 +305,26 @@ void SetObjectFields(ScriptableObject* control, const DescObject& o, Owned* owne
         Variant v{};
         v.vt = VT_R4;
         v.fltVal = points;
-        Put(control, kFontSize, v, "FontSize");
-        Put(control, kAlign,
+        Put(control, KPM_TEXT_CONTROL_FONT_SIZE, v, "FontSize");
+        Put(control, KPM_TEXT_CONTROL_ALIGN,
             VariantI2(static_cast<int16_t>(IndexOf(kAligns, 3, field("align"), line, "align"))),
             "Align");
-        Put(control, kVAlign,
+        Put(control, KPM_TEXT_CONTROL_VALIGN,
             VariantI2(static_cast<int16_t>(IndexOf(kVAligns, 3, field("valign"), line, "valign"))),
             "VAlign");
-        Put(control, kTextColor, VariantUI4(Color(field("color"), line)), "TextColor");
-        Put(control, kText, Str(field("text"), &owned->strings), "Text");
+        Put(control, KPM_TEXT_CONTROL_TEXT_COLOR, VariantUI4(Color(field("color"), line)),
+            "TextColor");
+        Put(control, KPM_TEXT_CONTROL_TEXT, Str(field("text"), &owned->strings), "Text");
     } else if (o.kind == "line" || o.kind == "box") {
-        Put(control, kLineWidth,
+        Put(control, KPM_SHAPE_CONTROL_LINE_WIDTH,
             VariantI4(static_cast<int32_t>(Number(field("width"), 0, INT32_MAX, line, "width"))),
             "LineWidth");
-        Put(control, kLineColor, VariantUI4(Color(field("color"), line)), "LineColor");
+        Put(control, KPM_SHAPE_CONTROL_LINE_COLOR, VariantUI4(Color(field("color"), line)),
+            "LineColor");
         if (o.kind == "box") {
             const std::string fill = field("fill");
-            Put(control, kFillColor, VariantUI4(fill == "none" ? kNoFill : Color(fill, line)),
-                "FillColor");
+            Put(control, KPM_SHAPE_CONTROL_FILL_COLOR,
+                VariantUI4(fill == "none" ? kNoFill : Color(fill, line)), "FillColor");
         }
     }
 }
@@ -361,36 +352,37 @@ int Build(const std::vector<std::string>& args) {
     if (!engine.loaded()) return UsageError(engine.loadError());
 
     Owned owned;
-    ScriptableObject* report = AsObject(Call(engine.app(), kAppCreateReport, {}, "CreateReport"));
+    ScriptableObject* report =
+        AsObject(Call(engine.app(), KPM_APPLICATION_CREATE_REPORT, {}, "CreateReport"));
     try {
         // Files built from a description are the same on every machine: no printer name.
-        Put(report, kReportPrinter, VariantBstr(nullptr), "5027");
-        Put(report, kReportUnit, VariantUI2(desc.unit), "Unit");
-        Put(report, kReportPaper, VariantI2(desc.paper), "PaperSize");
-        Put(report, kReportOrientation, VariantI2(desc.orientation), "PaperOrientation");
-        Put(report, kReportCpi, VariantUI2(desc.cpi), "CPI");
-        Put(report, kReportCpl, VariantUI2(desc.cpl), "CPL");
-        if (desc.hasTitle) Put(report, kReportTitle, Str(desc.title, &owned.strings), "Title");
+        Put(report, KPM_REPORT_PRINTER_NAME, VariantBstr(nullptr), "5027");
+        Put(report, KPM_REPORT_UNIT, VariantUI2(desc.unit), "Unit");
+        Put(report, KPM_REPORT_PAPER_SIZE, VariantI2(desc.paper), "PaperSize");
+        Put(report, KPM_REPORT_PAPER_ORIENTATION, VariantI2(desc.orientation), "PaperOrientation");
+        Put(report, KPM_REPORT_CPI, VariantUI2(desc.cpi), "CPI");
+        Put(report, KPM_REPORT_CPL, VariantUI2(desc.cpl), "CPL");
+        if (desc.hasTitle) Put(report, KPM_REPORT_TITLE, Str(desc.title, &owned.strings), "Title");
         // Each order put shifts the others; placing 1 to 5 in turn leaves every layer where the
         // description wants it.
         for (int z = 1; z <= 5; ++z) {
             for (int n = 1; n <= 5; ++n) {
                 if (desc.zorder[n - 1] != z) continue;
-                Put(LayerOf(report, n), kLayerZOrder, VariantUI2(static_cast<uint16_t>(z)),
+                Put(LayerOf(report, n), KPM_LAYER_Z_ODER, VariantUI2(static_cast<uint16_t>(z)),
                     "ZOder");
             }
         }
         for (int n = 1; n <= 5; ++n) {
-            Put(LayerOf(report, n), kLayerVisible, VariantBool(desc.visible[n - 1] != 0),
+            Put(LayerOf(report, n), KPM_LAYER_VISIBLE, VariantBool(desc.visible[n - 1] != 0),
                 "Visible");
         }
         for (const DescObject& o : desc.objects) {
             ScriptableObject* objects =
-                AsObject(Get(LayerOf(report, o.layer), kLayerObjects, "Objects"));
+                AsObject(Get(LayerOf(report, o.layer), KPM_LAYER_OBJECTS, "Objects"));
             ScriptableObject* group = nullptr;
             if (!o.in.empty()) {
                 try {
-                    group = AsObject(Call(objects, kObjectsObject,
+                    group = AsObject(Call(objects, KPM_OBJECT_COLLECTION_OBJECT,
                                           {VariantDispatch(nullptr), Str(o.in, &owned.strings)},
                                           "Object"));
                 } catch (const EngineError&) {
@@ -404,28 +396,29 @@ int Build(const std::vector<std::string>& args) {
                 if (o.kind == kind.name) std::memcpy(&classId.raw, &kind.classId, 8);
             }
             ScriptableObject* item =
-                AsObject(Call(objects, kObjectsCreate,
+                AsObject(Call(objects, KPM_OBJECT_COLLECTION_CREATE_OBJECT,
                               {classId, VariantDispatch(group), VariantI4(o.rect[0]),
                                VariantI4(o.rect[1]), VariantI4(o.rect[2]), VariantI4(o.rect[3])},
                               "CreateObject"));
             try {
-                Put(item, kItemName, Str(o.name, &owned.strings), "Name");
+                Put(item, KPM_DRAWING_OBJECT_NAME, Str(o.name, &owned.strings), "Name");
             } catch (const EngineError& e) {
                 throw DescError{o.line, "the name \"" + o.name + "\" cannot be given (error " +
                                             std::to_string(e.code) + ")"};
             }
-            if (o.hidden) Put(item, kItemVisible, VariantBool(false), "Visible");
-            SetObjectFields(AsObject(Get(item, kItemDrawObject, "DrawObject")), o, &owned);
+            if (o.hidden) Put(item, KPM_DRAWING_OBJECT_VISIBLE, VariantBool(false), "Visible");
+            SetObjectFields(AsObject(Get(item, KPM_DRAWING_OBJECT_DRAW_OBJECT, "DrawObject")), o,
+                            &owned);
         }
-        Call(report, kReportSave, {Str(files[1], &owned.strings), VariantBool(!keep)}, "Save");
+        Call(report, KPM_REPORT_SAVE, {Str(files[1], &owned.strings), VariantBool(!keep)}, "Save");
     } catch (const DescError& e) {
-        Call(report, kReportClose, {}, "CloseReport");
+        Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
         return UsageError(files[0] + ":" + std::to_string(e.line) + ": " + e.message);
     } catch (...) {
-        Call(report, kReportClose, {}, "CloseReport");
+        Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
         throw;
     }
-    Call(report, kReportClose, {}, "CloseReport");
+    Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
     return kExitOk;
 }
 
@@ -468,8 +461,8 @@ std::string PointsText(float points) {
 }
 
 std::vector<ScriptableObject*> ObjectList(ScriptableObject* objects, ScriptableObject* group) {
-    const Variant handle =
-        Call(objects, kObjectsList, {VariantDispatch(group), VariantUI2(2)}, "GetObjectList");
+    const Variant handle = Call(objects, KPM_OBJECT_COLLECTION_GET_OBJECT_LIST,
+                                {VariantDispatch(group), VariantUI2(2)}, "GetObjectList");
     std::vector<ScriptableObject*> list;
     if (handle.ulVal == 0) return list;
     auto* entries = static_cast<void**>(GlobalLock(handle.ulVal));
@@ -484,7 +477,8 @@ std::vector<ScriptableObject*> ObjectList(ScriptableObject* objects, ScriptableO
 void ShowObjects(std::string& out, ScriptableObject* objects, int layer, ScriptableObject* group,
                  const std::string& groupName) {
     for (ScriptableObject* item : ObjectList(objects, group)) {
-        ScriptableObject* control = AsObject(Get(item, kItemDrawObject, "DrawObject"));
+        ScriptableObject* control =
+            AsObject(Get(item, KPM_DRAWING_OBJECT_DRAW_OBJECT, "DrawObject"));
         const Kind* kind = nullptr;
         for (const Kind& k : kKinds) {
             void* found = nullptr;
@@ -495,31 +489,37 @@ void ShowObjects(std::string& out, ScriptableObject* objects, int layer, Scripta
             }
         }
         if (kind == nullptr) throw EngineError{-2, "DrawObject"};
-        const std::string name = GetText(item, kItemName, "Name");
+        const std::string name = GetText(item, KPM_DRAWING_OBJECT_NAME, "Name");
         char line[256];
         std::snprintf(line, sizeof line, "%s %s layer=%d", kind->name, name.c_str(), layer);
         out += line;
         if (group != nullptr) out += " in=" + groupName;
-        std::snprintf(line, sizeof line, " rect=%d,%d,%d,%d", Get(item, kItemLeft, "Left").lVal,
-                      Get(item, kItemTop, "Top").lVal, Get(item, kItemRight, "Right").lVal,
-                      Get(item, kItemBottom, "Botoom").lVal);
+        std::snprintf(line, sizeof line, " rect=%d,%d,%d,%d",
+                      Get(item, KPM_DRAWING_OBJECT_LEFT, "Left").lVal,
+                      Get(item, KPM_DRAWING_OBJECT_TOP, "Top").lVal,
+                      Get(item, KPM_DRAWING_OBJECT_RIGHT, "Right").lVal,
+                      Get(item, KPM_DRAWING_OBJECT_BOTOOM, "Botoom").lVal);
         out += line;
-        if (Get(item, kItemVisible, "Visible").boolVal == 0) out += " hidden";
+        if (Get(item, KPM_DRAWING_OBJECT_VISIBLE, "Visible").boolVal == 0) out += " hidden";
         const std::string kindName = kind->name;
         if (kindName == "text") {
-            out += " font=" + Quoted(GetText(control, kFontName, "FontName"));
-            out += " size=" + PointsText(Get(control, kFontSize, "FontSize").fltVal);
-            const int16_t align = Get(control, kAlign, "Align").iVal;
-            const int16_t valign = Get(control, kVAlign, "VAlign").iVal;
+            out += " font=" + Quoted(GetText(control, KPM_TEXT_CONTROL_FONT_NAME, "FontName"));
+            out +=
+                " size=" + PointsText(Get(control, KPM_TEXT_CONTROL_FONT_SIZE, "FontSize").fltVal);
+            const int16_t align = Get(control, KPM_TEXT_CONTROL_ALIGN, "Align").iVal;
+            const int16_t valign = Get(control, KPM_TEXT_CONTROL_VALIGN, "VAlign").iVal;
             out += std::string(" align=") + kAligns[std::clamp<int16_t>(align, 0, 2)];
             out += std::string(" valign=") + kVAligns[std::clamp<int16_t>(valign, 0, 2)];
-            out += " color=" + ColorText(Get(control, kTextColor, "TextColor").ulVal);
-            out += " text=" + Quoted(GetText(control, kText, "Text"));
+            out +=
+                " color=" + ColorText(Get(control, KPM_TEXT_CONTROL_TEXT_COLOR, "TextColor").ulVal);
+            out += " text=" + Quoted(GetText(control, KPM_TEXT_CONTROL_TEXT, "Text"));
         } else if (kindName == "line" || kindName == "box") {
-            out += " width=" + std::to_string(Get(control, kLineWidth, "LineWidth").lVal);
-            out += " color=" + ColorText(Get(control, kLineColor, "LineColor").ulVal);
+            out += " width=" +
+                   std::to_string(Get(control, KPM_SHAPE_CONTROL_LINE_WIDTH, "LineWidth").lVal);
+            out += " color=" +
+                   ColorText(Get(control, KPM_SHAPE_CONTROL_LINE_COLOR, "LineColor").ulVal);
             if (kindName == "box") {
-                const uint32_t fill = Get(control, kFillColor, "FillColor").ulVal;
+                const uint32_t fill = Get(control, KPM_SHAPE_CONTROL_FILL_COLOR, "FillColor").ulVal;
                 out += " fill=" + (fill == kNoFill ? std::string("none") : ColorText(fill));
             }
         }
@@ -539,33 +539,35 @@ int Show(const std::vector<std::string>& args) {
     std::string out;
     try {
         char line[256];
-        const int16_t paper = Get(report, kReportPaper, "PaperSize").iVal;
+        const int16_t paper = Get(report, KPM_REPORT_PAPER_SIZE, "PaperSize").iVal;
         if (paper == 256) throw EngineError{-8, "PaperSize"};
         std::snprintf(line, sizeof line, "report paper=%d orientation=%d unit=%u cpi=%u cpl=%u",
-                      paper, Get(report, kReportOrientation, "PaperOrientation").iVal,
-                      Get(report, kReportUnit, "Unit").uiVal, Get(report, kReportCpi, "CPI").uiVal,
-                      Get(report, kReportCpl, "CPL").uiVal);
+                      paper, Get(report, KPM_REPORT_PAPER_ORIENTATION, "PaperOrientation").iVal,
+                      Get(report, KPM_REPORT_UNIT, "Unit").uiVal,
+                      Get(report, KPM_REPORT_CPI, "CPI").uiVal,
+                      Get(report, KPM_REPORT_CPL, "CPL").uiVal);
         out += line;
-        Variant title = Get(report, kReportTitle, "Title");
+        Variant title = Get(report, KPM_REPORT_TITLE, "Title");
         if (title.bstrVal != nullptr) out += " title=" + Quoted(Utf8(title));
         VariantClear(&title);
         out += "\n";
         for (int n = 1; n <= 5; ++n) {
             ScriptableObject* layer = LayerOf(report, n);
             std::snprintf(line, sizeof line, "layer %d visible=%d zorder=%u\n", n,
-                          Get(layer, kLayerVisible, "Visible").boolVal != 0 ? 1 : 0,
-                          Get(layer, kLayerZOrder, "ZOder").uiVal);
+                          Get(layer, KPM_LAYER_VISIBLE, "Visible").boolVal != 0 ? 1 : 0,
+                          Get(layer, KPM_LAYER_Z_ODER, "ZOder").uiVal);
             out += line;
         }
         for (int n = 1; n <= 5; ++n) {
-            ScriptableObject* objects = AsObject(Get(LayerOf(report, n), kLayerObjects, "Objects"));
+            ScriptableObject* objects =
+                AsObject(Get(LayerOf(report, n), KPM_LAYER_OBJECTS, "Objects"));
             ShowObjects(out, objects, n, nullptr, "");
         }
     } catch (...) {
-        Call(report, kReportClose, {}, "CloseReport");
+        Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
         throw;
     }
-    Call(report, kReportClose, {}, "CloseReport");
+    Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitOk;
 }
@@ -601,7 +603,7 @@ std::optional<PictureArgs> ParsePictureArgs(const std::vector<std::string>& args
 
 void DrawReport(ScriptableObject* report, uint32_t drawDc, uint32_t attributeDc, int32_t across,
                 int32_t down, uint32_t flags) {
-    Call(report, kReportDraw,
+    Call(report, KPM_REPORT_DRAW,
          {VariantDispatch(nullptr), VariantUI4(drawDc), VariantUI4(attributeDc), VariantI4(0),
           VariantI4(0), VariantI4(across), VariantI4(down), VariantUI4(flags)},
          "Draw");
@@ -629,14 +631,14 @@ int Png(const std::vector<std::string>& args) {
             DrawReport(report, dc.handle(), dc.handle(), across, down, p->flags);
         }
         if (!qzs::tools::SavePngAtomically(image, p->out)) {
-            Call(report, kReportClose, {}, "CloseReport");
+            Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
             return UsageError("cannot write " + p->out);
         }
     } catch (...) {
-        Call(report, kReportClose, {}, "CloseReport");
+        Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
         throw;
     }
-    Call(report, kReportClose, {}, "CloseReport");
+    Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
     return kExitOk;
 }
 
@@ -650,11 +652,13 @@ int Emf(const std::vector<std::string>& args) {
     try {
         int32_t across = 0, down = 0;
         PagePixels(report, p->dpi, &across, &down);
-        // As the PDF export records a page: a reference device of the page's size, a frame in
-        // hundredths of a millimetre, isotropic one-to-one mapping and the page as clip.
+        // As the PDF export records a page: a reference device of the page's size, the paper as
+        // the frame in hundredths of a millimetre (not the pixels turned back, which would move
+        // it by up to half a pixel), isotropic one-to-one mapping and the page as clip.
         InfoDc reference(DeviceInfo::ForPixels(across, down, p->dpi, kDtRasPrinter));
-        const RECT frame{0, 0, static_cast<int32_t>(std::lround(across * 2540.0 / p->dpi)),
-                         static_cast<int32_t>(std::lround(down * 2540.0 / p->dpi))};
+        int32_t tenthsAcross = 0, tenthsDown = 0;
+        PageTenths(report, &tenthsAcross, &tenthsDown);
+        const RECT frame{0, 0, tenthsAcross * 10, tenthsDown * 10};
         EmfRecorder recorder(reference.device(), frame, u"KelvaprintV3.0");
         recorder.SetMapMode(kMmIsotropic);
         recorder.SetWindowOrgEx(0, 0);
@@ -668,10 +672,10 @@ int Emf(const std::vector<std::string>& args) {
         recorder.SelectClipRgn(0);
         bytes = recorder.Close();
     } catch (...) {
-        Call(report, kReportClose, {}, "CloseReport");
+        Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
         throw;
     }
-    Call(report, kReportClose, {}, "CloseReport");
+    Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
     if (!WriteReplacing(p->out, bytes.data(), bytes.size())) {
         return UsageError("cannot write " + p->out);
     }

@@ -10,16 +10,13 @@
 
 #include "engine/core/event_sinks.h"
 #include "engine/core/exports.h"
+#include "engine/include/kpengn_members.h"
 
 namespace qzsreport {
 
 using namespace plat;
 
 namespace {
-
-constexpr int32_t kAppKeepLayerOrder = 6;
-constexpr int32_t kAppOpenReport = 10010;
-constexpr int32_t kReportPaperWidthTenths = 5013;
 
 std::vector<const ReportCommand*>& Registry() {
     static std::vector<const ReportCommand*> commands;
@@ -95,7 +92,7 @@ Engine::Engine() {
     Variant keep = VariantBool(true);
     kp::InvokeArgs args{&keep, 1};
     Variant result{};
-    app_->Invoke(kAppKeepLayerOrder, kp::kInvokePut, &args, &result);
+    app_->Invoke(KPM_APPLICATION_KEEP_LAYER_ORDER, kp::kInvokePut, &args, &result);
 }
 
 Variant Get(kp::ScriptableObject* object, int32_t id, const char* member) {
@@ -133,7 +130,8 @@ kp::ScriptableObject* OpenReport(const std::string& path) {
     if (name == nullptr) throw EngineError{-7, "OpenReport"};
     Variant result{};
     try {
-        result = Call(Engine::Get().app(), kAppOpenReport, {VariantBstr(name)}, "OpenReport");
+        result = Call(Engine::Get().app(), KPM_APPLICATION_OPEN_REPORT, {VariantBstr(name)},
+                      "OpenReport");
     } catch (...) {
         BstrFree(name);
         throw;
@@ -142,17 +140,22 @@ kp::ScriptableObject* OpenReport(const std::string& path) {
     return AsObject(result);
 }
 
-void PagePixels(kp::ScriptableObject* report, int32_t dpi, int32_t* across, int32_t* down) {
+void PageTenths(kp::ScriptableObject* report, int32_t* across, int32_t* down) {
     // The paper in tenths of a millimetre is what the report keeps; the gets answer it in the
     // report's unit, so unit 1 (hundredths) is asked for and divided.
     const Variant unit = Get(report, 5003, "Unit");
     Put(report, 5003, VariantUI2(1), "Unit");
-    const int32_t width = Get(report, kReportPaperWidthTenths, "PaperWidth").lVal / 10;
+    const int32_t width = Get(report, KPM_REPORT_PAPER_WIDTH, "PaperWidth").lVal / 10;
     const int32_t length = Get(report, 5012, "PaperLength").lVal / 10;
     Put(report, 5003, VariantUI2(unit.uiVal), "Unit");
     const bool portrait = Get(report, 5014, "PaperOrientation").iVal == 1;
-    const int32_t w = portrait ? width : length;
-    const int32_t h = portrait ? length : width;
+    *across = portrait ? width : length;
+    *down = portrait ? length : width;
+}
+
+void PagePixels(kp::ScriptableObject* report, int32_t dpi, int32_t* across, int32_t* down) {
+    int32_t w = 0, h = 0;
+    PageTenths(report, &w, &h);
     *across = static_cast<int32_t>(std::lround(w * static_cast<double>(dpi) / 254.0));
     *down = static_cast<int32_t>(std::lround(h * static_cast<double>(dpi) / 254.0));
 }

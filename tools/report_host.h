@@ -62,6 +62,8 @@ kp::ScriptableObject* AsObject(const plat::Variant& value);
 // Opens an existing report file through the application (OpenReport, 10010).
 kp::ScriptableObject* OpenReport(const std::string& path);
 // The page of a report at dpi in pixels, across and down (paper x dpi / 254, rounded).
+// The page across and down in tenths of a millimetre, as the orientation turns the paper.
+void PageTenths(kp::ScriptableObject* report, int32_t* across, int32_t* down);
 void PagePixels(kp::ScriptableObject* report, int32_t dpi, int32_t* across, int32_t* down);
 
 // Options shared by the picture subcommands: --dpi N, --flags HEX. false for a bad value.

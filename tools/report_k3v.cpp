@@ -21,16 +21,16 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QWidget>
 #include <QImage>
+#include <QWidget>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/atomic_file.h"
@@ -38,6 +38,7 @@
 #include "engine/core/control_interfaces.h"
 #include "engine/core/module.h"
 #include "engine/core/report.h"
+#include "engine/include/kpengn_members.h"
 #include "engine/preview/file_object.h"
 #include "engine/preview/report_file.h"
 #include "engine/preview/ui/frame_window.h"
@@ -57,13 +58,12 @@ using namespace plat;
 using kp::ScriptableObject;
 using kp::preview::FileObject;
 
-constexpr int32_t kAppKeepLayerOrder = 6;
-constexpr int32_t kAppCreateFile = 10004, kAppCreateReport = 10005, kAppOpenReport = 10010;
 constexpr int32_t kMaxSamplePages = 100000;
 
 // A count as typed: at most six decimal digits, nothing else.
 std::optional<int> CountArg(const std::string& text) {
-    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 6 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::stoi(text);
 }
@@ -122,7 +122,7 @@ class LinkedEngine {
         }
         app_ = static_cast<kp::ApplicationObject*>(static_cast<Unknown*>(out));
         app_->Site().SetSite(1);
-        Put(app_, kAppKeepLayerOrder, VariantBool(true), "KeepLayerOrder");
+        Put(app_, KPM_APPLICATION_KEEP_LAYER_ORDER, VariantBool(true), "KeepLayerOrder");
     }
     ~LinkedEngine() {
         kp::InitModule(nullptr);
@@ -162,7 +162,8 @@ kp::ItemObject* AddObject(kp::ReportObject* report, int layer, const kp::Interfa
 // Sample page k on A4 portrait in 0.01 mm: a solid black box on layer 1, "ページk" on layer 2
 // and a 0.5 mm line on layer 3.
 ScriptableObject* SamplePage(kp::ApplicationObject* app, int k) {
-    ScriptableObject* object = AsObject(Call(app, kAppCreateReport, {}, "CreateReport"));
+    ScriptableObject* object =
+        AsObject(Call(app, KPM_APPLICATION_CREATE_REPORT, {}, "CreateReport"));
     kp::ReportObject* report = kp::AsReport(object);
     if (report == nullptr) throw EngineError{-7, "CreateReport"};
     Put(object, kp::ReportObject::kUnit, VariantUI2(1), "Unit");
@@ -192,7 +193,7 @@ ScriptableObject* OpenReportFile(kp::ApplicationObject* app, const std::string& 
     if (name == nullptr) throw EngineError{-7, "OpenReport"};
     try {
         ScriptableObject* report =
-            AsObject(Call(app, kAppOpenReport, {VariantBstr(name)}, "OpenReport"));
+            AsObject(Call(app, KPM_APPLICATION_OPEN_REPORT, {VariantBstr(name)}, "OpenReport"));
         BstrFree(name);
         return report;
     } catch (...) {
@@ -213,7 +214,7 @@ int K3vWrite(const std::vector<std::string>& args) {
 
     LinkedEngine engine;
     kp::ApplicationObject* app = engine.app();
-    ScriptableObject* file = AsObject(Call(app, kAppCreateFile, {}, "CreateFile"));
+    ScriptableObject* file = AsObject(Call(app, KPM_APPLICATION_CREATE_FILE, {}, "CreateFile"));
     auto* fileObject = static_cast<FileObject*>(file);
     const int pages = k->samples > 0 ? k->samples : int(k->files.size());
     if (k->password) {
@@ -396,7 +397,7 @@ int K3vRender(const std::vector<std::string>& args) {
     QGuiApplication gui(argc, argv);
 
     LinkedEngine engine;
-    FileHolder holder{AsObject(Call(engine.app(), kAppCreateFile, {}, "CreateFile"))};
+    FileHolder holder{AsObject(Call(engine.app(), KPM_APPLICATION_CREATE_FILE, {}, "CreateFile"))};
     auto* file = static_cast<FileObject*>(holder.file);
     ScriptedDialogs dialogs(*r);
     file->SetDialogPort(&dialogs);
@@ -514,8 +515,9 @@ int K3vView(const std::vector<std::string>& args) {
     }
     if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
         std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        return UsageError("qzs-report k3v-view needs a display: run it under xvfb-run, or with "
-                          "QT_QPA_PLATFORM=offscreen");
+        return UsageError(
+            "qzs-report k3v-view needs a display: run it under xvfb-run, or with "
+            "QT_QPA_PLATFORM=offscreen");
     }
     std::error_code ec;
     const std::string full = std::filesystem::absolute(v->in, ec).string();
@@ -539,20 +541,21 @@ int K3vView(const std::vector<std::string>& args) {
             if (cookie != 0) app->Sinks().UnadviseSink(cookie);
         }
     } unadvise{engine.app(), cookie};
-    FileHolder holder{AsObject(Call(engine.app(), kAppCreateFile, {}, "CreateFile"))};
+    FileHolder holder{AsObject(Call(engine.app(), KPM_APPLICATION_CREATE_FILE, {}, "CreateFile"))};
     auto* file = static_cast<FileObject*>(holder.file);
     ViewDialogs dialogs(v->password);
     file->SetDialogPort(&dialogs);
     if (!OpenSavedFile(file, in)) return UsageError("the path is not UTF-8");
-    constexpr int32_t kWindowRight = 3021, kWindowBottom = 3022, kPage = 3028, kHwnd = 3061;
-    Put(file, kWindowRight, VariantI4(800), "WindowRight");
-    Put(file, kWindowBottom, VariantI4(600), "WindowBottom");
+    Put(file, KPM_FILE_OBJECT_WINDOW_RIGHT, VariantI4(800), "WindowRight");
+    Put(file, KPM_FILE_OBJECT_WINDOW_BOTTOM, VariantI4(600), "WindowBottom");
     Call(file, FileObject::kFileOpenViewer, {VariantUI4(1)}, "FileOpenViewer");
-    if (v->page != 1) Put(file, kPage, VariantUI4(static_cast<uint32_t>(v->page)), "Page");
+    if (v->page != 1)
+        Put(file, KPM_FILE_OBJECT_PAGE, VariantUI4(static_cast<uint32_t>(v->page)), "Page");
     if (v->screenshot) {
         Variant hwnd{};
         kp::InvokeArgs none{nullptr, 0};
-        if (const int32_t code = file->Invoke(kHwnd, kp::kInvokeGet, &none, &hwnd); code != 0)
+        if (const int32_t code = file->Invoke(KPM_FILE_OBJECT_HWND, kp::kInvokeGet, &none, &hwnd);
+            code != 0)
             throw EngineError{code, "hWnd"};
         auto* window = static_cast<QWidget*>(WindowFromHandle(hwnd.ulVal));
         if (window == nullptr) throw EngineError{-9, "hWnd"};
@@ -569,8 +572,8 @@ int K3vView(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-const ReportCommand kK3vView("k3v-view", "k3v-view FILE [--page N] [--password P] [--screenshot PNG]",
-                             K3vView);
+const ReportCommand kK3vView("k3v-view",
+                             "k3v-view FILE [--page N] [--password P] [--screenshot PNG]", K3vView);
 
 const ReportCommand kK3vRender("k3v-render",
                                "k3v-render FILE N OUT.png [--dpi D] [--layers DIGITS] "

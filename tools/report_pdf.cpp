@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/include/kpengn_members.h"
 #include "tools/report_host.h"
 
 namespace qzsreport {
@@ -17,10 +18,6 @@ namespace {
 
 using namespace plat;
 using kp::ScriptableObject;
-
-constexpr int32_t kAppCreatePdfDocument = 10011;
-constexpr int32_t kPdfOpen = 600, kPdfClose = 601, kPdfAddPage = 602, kPdfRelease = 603;
-constexpr int32_t kReportClose = 15005;
 
 struct PdfArgs {
     std::vector<std::string> files;
@@ -90,7 +87,7 @@ int Pdf(const std::vector<std::string>& args) {
     Engine& engine = Engine::Get();
     if (!engine.loaded()) return UsageError(engine.loadError());
     ScriptableObject* document =
-        AsObject(Call(engine.app(), kAppCreatePdfDocument, {}, "CreatePdfDocument"));
+        AsObject(Call(engine.app(), KPM_APPLICATION_CREATE_PDF_DOCUMENT, {}, "CreatePdfDocument"));
     int pages = 0;
     try {
         static const char* const kMembers[5] = {"Creator", "Title", "Subject", "Author",
@@ -102,7 +99,7 @@ int Pdf(const std::vector<std::string>& args) {
         const std::string full = std::filesystem::absolute(p->out, ec).string();
         Variant path = Text(ec ? p->out : full, "PdfOpen");
         try {
-            Call(document, kPdfOpen, {path, VariantBool(p->overwrite)}, "PdfOpen");
+            Call(document, KPM_PDF_DOCUMENT_PDF_OPEN, {path, VariantBool(p->overwrite)}, "PdfOpen");
         } catch (...) {
             BstrFree(path.bstrVal);
             throw;
@@ -111,23 +108,23 @@ int Pdf(const std::vector<std::string>& args) {
         for (const std::string& file : p->files) {
             ScriptableObject* report = OpenReport(file);
             try {
-                Call(document, kPdfAddPage, {VariantDispatch(nullptr), VariantDispatch(report)},
-                     "PdfAddPage");
+                Call(document, KPM_PDF_DOCUMENT_PDF_ADD_PAGE,
+                     {VariantDispatch(nullptr), VariantDispatch(report)}, "PdfAddPage");
             } catch (...) {
-                Call(report, kReportClose, {}, "CloseReport");
+                Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
                 throw;
             }
-            Call(report, kReportClose, {}, "CloseReport");
+            Call(report, KPM_REPORT_CLOSE_REPORT, {}, "CloseReport");
             ++pages;
         }
-        Call(document, kPdfClose, {}, "PdfClose");
+        Call(document, KPM_PDF_DOCUMENT_PDF_CLOSE, {}, "PdfClose");
     } catch (...) {
         // The document goes with its unfinished file.
         Variant ignored{};
-        document->Invoke(kPdfRelease, kp::kInvokeMethod, nullptr, &ignored);
+        document->Invoke(KPM_PDF_DOCUMENT_PDF_RELEASE, kp::kInvokeMethod, nullptr, &ignored);
         throw;
     }
-    Call(document, kPdfRelease, {}, "PdfRelease");
+    Call(document, KPM_PDF_DOCUMENT_PDF_RELEASE, {}, "PdfRelease");
     std::error_code ec;
     const auto bytes = std::filesystem::file_size(p->out, ec);
     std::printf("pdf %s pages %d bytes %llu\n", p->out.c_str(), pages,

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "engine/core/event_sinks.h"
+#include "engine/include/kpengn_members.h"
 #include "platform/printing/devmode.h"
 #include "tools/report_host.h"
 #include "platform/qt_japanese.h"
@@ -23,25 +24,6 @@ namespace {
 
 using namespace plat;
 using kp::ScriptableObject;
-
-constexpr int32_t kAppPrinterDevices = 3, kAppCreatePrinter = 10002;
-constexpr int32_t kAppDeviceName = 10006, kAppPrinterName = 10007, kAppPortName = 10008;
-constexpr int32_t kJobSupportPapers = 1001, kJobSupportSources = 1002, kJobPrinterName = 1004;
-constexpr int32_t kJobCancelDlg = 1007, kJobMinWidth = 1012, kJobMinLength = 1013;
-constexpr int32_t kJobMaxWidth = 1014, kJobMaxLength = 1015, kJobPaperSize = 1016;
-constexpr int32_t kJobSource = 1019, kJobOrientation = 1020, kJobCopies = 1021;
-constexpr int32_t kJobAsync = 1024, kJobPageCount = 1025, kJobMultiPrint = 1026;
-constexpr int32_t kJobMultiLayout = 1027, kJobScale = 1028, kJobNumber = 1030;
-constexpr int32_t kJobTopMargin = 1031, kJobLeftMargin = 1032, kJobBottomMargin = 1033;
-constexpr int32_t kJobRightMargin = 1034, kJobScalePrint = 1036, kJobScaleFit = 1037;
-constexpr int32_t kJobScaleLayout = 1038, kJobFields = 1047;
-constexpr int32_t kJobOpen = 11001, kJobClosePrinter = 11002, kJobClose = 11003;
-constexpr int32_t kJobGetPaper = 11004, kJobGetPaperName = 11005, kJobGetSource = 11006;
-constexpr int32_t kJobGetSourceName = 11007, kJobGetStatus = 11008, kJobSetStatus = 11009;
-constexpr int32_t kJobPrint = 11010, kJobSelect = 11013, kJobUpdateInfo = 11014;
-constexpr int32_t kJobResetPending = 11015, kJobGetDevMode = 11016;
-constexpr int32_t kJobPaperLength = 11020, kJobPaperWidth = 11021;
-constexpr int32_t kReportClose = 15005;
 
 std::string Utf8(const Variant& v) {
     std::string text;
@@ -69,7 +51,8 @@ ScriptableObject* CreatePrinter(const std::string& name) {
     if (text == nullptr && !name.empty()) throw EngineError{-7, "CreatePrinter"};
     Variant result{};
     try {
-        result = Call(Engine::Get().app(), kAppCreatePrinter, {VariantBstr(text)}, "CreatePrinter");
+        result = Call(Engine::Get().app(), KPM_APPLICATION_CREATE_PRINTER, {VariantBstr(text)},
+                      "CreatePrinter");
     } catch (...) {
         BstrFree(text);
         throw;
@@ -86,30 +69,34 @@ int32_t CopiesLimit(ScriptableObject* job) {
         Variant v = VariantUI2(static_cast<uint16_t>(mid));
         kp::InvokeArgs args{&v, 1};
         Variant r{};
-        if (job->Invoke(kJobCopies, kp::kInvokePut, &args, &r) == 0) {
+        if (job->Invoke(KPM_PRINTER_JOB_COPIES, kp::kInvokePut, &args, &r) == 0) {
             low = mid;
         } else {
             high = mid - 1;
         }
     }
-    Call(job, kJobResetPending, {}, "ResetPendingSettings");
+    Call(job, KPM_PRINTER_JOB_RESET_PENDING_SETTINGS, {}, "ResetPendingSettings");
     return low;
 }
 
 void PrintCaps(ScriptableObject* job) {
-    const int16_t papers = Get(job, kJobSupportPapers, "SupportPapers").iVal;
+    const int16_t papers = Get(job, KPM_PRINTER_JOB_SUPPORT_PAPERS, "SupportPapers").iVal;
     for (int16_t i = 0; i < papers; ++i) {
-        const uint16_t code = Call(job, kJobGetPaper, {VariantUI2(i)}, "GetPaper").uiVal;
-        Variant name = Call(job, kJobGetPaperName, {VariantUI2(i)}, "GetPaperName");
-        const int16_t w = Call(job, kJobPaperWidth, {VariantI2(code)}, "GetPaperExtent").iVal;
-        const int16_t l = Call(job, kJobPaperLength, {VariantI2(code)}, "GetPaperExtent").iVal;
+        const uint16_t code =
+            Call(job, KPM_PRINTER_JOB_GET_PAPER, {VariantUI2(i)}, "GetPaper").uiVal;
+        Variant name = Call(job, KPM_PRINTER_JOB_GET_PAPER_NAME, {VariantUI2(i)}, "GetPaperName");
+        const int16_t w =
+            Call(job, KPM_PRINTER_JOB_GET_PAPER_WIDTH, {VariantI2(code)}, "GetPaperExtent").iVal;
+        const int16_t l =
+            Call(job, KPM_PRINTER_JOB_GET_PAPER_LENGTH, {VariantI2(code)}, "GetPaperExtent").iVal;
         std::printf("  paper %u %dx%d %s\n", code, w, l, Utf8(name).c_str());
         VariantClear(&name);
     }
-    const int16_t sources = Get(job, kJobSupportSources, "SupportSources").iVal;
+    const int16_t sources = Get(job, KPM_PRINTER_JOB_SUPPORT_SOURCES, "SupportSources").iVal;
     for (int16_t i = 0; i < sources; ++i) {
-        const uint16_t code = Call(job, kJobGetSource, {VariantUI2(i)}, "GetSource").uiVal;
-        Variant name = Call(job, kJobGetSourceName, {VariantUI2(i)}, "GetSourceName");
+        const uint16_t code =
+            Call(job, KPM_PRINTER_JOB_GET_SOURCE, {VariantUI2(i)}, "GetSource").uiVal;
+        Variant name = Call(job, KPM_PRINTER_JOB_GET_SOURCE_NAME, {VariantUI2(i)}, "GetSourceName");
         std::printf("  source %u %s\n", code, Utf8(name).c_str());
         VariantClear(&name);
     }
@@ -118,20 +105,23 @@ void PrintCaps(ScriptableObject* job) {
     Variant ptr{};
     ptr.vt = VT_PTR;
     ptr.byref = &dm;
-    Call(job, kJobGetDevMode, {ptr}, "GetDevMode");
+    Call(job, KPM_PRINTER_JOB_GET_DEV_MODE, {ptr}, "GetDevMode");
     const int16_t x = dm.dmPrintQuality;
     const int16_t y = dm.dmYResolution;
     std::printf("  resolution %dx%d\n", x, y > 0 ? y : x);
     std::printf("  copies %d\n", CopiesLimit(job));
-    std::printf("  fields 0x%X\n", Get(job, kJobFields, "SupportedFields").ulVal);
-    std::printf("  extents %dx%d %dx%d\n", Get(job, kJobMinWidth, "MinPaperWidth").iVal,
-                Get(job, kJobMinLength, "MinPaperLength").iVal,
-                Get(job, kJobMaxWidth, "MaxPaperWidth").iVal,
-                Get(job, kJobMaxLength, "MaxPaperLength").iVal);
-    std::printf("  margins %d %d %d %d\n", Get(job, kJobTopMargin, "MinTopMargin").iVal,
-                Get(job, kJobLeftMargin, "MinLeftMargin").iVal,
-                Get(job, kJobBottomMargin, "MinBottomMargin").iVal,
-                Get(job, kJobRightMargin, "MinRightMargin").iVal);
+    std::printf("  fields 0x%X\n",
+                Get(job, KPM_PRINTER_JOB_SUPPORTED_FIELDS, "SupportedFields").ulVal);
+    std::printf("  extents %dx%d %dx%d\n",
+                Get(job, KPM_PRINTER_JOB_MIN_PAPER_WIDTH, "MinPaperWidth").iVal,
+                Get(job, KPM_PRINTER_JOB_MIN_PAPER_LENGTH, "MinPaperLength").iVal,
+                Get(job, KPM_PRINTER_JOB_MAX_PAPER_WIDTH, "MaxPaperWidth").iVal,
+                Get(job, KPM_PRINTER_JOB_MAX_PAPER_LENGTH, "MaxPaperLength").iVal);
+    std::printf("  margins %d %d %d %d\n",
+                Get(job, KPM_PRINTER_JOB_MIN_TOP_MARGIN, "MinTopMargin").iVal,
+                Get(job, KPM_PRINTER_JOB_MIN_LEFT_MARGIN, "MinLeftMargin").iVal,
+                Get(job, KPM_PRINTER_JOB_MIN_BOTTOM_MARGIN, "MinBottomMargin").iVal,
+                Get(job, KPM_PRINTER_JOB_MIN_RIGHT_MARGIN, "MinRightMargin").iVal);
 }
 
 int Printers(const std::vector<std::string>& args) {
@@ -149,19 +139,21 @@ int Printers(const std::vector<std::string>& args) {
         Variant result{};
         Variant empty = VariantBstr(nullptr);
         kp::InvokeArgs a{&empty, 1};
-        if (app->Invoke(kAppCreatePrinter, kp::kInvokeMethod, &a, &result) == 0) {
+        if (app->Invoke(KPM_APPLICATION_CREATE_PRINTER, kp::kInvokeMethod, &a, &result) == 0) {
             ScriptableObject* job = AsObject(result);
-            Variant name = Get(job, kJobPrinterName, "PrinterName");
+            Variant name = Get(job, KPM_PRINTER_JOB_PRINTER_NAME, "PrinterName");
             defaultName = Utf8(name);
             VariantClear(&name);
-            Call(job, kJobClose, {}, "Close");
+            Call(job, KPM_PRINTER_JOB_CLOSE, {}, "Close");
         }
     }
-    const uint32_t count = Get(app, kAppPrinterDevices, "PrinterDevices").ulVal;
+    const uint32_t count = Get(app, KPM_APPLICATION_PRINTER_DEVICES, "PrinterDevices").ulVal;
     for (uint32_t n = 0; n < count; ++n) {
-        Variant name = Call(app, kAppPrinterName, {VariantUI4(n)}, "PrinterName");
-        Variant model = Call(app, kAppDeviceName, {VariantUI4(n)}, "PrinterDeviceName");
-        Variant port = Call(app, kAppPortName, {VariantUI4(n)}, "PrinterPortName");
+        Variant name = Call(app, KPM_APPLICATION_PRINTER_NAME, {VariantUI4(n)}, "PrinterName");
+        Variant model =
+            Call(app, KPM_APPLICATION_PRINTER_DEVICE_NAME, {VariantUI4(n)}, "PrinterDeviceName");
+        Variant port =
+            Call(app, KPM_APPLICATION_PRINTER_PORT_NAME, {VariantUI4(n)}, "PrinterPortName");
         const std::string printer = Utf8(name);
         std::printf("%s\t%s\t%s%s\n", printer.c_str(), Utf8(model).c_str(), Utf8(port).c_str(),
                     printer == defaultName ? "\tdefault" : "");
@@ -171,7 +163,7 @@ int Printers(const std::vector<std::string>& args) {
         if (caps) {
             ScriptableObject* job = CreatePrinter(printer);
             PrintCaps(job);
-            Call(job, kJobClose, {}, "Close");
+            Call(job, KPM_PRINTER_JOB_CLOSE, {}, "Close");
         }
     }
     return kExitOk;
@@ -270,11 +262,11 @@ int Print(const std::vector<std::string>& args) {
     auto closeAll = [&] {
         for (ScriptableObject* r : reports) {
             Variant none{};
-            r->Invoke(kReportClose, kp::kInvokeMethod, nullptr, &none);
+            r->Invoke(KPM_REPORT_CLOSE_REPORT, kp::kInvokeMethod, nullptr, &none);
         }
         if (job != nullptr) {
             Variant none{};
-            job->Invoke(kJobClose, kp::kInvokeMethod, nullptr, &none);
+            job->Invoke(KPM_PRINTER_JOB_CLOSE, kp::kInvokeMethod, nullptr, &none);
         }
     };
     EndSink sink;
@@ -290,34 +282,40 @@ int Print(const std::vector<std::string>& args) {
         for (const auto& f : files) reports.push_back(OpenReport(f));
         job = CreatePrinter(printer);
         if (fit || scale != 0) {
-            Put(job, kJobScalePrint, VariantBool(true), "ScalePrint");
-            Put(job, kJobScaleFit, VariantBool(fit), "ScalePaperFit");
-            if (scale != 0) Put(job, kJobScale, VariantUI2(static_cast<uint16_t>(scale)), "Scale");
+            Put(job, KPM_PRINTER_JOB_SCALE_PRINT, VariantBool(true), "ScalePrint");
+            Put(job, KPM_PRINTER_JOB_SCALE_PAPER_FIT, VariantBool(fit), "ScalePaperFit");
+            if (scale != 0)
+                Put(job, KPM_PRINTER_JOB_SCALE, VariantUI2(static_cast<uint16_t>(scale)), "Scale");
         }
         if (align != 0)
-            Put(job, kJobScaleLayout, VariantUI2(static_cast<uint16_t>(align)), "ScalePrintLayout");
+            Put(job, KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, VariantUI2(static_cast<uint16_t>(align)),
+                "ScalePrintLayout");
         if (multi != 0) {
-            Put(job, kJobMultiPrint, VariantBool(true), "MultiPrint");
-            Put(job, kJobMultiLayout, VariantUI2(static_cast<uint16_t>(multi)), "MultiPrintLayout");
+            Put(job, KPM_PRINTER_JOB_MULTI_PRINT, VariantBool(true), "MultiPrint");
+            Put(job, KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, VariantUI2(static_cast<uint16_t>(multi)),
+                "MultiPrintLayout");
         }
         if (paper != 0)
-            Put(job, kJobPaperSize, VariantI2(static_cast<int16_t>(paper)), "PaperSize");
+            Put(job, KPM_PRINTER_JOB_PAPER_SIZE, VariantI2(static_cast<int16_t>(paper)),
+                "PaperSize");
         if (orientation != 0) {
-            Put(job, kJobOrientation, VariantUI2(static_cast<uint16_t>(orientation)),
+            Put(job, KPM_PRINTER_JOB_ORIENTATION, VariantUI2(static_cast<uint16_t>(orientation)),
                 "Orientation");
         }
-        if (copies != 0) Put(job, kJobCopies, VariantUI2(static_cast<uint16_t>(copies)), "Copies");
-        if (source != 0) Put(job, kJobSource, VariantI2(static_cast<int16_t>(source)), "Source");
-        Call(job, kJobUpdateInfo, {}, "UpdateInfo");
+        if (copies != 0)
+            Put(job, KPM_PRINTER_JOB_COPIES, VariantUI2(static_cast<uint16_t>(copies)), "Copies");
+        if (source != 0)
+            Put(job, KPM_PRINTER_JOB_SOURCE, VariantI2(static_cast<int16_t>(source)), "Source");
+        Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}, "UpdateInfo");
         if (select) {
-            const Variant taken =
-                Call(job, kJobSelect, {VariantUI4(0), VariantUI4(0)}, "ShowPrtSelectDlg");
+            const Variant taken = Call(job, KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG,
+                                       {VariantUI4(0), VariantUI4(0)}, "ShowPrtSelectDlg");
             if (taken.boolVal == 0) throw EngineError{-10311, "ShowPrtSelectDlg"};
         }
         // The tool shows no cancel dialog: its window would have no one to click it.
-        Put(job, kJobCancelDlg, VariantBool(false), "CancelDlg");
+        Put(job, KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false), "CancelDlg");
         if (async) {
-            Put(job, kJobAsync, VariantBool(true), "ASyncMode");
+            Put(job, KPM_PRINTER_JOB_ASYNC_MODE, VariantBool(true), "ASyncMode");
             // PrintEnd reaches the tool through the application's event source.
             void* source = nullptr;
             if (const int32_t code = engine.app()->QueryInterface(&kp::iid::kEventSource, &source);
@@ -335,18 +333,18 @@ int Print(const std::vector<std::string>& args) {
                 throw EngineError{code, "AdviseSink"};
             }
         }
-        Call(job, kJobOpen, {VariantUI4(0)}, "OpenPrinter");
+        Call(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}, "OpenPrinter");
         for (ScriptableObject* report : reports) {
             Variant arg = VariantDispatch(report);
             kp::InvokeArgs a{&arg, 1};
             Variant r{};
-            int32_t code = job->Invoke(kJobPrint, kp::kInvokeMethod, &a, &r);
+            int32_t code = job->Invoke(KPM_PRINTER_JOB_PRINT, kp::kInvokeMethod, &a, &r);
             if (code == -10400) code = sink.Wait();
             if (code != 0) throw EngineError{code, "Print"};
         }
-        const uint32_t id = Get(job, kJobNumber, "JobNumber").ulVal;
-        const uint32_t pages = Get(job, kJobPageCount, "PageCount").ulVal;
-        Call(job, kJobClosePrinter, {VariantBool(true)}, "ClosePrinter");
+        const uint32_t id = Get(job, KPM_PRINTER_JOB_JOB_NUMBER, "JobNumber").ulVal;
+        const uint32_t pages = Get(job, KPM_PRINTER_JOB_PAGE_COUNT, "PageCount").ulVal;
+        Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}, "ClosePrinter");
         std::printf("job %u pages %u\n", id, pages);
     } catch (...) {
         closeAll();
@@ -390,18 +388,19 @@ int Job(const std::vector<std::string>& args) {
     try {
         if (command > 0) {
             Call(
-                job, kJobSetStatus,
+                job, KPM_PRINTER_JOB_SET_JOB_STATUS,
                 {VariantUI4(static_cast<uint32_t>(id)), VariantUI4(static_cast<uint32_t>(command))},
                 "SetJobStatus");
         }
-        const uint32_t status =
-            Call(job, kJobGetStatus, {VariantUI4(static_cast<uint32_t>(id))}, "GetJobStatus").ulVal;
+        const uint32_t status = Call(job, KPM_PRINTER_JOB_GET_JOB_STATUS,
+                                     {VariantUI4(static_cast<uint32_t>(id))}, "GetJobStatus")
+                                    .ulVal;
         std::printf("status 0x%08X\n", status);
     } catch (...) {
-        Call(job, kJobClose, {}, "Close");
+        Call(job, KPM_PRINTER_JOB_CLOSE, {}, "Close");
         throw;
     }
-    Call(job, kJobClose, {}, "Close");
+    Call(job, KPM_PRINTER_JOB_CLOSE, {}, "Close");
     return kExitOk;
 }
 

@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <string>
 
+#include "engine/core/member_table.h"
 #include "engine/core/module.h"
 #include "engine/core/object_signature.h"
 #include "platform/printing/printers.h"
@@ -28,26 +30,6 @@ std::mutex& FactoriesLock() {
 ChildFactories& Factories() {
     return gFactories;
 }
-
-// Invoke ids of the members of a report and a printer job that the printer set-up for a report
-// uses.
-constexpr int32_t kReportTitle = 5002;
-constexpr int32_t kReportPrinterSelectMode = 5010;
-constexpr int32_t kReportPaperSize = 5011;
-constexpr int32_t kReportPaperLength = 5012;
-constexpr int32_t kReportPaperWidth = 5013;
-constexpr int32_t kReportPaperOrientation = 5014;
-constexpr int32_t kReportPrinterName = 5027;
-constexpr int32_t kReportLoadFile = 15006;
-constexpr int32_t kJobCancelDlgMessage = 1008;
-constexpr int32_t kJobPaperSize = 1016;
-constexpr int32_t kJobOrientation = 1020;
-constexpr int32_t kJobJobName = 1029;
-constexpr int32_t kJobDevModePaperWidth = 1048;
-constexpr int32_t kJobDevModePaperLength = 1049;
-constexpr int32_t kJobClose = 11003;
-constexpr int32_t kJobShowPrtSelectDlg = 11013;
-constexpr int32_t kJobUpdateInfo = 11014;
 
 // The name the control library is loaded by on this system (the property reports the name
 // actually used, so that a host can find the same library).
@@ -116,35 +98,34 @@ ChildFactories GetChildFactories() {
 // Member tables
 
 const PropertyRow<ApplicationObject> ApplicationObject::kProperties[] = {
-    {kCurrentPath, VT_BSTR, &ApplicationObject::GetCurrentPathMember,
+    {KP_PROPERTY(APPLICATION, CURRENT_PATH), &ApplicationObject::GetCurrentPathMember,
      &ApplicationObject::PutCurrentPath},
-    {kTempPath, VT_BSTR, &ApplicationObject::GetTempPathMember, &ApplicationObject::PutTempPath},
-    {kPrinterDevices, VT_UI4, &ApplicationObject::GetPrinterDevices, nullptr},
-    {kDefaultUserId, VT_BSTR, &ApplicationObject::GetDefaultUserId,
+    {KP_PROPERTY(APPLICATION, TEMP_PATH), &ApplicationObject::GetTempPathMember,
+     &ApplicationObject::PutTempPath},
+    {KP_PROPERTY(APPLICATION, PRINTER_DEVICES), &ApplicationObject::GetPrinterDevices, nullptr},
+    {KP_PROPERTY(APPLICATION, DEFAULT_USER_ID), &ApplicationObject::GetDefaultUserId,
      &ApplicationObject::PutDefaultUserId},
-    {kDefaultUserPassword, VT_BSTR, &ApplicationObject::GetDefaultUserPassword,
+    {KP_PROPERTY(APPLICATION, DEFAULT_USER_PASSWORD), &ApplicationObject::GetDefaultUserPassword,
      &ApplicationObject::PutDefaultUserPassword},
-    {kKeepLayerOrder, VT_BOOL, &ApplicationObject::GetKeepLayerOrder,
+    {KP_PROPERTY(APPLICATION, KEEP_LAYER_ORDER), &ApplicationObject::GetKeepLayerOrder,
      &ApplicationObject::PutKeepLayerOrder},
-    {kControlLibraryName, VT_BSTR, &ApplicationObject::GetControlLibraryName, nullptr},
+    {KP_PROPERTY(APPLICATION, CONTROL_LIBRARY_NAME), &ApplicationObject::GetControlLibraryName,
+     nullptr},
 };
 
 const MethodRow<ApplicationObject> ApplicationObject::kMethods[] = {
-    {kCreatePreview, VT_DISPATCH, 0, {}, &ApplicationObject::CreatePreviewMember},
-    {kCreatePrinter, VT_DISPATCH, 1, {VT_BSTR}, &ApplicationObject::CreatePrinterMember},
-    {kCreatePrinterForReport,
-     VT_DISPATCH,
-     3,
-     {VT_DISPATCH, VT_UI4, VT_UI4},
+    {KP_METHOD(APPLICATION, CREATE_PREVIEW), &ApplicationObject::CreatePreviewMember},
+    {KP_METHOD(APPLICATION, CREATE_PRINTER), &ApplicationObject::CreatePrinterMember},
+    {KP_METHOD(APPLICATION, CREATE_PRINTER_FOR_REPORT),
      &ApplicationObject::CreatePrinterForReportMember},
-    {kCreateFile, VT_DISPATCH, 0, {}, &ApplicationObject::CreateFileMember},
-    {kCreateReport, VT_DISPATCH, 0, {}, &ApplicationObject::CreateReportMember},
-    {kPrinterDeviceName, VT_BSTR, 1, {VT_UI4}, &ApplicationObject::PrinterDeviceNameMember},
-    {kPrinterName, VT_BSTR, 1, {VT_UI4}, &ApplicationObject::PrinterNameMember},
-    {kPrinterPortName, VT_BSTR, 1, {VT_UI4}, &ApplicationObject::PrinterPortNameMember},
-    {kReservedCreate, VT_DISPATCH, 1, {VT_BSTR}, &ApplicationObject::ReservedCreateMember},
-    {kOpenReport, VT_DISPATCH, 1, {VT_BSTR}, &ApplicationObject::OpenReportMember},
-    {kCreatePdfDocument, VT_DISPATCH, 0, {}, &ApplicationObject::CreatePdfDocumentMember},
+    {KP_METHOD(APPLICATION, CREATE_FILE), &ApplicationObject::CreateFileMember},
+    {KP_METHOD(APPLICATION, CREATE_REPORT), &ApplicationObject::CreateReportMember},
+    {KP_METHOD(APPLICATION, PRINTER_DEVICE_NAME), &ApplicationObject::PrinterDeviceNameMember},
+    {KP_METHOD(APPLICATION, PRINTER_NAME), &ApplicationObject::PrinterNameMember},
+    {KP_METHOD(APPLICATION, PRINTER_PORT_NAME), &ApplicationObject::PrinterPortNameMember},
+    {KP_METHOD(APPLICATION, RESERVED), &ApplicationObject::ReservedCreateMember},
+    {KP_METHOD(APPLICATION, OPEN_REPORT), &ApplicationObject::OpenReportMember},
+    {KP_METHOD(APPLICATION, CREATE_PDF_DOCUMENT), &ApplicationObject::CreatePdfDocumentMember},
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -191,9 +172,10 @@ int32_t ApplicationObject::Initialize() {
     currentPath_ = tempPath_ = defaultUserId_ = defaultUserPassword_ = nullptr;
 
     // A folder that cannot be read leaves its path null; one that cannot be converted fails.
-    if (char* cwd = getcwd(nullptr, 0)) {
-        currentPath_ = BstrFromUtf8(cwd);
-        std::free(cwd);
+    // Held so that a conversion that throws does not leak it.
+    if (const std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
+        cwd) {
+        currentPath_ = BstrFromUtf8(cwd.get());
         if (!currentPath_) return rc::kStringConversion;
     }
     tempPath_ = BstrFromUtf8(TemporaryFolder());
@@ -278,9 +260,13 @@ int32_t ApplicationObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t ApplicationObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                   Variant* result) {
-    if (!siteHolder_.HasSite()) return rc::kNoSite;
-    return DispatchMember<ApplicationObject>(*this, kProperties, kMethods, memberId, kind, args,
-                                             result);
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) + std::size(kMethods) == KP_MEMBER_COUNT(APPLICATION));
+    return GuardedCall([&]() -> int32_t {
+        if (!siteHolder_.HasSite()) return rc::kNoSite;
+        return DispatchMember<ApplicationObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                                 result);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -524,7 +510,7 @@ int32_t ApplicationObject::OpenReport(const OleChar* fileName, ScriptableObject*
             Variant name = VariantBstr(const_cast<OleChar*>(fileName));
             InvokeArgs args{&name, 1};
             Variant result{};
-            return c->Invoke(kReportLoadFile, kInvokeMethod, &args, &result);
+            return c->Invoke(KPM_REPORT_LOAD_REPORT_FILE, kInvokeMethod, &args, &result);
         },
         out);
 }
@@ -557,14 +543,14 @@ int32_t ApplicationObject::CreatePrinterForReport(plat::Unknown* reportObject,
     auto* report = static_cast<ScriptableObject*>(reportObject);
 
     Variant mode{};
-    if (const int32_t code = GetTyped(report, kReportPrinterSelectMode, VT_UI2, &mode);
+    if (const int32_t code = GetTyped(report, KPM_REPORT_PRINTER_SELECT_MODE, VT_UI2, &mode);
         code != rc::kOk) {
         return code;
     }
     if (mode.uiVal == 1) return CreateDefaultPrinter(out);
 
     Variant printerName{};
-    if (const int32_t code = GetTyped(report, kReportPrinterName, VT_BSTR, &printerName);
+    if (const int32_t code = GetTyped(report, KPM_REPORT_PRINTER_NAME, VT_BSTR, &printerName);
         code != rc::kOk) {
         return code;
     }
@@ -588,13 +574,15 @@ int32_t ApplicationObject::CreatePrinterForReport(plat::Unknown* reportObject,
     UniqueBstr message;
     int16_t selected = 0;
     do {
-        if ((code = GetTyped(report, kReportPaperSize, VT_I2, &paperSize)) != rc::kOk) break;
-        if ((code = GetTyped(report, kReportPaperWidth, VT_I4, &paperWidth)) != rc::kOk) break;
-        if ((code = GetTyped(report, kReportPaperLength, VT_I4, &paperLength)) != rc::kOk) break;
-        if ((code = GetTyped(report, kReportPaperOrientation, VT_I2, &orientation)) != rc::kOk) {
+        if ((code = GetTyped(report, KPM_REPORT_PAPER_SIZE, VT_I2, &paperSize)) != rc::kOk) break;
+        if ((code = GetTyped(report, KPM_REPORT_PAPER_WIDTH, VT_I4, &paperWidth)) != rc::kOk) break;
+        if ((code = GetTyped(report, KPM_REPORT_PAPER_LENGTH, VT_I4, &paperLength)) != rc::kOk)
+            break;
+        if ((code = GetTyped(report, KPM_REPORT_PAPER_ORIENTATION, VT_I2, &orientation)) !=
+            rc::kOk) {
             break;
         }
-        if ((code = GetTyped(report, kReportTitle, VT_BSTR, &title)) != rc::kOk) break;
+        if ((code = GetTyped(report, KPM_REPORT_TITLE, VT_BSTR, &title)) != rc::kOk) break;
         titleText.reset(title.bstrVal);
         if (titleText) {
             std::u16string text = u"\u300C ";  // 「
@@ -606,36 +594,40 @@ int32_t ApplicationObject::CreatePrinterForReport(plat::Unknown* reportObject,
                 break;
             }
         }
-        if ((code = Put(job, kJobJobName, VariantBstr(titleText.get()))) != rc::kOk) break;
-        if ((code = Put(job, kJobCancelDlgMessage, VariantBstr(message.get()))) != rc::kOk) break;
-        code = Put(job, kJobPaperSize, VariantI2(paperSize.iVal));
+        if ((code = Put(job, KPM_PRINTER_JOB_JOB_NAME, VariantBstr(titleText.get()))) != rc::kOk)
+            break;
+        if ((code = Put(job, KPM_PRINTER_JOB_CANCEL_DLG_MESSAGE, VariantBstr(message.get()))) !=
+            rc::kOk)
+            break;
+        code = Put(job, KPM_PRINTER_JOB_PAPER_SIZE, VariantI2(paperSize.iVal));
         if (code != rc::kOk && code != rc::kPaperNotInList) break;
-        if ((code = Put(job, kJobDevModePaperWidth,
+        if ((code = Put(job, KPM_PRINTER_JOB_DEV_MODE_PAPER_WIDTH,
                         VariantI2(static_cast<int16_t>(paperWidth.lVal)))) != rc::kOk) {
             break;
         }
-        if ((code = Put(job, kJobDevModePaperLength,
+        if ((code = Put(job, KPM_PRINTER_JOB_DEV_MODE_PAPER_LENGTH,
                         VariantI2(static_cast<int16_t>(paperLength.lVal)))) != rc::kOk) {
             break;
         }
-        if ((code = Put(job, kJobOrientation,
+        if ((code = Put(job, KPM_PRINTER_JOB_ORIENTATION,
                         VariantUI2(static_cast<uint16_t>(orientation.iVal)))) != rc::kOk) {
             break;
         }
         Variant result{};
-        if ((code = job->Invoke(kJobUpdateInfo, kInvokeMethod, nullptr, &result)) != rc::kOk) {
+        if ((code = job->Invoke(KPM_PRINTER_JOB_UPDATE_INFO, kInvokeMethod, nullptr, &result)) !=
+            rc::kOk) {
             break;
         }
         Variant dialogArgs[2] = {VariantUI4(parentWindow), VariantUI4(dialogOptions)};
         InvokeArgs args{dialogArgs, 2};
         result = Variant{};
-        code = job->Invoke(kJobShowPrtSelectDlg, kInvokeMethod, &args, &result);
+        code = job->Invoke(KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, kInvokeMethod, &args, &result);
         selected = result.boolVal;
     } while (false);
 
     if (code == rc::kOk && selected != 0) return rc::kOk;
     Variant closed{};
-    job->Invoke(kJobClose, kInvokeMethod, nullptr, &closed);
+    job->Invoke(KPM_PRINTER_JOB_CLOSE, kInvokeMethod, nullptr, &closed);
     *out = nullptr;
     return code != rc::kOk ? code : rc::kPrinterSelectionCancelled;
 }
@@ -710,17 +702,21 @@ int32_t CreateEngineObject(const InterfaceId* classId, const InterfaceId* iid, v
     }
     if (!IsEqualInterfaceId(*classId, kEngineClassId)) return rc::kWrongClass;
 
-    auto* app = new (std::nothrow) ApplicationObject;
+    // Until it is registered a failure, or a throw, destroys the object directly: the reference
+    // QueryInterface took is not the host's yet.
+    std::unique_ptr<ApplicationObject> app(new (std::nothrow) ApplicationObject);
     if (!app) return rc::kOutOfMemory;
-    int32_t code = app->Initialize();
-    if (code == rc::kOk) code = app->QueryInterface(iid, out);
-    if (code == rc::kOk) code = RegisterEngineObject(app);
+    const int32_t code = GuardedCall([&] {
+        int32_t step = app->Initialize();
+        if (step == rc::kOk) step = app->QueryInterface(iid, out);
+        if (step == rc::kOk) step = RegisterEngineObject(app.get());
+        return step;
+    });
     if (code != rc::kOk) {
-        // Destroyed directly: the reference QueryInterface took is not the host's yet.
-        delete app;
         *out = nullptr;
         return code;
     }
+    app.release();
     return rc::kOk;
 }
 

@@ -13,6 +13,7 @@
 #include "engine/core/class_info.h"
 #include "engine/core/event_sinks.h"
 #include "engine/core/scriptable.h"
+#include "engine/include/kpengn_members.h"
 
 namespace kp {
 
@@ -54,24 +55,24 @@ class ApplicationObject final : public ScriptableObject {
   public:
     // Invoke ids.
     enum Member : int32_t {
-        kCurrentPath = 1,
-        kTempPath = 2,
-        kPrinterDevices = 3,
-        kDefaultUserId = 4,
-        kDefaultUserPassword = 5,
-        kKeepLayerOrder = 6,
-        kControlLibraryName = 7,
-        kCreatePreview = 10001,
-        kCreatePrinter = 10002,
-        kCreatePrinterForReport = 10003,
-        kCreateFile = 10004,
-        kCreateReport = 10005,
-        kPrinterDeviceName = 10006,
-        kPrinterName = 10007,
-        kPrinterPortName = 10008,
-        kReservedCreate = 10009,
-        kOpenReport = 10010,
-        kCreatePdfDocument = 10011,
+        kCurrentPath = KPM_APPLICATION_CURRENT_PATH,
+        kTempPath = KPM_APPLICATION_TEMP_PATH,
+        kPrinterDevices = KPM_APPLICATION_PRINTER_DEVICES,
+        kDefaultUserId = KPM_APPLICATION_DEFAULT_USER_ID,
+        kDefaultUserPassword = KPM_APPLICATION_DEFAULT_USER_PASSWORD,
+        kKeepLayerOrder = KPM_APPLICATION_KEEP_LAYER_ORDER,
+        kControlLibraryName = KPM_APPLICATION_CONTROL_LIBRARY_NAME,
+        kCreatePreview = KPM_APPLICATION_CREATE_PREVIEW,
+        kCreatePrinter = KPM_APPLICATION_CREATE_PRINTER,
+        kCreatePrinterForReport = KPM_APPLICATION_CREATE_PRINTER_FOR_REPORT,
+        kCreateFile = KPM_APPLICATION_CREATE_FILE,
+        kCreateReport = KPM_APPLICATION_CREATE_REPORT,
+        kPrinterDeviceName = KPM_APPLICATION_PRINTER_DEVICE_NAME,
+        kPrinterName = KPM_APPLICATION_PRINTER_NAME,
+        kPrinterPortName = KPM_APPLICATION_PRINTER_PORT_NAME,
+        kReservedCreate = KPM_APPLICATION_RESERVED,
+        kOpenReport = KPM_APPLICATION_OPEN_REPORT,
+        kCreatePdfDocument = KPM_APPLICATION_CREATE_PDF_DOCUMENT,
     };
 
     ApplicationObject();

@@ -216,4 +216,15 @@ int32_t WriteTaggedRecord(EngineStream* stream, const TaggedRecordHeader& header
 // fewer bytes than asked answer -19001.
 int32_t ReadExact(EngineStream* stream, void* buffer, uint32_t count);
 
+// Holds one reference to a container or stream and drops it however the scope ends, a throw
+// included.
+struct ReleaseReference {
+    template <class T>
+    void operator()(T* object) const {
+        if (object != nullptr) object->Release();
+    }
+};
+template <class T>
+using HeldReference = std::unique_ptr<T, ReleaseReference>;
+
 }  // namespace kp

@@ -17,14 +17,15 @@
 
 extern "C" {
 
+// Neither entry lets an exception out to the host: it answers a code instead.
 __attribute__((visibility("default"))) int32_t WGetClassInfo(void** out) {
-    return kp::EngineGetClassInfo(out);
+    return kp::GuardedCall([&] { return kp::EngineGetClassInfo(out); });
 }
 
 __attribute__((visibility("default"))) int32_t WCreateObject(const plat::InterfaceId* classId,
                                                              const plat::InterfaceId* iid,
                                                              void** out) {
-    return kp::CreateEngineObject(classId, iid, out);
+    return kp::GuardedCall([&] { return kp::CreateEngineObject(classId, iid, out); });
 }
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/core/application.h"
 #include "engine/core/container.h"
+#include "engine/core/member_table.h"
 #include "engine/core/report.h"
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/handles.h"
@@ -40,9 +41,9 @@ int32_t WriteLayerComment(uint32_t drawDc, int number) {
 // LayerObject
 
 const PropertyRow<LayerObject> LayerObject::kProperties[] = {
-    {kObjects, VT_DISPATCH, &LayerObject::GetObjects, nullptr},
-    {kZOrder, VT_UI2, &LayerObject::GetZOrder, &LayerObject::PutZOrder},
-    {kVisible, VT_BOOL, &LayerObject::GetVisibleMember, &LayerObject::PutVisibleMember},
+    {KP_PROPERTY(LAYER, OBJECTS), &LayerObject::GetObjects, nullptr},
+    {KP_PROPERTY(LAYER, Z_ODER), &LayerObject::GetZOrder, &LayerObject::PutZOrder},
+    {KP_PROPERTY(LAYER, VISIBLE), &LayerObject::GetVisibleMember, &LayerObject::PutVisibleMember},
 };
 
 int32_t LayerObject::QueryInterface(const InterfaceId* iid, void** out) {
@@ -75,18 +76,22 @@ int32_t LayerObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t LayerObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                             Variant* result) {
-    // A put with anything but one argument of the property's type is an unknown member here.
-    if (kind == kInvokePut) {
-        const bool one = args != nullptr && args->count == 1 && args->args != nullptr;
-        for (const auto& row : kProperties) {
-            if (row.id == memberId && row.put != nullptr &&
-                (!one || args->args[0].vt != row.type)) {
-                return rc::kUnknownMember;
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) == KP_MEMBER_COUNT(LAYER));
+    return GuardedCall([&]() -> int32_t {
+        // A put with anything but one argument of the property's type is an unknown member here.
+        if (kind == kInvokePut) {
+            const bool one = args != nullptr && args->count == 1 && args->args != nullptr;
+            for (const auto& row : kProperties) {
+                if (row.id == memberId && row.put != nullptr &&
+                    (!one || args->args[0].vt != row.type)) {
+                    return rc::kUnknownMember;
+                }
             }
+            if (!one) return rc::kUnknownMember;
         }
-        if (!one) return rc::kUnknownMember;
-    }
-    return DispatchMember<LayerObject>(*this, kProperties, {}, memberId, kind, args, result);
+        return DispatchMember<LayerObject>(*this, kProperties, {}, memberId, kind, args, result);
+    });
 }
 
 int32_t LayerObject::GetObjects(Variant* value) {
@@ -145,11 +150,11 @@ int32_t LayerObject::Draw(ItemObject* group, uint32_t drawDc, uint32_t attribute
 // LayerCollection
 
 const PropertyRow<LayerCollection> LayerCollection::kProperties[] = {
-    {kCount, VT_UI2, &LayerCollection::GetCount, nullptr},
+    {KP_PROPERTY(LAYER_COLLECTION, COUNT), &LayerCollection::GetCount, nullptr},
 };
 
 const MethodRow<LayerCollection> LayerCollection::kMethods[] = {
-    {kLayer, VT_DISPATCH, 1, {VT_UI2}, &LayerCollection::LayerMember},
+    {KP_METHOD(LAYER_COLLECTION, LAYER), &LayerCollection::LayerMember},
 };
 
 LayerCollection::LayerCollection() {
@@ -188,9 +193,14 @@ int32_t LayerCollection::GetTypeInfo(ClassInfo** out) {
 
 int32_t LayerCollection::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                 Variant* result) {
-    if (kind == kInvokePut) return rc::kUnknownMember;
-    return DispatchMember<LayerCollection>(*this, kProperties, kMethods, memberId, kind, args,
-                                           result);
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) + std::size(kMethods) ==
+                  KP_MEMBER_COUNT(LAYER_COLLECTION));
+    return GuardedCall([&]() -> int32_t {
+        if (kind == kInvokePut) return rc::kUnknownMember;
+        return DispatchMember<LayerCollection>(*this, kProperties, kMethods, memberId, kind, args,
+                                               result);
+    });
 }
 
 int32_t LayerCollection::GetCount(Variant* value) {
@@ -301,14 +311,16 @@ int32_t LayerCollection::Load(StreamFile* container, int32_t drawingOnly) {
     Stream* stream = nullptr;
     int32_t code = container->OpenStream(kLayersElement, &stream);
     if (code != 0) return code;
-    for (;;) {
-        TaggedRecordHeader header{};
-        code = ReadExact(stream, &header, sizeof(header));
-        if (code != 0) break;
-        code = SkipTaggedValue(stream, header.length);
-        if (code != 0) break;
+    {
+        const HeldReference<Stream> held(stream);
+        for (;;) {
+            TaggedRecordHeader header{};
+            code = ReadExact(stream, &header, sizeof(header));
+            if (code != 0) break;
+            code = SkipTaggedValue(stream, header.length);
+            if (code != 0) break;
+        }
     }
-    stream->Release();
     if (code != stream_code::kEndOfStream) return code;
 
     bool newer = false;
@@ -326,6 +338,7 @@ int32_t LayerCollection::Load(StreamFile* container, int32_t drawingOnly) {
         if (code != 0) return code;
         uint16_t order = layer.order();
         int32_t visible = 1;
+        HeldReference<Stream> held(stream);
         for (;;) {
             TaggedRecordHeader header{};
             code = ReadExact(stream, &header, sizeof(header));
@@ -339,7 +352,7 @@ int32_t LayerCollection::Load(StreamFile* container, int32_t drawingOnly) {
             }
             if (code != 0) break;
         }
-        stream->Release();
+        held.reset();
         if (code != stream_code::kEndOfStream) return code;
         // An order outside 1-5 would leave the layer out of every drawing pass.
         if (order >= 1 && order <= kLayers) layer.SetOrder(order);

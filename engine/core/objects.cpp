@@ -4,11 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <string>
 
 #include "engine/core/application.h"
 #include "engine/core/container.h"
 #include "engine/core/font_usage.h"
+#include "engine/core/member_table.h"
 #include "engine/core/module.h"
 #include "engine/core/report.h"
 #include "engine/core/units.h"
@@ -105,23 +108,23 @@ int32_t WriteObjectRecord(EngineStream* stream, uint16_t depth, int32_t id, cons
 // ItemObject: life and attach
 
 const PropertyRow<ItemObject> ItemObject::kProperties[] = {
-    {kDrawObject, VT_DISPATCH, &ItemObject::GetDrawObject, nullptr},
-    {kName, VT_BSTR, &ItemObject::GetName, &ItemObject::PutName},
-    {kVisible, VT_BOOL, &ItemObject::GetVisible, &ItemObject::PutVisible},
-    {kTop, VT_DECIMAL, &ItemObject::GetTop, &ItemObject::PutTop},
-    {kLeft, VT_DECIMAL, &ItemObject::GetLeft, &ItemObject::PutLeft},
-    {kBottom, VT_DECIMAL, &ItemObject::GetBottom, &ItemObject::PutBottom},
-    {kRight, VT_DECIMAL, &ItemObject::GetRight, &ItemObject::PutRight},
-    {kSelected, VT_BOOL, &ItemObject::GetSelected, &ItemObject::PutSelected},
-    {kValue9009, VT_I4, &ItemObject::Get9009, &ItemObject::Put9009},
+    {KP_PROPERTY(DRAWING_OBJECT, DRAW_OBJECT), &ItemObject::GetDrawObject, nullptr},
+    {KP_PROPERTY(DRAWING_OBJECT, NAME), &ItemObject::GetName, &ItemObject::PutName},
+    {KP_PROPERTY(DRAWING_OBJECT, VISIBLE), &ItemObject::GetVisible, &ItemObject::PutVisible},
+    {KP_PROPERTY(DRAWING_OBJECT, TOP), &ItemObject::GetTop, &ItemObject::PutTop},
+    {KP_PROPERTY(DRAWING_OBJECT, LEFT), &ItemObject::GetLeft, &ItemObject::PutLeft},
+    {KP_PROPERTY(DRAWING_OBJECT, BOTOOM), &ItemObject::GetBottom, &ItemObject::PutBottom},
+    {KP_PROPERTY(DRAWING_OBJECT, RIGHT), &ItemObject::GetRight, &ItemObject::PutRight},
+    {KP_PROPERTY(DRAWING_OBJECT, SELECTED), &ItemObject::GetSelected, &ItemObject::PutSelected},
+    {KP_PROPERTY(DRAWING_OBJECT, VALUE9009), &ItemObject::Get9009, &ItemObject::Put9009},
 };
 
 const MethodRow<ItemObject> ItemObject::kMethods[] = {
-    {kClose, VT_NULL, 0, {}, &ItemObject::CloseMember},
-    {kClearData, VT_NULL, 0, {}, &ItemObject::ClearDataMember},
-    {kChangeZOrder, VT_NULL, 1, {VT_I2}, &ItemObject::ChangeZOrderMember},
-    {kIsInsideContainer, VT_BOOL, 0, {}, &ItemObject::IsInsideContainerMember},
-    {kRedraw, VT_NULL, 0, {}, &ItemObject::RedrawMember},
+    {KP_METHOD(DRAWING_OBJECT, CLOSE), &ItemObject::CloseMember},
+    {KP_METHOD(DRAWING_OBJECT, CLEAR_DATA), &ItemObject::ClearDataMember},
+    {KP_METHOD(DRAWING_OBJECT, CHANGE_Z_ORDER), &ItemObject::ChangeZOrderMember},
+    {KP_METHOD(DRAWING_OBJECT, IS_INSIDE_CONTAINER), &ItemObject::IsInsideContainerMember},
+    {KP_METHOD(DRAWING_OBJECT, REDRAW), &ItemObject::RedrawMember},
 };
 
 ItemObject::ItemObject(const InterfaceId& classId)
@@ -241,8 +244,13 @@ int32_t ItemObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t ItemObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                            Variant* result) {
-    if (!CheckObjectSignature(this, signature::kObject)) return rc::kBadSignature;
-    return DispatchMember<ItemObject>(*this, kProperties, kMethods, memberId, kind, args, result);
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) + std::size(kMethods) == KP_MEMBER_COUNT(DRAWING_OBJECT));
+    return GuardedCall([&]() -> int32_t {
+        if (!CheckObjectSignature(this, signature::kObject)) return rc::kBadSignature;
+        return DispatchMember<ItemObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                          result);
+    });
 }
 
 int32_t ItemObject::GetRect(RectL* out) {
@@ -732,39 +740,23 @@ int32_t ItemObject::MemberEntry::DrawMembers(uint32_t drawDc, uint32_t attribute
 // ObjectCollection: life and lists
 
 const MethodRow<ObjectCollection> ObjectCollection::kMethods[] = {
-    {kObject, VT_DISPATCH, 2, {VT_DISPATCH, VT_BSTR}, &ObjectCollection::ObjectMember},
-    {kCreateObject,
-     VT_DISPATCH,
-     6,
-     {VT_CLSID, VT_DISPATCH, VT_I4, VT_I4, VT_I4, VT_I4},
-     &ObjectCollection::CreateObjectMember},
-    {kCopyObject, VT_DISPATCH, 2, {VT_DISPATCH, VT_DISPATCH}, &ObjectCollection::CopyObjectMember},
-    {kMoveObject, VT_DISPATCH, 2, {VT_DISPATCH, VT_DISPATCH}, &ObjectCollection::MoveObjectMember},
-    {kGetObjectList, VT_UI4, 2, {VT_DISPATCH, VT_UI2}, &ObjectCollection::GetObjectListMember},
-    {kDeselectAll, VT_NULL, 1, {VT_DISPATCH}, &ObjectCollection::DeselectAllMember},
-    {kCount, VT_UI2, 1, {VT_DISPATCH}, &ObjectCollection::CountMember},
-    {kSelectedCount, VT_UI2, 1, {VT_DISPATCH}, &ObjectCollection::SelectedCountMember},
-    {kHitTest,
-     VT_DISPATCH,
-     4,
-     {VT_DISPATCH, VT_DISPATCH, VT_I4, VT_I4},
-     &ObjectCollection::HitTestMember},
-    {kGetSelectedList, VT_UI4, 2, {VT_DISPATCH, VT_UI2}, &ObjectCollection::GetSelectedListMember},
-    {kClearData, VT_NULL, 0, {}, &ObjectCollection::ClearDataMember},
-    {kLastSelected, VT_DISPATCH, 1, {VT_DISPATCH}, &ObjectCollection::LastSelectedMember},
-    {kSelectAll, VT_NULL, 1, {VT_DISPATCH}, &ObjectCollection::SelectAllMember},
-    {kSelectInRect,
-     VT_NULL,
-     5,
-     {VT_DISPATCH, VT_I4, VT_I4, VT_I4, VT_I4},
-     &ObjectCollection::SelectInRectMember},
-    {kObjectAt, VT_DISPATCH, 2, {VT_DISPATCH, VT_UI4}, &ObjectCollection::ObjectAtMember},
-    {kSelectionBounds,
-     VT_NULL,
-     4,
-     {VT_DISPATCH, VT_DECIMAL, VT_DECIMAL, VT_PTR},
-     &ObjectCollection::SelectionBoundsMember},
-    {kActiveControl, VT_DISPATCH, 1, {VT_DISPATCH}, &ObjectCollection::ActiveControlMember},
+    {KP_METHOD(OBJECT_COLLECTION, OBJECT), &ObjectCollection::ObjectMember},
+    {KP_METHOD(OBJECT_COLLECTION, CREATE_OBJECT), &ObjectCollection::CreateObjectMember},
+    {KP_METHOD(OBJECT_COLLECTION, COPY_OBJECT), &ObjectCollection::CopyObjectMember},
+    {KP_METHOD(OBJECT_COLLECTION, MOVE_OBJECT), &ObjectCollection::MoveObjectMember},
+    {KP_METHOD(OBJECT_COLLECTION, GET_OBJECT_LIST), &ObjectCollection::GetObjectListMember},
+    {KP_METHOD(OBJECT_COLLECTION, DESELECT_ALL), &ObjectCollection::DeselectAllMember},
+    {KP_METHOD(OBJECT_COLLECTION, COUNT), &ObjectCollection::CountMember},
+    {KP_METHOD(OBJECT_COLLECTION, SELECTED_COUNT), &ObjectCollection::SelectedCountMember},
+    {KP_METHOD(OBJECT_COLLECTION, HIT_TEST), &ObjectCollection::HitTestMember},
+    {KP_METHOD(OBJECT_COLLECTION, GET_SELECTED_LIST), &ObjectCollection::GetSelectedListMember},
+    {KP_METHOD(OBJECT_COLLECTION, CLEAR_DATA), &ObjectCollection::ClearDataMember},
+    {KP_METHOD(OBJECT_COLLECTION, LAST_SELECTED), &ObjectCollection::LastSelectedMember},
+    {KP_METHOD(OBJECT_COLLECTION, SELECT_ALL), &ObjectCollection::SelectAllMember},
+    {KP_METHOD(OBJECT_COLLECTION, SELECT_IN_RECT), &ObjectCollection::SelectInRectMember},
+    {KP_METHOD(OBJECT_COLLECTION, OBJECT_AT), &ObjectCollection::ObjectAtMember},
+    {KP_METHOD(OBJECT_COLLECTION, SELECTION_BOUNDS), &ObjectCollection::SelectionBoundsMember},
+    {KP_METHOD(OBJECT_COLLECTION, ACTIVE_CONTROL), &ObjectCollection::ActiveControlMember},
 };
 
 ObjectCollection::ObjectCollection()
@@ -807,10 +799,14 @@ int32_t ObjectCollection::GetTypeInfo(ClassInfo** out) {
 
 int32_t ObjectCollection::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                  Variant* result) {
-    if (!CheckObjectSignature(this, signature::kObjects)) return rc::kBadSignature;
-    if (kind == kInvokeGet || kind == kInvokePut) return rc::kUnknownMember;
-    std::lock_guard guard(lock_);
-    return DispatchMember<ObjectCollection>(*this, {}, kMethods, memberId, kind, args, result);
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kMethods) == KP_MEMBER_COUNT(OBJECT_COLLECTION));
+    return GuardedCall([&]() -> int32_t {
+        if (!CheckObjectSignature(this, signature::kObjects)) return rc::kBadSignature;
+        if (kind == kInvokeGet || kind == kInvokePut) return rc::kUnknownMember;
+        std::lock_guard guard(lock_);
+        return DispatchMember<ObjectCollection>(*this, {}, kMethods, memberId, kind, args, result);
+    });
 }
 
 int32_t ObjectCollection::ResetHeap(LayerObject* owner) {
@@ -914,6 +910,25 @@ int32_t ObjectCollection::Create(ItemObject* group, const InterfaceId& classId, 
     std::lock_guard guard(lock_);
     auto* object = new (std::nothrow) ItemObject(classId);
     if (object == nullptr) return rc::kNoHeap;
+    bool inserted = false;
+    ObjectLevel& level = LevelOf(group);
+    try {
+        return CreateAttached(object, group, level, rect, loading, &inserted, out);
+    } catch (...) {
+        // Nothing half made stays behind a throw: the object leaves the level and goes.
+        if (inserted) {
+            Erase(level.byName, object);
+            Erase(level.zOrder, object);
+        }
+        delete object;
+        throw;
+    }
+}
+
+int32_t ObjectCollection::CreateAttached(ItemObject* object, ItemObject* group, ObjectLevel& level,
+                                         const RectL& rect, int32_t loading, bool* insertedOut,
+                                         ItemObject** out) {
+    bool& inserted = *insertedOut;
     int32_t code = object->Attach(this);
     if (code == 0 && group != nullptr && !group->isGroup()) code = rc::kNotAGroup;
     std::u16string base;
@@ -923,9 +938,7 @@ int32_t ObjectCollection::Create(ItemObject* group, const InterfaceId& classId, 
         code = FullName(group, &groupName);
         base = groupName + u"." + base;
     }
-    ObjectLevel& level = LevelOf(group);
     object->parent_ = group;
-    bool inserted = false;
     while (code == 0) {
         std::u16string candidate;
         do {
@@ -1547,6 +1560,11 @@ int32_t ObjectCollection::LoadLevel(EngineStream* stream, uint16_t depth, ItemOb
     ItemObject* last = nullptr;  // the last object created at this level
     InterfaceId classId{};
     Bstr name = nullptr;
+    // The name read last is freed however the level ends, a throw included.
+    const std::unique_ptr<Bstr, void (*)(Bstr*)> nameHeld(&name, [](Bstr* held) {
+        BstrFree(*held);
+        *held = nullptr;
+    });
     RectL rect{};
     int32_t visible = 1, value9009 = 0;
     uint32_t seen = 0;  // one bit per known record of the current object
@@ -1663,6 +1681,9 @@ int32_t ObjectCollection::LoadLevel(EngineStream* stream, uint16_t depth, ItemOb
             break;
         }
         auto* persist = static_cast<ControlPersist*>(static_cast<Unknown*>(out));
+        // Released however the read ends, a throw included.
+        const std::unique_ptr<ControlPersist, void (*)(ControlPersist*)> persistHeld(
+            persist, [](ControlPersist* held) { held->Release(); });
         // The control reads through a window of exactly the announced bytes.
         ByteStream window;
         std::vector<uint8_t> bytes(static_cast<size_t>(header.length));
@@ -1676,7 +1697,6 @@ int32_t ObjectCollection::LoadLevel(EngineStream* stream, uint16_t depth, ItemOb
             if (code == 0) code = window.Seek(0, kSeekSet, nullptr);
         }
         if (code == 0) code = persist->Load(&window);
-        persist->Release();
         object->SetLoading(0);
         last = object;
         if (code == rc::kNewerFormat) {
@@ -1686,7 +1706,6 @@ int32_t ObjectCollection::LoadLevel(EngineStream* stream, uint16_t depth, ItemOb
         if (code != 0) break;
         clear();
     }
-    BstrFree(name);
     return code;
 }
 
@@ -1700,10 +1719,12 @@ int32_t ObjectCollection::Load(StreamFile* container, int32_t layerNumber, int32
     code = container->OpenStream(ElementName(kObjectStem, layerNumber), &stream);
     if (code != 0) return drawingOnly == 1 && code == stream_code::kNotFound ? 0 : code;
     int32_t newer = 0;
-    code = LoadLevel(stream, 0, nullptr, &newer);
+    {
+        const HeldReference<Stream> held(stream);
+        code = LoadLevel(stream, 0, nullptr, &newer);
+    }
     // Records left over after the top level ended (a depth that fell below 0 cannot) are not an
     // object this format knows.
-    stream->Release();
     if (code != 0) return code;
     return newer != 0 ? rc::kNewerFormat : rc::kOk;
 }

@@ -15,6 +15,7 @@
 #include "engine/core/application.h"
 #include "engine/core/container.h"
 #include "engine/core/engine_class.h"
+#include "engine/core/member_table.h"
 #include "engine/core/paper.h"
 #include "engine/core/units.h"
 #include "platform/gdi/device_context.h"
@@ -138,46 +139,46 @@ int32_t ReadTaggedField(EngineStream* stream, int32_t length, void* field, size_
 // Member tables
 
 const PropertyRow<ReportObject> ReportObject::kProperties[] = {
-    {kFileName, VT_BSTR, &ReportObject::GetFileName, nullptr},
-    {kTitle, VT_BSTR, &ReportObject::GetTitle, &ReportObject::PutTitle},
-    {kUnit, VT_UI2, &ReportObject::GetUnit, &ReportObject::PutUnit},
-    {kOnGrid, VT_BOOL, &ReportObject::GetOnGrid, &ReportObject::PutOnGrid},
-    {kGridView, VT_BOOL, &ReportObject::GetGridView, &ReportObject::PutGridView},
-    {kGridInterval, VT_UI4, &ReportObject::GetGridInterval, &ReportObject::PutGridInterval},
-    {kGridPitch, VT_UI4, &ReportObject::GetGridPitch, &ReportObject::PutGridPitch},
-    {kCpi, VT_UI2, &ReportObject::GetCpi, &ReportObject::PutCpi},
-    {kCpl, VT_UI2, &ReportObject::GetCpl, &ReportObject::PutCpl},
-    {kPrinterSelectMode, VT_UI2, &ReportObject::GetSelectMode, &ReportObject::PutSelectMode},
-    {kPaperSize, VT_I2, &ReportObject::GetPaperSize, &ReportObject::PutPaperSize},
-    {kPaperLength, VT_I4, &ReportObject::GetPaperLength, &ReportObject::PutPaperLength},
-    {kPaperWidth, VT_I4, &ReportObject::GetPaperWidth, &ReportObject::PutPaperWidth},
-    {kPaperOrientation, VT_I2, &ReportObject::GetOrientation, &ReportObject::PutOrientation},
-    {kMemo, VT_BSTR, &ReportObject::GetMemo, &ReportObject::PutMemo},
-    {kLayers, VT_DISPATCH, &ReportObject::GetLayers, nullptr},
-    {kHwnd, VT_UI4, &ReportObject::GetHwnd, &ReportObject::PutHwnd},
-    {kText5019, VT_BSTR, &ReportObject::Get5019, &ReportObject::Put5019},
-    {kFlag5020, VT_BOOL, &ReportObject::Get5020, &ReportObject::Put5020},
-    {kText5021, VT_BSTR, &ReportObject::Get5021, &ReportObject::Put5021},
-    {kValue5022, VT_UI4, &ReportObject::Get5022, &ReportObject::Put5022},
-    {kDate5023, VT_DATE, &ReportObject::Get5023, &ReportObject::Put5023},
-    {kPrinterName, VT_BSTR, &ReportObject::Get5027, &ReportObject::Put5027},
-    {kValue5029, VT_UI2, &ReportObject::Get5029, &ReportObject::Put5029},
-    {kValue5030, VT_UI2, &ReportObject::Get5030, &ReportObject::Put5030},
-    {kValue5031, VT_UI2, &ReportObject::Get5031, &ReportObject::Put5031},
-    {kValue5032, VT_BOOL, &ReportObject::Get5032, &ReportObject::Put5032},
+    {KP_PROPERTY(REPORT, FILE_NAME), &ReportObject::GetFileName, nullptr},
+    {KP_PROPERTY(REPORT, TITLE), &ReportObject::GetTitle, &ReportObject::PutTitle},
+    {KP_PROPERTY(REPORT, UNIT), &ReportObject::GetUnit, &ReportObject::PutUnit},
+    {KP_PROPERTY(REPORT, ON_GRID), &ReportObject::GetOnGrid, &ReportObject::PutOnGrid},
+    {KP_PROPERTY(REPORT, GRID_VIEW), &ReportObject::GetGridView, &ReportObject::PutGridView},
+    {KP_PROPERTY(REPORT, GRID_INTERVAL), &ReportObject::GetGridInterval,
+     &ReportObject::PutGridInterval},
+    {KP_PROPERTY(REPORT, GRID_PITCH), &ReportObject::GetGridPitch, &ReportObject::PutGridPitch},
+    {KP_PROPERTY(REPORT, CPI), &ReportObject::GetCpi, &ReportObject::PutCpi},
+    {KP_PROPERTY(REPORT, CPL), &ReportObject::GetCpl, &ReportObject::PutCpl},
+    {KP_PROPERTY(REPORT, PRINTER_SELECT_MODE), &ReportObject::GetSelectMode,
+     &ReportObject::PutSelectMode},
+    {KP_PROPERTY(REPORT, PAPER_SIZE), &ReportObject::GetPaperSize, &ReportObject::PutPaperSize},
+    {KP_PROPERTY(REPORT, PAPER_LENGTH), &ReportObject::GetPaperLength,
+     &ReportObject::PutPaperLength},
+    {KP_PROPERTY(REPORT, PAPER_WIDTH), &ReportObject::GetPaperWidth, &ReportObject::PutPaperWidth},
+    {KP_PROPERTY(REPORT, PAPER_ORIENTATION), &ReportObject::GetOrientation,
+     &ReportObject::PutOrientation},
+    {KP_PROPERTY(REPORT, MEMO), &ReportObject::GetMemo, &ReportObject::PutMemo},
+    {KP_PROPERTY(REPORT, LAYERS), &ReportObject::GetLayers, nullptr},
+    {KP_PROPERTY(REPORT, HWND), &ReportObject::GetHwnd, &ReportObject::PutHwnd},
+    {KP_PROPERTY(REPORT, VALUE5019), &ReportObject::Get5019, &ReportObject::Put5019},
+    {KP_PROPERTY(REPORT, VALUE5020), &ReportObject::Get5020, &ReportObject::Put5020},
+    {KP_PROPERTY(REPORT, VALUE5021), &ReportObject::Get5021, &ReportObject::Put5021},
+    {KP_PROPERTY(REPORT, VALUE5022), &ReportObject::Get5022, &ReportObject::Put5022},
+    {KP_PROPERTY(REPORT, VALUE5023), &ReportObject::Get5023, &ReportObject::Put5023},
+    {KP_PROPERTY(REPORT, PRINTER_NAME), &ReportObject::Get5027, &ReportObject::Put5027},
+    {KP_PROPERTY(REPORT, VALUE5029), &ReportObject::Get5029, &ReportObject::Put5029},
+    {KP_PROPERTY(REPORT, VALUE5030), &ReportObject::Get5030, &ReportObject::Put5030},
+    {KP_PROPERTY(REPORT, VALUE5031), &ReportObject::Get5031, &ReportObject::Put5031},
+    {KP_PROPERTY(REPORT, VALUE5032), &ReportObject::Get5032, &ReportObject::Put5032},
 };
 
 const MethodRow<ReportObject> ReportObject::kMethods[] = {
-    {kDraw,
-     VT_NULL,
-     8,
-     {VT_DISPATCH, VT_UI4, VT_UI4, VT_I4, VT_I4, VT_I4, VT_I4, VT_UI4},
-     &ReportObject::DrawMember},
-    {kSave, VT_NULL, 2, {VT_BSTR, VT_BOOL}, &ReportObject::SaveMember},
-    {kIsDirty, VT_BOOL, 0, {}, &ReportObject::IsDirtyMember},
-    {kClearData, VT_NULL, 0, {}, &ReportObject::ClearDataMember},
-    {kCloseReport, VT_NULL, 0, {}, &ReportObject::CloseReportMember},
-    {kLoadReportFile, VT_NULL, 1, {VT_BSTR}, &ReportObject::LoadReportFileMember},
+    {KP_METHOD(REPORT, DRAW), &ReportObject::DrawMember},
+    {KP_METHOD(REPORT, SAVE), &ReportObject::SaveMember},
+    {KP_METHOD(REPORT, IS_DIRTY), &ReportObject::IsDirtyMember},
+    {KP_METHOD(REPORT, CLEAR_DATA), &ReportObject::ClearDataMember},
+    {KP_METHOD(REPORT, CLOSE_REPORT), &ReportObject::CloseReportMember},
+    {KP_METHOD(REPORT, LOAD_REPORT_FILE), &ReportObject::LoadReportFileMember},
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -349,7 +350,12 @@ int32_t ReportObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t ReportObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                              Variant* result) {
-    return DispatchMember<ReportObject>(*this, kProperties, kMethods, memberId, kind, args, result);
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) + std::size(kMethods) == KP_MEMBER_COUNT(REPORT));
+    return GuardedCall([&]() -> int32_t {
+        return DispatchMember<ReportObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                            result);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -864,8 +870,10 @@ int32_t ReportObject::LoadReportFile(const OleChar* fileName) {
     StreamFileFactory factory;
     StreamFile* container = nullptr;
     if (int32_t code = factory.Open(full, kAccessRead, &container); code != 0) return code;
+    // Released however the load ends, a throw included.
+    const std::unique_ptr<StreamFile, void (*)(StreamFile*)> held(
+        container, [](StreamFile* file) { file->Release(); });
     const int32_t code = LoadFromContainer(container, 0);
-    container->Release();
     if (code != rc::kOk) return code;
     Bstr copy = BstrAllocView(full);
     if (copy == nullptr) return rc::kOutOfMemory;
@@ -933,6 +941,7 @@ int32_t ReportObject::LoadFromContainer(StreamFile* container, int32_t drawingOn
         code = MapContainerCode(code);
         return code == stream_code::kEndOfStream ? rc::kUnusableElement : code;
     }
+    HeldReference<Stream> held(stream);
     bool anyProperty = false;
     bool description = false;
     std::array<uint8_t, kClassDescriptionSize> block{};
@@ -1053,7 +1062,7 @@ int32_t ReportObject::LoadFromContainer(StreamFile* container, int32_t drawingOn
         // The text keeps its terminator whatever the file held.
         text5019_[kText5019Units - 1] = 0;
     }
-    stream->Release();
+    held.reset();
     if (code == 0 && !anyProperty) code = rc::kUnusableElement;
     if (code == 0 && description) {
         uint32_t major = 0, minor = 0;

@@ -13,6 +13,7 @@
 #include "engine/core/control_interfaces.h"
 #include "engine/core/object_signature.h"
 #include "engine/core/scriptable.h"
+#include "engine/include/kpengn_members.h"
 
 namespace kp {
 
@@ -100,20 +101,20 @@ struct ObjectLevel {
 class ItemObject final : public ScriptableObject {
   public:
     enum Member : int32_t {
-        kDrawObject = 9001,
-        kName = 9002,
-        kVisible = 9003,
-        kTop = 9004,
-        kLeft = 9005,
-        kBottom = 9006,
-        kRight = 9007,
-        kSelected = 9008,
-        kValue9009 = 9009,
-        kClose = 19001,
-        kClearData = 19002,
-        kChangeZOrder = 19003,
-        kIsInsideContainer = 19004,
-        kRedraw = 19005,
+        kDrawObject = KPM_DRAWING_OBJECT_DRAW_OBJECT,
+        kName = KPM_DRAWING_OBJECT_NAME,
+        kVisible = KPM_DRAWING_OBJECT_VISIBLE,
+        kTop = KPM_DRAWING_OBJECT_TOP,
+        kLeft = KPM_DRAWING_OBJECT_LEFT,
+        kBottom = KPM_DRAWING_OBJECT_BOTOOM,
+        kRight = KPM_DRAWING_OBJECT_RIGHT,
+        kSelected = KPM_DRAWING_OBJECT_SELECTED,
+        kValue9009 = KPM_DRAWING_OBJECT_VALUE9009,
+        kClose = KPM_DRAWING_OBJECT_CLOSE,
+        kClearData = KPM_DRAWING_OBJECT_CLEAR_DATA,
+        kChangeZOrder = KPM_DRAWING_OBJECT_CHANGE_Z_ORDER,
+        kIsInsideContainer = KPM_DRAWING_OBJECT_IS_INSIDE_CONTAINER,
+        kRedraw = KPM_DRAWING_OBJECT_REDRAW,
     };
 
     explicit ItemObject(const InterfaceId& classId);
@@ -268,23 +269,23 @@ class ItemObject final : public ScriptableObject {
 class ObjectCollection final : public ScriptableObject {
   public:
     enum Member : int32_t {
-        kObject = 18001,
-        kCreateObject = 18002,
-        kCopyObject = 18003,
-        kMoveObject = 18004,
-        kGetObjectList = 18005,
-        kDeselectAll = 18006,
-        kCount = 18007,
-        kSelectedCount = 18008,
-        kHitTest = 18009,
-        kGetSelectedList = 18010,
-        kClearData = 18011,
-        kLastSelected = 18012,
-        kSelectAll = 18013,
-        kSelectInRect = 18014,
-        kObjectAt = 18015,
-        kSelectionBounds = 18016,
-        kActiveControl = 18017,
+        kObject = KPM_OBJECT_COLLECTION_OBJECT,
+        kCreateObject = KPM_OBJECT_COLLECTION_CREATE_OBJECT,
+        kCopyObject = KPM_OBJECT_COLLECTION_COPY_OBJECT,
+        kMoveObject = KPM_OBJECT_COLLECTION_MOVE_OBJECT,
+        kGetObjectList = KPM_OBJECT_COLLECTION_GET_OBJECT_LIST,
+        kDeselectAll = KPM_OBJECT_COLLECTION_DESELECT_ALL,
+        kCount = KPM_OBJECT_COLLECTION_COUNT,
+        kSelectedCount = KPM_OBJECT_COLLECTION_SELECTED_COUNT,
+        kHitTest = KPM_OBJECT_COLLECTION_HIT_TEST,
+        kGetSelectedList = KPM_OBJECT_COLLECTION_GET_SELECTED_LIST,
+        kClearData = KPM_OBJECT_COLLECTION_CLEAR_DATA,
+        kLastSelected = KPM_OBJECT_COLLECTION_LAST_SELECTED,
+        kSelectAll = KPM_OBJECT_COLLECTION_SELECT_ALL,
+        kSelectInRect = KPM_OBJECT_COLLECTION_SELECT_IN_RECT,
+        kObjectAt = KPM_OBJECT_COLLECTION_OBJECT_AT,
+        kSelectionBounds = KPM_OBJECT_COLLECTION_SELECTION_BOUNDS,
+        kActiveControl = KPM_OBJECT_COLLECTION_ACTIVE_CONTROL,
     };
 
     ObjectCollection();
@@ -313,6 +314,9 @@ class ObjectCollection final : public ScriptableObject {
 
     int32_t Create(ItemObject* group, const InterfaceId& classId, const RectL& rect,
                    ItemObject** out, int32_t loading);
+    // Create's steps after the allocation; inserted tells whether the object is in its level.
+    int32_t CreateAttached(ItemObject* object, ItemObject* group, ObjectLevel& level,
+                           const RectL& rect, int32_t loading, bool* inserted, ItemObject** out);
     ItemObject* Find(std::u16string_view dottedName, ItemObject* group);
     int32_t FullName(ItemObject* object, std::u16string* out);
     int32_t Rename(ItemObject* object, std::u16string_view name);
@@ -377,7 +381,11 @@ class ObjectCollection final : public ScriptableObject {
 
 class LayerObject final : public ScriptableObject {
   public:
-    enum Member : int32_t { kObjects = 7001, kZOrder = 7002, kVisible = 7003 };
+    enum Member : int32_t {
+        kObjects = KPM_LAYER_OBJECTS,
+        kZOrder = KPM_LAYER_Z_ODER,
+        kVisible = KPM_LAYER_VISIBLE,
+    };
 
     LayerObject() = default;
     LayerObject(const LayerObject&) = delete;
@@ -421,7 +429,10 @@ class LayerObject final : public ScriptableObject {
 class LayerCollection final : public ScriptableObject {
   public:
     static constexpr int kLayers = 5;
-    enum Member : int32_t { kCount = 6001, kLayer = 16001 };
+    enum Member : int32_t {
+        kCount = KPM_LAYER_COLLECTION_COUNT,
+        kLayer = KPM_LAYER_COLLECTION_LAYER
+    };
 
     LayerCollection();
     LayerCollection(const LayerCollection&) = delete;
@@ -464,39 +475,39 @@ class LayerCollection final : public ScriptableObject {
 class ReportObject final : public ScriptableObject {
   public:
     enum Member : int32_t {
-        kFileName = 5001,
-        kTitle = 5002,
-        kUnit = 5003,
-        kOnGrid = 5004,
-        kGridView = 5005,
-        kGridInterval = 5006,
-        kGridPitch = 5007,
-        kCpi = 5008,
-        kCpl = 5009,
-        kPrinterSelectMode = 5010,
-        kPaperSize = 5011,
-        kPaperLength = 5012,
-        kPaperWidth = 5013,
-        kPaperOrientation = 5014,
-        kMemo = 5015,
-        kLayers = 5016,
-        kHwnd = 5018,
-        kText5019 = 5019,
-        kFlag5020 = 5020,
-        kText5021 = 5021,
-        kValue5022 = 5022,
-        kDate5023 = 5023,
-        kPrinterName = 5027,
-        kValue5029 = 5029,
-        kValue5030 = 5030,
-        kValue5031 = 5031,
-        kValue5032 = 5032,
-        kDraw = 15001,
-        kSave = 15002,
-        kIsDirty = 15003,
-        kClearData = 15004,
-        kCloseReport = 15005,
-        kLoadReportFile = 15006,
+        kFileName = KPM_REPORT_FILE_NAME,
+        kTitle = KPM_REPORT_TITLE,
+        kUnit = KPM_REPORT_UNIT,
+        kOnGrid = KPM_REPORT_ON_GRID,
+        kGridView = KPM_REPORT_GRID_VIEW,
+        kGridInterval = KPM_REPORT_GRID_INTERVAL,
+        kGridPitch = KPM_REPORT_GRID_PITCH,
+        kCpi = KPM_REPORT_CPI,
+        kCpl = KPM_REPORT_CPL,
+        kPrinterSelectMode = KPM_REPORT_PRINTER_SELECT_MODE,
+        kPaperSize = KPM_REPORT_PAPER_SIZE,
+        kPaperLength = KPM_REPORT_PAPER_LENGTH,
+        kPaperWidth = KPM_REPORT_PAPER_WIDTH,
+        kPaperOrientation = KPM_REPORT_PAPER_ORIENTATION,
+        kMemo = KPM_REPORT_MEMO,
+        kLayers = KPM_REPORT_LAYERS,
+        kHwnd = KPM_REPORT_HWND,
+        kText5019 = KPM_REPORT_VALUE5019,
+        kFlag5020 = KPM_REPORT_VALUE5020,
+        kText5021 = KPM_REPORT_VALUE5021,
+        kValue5022 = KPM_REPORT_VALUE5022,
+        kDate5023 = KPM_REPORT_VALUE5023,
+        kPrinterName = KPM_REPORT_PRINTER_NAME,
+        kValue5029 = KPM_REPORT_VALUE5029,
+        kValue5030 = KPM_REPORT_VALUE5030,
+        kValue5031 = KPM_REPORT_VALUE5031,
+        kValue5032 = KPM_REPORT_VALUE5032,
+        kDraw = KPM_REPORT_DRAW,
+        kSave = KPM_REPORT_SAVE,
+        kIsDirty = KPM_REPORT_IS_DIRTY,
+        kClearData = KPM_REPORT_CLEAR_DATA,
+        kCloseReport = KPM_REPORT_CLOSE_REPORT,
+        kLoadReportFile = KPM_REPORT_LOAD_REPORT_FILE,
     };
     static constexpr int32_t kReportCloseEvent = 20006;
 

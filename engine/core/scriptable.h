@@ -3,9 +3,11 @@
 // reaches every property and method by member id, with arguments and result in Variants.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <span>
 
 #include "engine/core/result_codes.h"
@@ -54,11 +56,13 @@ struct InvokeArgs {
 
 class ClassInfo;
 
+// A host sees exactly six operations in this order: QueryInterface, AddRef, Release (from
+// plat::Unknown), GetTypeInfo, Reserved, Invoke. The Itanium ABI lays virtual functions out in
+// declaration order, so anything of the engine's own, the destructor's two entries included, is
+// declared after Invoke: a host's table of six entries never sees them, and the engine never
+// calls past the sixth entry of an object that is not its own.
 class ScriptableObject : public plat::Unknown {
   public:
-    // Children are destroyed directly by their owner (the application's tables), hence public.
-    virtual ~ScriptableObject() = default;
-
     // The class information of the object's class; one reference taken.
     virtual int32_t GetTypeInfo(ClassInfo** out) = 0;
     // The fifth operation of every engine object; it does nothing.
@@ -66,7 +70,25 @@ class ScriptableObject : public plat::Unknown {
     // result may be null only where a class says so (event sinks are called without one).
     virtual int32_t Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                            plat::Variant* result) = 0;
+
+    // Children are destroyed directly by their owner (the application's tables), hence public.
+    // Only ever called on the engine's own objects, never on a host's sink.
+    virtual ~ScriptableObject() = default;
 };
+
+// Runs an operation whose code may throw and answers its result; an exception becomes a code
+// (-5 for memory, -1 for anything else), so that nothing thrown reaches a host, which may not
+// be written in C++ at all.
+template <class F>
+int32_t GuardedCall(F&& operation) noexcept {
+    try {
+        return operation();
+    } catch (const std::bad_alloc&) {
+        return rc::kOutOfMemory;
+    } catch (...) {
+        return rc::kFailed;
+    }
+}
 
 // Pointer probes. Nothing here reads memory that is not known to be ours: a caller's pointer is
 // checked for null only (engine objects are checked against the live-object table by their
@@ -133,7 +155,7 @@ struct MethodRow {
     int32_t id;
     plat::VarType resultType;
     uint8_t argCount;
-    plat::VarType argTypes[kMaxMethodArgs];
+    std::array<plat::VarType, kMaxMethodArgs> argTypes;
     // args holds exactly argCount Variants of the row's types; the method leaves its value in the
     // union of the Variant it is given (zeroed beforehand).
     int32_t (T::*call)(const plat::Variant* args, plat::Variant* value);

@@ -163,93 +163,95 @@ int32_t PdfDocumentObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t PdfDocumentObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                   Variant* result) {
-    std::span<const Variant> given;
-    if (args != nullptr && args->count != 0) {
-        if (SafeIsBadReadPtr(args->args, sizeof(Variant) * args->count)) return rc::kBadPointer;
-        given = {args->args, args->count};
-    }
-    if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
-    if (kind != kInvokeMethod && kind != kInvokeGet && kind != kInvokePut) {
-        return rc::kBadArgument;
-    }
+    return GuardedCall([&]() -> int32_t {
+        std::span<const Variant> given;
+        if (args != nullptr && args->count != 0) {
+            if (SafeIsBadReadPtr(args->args, sizeof(Variant) * args->count)) return rc::kBadPointer;
+            given = {args->args, args->count};
+        }
+        if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
+        if (kind != kInvokeMethod && kind != kInvokeGet && kind != kInvokePut) {
+            return rc::kBadArgument;
+        }
 
-    if (kind == kInvokeMethod) {
-        auto type = [&](size_t i) { return given[i].vt; };
-        switch (memberId) {
-            case kPdfRelease:
-                if (!given.empty()) return rc::kBadArgument;
-                result->vt = plat::VT_NULL;
-                // Destroyed outside its own lock.
-                delete this;
+        if (kind == kInvokeMethod) {
+            auto type = [&](size_t i) { return given[i].vt; };
+            switch (memberId) {
+                case kPdfRelease:
+                    if (!given.empty()) return rc::kBadArgument;
+                    result->vt = plat::VT_NULL;
+                    // Destroyed outside its own lock.
+                    delete this;
+                    return rc::kOk;
+                case kPdfOpen:
+                    if (given.size() != 2 || type(0) != plat::VT_BSTR || type(1) != plat::VT_BOOL) {
+                        return rc::kBadArgument;
+                    }
+                    result->vt = plat::VT_NULL;
+                    return PdfOpen(given[0].bstrVal, given[1].boolVal != 0);
+                case kPdfClose:
+                    if (!given.empty()) return rc::kBadArgument;
+                    result->vt = plat::VT_NULL;
+                    return PdfClose();
+                case kPdfAddPage:
+                    if (given.size() != 2 || type(0) != plat::VT_DISPATCH ||
+                        type(1) != plat::VT_DISPATCH) {
+                        return rc::kBadArgument;
+                    }
+                    result->vt = plat::VT_NULL;
+                    return PdfAddPage(static_cast<ScriptableObject*>(given[0].pdispVal),
+                                      static_cast<ScriptableObject*>(given[1].pdispVal));
+                default:
+                    return rc::kUnknownMember;
+            }
+        }
+
+        std::lock_guard guard(lock_);
+        const Variant* argument = nullptr;
+        if (kind == kInvokePut) {
+            if (given.size() != 1) return rc::kBadArgument;
+            argument = &given[0];
+        }
+        if (memberId == kState) {
+            if (kind == kInvokePut) return rc::kUnknownMember;
+            result->vt = plat::VT_I2;
+            result->iVal = state_;
+            return rc::kOk;
+        }
+        if (memberId >= kCreator && memberId <= kKeywords) {
+            const int index = memberId - kCreator;
+            return kind == kInvokeGet ? GetText(index, result) : PutText(index, *argument);
+        }
+        if (memberId == kText506) return Member506(kind, argument, result);
+        if (memberId >= kFirstSwitch && memberId <= kLastSwitch) {
+            bool& on = switches_[size_t(memberId - kFirstSwitch)];
+            if (kind == kInvokeGet) {
+                result->vt = plat::VT_BOOL;
+                result->boolVal = on ? 1 : 0;
                 return rc::kOk;
-            case kPdfOpen:
-                if (given.size() != 2 || type(0) != plat::VT_BSTR || type(1) != plat::VT_BOOL) {
-                    return rc::kBadArgument;
-                }
-                result->vt = plat::VT_NULL;
-                return PdfOpen(given[0].bstrVal, given[1].boolVal != 0);
-            case kPdfClose:
-                if (!given.empty()) return rc::kBadArgument;
-                result->vt = plat::VT_NULL;
-                return PdfClose();
-            case kPdfAddPage:
-                if (given.size() != 2 || type(0) != plat::VT_DISPATCH ||
-                    type(1) != plat::VT_DISPATCH) {
-                    return rc::kBadArgument;
-                }
-                result->vt = plat::VT_NULL;
-                return PdfAddPage(static_cast<ScriptableObject*>(given[0].pdispVal),
-                                  static_cast<ScriptableObject*>(given[1].pdispVal));
-            default:
-                return rc::kUnknownMember;
-        }
-    }
-
-    std::lock_guard guard(lock_);
-    const Variant* argument = nullptr;
-    if (kind == kInvokePut) {
-        if (given.size() != 1) return rc::kBadArgument;
-        argument = &given[0];
-    }
-    if (memberId == kState) {
-        if (kind == kInvokePut) return rc::kUnknownMember;
-        result->vt = plat::VT_I2;
-        result->iVal = state_;
-        return rc::kOk;
-    }
-    if (memberId >= kCreator && memberId <= kKeywords) {
-        const int index = memberId - kCreator;
-        return kind == kInvokeGet ? GetText(index, result) : PutText(index, *argument);
-    }
-    if (memberId == kText506) return Member506(kind, argument, result);
-    if (memberId >= kFirstSwitch && memberId <= kLastSwitch) {
-        bool& on = switches_[size_t(memberId - kFirstSwitch)];
-        if (kind == kInvokeGet) {
-            result->vt = plat::VT_BOOL;
-            result->boolVal = on ? 1 : 0;
+            }
+            if (argument->vt != plat::VT_BOOL) return rc::kBadArgument;
+            if (state_ != kIdle) return kNotIdle;
+            on = argument->boolVal != 0;
             return rc::kOk;
         }
-        if (argument->vt != plat::VT_BOOL) return rc::kBadArgument;
-        if (state_ != kIdle) return kNotIdle;
-        on = argument->boolVal != 0;
-        return rc::kOk;
-    }
-    if (memberId == kMode517) {
-        if (kind == kInvokeGet) {
-            result->vt = plat::VT_UI1;
-            result->bVal = mode517_;
+        if (memberId == kMode517) {
+            if (kind == kInvokeGet) {
+                result->vt = plat::VT_UI1;
+                result->bVal = mode517_;
+                return rc::kOk;
+            }
+            if (argument->vt != plat::VT_UI2) return rc::kBadArgument;
+            if (state_ != kIdle) return kNotIdle;
+            if (argument->uiVal > 2) return rc::kOutOfRange;
+            mode517_ = uint8_t(argument->uiVal);
             return rc::kOk;
         }
-        if (argument->vt != plat::VT_UI2) return rc::kBadArgument;
-        if (state_ != kIdle) return kNotIdle;
-        if (argument->uiVal > 2) return rc::kOutOfRange;
-        mode517_ = uint8_t(argument->uiVal);
-        return rc::kOk;
-    }
-    if (memberId == kText518 || memberId == kText519) {
-        return Member518(memberId - kText518, kind, argument, result);
-    }
-    return rc::kUnknownMember;
+        if (memberId == kText518 || memberId == kText519) {
+            return Member518(memberId - kText518, kind, argument, result);
+        }
+        return rc::kUnknownMember;
+    });
 }
 
 int32_t PdfDocumentObject::GetText(int index, Variant* result) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/core/scriptable.h"
+#include "engine/include/kpengn_members.h"
 #include "engine/output/pdf_writer.h"
 #include "platform/gdi/gdi_types.h"
 
@@ -61,22 +62,22 @@ inline constexpr uint32_t kPdfDrawFlags = 0x2001;
 class PdfDocumentObject final : public ScriptableObject {
   public:
     enum Member : int32_t {
-        kState = 500,
-        kCreator = 501,
-        kTitle = 502,
-        kSubject = 503,
-        kAuthor = 504,
-        kKeywords = 505,
-        kText506 = 506,
-        kFirstSwitch = 507,
-        kLastSwitch = 516,
-        kMode517 = 517,
-        kText518 = 518,
-        kText519 = 519,
-        kPdfOpen = 600,
-        kPdfClose = 601,
-        kPdfAddPage = 602,
-        kPdfRelease = 603,
+        kState = KPM_PDF_DOCUMENT_STATE,
+        kCreator = KPM_PDF_DOCUMENT_CREATOR,
+        kTitle = KPM_PDF_DOCUMENT_TITLE,
+        kSubject = KPM_PDF_DOCUMENT_SUBJECT,
+        kAuthor = KPM_PDF_DOCUMENT_AUTHOR,
+        kKeywords = KPM_PDF_DOCUMENT_KEYWORDS,
+        kText506 = KPM_PDF_DOCUMENT_VALUE506,
+        kFirstSwitch = KPM_PDF_DOCUMENT_SWITCH507,
+        kLastSwitch = KPM_PDF_DOCUMENT_SWITCH516,
+        kMode517 = KPM_PDF_DOCUMENT_VALUE517,
+        kText518 = KPM_PDF_DOCUMENT_VALUE518,
+        kText519 = KPM_PDF_DOCUMENT_VALUE519,
+        kPdfOpen = KPM_PDF_DOCUMENT_PDF_OPEN,
+        kPdfClose = KPM_PDF_DOCUMENT_PDF_CLOSE,
+        kPdfAddPage = KPM_PDF_DOCUMENT_PDF_ADD_PAGE,
+        kPdfRelease = KPM_PDF_DOCUMENT_PDF_RELEASE,
     };
     enum State : int16_t { kIdle = 16, kOpen = 128, kAddingPage = 256 };
 

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "engine/core/application.h"
+#include "engine/core/member_table.h"
 #include "engine/core/module.h"
 #include "engine/core/report.h"
 #include "engine/output/printer_select_dialog.h"
@@ -78,77 +80,100 @@ PrinterDocumentFactory GetPrinterDocumentFactory() {
 // Member tables
 
 const PropertyRow<PrinterJobObject> PrinterJobObject::kProperties[] = {
-    {1001, VT_I2, &PrinterJobObject::GetSupportPapers, nullptr},
-    {1002, VT_I2, &PrinterJobObject::GetSupportSources, nullptr},
-    {1003, VT_UI2, &PrinterJobObject::GetInfoSize, nullptr},
-    {1004, VT_BSTR, &PrinterJobObject::GetPrinterName, nullptr},
-    {1005, VT_BSTR, &PrinterJobObject::GetDeviceName, nullptr},
-    {1006, VT_BSTR, &PrinterJobObject::GetCancelDlgCaption, &PrinterJobObject::PutCancelDlgCaption},
-    {1007, VT_BOOL, &PrinterJobObject::GetCancelDlg, &PrinterJobObject::PutCancelDlg},
-    {1008, VT_BSTR, &PrinterJobObject::GetCancelDlgMessage, &PrinterJobObject::PutCancelDlgMessage},
-    {1009, VT_BOOL, &PrinterJobObject::GetCancelButton, &PrinterJobObject::PutCancelButton},
-    {1011, VT_UI2, &PrinterJobObject::GetStatus, nullptr},
-    {1012, VT_I2, &PrinterJobObject::GetMinPaperWidth, nullptr},
-    {1013, VT_I2, &PrinterJobObject::GetMinPaperLength, nullptr},
-    {1014, VT_I2, &PrinterJobObject::GetMaxPaperWidth, nullptr},
-    {1015, VT_I2, &PrinterJobObject::GetMaxPaperLength, nullptr},
-    {1016, VT_I2, &PrinterJobObject::GetPaperSize, &PrinterJobObject::PutPaperSize},
-    {1017, VT_I2, &PrinterJobObject::GetPaperWidth, &PrinterJobObject::PutPaperWidth},
-    {1018, VT_I2, &PrinterJobObject::GetPaperLength, &PrinterJobObject::PutPaperLength},
-    {1019, VT_I2, &PrinterJobObject::GetSource, &PrinterJobObject::PutSource},
-    {1020, VT_UI2, &PrinterJobObject::GetOrientation, &PrinterJobObject::PutOrientation},
-    {1021, VT_UI2, &PrinterJobObject::GetCopies, &PrinterJobObject::PutCopies},
-    {1022, VT_I2, &PrinterJobObject::GetQuality, &PrinterJobObject::PutQuality},
-    {1023, VT_UI2, &PrinterJobObject::GetColor, &PrinterJobObject::PutColor},
-    {1024, VT_BOOL, &PrinterJobObject::GetASyncMode, &PrinterJobObject::PutASyncMode},
-    {1025, VT_UI4, &PrinterJobObject::GetPageCount, nullptr},
-    {1026, VT_BOOL, &PrinterJobObject::GetMultiPrint, &PrinterJobObject::PutMultiPrint},
-    {1027, VT_UI2, &PrinterJobObject::GetMultiPrintLayout, &PrinterJobObject::PutMultiPrintLayout},
-    {1028, VT_UI2, &PrinterJobObject::GetScale, &PrinterJobObject::PutScale},
-    {1029, VT_BSTR, &PrinterJobObject::GetJobName, &PrinterJobObject::PutJobName},
-    {1030, VT_UI4, &PrinterJobObject::GetJobNumber, nullptr},
-    {1031, VT_I2, &PrinterJobObject::GetMinTopMargin, nullptr},
-    {1032, VT_I2, &PrinterJobObject::GetMinLeftMargin, nullptr},
-    {1033, VT_I2, &PrinterJobObject::GetMinBottomMargin, nullptr},
-    {1034, VT_I2, &PrinterJobObject::GetMinRightMargin, nullptr},
-    {1035, VT_UI4, &PrinterJobObject::GetHdc, nullptr},
-    {1036, VT_BOOL, &PrinterJobObject::GetScalePrint, &PrinterJobObject::PutScalePrint},
-    {1037, VT_BOOL, &PrinterJobObject::GetScalePaperFit, &PrinterJobObject::PutScalePaperFit},
-    {1038, VT_UI2, &PrinterJobObject::GetScalePrintLayout, &PrinterJobObject::PutScalePrintLayout},
-    {1039, VT_BOOL, &PrinterJobObject::GetPaperSizeSupported, nullptr},
-    {1040, VT_BOOL, &PrinterJobObject::GetPaperWidthSupported, nullptr},
-    {1041, VT_BOOL, &PrinterJobObject::GetPaperLengthSupported, nullptr},
-    {1042, VT_BOOL, &PrinterJobObject::GetSourceSupported, nullptr},
-    {1043, VT_BOOL, &PrinterJobObject::GetOrientationSupported, nullptr},
-    {1044, VT_BOOL, &PrinterJobObject::GetCopiesSupported, nullptr},
-    {1045, VT_BOOL, &PrinterJobObject::GetQualitySupported, nullptr},
-    {1046, VT_BOOL, &PrinterJobObject::GetColorSupported, nullptr},
-    {1047, VT_UI4, &PrinterJobObject::GetSupportedFields, nullptr},
-    {1048, VT_I2, nullptr, &PrinterJobObject::PutDevModePaperWidth},
-    {1049, VT_I2, nullptr, &PrinterJobObject::PutDevModePaperLength},
+    {KP_PROPERTY(PRINTER_JOB, SUPPORT_PAPERS), &PrinterJobObject::GetSupportPapers, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, SUPPORT_SOURCES), &PrinterJobObject::GetSupportSources, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, INFO_SIZE), &PrinterJobObject::GetInfoSize, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, PRINTER_NAME), &PrinterJobObject::GetPrinterName, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, DEVICE_NAME), &PrinterJobObject::GetDeviceName, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, CANCEL_DLG_CAPTION), &PrinterJobObject::GetCancelDlgCaption,
+     &PrinterJobObject::PutCancelDlgCaption},
+    {KP_PROPERTY(PRINTER_JOB, CANCEL_DLG), &PrinterJobObject::GetCancelDlg,
+     &PrinterJobObject::PutCancelDlg},
+    {KP_PROPERTY(PRINTER_JOB, CANCEL_DLG_MESSAGE), &PrinterJobObject::GetCancelDlgMessage,
+     &PrinterJobObject::PutCancelDlgMessage},
+    {KP_PROPERTY(PRINTER_JOB, CANCEL_BUTTON), &PrinterJobObject::GetCancelButton,
+     &PrinterJobObject::PutCancelButton},
+    {KP_PROPERTY(PRINTER_JOB, STATUS), &PrinterJobObject::GetStatus, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MIN_PAPER_WIDTH), &PrinterJobObject::GetMinPaperWidth, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MIN_PAPER_LENGTH), &PrinterJobObject::GetMinPaperLength, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MAX_PAPER_WIDTH), &PrinterJobObject::GetMaxPaperWidth, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MAX_PAPER_LENGTH), &PrinterJobObject::GetMaxPaperLength, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, PAPER_SIZE), &PrinterJobObject::GetPaperSize,
+     &PrinterJobObject::PutPaperSize},
+    {KP_PROPERTY(PRINTER_JOB, PAPER_WIDTH), &PrinterJobObject::GetPaperWidth,
+     &PrinterJobObject::PutPaperWidth},
+    {KP_PROPERTY(PRINTER_JOB, PAPER_LENGTH), &PrinterJobObject::GetPaperLength,
+     &PrinterJobObject::PutPaperLength},
+    {KP_PROPERTY(PRINTER_JOB, SOURCE), &PrinterJobObject::GetSource, &PrinterJobObject::PutSource},
+    {KP_PROPERTY(PRINTER_JOB, ORIENTATION), &PrinterJobObject::GetOrientation,
+     &PrinterJobObject::PutOrientation},
+    {KP_PROPERTY(PRINTER_JOB, COPIES), &PrinterJobObject::GetCopies, &PrinterJobObject::PutCopies},
+    {KP_PROPERTY(PRINTER_JOB, QUALITY), &PrinterJobObject::GetQuality,
+     &PrinterJobObject::PutQuality},
+    {KP_PROPERTY(PRINTER_JOB, COLOR), &PrinterJobObject::GetColor, &PrinterJobObject::PutColor},
+    {KP_PROPERTY(PRINTER_JOB, ASYNC_MODE), &PrinterJobObject::GetASyncMode,
+     &PrinterJobObject::PutASyncMode},
+    {KP_PROPERTY(PRINTER_JOB, PAGE_COUNT), &PrinterJobObject::GetPageCount, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MULTI_PRINT), &PrinterJobObject::GetMultiPrint,
+     &PrinterJobObject::PutMultiPrint},
+    {KP_PROPERTY(PRINTER_JOB, MULTI_PRINT_LAYOUT), &PrinterJobObject::GetMultiPrintLayout,
+     &PrinterJobObject::PutMultiPrintLayout},
+    {KP_PROPERTY(PRINTER_JOB, SCALE), &PrinterJobObject::GetScale, &PrinterJobObject::PutScale},
+    {KP_PROPERTY(PRINTER_JOB, JOB_NAME), &PrinterJobObject::GetJobName,
+     &PrinterJobObject::PutJobName},
+    {KP_PROPERTY(PRINTER_JOB, JOB_NUMBER), &PrinterJobObject::GetJobNumber, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MIN_TOP_MARGIN), &PrinterJobObject::GetMinTopMargin, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MIN_LEFT_MARGIN), &PrinterJobObject::GetMinLeftMargin, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MIN_BOTTOM_MARGIN), &PrinterJobObject::GetMinBottomMargin, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, MIN_RIGHT_MARGIN), &PrinterJobObject::GetMinRightMargin, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, HDC), &PrinterJobObject::GetHdc, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, SCALE_PRINT), &PrinterJobObject::GetScalePrint,
+     &PrinterJobObject::PutScalePrint},
+    {KP_PROPERTY(PRINTER_JOB, SCALE_PAPER_FIT), &PrinterJobObject::GetScalePaperFit,
+     &PrinterJobObject::PutScalePaperFit},
+    {KP_PROPERTY(PRINTER_JOB, SCALE_PRINT_LAYOUT), &PrinterJobObject::GetScalePrintLayout,
+     &PrinterJobObject::PutScalePrintLayout},
+    {KP_PROPERTY(PRINTER_JOB, PAPER_SIZE_SUPPORTED), &PrinterJobObject::GetPaperSizeSupported,
+     nullptr},
+    {KP_PROPERTY(PRINTER_JOB, PAPER_WIDTH_SUPPORTED), &PrinterJobObject::GetPaperWidthSupported,
+     nullptr},
+    {KP_PROPERTY(PRINTER_JOB, PAPER_LENGTH_SUPPORTED), &PrinterJobObject::GetPaperLengthSupported,
+     nullptr},
+    {KP_PROPERTY(PRINTER_JOB, SOURCE_SUPPORTED), &PrinterJobObject::GetSourceSupported, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, ORIENTATION_SUPPORTED), &PrinterJobObject::GetOrientationSupported,
+     nullptr},
+    {KP_PROPERTY(PRINTER_JOB, COPIES_SUPPORTED), &PrinterJobObject::GetCopiesSupported, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, QUALITY_SUPPORTED), &PrinterJobObject::GetQualitySupported, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, COLOR_SUPPORTED), &PrinterJobObject::GetColorSupported, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, SUPPORTED_FIELDS), &PrinterJobObject::GetSupportedFields, nullptr},
+    {KP_PROPERTY(PRINTER_JOB, DEV_MODE_PAPER_WIDTH), nullptr,
+     &PrinterJobObject::PutDevModePaperWidth},
+    {KP_PROPERTY(PRINTER_JOB, DEV_MODE_PAPER_LENGTH), nullptr,
+     &PrinterJobObject::PutDevModePaperLength},
 };
 
 const MethodRow<PrinterJobObject> PrinterJobObject::kMethods[] = {
-    {11001, VT_EMPTY, 1, {VT_UI4}, &PrinterJobObject::OpenPrinterMember},
-    {11002, VT_EMPTY, 1, {VT_BOOL}, &PrinterJobObject::ClosePrinterMember},
-    {11003, VT_EMPTY, 0, {}, &PrinterJobObject::CloseMember},
-    {11004, VT_UI2, 1, {VT_UI2}, &PrinterJobObject::GetPaperMember},
-    {11005, VT_BSTR, 1, {VT_UI2}, &PrinterJobObject::GetPaperNameMember},
-    {11006, VT_UI2, 1, {VT_UI2}, &PrinterJobObject::GetSourceMember},
-    {11007, VT_BSTR, 1, {VT_UI2}, &PrinterJobObject::GetSourceNameMember},
-    {11008, VT_UI4, 1, {VT_UI4}, &PrinterJobObject::GetJobStatusMember},
-    {11009, VT_EMPTY, 2, {VT_UI4, VT_UI4}, &PrinterJobObject::SetJobStatusMember},
-    {11010, VT_EMPTY, 1, {VT_DISPATCH}, &PrinterJobObject::PrintMember},
-    {11011, VT_EMPTY, 2, {VT_DISPATCH, VT_UI4}, &PrinterJobObject::FilePrintMember},
-    {11012, VT_EMPTY, 2, {VT_DISPATCH, VT_UI4}, &PrinterJobObject::PreviewPrintMember},
-    {11013, VT_BOOL, 2, {VT_UI4, VT_UI4}, &PrinterJobObject::ShowPrtSelectDlgMember},
-    {11014, VT_EMPTY, 0, {}, &PrinterJobObject::UpdateInfoMember},
-    {11015, VT_EMPTY, 0, {}, &PrinterJobObject::ResetPendingSettingsMember},
-    {11016, VT_EMPTY, 1, {VT_PTR}, &PrinterJobObject::GetDevModeMember},
-    {11017, VT_EMPTY, 1, {VT_PTR}, &PrinterJobObject::SetDevModeMember},
-    {11018, VT_I2, 2, {VT_I2, VT_I2}, &PrinterJobObject::FindPaperBySizeMember},
-    {11020, VT_I2, 1, {VT_I2}, &PrinterJobObject::GetPaperLengthMember},
-    {11021, VT_I2, 1, {VT_I2}, &PrinterJobObject::GetPaperWidthMember},
+    {KP_METHOD(PRINTER_JOB, OPEN_PRINTER), &PrinterJobObject::OpenPrinterMember},
+    {KP_METHOD(PRINTER_JOB, CLOSE_PRINTER), &PrinterJobObject::ClosePrinterMember},
+    {KP_METHOD(PRINTER_JOB, CLOSE), &PrinterJobObject::CloseMember},
+    {KP_METHOD(PRINTER_JOB, GET_PAPER), &PrinterJobObject::GetPaperMember},
+    {KP_METHOD(PRINTER_JOB, GET_PAPER_NAME), &PrinterJobObject::GetPaperNameMember},
+    {KP_METHOD(PRINTER_JOB, GET_SOURCE), &PrinterJobObject::GetSourceMember},
+    {KP_METHOD(PRINTER_JOB, GET_SOURCE_NAME), &PrinterJobObject::GetSourceNameMember},
+    {KP_METHOD(PRINTER_JOB, GET_JOB_STATUS), &PrinterJobObject::GetJobStatusMember},
+    {KP_METHOD(PRINTER_JOB, SET_JOB_STATUS), &PrinterJobObject::SetJobStatusMember},
+    {KP_METHOD(PRINTER_JOB, PRINT), &PrinterJobObject::PrintMember},
+    {KP_METHOD(PRINTER_JOB, FILE_PRINT), &PrinterJobObject::FilePrintMember},
+    {KP_METHOD(PRINTER_JOB, PREVIEW_PRINT), &PrinterJobObject::PreviewPrintMember},
+    {KP_METHOD(PRINTER_JOB, SHOW_PRT_SELECT_DLG), &PrinterJobObject::ShowPrtSelectDlgMember},
+    {KP_METHOD(PRINTER_JOB, UPDATE_INFO), &PrinterJobObject::UpdateInfoMember},
+    {KP_METHOD(PRINTER_JOB, RESET_PENDING_SETTINGS), &PrinterJobObject::ResetPendingSettingsMember},
+    {KP_METHOD(PRINTER_JOB, GET_DEV_MODE), &PrinterJobObject::GetDevModeMember},
+    {KP_METHOD(PRINTER_JOB, SET_DEV_MODE), &PrinterJobObject::SetDevModeMember},
+    {KP_METHOD(PRINTER_JOB, FIND_PAPER_BY_SIZE), &PrinterJobObject::FindPaperBySizeMember},
+    {KP_METHOD(PRINTER_JOB, DRAW_REPORT_ON_PRINTER), &PrinterJobObject::DrawReportOnPrinterMember},
+    {KP_METHOD(PRINTER_JOB, GET_PAPER_LENGTH), &PrinterJobObject::GetPaperLengthMember},
+    {KP_METHOD(PRINTER_JOB, GET_PAPER_WIDTH), &PrinterJobObject::GetPaperWidthMember},
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -222,16 +247,20 @@ int32_t PrinterJobObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t PrinterJobObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                                  Variant* result) {
-    ++callDepth_;
-    const int32_t code = DispatchMember<PrinterJobObject>(*this, kProperties, kMethods, memberId,
-                                                          kind, args, result);
-    --callDepth_;
-    // A Close asked for inside this member (by a sink, or from a pump) is done once the member
-    // has ended; the job is gone then and nothing of it is touched.
-    if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
-        FinishClose();
-    }
-    return code;
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) + std::size(kMethods) == KP_MEMBER_COUNT(PRINTER_JOB));
+    return GuardedCall([&]() -> int32_t {
+        ++callDepth_;
+        const int32_t code = DispatchMember<PrinterJobObject>(*this, kProperties, kMethods,
+                                                              memberId, kind, args, result);
+        --callDepth_;
+        // A Close asked for inside this member (by a sink, or from a pump) is done once the member
+        // has ended; the job is gone then and nothing of it is touched.
+        if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
+            FinishClose();
+        }
+        return code;
+    });
 }
 
 bool PrinterJobObject::CloseMayRunNow() {
@@ -1674,6 +1703,28 @@ int32_t PrinterJobObject::PrintRecordedPage(bool file, const Variant* args) {
         make(static_cast<ScriptableObject*>(args[0].pdispVal), args[1].ulVal);
     if (!page) return rc::kOutOfMemory;
     return PrintPage(*page);
+}
+
+// Lets the report measure itself on the printer's information context (its controls fit their
+// texts to this printer's fonts and resolution) while a document is open; nothing is printed.
+// The states without an answer of their own (1, 32, 64, 256) answer -10301 and draw nothing.
+int32_t PrinterJobObject::DrawReportOnPrinterMember(const Variant* args, Variant*) {
+    std::lock_guard guard(lock_);
+    const uint16_t s = state_.load();
+    if (s == kJobCancelled) return rc::kJobCancelled;
+    if (s != kJobDocumentOpen) return rc::kWrongState;
+    ReportObject* report = AsReport(static_cast<ScriptableObject*>(args[0].pdispVal));
+    if (report == nullptr) return rc::kBadArgument;
+    if (!infoDc_) return rc::kNotReady;
+    LockReportUse(report);
+    int32_t result = rc::kReportPaperFailed;
+    const int16_t paper = GetPaperSizeCode(report);
+    const int16_t orientation = GetPaperOrientation(report);
+    if (paper > 0 && (orientation == 1 || orientation == 2)) {
+        result = report->Draw(nullptr, infoDc_->handle(), 0, 0, 0, 0, 0, 0x20000000);
+    }
+    UnlockReportUse(report);
+    return result;
 }
 
 int32_t PrinterJobObject::FilePrintMember(const Variant* args, Variant*) {

@@ -64,6 +64,7 @@ inline constexpr int32_t kPageFailed = -12004;
 inline constexpr int32_t kJobQueryFailed = -12010;
 inline constexpr int32_t kJobControlFailed = -12011;
 inline constexpr int32_t kNoSuchJob = -12012;
+inline constexpr int32_t kReportPaperFailed = -13000;
 inline constexpr int32_t kUnknownPaper = -13002;
 }  // namespace rc
 
@@ -294,6 +295,7 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t GetDevModeMember(const plat::Variant* args, plat::Variant* v);
     int32_t SetDevModeMember(const plat::Variant* args, plat::Variant* v);
     int32_t FindPaperBySizeMember(const plat::Variant* args, plat::Variant* v);
+    int32_t DrawReportOnPrinterMember(const plat::Variant* args, plat::Variant* v);
     int32_t GetPaperLengthMember(const plat::Variant* args, plat::Variant* v);
     int32_t GetPaperWidthMember(const plat::Variant* args, plat::Variant* v);
 

@@ -14,6 +14,7 @@
 #include "base/atomic_file.h"
 #include "engine/core/application.h"
 #include "engine/core/class_info.h"
+#include "engine/core/member_table.h"
 #include "engine/core/report.h"
 #include "engine/preview/font_embedding.h"
 #include "engine/preview/page_player.h"
@@ -76,84 +77,106 @@ constexpr int32_t kLoadStopped = 1;
 // Member tables
 
 const PropertyRow<FileObject> FileObject::kProperties[] = {
-    {kDocTitle, VT_BSTR, &FileObject::GetDocTitle, &FileObject::PutDocTitle},
-    {kDocAuthor, VT_BSTR, &FileObject::GetDocAuthor, &FileObject::PutDocAuthor},
-    {kDocPassword, VT_BSTR, &FileObject::GetDocPassword, &FileObject::PutDocPassword},
-    {kDocProtect, VT_BOOL, &FileObject::GetDocProtect, &FileObject::PutDocProtect},
-    {kDocNoPrint, VT_BOOL, &FileObject::GetDocNoPrint, &FileObject::PutDocNoPrint},
-    {kDocCreator, VT_BSTR, &FileObject::GetDocCreator, &FileObject::PutDocCreator},
-    {kDocSubTitle, VT_BSTR, &FileObject::GetDocSubTitle, &FileObject::PutDocSubTitle},
-    {kDocKeywords, VT_BSTR, &FileObject::GetDocKeywords, &FileObject::PutDocKeywords},
-    {kDocUpdateDate, VT_DATE, &FileObject::GetDocUpdateDate, &FileObject::PutDocUpdateDate},
-    {kStatus, VT_UI2, &FileObject::GetStatus, nullptr},
-    {kReportIndexLevel, VT_UI4, &FileObject::GetReportIndexLevel, &FileObject::PutReportIndexLevel},
-    {kReportIndexTitle, VT_BSTR, &FileObject::GetReportIndexTitle,
+    {KP_PROPERTY(FILE_OBJECT, DOC_TITLE), &FileObject::GetDocTitle, &FileObject::PutDocTitle},
+    {KP_PROPERTY(FILE_OBJECT, DOC_AUTHOR), &FileObject::GetDocAuthor, &FileObject::PutDocAuthor},
+    {KP_PROPERTY(FILE_OBJECT, DOC_PASSWORD), &FileObject::GetDocPassword,
+     &FileObject::PutDocPassword},
+    {KP_PROPERTY(FILE_OBJECT, DOC_PROTECT), &FileObject::GetDocProtect, &FileObject::PutDocProtect},
+    {KP_PROPERTY(FILE_OBJECT, DOC_NO_PRINT), &FileObject::GetDocNoPrint,
+     &FileObject::PutDocNoPrint},
+    {KP_PROPERTY(FILE_OBJECT, DOC_CREATOR), &FileObject::GetDocCreator, &FileObject::PutDocCreator},
+    {KP_PROPERTY(FILE_OBJECT, DOC_SUB_TITLE), &FileObject::GetDocSubTitle,
+     &FileObject::PutDocSubTitle},
+    {KP_PROPERTY(FILE_OBJECT, DOC_KEYWORDS), &FileObject::GetDocKeywords,
+     &FileObject::PutDocKeywords},
+    {KP_PROPERTY(FILE_OBJECT, DOC_UPDATE_DATE), &FileObject::GetDocUpdateDate,
+     &FileObject::PutDocUpdateDate},
+    {KP_PROPERTY(FILE_OBJECT, STATUS), &FileObject::GetStatus, nullptr},
+    {KP_PROPERTY(FILE_OBJECT, REPORT_INDEX_LEVEL), &FileObject::GetReportIndexLevel,
+     &FileObject::PutReportIndexLevel},
+    {KP_PROPERTY(FILE_OBJECT, REPORT_INDEX_TITLE), &FileObject::GetReportIndexTitle,
      &FileObject::PutReportIndexTitle},
-    {kIndexVisible, VT_BOOL, &FileObject::GetIndexVisible, &FileObject::PutIndexVisible},
-    {kDocFlag, VT_BOOL, &FileObject::GetDocFlag, &FileObject::PutDocFlag},
+    {KP_PROPERTY(FILE_OBJECT, INDEX_VISIBLE), &FileObject::GetIndexVisible,
+     &FileObject::PutIndexVisible},
+    {KP_PROPERTY(FILE_OBJECT, DOC_FLAG), &FileObject::GetDocFlag, &FileObject::PutDocFlag},
 };
 
 const MethodRow<FileObject> FileObject::kMethods[] = {
-    {kFileCreate, VT_EMPTY, 2, {VT_BSTR, VT_BOOL}, &FileObject::FileCreateMember},
-    {kFileOpen, VT_EMPTY, 1, {VT_BSTR}, &FileObject::FileOpenMember},
-    {kFileCloseFile, VT_EMPTY, 0, {}, &FileObject::FileCloseFileMember},
-    {kFileAddPage, VT_EMPTY, 1, {VT_DISPATCH}, &FileObject::FileAddPageMember},
-    {kSaveCopyAs, VT_EMPTY, 1, {VT_BSTR}, &FileObject::SaveCopyAsMember},
-    {kFileOpenViewer, VT_EMPTY, 1, {VT_UI4}, &FileObject::FileOpenViewerMember},
-    {kFileCloseViewer, VT_EMPTY, 0, {}, &FileObject::FileCloseViewerMember},
-    {kShowDocumentInfo, VT_EMPTY, 0, {}, &FileObject::ShowDocumentInfoMember},
-    {kShowLayerPrintSettings, VT_EMPTY, 0, {}, &FileObject::ShowLayerPrintSettingsMember},
-    {kPrintWithRangeDialog, VT_EMPTY, 0, {}, &FileObject::PrintWithRangeDialogMember},
+    {KP_METHOD(FILE_OBJECT, FILE_CREATE), &FileObject::FileCreateMember},
+    {KP_METHOD(FILE_OBJECT, FILE_OPEN), &FileObject::FileOpenMember},
+    {KP_METHOD(FILE_OBJECT, FILE_CLOSE_FILE), &FileObject::FileCloseFileMember},
+    {KP_METHOD(FILE_OBJECT, FILE_ADD_PAGE), &FileObject::FileAddPageMember},
+    {KP_METHOD(FILE_OBJECT, SAVE_COPY_AS), &FileObject::SaveCopyAsMember},
+    {KP_METHOD(FILE_OBJECT, FILE_OPEN_VIEWER), &FileObject::FileOpenViewerMember},
+    {KP_METHOD(FILE_OBJECT, FILE_CLOSE_VIEWER), &FileObject::FileCloseViewerMember},
+    {KP_METHOD(FILE_OBJECT, SHOW_DOCUMENT_INFO), &FileObject::ShowDocumentInfoMember},
+    {KP_METHOD(FILE_OBJECT, SHOW_LAYER_PRINT_SETTINGS), &FileObject::ShowLayerPrintSettingsMember},
+    {KP_METHOD(FILE_OBJECT, PRINT_WITH_RANGE_DIALOG), &FileObject::PrintWithRangeDialogMember},
 };
 
 // The window side's members under the viewer's ids.
 const PropertyRow<PreviewCore> FileObject::kViewerProperties[] = {
-    {kWindowTop, VT_I4, &PreviewCore::GetWindowTop, &PreviewCore::PutWindowTop},
-    {kWindowLeft, VT_I4, &PreviewCore::GetWindowLeft, &PreviewCore::PutWindowLeft},
-    {kWindowRight, VT_I4, &PreviewCore::GetWindowRight, &PreviewCore::PutWindowRight},
-    {kWindowBottom, VT_I4, &PreviewCore::GetWindowBottom, &PreviewCore::PutWindowBottom},
-    {kWindowMax, VT_BOOL, &PreviewCore::GetWindowMax, &PreviewCore::PutWindowMax},
-    {kWindowMin, VT_BOOL, &PreviewCore::GetWindowMin, &PreviewCore::PutWindowMin},
-    {kParentWindow, VT_UI4, &PreviewCore::GetParentWindow, &PreviewCore::PutParentWindow},
-    {kPageCount, VT_UI4, &PreviewCore::GetPageCount, nullptr},
-    {kPage, VT_UI4, &PreviewCore::GetPage, &PreviewCore::PutPage},
-    {kTools, VT_UI4, &PreviewCore::GetTools, &PreviewCore::PutTools},
-    {kZoom, VT_UI2, &PreviewCore::GetZoom, &PreviewCore::PutZoom},
-    {kTitle, VT_BSTR, &PreviewCore::GetTitle, &PreviewCore::PutTitle},
-    {kCancelButton, VT_BOOL, &PreviewCore::GetCancelButton, &PreviewCore::PutCancelButton},
-    {kCancelMessage, VT_BSTR, &PreviewCore::GetCancelMessage, &PreviewCore::PutCancelMessage},
-    {kCancelDlgTitle, VT_BSTR, &PreviewCore::GetCancelDlgTitle, &PreviewCore::PutCancelDlgTitle},
-    {kFitToWindow, VT_BOOL, &PreviewCore::GetFitToWindow, &PreviewCore::PutFitToWindow},
-    {kStatusBarVisible, VT_BOOL, &PreviewCore::GetStatusBarVisible,
+    {KP_PROPERTY(FILE_OBJECT, WINDOW_TOP), &PreviewCore::GetWindowTop, &PreviewCore::PutWindowTop},
+    {KP_PROPERTY(FILE_OBJECT, WINDOW_LEFT), &PreviewCore::GetWindowLeft,
+     &PreviewCore::PutWindowLeft},
+    {KP_PROPERTY(FILE_OBJECT, WINDOW_RIGHT), &PreviewCore::GetWindowRight,
+     &PreviewCore::PutWindowRight},
+    {KP_PROPERTY(FILE_OBJECT, WINDOW_BOTTOM), &PreviewCore::GetWindowBottom,
+     &PreviewCore::PutWindowBottom},
+    {KP_PROPERTY(FILE_OBJECT, WINDOW_MAX), &PreviewCore::GetWindowMax, &PreviewCore::PutWindowMax},
+    {KP_PROPERTY(FILE_OBJECT, WINDOW_MIN), &PreviewCore::GetWindowMin, &PreviewCore::PutWindowMin},
+    {KP_PROPERTY(FILE_OBJECT, PARENT_WINDOW), &PreviewCore::GetParentWindow,
+     &PreviewCore::PutParentWindow},
+    {KP_PROPERTY(FILE_OBJECT, PAGE_COUNT), &PreviewCore::GetPageCount, nullptr},
+    {KP_PROPERTY(FILE_OBJECT, PAGE), &PreviewCore::GetPage, &PreviewCore::PutPage},
+    {KP_PROPERTY(FILE_OBJECT, TOOLS), &PreviewCore::GetTools, &PreviewCore::PutTools},
+    {KP_PROPERTY(FILE_OBJECT, ZOOM), &PreviewCore::GetZoom, &PreviewCore::PutZoom},
+    {KP_PROPERTY(FILE_OBJECT, TITLE), &PreviewCore::GetTitle, &PreviewCore::PutTitle},
+    {KP_PROPERTY(FILE_OBJECT, CANCEL_BUTTON), &PreviewCore::GetCancelButton,
+     &PreviewCore::PutCancelButton},
+    {KP_PROPERTY(FILE_OBJECT, CANCEL_MESSAGE), &PreviewCore::GetCancelMessage,
+     &PreviewCore::PutCancelMessage},
+    {KP_PROPERTY(FILE_OBJECT, CANCEL_DLG_TITLE), &PreviewCore::GetCancelDlgTitle,
+     &PreviewCore::PutCancelDlgTitle},
+    {KP_PROPERTY(FILE_OBJECT, FIT_TO_WINDOW), &PreviewCore::GetFitToWindow,
+     &PreviewCore::PutFitToWindow},
+    {KP_PROPERTY(FILE_OBJECT, STATUS_BAR_VISIBLE), &PreviewCore::GetStatusBarVisible,
      &PreviewCore::PutStatusBarVisible},
-    {kToolBarVisible, VT_BOOL, &PreviewCore::GetToolBarVisible, &PreviewCore::PutToolBarVisible},
-    {kTwoPages, VT_BOOL, &PreviewCore::GetTwoPages, &PreviewCore::PutTwoPages},
-    {kTwoPagesVertical, VT_BOOL, &PreviewCore::GetTwoPagesVertical,
+    {KP_PROPERTY(FILE_OBJECT, TOOL_BAR_VISIBLE), &PreviewCore::GetToolBarVisible,
+     &PreviewCore::PutToolBarVisible},
+    {KP_PROPERTY(FILE_OBJECT, TWO_PAGES), &PreviewCore::GetTwoPages, &PreviewCore::PutTwoPages},
+    {KP_PROPERTY(FILE_OBJECT, TWO_PAGES_VERTICAL), &PreviewCore::GetTwoPagesVertical,
      &PreviewCore::PutTwoPagesVertical},
-    {kClickZoom, VT_BOOL, &PreviewCore::GetClickZoom, &PreviewCore::PutClickZoom},
-    {kLayerDisplay1, VT_BOOL, &PreviewCore::GetLayerDisplay<0>, &PreviewCore::PutLayerDisplay<0>},
-    {kLayerDisplay1 + 1, VT_BOOL, &PreviewCore::GetLayerDisplay<1>,
+    {KP_PROPERTY(FILE_OBJECT, CLICK_ZOOM), &PreviewCore::GetClickZoom, &PreviewCore::PutClickZoom},
+    {KP_PROPERTY(FILE_OBJECT, LAYER_DISPLAY1), &PreviewCore::GetLayerDisplay<0>,
+     &PreviewCore::PutLayerDisplay<0>},
+    {KP_PROPERTY(FILE_OBJECT, LAYER_DISPLAY2), &PreviewCore::GetLayerDisplay<1>,
      &PreviewCore::PutLayerDisplay<1>},
-    {kLayerDisplay1 + 2, VT_BOOL, &PreviewCore::GetLayerDisplay<2>,
+    {KP_PROPERTY(FILE_OBJECT, LAYER_DISPLAY3), &PreviewCore::GetLayerDisplay<2>,
      &PreviewCore::PutLayerDisplay<2>},
-    {kLayerDisplay1 + 3, VT_BOOL, &PreviewCore::GetLayerDisplay<3>,
+    {KP_PROPERTY(FILE_OBJECT, LAYER_DISPLAY4), &PreviewCore::GetLayerDisplay<3>,
      &PreviewCore::PutLayerDisplay<3>},
-    {kLayerDisplay1 + 4, VT_BOOL, &PreviewCore::GetLayerDisplay<4>,
+    {KP_PROPERTY(FILE_OBJECT, LAYER_DISPLAY5), &PreviewCore::GetLayerDisplay<4>,
      &PreviewCore::PutLayerDisplay<4>},
-    {kLayerPrint1, VT_BOOL, &PreviewCore::GetLayerPrint<0>, &PreviewCore::PutLayerPrint<0>},
-    {kLayerPrint1 + 1, VT_BOOL, &PreviewCore::GetLayerPrint<1>, &PreviewCore::PutLayerPrint<1>},
-    {kLayerPrint1 + 2, VT_BOOL, &PreviewCore::GetLayerPrint<2>, &PreviewCore::PutLayerPrint<2>},
-    {kLayerPrint1 + 3, VT_BOOL, &PreviewCore::GetLayerPrint<3>, &PreviewCore::PutLayerPrint<3>},
-    {kLayerPrint1 + 4, VT_BOOL, &PreviewCore::GetLayerPrint<4>, &PreviewCore::PutLayerPrint<4>},
-    {kHwnd, VT_UI4, &PreviewCore::GetHwnd, nullptr},
+    {KP_PROPERTY(FILE_OBJECT, LAYER_PRINT1), &PreviewCore::GetLayerPrint<0>,
+     &PreviewCore::PutLayerPrint<0>},
+    {KP_PROPERTY(FILE_OBJECT, LAYER_PRINT2), &PreviewCore::GetLayerPrint<1>,
+     &PreviewCore::PutLayerPrint<1>},
+    {KP_PROPERTY(FILE_OBJECT, LAYER_PRINT3), &PreviewCore::GetLayerPrint<2>,
+     &PreviewCore::PutLayerPrint<2>},
+    {KP_PROPERTY(FILE_OBJECT, LAYER_PRINT4), &PreviewCore::GetLayerPrint<3>,
+     &PreviewCore::PutLayerPrint<3>},
+    {KP_PROPERTY(FILE_OBJECT, LAYER_PRINT5), &PreviewCore::GetLayerPrint<4>,
+     &PreviewCore::PutLayerPrint<4>},
+    {KP_PROPERTY(FILE_OBJECT, HWND), &PreviewCore::GetHwnd, nullptr},
 };
 
 const MethodRow<PreviewCore> FileObject::kViewerMethods[] = {
-    {kShowPrintingDialog, VT_EMPTY, 0, {}, &PreviewCore::ShowPrintingDialogMember},
-    {kHidePrintingDialog, VT_EMPTY, 0, {}, &PreviewCore::HidePrintingDialogMember},
-    {kFitToParent, VT_EMPTY, 0, {}, &PreviewCore::FitToParentMember},
-    {kRefresh, VT_EMPTY, 0, {}, &PreviewCore::RefreshMember},
-    {kPrepareReport, VT_EMPTY, 1, {VT_DISPATCH}, &PreviewCore::PrepareReportMember},
+    {KP_METHOD(FILE_OBJECT, SHOW_PRINTING_DIALOG), &PreviewCore::ShowPrintingDialogMember},
+    {KP_METHOD(FILE_OBJECT, HIDE_PRINTING_DIALOG), &PreviewCore::HidePrintingDialogMember},
+    {KP_METHOD(FILE_OBJECT, FIT_TO_PARENT), &PreviewCore::FitToParentMember},
+    {KP_METHOD(FILE_OBJECT, REFRESH), &PreviewCore::RefreshMember},
+    {KP_METHOD(FILE_OBJECT, PREPARE_REPORT), &PreviewCore::PrepareReportMember},
 };
 
 bool FileObject::IsViewerMember(int32_t memberId) {
@@ -217,37 +240,43 @@ int32_t FileObject::Reserved(void*, void*) {
 
 int32_t FileObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                            Variant* result) {
-    if (!CheckObjectSignature(static_cast<ScriptableObject*>(this), signature::kFile))
-        return rc::kBadSignature;
-    if (memberId == kFileRelease && kind == kInvokeMethod) {
-        if (args != nullptr && args->count != 0) return rc::kBadArgument;
-        if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) + std::size(kMethods) + std::size(kViewerProperties) +
+                      std::size(kViewerMethods) + 1 ==
+                  KP_MEMBER_COUNT(FILE_OBJECT));
+    return GuardedCall([&]() -> int32_t {
+        if (!CheckObjectSignature(static_cast<ScriptableObject*>(this), signature::kFile))
+            return rc::kBadSignature;
+        if (memberId == kFileRelease && kind == kInvokeMethod) {
+            if (args != nullptr && args->count != 0) return rc::kBadArgument;
+            if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
+            {
+                std::lock_guard guard(lock_);
+                // A sink called from inside a member or a window handler must not pull the object
+                // from under it.
+                if (inUse_ != 0 || core_.IsInUse()) return kFileInUse;
+                if (state_ != kIdle) CloseLocked();
+            }
+            result->vt = VT_EMPTY;
+            delete this;
+            return rc::kOk;
+        }
+        int32_t rc;
         {
             std::lock_guard guard(lock_);
-            // A sink called from inside a member or a window handler must not pull the object
-            // from under it.
-            if (inUse_ != 0 || core_.IsInUse()) return kFileInUse;
-            if (state_ != kIdle) CloseLocked();
+            InUse use(inUse_);
+            if (IsViewerMember(memberId)) {
+                PreviewCore::InUse coreUse(core_);
+                rc = DispatchMember<PreviewCore>(core_, kViewerProperties, kViewerMethods, memberId,
+                                                 kind, args, result);
+            } else {
+                rc = DispatchMember<FileObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                                result);
+            }
         }
-        result->vt = VT_EMPTY;
-        delete this;
-        return rc::kOk;
-    }
-    int32_t rc;
-    {
-        std::lock_guard guard(lock_);
-        InUse use(inUse_);
-        if (IsViewerMember(memberId)) {
-            PreviewCore::InUse coreUse(core_);
-            rc = DispatchMember<PreviewCore>(core_, kViewerProperties, kViewerMethods, memberId,
-                                             kind, args, result);
-        } else {
-            rc = DispatchMember<FileObject>(*this, kProperties, kMethods, memberId, kind, args,
-                                            result);
-        }
-    }
-    RunPendingClose();
-    return rc;
+        RunPendingClose();
+        return rc;
+    });
 }
 
 ScriptableObject* NewFileObject(ApplicationObject* owner) {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/core/application.h"
+#include "engine/core/member_table.h"
 #include "engine/output/printer_job.h"
 #include "engine/preview/recorded_page_source.h"
 
@@ -19,58 +20,80 @@ using plat::VT_UI4;
 using preview::PreviewCore;
 
 const PropertyRow<PreviewCore> PreviewObject::kProperties[] = {
-    {2001, VT_I4, &PreviewCore::GetWindowTop, &PreviewCore::PutWindowTop},
-    {2002, VT_I4, &PreviewCore::GetWindowLeft, &PreviewCore::PutWindowLeft},
-    {2003, VT_I4, &PreviewCore::GetWindowRight, &PreviewCore::PutWindowRight},
-    {2004, VT_I4, &PreviewCore::GetWindowBottom, &PreviewCore::PutWindowBottom},
-    {2005, VT_BOOL, &PreviewCore::GetWindowMax, &PreviewCore::PutWindowMax},
-    {2006, VT_BOOL, &PreviewCore::GetWindowMin, &PreviewCore::PutWindowMin},
-    {2007, VT_UI4, &PreviewCore::GetParentWindow, &PreviewCore::PutParentWindow},
-    {2008, VT_UI2, &PreviewCore::GetStatus, nullptr},
-    {2009, VT_UI4, &PreviewCore::GetPageCount, nullptr},
-    {2010, VT_UI4, &PreviewCore::GetPage, &PreviewCore::PutPage},
-    {2011, VT_UI4, &PreviewCore::GetTools, &PreviewCore::PutTools},
-    {2012, VT_UI2, &PreviewCore::GetZoom, &PreviewCore::PutZoom},
-    {2013, VT_BSTR, &PreviewCore::GetTitle, &PreviewCore::PutTitle},
-    {2014, VT_BOOL, &PreviewCore::GetCancelButton, &PreviewCore::PutCancelButton},
-    {2015, VT_BSTR, &PreviewCore::GetCancelMessage, &PreviewCore::PutCancelMessage},
-    {2016, VT_BSTR, &PreviewCore::GetCancelDlgTitle, &PreviewCore::PutCancelDlgTitle},
-    {2017, VT_UI4, &PreviewCore::GetReportIndexLevel, &PreviewCore::PutReportIndexLevel},
-    {2018, VT_BSTR, &PreviewCore::GetReportIndexTitle, &PreviewCore::PutReportIndexTitle},
-    {2019, VT_BOOL, &PreviewCore::GetFitToWindow, &PreviewCore::PutFitToWindow},
-    {2020, VT_BOOL, &PreviewCore::GetIndexVisible, &PreviewCore::PutIndexVisible},
-    {2021, VT_BOOL, &PreviewCore::GetStatusBarVisible, &PreviewCore::PutStatusBarVisible},
-    {2022, VT_BOOL, &PreviewCore::GetToolBarVisible, &PreviewCore::PutToolBarVisible},
-    {2023, VT_BOOL, &PreviewCore::GetTwoPages, &PreviewCore::PutTwoPages},
-    {2024, VT_BOOL, &PreviewCore::GetTwoPagesVertical, &PreviewCore::PutTwoPagesVertical},
-    {2025, VT_BOOL, &PreviewCore::GetClickZoom, &PreviewCore::PutClickZoom},
-    {2026, VT_BOOL, &PreviewCore::GetLayerDisplay<0>, &PreviewCore::PutLayerDisplay<0>},
-    {2027, VT_BOOL, &PreviewCore::GetLayerDisplay<1>, &PreviewCore::PutLayerDisplay<1>},
-    {2028, VT_BOOL, &PreviewCore::GetLayerDisplay<2>, &PreviewCore::PutLayerDisplay<2>},
-    {2029, VT_BOOL, &PreviewCore::GetLayerDisplay<3>, &PreviewCore::PutLayerDisplay<3>},
-    {2030, VT_BOOL, &PreviewCore::GetLayerDisplay<4>, &PreviewCore::PutLayerDisplay<4>},
-    {2031, VT_BOOL, &PreviewCore::GetLayerPrint<0>, &PreviewCore::PutLayerPrint<0>},
-    {2032, VT_BOOL, &PreviewCore::GetLayerPrint<1>, &PreviewCore::PutLayerPrint<1>},
-    {2033, VT_BOOL, &PreviewCore::GetLayerPrint<2>, &PreviewCore::PutLayerPrint<2>},
-    {2034, VT_BOOL, &PreviewCore::GetLayerPrint<3>, &PreviewCore::PutLayerPrint<3>},
-    {2035, VT_BOOL, &PreviewCore::GetLayerPrint<4>, &PreviewCore::PutLayerPrint<4>},
-    {2036, VT_UI4, &PreviewCore::GetHwnd, nullptr},
+    {KP_PROPERTY(PREVIEW, WINDOW_TOP), &PreviewCore::GetWindowTop, &PreviewCore::PutWindowTop},
+    {KP_PROPERTY(PREVIEW, WINDOW_LEFT), &PreviewCore::GetWindowLeft, &PreviewCore::PutWindowLeft},
+    {KP_PROPERTY(PREVIEW, WINDOW_RIGHT), &PreviewCore::GetWindowRight,
+     &PreviewCore::PutWindowRight},
+    {KP_PROPERTY(PREVIEW, WINDOW_BOTTOM), &PreviewCore::GetWindowBottom,
+     &PreviewCore::PutWindowBottom},
+    {KP_PROPERTY(PREVIEW, WINDOW_MAX), &PreviewCore::GetWindowMax, &PreviewCore::PutWindowMax},
+    {KP_PROPERTY(PREVIEW, WINDOW_MIN), &PreviewCore::GetWindowMin, &PreviewCore::PutWindowMin},
+    {KP_PROPERTY(PREVIEW, PARENT_WINDOW), &PreviewCore::GetParentWindow,
+     &PreviewCore::PutParentWindow},
+    {KP_PROPERTY(PREVIEW, STATUS), &PreviewCore::GetStatus, nullptr},
+    {KP_PROPERTY(PREVIEW, PAGE_COUNT), &PreviewCore::GetPageCount, nullptr},
+    {KP_PROPERTY(PREVIEW, PAGE), &PreviewCore::GetPage, &PreviewCore::PutPage},
+    {KP_PROPERTY(PREVIEW, TOOLS), &PreviewCore::GetTools, &PreviewCore::PutTools},
+    {KP_PROPERTY(PREVIEW, ZOOM), &PreviewCore::GetZoom, &PreviewCore::PutZoom},
+    {KP_PROPERTY(PREVIEW, TITLE), &PreviewCore::GetTitle, &PreviewCore::PutTitle},
+    {KP_PROPERTY(PREVIEW, CANCEL_BUTTON), &PreviewCore::GetCancelButton,
+     &PreviewCore::PutCancelButton},
+    {KP_PROPERTY(PREVIEW, CANCEL_MESSAGE), &PreviewCore::GetCancelMessage,
+     &PreviewCore::PutCancelMessage},
+    {KP_PROPERTY(PREVIEW, CANCEL_DLG_TITLE), &PreviewCore::GetCancelDlgTitle,
+     &PreviewCore::PutCancelDlgTitle},
+    {KP_PROPERTY(PREVIEW, REPORT_INDEX_LEVEL), &PreviewCore::GetReportIndexLevel,
+     &PreviewCore::PutReportIndexLevel},
+    {KP_PROPERTY(PREVIEW, REPORT_INDEX_TITLE), &PreviewCore::GetReportIndexTitle,
+     &PreviewCore::PutReportIndexTitle},
+    {KP_PROPERTY(PREVIEW, FIT_TO_WINDOW), &PreviewCore::GetFitToWindow,
+     &PreviewCore::PutFitToWindow},
+    {KP_PROPERTY(PREVIEW, INDEX_VISIBLE), &PreviewCore::GetIndexVisible,
+     &PreviewCore::PutIndexVisible},
+    {KP_PROPERTY(PREVIEW, STATUS_BAR_VISIBLE), &PreviewCore::GetStatusBarVisible,
+     &PreviewCore::PutStatusBarVisible},
+    {KP_PROPERTY(PREVIEW, TOOL_BAR_VISIBLE), &PreviewCore::GetToolBarVisible,
+     &PreviewCore::PutToolBarVisible},
+    {KP_PROPERTY(PREVIEW, TWO_PAGES), &PreviewCore::GetTwoPages, &PreviewCore::PutTwoPages},
+    {KP_PROPERTY(PREVIEW, TWO_PAGES_VERTICAL), &PreviewCore::GetTwoPagesVertical,
+     &PreviewCore::PutTwoPagesVertical},
+    {KP_PROPERTY(PREVIEW, CLICK_ZOOM), &PreviewCore::GetClickZoom, &PreviewCore::PutClickZoom},
+    {KP_PROPERTY(PREVIEW, LAYER_DISPLAY1), &PreviewCore::GetLayerDisplay<0>,
+     &PreviewCore::PutLayerDisplay<0>},
+    {KP_PROPERTY(PREVIEW, LAYER_DISPLAY2), &PreviewCore::GetLayerDisplay<1>,
+     &PreviewCore::PutLayerDisplay<1>},
+    {KP_PROPERTY(PREVIEW, LAYER_DISPLAY3), &PreviewCore::GetLayerDisplay<2>,
+     &PreviewCore::PutLayerDisplay<2>},
+    {KP_PROPERTY(PREVIEW, LAYER_DISPLAY4), &PreviewCore::GetLayerDisplay<3>,
+     &PreviewCore::PutLayerDisplay<3>},
+    {KP_PROPERTY(PREVIEW, LAYER_DISPLAY5), &PreviewCore::GetLayerDisplay<4>,
+     &PreviewCore::PutLayerDisplay<4>},
+    {KP_PROPERTY(PREVIEW, LAYER_PRINT1), &PreviewCore::GetLayerPrint<0>,
+     &PreviewCore::PutLayerPrint<0>},
+    {KP_PROPERTY(PREVIEW, LAYER_PRINT2), &PreviewCore::GetLayerPrint<1>,
+     &PreviewCore::PutLayerPrint<1>},
+    {KP_PROPERTY(PREVIEW, LAYER_PRINT3), &PreviewCore::GetLayerPrint<2>,
+     &PreviewCore::PutLayerPrint<2>},
+    {KP_PROPERTY(PREVIEW, LAYER_PRINT4), &PreviewCore::GetLayerPrint<3>,
+     &PreviewCore::PutLayerPrint<3>},
+    {KP_PROPERTY(PREVIEW, LAYER_PRINT5), &PreviewCore::GetLayerPrint<4>,
+     &PreviewCore::PutLayerPrint<4>},
+    {KP_PROPERTY(PREVIEW, HWND), &PreviewCore::GetHwnd, nullptr},
 };
 
 const MethodRow<PreviewCore> PreviewObject::kMethods[] = {
-    {12001, VT_EMPTY, 1, {VT_UI4}, &PreviewCore::OpenPreviewMember},
-    {12002, VT_EMPTY, 0, {}, &PreviewCore::ClosePreviewMember},
-    {12004, VT_EMPTY, 1, {VT_DISPATCH}, &PreviewCore::PrintMember},
-    {12005, VT_EMPTY, 0, {}, &PreviewCore::ShowPrintingDialogMember},
-    {12006, VT_EMPTY, 0, {}, &PreviewCore::HidePrintingDialogMember},
-    {12007, VT_EMPTY, 0, {}, &PreviewCore::FitToParentMember},
-    {12008, VT_EMPTY, 0, {}, &PreviewCore::RefreshMember},
-    {12009, VT_EMPTY, 1, {VT_DISPATCH}, &PreviewCore::PrepareReportMember},
+    {KP_METHOD(PREVIEW, OPEN_PREVIEW), &PreviewCore::OpenPreviewMember},
+    {KP_METHOD(PREVIEW, CLOSE_PREVIEW), &PreviewCore::ClosePreviewMember},
+    {KP_METHOD(PREVIEW, PRINT), &PreviewCore::PrintMember},
+    {KP_METHOD(PREVIEW, SHOW_PRINTING_DIALOG), &PreviewCore::ShowPrintingDialogMember},
+    {KP_METHOD(PREVIEW, HIDE_PRINTING_DIALOG), &PreviewCore::HidePrintingDialogMember},
+    {KP_METHOD(PREVIEW, FIT_TO_PARENT), &PreviewCore::FitToParentMember},
+    {KP_METHOD(PREVIEW, REFRESH), &PreviewCore::RefreshMember},
+    {KP_METHOD(PREVIEW, PREPARE_REPORT), &PreviewCore::PrepareReportMember},
 };
 
 PreviewObject::PreviewObject()
-    : signature_(static_cast<ScriptableObject*>(this), signature::kDisplay),
-      core_(this, false) {}
+    : signature_(static_cast<ScriptableObject*>(this), signature::kDisplay), core_(this, false) {}
 
 PreviewObject::~PreviewObject() {
     if (app_ != nullptr) app_->UnregisterPreview(this);
@@ -110,21 +133,26 @@ int32_t PreviewObject::GetTypeInfo(ClassInfo** out) {
 
 int32_t PreviewObject::Invoke(int32_t memberId, int32_t kind, const InvokeArgs* args,
                               Variant* result) {
-    if (!CheckObjectSignature(static_cast<ScriptableObject*>(this), signature::kDisplay))
-        return rc::kBadSignature;
-    if (memberId == 12003 && kind == kInvokeMethod) {
-        if (args != nullptr && args->count != 0) return rc::kBadArgument;
-        if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
-        // A sink running inside a member or a window handler must not free the object under it.
-        if (core_.IsInUse()) return preview::code::kBusy;
-        const uint16_t s = core_.state();
-        if (s != preview::kStateIdle && s != preview::kStateConstructed) core_.ClosePreview();
-        result->vt = VT_EMPTY;
-        delete this;
-        return rc::kOk;
-    }
-    PreviewCore::InUse use(core_);
-    return DispatchMember<PreviewCore>(core_, kProperties, kMethods, memberId, kind, args, result);
+    // Every member of the public table has its row here (the ones Invoke takes itself aside).
+    static_assert(std::size(kProperties) + std::size(kMethods) + 1 == KP_MEMBER_COUNT(PREVIEW));
+    return GuardedCall([&]() -> int32_t {
+        if (!CheckObjectSignature(static_cast<ScriptableObject*>(this), signature::kDisplay))
+            return rc::kBadSignature;
+        if (memberId == 12003 && kind == kInvokeMethod) {
+            if (args != nullptr && args->count != 0) return rc::kBadArgument;
+            if (SafeIsBadWritePtr(result, sizeof(Variant))) return rc::kBadPointer;
+            // A sink running inside a member or a window handler must not free the object under it.
+            if (core_.IsInUse()) return preview::code::kBusy;
+            const uint16_t s = core_.state();
+            if (s != preview::kStateIdle && s != preview::kStateConstructed) core_.ClosePreview();
+            result->vt = VT_EMPTY;
+            delete this;
+            return rc::kOk;
+        }
+        PreviewCore::InUse use(core_);
+        return DispatchMember<PreviewCore>(core_, kProperties, kMethods, memberId, kind, args,
+                                           result);
+    });
 }
 
 void PreviewObject::LockPages() {
@@ -145,7 +173,7 @@ namespace {
 
 std::unique_ptr<PageSource> PreviewPageSource(ScriptableObject* object, uint32_t page) {
     return std::make_unique<preview::RecordedPageSource<PreviewObject>>(object, page,
-                                                                         signature::kDisplay);
+                                                                        signature::kDisplay);
 }
 
 }  // namespace

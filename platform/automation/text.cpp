@@ -61,6 +61,11 @@ bool Iconv(const char* to, const char* from, const char* in, size_t inBytes,
            std::vector<char>* out) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    // Closed however the conversion ends, a growth of the buffer that throws included.
+    struct Closer {
+        iconv_t cd;
+        ~Closer() { iconv_close(cd); }
+    } closer{cd};
     out->assign(inBytes * 2 + 16, 0);
     char* src = const_cast<char*>(in);
     size_t srcLeft = inBytes;
@@ -84,7 +89,6 @@ bool Iconv(const char* to, const char* from, const char* in, size_t inBytes,
             break;
         }
     }
-    iconv_close(cd);
     out->resize(used);
     return ok;
 }

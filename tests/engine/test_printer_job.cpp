@@ -1014,6 +1014,27 @@ TEST_F(PrinterJobTest, PrintsAReport) {
     EXPECT_EQ(D().log.back(), "enddoc");
 }
 
+// The report measures itself on the printer while a document is open; no sheet is started.
+TEST_F(PrinterJobTest, DrawReportOnPrinterOnlyInAnOpenDocument) {
+    Variant made{};
+    ASSERT_EQ(app_->Invoke(10005, kInvokeMethod, nullptr, &made), 0);
+    ScriptableObject* report = static_cast<ScriptableObject*>(made.pdispVal);
+    PrinterJobObject* job = Office();
+    EXPECT_EQ(Call(job, 11019, {VariantDispatch(report)}), rc::kWrongState) << "no document";
+    ResetScript();
+    ASSERT_EQ(OpenDoc(job), 0);
+    EXPECT_EQ(Call(job, 11019, {VariantDispatch(job)}), rc::kBadArgument) << "not a report";
+    EXPECT_EQ(Call(job, 11019, {VariantDispatch(report)}), 0);
+    EXPECT_EQ(job->State(), kJobDocumentOpen);
+    Variant pages;
+    ASSERT_EQ(Get(job, 1025, &pages), 0);
+    EXPECT_EQ(pages.ulVal, 0u);
+    for (const std::string& entry : D().log) EXPECT_NE(entry.rfind("startpage", 0), 0u) << entry;
+    ASSERT_EQ(job->CancelPrintJob(), 0);
+    EXPECT_EQ(Call(job, 11019, {VariantDispatch(report)}), rc::kJobCancelled);
+    ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
+}
+
 TEST_F(PrinterJobTest, AsynchronousPrintAndItsEnd) {
     Variant made{};
     ASSERT_EQ(app_->Invoke(10005, kInvokeMethod, nullptr, &made), 0);

@@ -135,6 +135,19 @@ class ReportTool(unittest.TestCase):
                           "00800000", "00800000"])
         self.assertTrue(self.read("s.emf").startswith(struct.pack("<I", 1)))
 
+    def test_emf_frame_is_the_paper_whatever_the_resolution(self):
+        # The paper in hundredths of a millimetre, at resolutions whose pixels do not divide it;
+        # a landscape page lies across.
+        cases = [(report_fixture.SAMPLE, (0, 0, 21000, 29700)),
+                 (report_fixture.LANDSCAPE, (0, 0, 42000, 29700))]
+        for report, expected in cases:
+            fixture = self.write("s.kp", report_fixture.report_file(report))
+            for dpi in ("100", "300", "72"):
+                r = run("emf", fixture, self.path("f.emf"), "--dpi", dpi)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                frame = struct.unpack("<4i", self.read("f.emf")[24:40])
+                self.assertEqual(frame, expected, dpi)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -17,6 +17,7 @@
 
 #include "reportif/kpcif30.h"
 #include "reportif/kpcif_internal.h"
+#include "tests/fixtures/failing_allocation.h"
 
 namespace {
 
@@ -416,6 +417,58 @@ TEST_F(KpcifTest, StagedLayoutsHoldTheSheetFields) {
     for (const auto& layout : layouts) {
         EXPECT_EQ(ReadFile(again / layout.file), ReadFile(staged / layout.file)) << layout.file;
     }
+}
+
+// Whatever fails inside a function, the C caller gets 0 and the code, never an exception: every
+// allocation of the call is made to fail in turn, the library's own and the engine's.
+TEST_F(KpcifTest, FailedAllocationsAnswerZeroWithTheirCode) {
+    const std::string layout = Layout();
+    uint32_t report = KPRLoadReport(layout.c_str());
+    ASSERT_NE(report, 0u);
+    struct Case {
+        const char* name;
+        std::function<int()> call;
+        std::function<void(int)> undo;  // drops what a successful call made
+    };
+    const Case cases[] = {
+        {.name = "KPRLoadReport",
+         .call = [&] { return static_cast<int>(KPRLoadReport(layout.c_str())); },
+         .undo = [](int handle) { KPRDeleteReport(static_cast<uint32_t>(handle)); }},
+        {.name = "KPOSetText",
+         .call = [&] { return KPOSetText(report, "A", "\x83\x66\x81\x5B\x83\x5E"); },
+         .undo = [](int) {}},
+        {.name = "KPRClearLayerData",
+         .call = [&] { return KPRClearLayerData(report, 1); },
+         .undo = [](int) {}},
+        {.name = "KPVCreatePreview",
+         .call = [] { return static_cast<int>(KPVCreatePreview()); },
+         .undo = [](int handle) { KPVDeletePreview(static_cast<uint32_t>(handle)); }},
+    };
+    for (const Case& c : cases) {
+        for (long failAt = 0;; ++failAt) {
+            qzs_test::gAllocationFailed = false;
+            qzs_test::gFailAllocationIn = failAt;
+            int answer = 0;
+            try {
+                answer = c.call();
+            } catch (...) {
+                qzs_test::gFailAllocationIn = -1;
+                ADD_FAILURE() << c.name << ": an exception left it at allocation " << failAt;
+                break;
+            }
+            qzs_test::gFailAllocationIn = -1;
+            if (answer != 0) c.undo(answer);
+            if (!qzs_test::gAllocationFailed) {
+                EXPECT_NE(answer, 0) << c.name;
+                break;
+            }
+            if (answer == 0) {
+                EXPECT_NE(LastError(), 0) << c.name << " at " << failAt;
+            }
+            ASSERT_LT(failAt, 100000) << c.name;
+        }
+    }
+    EXPECT_EQ(KPRDeleteReport(report), 1);
 }
 
 }  // namespace
