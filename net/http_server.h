@@ -27,8 +27,9 @@ namespace qzs::net {
 
 struct ServerSettings {
     // A queue of 2 pending connections drops the SYNs of a browser that opens its parallel
-    // connections at once, and each dropped one waits a second for its retry: 16 keeps pages fast.
-    int backlog = 16;
+    // connections at once, and each dropped one waits a second for its retry. 16 still refused
+    // bursts of 100 parallel clients; the kernel caps what is asked at its own somaxconn.
+    int backlog = 512;
     std::uint16_t port = 80;
     int size_limit = 1024000;  // a POST body must be smaller
     std::string document_root = "./";
