@@ -130,15 +130,11 @@ case "$mode" in
     # the print thread, the cancel dialog, the event sinks): the whole suite under TSan would cost
     # CI far more than it finds. The canary races on purpose: a tree that reports nothing there
     # is not instrumented, and the step fails.
-    # Two wait for the owners of the code they show racing, and come back here with the fix:
-    # - a job closed from inside its own PrintEnd leaves a detached print thread that still fires
-    #   on the application's sink list after the host has released the application (a race on
-    #   that list's condition variable): that one case is left out;
-    # - the web server's Stop shuts down the sockets of the workers it lists while a worker,
-    #   outside the lock and still listed, closes its own (a race on the descriptor, which may
-    #   already belong to another file): every server test stops a server, so the server's
-    #   program (net_test_http_server) is left out whole.
-    tsan_tests=(net_test_tcp_socket programming_test_image_state
+    # One case waits for the owner of the code it shows racing: a job closed from inside its own
+    # PrintEnd leaves a detached print thread that still fires on the application's sink list
+    # after the host has released the application (a race on that list's condition variable).
+    tsan_tests=(net_test_tcp_socket net_test_http_server net_test_http_message
+      net_test_forged_requests programming_test_image_state
       settings_test_command_bridge app_test_presenters app_test_data_file_services
       engine_test_printer_job:-PrinterJobTest.AsynchronousPrintAndItsEnd
       engine_test_cancel_dialog engine_test_sinks)
