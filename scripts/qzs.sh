@@ -113,16 +113,18 @@ case "$mode" in
     # the -O2 warnings and for what only makes sense optimised (benchmarks, tools as shipped).
     configure_build build/release -DCMAKE_BUILD_TYPE=Release -DQZS_WERROR=ON -DQZS_TESTS=OFF
 
-    echo "== AddressSanitizer + UndefinedBehaviorSanitizer build and every test"
+    echo "== AddressSanitizer + UndefinedBehaviorSanitizer build (clang): every test and the fuzz targets"
     export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
     export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
-    # Line tables only (-g1): the reports keep their file and line, and the compile costs far
-    # less than with full debug information. -O2 as everywhere else: its warnings are the ones
-    # every build sees.
+    # One sanitizer tree serves the tests and the fuzzers: libFuzzer needs clang and coverage
+    # instrumentation of what it links, and a second tree of the same libraries for it alone cost
+    # CI as much as this one. clang also compiles these files faster than GCC; GCC's -O2 warnings
+    # are the release tree's above. Line tables only (-g1): the reports keep their file and line
+    # for far less compile time than full debug information.
     san_flags=("-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
-    configure_build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo "${san_flags[@]}" \
-      -DQZS_WERROR=ON -DQZS_SANITIZE=ON -DQZS_BENCH=OFF
+    CC=clang CXX=clang++ configure_build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo "${san_flags[@]}" \
+      -DQZS_WERROR=ON -DQZS_SANITIZE=ON -DQZS_FUZZ=ON -DQZS_BENCH=OFF
     (cd build/asan && ctest --output-on-failure -j "$jobs" --timeout 900)
 
     echo "== ThreadSanitizer: the threaded tests"
@@ -138,17 +140,13 @@ case "$mode" in
       settings_test_command_bridge app_test_presenters app_test_data_file_services
       engine_test_printer_job:-PrinterJobTest.AsynchronousPrintAndItsEnd
       engine_test_cancel_dialog engine_test_sinks)
-    cmake -S "$root" -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${san_flags[@]}" \
+    CC=clang CXX=clang++ cmake -S "$root" -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${san_flags[@]}" \
       -DQZS_WERROR=ON -DQZS_TSAN=ON -DQZS_BENCH=OFF >/dev/null
     cmake --build build/tsan -j "$jobs" --target tsan_canary "${tsan_tests[@]%%:*}"
     scripts/tsan_step.sh build/tsan "${tsan_tests[@]}"
 
-    echo "== Fuzz targets (clang, ASan+UBSan)"
-    CC=clang CXX=clang++ configure_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo "${san_flags[@]}" \
-      -DQZS_WERROR=ON -DQZS_FUZZ=ON -DQZS_SANITIZE=ON -DQZS_TESTS=OFF -DQZS_BENCH=OFF \
-      -- --target qzs_fuzzers
     fuzzers=()
-    for f in build/fuzz/tests/fuzz/fuzz_*; do
+    for f in build/asan/tests/fuzz/fuzz_*; do
       if [ -x "$f" ]; then fuzzers+=("$f"); fi
     done
     # All targets share one budget in CI, split evenly; QZS_FUZZ_SECONDS gives each target
@@ -165,19 +163,19 @@ case "$mode" in
     status=0
     for f in "${fuzzers[@]}"; do
       name=$(basename "$f")
-      corpus=build/fuzz/corpus/$name
+      corpus=build/asan/corpus/$name
       mkdir -p "$corpus"
       seeds=()
       [ -d "tests/fuzz/seeds/$name" ] && seeds=("tests/fuzz/seeds/$name")
       echo "-- $name"
       if ! "$f" -max_total_time="$seconds" -print_final_stats=1 \
-           -artifact_prefix="build/fuzz/$name-" "$corpus" "${seeds[@]}" >"build/fuzz/$name.log" 2>&1; then
-        tail -n 60 "build/fuzz/$name.log"
+           -artifact_prefix="build/asan/$name-" "$corpus" "${seeds[@]}" >"build/asan/$name.log" 2>&1; then
+        tail -n 60 "build/asan/$name.log"
         status=1
       else
         # Inputs a second over the whole share, seeds included.
         awk -v s="$seconds" '/stat::number_of_executed_units/ {printf "%d inputs, %d/s\n", $2, $2 / s}' \
-          "build/fuzz/$name.log"
+          "build/asan/$name.log"
       fi
     done
     exit $status

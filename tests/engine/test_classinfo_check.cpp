@@ -196,7 +196,7 @@ struct ClassRow {
     std::vector<int32_t> unnamedPropIds = {};
 };
 
-const VarType I2 = VT_I2, I4 = VT_I4, BSTR = VT_BSTR, BOOL_ = VT_BOOL, UI2 = VT_UI2, UI4 = VT_UI4,
+const VarType I2 = VT_I2, BSTR = VT_BSTR, BOOL_ = VT_BOOL, UI2 = VT_UI2, UI4 = VT_UI4,
               VARIANT = VT_VARIANT, OBJ = VT_USERDEFINED;
 
 std::vector<Prop> Named(std::initializer_list<std::pair<int32_t, const char16_t*>> names) {

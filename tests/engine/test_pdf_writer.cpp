@@ -335,7 +335,6 @@ TEST_F(PdfWriterTest, ImagesOfEveryDepth) {
     };
     ASSERT_EQ(writer.CreateFile(path, false), kOk);
     ASSERT_EQ(writer.BeginPage(), kOk);
-    uint32_t first = 4;
     int number = 0;
     for (const auto& c : cases) {
         plat::BITMAPINFOHEADER h;
@@ -343,7 +342,6 @@ TEST_F(PdfWriterTest, ImagesOfEveryDepth) {
         h.biWidth = c.width;
         h.biHeight = c.height;
         ASSERT_EQ(writer.WriteImage({h, c.colors, c.rows}, number), kOk) << c.name;
-        first += uint32_t(c.objects);
     }
     ASSERT_EQ(number, int(std::size(cases)));
     ASSERT_EQ(writer.FinishPage(1000, 1000), kOk);
