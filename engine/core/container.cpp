@@ -447,7 +447,7 @@ int32_t StreamFile::CreateStream(std::u16string_view name, Stream** out) {
         try {
             pending_.reserve(kPendingLimit);
             pending_.insert(pending_.end(), header.begin(), header.end());
-            openEntry_ = index_.try_emplace(stored, IndexEntry{end, 0}).first;
+            openEntry_ = &index_.try_emplace(stored, IndexEntry{end, 0}).first->second;
         } catch (const std::bad_alloc&) {
             pending_.resize(before);
             delete stream;
@@ -651,7 +651,7 @@ void StreamFile::Closed(Stream* stream) {
                 rc = FlushPending();
             }
             if (rc != kOk && writeFailure_ == kOk) writeFailure_ = rc;
-            if (rc == kOk && indexed_) openEntry_->second.length = length_;
+            if (rc == kOk && indexed_) openEntry_->length = length_;
             indexedSize_ = std::max(indexedSize_, headerOffset_ + kStreamHeaderSize + length_);
         }
         if (open_ == stream) {

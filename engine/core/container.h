@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/core/byte_stream.h"
@@ -170,8 +171,8 @@ class StreamFile {
     bool indexed_ = false;
     int32_t indexEnd_ = 0;
     uint64_t indexedSize_ = 0;  // the file's size as the walk and the appends since leave it
-    std::map<std::u16string, IndexEntry> index_;
-    std::map<std::u16string, IndexEntry>::iterator openEntry_;  // of the stream being written
+    std::unordered_map<std::u16string, IndexEntry> index_;
+    IndexEntry* openEntry_ = nullptr;  // of the stream being written
     int32_t BuildIndex();
 };
 

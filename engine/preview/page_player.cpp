@@ -25,13 +25,13 @@ int32_t SaveTo(ReportObject* report, const std::string& path) {
     return rc;
 }
 
-// A loaded page's file is a scratch file that the list deletes itself, at a name the list has
-// just made: written in place, every write checked, nothing synced. The report keeps no name.
+// A loaded page's file is a scratch file that the list deletes itself, made empty under a new
+// name by the list: written in place (opened, not truncated, which would make the file system
+// write it out on close), every write checked, nothing synced. The report keeps no name.
 int32_t SaveScratch(ReportObject* report, const std::string& path) {
     StreamFileFactory factory;
     StreamFile* container = nullptr;
-    int32_t rc =
-        factory.Create(plat::WideFromUtf8(path), kCreateAlways, kAccessReadWrite, &container);
+    int32_t rc = factory.Open(plat::WideFromUtf8(path), kAccessReadWrite, &container);
     if (rc != 0) return rc;
     rc = report->SaveToContainer(container, 0, nullptr);
     // The streams reach the file here at the latest, and a failure to write them is answered.
