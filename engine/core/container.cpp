@@ -445,7 +445,6 @@ int32_t StreamFile::CreateStream(std::u16string_view name, Stream** out) {
         if (!stream) return kOutOfMemory;
         const size_t before = pending_.size();
         try {
-            pending_.reserve(kPendingLimit);
             pending_.insert(pending_.end(), header.begin(), header.end());
             openEntry_ = &index_.try_emplace(stored, IndexEntry{end, 0}).first->second;
         } catch (const std::bad_alloc&) {
@@ -481,9 +480,9 @@ int32_t StreamFile::OpenStream(std::u16string_view name, Stream** out) {
     if (writable_) {
         if (const int32_t rc = FlushPending(); rc != kOk) return rc;
     }
-    // Only an expansion is known never to change under the reader; a plain file is read afresh
-    // for each stream.
-    if (!compressed_) readCacheLength_ = 0;
+    // Only an expansion is known never to change under the reader; any other file is read
+    // afresh for each stream.
+    if (!compressed_ || !zlib_ || zlib_->Mode() != ZlibFile::kInflate) readCacheLength_ = 0;
     uint64_t offset = 0;
     uint32_t length = 0;
     if (const int32_t rc = FindStream(stored, &offset, &length); rc != kOk) return rc;
@@ -578,11 +577,15 @@ int32_t StreamFile::WritePlain(const void* buffer, uint32_t count) {
     if (!pending_.empty() && (!follows || pending_.size() + count > kPendingLimit)) {
         if (const int32_t rc = FlushPending(); rc != kOk) return rc;
     }
+    // The length grows only with bytes that are in the file or collected.
     const uint32_t end = position_ + count;
-    if (end > length_) {
-        length_ = end;
-        PutU32(&header_[kLengthOffset], end);
-    }
+    auto grown = [&] {
+        position_ = end;
+        if (end > length_) {
+            length_ = end;
+            PutU32(&header_[kLengthOffset], end);
+        }
+    };
     if (count >= kPendingLimit) {
         // A piece this large goes straight to the file (its header is there already), and the
         // header's length after it.
@@ -593,13 +596,13 @@ int32_t StreamFile::WritePlain(const void* buffer, uint32_t count) {
             return kFileIo;
         }
         diskEnd_ = std::max(diskEnd_, at + count);
-        position_ = end;
+        grown();
         return RewriteOpenHeader();
     }
-    if (pending_.empty()) pendingAt_ = at;
     const auto* bytes = static_cast<const uint8_t*>(buffer);
-    pending_.insert(pending_.end(), bytes, bytes + count);
-    position_ = end;
+    pending_.insert(pending_.end(), bytes, bytes + count);  // may throw: nothing changed yet
+    if (pending_.size() == count) pendingAt_ = at;
+    grown();
     return kOk;
 }
 
