@@ -29,6 +29,11 @@ constexpr size_t kNameUnits = 17;  // 16 characters and the terminator
 constexpr size_t kLengthOffset = 44;
 constexpr char16_t kMagic[] = u"KP30";
 constexpr uint64_t kMaxLength = std::numeric_limits<uint32_t>::max();
+// How much of a plain file's new streams collects before it goes to the file.
+constexpr size_t kPendingLimit = 64 * 1024;
+// How much a read fetches at once: the records of a report are a few bytes each, and the streams
+// of a page lie one after the other.
+constexpr size_t kReadAhead = 64 * 1024;
 
 // Compact stream numbers: "~" and two units of 15 bits each, offset so that no unit is a digit,
 // a surrogate or zero.
@@ -273,9 +278,12 @@ int32_t ContainerWalkStage::Write(const uint8_t* data, size_t size) {
 // ---------------------------------------------------------------------------------------------
 // StreamFile
 
-StreamFile::StreamFile(int fd, bool compressed) : fd_(fd), compressed_(compressed) {}
+StreamFile::StreamFile(int fd, bool compressed, bool writable)
+    : fd_(fd), compressed_(compressed), writable_(!compressed && writable) {}
 
 StreamFile::~StreamFile() {
+    // A writer that wants to know asks Flush first; here the bytes go out all the same.
+    if (writable_) FlushPending();
     ::close(fd_);
 }
 
@@ -318,14 +326,16 @@ int32_t StreamFile::BuildIndex() {
         indexEnd_ = end;
         return kOk;
     };
+    indexedSize_ = size;
+    diskEnd_ = size;
     if (size == 0) return finish(kNotFound);
     if (size < kStreamHeaderSize) return finish(kNotContainer);
-    const int32_t truncated = kNotFound;  // only compressed containers are indexed
+    const int32_t truncated = compressed_ ? kNotFound : kNotContainer;
     uint64_t offset = 0;
     for (;;) {
         if (size - offset < kStreamHeaderSize) return finish(truncated);
         StreamHeaderImage h;
-        const int64_t got = ReadAt(fd_, h.data(), h.size(), offset);
+        const int64_t got = ReadCached(h.data(), uint32_t(h.size()), offset);
         if (got < 0) {
             indexed_ = false;  // a read failure is not a property of the file: walk again later
             return kFileIo;
@@ -342,7 +352,7 @@ int32_t StreamFile::BuildIndex() {
 }
 
 int32_t StreamFile::FindStream(std::u16string_view name, uint64_t* headerOffset, uint32_t* length) {
-    if (compressed_ && zlib_ && zlib_->Mode() == ZlibFile::kInflate) {
+    if (writable_ || (compressed_ && zlib_ && zlib_->Mode() == ZlibFile::kInflate)) {
         if (!indexed_) {
             if (const int32_t rc = BuildIndex(); rc != kOk) return rc;
         }
@@ -364,7 +374,7 @@ int32_t StreamFile::FindStream(std::u16string_view name, uint64_t* headerOffset,
     for (;;) {
         if (size - offset < kStreamHeaderSize) return truncated;
         StreamHeaderImage h;
-        const int64_t got = ReadAt(fd_, h.data(), h.size(), offset);
+        const int64_t got = ReadCached(h.data(), uint32_t(h.size()), offset);
         if (got < 0) return kFileIo;
         if (static_cast<size_t>(got) < h.size()) return truncated;
         if (!HasMagic(h.data())) return offset == 0 ? kFileIo : kNotContainer;
@@ -421,20 +431,32 @@ int32_t StreamFile::CreateStream(std::u16string_view name, Stream** out) {
         const int32_t rc = FindStream(stored, &found, &foundLength);
         if (rc == kOk) return kExists;
         if (rc != kNotFound) return rc;
-        struct stat st {};
-        if (fstat(fd_, &st) != 0) return kFileIo;
-        const auto end = static_cast<uint64_t>(st.st_size);
+        // A file opened for reading only takes no stream; after a stream that did not reach the
+        // file, none follows it.
+        if (!writable_) return kFileIo;
+        if (writeFailure_ != kOk) return writeFailure_;
+        const uint64_t end = indexedSize_;
+        // The new stream's header joins the streams still collected when it follows them.
+        if (!pending_.empty() &&
+            (end != pendingAt_ + pending_.size() || pending_.size() >= kPendingLimit)) {
+            if (const int32_t rc = FlushPending(); rc != kOk) return rc;
+        }
         Stream* stream = new (std::nothrow) Stream(this, 0);
         if (!stream) return kOutOfMemory;
-        size_t done = 0;
-        if (!WriteAt(fd_, header.data(), header.size(), end, &done)) {
-            // Leave the file as it was rather than with half a header at its end.
-            if (done != 0 && ftruncate(fd_, static_cast<off_t>(end)) != 0) {
-                // Nothing more can be done; the caller learns of the failure below.
-            }
+        const size_t before = pending_.size();
+        try {
+            pending_.insert(pending_.end(), header.begin(), header.end());
+            openEntry_ = &index_.try_emplace(stored, IndexEntry{end, 0}).first->second;
+        } catch (const std::bad_alloc&) {
+            pending_.resize(before);
             delete stream;
-            return kFileIo;
+            return kOutOfMemory;
         }
+        if (before == 0) pendingAt_ = end;
+        headerOnDisk_ = false;
+        openLost_ = false;
+        lengthOnDisk_ = 0;
+        indexedSize_ = end + kStreamHeaderSize;
         headerOffset_ = end;
         *out = stream;
     }
@@ -454,6 +476,13 @@ int32_t StreamFile::OpenStream(std::u16string_view name, Stream** out) {
 
     std::lock_guard guard(lock_);
     if (open_) return kStreamAlreadyOpen;
+    // What is read must be in the file.
+    if (writable_) {
+        if (const int32_t rc = FlushPending(); rc != kOk) return rc;
+    }
+    // Only an expansion is known never to change under the reader; any other file is read
+    // afresh for each stream.
+    if (!compressed_ || !zlib_ || zlib_->Mode() != ZlibFile::kInflate) readCacheLength_ = 0;
     uint64_t offset = 0;
     uint32_t length = 0;
     if (const int32_t rc = FindStream(stored, &offset, &length); rc != kOk) return rc;
@@ -490,9 +519,144 @@ int32_t StreamFile::FlushBuffered(uint32_t writtenCount) {
     return zlib_->Write(block.data(), count, &taken);
 }
 
+bool StreamFile::WritingOpenStream() const {
+    return open_ != nullptr && mode_ == kStreamWrite;
+}
+
+int32_t StreamFile::FlushPending() {
+    const bool headerPending = WritingOpenStream() && !headerOnDisk_ && !openLost_;
+    if (pending_.empty()) return RewriteOpenHeader();
+    if (headerPending) {
+        // The open stream's header goes out with the length so far.
+        std::memcpy(pending_.data() + (headerOffset_ - pendingAt_), header_.data(),
+                    kStreamHeaderSize);
+    }
+    readCacheLength_ = 0;
+    size_t done = 0;
+    if (!WriteAt(fd_, pending_.data(), pending_.size(), pendingAt_, &done)) {
+        // Leave the file as it was rather than with half a stream at its end.
+        if (done != 0 && pendingAt_ >= diskEnd_ &&
+            ftruncate(fd_, static_cast<off_t>(diskEnd_)) != 0) {
+            // Nothing more can be done; the caller learns of the failure.
+        }
+        if (WritingOpenStream() && !headerOnDisk_) openLost_ = true;
+        pending_.clear();
+        indexed_ = false;  // walk the file as it is
+        return kFileIo;
+    }
+    diskEnd_ = std::max(diskEnd_, pendingAt_ + pending_.size());
+    pending_.clear();
+    if (headerPending) {
+        headerOnDisk_ = true;
+        lengthOnDisk_ = length_;
+        return kOk;
+    }
+    return RewriteOpenHeader();
+}
+
+int32_t StreamFile::RewriteOpenHeader() {
+    if (!WritingOpenStream() || !headerOnDisk_ || lengthOnDisk_ == length_) return kOk;
+    // The data is in before the header counts it.
+    readCacheLength_ = 0;
+    size_t done = 0;
+    if (!WriteAt(fd_, header_.data(), header_.size(), headerOffset_, &done)) {
+        indexed_ = false;
+        return kFileIo;
+    }
+    lengthOnDisk_ = length_;
+    return kOk;
+}
+
+int32_t StreamFile::WritePlain(const void* buffer, uint32_t count) {
+    if (openLost_) return kFileIo;
+    // The length is a 32-bit field: a stream cannot run past it.
+    if (uint64_t{position_} + count > kMaxLength) return kFileIo;
+    const uint64_t at = headerOffset_ + kStreamHeaderSize + position_;
+    const bool follows = at == pendingAt_ + pending_.size();
+    // A write elsewhere (after a seek) or past the piece's room sends what is collected first.
+    if (!pending_.empty() && (!follows || pending_.size() + count > kPendingLimit)) {
+        if (const int32_t rc = FlushPending(); rc != kOk) return rc;
+    }
+    // The length grows only with bytes that are in the file or collected.
+    const uint32_t end = position_ + count;
+    auto grown = [&] {
+        position_ = end;
+        if (end > length_) {
+            length_ = end;
+            PutU32(&header_[kLengthOffset], end);
+        }
+    };
+    if (count >= kPendingLimit) {
+        // A piece this large goes straight to the file (its header is there already), and the
+        // header's length after it.
+        readCacheLength_ = 0;
+        size_t done = 0;
+        if (!WriteAt(fd_, buffer, count, at, &done)) {
+            indexed_ = false;
+            return kFileIo;
+        }
+        diskEnd_ = std::max(diskEnd_, at + count);
+        grown();
+        return RewriteOpenHeader();
+    }
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    pending_.insert(pending_.end(), bytes, bytes + count);  // may throw: nothing changed yet
+    if (pending_.size() == count) pendingAt_ = at;
+    grown();
+    return kOk;
+}
+
+int64_t StreamFile::ReadCached(void* buffer, uint32_t count, uint64_t offset) {
+    if (offset >= readCacheAt_ && offset + count <= readCacheAt_ + readCacheLength_) {
+        std::memcpy(buffer, readCache_.data() + (offset - readCacheAt_), count);
+        return count;
+    }
+    if (count >= kReadAhead) return ReadAt(fd_, buffer, count, offset);
+    try {
+        readCache_.resize(kReadAhead);
+    } catch (const std::bad_alloc&) {
+        return ReadAt(fd_, buffer, count, offset);
+    }
+    const int64_t got = ReadAt(fd_, readCache_.data(), kReadAhead, offset);
+    if (got < 0) {
+        readCacheLength_ = 0;
+        return got;
+    }
+    readCacheAt_ = offset;
+    readCacheLength_ = static_cast<size_t>(got);
+    const size_t n = std::min<size_t>(count, readCacheLength_);
+    std::memcpy(buffer, readCache_.data(), n);
+    return static_cast<int64_t>(n);
+}
+
+int32_t StreamFile::Flush() {
+    std::lock_guard guard(lock_);
+    const int32_t rc = writable_ ? FlushPending() : kOk;
+    const int32_t failure = writeFailure_ != kOk ? writeFailure_ : rc;
+    writeFailure_ = kOk;
+    return failure;
+}
+
 void StreamFile::Closed(Stream* stream) {
     {
         std::lock_guard guard(lock_);
+        if (open_ == stream && writable_ && mode_ == kStreamWrite) {
+            int32_t rc = kOk;
+            if (openLost_) {
+                rc = kFileIo;
+            } else if (!headerOnDisk_) {
+                // Still whole in the collected bytes: its header takes the final length there.
+                std::memcpy(pending_.data() + (headerOffset_ - pendingAt_), header_.data(),
+                            kStreamHeaderSize);
+                headerOnDisk_ = true;  // nothing of it is left to patch
+                lengthOnDisk_ = length_;
+            } else {
+                rc = FlushPending();
+            }
+            if (rc != kOk && writeFailure_ == kOk) writeFailure_ = rc;
+            if (rc == kOk && indexed_) openEntry_->length = length_;
+            indexedSize_ = std::max(indexedSize_, headerOffset_ + kStreamHeaderSize + length_);
+        }
         if (open_ == stream) {
             open_ = nullptr;
             mode_ = 0;
@@ -546,7 +710,7 @@ int32_t Stream::Read(void* buffer, uint32_t count, uint32_t* read) {
         count = f.length_ - f.position_;
     }
     const int64_t got =
-        ReadAt(f.fd_, buffer, count, f.headerOffset_ + kStreamHeaderSize + f.position_);
+        f.ReadCached(buffer, count, f.headerOffset_ + kStreamHeaderSize + f.position_);
     if (got < 0) return kFileIo;
     f.position_ += static_cast<uint32_t>(got);
     if (read) *read = static_cast<uint32_t>(got);
@@ -570,25 +734,14 @@ int32_t Stream::Write(const void* buffer, uint32_t count, uint32_t* written) {
         return kOk;
     }
 
-    // The length is a 32-bit field: a stream cannot run past it.
-    if (uint64_t{f.position_} + count > kMaxLength) return kFileIo;
-    size_t done = 0;
-    const bool ok =
-        WriteAt(f.fd_, buffer, count, f.headerOffset_ + kStreamHeaderSize + f.position_, &done);
-    const uint32_t end = f.position_ + static_cast<uint32_t>(done);
-    if (end > f.length_) {
-        f.length_ = end;
-        PutU32(&f.header_[kLengthOffset], end);
-        size_t headerDone = 0;
-        if (!WriteAt(f.fd_, f.header_.data(), f.header_.size(), f.headerOffset_, &headerDone)) {
-            f.position_ = end;
-            if (written) *written = static_cast<uint32_t>(done);
-            return kFileIo;
-        }
+    std::lock_guard fileGuard(f.lock_);
+    try {
+        if (const int32_t rc = f.WritePlain(buffer, count); rc != kOk) return rc;
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
     }
-    f.position_ = end;
-    if (written) *written = static_cast<uint32_t>(done);
-    return ok ? kOk : kFileIo;
+    if (written) *written = count;
+    return kOk;
 }
 
 int32_t Stream::Seek(int32_t offset, int32_t origin, uint32_t* newPosition) {
@@ -661,7 +814,7 @@ int32_t StreamFileFactory::Create(std::u16string_view path, uint16_t creationMod
     *out = nullptr;
     int fd = -1;
     if (const int32_t rc = CreateFile(path, creationMode, access, &fd); rc != kOk) return rc;
-    *out = new (std::nothrow) StreamFile(fd, false);
+    *out = new (std::nothrow) StreamFile(fd, false, (access & kAccessWrite) != 0);
     if (!*out) {
         ::close(fd);
         return kOutOfMemory;
@@ -674,7 +827,7 @@ int32_t StreamFileFactory::Open(std::u16string_view path, uint32_t access, Strea
     *out = nullptr;
     int fd = -1;
     if (const int32_t rc = OpenFile(path, access, &fd); rc != kOk) return rc;
-    *out = new (std::nothrow) StreamFile(fd, false);
+    *out = new (std::nothrow) StreamFile(fd, false, (access & kAccessWrite) != 0);
     if (!*out) {
         ::close(fd);
         return kOutOfMemory;

@@ -17,6 +17,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/core/byte_stream.h"
 #include "engine/core/container_codes.h"
@@ -97,6 +99,12 @@ class StreamFile {
     // ZlibFile::ExpandToFile has already expanded).
     int32_t OpenStream(std::u16string_view name, Stream** out);
 
+    // A plain file's new streams collect in memory and reach the file in large pieces (and when
+    // the file is released). Flush puts them in the file now and answers the first failure to
+    // write a stream that no call has answered yet (0 when every stream closed so far is in the
+    // file whole), which it forgets. A writer calls it once its last stream is closed.
+    int32_t Flush();
+
     // The compressed file behind a compressed container (its user value is the stream number
     // base); null for a plain one.
     ZlibFile* GetZlibFile() const { return zlib_.get(); }
@@ -107,17 +115,26 @@ class StreamFile {
     friend class StreamFileFactory;
     friend class CompressedStreamFileFactory;
 
-    StreamFile(int fd, bool compressed);
+    StreamFile(int fd, bool compressed, bool writable = false);
     ~StreamFile();
 
     int32_t StoredName(std::u16string_view name, std::u16string* stored) const;
     int32_t FindStream(std::u16string_view name, uint64_t* headerOffset, uint32_t* length);
     int32_t FlushBuffered(uint32_t writtenCount);
+    // Puts the collected bytes into the file (the open stream's header with its length so far
+    // while it is among them), then the open stream's header length once its data is in.
+    int32_t FlushPending();
+    int32_t RewriteOpenHeader();
+    bool WritingOpenStream() const;
+    int32_t WritePlain(const void* buffer, uint32_t count);
+    // Reads through the read-ahead; as ReadAt.
+    int64_t ReadCached(void* buffer, uint32_t count, uint64_t offset);
     void Closed(Stream* stream);
 
     std::recursive_mutex lock_;
     const int fd_;
     const bool compressed_;
+    const bool writable_;  // plain and open for writing: indexed, appended through pending_
     int32_t refs_ = 1;
     uint64_t headerOffset_ = 0;
     uint32_t position_ = 0;
@@ -128,15 +145,34 @@ class StreamFile {
     std::shared_ptr<ZlibFile> zlib_;
     std::unique_ptr<ByteStream> buffer_;
     std::set<std::u16string> written_;
-    // A compressed container read after expansion never changes, so its streams are walked once:
-    // each name's first header, and what the walk met at its end for every other name.
+    // New streams of a plain file go to the file in large pieces: headers and data collect here,
+    // each closed stream's header with its final length, and reach the file when the piece is
+    // full, a stream is read or the file is flushed or released. A stream larger than a piece
+    // has its data in the file before its header counts it, so a file cut short holds whole
+    // streams and at worst bytes past its last one.
+    std::vector<uint8_t> pending_;
+    uint64_t pendingAt_ = 0;     // where pending_ goes in the file
+    uint64_t diskEnd_ = 0;       // the file's size as far as this object wrote it
+    bool headerOnDisk_ = false;  // the open stream's header is in the file (or final in pending_)
+    bool openLost_ = false;      // the open stream's first piece did not reach the file
+    uint32_t lengthOnDisk_ = 0;  // what the open stream's header in the file says
+    int32_t writeFailure_ = 0;   // see Flush
+    // Bytes read ahead of the reader, from readCacheAt_ in the file.
+    std::vector<uint8_t> readCache_;
+    uint64_t readCacheAt_ = 0;
+    size_t readCacheLength_ = 0;
+    // A compressed container read after expansion never changes, and a plain one written here
+    // changes only by what this object appends, so their streams are walked once: each name's
+    // first header, and what the walk met at its end for every other name.
     struct IndexEntry {
         uint64_t offset;
         uint32_t length;
     };
     bool indexed_ = false;
     int32_t indexEnd_ = 0;
-    std::map<std::u16string, IndexEntry> index_;
+    uint64_t indexedSize_ = 0;  // the file's size as the walk and the appends since leave it
+    std::unordered_map<std::u16string, IndexEntry> index_;
+    IndexEntry* openEntry_ = nullptr;  // of the stream being written
     int32_t BuildIndex();
 };
 

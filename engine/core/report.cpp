@@ -847,6 +847,9 @@ int32_t ReportObject::Save(const OleChar* fileName, bool writeMode) {
         factory.Create(WideFromUtf8(file.temporary()), kCreateAlways, kAccessReadWrite, &container);
     if (code == 0) {
         code = SaveToContainer(container, 0, nullptr);
+        // The streams reach the file here at the latest, and a failure to write them is answered.
+        const int32_t unwritten = container->Flush();
+        if (code == 0 && unwritten != 0) code = MapContainerCode(unwritten);
         container->Release();
     }
     if (code != 0) return code;

@@ -25,6 +25,21 @@ int32_t SaveTo(ReportObject* report, const std::string& path) {
     return rc;
 }
 
+// A loaded page's file is a scratch file that the list deletes itself, made empty under a new
+// name by the list: written in place (opened, not truncated, which would make the file system
+// write it out on close), every write checked, nothing synced. The report keeps no name.
+int32_t SaveScratch(ReportObject* report, const std::string& path) {
+    StreamFileFactory factory;
+    StreamFile* container = nullptr;
+    int32_t rc = factory.Open(plat::WideFromUtf8(path), kAccessReadWrite, &container);
+    if (rc != 0) return rc;
+    rc = report->SaveToContainer(container, 0, nullptr);
+    // The streams reach the file here at the latest, and a failure to write them is answered.
+    const int32_t unwritten = container->Flush();
+    container->Release();
+    return rc != 0 ? rc : unwritten;
+}
+
 int32_t LoadFrom(ReportObject* report, const std::string& path) {
     plat::Bstr name = plat::BstrAllocView(plat::WideFromUtf8(path));
     if (!name) return rc::kOutOfMemory;
@@ -156,8 +171,8 @@ int32_t LoadReportFilePages(ApplicationObject* app, ReportFileReader& reader,
             {
                 ReportUse use(report);
                 if (const int32_t rc = list.Record(
-                        [report](const std::string& file) { return SaveTo(report, file); }, paper,
-                        record.outlineParent, heading, &count);
+                        [report](const std::string& file) { return SaveScratch(report, file); },
+                        paper, record.outlineParent, heading, &count);
                     rc != 0) {
                     return rc;
                 }

@@ -43,7 +43,9 @@ std::string TempDirectory() {
 }
 
 // Writes what the inflater hands on to a descriptor while the whole stays within the limit and
-// within the ratio to the compressed bytes read so far (counted by the reader).
+// within the ratio to the compressed bytes read so far (counted by the reader). The inflater
+// hands on a stream header or a few records at a time: they go to the file in large pieces, the
+// rest when the expansion ends (Flush), whatever ended it.
 class BoundedFileStage final : public StreamStage {
   public:
     BoundedFileStage(int fd, const ReportFileLimits& limits, const uint64_t* compressedRead)
@@ -54,15 +56,28 @@ class BoundedFileStage final : public StreamStage {
             limits_.maxPageBytes + *compressedRead_ * uint64_t{limits_.maxExpansionRatio};
         if (total > limits_.maxExpandedBytes || total > byRatio) return kFileDamaged;
         written_ = total;
-        return sink_.Write(data, size);
+        if (piece_.size() + size > kPiece) {
+            if (const int32_t rc = Flush(); rc != 0) return rc;
+            if (size >= kPiece) return sink_.Write(data, size);
+        }
+        piece_.insert(piece_.end(), data, data + size);
+        return 0;
     }
     int32_t Finish() override { return 0; }
+    int32_t Flush() {
+        if (piece_.empty()) return 0;
+        const int32_t rc = sink_.Write(piece_.data(), piece_.size());
+        piece_.clear();
+        return rc;
+    }
 
   private:
+    static constexpr size_t kPiece = 64 * 1024;
     FileSinkStage sink_;
     const ReportFileLimits& limits_;
     const uint64_t* compressedRead_;
     uint64_t written_ = 0;
+    std::vector<uint8_t> piece_;
 };
 
 // Judges each stream header of the expansion by what a saved report file holds: the document
@@ -248,6 +263,9 @@ int32_t ExpandBounded(const std::string& from, const std::string& to,
     }
     const int32_t finished = inflate.Finish();
     if (rc == 0) rc = finished;
+    // What came out before a failure or a passed limit is kept, as the pages it holds are.
+    const int32_t flushed = sink.Flush();
+    if (rc == 0) rc = flushed;
     // Bytes that are no container are a damaged file, as a limit passed is.
     if (rc == stream_code::kNotContainer) rc = kFileDamaged;
     close(in);

@@ -7,6 +7,8 @@
 #include <QRegion>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/fonts/sfnt.h"
 
@@ -66,6 +68,118 @@ class PathSink final : public OutlineSink {
   private:
     QPainterPath* path_;
 };
+
+// Window text is drawn glyph by glyph from images made once per face, height, character and
+// colour: filling every outline anew on each paint costs a dense page tens of milliseconds.
+// Text sits at whole pixels on the window (integer origins and ascent, no rotation), so an image
+// filled with the same antialiased outline at the same place within its pixel covers exactly
+// the pixels, and with the same weights, that filling the outline in place would.
+class GlyphImageCache {
+  public:
+    struct Glyph {
+        QImage image;         // premultiplied, in the colour; null when the glyph has no ink
+        QPoint offset;        // of the image's corner from the character cell's corner
+        bool loaded = false;  // false: the face could not give the outline
+    };
+
+    // The glyph of ch, made on first use (the image is shared, not copied).
+    Glyph Get(const std::shared_ptr<const FontFace>& face, int32_t height, int32_t ascent,
+              char32_t ch, QRgb colour) {
+        std::lock_guard guard(lock_);
+        FaceGlyphs& glyphs = faces_[face.get()];
+        // A face freed and another made at the same address must not find the old one's glyphs.
+        if (glyphs.face.owner_before(face) || face.owner_before(glyphs.face)) {
+            bytes_ -= glyphs.bytes;
+            glyphs = FaceGlyphs{};
+            glyphs.face = face;
+        }
+        const Key key{height, ascent, ch, colour};
+        if (auto it = glyphs.glyphs.find(key); it != glyphs.glyphs.end()) return it->second;
+        if (bytes_ > kMaxBytes) {
+            // Reports use a handful of faces and sizes: a cache this full has seen zooms come
+            // and go, and starts again rather than keeping books on every glyph.
+            faces_.clear();
+            bytes_ = 0;
+            FaceGlyphs& fresh = faces_[face.get()];
+            fresh.face = face;
+            return Insert(fresh, key, Make(*face, key));
+        }
+        return Insert(glyphs, key, Make(*face, key));
+    }
+
+  private:
+    // 16 MB holds every glyph of a few sizes of a Japanese face's characters on a page.
+    static constexpr size_t kMaxBytes = size_t{16} << 20;
+
+    struct Key {
+        int32_t height;
+        int32_t ascent;
+        char32_t ch;
+        QRgb colour;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            size_t h = std::hash<int64_t>()(int64_t{k.height} << 32 | uint32_t(k.ascent));
+            h ^= std::hash<uint64_t>()(uint64_t{k.ch} << 32 | k.colour) + 0x9E3779B97F4A7C15ULL +
+                 (h << 6) + (h >> 2);
+            return h;
+        }
+    };
+    struct FaceGlyphs {
+        std::weak_ptr<const FontFace> face;
+        std::unordered_map<Key, Glyph, KeyHash> glyphs;
+        size_t bytes = 0;
+    };
+
+    const Glyph& Insert(FaceGlyphs& glyphs, const Key& key, Glyph glyph) {
+        const size_t size = size_t(glyph.image.sizeInBytes()) + sizeof(Glyph) + sizeof(Key);
+        glyphs.bytes += size;
+        bytes_ += size;
+        return glyphs.glyphs.emplace(key, std::move(glyph)).first->second;
+    }
+
+    static Glyph Make(const FontFace& face, const Key& key) {
+        Glyph glyph;
+        QPainterPath outline;
+        outline.setFillRule(Qt::WindingFill);
+        PathSink sink(&outline);
+        if (!face.GlyphOutline(key.ch, key.height, sink)) return glyph;
+        glyph.loaded = true;
+        outline.translate(0, key.ascent);
+        const QRectF bounds = outline.boundingRect();
+        if (outline.isEmpty() || bounds.isEmpty()) return glyph;
+        // A pixel of margin on every side takes the antialiased edge.
+        const int left = int(std::floor(bounds.left())) - 1;
+        const int top = int(std::floor(bounds.top())) - 1;
+        const int right = int(std::ceil(bounds.right())) + 1;
+        const int bottom = int(std::ceil(bounds.bottom())) + 1;
+        QImage image(right - left, bottom - top, QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) return glyph;
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            painter.translate(-left, -top);
+            painter.fillPath(outline, QColor::fromRgb(key.colour));
+        }
+        glyph.image = std::move(image);
+        glyph.offset = QPoint(left, top);
+        return glyph;
+    }
+
+    std::mutex lock_;
+    std::unordered_map<const FontFace*, FaceGlyphs> faces_;
+    size_t bytes_ = 0;
+};
+
+GlyphImageCache& Glyphs() {
+    static GlyphImageCache* cache = new GlyphImageCache;  // lives as long as the process
+    return *cache;
+}
+
+// Past this height a glyph's image would cost more memory than its outline costs time.
+constexpr int32_t kMaxCachedHeight = 256;
 
 Qt::BrushStyle HatchStyle(uint32_t hatch) {
     switch (hatch) {
@@ -300,7 +414,38 @@ void QPainterDc::DrawDeviceText(const DeviceText& text) {
     }
 }
 
+// Window text at whole pixels without rotation comes from the glyph images; anything else (and
+// every other device) fills the outlines.
+bool QPainterDc::PaintCachedGlyphs(const DeviceText& text, int32_t height) {
+    if (!smoothText_ || text.angle != 0 || height > kMaxCachedHeight ||
+        height < -kMaxCachedHeight) {
+        return false;
+    }
+    const QTransform& device = painter_->deviceTransform();
+    if (device.type() > QTransform::TxTranslate || device.dx() != std::floor(device.dx()) ||
+        device.dy() != std::floor(device.dy())) {
+        return false;
+    }
+    const QRgb colour = ToQColor(state().textColor).rgb();
+    GlyphImageCache& cache = Glyphs();
+    for (size_t i = 0; i < text.text.size(); ++i) {
+        char32_t ch = text.text[i];
+        const size_t at = i;
+        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.text.size() && text.text[i + 1] >= 0xDC00 &&
+            text.text[i + 1] < 0xE000) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (text.text[i + 1] - 0xDC00);
+            ++i;
+        }
+        const GlyphImageCache::Glyph glyph = cache.Get(text.face, height, text.ascent, ch, colour);
+        if (glyph.image.isNull()) continue;
+        painter_->drawImage(QPoint(text.origins[at].x, text.origins[at].y) + glyph.offset,
+                            glyph.image);
+    }
+    return true;
+}
+
 void QPainterDc::PaintGlyphs(const DeviceText& text, int32_t height) {
+    if (PaintCachedGlyphs(text, height)) return;
     QPainterPath glyphs;
     glyphs.setFillRule(Qt::WindingFill);
     for (size_t i = 0; i < text.text.size(); ++i) {

@@ -44,6 +44,7 @@ class QPainterDc : public DeviceContext {
                        const BITMAPINFOHEADER& header, std::span<const RGBQUAD> colors) override;
 
   private:
+    bool PaintCachedGlyphs(const DeviceText& text, int32_t height);
     void ApplyClip();
     void ApplyBackground();
 

@@ -7,11 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "container_fixtures.h"
 #include "engine/core/container.h"
+#include "tests/fixtures/file_size_limit.h"
 
 namespace kp {
 namespace {
@@ -294,7 +297,9 @@ TEST_F(Container, OneOpenStreamAtATime) {
     ReleaseAll(file);
 }
 
-TEST_F(Container, StreamGrowthRewritesTheHeader) {
+// New streams collect in memory and reach the file in large pieces; a header in the file never
+// counts more data than the file holds, so a writer stopped at any point leaves whole streams.
+TEST_F(Container, StreamGrowthReachesTheFileWhole) {
     StreamFile* file = CreateFile("grow.kp");
     ASSERT_NE(file, nullptr);
     Stream* s = nullptr;
@@ -305,33 +310,161 @@ TEST_F(Container, StreamGrowthRewritesTheHeader) {
     };
     uint32_t n = 0;
     ASSERT_EQ(s->Write("0123456789", 10, &n), kOk);
-    EXPECT_EQ(lengthOnDisk(), 10u);
+    EXPECT_EQ(n, 10u);
+    EXPECT_EQ(lengthOnDisk(), 0xFFFFFFFFu) << "collected, not yet in the file";
     ASSERT_EQ(s->Seek(4, kSeekSet, nullptr), kOk);
     ASSERT_EQ(s->Write("ab", 2, &n), kOk);
-    EXPECT_EQ(lengthOnDisk(), 10u);  // inside the stream: the length stays
+    EXPECT_EQ(lengthOnDisk(), 10u) << "a write elsewhere sends what came before";
     ASSERT_EQ(s->Seek(9, kSeekSet, nullptr), kOk);
     ASSERT_EQ(s->Write("XYZ", 3, &n), kOk);
-    EXPECT_EQ(lengthOnDisk(), 12u);  // past the end: the header follows
+    EXPECT_EQ(lengthOnDisk(), 10u) << "the header counts only data in the file";
     uint32_t pos = 0;
     ASSERT_EQ(s->Seek(0, kSeekCur, &pos), kOk);
+    EXPECT_EQ(pos, 12u);
+    ASSERT_EQ(s->Seek(0, kSeekEnd, &pos), kOk);
     EXPECT_EQ(pos, 12u);
     char buf[4];
     EXPECT_EQ(s->Read(buf, 1, &n), kWrongMode);
     EXPECT_EQ(s->CopyTo(s, 1, &n), kWrongMode);
     ReleaseAll(s);
+    EXPECT_EQ(lengthOnDisk(), 12u) << "closed: its last piece and its length";
 
     ASSERT_EQ(file->CreateStream(u"h", &s), kOk);
     ASSERT_EQ(s->Write("h", 1, &n), kOk);
     ReleaseAll(s);
-    EXPECT_EQ(
-        ReadAll(dir.File("grow.kp")),
+    EXPECT_EQ(ReadAll(dir.File("grow.kp")).size(), 60u) << "the next stream is still collected";
+    EXPECT_EQ(file->Flush(), kOk);
+    const Bytes expected =
         Concat({Header(u"g", 12), Bytes{'0', '1', '2', '3', 'a', 'b', '6', '7', '8', 'X', 'Y', 'Z'},
-                Header(u"h", 1), Bytes{'h'}}));
-
-    ASSERT_EQ(file->OpenStream(u"g", &s), kOk);
-    EXPECT_EQ(s->Write("no", 2, &n), kWrongMode);
+                Header(u"h", 1), Bytes{'h'}});
+    EXPECT_EQ(ReadAll(dir.File("grow.kp")), expected);
+    // Reading a stream back sees every stream written before it.
+    ASSERT_EQ(file->OpenStream(u"h", &s), kOk);
+    ASSERT_EQ(s->Read(buf, 1, &n), kOk);
+    EXPECT_EQ(buf[0], 'h');
     ReleaseAll(s);
     ReleaseAll(file);
+    EXPECT_EQ(ReadAll(dir.File("grow.kp")), expected);
+}
+
+// A stream far larger than a piece, written in pieces of every size: at every step the file is a
+// container whose last header counts no byte it does not hold.
+TEST_F(Container, LargeStreamNeverOutrunsItsData) {
+    StreamFile* file = CreateFile("large.kp");
+    ASSERT_NE(file, nullptr);
+    Stream* s = nullptr;
+    ASSERT_EQ(file->CreateStream(u"first", &s), kOk);
+    ASSERT_EQ(s->Write("abc", 3, nullptr), kOk);
+    ReleaseAll(s);
+    ASSERT_EQ(file->CreateStream(u"large", &s), kOk);
+    Bytes data;
+    for (uint32_t size : {1000u, 70000u, 1u, 65536u, 30000u, 200000u, 7u}) {
+        Bytes piece(size);
+        for (uint32_t i = 0; i < size; ++i) piece[i] = uint8_t((data.size() + i) * 7 + size);
+        uint32_t n = 0;
+        ASSERT_EQ(s->Write(piece.data(), size, &n), kOk);
+        ASSERT_EQ(n, size);
+        data.insert(data.end(), piece.begin(), piece.end());
+        const Bytes disk = ReadAll(dir.File("large.kp"));
+        SCOPED_TRACE("after " + std::to_string(data.size()) + " bytes");
+        if (disk.size() <= 51 + 48) continue;  // the second header not yet in
+        const size_t at = 51;
+        const uint32_t counted = disk[at + 44] | disk[at + 45] << 8 | disk[at + 46] << 16 |
+                                 uint32_t(disk[at + 47]) << 24;
+        ASSERT_LE(size_t(counted), disk.size() - at - 48);
+        EXPECT_TRUE(
+            std::equal(disk.begin() + at + 48, disk.begin() + at + 48 + counted, data.begin()));
+    }
+    ReleaseAll(s);
+    EXPECT_EQ(file->Flush(), kOk);
+    EXPECT_EQ(ReadAll(dir.File("large.kp")),
+              Concat({Header(u"first", 3), Bytes{'a', 'b', 'c'},
+                      Header(u"large", uint32_t(data.size())), data}));
+    ReleaseAll(file);
+}
+
+// Streams that cannot all reach the file (a full disk): the writer learns it from the write that
+// sent them or from Flush, never from nothing, and the file keeps only whole streams.
+TEST_F(Container, FullDiskIsAnsweredAndLeavesWholeStreams) {
+    const std::string path = dir.File("full.kp");
+    const int answer = qzs_test::RunWithFileSizeLimit(4096, [&] {
+        StreamFile* file = CreateFile("full.kp");
+        if (file == nullptr) return 1;
+        Stream* s = nullptr;
+        const Bytes small(1000, 's');
+        for (int i = 0; i < 3; ++i) {  // 3 x 1,048 bytes: collected, then in the file
+            const std::u16string name = u"s" + std::u16string(1, char16_t(u'0' + i));
+            if (file->CreateStream(name, &s) != kOk) return 2;
+            if (s->Write(small.data(), uint32_t(small.size()), nullptr) != kOk) return 3;
+            ReleaseAll(s);
+        }
+        if (file->Flush() != kOk) return 4;
+        if (file->CreateStream(u"big", &s) != kOk) return 5;
+        const Bytes big(2000, 'b');  // past the limit once it goes out
+        if (s->Write(big.data(), uint32_t(big.size()), nullptr) != kOk) return 6;
+        ReleaseAll(s);
+        const int32_t flushed = file->Flush();
+        ReleaseAll(file);
+        return flushed == kFileIo ? 0 : 7;
+    });
+    EXPECT_EQ(answer, 0);
+    Bytes expected;
+    for (int i = 0; i < 3; ++i) {
+        expected = Concat({expected, Header(u"s" + std::u16string(1, char16_t(u'0' + i)), 1000),
+                           Bytes(1000, 's')});
+    }
+    EXPECT_EQ(ReadAll(path), expected) << "the stream that did not fit is not left half-way";
+}
+
+// Every way a writer fills streams (records of a few bytes, a seek back over written bytes, a
+// seek past the end, pieces larger than the writer keeps, an empty stream, a stream released
+// while a second reference holds it) gives the bytes that the container wrote when every write
+// went straight to the file: tests/fixtures/container/mixed_writes.kp was made by that writer.
+TEST_F(Container, MixedWritesGiveTheBytesOfTheDirectWriter) {
+    StreamFile* file = CreateFile("mixed.kp");
+    ASSERT_NE(file, nullptr);
+    Stream* s = nullptr;
+    ASSERT_EQ(file->CreateStream(u"KPREPORT30", &s), kOk);
+    for (int32_t id = 5001; id < 5040; ++id) {
+        const int32_t value = id * 3;
+        ASSERT_EQ(WriteTaggedRecord(s, {id, 4}, &value), kOk);
+    }
+    ReleaseAll(s);
+    ASSERT_EQ(file->CreateStream(u"EMPTY", &s), kOk);
+    ReleaseAll(s);
+    ASSERT_EQ(file->CreateStream(u"SEEKS", &s), kOk);
+    ASSERT_EQ(s->Write("0123456789", 10, nullptr), kOk);
+    ASSERT_EQ(s->Seek(2, kSeekSet, nullptr), kOk);
+    ASSERT_EQ(s->Write("ab", 2, nullptr), kOk);
+    ASSERT_EQ(s->Seek(20, kSeekSet, nullptr), kOk);  // a hole of zeros
+    ASSERT_EQ(s->Write("end", 3, nullptr), kOk);
+    ASSERT_EQ(s->Seek(-1, kSeekEnd, nullptr), kOk);
+    ASSERT_EQ(s->Write("D!", 2, nullptr), kOk);
+    ReleaseAll(s);
+    ASSERT_EQ(file->CreateStream(u"LARGE", &s), kOk);
+    Bytes piece(70000);
+    for (size_t i = 0; i < piece.size(); ++i) piece[i] = uint8_t(i * 31 + i / 251);
+    ASSERT_EQ(s->Write(piece.data(), 1000, nullptr), kOk);
+    ASSERT_EQ(s->Write(piece.data(), uint32_t(piece.size()), nullptr), kOk);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(s->Write(piece.data() + i * 700, 700, nullptr), kOk);
+    ASSERT_EQ(s->Seek(100, kSeekSet, nullptr), kOk);
+    ASSERT_EQ(s->Write("back", 4, nullptr), kOk);
+    ReleaseAll(s);
+    ASSERT_EQ(file->CreateStream(u"HELD", &s), kOk);
+    ASSERT_EQ(s->Write("held", 4, nullptr), kOk);
+    s->AddRef();
+    EXPECT_EQ(s->Release(), 1);
+    ASSERT_EQ(s->Write("!", 1, nullptr), kOk);
+    ReleaseAll(s);
+    ASSERT_EQ(file->CreateStream(u"ABCDEFGHIJKLMNOP", &s), kOk);
+    ASSERT_EQ(s->Write("last", 4, nullptr), kOk);
+    ReleaseAll(s);
+    ReleaseAll(file);
+
+    const Bytes golden =
+        ReadAll(std::string(QZS_SOURCE_DIR) + "/tests/fixtures/container/mixed_writes.kp");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(ReadAll(dir.File("mixed.kp")), golden);
 }
 
 TEST_F(Container, SeekTable) {
