@@ -120,7 +120,7 @@ class CancelDialog : public ::testing::Test {
         Variant arg = VariantBstr(BstrAlloc(u"Office"));
         InvokeArgs args{&arg, 1};
         Variant result{};
-        ASSERT_EQ(app_->Invoke(10002, kInvokeMethod, &args, &result), 0);
+        ASSERT_EQ(app_->Invoke(KPM_APPLICATION_CREATE_PRINTER, kInvokeMethod, &args, &result), 0);
         BstrFree(arg.bstrVal);
         job_ = static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(result.pdispVal));
     }

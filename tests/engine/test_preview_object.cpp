@@ -148,9 +148,10 @@ class PreviewObjectTest : public ReportTest {
     ReportObject* Page() {
         ReportObject* report = NewReport();
         ItemObject* box = Add(report, 1, ctrlclass::kBox, u"B", {2000, 2000, 6000, 4000});
-        EXPECT_EQ(Put(box->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(box->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)), 0);
         ItemObject* other = Add(report, 2, ctrlclass::kBox, u"C", {2000, 8000, 6000, 10000});
-        EXPECT_EQ(Put(other->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(other->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)),
+                  0);
         return report;
     }
     int32_t Record(ReportObject* report) {
@@ -268,12 +269,12 @@ TEST_F(PreviewObjectTest, OpenStylesAndParents) {
     Variant made{};
     ASSERT_EQ(app_->Invoke(ApplicationObject::kCreatePreview, kInvokeMethod, nullptr, &made), 0);
     auto* inner = static_cast<ScriptableObject*>(made.pdispVal);
-    ASSERT_EQ(Put(inner, 2007, VariantUI4(FakeFrame::last->Handle())), 0);
+    ASSERT_EQ(Put(inner, KPM_PREVIEW_PARENT_WINDOW, VariantUI4(FakeFrame::last->Handle())), 0);
     Variant v = VariantUI4(kStyleChild);
     InvokeArgs args{&v, 1};
     Variant result{};
-    EXPECT_EQ(inner->Invoke(12001, kInvokeMethod, &args, &result), 0);
-    EXPECT_EQ(inner->Invoke(12003, kInvokeMethod, nullptr, &result), 0);
+    EXPECT_EQ(inner->Invoke(KPM_PREVIEW_OPEN_PREVIEW, kInvokeMethod, &args, &result), 0);
+    EXPECT_EQ(inner->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &result), 0);
 }
 
 TEST_F(PreviewObjectTest, RecordsPagesAndMovesBetweenThem) {
@@ -375,8 +376,9 @@ TEST_F(PreviewObjectTest, SinksThatCloseFromInsideEvents) {
     sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
         if (id != kEvNextPage) return;
         Variant result{};
-        closeAnswer = preview_->Invoke(12003, kInvokeMethod, nullptr, &result);
-        closePreviewAnswer = preview_->Invoke(12002, kInvokeMethod, nullptr, &result);
+        closeAnswer = preview_->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &result);
+        closePreviewAnswer =
+            preview_->Invoke(KPM_PREVIEW_CLOSE_PREVIEW, kInvokeMethod, nullptr, &result);
         EXPECT_EQ(FakeFrame::live, 1) << "the frame outlives the handler";
     };
     preview_->core().OnCommand(kCmdNext);
@@ -498,8 +500,8 @@ class PreviewPrintTest : public PreviewObjectTest {
         EXPECT_EQ(app_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod, &args, &made), 0);
         BstrFree(name);
         auto* job = static_cast<ScriptableObject*>(made.pdispVal);
-        EXPECT_EQ(Put(job, 1007, VariantBool(false)), 0);
-        EXPECT_EQ(CallOn(job, 11001, {VariantUI4(0)}), 0);
+        EXPECT_EQ(Put(job, KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false)), 0);
+        EXPECT_EQ(CallOn(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
         return job;
     }
     static int32_t CallOn(ScriptableObject* object, int32_t id, std::vector<Variant> a) {
@@ -520,7 +522,7 @@ TEST_F(PreviewPrintTest, CloseFromInsideAPageWaitsForItsEnd) {
         Advise();
         sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
             if (id == 21001) {
-                EXPECT_EQ(CallOn(job, 11003, {}), 0);
+                EXPECT_EQ(CallOn(job, KPM_PRINTER_JOB_CLOSE, {}), 0);
             }
         };
         size_t during = 0;
@@ -528,11 +530,12 @@ TEST_F(PreviewPrintTest, CloseFromInsideAPageWaitsForItsEnd) {
             if (viaCancel) {
                 static_cast<PrinterJobObject*>(job)->CancelPrintJob();
             } else {
-                EXPECT_EQ(CallOn(job, 11003, {}), 0);
+                EXPECT_EQ(CallOn(job, KPM_PRINTER_JOB_CLOSE, {}), 0);
             }
             during = app_->ChildCount(ChildKind::kPrinter);
         };
-        const int32_t printed = CallOn(job, 11012, {VariantDispatch(self), VariantUI4(1)});
+        const int32_t printed =
+            CallOn(job, KPM_PRINTER_JOB_PREVIEW_PRINT, {VariantDispatch(self), VariantUI4(1)});
         EXPECT_EQ(printed, viaCancel ? rc::kJobCancelled : 0);
         EXPECT_EQ(during, 1u) << "alive while its page printed";
         EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u) << "gone after";
@@ -562,7 +565,7 @@ TEST_F(PreviewPrintTest, PagesOnAPrinter) {
     EXPECT_FALSE(preview_->core().IsInUse()) << "the page lock is given back";
     ASSERT_EQ(call(11002, {VariantBool(true)}), 0);
     Variant result{};
-    EXPECT_EQ(job->Invoke(11003, kInvokeMethod, nullptr, &result), 0);
+    EXPECT_EQ(job->Invoke(KPM_PRINTER_JOB_CLOSE, kInvokeMethod, nullptr, &result), 0);
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ class PreviewWindow : public ReportTest {
         if (cookie_ != 0) app_->Sinks().UnadviseSink(cookie_);
         if (preview_ != nullptr) {
             Variant none{};
-            EXPECT_EQ(preview_->Invoke(12003, kInvokeMethod, nullptr, &none), 0);
+            EXPECT_EQ(preview_->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &none), 0);
         }
         Flush();
         SetFrameViewFactory(nullptr);
@@ -100,10 +100,10 @@ class PreviewWindow : public ReportTest {
     ReportObject* Sample() {
         ReportObject* report = NewReport();
         ItemObject* box = Add(report, 1, ctrlclass::kBox, u"B", {2000, 2000, 6000, 4000});
-        EXPECT_EQ(Put(box->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(box->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)), 0);
         ItemObject* text = Add(report, 2, ctrlclass::kText, u"T", {2000, 6000, 12000, 8000});
         Bstr t = BstrAllocView(u"ページ");
-        EXPECT_EQ(Put(text->mainInterface(), 10019, VariantBstr(t)), 0);
+        EXPECT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_TEXT, VariantBstr(t)), 0);
         BstrFree(t);
         return report;
     }
@@ -188,7 +188,7 @@ TEST_F(PreviewWindow, ShowsCaptionToolbarAndStatus) {
     Screenshot("preview_frame.png");
 
     // A mask without navigation hides those buttons.
-    ASSERT_EQ(Put(preview_, 2011, VariantUI4(0x10000003)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_TOOLS, VariantUI4(0x10000003)), 0);
     EXPECT_FALSE(Tool(40004)->isVisible());
     EXPECT_FALSE(Tool(40009)->isVisible());
     EXPECT_TRUE(Tool(40001)->isVisible());
@@ -256,9 +256,9 @@ TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
     ASSERT_EQ(Call(12001, {VariantUI4(1)}), 0);
     ReportObject* report = Sample();
     auto record = [&](uint32_t level, std::u16string_view heading) {
-        ASSERT_EQ(Put(preview_, 2017, VariantUI4(level)), 0);
+        ASSERT_EQ(Put(preview_, KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(level)), 0);
         Bstr h = heading.empty() ? nullptr : BstrAllocView(heading);
-        ASSERT_EQ(Put(preview_, 2018, VariantBstr(h)), 0);
+        ASSERT_EQ(Put(preview_, KPM_PREVIEW_REPORT_INDEX_TITLE, VariantBstr(h)), 0);
         BstrFree(h);
         ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
     };
@@ -295,7 +295,7 @@ TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
     tree->setCurrentItem(chapter->child(0));
     EXPECT_EQ(Page(), 2);
     // A page moved to by other means selects its entry.
-    ASSERT_EQ(Put(preview_, 2010, VariantUI4(1)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_PAGE, VariantUI4(1)), 0);
     EXPECT_EQ(tree->currentItem(), chapter);
     Tool(40010)->trigger();
     EXPECT_FALSE(tree->isVisible());
@@ -303,7 +303,7 @@ TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
 
 TEST_F(PreviewWindow, SplitterMovesFromThreePixels) {
     OpenWithPages();
-    ASSERT_EQ(Put(preview_, 2020, VariantBool(true)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_INDEX_VISIBLE, VariantBool(true)), 0);
     FrameWindow* frame = Frame();
     QWidget* band = frame->splitter();
     ASSERT_TRUE(band->isVisible());
@@ -382,7 +382,7 @@ TEST_F(PreviewWindow, HandlersRefuseFreeingTheObject) {
         if (id != 22002 && id != 22011) return;
         auto* object = static_cast<ScriptableObject*>(args->args[0].pdispVal);
         Variant none{};
-        answers.push_back(object->Invoke(12003, kInvokeMethod, nullptr, &none));
+        answers.push_back(object->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &none));
     };
     Tool(40004)->trigger();
     QTest::mouseClick(Frame()->canvas(), Qt::LeftButton);
@@ -394,7 +394,7 @@ TEST_F(PreviewWindow, HandlersRefuseFreeingTheObject) {
         if (id != 22002) return;
         auto* object = static_cast<ScriptableObject*>(args->args[0].pdispVal);
         Variant none{};
-        answers.push_back(object->Invoke(12002, kInvokeMethod, nullptr, &none));
+        answers.push_back(object->Invoke(KPM_PREVIEW_CLOSE_PREVIEW, kInvokeMethod, nullptr, &none));
     };
     QPointer<QWidget> window = Frame();
     Tool(40004)->trigger();
@@ -405,9 +405,9 @@ TEST_F(PreviewWindow, HandlersRefuseFreeingTheObject) {
 }
 
 TEST_F(PreviewWindow, ClickZoomAndItsLimits) {
-    ASSERT_EQ(Put(preview_, 2019, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(false)), 0);
     OpenWithPages();
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(100)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(100)), 0);
     std::vector<int32_t> clicks;
     sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
         if (id == 22011 || id == 22012) clicks.push_back(id);
@@ -435,7 +435,7 @@ TEST_F(PreviewWindow, ClickZoomAndItsLimits) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.zoomBefore);
         SCOPED_TRACE(c.zoomAfter);
-        ASSERT_EQ(Put(preview_, 2012, VariantUI2(uint16_t(c.zoomBefore))), 0);
+        ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(uint16_t(c.zoomBefore))), 0);
         clicks.clear();
         c.act();
         EXPECT_EQ(Zoom(), c.zoomAfter);
@@ -444,8 +444,8 @@ TEST_F(PreviewWindow, ClickZoomAndItsLimits) {
         EXPECT_EQ(frame->statusPart(1)->text(), QStringLiteral("Zoom: %1%").arg(c.zoomAfter));
     }
     // Without click zoom the clicks are only events.
-    ASSERT_EQ(Put(preview_, 2025, VariantBool(false)), 0);
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(100)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_CLICK_ZOOM, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(100)), 0);
     clicks.clear();
     QTest::mouseClick(canvas, Qt::LeftButton);
     EXPECT_EQ(Zoom(), 100);
@@ -453,15 +453,15 @@ TEST_F(PreviewWindow, ClickZoomAndItsLimits) {
 }
 
 TEST_F(PreviewWindow, ScrollBarsWheelAndKeys) {
-    ASSERT_EQ(Put(preview_, 2019, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(false)), 0);
     OpenWithPages();
     FrameWindow* frame = Frame();
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(20)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(20)), 0);
     EXPECT_FALSE(frame->verticalBar()->isVisible()) << "the page fits";
     EXPECT_FALSE(frame->horizontalBar()->isVisible());
     EXPECT_FALSE(frame->sizeBox()->isVisible());
 
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(300)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(300)), 0);
     QScrollBar* v = frame->verticalBar();
     QScrollBar* h = frame->horizontalBar();
     ASSERT_TRUE(v->isVisible());
@@ -495,15 +495,15 @@ TEST_F(PreviewWindow, ScrollBarsWheelAndKeys) {
 
 TEST_F(PreviewWindow, HiddenBarsGiveTheCanvasTheWholeHeight) {
     // A small fixed zoom: no scroll bar takes space either.
-    ASSERT_EQ(Put(preview_, 2019, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(false)), 0);
     OpenWithPages();
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(20)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(20)), 0);
     FrameWindow* frame = Frame();
     EXPECT_LT(frame->canvas()->height(), frame->height());
     EXPECT_EQ(frame->canvas()->y(), frame->toolBar()->height());
     EXPECT_EQ(frame->canvas()->geometry().bottom() + 1, frame->statusBar()->y());
-    ASSERT_EQ(Put(preview_, 2022, VariantBool(false)), 0);
-    ASSERT_EQ(Put(preview_, 2021, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_TOOL_BAR_VISIBLE, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_STATUS_BAR_VISIBLE, VariantBool(false)), 0);
     EXPECT_FALSE(frame->toolBar()->isVisible());
     EXPECT_FALSE(frame->statusBar()->isVisible());
     EXPECT_EQ(frame->canvas()->geometry(), frame->rect());
@@ -514,7 +514,7 @@ TEST_F(PreviewWindow, HiddenBarsGiveTheCanvasTheWholeHeight) {
     EXPECT_EQ(int(Get(2003)), frame->frameGeometry().width()) << "the size is stored";
     EXPECT_EQ(int(Get(2004)), frame->frameGeometry().height());
     // Fitting, a larger window shows the page larger.
-    ASSERT_EQ(Put(preview_, 2019, VariantBool(true)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(true)), 0);
     const int zoom = Zoom();
     frame->resize(frame->width() * 3 / 2, frame->height() * 3 / 2);
     Flush();
@@ -563,7 +563,7 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     host->resize(640, 480);
     host->show();
     const uint32_t parent = plat::RegisterWindow(static_cast<QWidget*>(host.get()));
-    ASSERT_EQ(Put(preview_, 2007, VariantUI4(parent)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_PARENT_WINDOW, VariantUI4(parent)), 0);
     auto openChild = [&] {
         ASSERT_EQ(Call(12001, {VariantUI4(0x10000)}), 0);
         ReportObject* report = Sample();

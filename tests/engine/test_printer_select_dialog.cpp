@@ -465,7 +465,7 @@ class SelectDialogJob : public PrinterSelect {
         Variant arg = VariantBstr(BstrAlloc(u"Office"));
         InvokeArgs args{&arg, 1};
         Variant result{};
-        ASSERT_EQ(app_->Invoke(10002, kInvokeMethod, &args, &result), 0);
+        ASSERT_EQ(app_->Invoke(KPM_APPLICATION_CREATE_PRINTER, kInvokeMethod, &args, &result), 0);
         BstrFree(arg.bstrVal);
         job_ = static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(result.pdispVal));
     }
@@ -512,7 +512,8 @@ class SelectDialogJob : public PrinterSelect {
         Variant args[2] = {VariantUI4(0), VariantUI4(bits)};
         InvokeArgs block{args, 2};
         *value = Variant{};
-        const int32_t code = job_->Invoke(11013, kInvokeMethod, &block, value);
+        const int32_t code =
+            job_->Invoke(KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, kInvokeMethod, &block, value);
         EXPECT_TRUE(ran);
         return code;
     }
@@ -649,7 +650,7 @@ TEST_F(SelectDialogJob, OkTakesThePrinterAndItsLists) {
     Variant name{};
     Variant index = VariantUI2(1);
     InvokeArgs args{&index, 1};
-    ASSERT_EQ(job_->Invoke(11005, kInvokeMethod, &args, &name), 0);
+    ASSERT_EQ(job_->Invoke(KPM_PRINTER_JOB_GET_PAPER_NAME, kInvokeMethod, &args, &name), 0);
     EXPECT_EQ(std::u16string(BstrView(name.bstrVal).data(), WideLen(name.bstrVal)), u"B5");
     BstrFree(name.bstrVal);
     EXPECT_EQ(Put(1021, VariantUI2(12)), rc::kOutOfRange) << "the new copies limit of 9";
@@ -687,7 +688,7 @@ TEST_F(SelectDialogJob, OkWithTheBoxTakesTheLayout) {
         EXPECT_EQ(Get(1027).uiVal, 2) << "one above the other";
         // A later UpdateInfo keeps what the user chose.
         Variant none{};
-        ASSERT_EQ(job_->Invoke(11014, kInvokeMethod, nullptr, &none), 0);
+        ASSERT_EQ(job_->Invoke(KPM_PRINTER_JOB_UPDATE_INFO, kInvokeMethod, nullptr, &none), 0);
         EXPECT_EQ(Get(1028).uiVal, c.scale);
         EXPECT_EQ(Get(1027).uiVal, 2);
     }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/include/kpengn_members.h"
 #include "reportif/kpcif30.h"
 #include "reportif/kpcif_internal.h"
 #include "tests/fixtures/command_output.h"
@@ -130,7 +131,7 @@ TEST(ReportInterfacePrinter, SettersReadBackThroughTheEngine) {
     EXPECT_EQ(KPPSetJobName(printer, "MX-QzS \xBC\xBD\xC3\xD1\xC3\xDE\xB0\xC0"), 1);
     Variant name{};
     kp::InvokeArgs none{nullptr, 0};
-    ASSERT_EQ(job->Invoke(1029, kp::kInvokeGet, &none, &name), 0);
+    ASSERT_EQ(job->Invoke(KPM_PRINTER_JOB_JOB_NAME, kp::kInvokeGet, &none, &name), 0);
     ASSERT_EQ(name.vt, VT_BSTR);
     EXPECT_EQ(std::u16string(BstrView(name.bstrVal)), u"MX-QzS ｼｽﾃﾑﾃﾞｰﾀ");
     VariantClear(&name);
