@@ -940,23 +940,24 @@ TEST_F(ViewerTest, FilePrintPlaysPagesWithThePrintSettings) {
         return job->Invoke(id, kInvokeMethod, &block, &result);
     };
     ASSERT_EQ(Put(job, KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false)), 0);
-    ASSERT_EQ(call(11001, {VariantUI4(0)}), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
     auto* self = static_cast<ScriptableObject*>(file_);
     // Layers 2 and 3 left out: the box alone.
     ASSERT_EQ(Put(file_, KPM_FILE_OBJECT_LAYER_PRINT2, VariantBool(false)), 0);
     ASSERT_EQ(Put(file_, KPM_FILE_OBJECT_LAYER_PRINT3, VariantBool(false)), 0);
-    ASSERT_EQ(call(11011, {VariantDispatch(self), VariantUI4(1)}), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(self), VariantUI4(1)}), 0);
     const int boxOnly = ImageDocument::last->Dark();
     EXPECT_GT(boxOnly, 100);
-    EXPECT_EQ(call(11011, {VariantDispatch(self), VariantUI4(3)}), -13001);
-    EXPECT_EQ(call(11011, {VariantDispatch(job), VariantUI4(1)}), rc::kBadArgument);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(self), VariantUI4(3)}), -13001);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(job), VariantUI4(1)}),
+              rc::kBadArgument);
     ASSERT_EQ(Put(file_, KPM_FILE_OBJECT_LAYER_PRINT2, VariantBool(true)), 0);
     ASSERT_EQ(Put(file_, KPM_FILE_OBJECT_LAYER_PRINT3, VariantBool(true)), 0);
-    ASSERT_EQ(call(11011, {VariantDispatch(self), VariantUI4(2)}), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(self), VariantUI4(2)}), 0);
     EXPECT_GT(ImageDocument::last->Dark(), boxOnly + 50) << "text and line on the second page";
     EXPECT_EQ(ImageDocument::last->pages, 2);
-    ASSERT_EQ(call(11002, {VariantBool(true)}), 0);
-    EXPECT_EQ(call(11003, {}), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_CLOSE, {}), 0);
     SetPrinterDocumentFactory(nullptr);
     ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
 }

@@ -93,8 +93,8 @@ class PreviewWindow : public ReportTest {
         EXPECT_EQ(GetValue(preview_, id, &v), 0) << id;
         return v.ulVal;
     }
-    int Page() { return int(Get(2010)); }
-    int Zoom() { return int(Get(2012) & 0xFFFF); }
+    int Page() { return int(Get(KPM_PREVIEW_PAGE)); }
+    int Zoom() { return int(Get(KPM_PREVIEW_ZOOM) & 0xFFFF); }
 
     // A page of a report: a black box and a text.
     ReportObject* Sample() {
@@ -110,9 +110,10 @@ class PreviewWindow : public ReportTest {
 
     // Opens the top-level window and records three pages.
     void OpenWithPages(int pages = 3) {
-        ASSERT_EQ(Call(12001, {VariantUI4(1)}), 0);
+        ASSERT_EQ(Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(1)}), 0);
         ReportObject* report = Sample();
-        for (int i = 0; i < pages; ++i) ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
+        for (int i = 0; i < pages; ++i)
+            ASSERT_EQ(Call(KPM_PREVIEW_PRINT, {VariantDispatch(report)}), 0);
         ASSERT_NE(Frame(), nullptr);
         Flush();
     }
@@ -146,7 +147,7 @@ TEST_F(PreviewWindow, ShowsCaptionToolbarAndStatus) {
     EXPECT_EQ(frame->windowTitle(), QString::fromUtf8("印刷プレビュー"));
     EXPECT_GE(frame->minimumWidth(), 300);
     EXPECT_GE(frame->minimumHeight(), 200);
-    EXPECT_EQ(Get(2036), frame->Handle());
+    EXPECT_EQ(Get(KPM_PREVIEW_HWND), frame->Handle());
 
     // The default mask shows every button of the preview, separator 1002 included.
     struct Row {
@@ -242,8 +243,8 @@ TEST_F(PreviewWindow, ArrangementButtonsAreCheckedByTheCore) {
          {Case{40006, true, true}, Case{40007, true, false}, Case{40009, false, false}}) {
         SCOPED_TRACE(c.command);
         Tool(c.command)->trigger();
-        EXPECT_EQ(Get(2023) != 0, c.twoPages);
-        EXPECT_EQ(Get(2024) != 0, c.vertical);
+        EXPECT_EQ(Get(KPM_PREVIEW_TWO_PAGES) != 0, c.twoPages);
+        EXPECT_EQ(Get(KPM_PREVIEW_TWO_PAGES_VERTICAL) != 0, c.vertical);
         EXPECT_EQ(Tool(40006)->isChecked(), c.twoPages && c.vertical);
         EXPECT_EQ(Tool(40007)->isChecked(), c.twoPages && !c.vertical);
         EXPECT_EQ(Tool(40009)->isChecked(), !c.twoPages);
@@ -253,14 +254,14 @@ TEST_F(PreviewWindow, ArrangementButtonsAreCheckedByTheCore) {
 }
 
 TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
-    ASSERT_EQ(Call(12001, {VariantUI4(1)}), 0);
+    ASSERT_EQ(Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(1)}), 0);
     ReportObject* report = Sample();
     auto record = [&](uint32_t level, std::u16string_view heading) {
         ASSERT_EQ(Put(preview_, KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(level)), 0);
         Bstr h = heading.empty() ? nullptr : BstrAllocView(heading);
         ASSERT_EQ(Put(preview_, KPM_PREVIEW_REPORT_INDEX_TITLE, VariantBstr(h)), 0);
         BstrFree(h);
-        ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
+        ASSERT_EQ(Call(KPM_PREVIEW_PRINT, {VariantDispatch(report)}), 0);
     };
     record(0, u"第1章");      // page 1 at the top
     record(1, u"第1節");      // page 2 under page 1
@@ -284,7 +285,7 @@ TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
     EXPECT_EQ(frame->canvas()->x(), 0);
     Tool(40010)->trigger();
     EXPECT_TRUE(Tool(40010)->isChecked());
-    EXPECT_NE(Get(2020), 0u);
+    EXPECT_NE(Get(KPM_PREVIEW_INDEX_VISIBLE), 0u);
     EXPECT_TRUE(tree->isVisible());
     EXPECT_EQ(tree->width(), 100);
     EXPECT_EQ(frame->canvas()->x(), frame->splitter()->geometry().right() + 1);
@@ -341,7 +342,7 @@ TEST_F(PreviewWindow, CloseQueryKeepsOrClosesTheWindow) {
     EXPECT_EQ(queries, 1);
     ASSERT_NE(Frame(), nullptr);
     EXPECT_TRUE(Frame()->isVisible());
-    EXPECT_EQ(Get(2008), 128u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 128u);
     // The exit button asks the same.
     Tool(40001)->trigger();
     Flush();
@@ -355,7 +356,7 @@ TEST_F(PreviewWindow, CloseQueryKeepsOrClosesTheWindow) {
     window->close();
     EXPECT_EQ(preview_->core().frameHandle(), 0u);
     EXPECT_EQ(plat::WindowFromHandle(handle), nullptr) << "the handle is gone with the window";
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
 }
@@ -367,7 +368,7 @@ TEST_F(PreviewWindow, CloseQueryAnsweredYesAndExitButton) {
     QPointer<QWidget> window = Frame();
     Tool(40001)->trigger();  // the sink leaves the preset "yes"
     EXPECT_EQ(closes, 1);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
     // The window can be opened again.
@@ -399,7 +400,7 @@ TEST_F(PreviewWindow, HandlersRefuseFreeingTheObject) {
     QPointer<QWidget> window = Frame();
     Tool(40004)->trigger();
     EXPECT_EQ(answers.back(), 0);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
 }
@@ -511,8 +512,9 @@ TEST_F(PreviewWindow, HiddenBarsGiveTheCanvasTheWholeHeight) {
     frame->resize(frame->width() * 2, frame->height() * 2);
     Flush();
     EXPECT_EQ(frame->canvas()->geometry(), frame->rect());
-    EXPECT_EQ(int(Get(2003)), frame->frameGeometry().width()) << "the size is stored";
-    EXPECT_EQ(int(Get(2004)), frame->frameGeometry().height());
+    EXPECT_EQ(int(Get(KPM_PREVIEW_WINDOW_RIGHT)), frame->frameGeometry().width())
+        << "the size is stored";
+    EXPECT_EQ(int(Get(KPM_PREVIEW_WINDOW_BOTTOM)), frame->frameGeometry().height());
     // Fitting, a larger window shows the page larger.
     ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(true)), 0);
     const int zoom = Zoom();
@@ -565,9 +567,9 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     const uint32_t parent = plat::RegisterWindow(static_cast<QWidget*>(host.get()));
     ASSERT_EQ(Put(preview_, KPM_PREVIEW_PARENT_WINDOW, VariantUI4(parent)), 0);
     auto openChild = [&] {
-        ASSERT_EQ(Call(12001, {VariantUI4(0x10000)}), 0);
+        ASSERT_EQ(Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(0x10000)}), 0);
         ReportObject* report = Sample();
-        ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
+        ASSERT_EQ(Call(KPM_PREVIEW_PRINT, {VariantDispatch(report)}), 0);
         ASSERT_NE(Frame(), nullptr);
     };
     openChild();
@@ -577,7 +579,7 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     EXPECT_EQ(frame->geometry(), host->rect());
     EXPECT_FALSE(frame->statusBar()->isSizeGripEnabled());
     host->resize(700, 500);
-    ASSERT_EQ(Call(12007), 0);
+    ASSERT_EQ(Call(KPM_PREVIEW_FIT_TO_PARENT), 0);
     EXPECT_EQ(frame->geometry(), host->rect());
     // The exit button closes a child at once, without asking.
     int queries = 0, closes = 0;
@@ -589,7 +591,7 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     Tool(40001)->trigger();
     EXPECT_EQ(queries, 0);
     EXPECT_EQ(closes, 1);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
 
@@ -599,7 +601,7 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     plat::UnregisterWindow(parent);
     host.reset();
     EXPECT_EQ(closes, 2);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     EXPECT_EQ(preview_->core().frameHandle(), 0u);
     EXPECT_EQ(plat::WindowFromHandle(handle), nullptr);
 }
@@ -609,9 +611,9 @@ TEST_F(PreviewWindow, NoFrameOffTheGuiThread) {
     std::thread([&] { made = MakeFrameView(&preview_->core(), false, 0); }).join();
     EXPECT_EQ(made, nullptr);
     int32_t opened = 0;
-    std::thread([&] { opened = Call(12001, {VariantUI4(1)}); }).join();
+    std::thread([&] { opened = Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(1)}); }).join();
     EXPECT_EQ(opened, -14002);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     // A child without a window to live in is refused by the factory as well.
     EXPECT_EQ(MakeFrameView(&preview_->core(), true, 0), nullptr);
 }

@@ -768,12 +768,12 @@ void SetLayout(PrinterJobObject* job, const Layout& l) {
         Variant r{};
         ASSERT_EQ(job->Invoke(id, kInvokePut, &args, &r), 0) << id;
     };
-    put(1036, VariantBool(l.scalePrint));
-    put(1037, VariantBool(l.fit));
-    put(1026, VariantBool(l.multi));
-    put(1027, VariantUI2(l.multiLayout));
-    put(1038, VariantUI2(l.align));
-    put(1028, VariantUI2(l.scale));
+    put(KPM_PRINTER_JOB_SCALE_PRINT, VariantBool(l.scalePrint));
+    put(KPM_PRINTER_JOB_SCALE_PAPER_FIT, VariantBool(l.fit));
+    put(KPM_PRINTER_JOB_MULTI_PRINT, VariantBool(l.multi));
+    put(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, VariantUI2(l.multiLayout));
+    put(KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, VariantUI2(l.align));
+    put(KPM_PRINTER_JOB_SCALE, VariantUI2(l.scale));
 }
 
 TEST_F(PrinterJobTest, ScaleOfThePage) {

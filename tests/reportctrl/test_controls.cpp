@@ -293,52 +293,53 @@ TEST(ControlMembers, TypesAndRangesOfEveryMember) {
 TEST(ControlMembers, DefaultsAndValuesReadBack) {
     Control text(ctrlclass::kText);
     int32_t code = 0;
-    Variant v = text.Get(10016, &code);
+    Variant v = text.Get(KPM_TEXT_CONTROL_FONT_NAME, &code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(v.vt, VT_BSTR);
     EXPECT_EQ(BstrView(v.bstrVal), u"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF");
     VariantClear(&v);
-    v = text.Get(10018);
+    v = text.Get(KPM_TEXT_CONTROL_FONT_SIZE);
     EXPECT_EQ(v.vt, VT_R4);
     EXPECT_EQ(v.fltVal, 10.5f);
-    v = text.Get(10019);
+    v = text.Get(KPM_TEXT_CONTROL_TEXT);
     EXPECT_EQ(v.vt, VT_BSTR);
     EXPECT_EQ(v.bstrVal, nullptr) << "an empty text reads as null";
-    v = text.Get(10022);
+    v = text.Get(KPM_TEXT_CONTROL_WIDE);
     EXPECT_EQ(v.vt, VT_BOOL);
     EXPECT_EQ(v.boolVal, -1);
-    EXPECT_EQ(text.Get(10021).vt, VT_I2);
-    EXPECT_EQ(text.Get(10023).vt, VT_I2);
-    EXPECT_EQ(text.Get(10024).vt, VT_UI4);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_ALIGN).vt, VT_I2);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_VALIGN).vt, VT_I2);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_TEXT_COLOR).vt, VT_UI4);
 
     // Sizes keep hundredths of a point: 9.0 stays 9, 10.555 becomes 10.56.
-    ASSERT_EQ(text.Put(10018, Real(10.555f)), 0);
-    EXPECT_EQ(text.Get(10018).fltVal, 10.56f);
-    ASSERT_EQ(text.Put(10019, Text(u"\u30DA\u30FC\u30B8 1")), 0);
-    v = text.Get(10019);
+    ASSERT_EQ(text.Put(KPM_TEXT_CONTROL_FONT_SIZE, Real(10.555f)), 0);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_FONT_SIZE).fltVal, 10.56f);
+    ASSERT_EQ(text.Put(KPM_TEXT_CONTROL_TEXT, Text(u"\u30DA\u30FC\u30B8 1")), 0);
+    v = text.Get(KPM_TEXT_CONTROL_TEXT);
     EXPECT_EQ(BstrView(v.bstrVal), u"\u30DA\u30FC\u30B8 1");
     VariantClear(&v);
-    ASSERT_EQ(text.Put(10021, I2(1)), 0);
-    EXPECT_EQ(text.Get(10021).iVal, 1);
-    ASSERT_EQ(text.Put(10024, UI4(0x123456)), 0);
-    EXPECT_EQ(text.Get(10024).ulVal, 0x123456u);
+    ASSERT_EQ(text.Put(KPM_TEXT_CONTROL_ALIGN, I2(1)), 0);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_ALIGN).iVal, 1);
+    ASSERT_EQ(text.Put(KPM_TEXT_CONTROL_TEXT_COLOR, UI4(0x123456)), 0);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_TEXT_COLOR).ulVal, 0x123456u);
 
     // ClearData empties the text and nothing else; InitNew brings every default back.
     EXPECT_EQ(text.holder->ClearData(), 0);
-    EXPECT_EQ(text.Get(10019).bstrVal, nullptr);
-    EXPECT_EQ(text.Get(10021).iVal, 1);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_TEXT).bstrVal, nullptr);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_ALIGN).iVal, 1);
     EXPECT_EQ(text.persist->InitNew(), 0);
-    EXPECT_EQ(text.Get(10021).iVal, 0);
-    EXPECT_EQ(text.Get(10018).fltVal, 10.5f);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_ALIGN).iVal, 0);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_FONT_SIZE).fltVal, 10.5f);
 
     Control box(ctrlclass::kBox);
-    EXPECT_EQ(box.Get(10101).lVal, 0);
-    EXPECT_EQ(box.Get(10101).vt, VT_I4);
-    EXPECT_EQ(box.Get(10102).ulVal, 0u);
-    EXPECT_EQ(box.Get(10103).ulVal, 0xFFFFFFFFu) << "boxes start unfilled";
-    ASSERT_EQ(box.Put(10103, UI4(0xEEDDCC)), 0);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_LINE_WIDTH).lVal, 0);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_LINE_WIDTH).vt, VT_I4);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_LINE_COLOR).ulVal, 0u);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_FILL_COLOR).ulVal, 0xFFFFFFFFu) << "boxes start unfilled";
+    ASSERT_EQ(box.Put(KPM_SHAPE_CONTROL_FILL_COLOR, UI4(0xEEDDCC)), 0);
     EXPECT_EQ(box.holder->ClearData(), 0);
-    EXPECT_EQ(box.Get(10103).ulVal, 0xEEDDCCu) << "a box keeps its look on ClearData";
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_FILL_COLOR).ulVal, 0xEEDDCCu)
+        << "a box keeps its look on ClearData";
 }
 
 }  // namespace
