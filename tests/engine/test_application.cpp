@@ -68,7 +68,7 @@ ScriptableObject* NewPdfDocument(ApplicationObject* app) {
 ScriptableObject* NewPrinterJob() {
     auto* c = new FakeChild(ChildKind::kPrinter, "JOB");
     c->answers = S().job;
-    c->closeMember = 11003;
+    c->closeMember = KPM_PRINTER_JOB_CLOSE;
     return c;
 }
 int32_t OpenPrinterJob(ScriptableObject* c, ApplicationObject* app, const OleChar* name) {
@@ -611,12 +611,12 @@ TEST_F(EngineTest, FailedInitialisationDestroysTheChild) {
     EXPECT_EQ(FakeChild::Destroyed(), 2);
 
     S().attach = 0;
-    S().report[15006] = {-114};
+    S().report[KPM_REPORT_LOAD_REPORT_FILE] = {-114};
     UniqueBstr file(BstrAllocView(u"/tmp/missing.k30"));
     EXPECT_EQ(Call(app, ApplicationObject::kOpenReport, {VariantBstr(file.get())}, &v), -114);
     EXPECT_EQ(FakeChild::Log().back(), "0:15006 8=\"/tmp/missing.k30\"");
     EXPECT_EQ(app->ChildCount(ChildKind::kReport), 0u);
-    S().report[15006] = {0};
+    S().report[KPM_REPORT_LOAD_REPORT_FILE] = {0};
     EXPECT_EQ(Call(app, ApplicationObject::kOpenReport, {VariantBstr(file.get())}, &v), 0);
     EXPECT_NE(v.pdispVal, nullptr);
     app->Release();

@@ -589,7 +589,7 @@ TEST_F(SelectDialogJob, CancelChangesNothing) {
     EXPECT_EQ(value.vt, VT_BOOL);
     EXPECT_EQ(value.boolVal, 0);
     EXPECT_EQ(job_->State(), kJobReady);
-    EXPECT_EQ(GetText(1004), "Office");
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_PRINTER_NAME), "Office");
     EXPECT_EQ(DevModeBytes(*job_->CurrentDevMode()), DevModeBytes(before));
     EXPECT_EQ(Get(KPM_PRINTER_JOB_SCALE_PRINT).boolVal, 0) << "ScalePrint";
     EXPECT_EQ(Get(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT).uiVal, 2) << "MultiPrintLayout";
@@ -634,8 +634,8 @@ TEST_F(SelectDialogJob, OkTakesThePrinterAndItsLists) {
                   &value),
               0);
     EXPECT_EQ(value.boolVal, 1);
-    EXPECT_EQ(GetText(1004), kGeneral);
-    EXPECT_EQ(GetText(1005), "Laser 9000");
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_PRINTER_NAME), kGeneral);
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_DEVICE_NAME), "Laser 9000");
     const DevMode dm = *job_->CurrentDevMode();
     EXPECT_STREQ(dm.dmDeviceName, CodePrinter(kGeneral, GeneralCaps()).defaults.dmDeviceName);
     EXPECT_EQ(dm.dmPaperSize, 9) << "A4 carried over";
@@ -708,7 +708,7 @@ TEST_F(SelectDialogJob, ANewPrinterThatCannotBeTakenLeavesTheJob) {
                   &value),
               rc::kNotReady);
     EXPECT_EQ(job_->State(), kJobReady);
-    EXPECT_EQ(GetText(1004), "Office");
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_PRINTER_NAME), "Office");
     EXPECT_EQ(DevModeBytes(*job_->CurrentDevMode()), DevModeBytes(before));
     EXPECT_EQ(Get(KPM_PRINTER_JOB_SUPPORT_PAPERS).iVal, 6);
     // A printer change the dialog cannot show ends it: a printer without papers, a printer
@@ -724,7 +724,7 @@ TEST_F(SelectDialogJob, ANewPrinterThatCannotBeTakenLeavesTheJob) {
     SetPrinterSystem(printers_);
     EXPECT_EQ(Select([&](QDialog* d) { Choose(d, 1001, kGeneral); }, &value), rc::kSelectFailed);
     EXPECT_EQ(job_->State(), kJobReady);
-    EXPECT_EQ(GetText(1004), "Office");
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_PRINTER_NAME), "Office");
 }
 
 }  // namespace

@@ -36,24 +36,25 @@ TEST_F(ReportTest, NewReportDefaultsAndPaperRules) {
         int32_t code;
     };
     const Case cases[] = {
-        {"length put needs the user size", 5012, VariantI4(29700), rc::kPaperNotInList},
-        {"unknown paper 48", 5011, VariantI2(48), rc::kOutOfRange},
-        {"unknown paper 300", 5011, VariantI2(300), rc::kOutOfRange},
-        {"user size keeps width and length", 5011, VariantI2(256), 0},
-        {"length 29700 hundredths", 5012, VariantI4(29700), 0},
-        {"length 0", 5012, VariantI4(0), rc::kOutOfRange},
-        {"width beyond 2 m", 5013, VariantI4(200006), rc::kOutOfRange},
-        {"unit 4", 5003, VariantUI2(4), rc::kOutOfRange},
-        {"cpi 21", 5008, VariantUI2(21), rc::kOutOfRange},
-        {"cpl 0", 5009, VariantUI2(0), rc::kOutOfRange},
-        {"select mode 4", 5010, VariantUI2(4), rc::kOutOfRange},
-        {"orientation 3", 5014, VariantI2(3), rc::kOutOfRange},
-        {"hWnd not a window", 5018, VariantUI4(12345), rc::kBadArgument},
-        {"5019 of 13 characters", 5019, VariantBstr(nullptr), 0},
-        {"FileName is read-only", 5001, VariantBstr(nullptr), rc::kUnknownMember},
-        {"Layers is read-only", 5016, VariantDispatch(nullptr), rc::kUnknownMember},
+        {"length put needs the user size", KPM_REPORT_PAPER_LENGTH, VariantI4(29700),
+         rc::kPaperNotInList},
+        {"unknown paper 48", KPM_REPORT_PAPER_SIZE, VariantI2(48), rc::kOutOfRange},
+        {"unknown paper 300", KPM_REPORT_PAPER_SIZE, VariantI2(300), rc::kOutOfRange},
+        {"user size keeps width and length", KPM_REPORT_PAPER_SIZE, VariantI2(256), 0},
+        {"length 29700 hundredths", KPM_REPORT_PAPER_LENGTH, VariantI4(29700), 0},
+        {"length 0", KPM_REPORT_PAPER_LENGTH, VariantI4(0), rc::kOutOfRange},
+        {"width beyond 2 m", KPM_REPORT_PAPER_WIDTH, VariantI4(200006), rc::kOutOfRange},
+        {"unit 4", KPM_REPORT_UNIT, VariantUI2(4), rc::kOutOfRange},
+        {"cpi 21", KPM_REPORT_CPI, VariantUI2(21), rc::kOutOfRange},
+        {"cpl 0", KPM_REPORT_CPL, VariantUI2(0), rc::kOutOfRange},
+        {"select mode 4", KPM_REPORT_PRINTER_SELECT_MODE, VariantUI2(4), rc::kOutOfRange},
+        {"orientation 3", KPM_REPORT_PAPER_ORIENTATION, VariantI2(3), rc::kOutOfRange},
+        {"hWnd not a window", KPM_REPORT_HWND, VariantUI4(12345), rc::kBadArgument},
+        {"5019 of 13 characters", KPM_REPORT_VALUE5019, VariantBstr(nullptr), 0},
+        {"FileName is read-only", KPM_REPORT_FILE_NAME, VariantBstr(nullptr), rc::kUnknownMember},
+        {"Layers is read-only", KPM_REPORT_LAYERS, VariantDispatch(nullptr), rc::kUnknownMember},
         {"5017 unknown", 5017, VariantI4(0), rc::kUnknownMember},
-        {"wrong type", 5003, VariantI4(1), rc::kBadArgument},
+        {"wrong type", KPM_REPORT_UNIT, VariantI4(1), rc::kBadArgument},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Put(report, c.id, c.value), c.code) << c.why;
@@ -245,10 +246,10 @@ TEST_F(ReportTest, ObjectMembersAndNames) {
     Bstr dotted = BstrAllocView(u"a.b"), empty = BstrAllocView(u""), taken = BstrAllocView(u"G"),
          same = BstrAllocView(u"A");
     const Case cases[] = {
-        {"name with a dot", 9002, VariantBstr(dotted), rc::kBadName},
-        {"empty name", 9002, VariantBstr(empty), rc::kBadName},
-        {"a sibling's name", 9002, VariantBstr(taken), rc::kNameTaken},
-        {"its own name", 9002, VariantBstr(same), 0},
+        {"name with a dot", KPM_DRAWING_OBJECT_NAME, VariantBstr(dotted), rc::kBadName},
+        {"empty name", KPM_DRAWING_OBJECT_NAME, VariantBstr(empty), rc::kBadName},
+        {"a sibling's name", KPM_DRAWING_OBJECT_NAME, VariantBstr(taken), rc::kNameTaken},
+        {"its own name", KPM_DRAWING_OBJECT_NAME, VariantBstr(same), 0},
         {"top beyond the limit", 9004,
          [] {
              Variant v{};
@@ -257,8 +258,9 @@ TEST_F(ReportTest, ObjectMembersAndNames) {
              return v;
          }(),
          rc::kOutOfRange},
-        {"DrawObject put", 9001, VariantDispatch(nullptr), rc::kUnknownMember},
-        {"edge of the wrong type", 9005, VariantI4(1), rc::kBadArgument},
+        {"DrawObject put", KPM_DRAWING_OBJECT_DRAW_OBJECT, VariantDispatch(nullptr),
+         rc::kUnknownMember},
+        {"edge of the wrong type", KPM_DRAWING_OBJECT_LEFT, VariantI4(1), rc::kBadArgument},
     };
     for (const Case& c : cases) EXPECT_EQ(Put(a, c.id, c.value), c.code) << c.why;
     for (Bstr s : {dotted, empty, taken, same}) BstrFree(s);

@@ -118,7 +118,8 @@ ScriptableObject* Obj(const Variant& v) {
     return static_cast<ScriptableObject*>(v.pdispVal);
 }
 ScriptableObject* LayerOf(ScriptableObject* report, uint16_t n) {
-    return Obj(Get(Obj(Get(report, KPM_REPORT_LAYERS)), 16001, {VariantUI2(n)}, kp::kInvokeMethod));
+    return Obj(Get(Obj(Get(report, KPM_REPORT_LAYERS)), KPM_LAYER_COLLECTION_LAYER, {VariantUI2(n)},
+                   kp::kInvokeMethod));
 }
 ScriptableObject* ObjectsOf(ScriptableObject* report, uint16_t n) {
     return Obj(Get(LayerOf(report, n), KPM_LAYER_OBJECTS));
@@ -278,21 +279,30 @@ TEST_F(KpcifTest, PreviewSettersReadBackFromThePreview) {
         uint32_t value;  // BOOLs as 0 or 1
     };
     const Row rows[] = {
-        {"KPVSetPreviewLayer1", [&] { return KPVSetPreviewLayer1(preview, 0); }, 2026, VT_BOOL, 0},
-        {"KPVSetPreviewLayer3", [&] { return KPVSetPreviewLayer3(preview, 1); }, 2028, VT_BOOL, 1},
-        {"KPVSetPreviewLayer5", [&] { return KPVSetPreviewLayer5(preview, 0); }, 2030, VT_BOOL, 0},
-        {"KPVSetPrintLayer2", [&] { return KPVSetPrintLayer2(preview, 0); }, 2032, VT_BOOL, 0},
-        {"KPVSetPrintLayer4", [&] { return KPVSetPrintLayer4(preview, 0); }, 2034, VT_BOOL, 0},
-        {"KPVSetToolBarItems", [&] { return KPVSetToolBarItems(preview, 0x10000013); }, 2011,
-         VT_UI4, 0x10000013},
-        {"KPVSetAutoScale", [&] { return KPVSetAutoScale(preview, 0); }, 2019, VT_BOOL, 0},
-        {"KPVSetPreviewScale", [&] { return KPVSetPreviewScale(preview, 150); }, 2012, VT_UI2,
-         150},
-        {"KPVSetPreviewMode 3", [&] { return KPVSetPreviewMode(preview, 3); }, 2024, VT_BOOL, 1},
-        {"(stacked)", [] { return 1; }, 2023, VT_BOOL, 1},
-        {"KPVSetPreviewMode 2", [&] { return KPVSetPreviewMode(preview, 2); }, 2024, VT_BOOL, 0},
-        {"(side by side)", [] { return 1; }, 2023, VT_BOOL, 1},
-        {"KPVSetPreviewMode 1", [&] { return KPVSetPreviewMode(preview, 1); }, 2023, VT_BOOL, 0},
+        {"KPVSetPreviewLayer1", [&] { return KPVSetPreviewLayer1(preview, 0); },
+         KPM_PREVIEW_LAYER_DISPLAY1, VT_BOOL, 0},
+        {"KPVSetPreviewLayer3", [&] { return KPVSetPreviewLayer3(preview, 1); },
+         KPM_PREVIEW_LAYER_DISPLAY3, VT_BOOL, 1},
+        {"KPVSetPreviewLayer5", [&] { return KPVSetPreviewLayer5(preview, 0); },
+         KPM_PREVIEW_LAYER_DISPLAY5, VT_BOOL, 0},
+        {"KPVSetPrintLayer2", [&] { return KPVSetPrintLayer2(preview, 0); },
+         KPM_PREVIEW_LAYER_PRINT2, VT_BOOL, 0},
+        {"KPVSetPrintLayer4", [&] { return KPVSetPrintLayer4(preview, 0); },
+         KPM_PREVIEW_LAYER_PRINT4, VT_BOOL, 0},
+        {"KPVSetToolBarItems", [&] { return KPVSetToolBarItems(preview, 0x10000013); },
+         KPM_PREVIEW_TOOLS, VT_UI4, 0x10000013},
+        {"KPVSetAutoScale", [&] { return KPVSetAutoScale(preview, 0); }, KPM_PREVIEW_FIT_TO_WINDOW,
+         VT_BOOL, 0},
+        {"KPVSetPreviewScale", [&] { return KPVSetPreviewScale(preview, 150); }, KPM_PREVIEW_ZOOM,
+         VT_UI2, 150},
+        {"KPVSetPreviewMode 3", [&] { return KPVSetPreviewMode(preview, 3); },
+         KPM_PREVIEW_TWO_PAGES_VERTICAL, VT_BOOL, 1},
+        {"(stacked)", [] { return 1; }, KPM_PREVIEW_TWO_PAGES, VT_BOOL, 1},
+        {"KPVSetPreviewMode 2", [&] { return KPVSetPreviewMode(preview, 2); },
+         KPM_PREVIEW_TWO_PAGES_VERTICAL, VT_BOOL, 0},
+        {"(side by side)", [] { return 1; }, KPM_PREVIEW_TWO_PAGES, VT_BOOL, 1},
+        {"KPVSetPreviewMode 1", [&] { return KPVSetPreviewMode(preview, 1); },
+         KPM_PREVIEW_TWO_PAGES, VT_BOOL, 0},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.call(), 1) << row.name;
