@@ -104,9 +104,9 @@ TEST(EngineLibrary, CreatesAndReleasesTheApplicationThroughTheExports) {
     ASSERT_NE(result.pdispVal, nullptr);
     auto* document = static_cast<ScriptableObject*>(result.pdispVal);
     Variant state{};
-    EXPECT_EQ(document->Invoke(500, kInvokeGet, nullptr, &state), 0);
+    EXPECT_EQ(document->Invoke(KPM_PDF_DOCUMENT_STATE, kInvokeGet, nullptr, &state), 0);
     EXPECT_EQ(state.iVal, 16);
-    EXPECT_EQ(document->Invoke(603, kInvokeMethod, nullptr, &state), 0);
+    EXPECT_EQ(document->Invoke(KPM_PDF_DOCUMENT_PDF_RELEASE, kInvokeMethod, nullptr, &state), 0);
     EXPECT_EQ(app->Release(), 0);
 
     // An application the host forgets is destroyed when the library is unloaded.
