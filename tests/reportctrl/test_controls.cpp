@@ -255,7 +255,7 @@ TEST(ControlMembers, TypesAndRangesOfEveryMember) {
         {T, 10020, kInvokeGet, None(), -6, "no narrow text"},
         {T, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokeGet, None(), -6, "no line width on a text"},
         {T, KPM_TEXT_CONTROL_TEXT, kInvokeMethod, None(), -6, "no methods"},
-        {T, 10019, 3, None(), -7, "bad kind"},
+        {T, KPM_TEXT_CONTROL_TEXT, 3, None(), -7, "bad kind"},
         // Lines and boxes.
         {L, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokePut, I4(0), 0, "one-pixel line"},
         {L, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokePut, I4(100000), 0, "widest"},
