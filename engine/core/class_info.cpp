@@ -84,9 +84,9 @@ consteval MethodSpec MethodOf(const members::ArgsRow (&rows)[N], int32_t member,
     if (row.access != KPM_METHOD) throw "a method row describes a method";
     VarType result = declared;
     if (result == kAsMember) {
-        result = row.type == VT_DISPATCH                          ? kObj
+        result = row.type == VT_DISPATCH                       ? kObj
                  : row.type == VT_EMPTY || row.type == VT_NULL ? VT_VOID
-                                                                : row.type;
+                                                               : row.type;
     }
     if ((result == kObj) != (refType != 0)) throw "an object result names its class";
     if (params.size() > 8) throw "at most eight parameters";
@@ -120,8 +120,7 @@ constexpr MethodSpec kApplicationMethods[] = {
                  typecode::kFileObject),
     KP_METHOD_OF(APPLICATION, CREATE_REPORT, 503, u"CreateReport", {{u"FileName", VT_VARIANT}},
                  typecode::kReport),
-    KP_METHOD_OF(APPLICATION, PRINTER_DEVICE_NAME, 504, u"PrinterDeviceName",
-                 {{u"Number", VT_I2}}),
+    KP_METHOD_OF(APPLICATION, PRINTER_DEVICE_NAME, 504, u"PrinterDeviceName", {{u"Number", VT_I2}}),
     KP_METHOD_OF(APPLICATION, PRINTER_NAME, 505, u"PrinterName", {{u"Number", VT_I2}}),
     KP_METHOD_OF(APPLICATION, PRINTER_PORT_NAME, 506, u"PrinterPortName", {{u"Number", VT_I2}}),
 };

@@ -146,7 +146,6 @@ std::string WidthArray(const std::vector<std::pair<uint32_t, int32_t>>& widths) 
 // used here): the half-width Latin and katakana, and the half-width space of the vertical forms.
 constexpr const char* kJapan1Widths = "/W [ 231 389 500 631 [ 500 ] ]\r";
 
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -343,8 +342,8 @@ int PlanFontObjects(PdfFontTable& table, int index, std::vector<PdfObject>& obje
 
     // 6. Descriptor.
     const int stem = int(std::floor(m.weight * 0.2275 + 0.5));
-    std::string text = PdfFormat("<<\r/Type /FontDescriptor\r/FontName /%s\r/Flags %d\r",
-                                 baseName.c_str(), flags);
+    std::string text =
+        PdfFormat("<<\r/Type /FontDescriptor\r/FontName /%s\r/Flags %d\r", baseName.c_str(), flags);
     if (entry->embed) {
         text += PdfFormat("/FontBBox [ %d %d %d %d ]\r/StemV %d\r", m.fontBoxLeft, m.macDescent,
                           m.fontBoxRight, m.macAscent, stem);
@@ -379,8 +378,8 @@ int PlanFontObjects(PdfFontTable& table, int index, std::vector<PdfObject>& obje
     // 8. The descendant font.
     if (type0) {
         PdfObject descendant;
-        text = PdfFormat("<<\r/Type /Font\r/Subtype /CIDFontType2\r/BaseFont /%s\r",
-                         baseName.c_str());
+        text =
+            PdfFormat("<<\r/Type /Font\r/Subtype /CIDFontType2\r/BaseFont /%s\r", baseName.c_str());
         if (!entry->embed) {
             text += charSet == plat::kShiftJisCharset ? std::string("/WinCharSet 128 ")
                                                       : PdfFormat("/WinCharSet %d ", charSet);

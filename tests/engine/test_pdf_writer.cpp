@@ -262,8 +262,8 @@ TEST_F(PdfWriterTest, ObjectsHandedOverAsData) {
 
     const std::string pdf = ReadFile(path);
     const uint32_t first = named + 1;
-    const std::string head = PdfFormat("%d 0 obj\r<< /Next %d 0 R /Last %d 0 R >>\rendobj\r",
-                                       first, first + 1, named);
+    const std::string head =
+        PdfFormat("%d 0 obj\r<< /Next %d 0 R /Last %d 0 R >>\rendobj\r", first, first + 1, named);
     EXPECT_EQ(Object(pdf, first) + "\r", head);
     const std::string file = Object(pdf, first + 1);
     EXPECT_EQ(Inflate(StreamData(file)), objects[1].data);
@@ -274,9 +274,8 @@ TEST_F(PdfWriterTest, ObjectsHandedOverAsData) {
     const std::string map = Object(pdf, first + 2);
     EXPECT_EQ(Inflate(StreamData(map)), "abc");
     EXPECT_EQ(map.find("/Length1"), std::string::npos);
-    EXPECT_EQ(Object(pdf, named),
-              PdfFormat("%d 0 obj\r<< /First %d 0 R /Map %d 0 R >>\rendobj", named, first,
-                        first + 2));
+    EXPECT_EQ(Object(pdf, named), PdfFormat("%d 0 obj\r<< /First %d 0 R /Map %d 0 R >>\rendobj",
+                                            named, first, first + 2));
     int status = -1;
     RunCommand("qpdf --check '" + path + "' 2>&1", &status);
     EXPECT_EQ(status, 0);
