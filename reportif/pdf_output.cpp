@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "engine/include/kpengn_members.h"
 #include "reportif/kpcif_internal.h"
 
 namespace kpcif {
@@ -7,9 +8,6 @@ namespace {
 
 using kp::ScriptableObject;
 using namespace plat;
-
-constexpr int32_t kAppCreatePdfDocument = 10011;
-constexpr int32_t kPdfOpen = 600, kPdfClose = 601, kPdfAddPage = 602, kPdfRelease = 603;
 
 int32_t Call(ScriptableObject* object, int32_t id, std::initializer_list<Variant> list,
              Variant* result = nullptr) {
@@ -26,17 +24,19 @@ std::unique_ptr<PdfOutput> PdfOutput::Open(const std::string& path) {
     ScriptableObject* app = Application();
     if (app == nullptr) return nullptr;
     Variant created{};
-    if (int32_t code = Call(app, kAppCreatePdfDocument, {}, &created); code != 0) {
+    if (int32_t code = Call(app, KPM_APPLICATION_CREATE_PDF_DOCUMENT, {}, &created); code != 0) {
         NoteFailure(code, "PdfOutput");
         return nullptr;
     }
     auto* document = static_cast<ScriptableObject*>(created.pdispVal);
     UniqueBstr name(BstrFromUtf8(path));
     int32_t code = name != nullptr ? 0 : kp::rc::kBadArgument;
-    if (code == 0) code = Call(document, kPdfOpen, {VariantBstr(name.get()), VariantBool(true)});
+    if (code == 0)
+        code =
+            Call(document, KPM_PDF_DOCUMENT_PDF_OPEN, {VariantBstr(name.get()), VariantBool(true)});
     if (code != 0) {
         NoteFailure(code, "PdfOutput");
-        Call(document, kPdfRelease, {});
+        Call(document, KPM_PDF_DOCUMENT_PDF_RELEASE, {});
         return nullptr;
     }
     return std::unique_ptr<PdfOutput>(new PdfOutput(document));
@@ -44,7 +44,7 @@ std::unique_ptr<PdfOutput> PdfOutput::Open(const std::string& path) {
 
 PdfOutput::~PdfOutput() {
     // An unfinished file goes with its document.
-    Call(document_, kPdfRelease, {});
+    Call(document_, KPM_PDF_DOCUMENT_PDF_RELEASE, {});
 }
 
 bool PdfOutput::AddPage(uint32_t report) {
@@ -53,8 +53,8 @@ bool PdfOutput::AddPage(uint32_t report) {
         NoteFailure(4, "PdfOutput::AddPage");
         return false;
     }
-    if (int32_t code =
-            Call(document_, kPdfAddPage, {VariantDispatch(nullptr), VariantDispatch(page)});
+    if (int32_t code = Call(document_, KPM_PDF_DOCUMENT_PDF_ADD_PAGE,
+                            {VariantDispatch(nullptr), VariantDispatch(page)});
         code != 0) {
         NoteFailure(code, "PdfOutput::AddPage");
         return false;
@@ -66,7 +66,7 @@ bool PdfOutput::AddPage(uint32_t report) {
 bool PdfOutput::Close() {
     if (closed_) return false;
     closed_ = true;
-    if (int32_t code = Call(document_, kPdfClose, {}); code != 0) {
+    if (int32_t code = Call(document_, KPM_PDF_DOCUMENT_PDF_CLOSE, {}); code != 0) {
         NoteFailure(code, "PdfOutput::Close");
         return false;
     }

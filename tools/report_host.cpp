@@ -143,12 +143,12 @@ kp::ScriptableObject* OpenReport(const std::string& path) {
 void PageTenths(kp::ScriptableObject* report, int32_t* across, int32_t* down) {
     // The paper in tenths of a millimetre is what the report keeps; the gets answer it in the
     // report's unit, so unit 1 (hundredths) is asked for and divided.
-    const Variant unit = Get(report, 5003, "Unit");
-    Put(report, 5003, VariantUI2(1), "Unit");
+    const Variant unit = Get(report, KPM_REPORT_UNIT, "Unit");
+    Put(report, KPM_REPORT_UNIT, VariantUI2(1), "Unit");
     const int32_t width = Get(report, KPM_REPORT_PAPER_WIDTH, "PaperWidth").lVal / 10;
-    const int32_t length = Get(report, 5012, "PaperLength").lVal / 10;
-    Put(report, 5003, VariantUI2(unit.uiVal), "Unit");
-    const bool portrait = Get(report, 5014, "PaperOrientation").iVal == 1;
+    const int32_t length = Get(report, KPM_REPORT_PAPER_LENGTH, "PaperLength").lVal / 10;
+    Put(report, KPM_REPORT_UNIT, VariantUI2(unit.uiVal), "Unit");
+    const bool portrait = Get(report, KPM_REPORT_PAPER_ORIENTATION, "PaperOrientation").iVal == 1;
     *across = portrait ? width : length;
     *down = portrait ? length : width;
 }

@@ -59,7 +59,7 @@ plat::Variant Call(kp::ScriptableObject* object, int32_t id, std::vector<plat::V
 // The object a get or call answered (VT_DISPATCH).
 kp::ScriptableObject* AsObject(const plat::Variant& value);
 
-// Opens an existing report file through the application (OpenReport, 10010).
+// Opens an existing report file through the application (OpenReport).
 kp::ScriptableObject* OpenReport(const std::string& path);
 // The page of a report at dpi in pixels, across and down (paper x dpi / 254, rounded).
 // The page across and down in tenths of a millimetre, as the orientation turns the paper.

@@ -23,7 +23,7 @@ struct PdfArgs {
     std::vector<std::string> files;
     std::string out;
     bool overwrite = false;
-    // creator, title, subject, author, keywords: members 501 to 505
+    // creator, title, subject, author, keywords (kTextMembers)
     std::optional<std::string> texts[5];
 };
 
@@ -92,8 +92,11 @@ int Pdf(const std::vector<std::string>& args) {
     try {
         static const char* const kMembers[5] = {"Creator", "Title", "Subject", "Author",
                                                 "Keywords"};
+        static const int32_t kTextMembers[5] = {KPM_PDF_DOCUMENT_CREATOR, KPM_PDF_DOCUMENT_TITLE,
+                                                KPM_PDF_DOCUMENT_SUBJECT, KPM_PDF_DOCUMENT_AUTHOR,
+                                                KPM_PDF_DOCUMENT_KEYWORDS};
         for (int k = 0; k < 5; ++k) {
-            if (p->texts[k]) PutText(document, 501 + k, *p->texts[k], kMembers[k]);
+            if (p->texts[k]) PutText(document, kTextMembers[k], *p->texts[k], kMembers[k]);
         }
         std::error_code ec;
         const std::string full = std::filesystem::absolute(p->out, ec).string();

@@ -1,6 +1,9 @@
 #include "engine/core/class_info.h"
 
+#include <initializer_list>
 #include <new>
+
+#include "engine/core/member_table.h"
 
 namespace kp {
 
@@ -8,12 +11,15 @@ using namespace plat;
 
 // ---------------------------------------------------------------------------------------------
 // The classes as they describe themselves. The class information numbers members on its own
-// (properties from 1, methods from 500 or 501, events from 1); the class's Invoke ids differ.
-//
-// Where a class's own member table gives the type of a member of the same name, that type is
-// used (the printer job's bracketed declared types included). For names that have no member of
-// their own the types and access were settled here, so that the counts of descriptions are the
-// classes' counts; each such row says so. Methods without a value declare VT_VOID.
+// (properties from 1, methods from 500 or 501, events from 1); each row ties that id and the
+// name hosts read to the class's Invoke member in the public member table, and takes the
+// member's type and access from there. Only where the class information declares another type
+// or access than Invoke uses (the printer job's bracketed types, JobNumber's put) does a row say
+// so. Rows without a member describe what Invoke does not serve; their types and access were
+// settled here so that the counts of descriptions are the classes' counts. Methods declare
+// their parameters as the class information lists them, which is not always as Invoke takes
+// them; a method without a value declares VT_VOID, one returning an engine object VT_USERDEFINED
+// with the returned class.
 
 struct ParamSpec {
     const char16_t* name;
@@ -31,7 +37,7 @@ struct MethodSpec {
 
 struct PropertySpec {
     int32_t id;
-    const char16_t* name;  // null: described, but its name is not known to GetNames
+    const char16_t* name;
     VarType type;
     bool writable;
 };
@@ -55,21 +61,75 @@ struct ClassData {
 namespace {
 
 constexpr VarType kObj = VT_USERDEFINED;
+constexpr VarType kAsMember = VT_EMPTY;
+
+// The description of the property row of an Invoke member.
+template <size_t N>
+consteval PropertySpec PropertyOf(const members::ArgsRow (&rows)[N], int32_t member, int32_t id,
+                                  const char16_t* name, VarType declared = kAsMember,
+                                  int access = 0) {
+    const members::ArgsRow row = members::Row(rows, member);
+    if (row.access == KPM_METHOD) throw "a property row describes a property";
+    const int a = access != 0 ? access : row.access;
+    return {id, name, declared != kAsMember ? declared : row.type, (a & KPM_PUT) != 0};
+}
+
+// The description of the method row of an Invoke member; refType names the class of an engine
+// object it returns.
+template <size_t N>
+consteval MethodSpec MethodOf(const members::ArgsRow (&rows)[N], int32_t member, int32_t id,
+                              const char16_t* name, std::initializer_list<ParamSpec> params,
+                              uint32_t refType = 0, VarType declared = kAsMember) {
+    const members::ArgsRow row = members::Row(rows, member);
+    if (row.access != KPM_METHOD) throw "a method row describes a method";
+    VarType result = declared;
+    if (result == kAsMember) {
+        result = row.type == VT_DISPATCH                       ? kObj
+                 : row.type == VT_EMPTY || row.type == VT_NULL ? VT_VOID
+                                                               : row.type;
+    }
+    if ((result == kObj) != (refType != 0)) throw "an object result names its class";
+    if (params.size() > 8) throw "at most eight parameters";
+    MethodSpec spec{id, name, result, refType, static_cast<uint8_t>(params.size()), {}};
+    size_t i = 0;
+    for (const ParamSpec& p : params) spec.params[i++] = p;
+    return spec;
+}
+
+// A method the class information lists without an Invoke member behind it.
+consteval MethodSpec OwnMethod(int32_t id, const char16_t* name, VarType result,
+                               std::initializer_list<ParamSpec> params, uint32_t refType = 0) {
+    if ((result == kObj) != (refType != 0)) throw "an object result names its class";
+    MethodSpec spec{id, name, result, refType, static_cast<uint8_t>(params.size()), {}};
+    size_t i = 0;
+    for (const ParamSpec& p : params) spec.params[i++] = p;
+    return spec;
+}
+
+#define KP_PROPERTY_OF(CLASS, MEMBER, ...) \
+    PropertyOf(members::CLASS, KPM_##CLASS##_##MEMBER, __VA_ARGS__)
+#define KP_METHOD_OF(CLASS, MEMBER, ...) \
+    MethodOf(members::CLASS, KPM_##CLASS##_##MEMBER, __VA_ARGS__)
 
 // Application ------------------------------------------------------------------------------
 constexpr MethodSpec kApplicationMethods[] = {
-    {500, u"CreatePreview", kObj, typecode::kPreview, 0, {}},
-    {501, u"CreatePrinter", kObj, typecode::kPrinterJob, 1, {{u"Source", VT_VARIANT}}},
-    {502, u"CreateFile", kObj, typecode::kFileObject, 1, {{u"FileName", VT_VARIANT}}},
-    {503, u"CreateReport", kObj, typecode::kReport, 1, {{u"FileName", VT_VARIANT}}},
-    {504, u"PrinterDeviceName", VT_BSTR, 0, 1, {{u"Number", VT_I2}}},
-    {505, u"PrinterName", VT_BSTR, 0, 1, {{u"Number", VT_I2}}},
-    {506, u"PrinterPortName", VT_BSTR, 0, 1, {{u"Number", VT_I2}}},
+    KP_METHOD_OF(APPLICATION, CREATE_PREVIEW, 500, u"CreatePreview", {}, typecode::kPreview),
+    KP_METHOD_OF(APPLICATION, CREATE_PRINTER, 501, u"CreatePrinter", {{u"Source", VT_VARIANT}},
+                 typecode::kPrinterJob),
+    KP_METHOD_OF(APPLICATION, CREATE_FILE, 502, u"CreateFile", {{u"FileName", VT_VARIANT}},
+                 typecode::kFileObject),
+    KP_METHOD_OF(APPLICATION, CREATE_REPORT, 503, u"CreateReport", {{u"FileName", VT_VARIANT}},
+                 typecode::kReport),
+    KP_METHOD_OF(APPLICATION, PRINTER_DEVICE_NAME, 504, u"PrinterDeviceName", {{u"Number", VT_I2}}),
+    KP_METHOD_OF(APPLICATION, PRINTER_NAME, 505, u"PrinterName", {{u"Number", VT_I2}}),
+    KP_METHOD_OF(APPLICATION, PRINTER_PORT_NAME, 506, u"PrinterPortName", {{u"Number", VT_I2}}),
 };
 constexpr PropertySpec kApplicationProperties[] = {
-    {1, u"CurrentPath", VT_BSTR, true},         {2, u"TempPath", VT_BSTR, true},
-    {3, u"PrinterDevices", VT_UI4, false},      {4, u"DefaultUserID", VT_BSTR, true},
-    {5, u"DefaultUserPassword", VT_BSTR, true},
+    KP_PROPERTY_OF(APPLICATION, CURRENT_PATH, 1, u"CurrentPath"),
+    KP_PROPERTY_OF(APPLICATION, TEMP_PATH, 2, u"TempPath"),
+    KP_PROPERTY_OF(APPLICATION, PRINTER_DEVICES, 3, u"PrinterDevices"),
+    KP_PROPERTY_OF(APPLICATION, DEFAULT_USER_ID, 4, u"DefaultUserID"),
+    KP_PROPERTY_OF(APPLICATION, DEFAULT_USER_PASSWORD, 5, u"DefaultUserPassword"),
 };
 constexpr uint32_t kApplicationRelated[] = {typecode::kPrinterJob, typecode::kPreview,
                                             typecode::kFileObject, typecode::kReport};
@@ -77,129 +137,120 @@ constexpr uint32_t kApplicationRelated[] = {typecode::kPrinterJob, typecode::kPr
 // Application events ------------------------------------------------------------------------
 // Parameters as the event interface lists them; PrintMode's type was settled here (VT_I2).
 constexpr MethodSpec kEventMethods[] = {
-    {1,
-     u"PreviewOnPrint",
-     VT_VOID,
-     0,
-     4,
-     {{u"Preview", VT_DISPATCH},
-      {u"PrintMode", VT_I2},
-      {u"StartPage", VT_UI4},
-      {u"EndPage", VT_UI4}}},
-    {2, u"PreviewOnNextPage", VT_VOID, 0, 1, {{u"Preview", VT_DISPATCH}}},
-    {3, u"PreviewOnPrevPage", VT_VOID, 0, 0, {}},
-    {4, u"PreviewOnTopPage", VT_VOID, 0, 0, {}},
-    {5, u"PreviewOnLastPage", VT_VOID, 0, 0, {}},
-    {6, u"PreviewOnCancel", VT_VOID, 0, 0, {}},
-    {7, u"PrintCancel", VT_VOID, 0, 1, {{u"Printer", VT_DISPATCH}}},
-    {8, u"PrintEnd", VT_VOID, 0, 1, {{u"Printer", VT_DISPATCH}}},
-    {9, u"RptObjAtive", VT_VOID, 0, 0, {}},
-    {10, u"RptObjUIAtive", VT_VOID, 0, 0, {}},
-    {11, u"RptObjDeative", VT_VOID, 0, 0, {}},
-    {12, u"RptObjUIDeative", VT_VOID, 0, 0, {}},
-    {13, u"RptObjClose", VT_VOID, 0, 0, {}},
-    {14, u"ReportClose", VT_VOID, 0, 0, {}},
-    {15, u"RptObjPosRectChange", VT_VOID, 0, 0, {}},
-    {16, u"RptObjPosRectChanging", VT_VOID, 0, 0, {}},
-    {17, u"RptObjSetMenu", VT_VOID, 0, 0, {}},
-    {18, u"RptObjRemoveMenu", VT_VOID, 0, 0, {}},
+    OwnMethod(1, u"PreviewOnPrint", VT_VOID,
+              {{u"Preview", VT_DISPATCH},
+               {u"PrintMode", VT_I2},
+               {u"StartPage", VT_UI4},
+               {u"EndPage", VT_UI4}}),
+    OwnMethod(2, u"PreviewOnNextPage", VT_VOID, {{u"Preview", VT_DISPATCH}}),
+    OwnMethod(3, u"PreviewOnPrevPage", VT_VOID, {}),
+    OwnMethod(4, u"PreviewOnTopPage", VT_VOID, {}),
+    OwnMethod(5, u"PreviewOnLastPage", VT_VOID, {}),
+    OwnMethod(6, u"PreviewOnCancel", VT_VOID, {}),
+    OwnMethod(7, u"PrintCancel", VT_VOID, {{u"Printer", VT_DISPATCH}}),
+    OwnMethod(8, u"PrintEnd", VT_VOID, {{u"Printer", VT_DISPATCH}}),
+    OwnMethod(9, u"RptObjAtive", VT_VOID, {}),
+    OwnMethod(10, u"RptObjUIAtive", VT_VOID, {}),
+    OwnMethod(11, u"RptObjDeative", VT_VOID, {}),
+    OwnMethod(12, u"RptObjUIDeative", VT_VOID, {}),
+    OwnMethod(13, u"RptObjClose", VT_VOID, {}),
+    OwnMethod(14, u"ReportClose", VT_VOID, {}),
+    OwnMethod(15, u"RptObjPosRectChange", VT_VOID, {}),
+    OwnMethod(16, u"RptObjPosRectChanging", VT_VOID, {}),
+    OwnMethod(17, u"RptObjSetMenu", VT_VOID, {}),
+    OwnMethod(18, u"RptObjRemoveMenu", VT_VOID, {}),
 };
 constexpr uint32_t kEventRelated[] = {typecode::kPrinterJob, typecode::kPreview, typecode::kReport,
                                       typecode::kDrawingObject};
 
 // Printer job -------------------------------------------------------------------------------
 constexpr MethodSpec kPrinterJobMethods[] = {
-    {501, u"OpenPrinter", VT_VOID, 0, 0, {}},
-    {502, u"ClosePrinter", VT_VOID, 0, 1, {{u"JobCancel", VT_BOOL}}},
-    {503, u"Close", VT_VOID, 0, 0, {}},
-    {504, u"GetPaper", VT_UI2, 0, 1, {{u"SEQNumber", VT_UI2}}},
-    {505, u"GetSource", VT_UI2, 0, 1, {{u"SEQNumber", VT_UI2}}},
-    {506, u"GetJobStatus", VT_UI2, 0, 1, {{u"JobNumber", VT_UI4}}},
-    {507, u"SetJobStatus", VT_UI2, 0, 2, {{u"JobNumber", VT_UI4}, {u"Status", VT_UI2}}},
-    {508, u"Print", VT_VOID, 0, 1, {{u"ReportObject", VT_DISPATCH}}},
-    {509, u"ShowPrtSelectDlg", VT_BOOL, 0, 1, {{u"ParentWnd", VT_UI4}}},
-    {510, u"UpdateInfo", VT_VOID, 0, 0, {}},
-    {511, u"FilePrint", VT_VOID, 0, 1, {{u"FileObject", VT_DISPATCH}}},
-    {512,
-     u"PreviewPrint",
-     VT_VOID,
-     0,
-     3,
-     {{u"PreviewObject", VT_DISPATCH}, {u"StartPage", VT_UI4}, {u"EndPage", VT_UI4}}},
+    KP_METHOD_OF(PRINTER_JOB, OPEN_PRINTER, 501, u"OpenPrinter", {}),
+    KP_METHOD_OF(PRINTER_JOB, CLOSE_PRINTER, 502, u"ClosePrinter", {{u"JobCancel", VT_BOOL}}),
+    KP_METHOD_OF(PRINTER_JOB, CLOSE, 503, u"Close", {}),
+    KP_METHOD_OF(PRINTER_JOB, GET_PAPER, 504, u"GetPaper", {{u"SEQNumber", VT_UI2}}),
+    KP_METHOD_OF(PRINTER_JOB, GET_SOURCE, 505, u"GetSource", {{u"SEQNumber", VT_UI2}}),
+    KP_METHOD_OF(PRINTER_JOB, GET_JOB_STATUS, 506, u"GetJobStatus", {{u"JobNumber", VT_UI4}}, 0,
+                 VT_UI2),
+    KP_METHOD_OF(PRINTER_JOB, SET_JOB_STATUS, 507, u"SetJobStatus",
+                 {{u"JobNumber", VT_UI4}, {u"Status", VT_UI2}}, 0, VT_UI2),
+    KP_METHOD_OF(PRINTER_JOB, PRINT, 508, u"Print", {{u"ReportObject", VT_DISPATCH}}),
+    KP_METHOD_OF(PRINTER_JOB, SHOW_PRT_SELECT_DLG, 509, u"ShowPrtSelectDlg",
+                 {{u"ParentWnd", VT_UI4}}),
+    KP_METHOD_OF(PRINTER_JOB, UPDATE_INFO, 510, u"UpdateInfo", {}),
+    KP_METHOD_OF(PRINTER_JOB, FILE_PRINT, 511, u"FilePrint", {{u"FileObject", VT_DISPATCH}}),
+    KP_METHOD_OF(PRINTER_JOB, PREVIEW_PRINT, 512, u"PreviewPrint",
+                 {{u"PreviewObject", VT_DISPATCH}, {u"StartPage", VT_UI4}, {u"EndPage", VT_UI4}}),
 };
 constexpr PropertySpec kPrinterJobProperties[] = {
-    {1, u"SupportPapers", VT_UI2, false},
-    {2, u"SupportSources", VT_UI2, false},
-    {3, u"InfoSize", VT_UI2, false},
-    {4, u"PrinterName", VT_BSTR, false},
-    {5, u"DeviceName", VT_BSTR, false},
-    {6, u"CancelDlgCaption", VT_BSTR, true},
-    {7, u"CancelDlg", VT_BOOL, true},
-    {8, u"CancelDlgMessage", VT_BSTR, true},
-    {9, u"CancelButton", VT_BOOL, true},
-    {11, u"Status", VT_UI2, false},
-    {12, u"MinPaperWidth", VT_UI2, false},
-    {13, u"MinPaperLength", VT_UI2, false},
-    {14, u"MaxPaperWidth", VT_UI2, false},
-    {15, u"MaxPaperLength", VT_UI2, false},
-    {16, u"PaperSize", VT_I2, true},
-    {17, u"PaperWidth", VT_I2, true},
-    {18, u"PaperLength", VT_I2, true},
-    {19, u"Source", VT_UI2, true},
-    {20, u"Orientation", VT_UI2, true},
-    {21, u"Copies", VT_UI2, true},
-    {22, u"Quality", VT_UI2, true},
-    {23, u"Color", VT_UI2, true},
-    {24, u"ASyncMode", VT_BOOL, true},
-    {25, u"PageCount", VT_UI4, false},
-    {26, u"MultiPrint", VT_BOOL, true},
-    {27, u"MultiPrintLayout", VT_UI2, true},
-    {28, u"Scale", VT_UI2, true},
-    {29, u"JobName", VT_BSTR, true},
+    KP_PROPERTY_OF(PRINTER_JOB, SUPPORT_PAPERS, 1, u"SupportPapers", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, SUPPORT_SOURCES, 2, u"SupportSources", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, INFO_SIZE, 3, u"InfoSize"),
+    KP_PROPERTY_OF(PRINTER_JOB, PRINTER_NAME, 4, u"PrinterName"),
+    KP_PROPERTY_OF(PRINTER_JOB, DEVICE_NAME, 5, u"DeviceName"),
+    KP_PROPERTY_OF(PRINTER_JOB, CANCEL_DLG_CAPTION, 6, u"CancelDlgCaption"),
+    KP_PROPERTY_OF(PRINTER_JOB, CANCEL_DLG, 7, u"CancelDlg"),
+    KP_PROPERTY_OF(PRINTER_JOB, CANCEL_DLG_MESSAGE, 8, u"CancelDlgMessage"),
+    KP_PROPERTY_OF(PRINTER_JOB, CANCEL_BUTTON, 9, u"CancelButton"),
+    KP_PROPERTY_OF(PRINTER_JOB, STATUS, 11, u"Status"),
+    KP_PROPERTY_OF(PRINTER_JOB, MIN_PAPER_WIDTH, 12, u"MinPaperWidth", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, MIN_PAPER_LENGTH, 13, u"MinPaperLength", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, MAX_PAPER_WIDTH, 14, u"MaxPaperWidth", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, MAX_PAPER_LENGTH, 15, u"MaxPaperLength", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, PAPER_SIZE, 16, u"PaperSize"),
+    KP_PROPERTY_OF(PRINTER_JOB, PAPER_WIDTH, 17, u"PaperWidth"),
+    KP_PROPERTY_OF(PRINTER_JOB, PAPER_LENGTH, 18, u"PaperLength"),
+    KP_PROPERTY_OF(PRINTER_JOB, SOURCE, 19, u"Source", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, ORIENTATION, 20, u"Orientation"),
+    KP_PROPERTY_OF(PRINTER_JOB, COPIES, 21, u"Copies"),
+    KP_PROPERTY_OF(PRINTER_JOB, QUALITY, 22, u"Quality", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, COLOR, 23, u"Color"),
+    KP_PROPERTY_OF(PRINTER_JOB, ASYNC_MODE, 24, u"ASyncMode"),
+    KP_PROPERTY_OF(PRINTER_JOB, PAGE_COUNT, 25, u"PageCount"),
+    KP_PROPERTY_OF(PRINTER_JOB, MULTI_PRINT, 26, u"MultiPrint"),
+    KP_PROPERTY_OF(PRINTER_JOB, MULTI_PRINT_LAYOUT, 27, u"MultiPrintLayout"),
+    KP_PROPERTY_OF(PRINTER_JOB, SCALE, 28, u"Scale"),
+    KP_PROPERTY_OF(PRINTER_JOB, JOB_NAME, 29, u"JobName"),
     // Described as writable, although the job's Invoke only reads it.
-    {30, u"JobNumber", VT_UI4, true},
-    {31, u"MinTopMargin", VT_UI2, false},
-    {32, u"MinLeftMargin", VT_UI2, false},
-    {33, u"MinBottomMargin", VT_UI2, false},
-    {34, u"MinRightMargin", VT_UI2, false},
-    {35, u"hDC", VT_UI4, false},
+    KP_PROPERTY_OF(PRINTER_JOB, JOB_NUMBER, 30, u"JobNumber", kAsMember, KPM_GETPUT),
+    KP_PROPERTY_OF(PRINTER_JOB, MIN_TOP_MARGIN, 31, u"MinTopMargin", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, MIN_LEFT_MARGIN, 32, u"MinLeftMargin", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, MIN_BOTTOM_MARGIN, 33, u"MinBottomMargin", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, MIN_RIGHT_MARGIN, 34, u"MinRightMargin", VT_UI2),
+    KP_PROPERTY_OF(PRINTER_JOB, HDC, 35, u"hDC"),
 };
 constexpr uint32_t kPrinterJobRelated[] = {typecode::kPreview, typecode::kFileObject,
                                            typecode::kReport};
 
 // Preview -----------------------------------------------------------------------------------
 constexpr MethodSpec kPreviewMethods[] = {
-    {501, u"OpenPreview", VT_VOID, 0, 1, {{u"Style", VT_UI4}}},
-    {502, u"ClosePreview", VT_VOID, 0, 0, {}},
-    {503, u"Close", VT_VOID, 0, 0, {}},
-    {504, u"Print", VT_VOID, 0, 1, {{u"Report", VT_DISPATCH}}},
-    {505,
-     u"FilePrint",
-     VT_VOID,
-     0,
-     3,
-     {{u"FileObj", VT_DISPATCH}, {u"StartPage", VT_UI4}, {u"EndPage", VT_UI4}}},
+    KP_METHOD_OF(PREVIEW, OPEN_PREVIEW, 501, u"OpenPreview", {{u"Style", VT_UI4}}),
+    KP_METHOD_OF(PREVIEW, CLOSE_PREVIEW, 502, u"ClosePreview", {}),
+    KP_METHOD_OF(PREVIEW, CLOSE, 503, u"Close", {}),
+    KP_METHOD_OF(PREVIEW, PRINT, 504, u"Print", {{u"Report", VT_DISPATCH}}),
+    OwnMethod(505, u"FilePrint", VT_VOID,
+              {{u"FileObj", VT_DISPATCH}, {u"StartPage", VT_UI4}, {u"EndPage", VT_UI4}}),
 };
 constexpr PropertySpec kPreviewProperties[] = {
-    {1, u"WindowTop", VT_I4, true},
-    {2, u"WindowLeft", VT_I4, true},
-    {3, u"WindowRight", VT_I4, true},
-    {4, u"WindowBottom", VT_I4, true},
-    {5, u"WindowMax", VT_BOOL, true},
-    {6, u"WindowMin", VT_BOOL, true},
-    {7, u"ParentWindow", VT_UI4, true},
-    {8, u"Status", VT_UI2, false},
-    {9, u"PageCount", VT_UI4, false},
-    {10, u"Page", VT_UI4, true},
-    {11, u"Tools", VT_UI4, true},
-    {12, u"Zoom", VT_UI2, true},
-    {13, u"Title", VT_BSTR, true},
-    {15, u"CancelButton", VT_BOOL, true},
-    {16, u"CancelMessage", VT_BSTR, true},
+    KP_PROPERTY_OF(PREVIEW, WINDOW_TOP, 1, u"WindowTop"),
+    KP_PROPERTY_OF(PREVIEW, WINDOW_LEFT, 2, u"WindowLeft"),
+    KP_PROPERTY_OF(PREVIEW, WINDOW_RIGHT, 3, u"WindowRight"),
+    KP_PROPERTY_OF(PREVIEW, WINDOW_BOTTOM, 4, u"WindowBottom"),
+    KP_PROPERTY_OF(PREVIEW, WINDOW_MAX, 5, u"WindowMax"),
+    KP_PROPERTY_OF(PREVIEW, WINDOW_MIN, 6, u"WindowMin"),
+    KP_PROPERTY_OF(PREVIEW, PARENT_WINDOW, 7, u"ParentWindow"),
+    KP_PROPERTY_OF(PREVIEW, STATUS, 8, u"Status"),
+    KP_PROPERTY_OF(PREVIEW, PAGE_COUNT, 9, u"PageCount"),
+    KP_PROPERTY_OF(PREVIEW, PAGE, 10, u"Page"),
+    KP_PROPERTY_OF(PREVIEW, TOOLS, 11, u"Tools"),
+    KP_PROPERTY_OF(PREVIEW, ZOOM, 12, u"Zoom"),
+    KP_PROPERTY_OF(PREVIEW, TITLE, 13, u"Title"),
+    KP_PROPERTY_OF(PREVIEW, CANCEL_BUTTON, 15, u"CancelButton"),
+    KP_PROPERTY_OF(PREVIEW, CANCEL_MESSAGE, 16, u"CancelMessage"),
     {17, u"CancelDlg", VT_BOOL, true},  // settled here: a BOOL like the printer job's CancelDlg
-    {18, u"CancelDlgTitle", VT_BSTR, true},
+    KP_PROPERTY_OF(PREVIEW, CANCEL_DLG_TITLE, 18, u"CancelDlgTitle"),
     {19, u"hDC", VT_UI4, false},  // settled here: a handle, read only
-    {20, u"ReportIndexLevel", VT_UI4, true},
+    KP_PROPERTY_OF(PREVIEW, REPORT_INDEX_LEVEL, 20, u"ReportIndexLevel"),
 };
 constexpr uint32_t kPreviewRelated[] = {typecode::kFileObject, typecode::kReport};
 
@@ -209,43 +260,39 @@ constexpr uint32_t kFileObjectRelated[] = {typecode::kPrinterJob, typecode::kRep
 
 // Report ------------------------------------------------------------------------------------
 constexpr MethodSpec kReportMethods[] = {
-    {501,
-     u"Draw",
-     VT_VOID,
-     0,
-     7,
-     {{u"hDCDraw", VT_UI4},
-      {u"hDCAttr", VT_UI4},
-      {u"Top", VT_I4},
-      {u"Left", VT_I4},
-      {u"Bottom", VT_I4},
-      {u"Right", VT_I4},
-      {u"DrawFlags", VT_UI4}}},
-    {502, u"VirtualReport", kObj, typecode::kReport, 1, {{u"GrpObject", VT_DISPATCH}}},
-    {503, u"Save", VT_VOID, 0, 2, {{u"FileName", VT_BSTR}, {u"WriteMode", VT_BOOL}}},
-    {504, u"IsDirty", VT_BOOL, 0, 0, {}},
-    {505, u"ClearData", VT_VOID, 0, 0, {}},
-    {506, u"Reload", VT_VOID, 0, 0, {}},
+    KP_METHOD_OF(REPORT, DRAW, 501, u"Draw",
+                 {{u"hDCDraw", VT_UI4},
+                  {u"hDCAttr", VT_UI4},
+                  {u"Top", VT_I4},
+                  {u"Left", VT_I4},
+                  {u"Bottom", VT_I4},
+                  {u"Right", VT_I4},
+                  {u"DrawFlags", VT_UI4}}),
+    OwnMethod(502, u"VirtualReport", kObj, {{u"GrpObject", VT_DISPATCH}}, typecode::kReport),
+    KP_METHOD_OF(REPORT, SAVE, 503, u"Save", {{u"FileName", VT_BSTR}, {u"WriteMode", VT_BOOL}}),
+    KP_METHOD_OF(REPORT, IS_DIRTY, 504, u"IsDirty", {}),
+    KP_METHOD_OF(REPORT, CLEAR_DATA, 505, u"ClearData", {}),
+    OwnMethod(506, u"Reload", VT_VOID, {}),
 };
 // Rows 11, 17-25 and 28 have no report member of their own; their types follow the printer
 // job's members of the same meaning and the access was settled so that 23 are writable.
 constexpr PropertySpec kReportProperties[] = {
-    {1, u"FileName", VT_BSTR, false},
-    {2, u"Title", VT_BSTR, true},
-    {3, u"Unit", VT_UI2, true},
-    {4, u"OnGrid", VT_BOOL, true},
-    {5, u"GridView", VT_BOOL, true},
-    {6, u"GridInterval", VT_UI4, true},
-    {7, u"GridPitch", VT_UI4, true},
-    {8, u"CPI", VT_UI2, true},
-    {9, u"CPL", VT_UI2, true},
-    {10, u"PrinterName", VT_BSTR, true},
+    KP_PROPERTY_OF(REPORT, FILE_NAME, 1, u"FileName"),
+    KP_PROPERTY_OF(REPORT, TITLE, 2, u"Title"),
+    KP_PROPERTY_OF(REPORT, UNIT, 3, u"Unit"),
+    KP_PROPERTY_OF(REPORT, ON_GRID, 4, u"OnGrid"),
+    KP_PROPERTY_OF(REPORT, GRID_VIEW, 5, u"GridView"),
+    KP_PROPERTY_OF(REPORT, GRID_INTERVAL, 6, u"GridInterval"),
+    KP_PROPERTY_OF(REPORT, GRID_PITCH, 7, u"GridPitch"),
+    KP_PROPERTY_OF(REPORT, CPI, 8, u"CPI"),
+    KP_PROPERTY_OF(REPORT, CPL, 9, u"CPL"),
+    KP_PROPERTY_OF(REPORT, PRINTER_NAME, 10, u"PrinterName"),
     {11, u"PrinterDeviceName", VT_BSTR, true},
-    {12, u"PrinterSelectMode", VT_UI2, true},
-    {13, u"PaperSize", VT_I2, true},
-    {14, u"PaperLength", VT_I4, true},
-    {15, u"PaperWidth", VT_I4, true},
-    {16, u"PaperOrientation", VT_I2, true},
+    KP_PROPERTY_OF(REPORT, PRINTER_SELECT_MODE, 12, u"PrinterSelectMode"),
+    KP_PROPERTY_OF(REPORT, PAPER_SIZE, 13, u"PaperSize"),
+    KP_PROPERTY_OF(REPORT, PAPER_LENGTH, 14, u"PaperLength"),
+    KP_PROPERTY_OF(REPORT, PAPER_WIDTH, 15, u"PaperWidth"),
+    KP_PROPERTY_OF(REPORT, PAPER_ORIENTATION, 16, u"PaperOrientation"),
     {17, u"PrintPaperSize", VT_I2, false},
     {18, u"PrintPaperLength", VT_I4, false},
     {19, u"PrintPaperWidth", VT_I4, false},
@@ -255,54 +302,64 @@ constexpr PropertySpec kReportProperties[] = {
     {23, u"Color", VT_UI2, true},
     {24, u"Copies", VT_UI2, true},
     {25, u"Quality", VT_UI2, true},
-    {26, u"Memo", VT_BSTR, true},
-    {27, u"Layers", VT_DISPATCH, false},
+    KP_PROPERTY_OF(REPORT, MEMO, 26, u"Memo"),
+    KP_PROPERTY_OF(REPORT, LAYERS, 27, u"Layers"),
     {28, u"BackImage", VT_BSTR, true},
-    {29, u"hWnd", VT_UI4, true},
+    KP_PROPERTY_OF(REPORT, HWND, 29, u"hWnd"),
 };
 constexpr uint32_t kReportRelated[] = {typecode::kReport, typecode::kLayerCollection,
                                        typecode::kDrawingObject};
 
 // Layer collection, layer, object collection, drawing object --------------------------------
 constexpr MethodSpec kLayerCollectionMethods[] = {
-    {501, u"Layer", kObj, typecode::kLayer, 1, {{u"Number", VT_UI2}}},
-    {502, u"ClearData", VT_VOID, 0, 0, {}},
+    KP_METHOD_OF(LAYER_COLLECTION, LAYER, 501, u"Layer", {{u"Number", VT_UI2}}, typecode::kLayer),
+    OwnMethod(502, u"ClearData", VT_VOID, {}),  // named, but the collection does not serve it
 };
-constexpr PropertySpec kLayerCollectionProperties[] = {{1, u"Count", VT_UI2, false}};
+constexpr PropertySpec kLayerCollectionProperties[] = {
+    KP_PROPERTY_OF(LAYER_COLLECTION, COUNT, 1, u"Count"),
+};
 constexpr uint32_t kLayerCollectionRelated[] = {typecode::kLayer};
 
 constexpr PropertySpec kLayerProperties[] = {
-    {1, u"Objects", VT_DISPATCH, false},
-    {2, u"ZOder", VT_UI2, true},
-    {3, u"Visible", VT_BOOL, true},
+    KP_PROPERTY_OF(LAYER, OBJECTS, 1, u"Objects"),
+    KP_PROPERTY_OF(LAYER, Z_ODER, 2, u"ZOder"),
+    KP_PROPERTY_OF(LAYER, VISIBLE, 3, u"Visible"),
 };
 constexpr uint32_t kLayerRelated[] = {typecode::kObjectCollection};
 
 constexpr MethodSpec kObjectCollectionMethods[] = {
-    {501, u"Object", kObj, typecode::kDrawingObject, 1, {{u"Item", VT_BSTR}}},
-    {502,
-     u"CreateObject",
-     kObj,
-     typecode::kDrawingObject,
-     5,
-     {{u"ObjType", VT_CLSID},
-      {u"Top", VT_I4},
-      {u"Left", VT_I4},
-      {u"Bottom", VT_I4},
-      {u"Right", VT_I4}}},
-    {503, u"CopyObject", kObj, typecode::kDrawingObject, 0, {}},
-    {504, u"MoveObject", kObj, typecode::kDrawingObject, 1, {{u"Object", VT_DISPATCH}}},
+    KP_METHOD_OF(OBJECT_COLLECTION, OBJECT, 501, u"Object", {{u"Item", VT_BSTR}},
+                 typecode::kDrawingObject),
+    KP_METHOD_OF(OBJECT_COLLECTION, CREATE_OBJECT, 502, u"CreateObject",
+                 {{u"ObjType", VT_CLSID},
+                  {u"Top", VT_I4},
+                  {u"Left", VT_I4},
+                  {u"Bottom", VT_I4},
+                  {u"Right", VT_I4}},
+                 typecode::kDrawingObject),
+    KP_METHOD_OF(OBJECT_COLLECTION, COPY_OBJECT, 503, u"CopyObject", {}, typecode::kDrawingObject),
+    KP_METHOD_OF(OBJECT_COLLECTION, MOVE_OBJECT, 504, u"MoveObject", {{u"Object", VT_DISPATCH}},
+                 typecode::kDrawingObject),
 };
+// Invoke serves the count as a method that takes the layer; described, it is a read-only UI2.
 constexpr PropertySpec kObjectCollectionProperties[] = {{1, u"Count", VT_UI2, false}};
 constexpr uint32_t kObjectCollectionRelated[] = {typecode::kDrawingObject};
 
-constexpr MethodSpec kDrawingObjectMethods[] = {{501, u"Close", VT_VOID, 0, 0, {}}};
-constexpr PropertySpec kDrawingObjectProperties[] = {
-    {1, u"DrawObject", VT_DISPATCH, false}, {2, u"Name", VT_BSTR, true},
-    {3, u"Visible", VT_BOOL, true},         {4, u"Top", VT_DECIMAL, true},
-    {5, u"Left", VT_DECIMAL, true},         {6, u"Botoom", VT_DECIMAL, true},
-    {7, u"Right", VT_DECIMAL, true},
+constexpr MethodSpec kDrawingObjectMethods[] = {
+    KP_METHOD_OF(DRAWING_OBJECT, CLOSE, 501, u"Close", {}),
 };
+constexpr PropertySpec kDrawingObjectProperties[] = {
+    KP_PROPERTY_OF(DRAWING_OBJECT, DRAW_OBJECT, 1, u"DrawObject"),
+    KP_PROPERTY_OF(DRAWING_OBJECT, NAME, 2, u"Name"),
+    KP_PROPERTY_OF(DRAWING_OBJECT, VISIBLE, 3, u"Visible"),
+    KP_PROPERTY_OF(DRAWING_OBJECT, TOP, 4, u"Top"),
+    KP_PROPERTY_OF(DRAWING_OBJECT, LEFT, 5, u"Left"),
+    KP_PROPERTY_OF(DRAWING_OBJECT, BOTOOM, 6, u"Botoom"),
+    KP_PROPERTY_OF(DRAWING_OBJECT, RIGHT, 7, u"Right"),
+};
+
+#undef KP_PROPERTY_OF
+#undef KP_METHOD_OF
 
 // Type library ------------------------------------------------------------------------------
 constexpr uint32_t kTypeLibraryRelated[] = {typecode::kApplication, typecode::kApplicationEvents};

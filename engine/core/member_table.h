@@ -23,6 +23,8 @@ struct Args {
 struct ArgsRow {
     int32_t id;
     Args args;
+    plat::VarType type;  // a property's type, a method's result
+    uint8_t access;      // KPM_GET, KPM_PUT, KPM_GETPUT or KPM_METHOD
 };
 
 // The argument types of a row, spelled as the suffixes of KPM_VT_*.
@@ -36,7 +38,7 @@ struct ArgsRow {
 #define KP_VTS_7(a, b, c, d, e, f, g) KP_VTS_4(a, b, c, d), KP_VTS_3(e, f, g)
 #define KP_VTS_8(a, b, c, d, e, f, g, h) KP_VTS_4(a, b, c, d), KP_VTS_4(e, f, g, h)
 #define KP_ARGS_ROW_(CLASS, NAME, ID, ACCESS, VT, ARGC, ARGS) \
-    ArgsRow{ID, {ARGC, {KP_VTS_##ARGC ARGS}}},
+    ArgsRow{ID, {ARGC, {KP_VTS_##ARGC ARGS}}, KPM_VT_##VT, ACCESS},
 #define KP_COUNT_ROW_(CLASS, NAME, ID, ACCESS, VT, ARGC, ARGS) +1
 
 inline constexpr ArgsRow APPLICATION[] = {KPM_APPLICATION(KP_ARGS_ROW_)};
@@ -50,16 +52,22 @@ inline constexpr ArgsRow OBJECT_COLLECTION[] = {KPM_OBJECT_COLLECTION(KP_ARGS_RO
 inline constexpr ArgsRow DRAWING_OBJECT[] = {KPM_DRAWING_OBJECT(KP_ARGS_ROW_)};
 inline constexpr ArgsRow PDF_DOCUMENT[] = {KPM_PDF_DOCUMENT(KP_ARGS_ROW_)};
 
+// The row of member id; an id missing from the class's rows does not compile.
+template <size_t N>
+consteval ArgsRow Row(const ArgsRow (&rows)[N], int32_t id) {
+    for (const ArgsRow& row : rows) {
+        if (row.id == id) return row;
+    }
+    throw "member not in the public member table";
+}
+
 // Number of rows of a class's table.
 #define KP_MEMBER_COUNT(CLASS) (0 KPM_##CLASS(KP_COUNT_ROW_))
 
 // The arguments of member id; an id missing from the class's rows does not compile.
 template <size_t N>
 consteval Args Find(const ArgsRow (&rows)[N], int32_t id) {
-    for (const ArgsRow& row : rows) {
-        if (row.id == id) return row.args;
-    }
-    throw "member not in the public member table";
+    return Row(rows, id).args;
 }
 
 }  // namespace kp::members

@@ -8,7 +8,6 @@
 
 #include "engine/core/font_ansi.h"
 #include "engine/output/pdf_format.h"
-#include "engine/output/pdf_writer.h"
 #include "engine/output/ttf_subset.h"
 #include "platform/fonts/font_resolver.h"
 #include "platform/fonts/sfnt.h"
@@ -147,15 +146,6 @@ std::string WidthArray(const std::vector<std::pair<uint32_t, int32_t>>& widths) 
 // used here): the half-width Latin and katakana, and the half-width space of the vertical forms.
 constexpr const char* kJapan1Widths = "/W [ 231 389 500 631 [ 500 ] ]\r";
 
-std::string Deflated(std::span<const uint8_t> data, int& rc) {
-    DeflateBuffer buffer;
-    rc = buffer.Begin();
-    if (rc == kOk) rc = buffer.Write(data.data(), data.size());
-    if (rc == kOk) rc = buffer.Finish();
-    if (rc != kOk) return {};
-    return std::string(reinterpret_cast<const char*>(buffer.data().data()), buffer.size());
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -273,16 +263,9 @@ std::string WriteToUnicodeCMap(const std::map<char16_t, uint16_t>& glyphs) {
     return out;
 }
 
-int WriteFontResources(PdfFileWriter& writer) {
-    PdfFontTable& table = writer.fonts();
-    for (int i = 0; i < table.count(); ++i) {
-        if (int rc = WriteFontObjects(writer, i); rc != kOk) return rc;
-    }
-    return kOk;
-}
-
-int WriteFontObjects(PdfFileWriter& writer, int index) {
-    PdfFontTable::Entry* entry = writer.fonts().At(index);
+int PlanFontObjects(PdfFontTable& table, int index, std::vector<PdfObject>& objects) {
+    objects.clear();
+    PdfFontTable::Entry* entry = table.At(index);
     if (entry == nullptr) return kFontIndex;
     const plat::OutlineMetrics& m = entry->metrics;
     const uint8_t charSet = EffectiveCharSet(entry->font.lfCharSet);
@@ -298,7 +281,7 @@ int WriteFontObjects(PdfFileWriter& writer, int index) {
 
     // 1. Base name.
     std::u16string name;
-    if (auto table = face->TableBytes(plat::SfntTag("name"))) name = NameFromTable(*table);
+    if (auto names = face->TableBytes(plat::SfntTag("name"))) name = NameFromTable(*names);
     if (name.empty()) name = faceName.substr(faceName.starts_with(u"@") ? 1 : 0);
     std::string base = Utf16ToAnsi(name);
     base.erase(std::remove(base.begin(), base.end(), ' '), base.end());
@@ -312,42 +295,29 @@ int WriteFontObjects(PdfFileWriter& writer, int index) {
     // 2. Vertical.
     const bool vertical = base.starts_with("@");
 
-    // 3. Embedding.
-    std::string subset;
-    size_t subsetSize = 0;
+    // 3. Embedding: the subset and its maps, handed over undeflated.
+    std::vector<uint8_t> subset;
     std::string toUnicode;
-    std::string cidToGid;
+    std::vector<uint8_t> cidToGid;
     const bool japan1Codes = type0 && !entry->wide;
     if (entry->embed) {
-        const std::u16string used = writer.fonts().ListUsed(index);
+        const std::u16string used = table.ListUsed(index);
         base = PdfFormat(entry->eudc ? "EmbedFont%04d+EUDC" : "EmbedFont%04d", index);
         const std::u16string embeddingName(base.begin(), base.end());
-        std::vector<uint8_t> bytes;
-        std::vector<uint8_t> cidMap;
-        if (japan1Codes) cidMap.assign(kCidMapBytes, 0);
+        if (japan1Codes) cidToGid.assign(kCidMapBytes, 0);
         int rc;
         if (entry->eudc) {
             rc = SubsetTrueTypeFont(faceName.substr(faceName.starts_with(u"@") ? 1 : 0),
-                                    entry->wide, used, bytes, cidMap);
+                                    entry->wide, used, subset, cidToGid);
         } else {
-            rc = SubsetTrueTypeFontWithoutEudc(dc, embeddingName, entry->wide, used, bytes, cidMap);
+            rc = SubsetTrueTypeFontWithoutEudc(dc, embeddingName, entry->wide, used, subset,
+                                               cidToGid);
         }
         if (rc != kOk) return rc;
         if (type0 && entry->wide) {
-            const std::string cmap = WriteToUnicodeCMap(entry->glyphs);
-            if (cmap.empty()) return kCMapEmpty;
-            toUnicode = Deflated({reinterpret_cast<const uint8_t*>(cmap.data()), cmap.size()}, rc);
-            if (rc != kOk) return rc;
+            toUnicode = WriteToUnicodeCMap(entry->glyphs);
+            if (toUnicode.empty()) return kCMapEmpty;
         }
-        if (japan1Codes) {
-            // The codes reach the font as Adobe-Japan1 CIDs through the RKSJ CMap; the subsetter
-            // told where each CID's glyph is.
-            cidToGid = Deflated(cidMap, rc);
-            if (rc != kOk) return rc;
-        }
-        subsetSize = bytes.size();
-        subset = Deflated(bytes, rc);
-        if (rc != kOk) return rc;
     }
     base += style;
     const std::string baseName = PdfName(base);
@@ -362,13 +332,18 @@ int WriteFontObjects(PdfFileWriter& writer, int index) {
     std::array<uint8_t, 44> head{};
     if (dc.GetFontData(plat::SfntTag("head"), 0, head).value_or(0) != head.size()) return kNoHead;
 
+    // The objects in the order they are written: the descriptor, the subset, the descendant
+    // font and its map, and last the font object the pages name.
+    constexpr int kDescriptor = 0;
+    const int fileAt = entry->embed ? 1 : -1;
+    const int descendantAt = type0 ? (entry->embed ? 2 : 1) : -1;
+    const bool companion = type0 && entry->embed;  // ToUnicode or CIDToGIDMap stream
+    const int companionAt = companion ? descendantAt + 1 : -1;
+
     // 6. Descriptor.
     const int stem = int(std::floor(m.weight * 0.2275 + 0.5));
-    uint32_t descriptor = 0;
-    int rc = writer.Tell(descriptor);
-    if (rc != kOk) return rc;
-    std::string text = PdfFormat("%d 0 obj\r<<\r/Type /FontDescriptor\r/FontName /%s\r/Flags %d\r",
-                                 descriptor, baseName.c_str(), flags);
+    std::string text =
+        PdfFormat("<<\r/Type /FontDescriptor\r/FontName /%s\r/Flags %d\r", baseName.c_str(), flags);
     if (entry->embed) {
         text += PdfFormat("/FontBBox [ %d %d %d %d ]\r/StemV %d\r", m.fontBoxLeft, m.macDescent,
                           m.fontBoxRight, m.macAscent, stem);
@@ -381,92 +356,82 @@ int WriteFontObjects(PdfFileWriter& writer, int index) {
     text += PdfFormat("/ItalicAngle %d\r/CapHeight %d\r/XHeight %d\r/Ascent %d\r/Descent %d\r",
                       int(std::lround(m.italicAngle / 10.0)), m.macAscent, m.macAscent / 2,
                       m.macAscent, m.macDescent);
+    PdfObject descriptor;
     if (entry->embed) {
-        text += PdfFormat("/FontFile2 %d 0 R\r>>\rendobj\r", descriptor + 1);
+        descriptor.Text(text + "/FontFile2 ").Ref(fileAt).Text("\r>>");
     } else {
-        text += PdfFormat("/Leading %d\r/MaxWidth %d\r/AvgWidth %d\r>>\rendobj\r",
-                          m.text.internalLeading, m.text.maxCharWidth, m.text.averageCharWidth);
+        text += PdfFormat("/Leading %d\r/MaxWidth %d\r/AvgWidth %d\r>>", m.text.internalLeading,
+                          m.text.maxCharWidth, m.text.averageCharWidth);
+        descriptor.Text(std::move(text));
     }
-    rc = writer.Write(text);
+    objects.push_back(std::move(descriptor));
 
     // 7. The subset.
-    if (rc == kOk && entry->embed) {
-        uint32_t file = 0;
-        rc = writer.Tell(file);
-        if (rc == kOk) {
-            rc = writer.Write(
-                PdfFormat("%d 0 obj\r<< /Filter /FlateDecode /Length %d /Length1 %d >>\rstream\r\n",
-                          file, subset.size(), subsetSize));
-        }
-        if (rc == kOk) rc = writer.Write(subset);
-        if (rc == kOk) rc = writer.Write("\rendstream\rendobj\r");
+    if (entry->embed) {
+        PdfObject file;
+        file.stream = true;
+        file.length1 = true;
+        file.data.assign(subset.begin(), subset.end());
+        objects.push_back(std::move(file));
     }
 
     // 8. The descendant font.
-    uint32_t descendant = 0;
-    uint32_t companion = 0;  // ToUnicode or CIDToGIDMap stream
-    if (rc == kOk && type0) {
-        rc = writer.Tell(descendant);
-        if (rc == kOk) {
-            text = PdfFormat("%d 0 obj\r<<\r/Type /Font\r/Subtype /CIDFontType2\r", descendant);
-            text += PdfFormat("/BaseFont /%s\r", baseName.c_str());
-            if (!entry->embed) {
-                text += charSet == plat::kShiftJisCharset ? std::string("/WinCharSet 128 ")
-                                                          : PdfFormat("/WinCharSet %d ", charSet);
-            }
-            text += PdfFormat("/FontDescriptor %d 0 R\r", descriptor);
-            if (entry->embed && !japan1Codes) {
-                companion = descendant + 1;
-                text += PdfFormat(
-                    "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity)/Supplement %d >>\r",
-                    0);
-            } else {
-                if (entry->embed) {
-                    companion = descendant + 1;
-                    text += PdfFormat("/CIDToGIDMap %d 0 R\r", companion);
-                }
-                text += PdfFormat(
-                    "/CIDSystemInfo << /Registry (Adobe) /Ordering (Japan1) /Supplement %d >>\r",
-                    2);
-            }
-            text += "/DW 1000\r";
-            // Without widths every half-width character would take a full em.
-            if (entry->embed && !japan1Codes) {
-                GlyphAdvances advances(*face);
-                std::map<uint16_t, int32_t> byGlyph;
-                for (const auto& [code, glyph] : entry->glyphs) byGlyph[glyph] = advances.Of(glyph);
-                std::vector<std::pair<uint32_t, int32_t>> widths(byGlyph.begin(), byGlyph.end());
-                if (!widths.empty()) text += WidthArray(widths);
-            } else {
-                text += kJapan1Widths;
-            }
-            text += ">>\rendobj\r";
-            rc = writer.Write(text);
+    if (type0) {
+        PdfObject descendant;
+        text =
+            PdfFormat("<<\r/Type /Font\r/Subtype /CIDFontType2\r/BaseFont /%s\r", baseName.c_str());
+        if (!entry->embed) {
+            text += charSet == plat::kShiftJisCharset ? std::string("/WinCharSet 128 ")
+                                                      : PdfFormat("/WinCharSet %d ", charSet);
         }
-        if (rc == kOk && companion != 0) {
-            uint32_t number = 0;
-            rc = writer.Tell(number);
-            const std::string& stream = japan1Codes ? cidToGid : toUnicode;
-            if (rc == kOk) {
-                rc = writer.Write(
-                    PdfFormat("%d 0 obj\r<< /Filter /FlateDecode /Length %d >>\rstream\r\n", number,
-                              stream.size()));
+        descendant.Text(text + "/FontDescriptor ").Ref(kDescriptor);
+        text = "\r";
+        if (entry->embed && !japan1Codes) {
+            text += PdfFormat(
+                "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity)/Supplement %d >>\r", 0);
+        } else {
+            if (entry->embed) {
+                descendant.Text(text + "/CIDToGIDMap ").Ref(companionAt);
+                text = "\r";
             }
-            if (rc == kOk) rc = writer.Write(stream);
-            if (rc == kOk) rc = writer.Write("\rendstream\rendobj\r");
+            text += PdfFormat(
+                "/CIDSystemInfo << /Registry (Adobe) /Ordering (Japan1) /Supplement %d >>\r", 2);
+        }
+        text += "/DW 1000\r";
+        // Without widths every half-width character would take a full em.
+        if (entry->embed && !japan1Codes) {
+            GlyphAdvances advances(*face);
+            std::map<uint16_t, int32_t> byGlyph;
+            for (const auto& [code, glyph] : entry->glyphs) byGlyph[glyph] = advances.Of(glyph);
+            std::vector<std::pair<uint32_t, int32_t>> widths(byGlyph.begin(), byGlyph.end());
+            if (!widths.empty()) text += WidthArray(widths);
+        } else {
+            text += kJapan1Widths;
+        }
+        descendant.Text(text + ">>");
+        objects.push_back(std::move(descendant));
+        if (companion) {
+            PdfObject map;
+            map.stream = true;
+            if (japan1Codes) {
+                map.data.assign(cidToGid.begin(), cidToGid.end());
+            } else {
+                map.data = std::move(toUnicode);
+            }
+            objects.push_back(std::move(map));
         }
     }
 
     // 9. The font object, numbered when a page first used it.
-    if (rc == kOk) rc = writer.RecordOffset(entry->object);
-    if (rc != kOk) return rc;
+    PdfObject object;
+    object.numbered = entry->object;
     if (!type0) {
         const int first = std::clamp<int>(m.firstChar, 32, 255);
         const int last = std::clamp<int>(m.lastChar, first, 255);
         text = PdfFormat(
-            "%d 0 obj\r<<\r/Type /Font\r/Subtype /TrueType\r/Name /F%04d\r/BaseFont /%s\r"
+            "<<\r/Type /Font\r/Subtype /TrueType\r/Name /F%04d\r/BaseFont /%s\r"
             "/FirstChar %d\r/LastChar %d\r/Widths [\r",
-            entry->object, index, baseName.c_str(), first, last);
+            index, baseName.c_str(), first, last);
         for (int code = first; code <= last; ++code) {
             // A code the code page leaves undefined measures as an average character, so that
             // every later width keeps its place.
@@ -479,26 +444,26 @@ int WriteFontObjects(PdfFileWriter& writer, int index) {
             text += PdfFormat(" %d", width);
             if ((code - first) % 16 == 15) text += '\r';
         }
-        text += PdfFormat("]\r/FontDescriptor %d 0 R\r/Encoding /WinAnsiEncoding\r>>\rendobj\r",
-                          descriptor);
+        object.Text(text + "]\r/FontDescriptor ")
+            .Ref(kDescriptor)
+            .Text("\r/Encoding /WinAnsiEncoding\r>>");
     } else {
-        text =
-            PdfFormat("%d 0 obj\r<<\r/Type /Font\r/Subtype /Type0\r/Name /F%04d\r/BaseFont /%s\r",
-                      entry->object, index, baseName.c_str());
-        if (entry->embed && !japan1Codes) text += PdfFormat("/ToUnicode %d 0 R\r", descendant + 1);
-        text += PdfFormat("/DescendantFonts [ %d 0 R ]\r", descendant);
+        object.Text(PdfFormat("<<\r/Type /Font\r/Subtype /Type0\r/Name /F%04d\r/BaseFont /%s\r",
+                              index, baseName.c_str()));
+        if (entry->embed && !japan1Codes) object.Text("/ToUnicode ").Ref(companionAt).Text("\r");
+        object.Text("/DescendantFonts [ ").Ref(descendantAt).Text(" ]\r");
         if (!entry->wide) {
-            text += base.starts_with("@") ? "/Encoding /90ms-RKSJ-V\r>>\rendobj\r"
-                                          : "/Encoding /90ms-RKSJ-H\r>>\rendobj\r";
+            object.Text(base.starts_with("@") ? "/Encoding /90ms-RKSJ-V\r>>"
+                                              : "/Encoding /90ms-RKSJ-H\r>>");
         } else if (!entry->embed) {
-            text += base.starts_with("@") ? "/Encoding /UniJIS-UCS2-HW-V\r>>\rendobj\r"
-                                          : "/Encoding /UniJIS-UCS2-HW-H\r>>\rendobj\r";
+            object.Text(base.starts_with("@") ? "/Encoding /UniJIS-UCS2-HW-V\r>>"
+                                              : "/Encoding /UniJIS-UCS2-HW-H\r>>");
         } else {
-            text += vertical ? "/Encoding /Identity-V\r>>\rendobj\r"
-                             : "/Encoding /Identity-H\r>>\rendobj\r";
+            object.Text(vertical ? "/Encoding /Identity-V\r>>" : "/Encoding /Identity-H\r>>");
         }
     }
-    return writer.Write(text);
+    objects.push_back(std::move(object));
+    return kOk;
 }
 
 }  // namespace kp

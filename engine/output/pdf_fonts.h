@@ -13,12 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/output/pdf_objects.h"
 #include "platform/fonts/font_face.h"
 #include "platform/gdi/gdi_types.h"
 
 namespace kp {
-
-class PdfFileWriter;
 
 namespace pdf_code {
 inline constexpr int kAnsiNoMemory = -15005;
@@ -76,8 +75,9 @@ class PdfFontTable {
 // The ToUnicode CMap of a glyph map, lines ending with LF; empty for an empty map.
 std::string WriteToUnicodeCMap(const std::map<char16_t, uint16_t>& glyphs);
 
-// Each font's objects, in index order; called while the document is finished.
-int WriteFontResources(PdfFileWriter& writer);
-int WriteFontObjects(PdfFileWriter& writer, int index);
+// The objects of the font at index, for the writer to number and write while the document is
+// finished: its descriptor, the embedded subset, the descendant font and its map, and last the
+// font object under the number its pages name it by.
+int PlanFontObjects(PdfFontTable& table, int index, std::vector<PdfObject>& objects);
 
 }  // namespace kp

@@ -291,6 +291,43 @@ int PdfFileWriter::RecordOffset(uint32_t number) {
     return kOk;
 }
 
+int PdfFileWriter::WriteObjects(std::span<const PdfObject> objects) {
+    // Every number first, so that an object can name one written after it.
+    std::vector<uint32_t> numbers(objects.size());
+    uint32_t next = nextObject_;
+    for (size_t i = 0; i < objects.size(); ++i) numbers[i] = objects[i].numbered.value_or(next++);
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const PdfObject& o = objects[i];
+        uint32_t number = 0;
+        int rc = o.numbered ? RecordOffset(*o.numbered) : Tell(number);
+        if (rc != kOk) return rc;
+        std::string text = PdfFormat("%d 0 obj\r", numbers[i]);
+        if (o.stream) {
+            DeflateBuffer data;
+            rc = data.Begin();
+            if (rc == kOk) rc = data.Write(o.data);
+            if (rc == kOk) rc = data.Finish();
+            if (rc != kOk) return rc;
+            text += o.length1 ? PdfFormat("<< /Filter /FlateDecode /Length %d /Length1 %d >>",
+                                          data.size(), o.data.size())
+                              : PdfFormat("<< /Filter /FlateDecode /Length %d >>", data.size());
+            rc = Write(text + "\rstream\r\n");
+            if (rc == kOk) rc = Write(data.data());
+            if (rc == kOk) rc = Write("\rendstream\rendobj\r");
+        } else {
+            for (const PdfObject::Part& part : o.dictionary) {
+                text += part.text;
+                if (part.ref >= 0 && size_t(part.ref) < numbers.size()) {
+                    text += PdfFormat("%d 0 R", numbers[size_t(part.ref)]);
+                }
+            }
+            rc = Write(text + "\rendobj\r");
+        }
+        if (rc != kOk) return rc;
+    }
+    return kOk;
+}
+
 int PdfFileWriter::WriteFlateStream() {
     if (int rc = content_.Finish(); rc != kOk) return rc;
     int rc = Write(PdfFormat("<< /Length %d /Filter /FlateDecode >>\rstream\r\n", content_.size()));
@@ -485,7 +522,14 @@ int PdfFileWriter::WriteColorLookup(const PdfImage& image, uint32_t, int entries
 
 int PdfFileWriter::FinishFile(const std::u16string* texts[5]) {
     if (!IsOpen()) return kPosition;
-    int rc = fonts_ != nullptr ? WriteFontResources(*this) : kOk;
+    int rc = kOk;
+    if (fonts_ != nullptr) {
+        std::vector<PdfObject> objects;
+        for (int i = 0; rc == kOk && i < fonts_->count(); ++i) {
+            rc = PlanFontObjects(*fonts_, i, objects);
+            if (rc == kOk) rc = WriteObjects(objects);
+        }
+    }
 
     if (rc == kOk) rc = RecordOffset(2);
     if (rc == kOk) {

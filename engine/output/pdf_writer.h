@@ -23,7 +23,6 @@
 namespace kp {
 
 namespace pdf_code {
-inline constexpr int kOk = 0;
 inline constexpr int kTables = -15001;
 inline constexpr int kPosition = -15010;     // no position (also: closing a file never opened)
 inline constexpr int kObjectLimit = -15011;  // the next number would pass 199,999
@@ -129,6 +128,9 @@ class PdfFileWriter {
     // Records the current offset for a number taken earlier.
     int RecordOffset(uint32_t number);
     int WriteFlateStream();
+    // Objects handed over as data (a font's): numbered in list order where they bring no number
+    // of their own, their references resolved, their streams deflated.
+    int WriteObjects(std::span<const PdfObject> objects);
 
     // Page content and the path under construction.
     DeflateBuffer& content() { return content_; }

@@ -107,7 +107,8 @@ class EnginePrinting : public ::testing::Test {
         Variant arg = VariantBstr(BstrFromUtf8(name));
         InvokeArgs args{&arg, 1};
         Variant result{};
-        const int32_t code = app_->Invoke(10002, kInvokeMethod, &args, &result);
+        const int32_t code =
+            app_->Invoke(KPM_APPLICATION_CREATE_PRINTER, kInvokeMethod, &args, &result);
         BstrFree(arg.bstrVal);
         EXPECT_EQ(code, 0) << name;
         return result.pdispVal
@@ -126,15 +127,15 @@ class EnginePrinting : public ::testing::Test {
         return job->Invoke(id, kInvokeMethod, &block, out ? out : &local);
     }
     static int32_t Open(PrinterJobObject* job) {
-        EXPECT_EQ(Put(job, 1007, VariantBool(false)), 0);
-        return Call(job, 11001, {VariantUI4(0)});
+        EXPECT_EQ(Put(job, KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false)), 0);
+        return Call(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)});
     }
     // Waits for the job to end; its spooler status word.
     uint32_t WaitForEnd(PrinterJobObject* job, uint32_t id) {
         Variant v{};
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::chrono::steady_clock::now() < end) {
-            EXPECT_EQ(Call(job, 11008, {VariantUI4(id)}, &v), 0);
+            EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_JOB_STATUS, {VariantUI4(id)}, &v), 0);
             if (v.ulVal & 0x1100) break;  // complete or deleted
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -166,7 +167,7 @@ TEST_F(EnginePrinting, ReadsTheTestQueue) {
     EXPECT_EQ(dm.dmPrintQuality, 600);
     Variant v{};
     InvokeArgs none{nullptr, 0};
-    ASSERT_EQ(job->Invoke(1032, kInvokeGet, &none, &v), 0);
+    ASSERT_EQ(job->Invoke(KPM_PRINTER_JOB_MIN_LEFT_MARGIN, kInvokeGet, &none, &v), 0);
     EXPECT_EQ(v.iVal, 40) << "4.23 mm margins, whole millimetres";
 }
 
@@ -174,22 +175,22 @@ TEST_F(EnginePrinting, ThreeA4PagesWithTheirText) {
     const size_t before = queue_.Received().size();
     PrinterJobObject* job = Job(queue_.queue);
     ASSERT_NE(job, nullptr);
-    ASSERT_EQ(Put(job, 1021, VariantUI2(1)), 0);
-    ASSERT_EQ(Call(job, 11014, {}), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_COPIES, VariantUI2(1)), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     ASSERT_EQ(Open(job), 0);
     Variant number{};
     InvokeArgs none{nullptr, 0};
-    ASSERT_EQ(job->Invoke(1030, kInvokeGet, &none, &number), 0);
+    ASSERT_EQ(job->Invoke(KPM_PRINTER_JOB_JOB_NUMBER, kInvokeGet, &none, &number), 0);
     EXPECT_GT(number.ulVal, 0u);
-    EXPECT_EQ(Call(job, 11008, {VariantUI4(number.ulVal)}, &number), 0);
-    ASSERT_EQ(job->Invoke(1030, kInvokeGet, &none, &number), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_JOB_STATUS, {VariantUI4(number.ulVal)}, &number), 0);
+    ASSERT_EQ(job->Invoke(KPM_PRINTER_JOB_JOB_NUMBER, kInvokeGet, &none, &number), 0);
     const uint32_t id = number.ulVal;
     Variant status{};
-    ASSERT_EQ(Call(job, 11008, {VariantUI4(id)}, &status), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_GET_JOB_STATUS, {VariantUI4(id)}, &status), 0);
     EXPECT_EQ(status.ulVal, 0x8u) << "CUPS holds our job while its document is written";
     TextPage page;
     for (int i = 0; i < 3; ++i) ASSERT_EQ(job->PrintPage(page), 0);
-    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     EXPECT_EQ(WaitForEnd(job, id), 0x1080u);
 
     const auto received = queue_.WaitForReceived(before + 1);
@@ -205,17 +206,17 @@ TEST_F(EnginePrinting, DataSheetSettingsGiveTwoLandscapeSheets) {
     const size_t before = queue_.Received().size();
     PrinterJobObject* job = Job(queue_.queue);
     ASSERT_NE(job, nullptr);
-    ASSERT_EQ(Put(job, 1020, VariantUI2(2)), 0);
-    ASSERT_EQ(Put(job, 1036, VariantBool(true)), 0);
-    ASSERT_EQ(Put(job, 1037, VariantBool(true)), 0);
-    ASSERT_EQ(Put(job, 1026, VariantBool(true)), 0);
-    ASSERT_EQ(Put(job, 1038, VariantUI2(3)), 0);
-    ASSERT_EQ(Call(job, 11014, {}), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_ORIENTATION, VariantUI2(2)), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_SCALE_PRINT, VariantBool(true)), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_SCALE_PAPER_FIT, VariantBool(true)), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_MULTI_PRINT, VariantBool(true)), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, VariantUI2(3)), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     ASSERT_EQ(Open(job), 0);
     TextPage page;
     page.orientation = 2;
     for (int i = 0; i < 4; ++i) ASSERT_EQ(job->PrintPage(page), 0);
-    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     const auto received = queue_.WaitForReceived(before + 1);
     ASSERT_EQ(received.size(), before + 1);
     const std::string info = Shell("pdfinfo " + received.back());
@@ -232,13 +233,14 @@ TEST_F(EnginePrinting, CancelledDocumentAndRefusingQueue) {
     ASSERT_EQ(Open(job), 0);
     Variant number{};
     InvokeArgs none{nullptr, 0};
-    ASSERT_EQ(job->Invoke(1030, kInvokeGet, &none, &number), 0);
+    ASSERT_EQ(job->Invoke(KPM_PRINTER_JOB_JOB_NUMBER, kInvokeGet, &none, &number), 0);
     const uint32_t id = number.ulVal;
     TextPage page;
     ASSERT_EQ(job->PrintPage(page), 0);
     ASSERT_EQ(job->CancelPrintJob(), 0);
     EXPECT_EQ(job->PrintPage(page), rc::kJobCancelled);
-    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), 0) << "the abort answers success";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0)
+        << "the abort answers success";
     EXPECT_EQ(WaitForEnd(job, id) & 0x100u, 0x100u) << "deleted";
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(queue_.Received().size(), before) << "nothing printed";

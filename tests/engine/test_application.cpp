@@ -68,7 +68,7 @@ ScriptableObject* NewPdfDocument(ApplicationObject* app) {
 ScriptableObject* NewPrinterJob() {
     auto* c = new FakeChild(ChildKind::kPrinter, "JOB");
     c->answers = S().job;
-    c->closeMember = 11003;
+    c->closeMember = KPM_PRINTER_JOB_CLOSE;
     return c;
 }
 int32_t OpenPrinterJob(ScriptableObject* c, ApplicationObject* app, const OleChar* name) {
@@ -347,9 +347,9 @@ TEST_F(EngineTest, WithoutSiteEveryMemberAnswersMinus11) {
     for (int32_t id : {1, 2, 3, 4, 5, 6, 7}) {
         EXPECT_EQ(Get(app, id, &v), -11) << id;
     }
-    EXPECT_EQ(Put(app, 4, VariantBstr(nullptr)), -11);
-    EXPECT_EQ(Call(app, 10005, {}, &v), -11);
-    EXPECT_EQ(Call(app, 10007, {VariantUI4(0)}, &v), -11);
+    EXPECT_EQ(Put(app, KPM_APPLICATION_DEFAULT_USER_ID, VariantBstr(nullptr)), -11);
+    EXPECT_EQ(Call(app, KPM_APPLICATION_CREATE_REPORT, {}, &v), -11);
+    EXPECT_EQ(Call(app, KPM_APPLICATION_PRINTER_NAME, {VariantUI4(0)}, &v), -11);
     app->Release();
 }
 
@@ -476,7 +476,7 @@ TEST_F(EngineTest, UserStringsFlagAndFixedMembers) {
     EXPECT_EQ(Put(app, ApplicationObject::kPrinterDevices, VariantUI4(1)), -6);
     EXPECT_EQ(Put(app, ApplicationObject::kControlLibraryName, VariantBstr(nullptr)), -6);
     EXPECT_EQ(Get(app, 8, &v), -6);
-    EXPECT_EQ(Get(app, 10001, &v), -6) << "a method id is no property";
+    EXPECT_EQ(Get(app, KPM_APPLICATION_CREATE_PREVIEW, &v), -6) << "a method id is no property";
 
     UniqueBstr name(BstrAllocView(u"x"));
     v.raw = 0x1234;
@@ -611,12 +611,12 @@ TEST_F(EngineTest, FailedInitialisationDestroysTheChild) {
     EXPECT_EQ(FakeChild::Destroyed(), 2);
 
     S().attach = 0;
-    S().report[15006] = {-114};
+    S().report[KPM_REPORT_LOAD_REPORT_FILE] = {-114};
     UniqueBstr file(BstrAllocView(u"/tmp/missing.k30"));
     EXPECT_EQ(Call(app, ApplicationObject::kOpenReport, {VariantBstr(file.get())}, &v), -114);
     EXPECT_EQ(FakeChild::Log().back(), "0:15006 8=\"/tmp/missing.k30\"");
     EXPECT_EQ(app->ChildCount(ChildKind::kReport), 0u);
-    S().report[15006] = {0};
+    S().report[KPM_REPORT_LOAD_REPORT_FILE] = {0};
     EXPECT_EQ(Call(app, ApplicationObject::kOpenReport, {VariantBstr(file.get())}, &v), 0);
     EXPECT_NE(v.pdispVal, nullptr);
     app->Release();
@@ -653,15 +653,15 @@ class PrinterForReportTest : public EngineTest {
         SetChildFactories(AllFactories());
         app = Create();
         S().report = {
-            {5010, {0, VT_UI2, 3}},
-            {5027, {0, VT_BSTR, 0, u"Office"}},
-            {5011, {0, VT_I2, 9}},
-            {5013, {0, VT_I4, 2100}},
-            {5012, {0, VT_I4, 2970}},
-            {5014, {0, VT_I2, 2}},
-            {5002, {0, VT_BSTR, 0, u"\u8ACB\u6C42\u66F8"}},  // 請求書
+            {KPM_REPORT_PRINTER_SELECT_MODE, {0, VT_UI2, 3}},
+            {KPM_REPORT_PRINTER_NAME, {0, VT_BSTR, 0, u"Office"}},
+            {KPM_REPORT_PAPER_SIZE, {0, VT_I2, 9}},
+            {KPM_REPORT_PAPER_WIDTH, {0, VT_I4, 2100}},
+            {KPM_REPORT_PAPER_LENGTH, {0, VT_I4, 2970}},
+            {KPM_REPORT_PAPER_ORIENTATION, {0, VT_I2, 2}},
+            {KPM_REPORT_TITLE, {0, VT_BSTR, 0, u"\u8ACB\u6C42\u66F8"}},  // 請求書
         };
-        S().job = {{11013, {0, VT_BOOL, 1}}};
+        S().job = {{KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, {0, VT_BOOL, 1}}};
     }
     void TearDown() override {
         app->Release();
@@ -750,14 +750,17 @@ TEST_F(PrinterForReportTest, FailuresCloseTheJob) {
         int32_t code;
         const char* why;
     } const cases[] = {
-        {11013, {0, VT_BOOL, 0}, -10311, "the user cancelled the dialog"},
-        {11013, {-11002, VT_BOOL, 0}, -11002, "the dialog failed"},
-        {1048, {-10301, VT_NULL, 0}, -10301, "a put failed"},
-        {11014, {-9, VT_NULL, 0}, -9, "UpdateInfo failed"},
+        {KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG,
+         {0, VT_BOOL, 0},
+         -10311,
+         "the user cancelled the dialog"},
+        {KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, {-11002, VT_BOOL, 0}, -11002, "the dialog failed"},
+        {KPM_PRINTER_JOB_DEV_MODE_PAPER_WIDTH, {-10301, VT_NULL, 0}, -10301, "a put failed"},
+        {KPM_PRINTER_JOB_UPDATE_INFO, {-9, VT_NULL, 0}, -9, "UpdateInfo failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        S().job = {{11013, {0, VT_BOOL, 1}}};
+        S().job = {{KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, {0, VT_BOOL, 1}}};
         S().job[c.member] = c.answer;
         const int before = FakeChild::Destroyed();
         Variant v{};
@@ -769,7 +772,8 @@ TEST_F(PrinterForReportTest, FailuresCloseTheJob) {
         EXPECT_EQ(app->ChildCount(ChildKind::kPrinter), 0u);
     }
     // A paper code the printer does not list is no failure.
-    S().job = {{11013, {0, VT_BOOL, 1}}, {1016, {-10113, VT_NULL, 0}}};
+    S().job = {{KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, {0, VT_BOOL, 1}},
+               {KPM_PRINTER_JOB_PAPER_SIZE, {-10113, VT_NULL, 0}}};
     Variant v{};
     EXPECT_EQ(Run(report, &v), 0);
     EXPECT_EQ(JobCalls(), kFullSetUp);

@@ -120,7 +120,7 @@ class CancelDialog : public ::testing::Test {
         Variant arg = VariantBstr(BstrAlloc(u"Office"));
         InvokeArgs args{&arg, 1};
         Variant result{};
-        ASSERT_EQ(app_->Invoke(10002, kInvokeMethod, &args, &result), 0);
+        ASSERT_EQ(app_->Invoke(KPM_APPLICATION_CREATE_PRINTER, kInvokeMethod, &args, &result), 0);
         BstrFree(arg.bstrVal);
         job_ = static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(result.pdispVal));
     }
@@ -163,16 +163,16 @@ class CancelDialog : public ::testing::Test {
 QApplication* CancelDialog::gui_ = nullptr;
 
 TEST_F(CancelDialog, TextsAndTheButton) {
-    ASSERT_EQ(Call(11001, {VariantUI4(0)}), 0);
+    ASSERT_EQ(Call(KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
     ASSERT_NE(Dialog(), nullptr);
     EXPECT_EQ(Dialog()->windowTitle(), QString::fromUtf8("印刷中"));
     EXPECT_EQ(Message(), QString::fromUtf8("印刷中です。"));
     EXPECT_EQ(Button()->text(), QString::fromUtf8("印刷中止(&C)"));
     EXPECT_TRUE(Button()->isVisible());
     // Changes while the document is open show at once; an empty caption is an empty text.
-    ASSERT_EQ(Put(1006, VariantBstr(nullptr)), 0);
+    ASSERT_EQ(Put(KPM_PRINTER_JOB_CANCEL_DLG_CAPTION, VariantBstr(nullptr)), 0);
     Bstr text = BstrAlloc(u"「 月報 」を印刷中です。");
-    ASSERT_EQ(Put(1008, VariantBstr(text)), 0);
+    ASSERT_EQ(Put(KPM_PRINTER_JOB_CANCEL_DLG_MESSAGE, VariantBstr(text)), 0);
     BstrFree(text);
     EXPECT_EQ(Dialog()->windowTitle(), QString());
     EXPECT_EQ(Message(), QString::fromUtf8("「 月報 」を印刷中です。"));
@@ -181,7 +181,7 @@ TEST_F(CancelDialog, TextsAndTheButton) {
     EXPECT_EQ(sink_.cancels, 1);
     QTest::mouseClick(Button(), Qt::LeftButton);
     EXPECT_EQ(sink_.cancels, 1) << "cancelled once";
-    ASSERT_EQ(Call(11002, {VariantBool(true)}), 0);
+    ASSERT_EQ(Call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     EXPECT_EQ(Dialog(), nullptr) << "the dialog goes with the document";
 }
 
@@ -198,33 +198,33 @@ TEST_F(CancelDialog, KeysOnTheButton) {
         {Qt::Key_Return, Qt::NoModifier, true, "Enter"},
     };
     for (const auto& c : cases) {
-        ASSERT_EQ(Call(11001, {VariantUI4(0)}), 0);
+        ASSERT_EQ(Call(KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
         sink_.cancels = 0;
         QTest::keyClick(Button(), static_cast<Qt::Key>(c.key), c.mods);
         EXPECT_EQ(job_->State() == kJobCancelled, c.cancels) << c.why;
-        ASSERT_EQ(Call(11002, {VariantBool(false)}), 0);
+        ASSERT_EQ(Call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
     }
 }
 
 TEST_F(CancelDialog, HiddenButtonCannotCancel) {
-    ASSERT_EQ(Put(1009, VariantBool(false)), 0);
-    ASSERT_EQ(Call(11001, {VariantUI4(0)}), 0);
+    ASSERT_EQ(Put(KPM_PRINTER_JOB_CANCEL_BUTTON, VariantBool(false)), 0);
+    ASSERT_EQ(Call(KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
     EXPECT_FALSE(Button()->isVisible());
     EXPECT_EQ(Message(), QString::fromUtf8("印刷中です。"));
     QTest::keyClick(Button(), Qt::Key_Return);
     EXPECT_EQ(job_->State(), kJobDocumentOpen);
-    ASSERT_EQ(Put(1009, VariantBool(true)), 0);
+    ASSERT_EQ(Put(KPM_PRINTER_JOB_CANCEL_BUTTON, VariantBool(true)), 0);
     EXPECT_TRUE(Button()->isVisible()) << "shown again at once";
-    ASSERT_EQ(Call(11002, {VariantBool(false)}), 0);
+    ASSERT_EQ(Call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
     // Without the dialog the document opens all the same.
-    ASSERT_EQ(Put(1007, VariantBool(false)), 0);
-    ASSERT_EQ(Call(11001, {VariantUI4(0)}), 0);
+    ASSERT_EQ(Put(KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false)), 0);
+    ASSERT_EQ(Call(KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
     EXPECT_EQ(Dialog(), nullptr);
-    ASSERT_EQ(Call(11002, {VariantBool(false)}), 0);
+    ASSERT_EQ(Call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
 }
 
 TEST_F(CancelDialog, ClickDuringAPage) {
-    ASSERT_EQ(Call(11001, {VariantUI4(0)}), 0);
+    ASSERT_EQ(Call(KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
     Page page;
     // The click waits in the queue; the loop's pump delivers it.
     page.whileDrawing = [&] {
@@ -241,7 +241,7 @@ TEST_F(CancelDialog, ClickDuringAPage) {
     EXPECT_EQ(sink_.cancels, 1);
     page.whileDrawing = nullptr;
     EXPECT_EQ(job_->PrintPage(page), rc::kJobCancelled);
-    ASSERT_EQ(Call(11002, {VariantBool(true)}), 0);
+    ASSERT_EQ(Call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
 }
 
 }  // namespace

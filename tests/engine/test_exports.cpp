@@ -15,6 +15,7 @@
 #include "engine/core/event_sinks.h"
 #include "engine/core/exports.h"
 #include "engine/core/scriptable.h"
+#include "engine/include/kpengn_members.h"
 
 namespace {
 
@@ -87,24 +88,25 @@ TEST(EngineLibrary, CreatesAndReleasesTheApplicationThroughTheExports) {
     auto* app = static_cast<ScriptableObject*>(static_cast<plat::Unknown*>(out));
 
     Variant result{};
-    EXPECT_EQ(app->Invoke(7, kInvokeGet, nullptr, &result), -11) << "no site yet";
+    EXPECT_EQ(app->Invoke(KPM_APPLICATION_CONTROL_LIBRARY_NAME, kInvokeGet, nullptr, &result), -11)
+        << "no site yet";
     void* site = nullptr;
     ASSERT_EQ(app->QueryInterface(&iid::kSiteHolder, &site), 0);
     EXPECT_EQ(static_cast<SiteHolder*>(static_cast<plat::Unknown*>(site))->SetSite(1), 0);
     EXPECT_EQ(app->Release(), 1) << "the site holder's reference";
-    ASSERT_EQ(app->Invoke(7, kInvokeGet, nullptr, &result), 0);
+    ASSERT_EQ(app->Invoke(KPM_APPLICATION_CONTROL_LIBRARY_NAME, kInvokeGet, nullptr, &result), 0);
     EXPECT_EQ(result.vt, VT_BSTR);
     EXPECT_EQ(BstrView(result.bstrVal), u"libkpctrl30.so");
     VariantClear(&result);
     // The library binds its PDF documents: one is made and released again.
-    ASSERT_EQ(app->Invoke(10011, kInvokeMethod, nullptr, &result), 0);
+    ASSERT_EQ(app->Invoke(KPM_APPLICATION_CREATE_PDF_DOCUMENT, kInvokeMethod, nullptr, &result), 0);
     ASSERT_EQ(result.vt, VT_DISPATCH);
     ASSERT_NE(result.pdispVal, nullptr);
     auto* document = static_cast<ScriptableObject*>(result.pdispVal);
     Variant state{};
-    EXPECT_EQ(document->Invoke(500, kInvokeGet, nullptr, &state), 0);
+    EXPECT_EQ(document->Invoke(KPM_PDF_DOCUMENT_STATE, kInvokeGet, nullptr, &state), 0);
     EXPECT_EQ(state.iVal, 16);
-    EXPECT_EQ(document->Invoke(603, kInvokeMethod, nullptr, &state), 0);
+    EXPECT_EQ(document->Invoke(KPM_PDF_DOCUMENT_PDF_RELEASE, kInvokeMethod, nullptr, &state), 0);
     EXPECT_EQ(app->Release(), 0);
 
     // An application the host forgets is destroyed when the library is unloaded.

@@ -136,13 +136,14 @@ class FileObjectTest : public ReportTest {
         EXPECT_EQ(Put(report, ReportObject::kPaperSize, VariantI2(9)), 0);
         EXPECT_EQ(Put(report, ReportObject::kPaperOrientation, VariantI2(1)), 0);
         ItemObject* box = Add(report, 1, ctrlclass::kBox, u"B", {2000, 2000, 6000, 4000});
-        EXPECT_EQ(Put(box->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(box->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)), 0);
         ItemObject* text = Add(report, 2, ctrlclass::kText, u"T", {2000, 6000, 12000, 8000});
         Text face(u"ＭＳ ゴシック"), t(caption);
-        EXPECT_EQ(Put(text->mainInterface(), 10016, face.v()), 0);
-        EXPECT_EQ(Put(text->mainInterface(), 10019, t.v()), 0);
+        EXPECT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_FONT_NAME, face.v()), 0);
+        EXPECT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_TEXT, t.v()), 0);
         ItemObject* line = Add(report, 3, ctrlclass::kBox, u"L", {2000, 10000, 19000, 10050});
-        EXPECT_EQ(Put(line->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(line->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)),
+                  0);
         return report;
     }
 
@@ -938,24 +939,25 @@ TEST_F(ViewerTest, FilePrintPlaysPagesWithThePrintSettings) {
         InvokeArgs block{a.data(), static_cast<uint32_t>(a.size())};
         return job->Invoke(id, kInvokeMethod, &block, &result);
     };
-    ASSERT_EQ(Put(job, 1007, VariantBool(false)), 0);
-    ASSERT_EQ(call(11001, {VariantUI4(0)}), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false)), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
     auto* self = static_cast<ScriptableObject*>(file_);
     // Layers 2 and 3 left out: the box alone.
-    ASSERT_EQ(Put(file_, 3051, VariantBool(false)), 0);
-    ASSERT_EQ(Put(file_, 3052, VariantBool(false)), 0);
-    ASSERT_EQ(call(11011, {VariantDispatch(self), VariantUI4(1)}), 0);
+    ASSERT_EQ(Put(file_, KPM_FILE_OBJECT_LAYER_PRINT2, VariantBool(false)), 0);
+    ASSERT_EQ(Put(file_, KPM_FILE_OBJECT_LAYER_PRINT3, VariantBool(false)), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(self), VariantUI4(1)}), 0);
     const int boxOnly = ImageDocument::last->Dark();
     EXPECT_GT(boxOnly, 100);
-    EXPECT_EQ(call(11011, {VariantDispatch(self), VariantUI4(3)}), -13001);
-    EXPECT_EQ(call(11011, {VariantDispatch(job), VariantUI4(1)}), rc::kBadArgument);
-    ASSERT_EQ(Put(file_, 3051, VariantBool(true)), 0);
-    ASSERT_EQ(Put(file_, 3052, VariantBool(true)), 0);
-    ASSERT_EQ(call(11011, {VariantDispatch(self), VariantUI4(2)}), 0);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(self), VariantUI4(3)}), -13001);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(job), VariantUI4(1)}),
+              rc::kBadArgument);
+    ASSERT_EQ(Put(file_, KPM_FILE_OBJECT_LAYER_PRINT2, VariantBool(true)), 0);
+    ASSERT_EQ(Put(file_, KPM_FILE_OBJECT_LAYER_PRINT3, VariantBool(true)), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(self), VariantUI4(2)}), 0);
     EXPECT_GT(ImageDocument::last->Dark(), boxOnly + 50) << "text and line on the second page";
     EXPECT_EQ(ImageDocument::last->pages, 2);
-    ASSERT_EQ(call(11002, {VariantBool(true)}), 0);
-    EXPECT_EQ(call(11003, {}), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_CLOSE, {}), 0);
     SetPrinterDocumentFactory(nullptr);
     ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
 }
@@ -986,12 +988,12 @@ TEST_F(ViewerTest, EmbeddedSubsetStandsInForAFaceThatIsGone) {
     EXPECT_EQ(Put(report, ReportObject::kPaperOrientation, VariantI2(1)), 0);
     ItemObject* text = Add(report, 1, ctrlclass::kText, u"T", {2000, 2000, 19000, 8000});
     Text face(u"QzsFixtureComposite"), letters(u"ABCDE abc ST");
-    EXPECT_EQ(Put(text->mainInterface(), 10016, face.v()), 0);
+    EXPECT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_FONT_NAME, face.v()), 0);
     Variant size{};
     size.vt = VT_R4;
     size.fltVal = 60.0f;
-    EXPECT_EQ(Put(text->mainInterface(), 10018, size), 0);
-    EXPECT_EQ(Put(text->mainInterface(), 10019, letters.v()), 0);
+    EXPECT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_FONT_SIZE, size), 0);
+    EXPECT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_TEXT, letters.v()), 0);
     const QImage direct = Drawn(report);
     const std::string path = dir_ + "/fixture.k3v";
     ASSERT_EQ(Create(path, true), 0);

@@ -102,17 +102,18 @@ TEST_F(NoThrow, EveryFailedAllocationIsAnsweredAsACode) {
                  }
                  return code;
              }},
-        {.name = "CreateReport", .call = appMethod(10005, none)},
-        {.name = "CreatePreview", .call = appMethod(10001, none)},
-        {.name = "CreateFile", .call = appMethod(10004, none)},
-        {.name = "CreatePdfDocument", .call = appMethod(10011, none)},
-        {.name = "PrinterName", .call = appMethod(10007, first)},
+        {.name = "CreateReport", .call = appMethod(KPM_APPLICATION_CREATE_REPORT, none)},
+        {.name = "CreatePreview", .call = appMethod(KPM_APPLICATION_CREATE_PREVIEW, none)},
+        {.name = "CreateFile", .call = appMethod(KPM_APPLICATION_CREATE_FILE, none)},
+        {.name = "CreatePdfDocument", .call = appMethod(KPM_APPLICATION_CREATE_PDF_DOCUMENT, none)},
+        {.name = "PrinterName", .call = appMethod(KPM_APPLICATION_PRINTER_NAME, first)},
         {.name = "PdfOpen and PdfClose",
-         .prepare = [](ApplicationObject* app) { return Made(app, 10011); },
+         .prepare =
+             [](ApplicationObject* app) { return Made(app, KPM_APPLICATION_CREATE_PDF_DOCUMENT); },
          .call =
              [&](ApplicationObject*, ScriptableObject* pdf) {
-                 int32_t code = Method(pdf, 600, open);
-                 if (code == 0) code = Method(pdf, 601, none);
+                 int32_t code = Method(pdf, KPM_PDF_DOCUMENT_PDF_OPEN, open);
+                 if (code == 0) code = Method(pdf, KPM_PDF_DOCUMENT_PDF_CLOSE, none);
                  return code;
              }},
     };

@@ -40,13 +40,14 @@ class PagePlayer : public ReportTest {
     ReportObject* Sample() {
         ReportObject* report = NewReport();
         ItemObject* box = Add(report, 1, ctrlclass::kBox, u"B", {2000, 2000, 6000, 4000});
-        EXPECT_EQ(Put(box->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(box->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)), 0);
         ItemObject* text = Add(report, 2, ctrlclass::kText, u"T", {2000, 6000, 12000, 8000});
         Bstr t = BstrAllocView(u"ページ1");
-        EXPECT_EQ(Put(text->mainInterface(), 10019, VariantBstr(t)), 0);
+        EXPECT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_TEXT, VariantBstr(t)), 0);
         BstrFree(t);
         ItemObject* line = Add(report, 3, ctrlclass::kBox, u"L", {2000, 10000, 19000, 10050});
-        EXPECT_EQ(Put(line->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(line->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)),
+                  0);
         return report;
     }
 
@@ -195,7 +196,7 @@ TEST_F(PagePlayer, FilesEmbedTheFontsTheirPagesUse) {
     Bstr face = BstrAllocView(u"ＭＳ ゴシック");
     ItemObject* text = Objects(report, 2).Find(u"T", nullptr);
     ASSERT_NE(text, nullptr);
-    ASSERT_EQ(Put(text->mainInterface(), 10016, VariantBstr(face)), 0);
+    ASSERT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_FONT_NAME, VariantBstr(face)), 0);
     BstrFree(face);
     std::unique_ptr<FontUsageTable> fonts;
     ASSERT_EQ(FontUsageTableCreate(fonts), 0);

@@ -142,36 +142,76 @@ TEST_F(PdfDocumentTest, MembersByStateAndArgument) {
         bool open;  // in state 128
         int32_t code;
     } cases[] = {
-        {"state is read only", 500, kInvokePut, {Ui2(1)}, false, -6},
-        {"a text is set in any state", 502, kInvokePut, {Text(u"t")}, true, 0},
-        {"a text wants a string", 502, kInvokePut, {Ui2(1)}, false, -7},
-        {"a property takes one argument", 502, kInvokePut, {Text(u"a"), Text(u"b")}, false, -7},
-        {"506 only while idle", 506, kInvokePut, {Text(u"x")}, true, -10301},
-        {"506 while idle", 506, kInvokePut, {Text(u"x")}, false, 0},
-        {"a switch only while idle", 509, kInvokePut, {Bool(0)}, true, -10301},
-        {"a switch wants a boolean", 509, kInvokePut, {Ui2(0)}, false, -7},
-        {"517 above 2", 517, kInvokePut, {Ui2(3)}, false, -8},
-        {"517 wants a 16-bit value", 517, kInvokePut, {Bool(1)}, false, -7},
-        {"517 only while idle", 517, kInvokePut, {Ui2(1)}, true, -10301},
-        {"518 refuses full-width characters", 518, kInvokePut, {Text(u"ab\uff21")}, false, -7},
-        {"518 takes half-width kana", 519, kInvokePut, {Text(u"\uff71bc")}, false, 0},
-        {"518 only while idle", 518, kInvokePut, {Text(u"a")}, true, -10301},
+        {"state is read only", KPM_PDF_DOCUMENT_STATE, kInvokePut, {Ui2(1)}, false, -6},
+        {"a text is set in any state", KPM_PDF_DOCUMENT_TITLE, kInvokePut, {Text(u"t")}, true, 0},
+        {"a text wants a string", KPM_PDF_DOCUMENT_TITLE, kInvokePut, {Ui2(1)}, false, -7},
+        {"a property takes one argument",
+         KPM_PDF_DOCUMENT_TITLE,
+         kInvokePut,
+         {Text(u"a"), Text(u"b")},
+         false,
+         -7},
+        {"506 only while idle", KPM_PDF_DOCUMENT_VALUE506, kInvokePut, {Text(u"x")}, true, -10301},
+        {"506 while idle", KPM_PDF_DOCUMENT_VALUE506, kInvokePut, {Text(u"x")}, false, 0},
+        {"a switch only while idle",
+         KPM_PDF_DOCUMENT_SWITCH509,
+         kInvokePut,
+         {Bool(0)},
+         true,
+         -10301},
+        {"a switch wants a boolean", KPM_PDF_DOCUMENT_SWITCH509, kInvokePut, {Ui2(0)}, false, -7},
+        {"517 above 2", KPM_PDF_DOCUMENT_VALUE517, kInvokePut, {Ui2(3)}, false, -8},
+        {"517 wants a 16-bit value", KPM_PDF_DOCUMENT_VALUE517, kInvokePut, {Bool(1)}, false, -7},
+        {"517 only while idle", KPM_PDF_DOCUMENT_VALUE517, kInvokePut, {Ui2(1)}, true, -10301},
+        {"518 refuses full-width characters",
+         KPM_PDF_DOCUMENT_VALUE518,
+         kInvokePut,
+         {Text(u"ab\uff21")},
+         false,
+         -7},
+        {"518 takes half-width kana",
+         KPM_PDF_DOCUMENT_VALUE519,
+         kInvokePut,
+         {Text(u"\uff71bc")},
+         false,
+         0},
+        {"518 only while idle", KPM_PDF_DOCUMENT_VALUE518, kInvokePut, {Text(u"a")}, true, -10301},
         {"an unknown property", 520, kInvokeGet, {}, false, -6},
         {"an unknown method", 604, kInvokeMethod, {}, false, -6},
-        {"an unknown kind", 500, 3, {}, false, -7},
-        {"open with one argument", 600, kInvokeMethod, {Text(u"x")}, false, -7},
-        {"open with a wrong type", 600, kInvokeMethod, {Text(u"x"), Ui2(0)}, false, -7},
-        {"close with an argument", 601, kInvokeMethod, {Bool(0)}, false, -7},
-        {"add page with one argument", 602, kInvokeMethod, {Dispatch(nullptr)}, true, -7},
-        {"open while open", 600, kInvokeMethod, {Text(u"/tmp/x.pdf"), Bool(0)}, true, -15200},
+        {"an unknown kind", KPM_PDF_DOCUMENT_STATE, 3, {}, false, -7},
+        {"open with one argument",
+         KPM_PDF_DOCUMENT_PDF_OPEN,
+         kInvokeMethod,
+         {Text(u"x")},
+         false,
+         -7},
+        {"open with a wrong type",
+         KPM_PDF_DOCUMENT_PDF_OPEN,
+         kInvokeMethod,
+         {Text(u"x"), Ui2(0)},
+         false,
+         -7},
+        {"close with an argument", KPM_PDF_DOCUMENT_PDF_CLOSE, kInvokeMethod, {Bool(0)}, false, -7},
+        {"add page with one argument",
+         KPM_PDF_DOCUMENT_PDF_ADD_PAGE,
+         kInvokeMethod,
+         {Dispatch(nullptr)},
+         true,
+         -7},
+        {"open while open",
+         KPM_PDF_DOCUMENT_PDF_OPEN,
+         kInvokeMethod,
+         {Text(u"/tmp/x.pdf"), Bool(0)},
+         true,
+         -15200},
         {"add page while idle",
-         602,
+         KPM_PDF_DOCUMENT_PDF_ADD_PAGE,
          kInvokeMethod,
          {Dispatch(nullptr), Dispatch(nullptr)},
          false,
          -15200},
         {"add page of a null report",
-         602,
+         KPM_PDF_DOCUMENT_PDF_ADD_PAGE,
          kInvokeMethod,
          {Dispatch(nullptr), Dispatch(nullptr)},
          true,
@@ -184,7 +224,7 @@ TEST_F(PdfDocumentTest, MembersByStateAndArgument) {
         }
         EXPECT_EQ(Call(c.id, c.kind, c.args), c.code);
         if (c.open) {
-            EXPECT_EQ(Call(601, kInvokeMethod, {}), 0);
+            EXPECT_EQ(Call(KPM_PDF_DOCUMENT_PDF_CLOSE, kInvokeMethod, {}), 0);
         }
         for (auto& a : c.args) {
             if (a.vt == plat::VT_BSTR) plat::BstrFree(a.bstrVal);
@@ -194,37 +234,39 @@ TEST_F(PdfDocumentTest, MembersByStateAndArgument) {
 
 TEST_F(PdfDocumentTest, StoredValuesReadBack) {
     Variant v{};
-    ASSERT_EQ(Call(500, kInvokeGet, {}, &v), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_STATE, kInvokeGet, {}, &v), 0);
     EXPECT_EQ(v.vt, plat::VT_I2);
     EXPECT_EQ(v.iVal, 16);
     // Switches: 507 off, 508-511 on, 512-516 off; any true value reads back as 1.
-    for (int id = 507; id <= 516; ++id) {
+    for (int id = KPM_PDF_DOCUMENT_SWITCH507; id <= KPM_PDF_DOCUMENT_SWITCH516; ++id) {
         ASSERT_EQ(Call(id, kInvokeGet, {}, &v), 0);
         EXPECT_EQ(v.vt, plat::VT_BOOL);
-        EXPECT_EQ(v.boolVal, id >= 508 && id <= 511 ? 1 : 0) << id;
+        EXPECT_EQ(v.boolVal,
+                  id >= KPM_PDF_DOCUMENT_SWITCH508 && id <= KPM_PDF_DOCUMENT_SWITCH511 ? 1 : 0)
+            << id;
     }
-    ASSERT_EQ(Call(507, kInvokePut, {Bool(-1)}), 0);
-    ASSERT_EQ(Call(507, kInvokeGet, {}, &v), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_SWITCH507, kInvokePut, {Bool(-1)}), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_SWITCH507, kInvokeGet, {}, &v), 0);
     EXPECT_EQ(v.boolVal, 1);
-    ASSERT_EQ(Call(517, kInvokePut, {Ui2(2)}), 0);
-    ASSERT_EQ(Call(517, kInvokeGet, {}, &v), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_VALUE517, kInvokePut, {Ui2(2)}), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_VALUE517, kInvokeGet, {}, &v), 0);
     EXPECT_EQ(v.vt, plat::VT_UI1);
     EXPECT_EQ(v.bVal, 2);
     // A refused 518 keeps its old value.
     Variant abc = Text(u"abc"), wide = Text(u"\u3042");
-    ASSERT_EQ(Call(518, kInvokePut, {abc}), 0);
-    EXPECT_EQ(Call(518, kInvokePut, {wide}), -7);
-    ASSERT_EQ(Call(518, kInvokeGet, {}, &v), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_VALUE518, kInvokePut, {abc}), 0);
+    EXPECT_EQ(Call(KPM_PDF_DOCUMENT_VALUE518, kInvokePut, {wide}), -7);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_VALUE518, kInvokeGet, {}, &v), 0);
     EXPECT_EQ(plat::BstrView(v.bstrVal), u"abc");
     plat::BstrFree(v.bstrVal);
     // A text and its clearing.
-    ASSERT_EQ(Call(503, kInvokePut, {abc}), 0);
-    ASSERT_EQ(Call(503, kInvokeGet, {}, &v), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_SUBJECT, kInvokePut, {abc}), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_SUBJECT, kInvokeGet, {}, &v), 0);
     EXPECT_EQ(plat::BstrView(v.bstrVal), u"abc");
     plat::BstrFree(v.bstrVal);
     Variant empty = Text(nullptr);
-    ASSERT_EQ(Call(503, kInvokePut, {empty}), 0);
-    ASSERT_EQ(Call(503, kInvokeGet, {}, &v), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_SUBJECT, kInvokePut, {empty}), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_SUBJECT, kInvokeGet, {}, &v), 0);
     EXPECT_EQ(v.bstrVal, nullptr);
     plat::BstrFree(abc.bstrVal);
     plat::BstrFree(wide.bstrVal);
@@ -233,11 +275,11 @@ TEST_F(PdfDocumentTest, StoredValuesReadBack) {
 TEST_F(PdfDocumentTest, OpenAndClose) {
     const std::string path = dir.File("out.pdf");
     // Closing what was never opened writes nothing.
-    EXPECT_EQ(Call(601, kInvokeMethod, {}), -15010);
+    EXPECT_EQ(Call(KPM_PDF_DOCUMENT_PDF_CLOSE, kInvokeMethod, {}), -15010);
     EXPECT_EQ(doc->state(), 16);
     EXPECT_EQ(dir.Count(), 0u);
     Variant empty = Text(u"");
-    EXPECT_EQ(Call(600, kInvokeMethod, {empty, Bool(0)}), -15201);
+    EXPECT_EQ(Call(KPM_PDF_DOCUMENT_PDF_OPEN, kInvokeMethod, {empty, Bool(0)}), -15201);
     plat::VariantClear(&empty);
     WriteFile(path, "mine");
     EXPECT_EQ(Open(path, false), -15017);
@@ -245,12 +287,12 @@ TEST_F(PdfDocumentTest, OpenAndClose) {
     EXPECT_EQ(ReadFile(path), "mine");
     ASSERT_EQ(Open(path, true), 0);
     EXPECT_EQ(doc->state(), 128);
-    ASSERT_EQ(Call(601, kInvokeMethod, {}), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_PDF_CLOSE, kInvokeMethod, {}), 0);
     EXPECT_EQ(doc->state(), 16);
     EXPECT_EQ(ReadFile(path).substr(0, 8), "%PDF-1.3");
     // Opened again after closing.
     ASSERT_EQ(Open(dir.File("again.pdf"), false), 0);
-    ASSERT_EQ(Call(601, kInvokeMethod, {}), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_PDF_CLOSE, kInvokeMethod, {}), 0);
     EXPECT_EQ(dir.Count(), 2u);
 }
 
@@ -259,7 +301,9 @@ TEST_F(PdfDocumentTest, PagesThroughTheScreenAndAJob) {
     ASSERT_EQ(Open(path, false), 0);
     FakeChild* report = Report();
     // Portrait through the screen.
-    ASSERT_EQ(Call(602, kInvokeMethod, {Dispatch(nullptr), Dispatch(report)}), 0);
+    ASSERT_EQ(
+        Call(KPM_PDF_DOCUMENT_PDF_ADD_PAGE, kInvokeMethod, {Dispatch(nullptr), Dispatch(report)}),
+        0);
     EXPECT_EQ(Script().flags, kPdfDrawFlags);
     EXPECT_EQ(Script().rect, (plat::RECT{0, 0, 794, 1123}));  // A4 at 96 dpi
     EXPECT_EQ(Script().uses, 0);                              // raised and lowered again
@@ -268,26 +312,37 @@ TEST_F(PdfDocumentTest, PagesThroughTheScreenAndAJob) {
     FakeChild job(ChildKind::kPrinter, "job");
     job.answers[kPrinterJobDcMember] = Answer(0, plat::VT_I4, int32_t(printer.handle()));
     Script().orientation = 2;
-    ASSERT_EQ(Call(602, kInvokeMethod, {Dispatch(&job), Dispatch(report)}), 0);
+    ASSERT_EQ(
+        Call(KPM_PDF_DOCUMENT_PDF_ADD_PAGE, kInvokeMethod, {Dispatch(&job), Dispatch(report)}), 0);
     EXPECT_EQ(Script().dpi, 300);
     EXPECT_EQ(Script().rect, (plat::RECT{0, 0, 3508, 2480}));
     // A job that is not open answers its own error and nothing is drawn.
     job.answers[kPrinterJobDcMember] = Answer(-10301, plat::VT_I4, 0);
-    EXPECT_EQ(Call(602, kInvokeMethod, {Dispatch(&job), Dispatch(report)}), -10301);
+    EXPECT_EQ(
+        Call(KPM_PDF_DOCUMENT_PDF_ADD_PAGE, kInvokeMethod, {Dispatch(&job), Dispatch(report)}),
+        -10301);
     job.answers[kPrinterJobDcMember] = Answer(0, plat::VT_BSTR, 0, u"dc");
-    EXPECT_EQ(Call(602, kInvokeMethod, {Dispatch(&job), Dispatch(report)}), -15004);
+    EXPECT_EQ(
+        Call(KPM_PDF_DOCUMENT_PDF_ADD_PAGE, kInvokeMethod, {Dispatch(&job), Dispatch(report)}),
+        -15004);
     EXPECT_EQ(Script().draws, 2);
     // Paper that cannot be read, drawing that fails, a report of another class.
     Script().paperCode = -1;
-    EXPECT_EQ(Call(602, kInvokeMethod, {Dispatch(nullptr), Dispatch(report)}), -14008);
+    EXPECT_EQ(
+        Call(KPM_PDF_DOCUMENT_PDF_ADD_PAGE, kInvokeMethod, {Dispatch(nullptr), Dispatch(report)}),
+        -14008);
     Script().paperCode = 0;
     Script().drawCode = -12345;
-    EXPECT_EQ(Call(602, kInvokeMethod, {Dispatch(nullptr), Dispatch(report)}), -12345);
+    EXPECT_EQ(
+        Call(KPM_PDF_DOCUMENT_PDF_ADD_PAGE, kInvokeMethod, {Dispatch(nullptr), Dispatch(report)}),
+        -12345);
     FakeChild* other = Report("KPObject30");
-    EXPECT_EQ(Call(602, kInvokeMethod, {Dispatch(nullptr), Dispatch(other)}), -7);
+    EXPECT_EQ(
+        Call(KPM_PDF_DOCUMENT_PDF_ADD_PAGE, kInvokeMethod, {Dispatch(nullptr), Dispatch(other)}),
+        -7);
     EXPECT_EQ(doc->state(), 128);
     EXPECT_EQ(Script().uses, 0);
-    ASSERT_EQ(Call(601, kInvokeMethod, {}), 0);
+    ASSERT_EQ(Call(KPM_PDF_DOCUMENT_PDF_CLOSE, kInvokeMethod, {}), 0);
 
     const std::string pdf = ReadFile(path);
     const auto pages = PageObjects(pdf);
@@ -312,7 +367,7 @@ TEST_F(PdfDocumentTest, PagesThroughTheScreenAndAJob) {
 TEST_F(PdfDocumentTest, ReleaseLeavesTheApplicationAndDropsAnOpenFile) {
     ASSERT_EQ(Open(dir.File("dropped.pdf"), false), 0);
     EXPECT_EQ(app->ChildCount(ChildKind::kPdfDocument), 1u);
-    EXPECT_EQ(Call(603, kInvokeMethod, {}), 0);
+    EXPECT_EQ(Call(KPM_PDF_DOCUMENT_PDF_RELEASE, kInvokeMethod, {}), 0);
     doc = nullptr;
     EXPECT_EQ(app->ChildCount(ChildKind::kPdfDocument), 0u);
     EXPECT_EQ(dir.Count(), 0u);

@@ -239,6 +239,59 @@ TEST_F(PdfWriterTest, LimitsOfObjectsAndPages) {
     EXPECT_EQ(w.BeginPage(), kPageLimit);
 }
 
+// A font hands its objects over as data: the writer numbers them after what it has written,
+// resolves references forwards and backwards, keeps the number a page already named, and
+// deflates the streams with their lengths.
+TEST_F(PdfWriterTest, ObjectsHandedOverAsData) {
+    ASSERT_EQ(writer.CreateFile(path, true), kOk);
+    uint32_t named = 0;
+    ASSERT_EQ(writer.Tell(named), kOk);  // as a page names a font before it is written
+    ASSERT_EQ(writer.Write("% placeholder\r"), kOk);
+
+    std::vector<PdfObject> objects(4);
+    objects[0].Text("<< /Next ").Ref(1).Text(" /Last ").Ref(3).Text(" >>");
+    objects[1].stream = true;
+    objects[1].length1 = true;
+    objects[1].data = std::string(3000, 'x') + "end";
+    objects[2].stream = true;
+    objects[2].data = "abc";
+    objects[3].numbered = named;
+    objects[3].Text("<< /First ").Ref(0).Text(" /Map ").Ref(2).Text(" >>");
+    ASSERT_EQ(writer.WriteObjects(objects), kOk);
+    ASSERT_EQ(Finish(), kOk);
+
+    const std::string pdf = ReadFile(path);
+    const uint32_t first = named + 1;
+    const std::string head =
+        PdfFormat("%d 0 obj\r<< /Next %d 0 R /Last %d 0 R >>\rendobj\r", first, first + 1, named);
+    EXPECT_EQ(Object(pdf, first) + "\r", head);
+    const std::string file = Object(pdf, first + 1);
+    EXPECT_EQ(Inflate(StreamData(file)), objects[1].data);
+    EXPECT_NE(file.find(PdfFormat("<< /Filter /FlateDecode /Length %d /Length1 3003 >>\rstream\r\n",
+                                  StreamData(file).size())),
+              std::string::npos)
+        << file;
+    const std::string map = Object(pdf, first + 2);
+    EXPECT_EQ(Inflate(StreamData(map)), "abc");
+    EXPECT_EQ(map.find("/Length1"), std::string::npos);
+    EXPECT_EQ(Object(pdf, named), PdfFormat("%d 0 obj\r<< /First %d 0 R /Map %d 0 R >>\rendobj",
+                                            named, first, first + 2));
+    int status = -1;
+    RunCommand("qpdf --check '" + path + "' 2>&1", &status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(PdfWriterTest, ObjectsHandedOverNeedAnOpenFileAndANumberTaken) {
+    std::vector<PdfObject> objects(1);
+    objects[0].Text("<< >>");
+    EXPECT_EQ(writer.WriteObjects(objects), kPosition) << "no file";
+    ASSERT_EQ(writer.CreateFile(path, true), kOk);
+    objects[0].numbered = 7;  // never taken
+    EXPECT_EQ(writer.WriteObjects(objects), kPosition);
+    objects[0].numbered = 0;
+    EXPECT_EQ(writer.WriteObjects(objects), kPosition);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Images
 

@@ -142,19 +142,20 @@ class PreviewObjectTest : public ReportTest {
         if (rc) *rc = code;
         return v;
     }
-    int32_t Open() { return Call(12001, {VariantUI4(kStyleTopLevel)}); }
+    int32_t Open() { return Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(kStyleTopLevel)}); }
 
     // A page with a black box on layer 1 and a second box on layer 2.
     ReportObject* Page() {
         ReportObject* report = NewReport();
         ItemObject* box = Add(report, 1, ctrlclass::kBox, u"B", {2000, 2000, 6000, 4000});
-        EXPECT_EQ(Put(box->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(box->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)), 0);
         ItemObject* other = Add(report, 2, ctrlclass::kBox, u"C", {2000, 8000, 6000, 10000});
-        EXPECT_EQ(Put(other->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(other->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)),
+                  0);
         return report;
     }
     int32_t Record(ReportObject* report) {
-        return Call(12004, {VariantDispatch(static_cast<ScriptableObject*>(report))});
+        return Call(KPM_PREVIEW_PRINT, {VariantDispatch(static_cast<ScriptableObject*>(report))});
     }
 
     std::optional<qzs_test::PrivateTmpDir> scratch_;
@@ -176,36 +177,36 @@ TEST_F(PreviewObjectTest, PutsAndGetsByState) {
         int32_t expected;
     };
     const Row rows[] = {
-        {kIdle, 2003, VariantI4(3001), code::kOutOfRange},
-        {kIdle, 2003, VariantI4(3000), 0},
-        {kIdle, 2003, VariantI4(kDefaultPosition), 0},
-        {kOpen, 2003, VariantI4(kDefaultPosition), code::kOutOfRange},
-        {kIdle, 2001, VariantI4(-1), code::kOutOfRange},
-        {kIdle, 2012, VariantUI2(4), code::kOutOfRange},
-        {kIdle, 2012, VariantUI2(1001), code::kOutOfRange},
-        {kIdle, 2012, VariantUI2(5), 0},
-        {kOpen, 2012, VariantUI2(1000), 0},
-        {kRecording, 2012, VariantUI2(100), code::kBusy},
-        {kIdle, 2013, VariantBstr(nullptr), 0},
-        {kOpen, 2013, VariantBstr(nullptr), code::kWrongState},
-        {kIdle, 2007, VariantUI4(0x7fff1234), code::kBadArgument},
-        {kOpen, 2007, VariantUI4(0), code::kWrongState},
-        {kIdle, 2010, VariantUI4(1), code::kWrongState},
-        {kOpenWithPages, 2010, VariantUI4(0), code::kOutOfRange},
-        {kOpenWithPages, 2010, VariantUI4(3), code::kOutOfRange},
-        {kOpenWithPages, 2010, VariantUI4(2), 0},
-        {kOpenWithPages, 2010, VariantUI4(1), 0},  // the current page again
-        {kRecording, 2010, VariantUI4(1), code::kBusy},
-        {kIdle, 2017, VariantUI4(0), code::kWrongState},
-        {kOpenWithPages, 2017, VariantUI4(0), 0},
-        {kOpenWithPages, 2017, VariantUI4(0xFFFFFFFF), 0},
-        {kOpenWithPages, 2017, VariantUI4(2), code::kNoOutlineEntry},
-        {kOpenWithPages, 2017, VariantUI4(3), code::kOutOfRange},
-        {kOpen, 2011, VariantUI4(0x3), 0},
-        {kRecording, 2011, VariantUI4(0x3), code::kWrongState},
-        {kIdle, 2026, VariantBool(false), 0},
-        {kRecording, 2031, VariantBool(false), code::kWrongState},
-        {kRecording, 2023, VariantBool(true), code::kWrongState},
+        {kIdle, KPM_PREVIEW_WINDOW_RIGHT, VariantI4(3001), code::kOutOfRange},
+        {kIdle, KPM_PREVIEW_WINDOW_RIGHT, VariantI4(3000), 0},
+        {kIdle, KPM_PREVIEW_WINDOW_RIGHT, VariantI4(kDefaultPosition), 0},
+        {kOpen, KPM_PREVIEW_WINDOW_RIGHT, VariantI4(kDefaultPosition), code::kOutOfRange},
+        {kIdle, KPM_PREVIEW_WINDOW_TOP, VariantI4(-1), code::kOutOfRange},
+        {kIdle, KPM_PREVIEW_ZOOM, VariantUI2(4), code::kOutOfRange},
+        {kIdle, KPM_PREVIEW_ZOOM, VariantUI2(1001), code::kOutOfRange},
+        {kIdle, KPM_PREVIEW_ZOOM, VariantUI2(5), 0},
+        {kOpen, KPM_PREVIEW_ZOOM, VariantUI2(1000), 0},
+        {kRecording, KPM_PREVIEW_ZOOM, VariantUI2(100), code::kBusy},
+        {kIdle, KPM_PREVIEW_TITLE, VariantBstr(nullptr), 0},
+        {kOpen, KPM_PREVIEW_TITLE, VariantBstr(nullptr), code::kWrongState},
+        {kIdle, KPM_PREVIEW_PARENT_WINDOW, VariantUI4(0x7fff1234), code::kBadArgument},
+        {kOpen, KPM_PREVIEW_PARENT_WINDOW, VariantUI4(0), code::kWrongState},
+        {kIdle, KPM_PREVIEW_PAGE, VariantUI4(1), code::kWrongState},
+        {kOpenWithPages, KPM_PREVIEW_PAGE, VariantUI4(0), code::kOutOfRange},
+        {kOpenWithPages, KPM_PREVIEW_PAGE, VariantUI4(3), code::kOutOfRange},
+        {kOpenWithPages, KPM_PREVIEW_PAGE, VariantUI4(2), 0},
+        {kOpenWithPages, KPM_PREVIEW_PAGE, VariantUI4(1), 0},  // the current page again
+        {kRecording, KPM_PREVIEW_PAGE, VariantUI4(1), code::kBusy},
+        {kIdle, KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(0), code::kWrongState},
+        {kOpenWithPages, KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(0), 0},
+        {kOpenWithPages, KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(0xFFFFFFFF), 0},
+        {kOpenWithPages, KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(2), code::kNoOutlineEntry},
+        {kOpenWithPages, KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(3), code::kOutOfRange},
+        {kOpen, KPM_PREVIEW_TOOLS, VariantUI4(0x3), 0},
+        {kRecording, KPM_PREVIEW_TOOLS, VariantUI4(0x3), code::kWrongState},
+        {kIdle, KPM_PREVIEW_LAYER_DISPLAY1, VariantBool(false), 0},
+        {kRecording, KPM_PREVIEW_LAYER_PRINT1, VariantBool(false), code::kWrongState},
+        {kRecording, KPM_PREVIEW_TWO_PAGES, VariantBool(true), code::kWrongState},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << "setup " << row.setup << " id " << row.id);
@@ -220,26 +221,26 @@ TEST_F(PreviewObjectTest, PutsAndGetsByState) {
         EXPECT_EQ(PutP(row.id, row.value), row.expected);
         if (preview_->core().state() == kStateRecording) preview_->core().SetState(kStateOpen);
         if (preview_->core().state() != kStateIdle) {
-            ASSERT_EQ(Call(12002), 0);
+            ASSERT_EQ(Call(KPM_PREVIEW_CLOSE_PREVIEW), 0);
         }
     }
     // Gets that need an open window.
     int32_t rc = 0;
-    GetP(2009, &rc);
+    GetP(KPM_PREVIEW_PAGE_COUNT, &rc);
     EXPECT_EQ(rc, code::kWrongState);
-    GetP(2036, &rc);
+    GetP(KPM_PREVIEW_HWND, &rc);
     EXPECT_EQ(rc, code::kWrongState);
     ASSERT_EQ(Open(), 0);
-    EXPECT_EQ(GetP(2036, &rc).ulVal, FakeFrame::last->Handle());
+    EXPECT_EQ(GetP(KPM_PREVIEW_HWND, &rc).ulVal, FakeFrame::last->Handle());
     preview_->core().SetState(kStateRecording);
-    GetP(2009, &rc);
+    GetP(KPM_PREVIEW_PAGE_COUNT, &rc);
     EXPECT_EQ(rc, code::kBusy);
     preview_->core().SetState(kStateOpen);
-    EXPECT_EQ(GetP(2009, &rc).ulVal, 0u);
-    EXPECT_EQ(GetP(2008).uiVal, kStateOpen);
+    EXPECT_EQ(GetP(KPM_PREVIEW_PAGE_COUNT, &rc).ulVal, 0u);
+    EXPECT_EQ(GetP(KPM_PREVIEW_STATUS).uiVal, kStateOpen);
     // The frame's own rectangle is stored when it opens.
-    EXPECT_EQ(GetP(2002).lVal, 10);
-    EXPECT_EQ(GetP(2004).lVal, 480);
+    EXPECT_EQ(GetP(KPM_PREVIEW_WINDOW_LEFT).lVal, 10);
+    EXPECT_EQ(GetP(KPM_PREVIEW_WINDOW_BOTTOM).lVal, 480);
 }
 
 TEST_F(PreviewObjectTest, OpenStylesAndParents) {
@@ -254,7 +255,8 @@ TEST_F(PreviewObjectTest, OpenStylesAndParents) {
         {kStyleChild, 0, code::kChildWithoutParent},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(Call(12001, {VariantUI4(row.style)}), row.expected) << row.style;
+        EXPECT_EQ(Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(row.style)}), row.expected)
+            << row.style;
         EXPECT_EQ(preview_->core().state(), kStateIdle);
     }
     // Without a window layer (no Qt Widgets, or not on its thread) no frame can be made.
@@ -268,12 +270,12 @@ TEST_F(PreviewObjectTest, OpenStylesAndParents) {
     Variant made{};
     ASSERT_EQ(app_->Invoke(ApplicationObject::kCreatePreview, kInvokeMethod, nullptr, &made), 0);
     auto* inner = static_cast<ScriptableObject*>(made.pdispVal);
-    ASSERT_EQ(Put(inner, 2007, VariantUI4(FakeFrame::last->Handle())), 0);
+    ASSERT_EQ(Put(inner, KPM_PREVIEW_PARENT_WINDOW, VariantUI4(FakeFrame::last->Handle())), 0);
     Variant v = VariantUI4(kStyleChild);
     InvokeArgs args{&v, 1};
     Variant result{};
-    EXPECT_EQ(inner->Invoke(12001, kInvokeMethod, &args, &result), 0);
-    EXPECT_EQ(inner->Invoke(12003, kInvokeMethod, nullptr, &result), 0);
+    EXPECT_EQ(inner->Invoke(KPM_PREVIEW_OPEN_PREVIEW, kInvokeMethod, &args, &result), 0);
+    EXPECT_EQ(inner->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &result), 0);
 }
 
 TEST_F(PreviewObjectTest, RecordsPagesAndMovesBetweenThem) {
@@ -286,17 +288,17 @@ TEST_F(PreviewObjectTest, RecordsPagesAndMovesBetweenThem) {
     EXPECT_EQ(Record(Page()), code::kWrongState) << "not open";
     ASSERT_EQ(Open(), 0);
     EXPECT_EQ(Record(reinterpret_cast<ReportObject*>(preview_)), code::kBadArgument);
-    ASSERT_EQ(PutP(2017, VariantUI4(0)), 0);
+    ASSERT_EQ(PutP(KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(0)), 0);
     ASSERT_EQ(Record(Page()), 0);
     EXPECT_EQ(preview_->core().currentPage(), 1) << "the first page shows at once";
-    ASSERT_EQ(PutP(2017, VariantUI4(1)), 0);
+    ASSERT_EQ(PutP(KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(1)), 0);
     Bstr title = BstrAllocView(u"明細");
-    ASSERT_EQ(PutP(2018, VariantBstr(title)), 0);
+    ASSERT_EQ(PutP(KPM_PREVIEW_REPORT_INDEX_TITLE, VariantBstr(title)), 0);
     BstrFree(title);
     ASSERT_EQ(Record(Page()), 0);
-    ASSERT_EQ(PutP(2017, VariantUI4(0xFFFFFFFF)), 0);
+    ASSERT_EQ(PutP(KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(0xFFFFFFFF)), 0);
     ASSERT_EQ(Record(Page()), 0);
-    EXPECT_EQ(GetP(2009).ulVal, 3u);
+    EXPECT_EQ(GetP(KPM_PREVIEW_PAGE_COUNT).ulVal, 3u);
 
     // Outline: page 1 at the top level ("1ページ"), page 2 under it with its title, page 3 none.
     FakeFrame* frame = FakeFrame::last;
@@ -356,7 +358,7 @@ TEST_F(PreviewObjectTest, RecordsPagesAndMovesBetweenThem) {
     preview_->core().OnCommand(kCmdPrint);
     EXPECT_TRUE(range.empty()) << "the host took the printing over";
 
-    ASSERT_EQ(Call(12002), 0);
+    ASSERT_EQ(Call(KPM_PREVIEW_CLOSE_PREVIEW), 0);
     EXPECT_EQ(sink_.events.back(), kEvClose);
     EXPECT_EQ(preview_->core().state(), kStateIdle);
     EXPECT_EQ(FakeFrame::live, 0);
@@ -375,8 +377,9 @@ TEST_F(PreviewObjectTest, SinksThatCloseFromInsideEvents) {
     sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
         if (id != kEvNextPage) return;
         Variant result{};
-        closeAnswer = preview_->Invoke(12003, kInvokeMethod, nullptr, &result);
-        closePreviewAnswer = preview_->Invoke(12002, kInvokeMethod, nullptr, &result);
+        closeAnswer = preview_->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &result);
+        closePreviewAnswer =
+            preview_->Invoke(KPM_PREVIEW_CLOSE_PREVIEW, kInvokeMethod, nullptr, &result);
         EXPECT_EQ(FakeFrame::live, 1) << "the frame outlives the handler";
     };
     preview_->core().OnCommand(kCmdNext);
@@ -404,13 +407,13 @@ TEST_F(PreviewObjectTest, SinksThatCloseFromInsideEvents) {
     ASSERT_EQ(Open(), 0);
     preview_->core().SetState(kStateCancelled);
     EXPECT_EQ(Record(Page()), code::kCancelled);
-    EXPECT_EQ(Call(12005), code::kCancelled);
-    EXPECT_EQ(Call(12002), 0);
+    EXPECT_EQ(Call(KPM_PREVIEW_SHOW_PRINTING_DIALOG), code::kCancelled);
+    EXPECT_EQ(Call(KPM_PREVIEW_CLOSE_PREVIEW), 0);
     EXPECT_EQ(preview_->core().state(), kStateIdle);
     // Without a QApplication there is no printing dialog.
     ASSERT_EQ(Open(), 0);
-    EXPECT_EQ(Call(12005), code::kPrintingDialog);
-    EXPECT_EQ(Call(12006), 0);
+    EXPECT_EQ(Call(KPM_PREVIEW_SHOW_PRINTING_DIALOG), code::kPrintingDialog);
+    EXPECT_EQ(Call(KPM_PREVIEW_HIDE_PRINTING_DIALOG), 0);
 }
 
 TEST_F(PreviewObjectTest, ClickZoomAndFit) {
@@ -420,7 +423,7 @@ TEST_F(PreviewObjectTest, ClickZoomAndFit) {
     const int fitted = preview_->core().zoom();
     EXPECT_EQ(fitted, FitZoom({800, 600}, preview_->core().CurrentArrangement().area));
     EXPECT_EQ(preview_->core().StatusZoomText(), "Zoom: " + std::to_string(fitted) + "%");
-    ASSERT_EQ(PutP(2019, VariantBool(false)), 0);
+    ASSERT_EQ(PutP(KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(false)), 0);
     struct Row {
         int zoom;
         bool left;
@@ -433,13 +436,13 @@ TEST_F(PreviewObjectTest, ClickZoomAndFit) {
                         {6, false, 6, 1},
                         {10, false, 5, 0}};
     for (const Row& r : rows) {
-        ASSERT_EQ(PutP(2012, VariantUI2(uint16_t(r.zoom))), 0);
+        ASSERT_EQ(PutP(KPM_PREVIEW_ZOOM, VariantUI2(uint16_t(r.zoom))), 0);
         const int before = FakeFrame::last->beeps;
         preview_->core().OnCanvasClick(r.left);
         EXPECT_EQ(preview_->core().zoom(), r.after) << r.zoom;
         EXPECT_EQ(FakeFrame::last->beeps - before, r.beeps) << r.zoom;
     }
-    ASSERT_EQ(PutP(2025, VariantBool(false)), 0);
+    ASSERT_EQ(PutP(KPM_PREVIEW_CLICK_ZOOM, VariantBool(false)), 0);
     preview_->core().OnCanvasClick(true);
     EXPECT_EQ(preview_->core().zoom(), 5) << "click zoom off";
 }
@@ -464,7 +467,7 @@ TEST_F(PreviewObjectTest, CanvasShowsTheDisplayedLayers) {
     };
     const QImage both = paint();
     EXPECT_EQ(both.pixel(2, 2), qRgb(0, 128, 128)) << "the area around the page";
-    ASSERT_EQ(PutP(2027, VariantBool(false)), 0);
+    ASSERT_EQ(PutP(KPM_PREVIEW_LAYER_DISPLAY2, VariantBool(false)), 0);
     const QImage first = paint();
     EXPECT_GT(dark(first), 100);
     EXPECT_GT(dark(both), dark(first) + 100) << "layer 2 hidden on screen";
@@ -498,8 +501,8 @@ class PreviewPrintTest : public PreviewObjectTest {
         EXPECT_EQ(app_->Invoke(ApplicationObject::kCreatePrinter, kInvokeMethod, &args, &made), 0);
         BstrFree(name);
         auto* job = static_cast<ScriptableObject*>(made.pdispVal);
-        EXPECT_EQ(Put(job, 1007, VariantBool(false)), 0);
-        EXPECT_EQ(CallOn(job, 11001, {VariantUI4(0)}), 0);
+        EXPECT_EQ(Put(job, KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false)), 0);
+        EXPECT_EQ(CallOn(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), 0);
         return job;
     }
     static int32_t CallOn(ScriptableObject* object, int32_t id, std::vector<Variant> a) {
@@ -520,7 +523,7 @@ TEST_F(PreviewPrintTest, CloseFromInsideAPageWaitsForItsEnd) {
         Advise();
         sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
             if (id == 21001) {
-                EXPECT_EQ(CallOn(job, 11003, {}), 0);
+                EXPECT_EQ(CallOn(job, KPM_PRINTER_JOB_CLOSE, {}), 0);
             }
         };
         size_t during = 0;
@@ -528,11 +531,12 @@ TEST_F(PreviewPrintTest, CloseFromInsideAPageWaitsForItsEnd) {
             if (viaCancel) {
                 static_cast<PrinterJobObject*>(job)->CancelPrintJob();
             } else {
-                EXPECT_EQ(CallOn(job, 11003, {}), 0);
+                EXPECT_EQ(CallOn(job, KPM_PRINTER_JOB_CLOSE, {}), 0);
             }
             during = app_->ChildCount(ChildKind::kPrinter);
         };
-        const int32_t printed = CallOn(job, 11012, {VariantDispatch(self), VariantUI4(1)});
+        const int32_t printed =
+            CallOn(job, KPM_PRINTER_JOB_PREVIEW_PRINT, {VariantDispatch(self), VariantUI4(1)});
         EXPECT_EQ(printed, viaCancel ? rc::kJobCancelled : 0);
         EXPECT_EQ(during, 1u) << "alive while its page printed";
         EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u) << "gone after";
@@ -548,21 +552,22 @@ TEST_F(PreviewPrintTest, PagesOnAPrinter) {
     ASSERT_NE(ImageDocument::last, nullptr);
     auto* self = static_cast<ScriptableObject*>(preview_);
     // Layer 2 is not printed: only the first box reaches the paper.
-    ASSERT_EQ(PutP(2032, VariantBool(false)), 0);
-    ASSERT_EQ(call(11012, {VariantDispatch(self), VariantUI4(1)}), 0);
+    ASSERT_EQ(PutP(KPM_PREVIEW_LAYER_PRINT2, VariantBool(false)), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_PREVIEW_PRINT, {VariantDispatch(self), VariantUI4(1)}), 0);
     const int onePage = ImageDocument::last->Dark();
     EXPECT_GT(onePage, 100);
-    EXPECT_EQ(call(11012, {VariantDispatch(self), VariantUI4(3)}), -13001);
-    EXPECT_EQ(call(11012, {VariantDispatch(self), VariantUI4(0)}), -13001);
-    EXPECT_EQ(call(11012, {VariantDispatch(job), VariantUI4(1)}), code::kBadArgument);
-    ASSERT_EQ(PutP(2032, VariantBool(true)), 0);
-    ASSERT_EQ(call(11012, {VariantDispatch(self), VariantUI4(2)}), 0);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_PREVIEW_PRINT, {VariantDispatch(self), VariantUI4(3)}), -13001);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_PREVIEW_PRINT, {VariantDispatch(self), VariantUI4(0)}), -13001);
+    EXPECT_EQ(call(KPM_PRINTER_JOB_PREVIEW_PRINT, {VariantDispatch(job), VariantUI4(1)}),
+              code::kBadArgument);
+    ASSERT_EQ(PutP(KPM_PREVIEW_LAYER_PRINT2, VariantBool(true)), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_PREVIEW_PRINT, {VariantDispatch(self), VariantUI4(2)}), 0);
     EXPECT_GT(ImageDocument::last->Dark(), onePage + 100) << "both layers on the second page";
     EXPECT_EQ(ImageDocument::last->pages, 2);
     EXPECT_FALSE(preview_->core().IsInUse()) << "the page lock is given back";
-    ASSERT_EQ(call(11002, {VariantBool(true)}), 0);
+    ASSERT_EQ(call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     Variant result{};
-    EXPECT_EQ(job->Invoke(11003, kInvokeMethod, nullptr, &result), 0);
+    EXPECT_EQ(job->Invoke(KPM_PRINTER_JOB_CLOSE, kInvokeMethod, nullptr, &result), 0);
 }
 
 }  // namespace

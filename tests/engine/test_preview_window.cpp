@@ -70,7 +70,7 @@ class PreviewWindow : public ReportTest {
         if (cookie_ != 0) app_->Sinks().UnadviseSink(cookie_);
         if (preview_ != nullptr) {
             Variant none{};
-            EXPECT_EQ(preview_->Invoke(12003, kInvokeMethod, nullptr, &none), 0);
+            EXPECT_EQ(preview_->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &none), 0);
         }
         Flush();
         SetFrameViewFactory(nullptr);
@@ -93,26 +93,27 @@ class PreviewWindow : public ReportTest {
         EXPECT_EQ(GetValue(preview_, id, &v), 0) << id;
         return v.ulVal;
     }
-    int Page() { return int(Get(2010)); }
-    int Zoom() { return int(Get(2012) & 0xFFFF); }
+    int Page() { return int(Get(KPM_PREVIEW_PAGE)); }
+    int Zoom() { return int(Get(KPM_PREVIEW_ZOOM) & 0xFFFF); }
 
     // A page of a report: a black box and a text.
     ReportObject* Sample() {
         ReportObject* report = NewReport();
         ItemObject* box = Add(report, 1, ctrlclass::kBox, u"B", {2000, 2000, 6000, 4000});
-        EXPECT_EQ(Put(box->mainInterface(), 10103, VariantUI4(0x000000)), 0);
+        EXPECT_EQ(Put(box->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x000000)), 0);
         ItemObject* text = Add(report, 2, ctrlclass::kText, u"T", {2000, 6000, 12000, 8000});
         Bstr t = BstrAllocView(u"ページ");
-        EXPECT_EQ(Put(text->mainInterface(), 10019, VariantBstr(t)), 0);
+        EXPECT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_TEXT, VariantBstr(t)), 0);
         BstrFree(t);
         return report;
     }
 
     // Opens the top-level window and records three pages.
     void OpenWithPages(int pages = 3) {
-        ASSERT_EQ(Call(12001, {VariantUI4(1)}), 0);
+        ASSERT_EQ(Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(1)}), 0);
         ReportObject* report = Sample();
-        for (int i = 0; i < pages; ++i) ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
+        for (int i = 0; i < pages; ++i)
+            ASSERT_EQ(Call(KPM_PREVIEW_PRINT, {VariantDispatch(report)}), 0);
         ASSERT_NE(Frame(), nullptr);
         Flush();
     }
@@ -146,7 +147,7 @@ TEST_F(PreviewWindow, ShowsCaptionToolbarAndStatus) {
     EXPECT_EQ(frame->windowTitle(), QString::fromUtf8("印刷プレビュー"));
     EXPECT_GE(frame->minimumWidth(), 300);
     EXPECT_GE(frame->minimumHeight(), 200);
-    EXPECT_EQ(Get(2036), frame->Handle());
+    EXPECT_EQ(Get(KPM_PREVIEW_HWND), frame->Handle());
 
     // The default mask shows every button of the preview, separator 1002 included.
     struct Row {
@@ -188,7 +189,7 @@ TEST_F(PreviewWindow, ShowsCaptionToolbarAndStatus) {
     Screenshot("preview_frame.png");
 
     // A mask without navigation hides those buttons.
-    ASSERT_EQ(Put(preview_, 2011, VariantUI4(0x10000003)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_TOOLS, VariantUI4(0x10000003)), 0);
     EXPECT_FALSE(Tool(40004)->isVisible());
     EXPECT_FALSE(Tool(40009)->isVisible());
     EXPECT_TRUE(Tool(40001)->isVisible());
@@ -242,8 +243,8 @@ TEST_F(PreviewWindow, ArrangementButtonsAreCheckedByTheCore) {
          {Case{40006, true, true}, Case{40007, true, false}, Case{40009, false, false}}) {
         SCOPED_TRACE(c.command);
         Tool(c.command)->trigger();
-        EXPECT_EQ(Get(2023) != 0, c.twoPages);
-        EXPECT_EQ(Get(2024) != 0, c.vertical);
+        EXPECT_EQ(Get(KPM_PREVIEW_TWO_PAGES) != 0, c.twoPages);
+        EXPECT_EQ(Get(KPM_PREVIEW_TWO_PAGES_VERTICAL) != 0, c.vertical);
         EXPECT_EQ(Tool(40006)->isChecked(), c.twoPages && c.vertical);
         EXPECT_EQ(Tool(40007)->isChecked(), c.twoPages && !c.vertical);
         EXPECT_EQ(Tool(40009)->isChecked(), !c.twoPages);
@@ -253,14 +254,14 @@ TEST_F(PreviewWindow, ArrangementButtonsAreCheckedByTheCore) {
 }
 
 TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
-    ASSERT_EQ(Call(12001, {VariantUI4(1)}), 0);
+    ASSERT_EQ(Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(1)}), 0);
     ReportObject* report = Sample();
     auto record = [&](uint32_t level, std::u16string_view heading) {
-        ASSERT_EQ(Put(preview_, 2017, VariantUI4(level)), 0);
+        ASSERT_EQ(Put(preview_, KPM_PREVIEW_REPORT_INDEX_LEVEL, VariantUI4(level)), 0);
         Bstr h = heading.empty() ? nullptr : BstrAllocView(heading);
-        ASSERT_EQ(Put(preview_, 2018, VariantBstr(h)), 0);
+        ASSERT_EQ(Put(preview_, KPM_PREVIEW_REPORT_INDEX_TITLE, VariantBstr(h)), 0);
         BstrFree(h);
-        ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
+        ASSERT_EQ(Call(KPM_PREVIEW_PRINT, {VariantDispatch(report)}), 0);
     };
     record(0, u"第1章");      // page 1 at the top
     record(1, u"第1節");      // page 2 under page 1
@@ -284,7 +285,7 @@ TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
     EXPECT_EQ(frame->canvas()->x(), 0);
     Tool(40010)->trigger();
     EXPECT_TRUE(Tool(40010)->isChecked());
-    EXPECT_NE(Get(2020), 0u);
+    EXPECT_NE(Get(KPM_PREVIEW_INDEX_VISIBLE), 0u);
     EXPECT_TRUE(tree->isVisible());
     EXPECT_EQ(tree->width(), 100);
     EXPECT_EQ(frame->canvas()->x(), frame->splitter()->geometry().right() + 1);
@@ -295,7 +296,7 @@ TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
     tree->setCurrentItem(chapter->child(0));
     EXPECT_EQ(Page(), 2);
     // A page moved to by other means selects its entry.
-    ASSERT_EQ(Put(preview_, 2010, VariantUI4(1)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_PAGE, VariantUI4(1)), 0);
     EXPECT_EQ(tree->currentItem(), chapter);
     Tool(40010)->trigger();
     EXPECT_FALSE(tree->isVisible());
@@ -303,7 +304,7 @@ TEST_F(PreviewWindow, OutlineEntriesAndTheirSelection) {
 
 TEST_F(PreviewWindow, SplitterMovesFromThreePixels) {
     OpenWithPages();
-    ASSERT_EQ(Put(preview_, 2020, VariantBool(true)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_INDEX_VISIBLE, VariantBool(true)), 0);
     FrameWindow* frame = Frame();
     QWidget* band = frame->splitter();
     ASSERT_TRUE(band->isVisible());
@@ -341,7 +342,7 @@ TEST_F(PreviewWindow, CloseQueryKeepsOrClosesTheWindow) {
     EXPECT_EQ(queries, 1);
     ASSERT_NE(Frame(), nullptr);
     EXPECT_TRUE(Frame()->isVisible());
-    EXPECT_EQ(Get(2008), 128u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 128u);
     // The exit button asks the same.
     Tool(40001)->trigger();
     Flush();
@@ -355,7 +356,7 @@ TEST_F(PreviewWindow, CloseQueryKeepsOrClosesTheWindow) {
     window->close();
     EXPECT_EQ(preview_->core().frameHandle(), 0u);
     EXPECT_EQ(plat::WindowFromHandle(handle), nullptr) << "the handle is gone with the window";
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
 }
@@ -367,7 +368,7 @@ TEST_F(PreviewWindow, CloseQueryAnsweredYesAndExitButton) {
     QPointer<QWidget> window = Frame();
     Tool(40001)->trigger();  // the sink leaves the preset "yes"
     EXPECT_EQ(closes, 1);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
     // The window can be opened again.
@@ -382,7 +383,7 @@ TEST_F(PreviewWindow, HandlersRefuseFreeingTheObject) {
         if (id != 22002 && id != 22011) return;
         auto* object = static_cast<ScriptableObject*>(args->args[0].pdispVal);
         Variant none{};
-        answers.push_back(object->Invoke(12003, kInvokeMethod, nullptr, &none));
+        answers.push_back(object->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &none));
     };
     Tool(40004)->trigger();
     QTest::mouseClick(Frame()->canvas(), Qt::LeftButton);
@@ -394,20 +395,20 @@ TEST_F(PreviewWindow, HandlersRefuseFreeingTheObject) {
         if (id != 22002) return;
         auto* object = static_cast<ScriptableObject*>(args->args[0].pdispVal);
         Variant none{};
-        answers.push_back(object->Invoke(12002, kInvokeMethod, nullptr, &none));
+        answers.push_back(object->Invoke(KPM_PREVIEW_CLOSE_PREVIEW, kInvokeMethod, nullptr, &none));
     };
     QPointer<QWidget> window = Frame();
     Tool(40004)->trigger();
     EXPECT_EQ(answers.back(), 0);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
 }
 
 TEST_F(PreviewWindow, ClickZoomAndItsLimits) {
-    ASSERT_EQ(Put(preview_, 2019, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(false)), 0);
     OpenWithPages();
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(100)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(100)), 0);
     std::vector<int32_t> clicks;
     sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
         if (id == 22011 || id == 22012) clicks.push_back(id);
@@ -435,7 +436,7 @@ TEST_F(PreviewWindow, ClickZoomAndItsLimits) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.zoomBefore);
         SCOPED_TRACE(c.zoomAfter);
-        ASSERT_EQ(Put(preview_, 2012, VariantUI2(uint16_t(c.zoomBefore))), 0);
+        ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(uint16_t(c.zoomBefore))), 0);
         clicks.clear();
         c.act();
         EXPECT_EQ(Zoom(), c.zoomAfter);
@@ -444,8 +445,8 @@ TEST_F(PreviewWindow, ClickZoomAndItsLimits) {
         EXPECT_EQ(frame->statusPart(1)->text(), QStringLiteral("Zoom: %1%").arg(c.zoomAfter));
     }
     // Without click zoom the clicks are only events.
-    ASSERT_EQ(Put(preview_, 2025, VariantBool(false)), 0);
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(100)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_CLICK_ZOOM, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(100)), 0);
     clicks.clear();
     QTest::mouseClick(canvas, Qt::LeftButton);
     EXPECT_EQ(Zoom(), 100);
@@ -453,15 +454,15 @@ TEST_F(PreviewWindow, ClickZoomAndItsLimits) {
 }
 
 TEST_F(PreviewWindow, ScrollBarsWheelAndKeys) {
-    ASSERT_EQ(Put(preview_, 2019, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(false)), 0);
     OpenWithPages();
     FrameWindow* frame = Frame();
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(20)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(20)), 0);
     EXPECT_FALSE(frame->verticalBar()->isVisible()) << "the page fits";
     EXPECT_FALSE(frame->horizontalBar()->isVisible());
     EXPECT_FALSE(frame->sizeBox()->isVisible());
 
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(300)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(300)), 0);
     QScrollBar* v = frame->verticalBar();
     QScrollBar* h = frame->horizontalBar();
     ASSERT_TRUE(v->isVisible());
@@ -495,15 +496,15 @@ TEST_F(PreviewWindow, ScrollBarsWheelAndKeys) {
 
 TEST_F(PreviewWindow, HiddenBarsGiveTheCanvasTheWholeHeight) {
     // A small fixed zoom: no scroll bar takes space either.
-    ASSERT_EQ(Put(preview_, 2019, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(false)), 0);
     OpenWithPages();
-    ASSERT_EQ(Put(preview_, 2012, VariantUI2(20)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_ZOOM, VariantUI2(20)), 0);
     FrameWindow* frame = Frame();
     EXPECT_LT(frame->canvas()->height(), frame->height());
     EXPECT_EQ(frame->canvas()->y(), frame->toolBar()->height());
     EXPECT_EQ(frame->canvas()->geometry().bottom() + 1, frame->statusBar()->y());
-    ASSERT_EQ(Put(preview_, 2022, VariantBool(false)), 0);
-    ASSERT_EQ(Put(preview_, 2021, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_TOOL_BAR_VISIBLE, VariantBool(false)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_STATUS_BAR_VISIBLE, VariantBool(false)), 0);
     EXPECT_FALSE(frame->toolBar()->isVisible());
     EXPECT_FALSE(frame->statusBar()->isVisible());
     EXPECT_EQ(frame->canvas()->geometry(), frame->rect());
@@ -511,10 +512,11 @@ TEST_F(PreviewWindow, HiddenBarsGiveTheCanvasTheWholeHeight) {
     frame->resize(frame->width() * 2, frame->height() * 2);
     Flush();
     EXPECT_EQ(frame->canvas()->geometry(), frame->rect());
-    EXPECT_EQ(int(Get(2003)), frame->frameGeometry().width()) << "the size is stored";
-    EXPECT_EQ(int(Get(2004)), frame->frameGeometry().height());
+    EXPECT_EQ(int(Get(KPM_PREVIEW_WINDOW_RIGHT)), frame->frameGeometry().width())
+        << "the size is stored";
+    EXPECT_EQ(int(Get(KPM_PREVIEW_WINDOW_BOTTOM)), frame->frameGeometry().height());
     // Fitting, a larger window shows the page larger.
-    ASSERT_EQ(Put(preview_, 2019, VariantBool(true)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_FIT_TO_WINDOW, VariantBool(true)), 0);
     const int zoom = Zoom();
     frame->resize(frame->width() * 3 / 2, frame->height() * 3 / 2);
     Flush();
@@ -563,11 +565,11 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     host->resize(640, 480);
     host->show();
     const uint32_t parent = plat::RegisterWindow(static_cast<QWidget*>(host.get()));
-    ASSERT_EQ(Put(preview_, 2007, VariantUI4(parent)), 0);
+    ASSERT_EQ(Put(preview_, KPM_PREVIEW_PARENT_WINDOW, VariantUI4(parent)), 0);
     auto openChild = [&] {
-        ASSERT_EQ(Call(12001, {VariantUI4(0x10000)}), 0);
+        ASSERT_EQ(Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(0x10000)}), 0);
         ReportObject* report = Sample();
-        ASSERT_EQ(Call(12004, {VariantDispatch(report)}), 0);
+        ASSERT_EQ(Call(KPM_PREVIEW_PRINT, {VariantDispatch(report)}), 0);
         ASSERT_NE(Frame(), nullptr);
     };
     openChild();
@@ -577,7 +579,7 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     EXPECT_EQ(frame->geometry(), host->rect());
     EXPECT_FALSE(frame->statusBar()->isSizeGripEnabled());
     host->resize(700, 500);
-    ASSERT_EQ(Call(12007), 0);
+    ASSERT_EQ(Call(KPM_PREVIEW_FIT_TO_PARENT), 0);
     EXPECT_EQ(frame->geometry(), host->rect());
     // The exit button closes a child at once, without asking.
     int queries = 0, closes = 0;
@@ -589,7 +591,7 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     Tool(40001)->trigger();
     EXPECT_EQ(queries, 0);
     EXPECT_EQ(closes, 1);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     Flush();
     EXPECT_TRUE(window.isNull());
 
@@ -599,7 +601,7 @@ TEST_F(PreviewWindow, ChildFrameFillsItsParent) {
     plat::UnregisterWindow(parent);
     host.reset();
     EXPECT_EQ(closes, 2);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     EXPECT_EQ(preview_->core().frameHandle(), 0u);
     EXPECT_EQ(plat::WindowFromHandle(handle), nullptr);
 }
@@ -609,9 +611,9 @@ TEST_F(PreviewWindow, NoFrameOffTheGuiThread) {
     std::thread([&] { made = MakeFrameView(&preview_->core(), false, 0); }).join();
     EXPECT_EQ(made, nullptr);
     int32_t opened = 0;
-    std::thread([&] { opened = Call(12001, {VariantUI4(1)}); }).join();
+    std::thread([&] { opened = Call(KPM_PREVIEW_OPEN_PREVIEW, {VariantUI4(1)}); }).join();
     EXPECT_EQ(opened, -14002);
-    EXPECT_EQ(Get(2008), 16u);
+    EXPECT_EQ(Get(KPM_PREVIEW_STATUS), 16u);
     // A child without a window to live in is refused by the factory as well.
     EXPECT_EQ(MakeFrameView(&preview_->core(), true, 0), nullptr);
 }

@@ -176,7 +176,8 @@ class PrinterJobTest : public ::testing::Test {
         Variant arg = VariantBstr(BstrAlloc(name));
         InvokeArgs args{&arg, 1};
         Variant result{};
-        const int32_t code = app_->Invoke(10002, kInvokeMethod, &args, &result);
+        const int32_t code =
+            app_->Invoke(KPM_APPLICATION_CREATE_PRINTER, kInvokeMethod, &args, &result);
         BstrFree(arg.bstrVal);
         *job = result.pdispVal
                    ? static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(result.pdispVal))
@@ -205,8 +206,8 @@ class PrinterJobTest : public ::testing::Test {
     }
     // Opens the document without a cancel dialog.
     static int32_t OpenDoc(PrinterJobObject* job) {
-        EXPECT_EQ(Put(job, 1007, VariantBool(false)), 0);
-        return Call(job, 11001, {VariantUI4(0)});
+        EXPECT_EQ(Put(job, KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false)), 0);
+        return Call(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)});
     }
     static Variant Ptr(void* p) {
         Variant v{};
@@ -401,9 +402,9 @@ TEST_F(PrinterJobTest, NamesMatchWholeAndWithoutCase) {
     EXPECT_EQ(CreateJob(u"office", &job), 0);
     ASSERT_NE(job, nullptr);
     Variant v;
-    EXPECT_EQ(Get(job, 1011, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_STATUS, &v), 0);
     EXPECT_EQ(v.uiVal, 16);
-    EXPECT_EQ(Get(job, 1004, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_PRINTER_NAME, &v), 0);
     EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"office");
     VariantClear(&v);
     EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 1u);
@@ -415,10 +416,10 @@ TEST_F(PrinterJobTest, NamesMatchWholeAndWithoutCase) {
     EXPECT_EQ(CreateJob(u"Label/small", &job), rc::kPrinterOpenFailed);
 
     PrinterJobObject fresh;
-    EXPECT_EQ(Get(&fresh, 1011, &v), 0);
+    EXPECT_EQ(Get(&fresh, KPM_PRINTER_JOB_STATUS, &v), 0);
     EXPECT_EQ(v.uiVal, 1) << "Status answers in state 1";
-    EXPECT_EQ(Get(&fresh, 1016, &v), rc::kWrongState);
-    EXPECT_EQ(Get(&fresh, 1004, &v), rc::kWrongState);
+    EXPECT_EQ(Get(&fresh, KPM_PRINTER_JOB_PAPER_SIZE, &v), rc::kWrongState);
+    EXPECT_EQ(Get(&fresh, KPM_PRINTER_JOB_PRINTER_NAME, &v), rc::kWrongState);
 }
 
 TEST_F(PrinterJobTest, ReadsCapabilitiesAndMeasures) {
@@ -428,28 +429,45 @@ TEST_F(PrinterJobTest, ReadsCapabilitiesAndMeasures) {
         int32_t id;
         int32_t value;
     } gets[] = {
-        {1001, 6},    {1002, 4},    {1003, 156}, {1012, 1000}, {1013, 1480},
-        {1014, 2970}, {1015, 4200}, {1016, 9},   {1017, 2100}, {1018, 2970},
-        {1019, 7},    {1020, 1},    {1021, 1},   {1022, 600},  {1031, 40},
-        {1032, 40},   {1033, 45},   {1034, 45},  {1028, 100},  {1038, 1},
+        {KPM_PRINTER_JOB_SUPPORT_PAPERS, 6},
+        {KPM_PRINTER_JOB_SUPPORT_SOURCES, 4},
+        {KPM_PRINTER_JOB_INFO_SIZE, 156},
+        {KPM_PRINTER_JOB_MIN_PAPER_WIDTH, 1000},
+        {KPM_PRINTER_JOB_MIN_PAPER_LENGTH, 1480},
+        {KPM_PRINTER_JOB_MAX_PAPER_WIDTH, 2970},
+        {KPM_PRINTER_JOB_MAX_PAPER_LENGTH, 4200},
+        {KPM_PRINTER_JOB_PAPER_SIZE, 9},
+        {KPM_PRINTER_JOB_PAPER_WIDTH, 2100},
+        {KPM_PRINTER_JOB_PAPER_LENGTH, 2970},
+        {KPM_PRINTER_JOB_SOURCE, 7},
+        {KPM_PRINTER_JOB_ORIENTATION, 1},
+        {KPM_PRINTER_JOB_COPIES, 1},
+        {KPM_PRINTER_JOB_QUALITY, 600},
+        {KPM_PRINTER_JOB_MIN_TOP_MARGIN, 40},
+        {KPM_PRINTER_JOB_MIN_LEFT_MARGIN, 40},
+        {KPM_PRINTER_JOB_MIN_BOTTOM_MARGIN, 45},
+        {KPM_PRINTER_JOB_MIN_RIGHT_MARGIN, 45},
+        {KPM_PRINTER_JOB_SCALE, 100},
+        {KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, 1},
     };
     for (const auto& g : gets) {
         ASSERT_EQ(Get(job, g.id, &v), 0) << g.id;
         EXPECT_EQ(v.vt == VT_UI2 ? v.uiVal : v.iVal, g.value) << g.id;
     }
-    EXPECT_EQ(Get(job, 1044, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_COPIES_SUPPORTED, &v), 0);
     EXPECT_EQ(v.boolVal, -1);
-    EXPECT_EQ(Get(job, 1047, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_SUPPORTED_FIELDS, &v), 0);
     EXPECT_EQ(v.ulVal, 0x2F0Fu);
-    EXPECT_EQ(Get(job, 1035, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_HDC, &v), 0);
     DeviceContext* info = DcFromHandle(v.ulVal);
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->GetDeviceCaps(kPhysicalWidth), 4961);
-    EXPECT_EQ(Get(job, 1025, &v), rc::kWrongState) << "PageCount only with a document";
-    EXPECT_EQ(Get(job, 1008, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_PAGE_COUNT, &v), rc::kWrongState)
+        << "PageCount only with a document";
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_CANCEL_DLG_MESSAGE, &v), 0);
     EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"印刷中です。");
     VariantClear(&v);
-    EXPECT_EQ(Get(job, 1029, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_JOB_NAME, &v), 0);
     EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"無題");
     VariantClear(&v);
 }
@@ -461,26 +479,28 @@ TEST_F(PrinterJobTest, PutsByState) {
         Variant value;
         int32_t in16, in128, in4096;
     } cases[] = {
-        {1016, VariantI2(8), 0, 0, rc::kJobCancelled},
-        {1020, VariantUI2(2), 0, 0, rc::kJobCancelled},
-        {1021, VariantUI2(2), 0, rc::kWrongState, rc::kJobCancelled},
-        {1023, VariantUI2(2), 0, rc::kWrongState, rc::kJobCancelled},
-        {1024, VariantBool(true), 0, rc::kWrongState, rc::kJobCancelled},
-        {1028, VariantUI2(50), 0, 0, rc::kJobCancelled},
-        {1029, VariantBstr(nullptr), 0, rc::kWrongState, rc::kJobCancelled},
-        {1007, VariantBool(false), 0, rc::kWrongState, rc::kJobCancelled},
-        {1009, VariantBool(true), 0, 0, rc::kJobCancelled},
-        {1048, VariantI2(2100), 0, rc::kWrongState, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_PAPER_SIZE, VariantI2(8), 0, 0, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_ORIENTATION, VariantUI2(2), 0, 0, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_COPIES, VariantUI2(2), 0, rc::kWrongState, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_COLOR, VariantUI2(2), 0, rc::kWrongState, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_ASYNC_MODE, VariantBool(true), 0, rc::kWrongState, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_SCALE, VariantUI2(50), 0, 0, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_JOB_NAME, VariantBstr(nullptr), 0, rc::kWrongState, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_CANCEL_DLG, VariantBool(false), 0, rc::kWrongState, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_CANCEL_BUTTON, VariantBool(true), 0, 0, rc::kJobCancelled},
+        {KPM_PRINTER_JOB_DEV_MODE_PAPER_WIDTH, VariantI2(2100), 0, rc::kWrongState,
+         rc::kJobCancelled},
     };
     for (auto& c : cases) EXPECT_EQ(Put(job, c.id, c.value), c.in16) << c.id;
-    EXPECT_EQ(Call(job, 11015, {}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_RESET_PENDING_SETTINGS, {}), 0);
     ASSERT_EQ(OpenDoc(job), 0);
     for (auto& c : cases) EXPECT_EQ(Put(job, c.id, c.value), c.in128) << c.id;
-    EXPECT_EQ(Call(job, 11015, {}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_RESET_PENDING_SETTINGS, {}), 0);
     EXPECT_EQ(job->CancelPrintJob(), 0);
     for (auto& c : cases) EXPECT_EQ(Put(job, c.id, c.value), c.in4096) << c.id;
     Variant v;
-    EXPECT_EQ(Get(job, 1030, &v), rc::kWrongState) << "JobNumber in state 4096";
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_JOB_NUMBER, &v), rc::kWrongState)
+        << "JobNumber in state 4096";
     EXPECT_EQ(job->CancelPrintJob(), rc::kNotReady) << "cancelled once";
 }
 
@@ -488,19 +508,21 @@ TEST_F(PrinterJobTest, PrinterSelectionWithoutTheDialog) {
     PrinterJobObject* job = Office();
     const std::vector<Variant> none = {VariantUI4(0), VariantUI4(0)};
     Variant v{};
-    EXPECT_EQ(Call(job, 11013, none, &v), rc::kSelectFailed) << "no GUI for the dialog";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, none, &v), rc::kSelectFailed)
+        << "no GUI for the dialog";
     EXPECT_EQ(job->State(), kJobReady);
-    EXPECT_EQ(Call(job, 11013, {VariantUI4(0)}, &v), rc::kBadArgument) << "two arguments";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, {VariantUI4(0)}, &v), rc::kBadArgument)
+        << "two arguments";
     ASSERT_EQ(OpenDoc(job), 0);
-    EXPECT_EQ(Call(job, 11013, none, &v), rc::kWrongState);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, none, &v), rc::kWrongState);
     EXPECT_EQ(job->CancelPrintJob(), 0);
-    EXPECT_EQ(Call(job, 11013, none, &v), rc::kJobCancelled);
-    ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, none, &v), rc::kJobCancelled);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
     // The job's printer has left the printer list meanwhile: no dialog can be prepared.
     printers_->SetPrinters({{"Elsewhere", "", "", false}});
-    EXPECT_EQ(Call(job, 11013, none, &v), rc::kSelectNotPrepared);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, none, &v), rc::kSelectNotPrepared);
     EXPECT_EQ(job->State(), kJobReady);
-    Get(job, 1004, &v);
+    Get(job, KPM_PRINTER_JOB_PRINTER_NAME, &v);
     EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"Office");
     VariantClear(&v);
 }
@@ -508,54 +530,57 @@ TEST_F(PrinterJobTest, PrinterSelectionWithoutTheDialog) {
 TEST_F(PrinterJobTest, LayoutPutsWaitForUpdateInDocument) {
     PrinterJobObject* job = Office();
     Variant v;
-    EXPECT_EQ(Put(job, 1028, VariantUI2(4)), rc::kOutOfRange);
-    EXPECT_EQ(Put(job, 1028, VariantUI2(1001)), rc::kOutOfRange);
-    EXPECT_EQ(Put(job, 1038, VariantUI2(4)), rc::kOutOfRange);
-    EXPECT_EQ(Put(job, 1027, VariantUI2(0)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_SCALE, VariantUI2(4)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_SCALE, VariantUI2(1001)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, VariantUI2(4)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, VariantUI2(0)), rc::kOutOfRange);
     ASSERT_EQ(OpenDoc(job), 0);
-    EXPECT_EQ(Put(job, 1028, VariantUI2(50)), 0);
-    EXPECT_EQ(Get(job, 1028, &v), 0);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_SCALE, VariantUI2(50)), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_SCALE, &v), 0);
     EXPECT_EQ(v.uiVal, 100) << "not before UpdateInfo";
-    EXPECT_EQ(Call(job, 11014, {}), 0);
-    EXPECT_EQ(Get(job, 1028, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_SCALE, &v), 0);
     EXPECT_EQ(v.uiVal, 50);
 }
 
 TEST_F(PrinterJobTest, PendingEditsAndTheirRefusals) {
     PrinterJobObject* job = Office();
     Variant v;
-    EXPECT_EQ(Put(job, 1017, VariantI2(1500)), rc::kPaperNotInList) << "a standard paper";
-    EXPECT_EQ(Put(job, 1016, VariantI2(11)), rc::kPaperNotInList) << "A5 is not listed";
-    EXPECT_EQ(Put(job, 1019, VariantI2(3)), rc::kSourceNotInList);
-    EXPECT_EQ(Put(job, 1020, VariantUI2(3)), rc::kOutOfRange);
-    EXPECT_EQ(Put(job, 1021, VariantUI2(100)), rc::kOutOfRange);
-    EXPECT_EQ(Put(job, 1022, VariantI2(1200)), rc::kOutOfRange);
-    EXPECT_EQ(Put(job, 1023, VariantUI2(3)), rc::kOutOfRange);
-    EXPECT_EQ(Put(job, 1017, VariantI2(20001)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_WIDTH, VariantI2(1500)), rc::kPaperNotInList)
+        << "a standard paper";
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_SIZE, VariantI2(11)), rc::kPaperNotInList)
+        << "A5 is not listed";
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_SOURCE, VariantI2(3)), rc::kSourceNotInList);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_ORIENTATION, VariantUI2(3)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_COPIES, VariantUI2(100)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_QUALITY, VariantI2(1200)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_COLOR, VariantUI2(3)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_WIDTH, VariantI2(20001)), rc::kOutOfRange);
 
-    ASSERT_EQ(Put(job, 1016, VariantI2(256)), 0);
-    EXPECT_EQ(Put(job, 1017, VariantI2(1500)), 0) << "accepted once the size is user-defined";
-    EXPECT_EQ(Put(job, 1018, VariantI2(2000)), 0);
-    EXPECT_EQ(Call(job, 11001, {VariantUI4(0)}), rc::kOpenWithEdits);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_SIZE, VariantI2(256)), 0);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_WIDTH, VariantI2(1500)), 0)
+        << "accepted once the size is user-defined";
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_LENGTH, VariantI2(2000)), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), rc::kOpenWithEdits);
     DevMode dm = *job->CurrentDevMode();
-    EXPECT_EQ(Call(job, 11017, {Ptr(&dm)}), rc::kEditsPending);
-    EXPECT_EQ(Get(job, 1016, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SET_DEV_MODE, {Ptr(&dm)}), rc::kEditsPending);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_PAPER_SIZE, &v), 0);
     EXPECT_EQ(v.iVal, 9) << "nothing applied yet";
-    ASSERT_EQ(Call(job, 11014, {}), 0);
-    EXPECT_EQ(Get(job, 1016, &v), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_PAPER_SIZE, &v), 0);
     EXPECT_EQ(v.iVal, 256);
-    EXPECT_EQ(Get(job, 1017, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_PAPER_WIDTH, &v), 0);
     EXPECT_EQ(v.iVal, 1500);
 
     // An orientation alone keeps the user size: zero pending sizes are no edits.
-    ASSERT_EQ(Put(job, 1020, VariantUI2(2)), 0);
-    ASSERT_EQ(Call(job, 11014, {}), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_ORIENTATION, VariantUI2(2)), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     EXPECT_EQ(job->CurrentDevMode()->dmPaperWidth, 1500);
     EXPECT_EQ(job->CurrentDevMode()->dmPaperLength, 2000);
     // In landscape the host's width runs along the paper's length.
-    ASSERT_EQ(Put(job, 1017, VariantI2(1800)), 0);
-    ASSERT_EQ(Put(job, 1018, VariantI2(1200)), 0);
-    ASSERT_EQ(Call(job, 11014, {}), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_WIDTH, VariantI2(1800)), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_LENGTH, VariantI2(1200)), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     EXPECT_EQ(job->CurrentDevMode()->dmPaperLength, 1800);
     EXPECT_EQ(job->CurrentDevMode()->dmPaperWidth, 1200);
 
@@ -563,33 +588,35 @@ TEST_F(PrinterJobTest, PendingEditsAndTheirRefusals) {
     dm = job->CurrentDevMode().value();
     dm.dmPaperSize = 8;
     dm.dmOrientation = 1;
-    ASSERT_EQ(Call(job, 11017, {Ptr(&dm)}), 0);
-    EXPECT_EQ(Put(job, 1016, VariantI2(9)), rc::kReplacementWaiting);
-    EXPECT_EQ(Put(job, 1023, VariantUI2(2)), rc::kReplacementWaiting);
-    ASSERT_EQ(Call(job, 11014, {}), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_SET_DEV_MODE, {Ptr(&dm)}), 0);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_PAPER_SIZE, VariantI2(9)), rc::kReplacementWaiting);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_COLOR, VariantUI2(2)), rc::kReplacementWaiting);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     EXPECT_EQ(job->CurrentDevMode()->dmPaperSize, 8);
     EXPECT_EQ(job->CurrentDevMode()->dmPaperWidth, 2970) << "measured from the device";
-    EXPECT_EQ(Call(job, 11014, {}), 0) << "nothing waiting: nothing touched";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0) << "nothing waiting: nothing touched";
 }
 
 TEST_F(PrinterJobTest, SettingsRecordExchange) {
     PrinterJobObject* job = Office();
     DevMode out{};
-    ASSERT_EQ(Call(job, 11016, {Ptr(&out)}), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_GET_DEV_MODE, {Ptr(&out)}), 0);
     EXPECT_EQ(DevModeBytes(out), DevModeBytes(*job->CurrentDevMode()));
     EXPECT_EQ(std::string(out.dmDeviceName), "Office");
-    EXPECT_EQ(Call(job, 11016, {Ptr(nullptr)}), rc::kDevModeBuffer);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_DEV_MODE, {Ptr(nullptr)}), rc::kDevModeBuffer);
 
     DevMode bad = out;
     bad.dmSize = 220;
-    EXPECT_EQ(Call(job, 11017, {Ptr(&bad)}), rc::kDevModeBuffer) << "not our record's size";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SET_DEV_MODE, {Ptr(&bad)}), rc::kDevModeBuffer)
+        << "not our record's size";
     bad = out;
     bad.dmDriverExtra = 9000;
-    EXPECT_EQ(Call(job, 11017, {Ptr(&bad)}), rc::kDevModeBuffer) << "a driver part too large";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SET_DEV_MODE, {Ptr(&bad)}), rc::kDevModeBuffer)
+        << "a driver part too large";
     bad.dmDriverExtra = 64;
     bad.dmCopies = 5;
-    ASSERT_EQ(Call(job, 11017, {Ptr(&bad)}), 0);
-    ASSERT_EQ(Call(job, 11014, {}), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_SET_DEV_MODE, {Ptr(&bad)}), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     EXPECT_EQ(job->CurrentDevMode()->dmDriverExtra, 0) << "a foreign driver part is dropped";
     EXPECT_EQ(job->CurrentDevMode()->dmCopies, 5);
 }
@@ -601,31 +628,33 @@ TEST_F(PrinterJobTest, ManyResolutionsLeaveTheTableEmpty) {
     caps.defaultResolution = {600, 600};
     printers_->SetCapabilities("Office", caps);
     PrinterJobObject* job = Office();
-    EXPECT_EQ(Put(job, 1022, VariantI2(600)), rc::kOutOfRange);
-    EXPECT_EQ(Put(job, 1022, VariantI2(-4)), 0);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_QUALITY, VariantI2(600)), rc::kOutOfRange);
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_QUALITY, VariantI2(-4)), 0);
 }
 
 TEST_F(PrinterJobTest, ListsAndLookups) {
     PrinterJobObject* job = Office();
     Variant v;
-    EXPECT_EQ(Call(job, 11004, {VariantUI2(3)}, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_PAPER, {VariantUI2(3)}, &v), 0);
     EXPECT_EQ(v.uiVal, 257);
-    EXPECT_EQ(Call(job, 11004, {VariantUI2(6)}, &v), rc::kOutOfRange) << "index = count";
-    EXPECT_EQ(Call(job, 11005, {VariantUI2(1)}, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_PAPER, {VariantUI2(6)}, &v), rc::kOutOfRange)
+        << "index = count";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_PAPER_NAME, {VariantUI2(1)}, &v), 0);
     EXPECT_EQ(std::u16string(BstrView(v.bstrVal)), u"A3");
     VariantClear(&v);
-    EXPECT_EQ(Call(job, 11006, {VariantUI2(3)}, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_SOURCE, {VariantUI2(3)}, &v), 0);
     EXPECT_EQ(v.uiVal, 257);
-    EXPECT_EQ(Call(job, 11007, {VariantUI2(4)}, &v), rc::kOutOfRange);
-    EXPECT_EQ(Call(job, 11018, {VariantI2(2101), VariantI2(2969)}, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_SOURCE_NAME, {VariantUI2(4)}, &v), rc::kOutOfRange);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_FIND_PAPER_BY_SIZE, {VariantI2(2101), VariantI2(2969)}, &v),
+              0);
     EXPECT_EQ(v.iVal, 9);
-    EXPECT_EQ(Call(job, 11018, {VariantI2(1), VariantI2(1)}, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_FIND_PAPER_BY_SIZE, {VariantI2(1), VariantI2(1)}, &v), 0);
     EXPECT_EQ(v.iVal, -1);
-    EXPECT_EQ(Call(job, 11020, {VariantI2(8)}, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_PAPER_LENGTH, {VariantI2(8)}, &v), 0);
     EXPECT_EQ(v.iVal, 4200);
-    EXPECT_EQ(Call(job, 11021, {VariantI2(258)}, &v), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_PAPER_WIDTH, {VariantI2(258)}, &v), 0);
     EXPECT_EQ(v.iVal, 1230);
-    EXPECT_EQ(Call(job, 11021, {VariantI2(70)}, &v), rc::kUnknownPaper);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_PAPER_WIDTH, {VariantI2(70)}, &v), rc::kUnknownPaper);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -634,10 +663,11 @@ TEST_F(PrinterJobTest, ListsAndLookups) {
 TEST_F(PrinterJobTest, OpenAndCloseTheDocument) {
     PrinterJobObject* job = Office();
     Variant v;
-    EXPECT_EQ(Call(job, 11001, {VariantUI4(0)}), rc::kCancelDialogFailed)
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), rc::kCancelDialogFailed)
         << "no GUI for a cancel dialog";
     EXPECT_EQ(job->State(), kJobReady);
-    EXPECT_EQ(Call(job, 11001, {VariantUI4(12345)}), rc::kBadArgument) << "not a window";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(12345)}), rc::kBadArgument)
+        << "not a window";
     D().make = false;
     EXPECT_EQ(OpenDoc(job), rc::kNoPrinterDc);
     D().make = true;
@@ -647,15 +677,15 @@ TEST_F(PrinterJobTest, OpenAndCloseTheDocument) {
     ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
     EXPECT_EQ(job->State(), kJobDocumentOpen);
-    EXPECT_EQ(Get(job, 1030, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_JOB_NUMBER, &v), 0);
     EXPECT_EQ(v.ulVal, 41u) << "the spooler's job id";
-    EXPECT_EQ(Call(job, 11001, {VariantUI4(0)}), rc::kDocumentBusy);
-    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_OPEN_PRINTER, {VariantUI4(0)}), rc::kDocumentBusy);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     EXPECT_EQ(D().log, (std::vector<std::string>{"reset 4961x7016 paper 9", "startdoc 無題",
                                                  "startpage", "endpage", "enddoc"}))
         << "a document without pages gets one blank sheet";
     EXPECT_EQ(job->State(), kJobReady);
-    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), rc::kWrongState);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), rc::kWrongState);
 
     // After a cancel the document is aborted whatever JobCancel says; an abort that fails is
     // no success.
@@ -664,10 +694,10 @@ TEST_F(PrinterJobTest, OpenAndCloseTheDocument) {
     ASSERT_EQ(job->CancelPrintJob(), 0);
     EXPECT_EQ(job->AbortProc(), 0);
     D().abortDoc = rc::kDocumentFailed;
-    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), rc::kDocumentFailed);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), rc::kDocumentFailed);
     EXPECT_EQ(D().log.back(), "abortdoc");
     EXPECT_EQ(job->State(), kJobReady);
-    EXPECT_EQ(Call(job, 11003, {}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE, {}), 0);
     EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u);
 }
 
@@ -676,17 +706,21 @@ TEST_F(PrinterJobTest, JobStatusAndControl) {
     int32_t id = 0;
     ASSERT_EQ(printers_->CreateJob("Office", "t", {}, &id), PrintError::kOk);
     Variant v;
-    ASSERT_EQ(Call(job, 11008, {VariantUI4(id)}, &v), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_GET_JOB_STATUS, {VariantUI4(id)}, &v), 0);
     EXPECT_EQ(v.ulVal, 0x8u);
     printers_->SetJobState(id, {kJobCompleted, {}});
-    ASSERT_EQ(Call(job, 11008, {VariantUI4(id)}, &v), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_GET_JOB_STATUS, {VariantUI4(id)}, &v), 0);
     EXPECT_EQ(v.ulVal, 0x1080u);
-    EXPECT_EQ(Call(job, 11008, {VariantUI4(999)}, &v), rc::kNoSuchJob);
-    EXPECT_EQ(Call(job, 11009, {VariantUI4(id), VariantUI4(6)}), rc::kOutOfRange);
-    EXPECT_EQ(Call(job, 11009, {VariantUI4(id), VariantUI4(4)}), 0) << "restart an ended job";
-    EXPECT_EQ(Call(job, 11009, {VariantUI4(id), VariantUI4(2)}), rc::kJobControlFailed)
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_GET_JOB_STATUS, {VariantUI4(999)}, &v), rc::kNoSuchJob);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SET_JOB_STATUS, {VariantUI4(id), VariantUI4(6)}),
+              rc::kOutOfRange);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SET_JOB_STATUS, {VariantUI4(id), VariantUI4(4)}), 0)
+        << "restart an ended job";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SET_JOB_STATUS, {VariantUI4(id), VariantUI4(2)}),
+              rc::kJobControlFailed)
         << "release a job that is not held";
-    EXPECT_EQ(Call(job, 11009, {VariantUI4(999), VariantUI4(3)}), rc::kNoSuchJob);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_SET_JOB_STATUS, {VariantUI4(999), VariantUI4(3)}),
+              rc::kNoSuchJob);
     FakePrinterSystem::Job record;
     ASSERT_TRUE(printers_->GetJob(id, &record));
     EXPECT_EQ(record.controls,
@@ -734,12 +768,12 @@ void SetLayout(PrinterJobObject* job, const Layout& l) {
         Variant r{};
         ASSERT_EQ(job->Invoke(id, kInvokePut, &args, &r), 0) << id;
     };
-    put(1036, VariantBool(l.scalePrint));
-    put(1037, VariantBool(l.fit));
-    put(1026, VariantBool(l.multi));
-    put(1027, VariantUI2(l.multiLayout));
-    put(1038, VariantUI2(l.align));
-    put(1028, VariantUI2(l.scale));
+    put(KPM_PRINTER_JOB_SCALE_PRINT, VariantBool(l.scalePrint));
+    put(KPM_PRINTER_JOB_SCALE_PAPER_FIT, VariantBool(l.fit));
+    put(KPM_PRINTER_JOB_MULTI_PRINT, VariantBool(l.multi));
+    put(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, VariantUI2(l.multiLayout));
+    put(KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, VariantUI2(l.align));
+    put(KPM_PRINTER_JOB_SCALE, VariantUI2(l.scale));
 }
 
 TEST_F(PrinterJobTest, ScaleOfThePage) {
@@ -808,7 +842,7 @@ TEST_F(PrinterJobTest, OriginOfThePage) {
     ASSERT_EQ(OpenDoc(job), 0);
     for (const auto& c : cases) {
         SetLayout(job, c.layout);
-        ASSERT_EQ(Call(job, 11014, {}), 0);
+        ASSERT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
         // The half is the one the next page goes to: two pages fill a sheet.
         FakePage page;
         page.orientation = c.o;
@@ -824,7 +858,7 @@ TEST_F(PrinterJobTest, OriginOfThePage) {
         EXPECT_EQ(origin.x, c.origin.x) << c.why;
         EXPECT_EQ(origin.y, c.origin.y) << c.why;
         // Close the sheet again for the next case.
-        ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
+        ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
         ASSERT_EQ(OpenDoc(job), 0);
     }
 }
@@ -864,7 +898,7 @@ TEST_F(PrinterJobTest, PaperMatching) {
     page.length = 2000;
     EXPECT_EQ(fixed->PrintPage(page), rc::kUnknownPaper) << "one to one: no paper fits";
     SetLayout(fixed, {true, true, false, 1, 1, 100});
-    ASSERT_EQ(Call(fixed, 11014, {}), 0);
+    ASSERT_EQ(Call(fixed, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     EXPECT_EQ(fixed->PrintPage(page), 0) << "scaled, it prints";
 }
 
@@ -882,9 +916,9 @@ TEST_F(PrinterJobTest, SheetsPagesAndResets) {
     a3.length = 4200;
     ASSERT_EQ(job->PrintPage(a3), 0);
     Variant v;
-    EXPECT_EQ(Get(job, 1025, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_PAGE_COUNT, &v), 0);
     EXPECT_EQ(v.ulVal, 2u);
-    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     EXPECT_EQ(D().log, (std::vector<std::string>{"reset 4961x7016 paper 9", "startdoc 無題",
                                                  "startpage", "endpage", "reset 7016x9921 paper 8",
                                                  "startpage", "endpage", "enddoc"}))
@@ -895,7 +929,7 @@ TEST_F(PrinterJobTest, SheetsPagesAndResets) {
     ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(job->PrintPage(a4), 0);
-    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     int sheets = 0;
     for (const auto& line : D().log) sheets += line == "startpage";
     EXPECT_EQ(sheets, 2);
@@ -912,7 +946,7 @@ TEST_F(PrinterJobTest, SheetsPagesAndResets) {
     broken.width = 2100;
     broken.drawResult = -7;
     EXPECT_EQ(job->PrintPage(broken), -7);
-    EXPECT_EQ(Get(job, 1025, &v), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_PAGE_COUNT, &v), 0);
     EXPECT_EQ(v.ulVal, 0u);
     EXPECT_EQ(broken.unlocks, 3);
 }
@@ -946,7 +980,7 @@ TEST_F(PrinterJobTest, LoopStatesAndCancelMidPage) {
     page.whileDrawing = nullptr;
     EXPECT_EQ(job->PrintPage(page), rc::kJobCancelled) << "later pages are refused";
     D().log.clear();
-    EXPECT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     EXPECT_EQ(D().log.back(), "abortdoc");
 }
 
@@ -971,7 +1005,7 @@ TEST_F(PrinterJobTest, CancelHammeredAgainstThePageEnd) {
             ASSERT_EQ(job->State(), kJobCancelled) << "round " << round;
         }
         job->CancelPrintJob();
-        ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
+        ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
     }
 }
 
@@ -997,50 +1031,58 @@ class Sink final : public ScriptableObject {
 
 TEST_F(PrinterJobTest, PrintsAReport) {
     Variant made{};
-    ASSERT_EQ(app_->Invoke(10005, kInvokeMethod, nullptr, &made), 0);
+    ASSERT_EQ(app_->Invoke(KPM_APPLICATION_CREATE_REPORT, kInvokeMethod, nullptr, &made), 0);
     ScriptableObject* report = static_cast<ScriptableObject*>(made.pdispVal);
     PrinterJobObject* job = Office();
-    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), rc::kWrongState) << "no document";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(report)}), rc::kWrongState)
+        << "no document";
     ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
-    ASSERT_EQ(Call(job, 11010, {VariantDispatch(report)}), 0);
-    EXPECT_EQ(Call(job, 11010, {VariantDispatch(job)}), rc::kBadArgument) << "not a report";
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(report)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(job)}), rc::kBadArgument)
+        << "not a report";
     EXPECT_EQ(job->State(), kJobDocumentOpen);
     Variant v;
-    ASSERT_EQ(Get(job, 1025, &v), 0);
+    ASSERT_EQ(Get(job, KPM_PRINTER_JOB_PAGE_COUNT, &v), 0);
     EXPECT_EQ(v.ulVal, 1u);
-    EXPECT_EQ(Call(job, 11011, {VariantDispatch(report), VariantUI4(1)}), rc::kNotImplemented);
-    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_FILE_PRINT, {VariantDispatch(report), VariantUI4(1)}),
+              rc::kNotImplemented);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     EXPECT_EQ(D().log.back(), "enddoc");
 }
 
 // The report measures itself on the printer while a document is open; no sheet is started.
 TEST_F(PrinterJobTest, DrawReportOnPrinterOnlyInAnOpenDocument) {
     Variant made{};
-    ASSERT_EQ(app_->Invoke(10005, kInvokeMethod, nullptr, &made), 0);
+    ASSERT_EQ(app_->Invoke(KPM_APPLICATION_CREATE_REPORT, kInvokeMethod, nullptr, &made), 0);
     ScriptableObject* report = static_cast<ScriptableObject*>(made.pdispVal);
     PrinterJobObject* job = Office();
-    EXPECT_EQ(Call(job, 11019, {VariantDispatch(report)}), rc::kWrongState) << "no document";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_DRAW_REPORT_ON_PRINTER, {VariantDispatch(report)}),
+              rc::kWrongState)
+        << "no document";
     ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
-    EXPECT_EQ(Call(job, 11019, {VariantDispatch(job)}), rc::kBadArgument) << "not a report";
-    EXPECT_EQ(Call(job, 11019, {VariantDispatch(report)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_DRAW_REPORT_ON_PRINTER, {VariantDispatch(job)}),
+              rc::kBadArgument)
+        << "not a report";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_DRAW_REPORT_ON_PRINTER, {VariantDispatch(report)}), 0);
     EXPECT_EQ(job->State(), kJobDocumentOpen);
     Variant pages;
-    ASSERT_EQ(Get(job, 1025, &pages), 0);
+    ASSERT_EQ(Get(job, KPM_PRINTER_JOB_PAGE_COUNT, &pages), 0);
     EXPECT_EQ(pages.ulVal, 0u);
     for (const std::string& entry : D().log) EXPECT_NE(entry.rfind("startpage", 0), 0u) << entry;
     ASSERT_EQ(job->CancelPrintJob(), 0);
-    EXPECT_EQ(Call(job, 11019, {VariantDispatch(report)}), rc::kJobCancelled);
-    ASSERT_EQ(Call(job, 11002, {VariantBool(false)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_DRAW_REPORT_ON_PRINTER, {VariantDispatch(report)}),
+              rc::kJobCancelled);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
 }
 
 TEST_F(PrinterJobTest, AsynchronousPrintAndItsEnd) {
     Variant made{};
-    ASSERT_EQ(app_->Invoke(10005, kInvokeMethod, nullptr, &made), 0);
+    ASSERT_EQ(app_->Invoke(KPM_APPLICATION_CREATE_REPORT, kInvokeMethod, nullptr, &made), 0);
     ScriptableObject* report = static_cast<ScriptableObject*>(made.pdispVal);
     PrinterJobObject* job = Office();
-    ASSERT_EQ(Put(job, 1024, VariantBool(true)), 0);
+    ASSERT_EQ(Put(job, KPM_PRINTER_JOB_ASYNC_MODE, VariantBool(true)), 0);
     ResetScript();
     ASSERT_EQ(OpenDoc(job), 0);
 
@@ -1062,19 +1104,21 @@ TEST_F(PrinterJobTest, AsynchronousPrintAndItsEnd) {
     };
 
     D().startPageMs = 200;
-    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), -10400);
-    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), -10402) << "still printing";
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(report)}), -10400);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(report)}), -10402)
+        << "still printing";
     ASSERT_TRUE(waitEnds(1));
     D().startPageMs = 0;
     EXPECT_EQ(ends[0], 0);
     // After PrintEnd the next page starts; a job without a document reports its refusal there.
-    for (int i = 0; i < 50 && Call(job, 11010, {VariantDispatch(report)}) == -10402; ++i) {
+    for (int i = 0; i < 50 && Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(report)}) == -10402;
+         ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_TRUE(waitEnds(2));
     EXPECT_EQ(ends[1], 0);
-    ASSERT_EQ(Call(job, 11002, {VariantBool(true)}), 0);
-    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), -10400);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(report)}), -10400);
     ASSERT_TRUE(waitEnds(3));
     EXPECT_EQ(ends[2], rc::kWrongState);
 
@@ -1085,12 +1129,12 @@ TEST_F(PrinterJobTest, AsynchronousPrintAndItsEnd) {
         auto* printer =
             static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(args->args[0].pdispVal));
         Variant none{};
-        printer->Invoke(11003, kInvokeMethod, nullptr, &none);
+        printer->Invoke(KPM_PRINTER_JOB_CLOSE, kInvokeMethod, nullptr, &none);
         std::lock_guard guard(m);
         ends.push_back(args->args[1].lVal);
         cv.notify_all();
     };
-    EXPECT_EQ(Call(job, 11010, {VariantDispatch(report)}), -10400);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(report)}), -10400);
     ASSERT_TRUE(waitEnds(4));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u);

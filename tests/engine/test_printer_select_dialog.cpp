@@ -465,7 +465,7 @@ class SelectDialogJob : public PrinterSelect {
         Variant arg = VariantBstr(BstrAlloc(u"Office"));
         InvokeArgs args{&arg, 1};
         Variant result{};
-        ASSERT_EQ(app_->Invoke(10002, kInvokeMethod, &args, &result), 0);
+        ASSERT_EQ(app_->Invoke(KPM_APPLICATION_CREATE_PRINTER, kInvokeMethod, &args, &result), 0);
         BstrFree(arg.bstrVal);
         job_ = static_cast<PrinterJobObject*>(static_cast<ScriptableObject*>(result.pdispVal));
     }
@@ -512,7 +512,8 @@ class SelectDialogJob : public PrinterSelect {
         Variant args[2] = {VariantUI4(0), VariantUI4(bits)};
         InvokeArgs block{args, 2};
         *value = Variant{};
-        const int32_t code = job_->Invoke(11013, kInvokeMethod, &block, value);
+        const int32_t code =
+            job_->Invoke(KPM_PRINTER_JOB_SHOW_PRT_SELECT_DLG, kInvokeMethod, &block, value);
         EXPECT_TRUE(ran);
         return code;
     }
@@ -573,7 +574,7 @@ TEST_F(SelectDialogJob, TextsOfTheDialog) {
 }
 
 TEST_F(SelectDialogJob, CancelChangesNothing) {
-    ASSERT_EQ(Put(1027, VariantUI2(2)), 0);
+    ASSERT_EQ(Put(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, VariantUI2(2)), 0);
     const DevMode before = *job_->CurrentDevMode();
     Variant value;
     ASSERT_EQ(Select(
@@ -588,18 +589,18 @@ TEST_F(SelectDialogJob, CancelChangesNothing) {
     EXPECT_EQ(value.vt, VT_BOOL);
     EXPECT_EQ(value.boolVal, 0);
     EXPECT_EQ(job_->State(), kJobReady);
-    EXPECT_EQ(GetText(1004), "Office");
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_PRINTER_NAME), "Office");
     EXPECT_EQ(DevModeBytes(*job_->CurrentDevMode()), DevModeBytes(before));
-    EXPECT_EQ(Get(1036).boolVal, 0) << "ScalePrint";
-    EXPECT_EQ(Get(1027).uiVal, 2) << "MultiPrintLayout";
-    EXPECT_EQ(Get(1001).iVal, 6) << "Office's papers";
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_SCALE_PRINT).boolVal, 0) << "ScalePrint";
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT).uiVal, 2) << "MultiPrintLayout";
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_SUPPORT_PAPERS).iVal, 6) << "Office's papers";
 }
 
 TEST_F(SelectDialogJob, OkUntouchedKeepsTheLayout) {
     for (uint16_t layout : {1, 2}) {
         for (bool box : {false, true}) {
-            ASSERT_EQ(Put(1027, VariantUI2(layout)), 0);
-            ASSERT_EQ(Put(1038, VariantUI2(3)), 0);
+            ASSERT_EQ(Put(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, VariantUI2(layout)), 0);
+            ASSERT_EQ(Put(KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, VariantUI2(3)), 0);
             Variant value;
             ASSERT_EQ(Select(
                           [&](QDialog* d) {
@@ -609,8 +610,8 @@ TEST_F(SelectDialogJob, OkUntouchedKeepsTheLayout) {
                           &value),
                       0);
             EXPECT_EQ(value.boolVal, 1);
-            EXPECT_EQ(Get(1027).uiVal, layout) << "box " << box;
-            EXPECT_EQ(Get(1038).uiVal, 3) << "box " << box;
+            EXPECT_EQ(Get(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT).uiVal, layout) << "box " << box;
+            EXPECT_EQ(Get(KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT).uiVal, 3) << "box " << box;
             EXPECT_EQ(job_->State(), kJobReady);
         }
     }
@@ -633,37 +634,38 @@ TEST_F(SelectDialogJob, OkTakesThePrinterAndItsLists) {
                   &value),
               0);
     EXPECT_EQ(value.boolVal, 1);
-    EXPECT_EQ(GetText(1004), kGeneral);
-    EXPECT_EQ(GetText(1005), "Laser 9000");
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_PRINTER_NAME), kGeneral);
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_DEVICE_NAME), "Laser 9000");
     const DevMode dm = *job_->CurrentDevMode();
     EXPECT_STREQ(dm.dmDeviceName, CodePrinter(kGeneral, GeneralCaps()).defaults.dmDeviceName);
     EXPECT_EQ(dm.dmPaperSize, 9) << "A4 carried over";
     EXPECT_EQ(dm.dmDefaultSource, kDmBinUpper);
     EXPECT_EQ(dm.dmPrintQuality, 300) << "the new printer's resolution";
-    EXPECT_EQ(Get(1036).boolVal, 0) << "layout not taken";
-    EXPECT_EQ(Get(1026).boolVal, 0);
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_SCALE_PRINT).boolVal, 0) << "layout not taken";
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_MULTI_PRINT).boolVal, 0);
     // Every list and extent is the new printer's.
-    EXPECT_EQ(Get(1001).iVal, 3);
-    EXPECT_EQ(Get(1002).iVal, 2);
-    EXPECT_EQ(Get(1014).iVal, 0) << "no custom sizes";
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_SUPPORT_PAPERS).iVal, 3);
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_SUPPORT_SOURCES).iVal, 2);
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_MAX_PAPER_WIDTH).iVal, 0) << "no custom sizes";
     Variant name{};
     Variant index = VariantUI2(1);
     InvokeArgs args{&index, 1};
-    ASSERT_EQ(job_->Invoke(11005, kInvokeMethod, &args, &name), 0);
+    ASSERT_EQ(job_->Invoke(KPM_PRINTER_JOB_GET_PAPER_NAME, kInvokeMethod, &args, &name), 0);
     EXPECT_EQ(std::u16string(BstrView(name.bstrVal).data(), WideLen(name.bstrVal)), u"B5");
     BstrFree(name.bstrVal);
-    EXPECT_EQ(Put(1021, VariantUI2(12)), rc::kOutOfRange) << "the new copies limit of 9";
-    EXPECT_EQ(Put(1021, VariantUI2(9)), 0);
+    EXPECT_EQ(Put(KPM_PRINTER_JOB_COPIES, VariantUI2(12)), rc::kOutOfRange)
+        << "the new copies limit of 9";
+    EXPECT_EQ(Put(KPM_PRINTER_JOB_COPIES, VariantUI2(9)), 0);
 }
 
 TEST_F(SelectDialogJob, OkWithTheBoxTakesTheLayout) {
-    ASSERT_EQ(Put(1027, VariantUI2(1)), 0);
+    ASSERT_EQ(Put(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, VariantUI2(1)), 0);
     const struct {
         const char* typed;
         uint16_t scale;
     } cases[] = {{"3", 3}, {"0", 5}, {"250", 250}};
     for (const auto& c : cases) {
-        ASSERT_EQ(Put(1026, VariantBool(false)), 0);
+        ASSERT_EQ(Put(KPM_PRINTER_JOB_MULTI_PRINT, VariantBool(false)), 0);
         Variant value;
         ASSERT_EQ(Select(
                       [&](QDialog* d) {
@@ -679,17 +681,17 @@ TEST_F(SelectDialogJob, OkWithTheBoxTakesTheLayout) {
                       &value),
                   0);
         EXPECT_EQ(value.boolVal, 1);
-        EXPECT_EQ(Get(1028).uiVal, c.scale) << c.typed;
-        EXPECT_NE(Get(1036).boolVal, 0);
-        EXPECT_EQ(Get(1037).boolVal, 0);
-        EXPECT_NE(Get(1026).boolVal, 0);
-        EXPECT_EQ(Get(1038).uiVal, 2);
-        EXPECT_EQ(Get(1027).uiVal, 2) << "one above the other";
+        EXPECT_EQ(Get(KPM_PRINTER_JOB_SCALE).uiVal, c.scale) << c.typed;
+        EXPECT_NE(Get(KPM_PRINTER_JOB_SCALE_PRINT).boolVal, 0);
+        EXPECT_EQ(Get(KPM_PRINTER_JOB_SCALE_PAPER_FIT).boolVal, 0);
+        EXPECT_NE(Get(KPM_PRINTER_JOB_MULTI_PRINT).boolVal, 0);
+        EXPECT_EQ(Get(KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT).uiVal, 2);
+        EXPECT_EQ(Get(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT).uiVal, 2) << "one above the other";
         // A later UpdateInfo keeps what the user chose.
         Variant none{};
-        ASSERT_EQ(job_->Invoke(11014, kInvokeMethod, nullptr, &none), 0);
-        EXPECT_EQ(Get(1028).uiVal, c.scale);
-        EXPECT_EQ(Get(1027).uiVal, 2);
+        ASSERT_EQ(job_->Invoke(KPM_PRINTER_JOB_UPDATE_INFO, kInvokeMethod, nullptr, &none), 0);
+        EXPECT_EQ(Get(KPM_PRINTER_JOB_SCALE).uiVal, c.scale);
+        EXPECT_EQ(Get(KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT).uiVal, 2);
     }
 }
 
@@ -706,9 +708,9 @@ TEST_F(SelectDialogJob, ANewPrinterThatCannotBeTakenLeavesTheJob) {
                   &value),
               rc::kNotReady);
     EXPECT_EQ(job_->State(), kJobReady);
-    EXPECT_EQ(GetText(1004), "Office");
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_PRINTER_NAME), "Office");
     EXPECT_EQ(DevModeBytes(*job_->CurrentDevMode()), DevModeBytes(before));
-    EXPECT_EQ(Get(1001).iVal, 6);
+    EXPECT_EQ(Get(KPM_PRINTER_JOB_SUPPORT_PAPERS).iVal, 6);
     // A printer change the dialog cannot show ends it: a printer without papers, a printer
     // that no longer answers.
     printers_->SetCapabilities(kGeneral, GeneralCaps());
@@ -722,7 +724,7 @@ TEST_F(SelectDialogJob, ANewPrinterThatCannotBeTakenLeavesTheJob) {
     SetPrinterSystem(printers_);
     EXPECT_EQ(Select([&](QDialog* d) { Choose(d, 1001, kGeneral); }, &value), rc::kSelectFailed);
     EXPECT_EQ(job_->State(), kJobReady);
-    EXPECT_EQ(GetText(1004), "Office");
+    EXPECT_EQ(GetText(KPM_PRINTER_JOB_PRINTER_NAME), "Office");
 }
 
 }  // namespace

@@ -36,24 +36,25 @@ TEST_F(ReportTest, NewReportDefaultsAndPaperRules) {
         int32_t code;
     };
     const Case cases[] = {
-        {"length put needs the user size", 5012, VariantI4(29700), rc::kPaperNotInList},
-        {"unknown paper 48", 5011, VariantI2(48), rc::kOutOfRange},
-        {"unknown paper 300", 5011, VariantI2(300), rc::kOutOfRange},
-        {"user size keeps width and length", 5011, VariantI2(256), 0},
-        {"length 29700 hundredths", 5012, VariantI4(29700), 0},
-        {"length 0", 5012, VariantI4(0), rc::kOutOfRange},
-        {"width beyond 2 m", 5013, VariantI4(200006), rc::kOutOfRange},
-        {"unit 4", 5003, VariantUI2(4), rc::kOutOfRange},
-        {"cpi 21", 5008, VariantUI2(21), rc::kOutOfRange},
-        {"cpl 0", 5009, VariantUI2(0), rc::kOutOfRange},
-        {"select mode 4", 5010, VariantUI2(4), rc::kOutOfRange},
-        {"orientation 3", 5014, VariantI2(3), rc::kOutOfRange},
-        {"hWnd not a window", 5018, VariantUI4(12345), rc::kBadArgument},
-        {"5019 of 13 characters", 5019, VariantBstr(nullptr), 0},
-        {"FileName is read-only", 5001, VariantBstr(nullptr), rc::kUnknownMember},
-        {"Layers is read-only", 5016, VariantDispatch(nullptr), rc::kUnknownMember},
+        {"length put needs the user size", KPM_REPORT_PAPER_LENGTH, VariantI4(29700),
+         rc::kPaperNotInList},
+        {"unknown paper 48", KPM_REPORT_PAPER_SIZE, VariantI2(48), rc::kOutOfRange},
+        {"unknown paper 300", KPM_REPORT_PAPER_SIZE, VariantI2(300), rc::kOutOfRange},
+        {"user size keeps width and length", KPM_REPORT_PAPER_SIZE, VariantI2(256), 0},
+        {"length 29700 hundredths", KPM_REPORT_PAPER_LENGTH, VariantI4(29700), 0},
+        {"length 0", KPM_REPORT_PAPER_LENGTH, VariantI4(0), rc::kOutOfRange},
+        {"width beyond 2 m", KPM_REPORT_PAPER_WIDTH, VariantI4(200006), rc::kOutOfRange},
+        {"unit 4", KPM_REPORT_UNIT, VariantUI2(4), rc::kOutOfRange},
+        {"cpi 21", KPM_REPORT_CPI, VariantUI2(21), rc::kOutOfRange},
+        {"cpl 0", KPM_REPORT_CPL, VariantUI2(0), rc::kOutOfRange},
+        {"select mode 4", KPM_REPORT_PRINTER_SELECT_MODE, VariantUI2(4), rc::kOutOfRange},
+        {"orientation 3", KPM_REPORT_PAPER_ORIENTATION, VariantI2(3), rc::kOutOfRange},
+        {"hWnd not a window", KPM_REPORT_HWND, VariantUI4(12345), rc::kBadArgument},
+        {"5019 of 13 characters", KPM_REPORT_VALUE5019, VariantBstr(nullptr), 0},
+        {"FileName is read-only", KPM_REPORT_FILE_NAME, VariantBstr(nullptr), rc::kUnknownMember},
+        {"Layers is read-only", KPM_REPORT_LAYERS, VariantDispatch(nullptr), rc::kUnknownMember},
         {"5017 unknown", 5017, VariantI4(0), rc::kUnknownMember},
-        {"wrong type", 5003, VariantI4(1), rc::kBadArgument},
+        {"wrong type", KPM_REPORT_UNIT, VariantI4(1), rc::kBadArgument},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Put(report, c.id, c.value), c.code) << c.why;
@@ -61,15 +62,15 @@ TEST_F(ReportTest, NewReportDefaultsAndPaperRules) {
     EXPECT_EQ(report->paperSizeCode(), 256);
     EXPECT_EQ(report->paperLength(), 2970);
     Bstr thirteen = BstrAllocView(u"1234567890123");
-    EXPECT_EQ(Put(report, 5019, VariantBstr(thirteen)), rc::kOutOfRange);
+    EXPECT_EQ(Put(report, KPM_REPORT_VALUE5019, VariantBstr(thirteen)), rc::kOutOfRange);
     BstrFree(thirteen);
 
     // Gets round as puts do: 8268 thousandths of an inch is 2100 tenths of a millimetre and
     // reads back as 8268, not 8267.
-    ASSERT_EQ(Put(report, 5003, VariantUI2(2)), 0);
-    ASSERT_EQ(Put(report, 5013, VariantI4(8268)), 0);
+    ASSERT_EQ(Put(report, KPM_REPORT_UNIT, VariantUI2(2)), 0);
+    ASSERT_EQ(Put(report, KPM_REPORT_PAPER_WIDTH, VariantI4(8268)), 0);
     Variant v{};
-    ASSERT_EQ(GetValue(report, 5013, &v), 0);
+    ASSERT_EQ(GetValue(report, KPM_REPORT_PAPER_WIDTH, &v), 0);
     EXPECT_EQ(v.vt, VT_I4);
     EXPECT_EQ(v.lVal, 8268);
     EXPECT_EQ(report->paperWidth(), 2100);
@@ -91,7 +92,7 @@ TEST_F(ReportTest, AttachTakesTheDefaultPrintersNameAndPaper) {
     ReportObject* letter = NewReport();
     EXPECT_EQ(letter->paperSizeCode(), 1);
     Variant name{};
-    ASSERT_EQ(GetValue(letter, 5027, &name), 0);
+    ASSERT_EQ(GetValue(letter, KPM_REPORT_PRINTER_NAME, &name), 0);
     EXPECT_EQ(BstrView(name.bstrVal), u"Office");
     VariantClear(&name);
     EXPECT_EQ(letter->paperOrientation(), 1);
@@ -123,62 +124,82 @@ TEST_F(ReportTest, InvokeTables) {
         {"report: bad kind", report, 5002, 3, {}, rc::kBadArgument},
         {"report: Draw with seven",
          report,
-         15001,
+         KPM_REPORT_DRAW,
          kInvokeMethod,
          {VariantDispatch(nullptr), VariantUI4(0), VariantUI4(0), VariantI4(0), VariantI4(0),
           VariantI4(0), VariantI4(0)},
          rc::kBadArgument},
-        {"report: IsDirty", report, 15003, kInvokeMethod, {}, rc::kFailed},
+        {"report: IsDirty", report, KPM_REPORT_IS_DIRTY, kInvokeMethod, {}, rc::kFailed},
         {"report: Save without a name",
          report,
-         15002,
+         KPM_REPORT_SAVE,
          kInvokeMethod,
          {VariantBstr(nullptr), VariantBool(true)},
          rc::kSaveWithoutName},
-        {"layers: Count put", &layers, 6001, kInvokePut, {VariantUI2(5)}, rc::kUnknownMember},
-        {"layers: Layer 0", &layers, 16001, kInvokeMethod, {VariantUI2(0)}, rc::kOutOfRange},
-        {"layers: Layer 6", &layers, 16001, kInvokeMethod, {VariantUI2(6)}, rc::kOutOfRange},
+        {"layers: Count put",
+         &layers,
+         KPM_LAYER_COLLECTION_COUNT,
+         kInvokePut,
+         {VariantUI2(5)},
+         rc::kUnknownMember},
+        {"layers: Layer 0",
+         &layers,
+         KPM_LAYER_COLLECTION_LAYER,
+         kInvokeMethod,
+         {VariantUI2(0)},
+         rc::kOutOfRange},
+        {"layers: Layer 6",
+         &layers,
+         KPM_LAYER_COLLECTION_LAYER,
+         kInvokeMethod,
+         {VariantUI2(6)},
+         rc::kOutOfRange},
         {"layers: Layer wrong type",
          &layers,
-         16001,
+         KPM_LAYER_COLLECTION_LAYER,
          kInvokeMethod,
          {VariantI4(1)},
          rc::kBadArgument},
         {"layers: ClearData is not served", &layers, 16002, kInvokeMethod, {}, rc::kUnknownMember},
         {"layers: kind 3", &layers, 6001, 3, {}, rc::kBadArgument},
-        {"layer: ZOder 6", &layer, 7002, kInvokePut, {VariantUI2(6)}, rc::kOutOfRange},
-        {"layer: ZOder wrong type", &layer, 7002, kInvokePut, {VariantI4(1)}, rc::kUnknownMember},
+        {"layer: ZOder 6", &layer, KPM_LAYER_Z_ODER, kInvokePut, {VariantUI2(6)}, rc::kOutOfRange},
+        {"layer: ZOder wrong type",
+         &layer,
+         KPM_LAYER_Z_ODER,
+         kInvokePut,
+         {VariantI4(1)},
+         rc::kUnknownMember},
         {"layer: Objects put",
          &layer,
-         7001,
+         KPM_LAYER_OBJECTS,
          kInvokePut,
          {VariantDispatch(nullptr)},
          rc::kUnknownMember},
-        {"layer: method", &layer, 7003, kInvokeMethod, {}, rc::kUnknownMember},
+        {"layer: method", &layer, KPM_LAYER_VISIBLE, kInvokeMethod, {}, rc::kUnknownMember},
         {"layer: kind 3", &layer, 7003, 3, {}, rc::kBadArgument},
-        {"objects: get", &objects, 18007, kInvokeGet, {}, rc::kUnknownMember},
+        {"objects: get", &objects, KPM_OBJECT_COLLECTION_COUNT, kInvokeGet, {}, rc::kUnknownMember},
         {"objects: kind 3", &objects, 18007, 3, {}, rc::kBadArgument},
         {"objects: group not an object",
          &objects,
-         18007,
+         KPM_OBJECT_COLLECTION_COUNT,
          kInvokeMethod,
          {VariantDispatch(report)},
          rc::kBadArgument},
         {"objects: no such name",
          &objects,
-         18001,
+         KPM_OBJECT_COLLECTION_OBJECT,
          kInvokeMethod,
          {VariantDispatch(nullptr), VariantBstr(nullptr)},
          rc::kNoSuchObject},
         {"objects: list kind 3",
          &objects,
-         18005,
+         KPM_OBJECT_COLLECTION_GET_OBJECT_LIST,
          kInvokeMethod,
          {VariantDispatch(nullptr), VariantUI2(3)},
          rc::kBadArgument},
         {"objects: position 1 of none",
          &objects,
-         18015,
+         KPM_OBJECT_COLLECTION_OBJECT_AT,
          kInvokeMethod,
          {VariantDispatch(nullptr), VariantUI4(1)},
          rc::kNoSuchObject},
@@ -198,7 +219,7 @@ TEST_F(ReportTest, InvokeTables) {
         if (info != nullptr) info->Release();
     }
     Variant count{};
-    ASSERT_EQ(GetValue(&layers, 6001, &count), 0);
+    ASSERT_EQ(GetValue(&layers, KPM_LAYER_COLLECTION_COUNT, &count), 0);
     EXPECT_EQ(count.vt, VT_UI2);
     EXPECT_EQ(count.uiVal, 5);
 }
@@ -225,10 +246,10 @@ TEST_F(ReportTest, ObjectMembersAndNames) {
     Bstr dotted = BstrAllocView(u"a.b"), empty = BstrAllocView(u""), taken = BstrAllocView(u"G"),
          same = BstrAllocView(u"A");
     const Case cases[] = {
-        {"name with a dot", 9002, VariantBstr(dotted), rc::kBadName},
-        {"empty name", 9002, VariantBstr(empty), rc::kBadName},
-        {"a sibling's name", 9002, VariantBstr(taken), rc::kNameTaken},
-        {"its own name", 9002, VariantBstr(same), 0},
+        {"name with a dot", KPM_DRAWING_OBJECT_NAME, VariantBstr(dotted), rc::kBadName},
+        {"empty name", KPM_DRAWING_OBJECT_NAME, VariantBstr(empty), rc::kBadName},
+        {"a sibling's name", KPM_DRAWING_OBJECT_NAME, VariantBstr(taken), rc::kNameTaken},
+        {"its own name", KPM_DRAWING_OBJECT_NAME, VariantBstr(same), 0},
         {"top beyond the limit", 9004,
          [] {
              Variant v{};
@@ -237,13 +258,14 @@ TEST_F(ReportTest, ObjectMembersAndNames) {
              return v;
          }(),
          rc::kOutOfRange},
-        {"DrawObject put", 9001, VariantDispatch(nullptr), rc::kUnknownMember},
-        {"edge of the wrong type", 9005, VariantI4(1), rc::kBadArgument},
+        {"DrawObject put", KPM_DRAWING_OBJECT_DRAW_OBJECT, VariantDispatch(nullptr),
+         rc::kUnknownMember},
+        {"edge of the wrong type", KPM_DRAWING_OBJECT_LEFT, VariantI4(1), rc::kBadArgument},
     };
     for (const Case& c : cases) EXPECT_EQ(Put(a, c.id, c.value), c.code) << c.why;
     for (Bstr s : {dotted, empty, taken, same}) BstrFree(s);
     Variant top{};
-    ASSERT_EQ(GetValue(a, 9004, &top), 0);
+    ASSERT_EQ(GetValue(a, KPM_DRAWING_OBJECT_TOP, &top), 0);
     EXPECT_EQ(top.vt, VT_DECIMAL);
     EXPECT_EQ(top.lVal, 0);
     Variant z{};
@@ -251,7 +273,8 @@ TEST_F(ReportTest, ObjectMembersAndNames) {
     z.iVal = 2;
     InvokeArgs args{&z, 1};
     Variant result{};
-    EXPECT_EQ(a->Invoke(19003, kInvokeMethod, &args, &result), rc::kOutOfRange);
+    EXPECT_EQ(a->Invoke(KPM_DRAWING_OBJECT_CHANGE_Z_ORDER, kInvokeMethod, &args, &result),
+              rc::kOutOfRange);
 
     // Two new objects of one base name take consecutive numbers of the shared counter.
     ItemObject* t1 = nullptr;
@@ -265,11 +288,11 @@ TEST_F(ReportTest, ObjectMembersAndNames) {
     EXPECT_EQ(n2, u"Text4");
 
     // Closing a group deletes its members with it.
-    EXPECT_EQ(g->Invoke(19001, kInvokeMethod, nullptr, &result), 0);
+    EXPECT_EQ(g->Invoke(KPM_DRAWING_OBJECT_CLOSE, kInvokeMethod, nullptr, &result), 0);
     EXPECT_EQ(objects.Find(u"G", nullptr), nullptr);
     Variant group = VariantDispatch(nullptr);
     InvokeArgs countArgs{&group, 1};
-    ASSERT_EQ(objects.Invoke(18007, kInvokeMethod, &countArgs, &result), 0);
+    ASSERT_EQ(objects.Invoke(KPM_OBJECT_COLLECTION_COUNT, kInvokeMethod, &countArgs, &result), 0);
     EXPECT_EQ(result.uiVal, 3);
 }
 
@@ -280,12 +303,12 @@ TEST_F(ReportTest, SelectionStateCodesAndHitTestCycle) {
     ItemObject* b = Add(report, 1, kFakePlain, u"B", {0, 0, 100, 100});
     ItemObject* c = Add(report, 1, kFakePlain, u"C", {0, 0, 100, 100});
     auto state = [](ItemObject* o) { return static_cast<FakeControl*>(o->control())->state(); };
-    ASSERT_EQ(Put(a, 9008, VariantBool(true)), 0);
+    ASSERT_EQ(Put(a, KPM_DRAWING_OBJECT_SELECTED, VariantBool(true)), 0);
     EXPECT_EQ(state(a), kStateSoleSelected);
-    ASSERT_EQ(Put(b, 9008, VariantBool(true)), 0);
+    ASSERT_EQ(Put(b, KPM_DRAWING_OBJECT_SELECTED, VariantBool(true)), 0);
     EXPECT_EQ(state(a), kStateNotSoleSelected);
     EXPECT_EQ(state(b), kStateNotSoleSelected);
-    ASSERT_EQ(Put(a, 9008, VariantBool(false)), 0);
+    ASSERT_EQ(Put(a, KPM_DRAWING_OBJECT_SELECTED, VariantBool(false)), 0);
     EXPECT_EQ(state(b), kStateSoleSelected);
 
     // Stacked objects: the top one, then with it as start the one below, and so round.
@@ -295,7 +318,8 @@ TEST_F(ReportTest, SelectionStateCodesAndHitTestCycle) {
                           VariantI4(50)};
         InvokeArgs invokeArgs{args, 4};
         Variant result{};
-        EXPECT_EQ(objects.Invoke(18009, kInvokeMethod, &invokeArgs, &result), 0);
+        EXPECT_EQ(
+            objects.Invoke(KPM_OBJECT_COLLECTION_HIT_TEST, kInvokeMethod, &invokeArgs, &result), 0);
         return static_cast<ScriptableObject*>(result.pdispVal);
     };
     EXPECT_EQ(hit(nullptr), c);
@@ -312,10 +336,10 @@ TEST_F(ReportTest, LayerOrders) {
         for (int i = 0; i < 5; ++i) o.push_back(layers.layer(i).order());
         return o;
     };
-    ASSERT_EQ(Put(&layers.layer(4), 7002, VariantUI2(1)), 0);
+    ASSERT_EQ(Put(&layers.layer(4), KPM_LAYER_Z_ODER, VariantUI2(1)), 0);
     EXPECT_EQ(orders(), (std::vector<int>{2, 3, 4, 5, 1}));
-    ASSERT_EQ(Put(&layers.layer(4), 7002, VariantUI2(5)), 0);
-    ASSERT_EQ(Put(&layers.layer(0), 7002, VariantUI2(5)), 0);
+    ASSERT_EQ(Put(&layers.layer(4), KPM_LAYER_Z_ODER, VariantUI2(5)), 0);
+    ASSERT_EQ(Put(&layers.layer(0), KPM_LAYER_Z_ODER, VariantUI2(5)), 0);
     EXPECT_EQ(orders(), (std::vector<int>{5, 1, 2, 3, 4}));
 }
 
@@ -354,8 +378,8 @@ class DrawTest : public ReportTest {
         Add(report_, 2, kFakePlain, u"H", {0, 0, 10, 10});
         b_->SetVisibleFlag(0);
         report_->layers().layer(1).SetVisible(0);
-        EXPECT_EQ(Put(a_, 9008, VariantBool(true)), 0);
-        EXPECT_EQ(Put(g_, 9008, VariantBool(true)), 0);
+        EXPECT_EQ(Put(a_, KPM_DRAWING_OBJECT_SELECTED, VariantBool(true)), 0);
+        EXPECT_EQ(Put(g_, KPM_DRAWING_OBJECT_SELECTED, VariantBool(true)), 0);
     }
 
     // Draws onto a recorder with flags; the draws logged and the recording.
@@ -511,10 +535,11 @@ TEST_F(ReportTest, PageOnQPainterShowsWhatIsVisibleWhereItBelongs) {
     ItemObject* onHidden = Add(report, 2, ctrlclass::kBox, u"L2", {10000, 20000, 15000, 25000});
     ItemObject* text = Add(report, 1, ctrlclass::kText, u"T", {0, 0, 10000, 2000});
     for (ItemObject* o : {box, hidden, onHidden}) {
-        ASSERT_EQ(Put(o->mainInterface(), 10103, VariantUI4(0x0000FF)), 0);  // red fill
+        ASSERT_EQ(Put(o->mainInterface(), KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x0000FF)),
+                  0);  // red fill
     }
     Bstr t = BstrAllocView(u"\u6F22\u5B57\u6F22\u5B57");
-    ASSERT_EQ(Put(text->mainInterface(), 10019, VariantBstr(t)), 0);
+    ASSERT_EQ(Put(text->mainInterface(), KPM_TEXT_CONTROL_TEXT, VariantBstr(t)), 0);
     BstrFree(t);
     hidden->SetVisibleFlag(0);
     report->layers().layer(1).SetVisible(0);
@@ -829,7 +854,7 @@ TEST_F(FileTest, MalformedFilesAreRefused) {
         if (std::string(c.why) == "sound" || std::string(c.why).starts_with("no layer")) {
             EXPECT_NE(Objects(report, 1).Find(u"G.B", nullptr), nullptr) << c.why;
             Variant cpl{};
-            ASSERT_EQ(GetValue(report, 5009, &cpl), 0);
+            ASSERT_EQ(GetValue(report, KPM_REPORT_CPL, &cpl), 0);
             EXPECT_EQ(cpl.uiVal, 3) << "record 5008 holds CPL";
             EXPECT_TRUE(report->layers().layer(3).visible());
         }
@@ -860,7 +885,7 @@ TEST_F(FileTest, SavedLoadedAndSavedAgainIsTheSame) {
     };
     EXPECT_EQ(read("a.kp"), read("b.kp"));
     Variant fileName{};
-    ASSERT_EQ(GetValue(again, 5001, &fileName), 0);
+    ASSERT_EQ(GetValue(again, KPM_REPORT_FILE_NAME, &fileName), 0);
     EXPECT_EQ(BstrView(fileName.bstrVal), Path("b.kp"));
     VariantClear(&fileName);
 }
@@ -890,7 +915,7 @@ TEST_F(FileTest, ASaveFailingUnderAFileSizeLimitKeepsTheOldFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1)
         << "no temporary left";
     Variant fileName{};
-    ASSERT_EQ(GetValue(report, 5001, &fileName), 0);
+    ASSERT_EQ(GetValue(report, KPM_REPORT_FILE_NAME, &fileName), 0);
     EXPECT_EQ(fileName.bstrVal, nullptr);
 }
 

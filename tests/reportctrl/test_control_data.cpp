@@ -123,21 +123,21 @@ TEST(ControlData, BytesOfEachClassAgainstFixtures) {
     {
         Control text(ctrlclass::kText);
         EXPECT_EQ(SaveOf(text), TextDefault());
-        text.Put(10016, Text(u"IPAGothic"));
-        text.Put(10018, Real(9.0f));
-        text.Put(10019, Text(u"\u9801 1"));
-        text.Put(10021, VariantI2(1));
-        text.Put(10023, VariantI2(2));
-        text.Put(10024, VariantUI4(0x123456));
+        text.Put(KPM_TEXT_CONTROL_FONT_NAME, Text(u"IPAGothic"));
+        text.Put(KPM_TEXT_CONTROL_FONT_SIZE, Real(9.0f));
+        text.Put(KPM_TEXT_CONTROL_TEXT, Text(u"\u9801 1"));
+        text.Put(KPM_TEXT_CONTROL_ALIGN, VariantI2(1));
+        text.Put(KPM_TEXT_CONTROL_VALIGN, VariantI2(2));
+        text.Put(KPM_TEXT_CONTROL_TEXT_COLOR, VariantUI4(0x123456));
         EXPECT_EQ(SaveOf(text), TextSet());
     }
     {
         Control line(ctrlclass::kLine);
         EXPECT_EQ(SaveOf(line), kLineDefault);
         Control box(ctrlclass::kBox);
-        box.Put(10101, VariantI4(25));
-        box.Put(10102, VariantUI4(0x0000FF));
-        box.Put(10103, VariantUI4(0xEEDDCC));
+        box.Put(KPM_SHAPE_CONTROL_LINE_WIDTH, VariantI4(25));
+        box.Put(KPM_SHAPE_CONTROL_LINE_COLOR, VariantUI4(0x0000FF));
+        box.Put(KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0xEEDDCC));
         EXPECT_EQ(SaveOf(box), kBoxSet);
         Control group(ctrlclass::kGroup);
         EXPECT_EQ(SaveOf(group), kGroup);
@@ -163,11 +163,11 @@ TEST(ControlData, FixturesLoadAndSaveAgainUnchanged) {
     }
     Control text(ctrlclass::kText);
     ASSERT_EQ(LoadFrom(text, TextSet()).first, 0);
-    Variant v = text.Get(10019);
+    Variant v = text.Get(KPM_TEXT_CONTROL_TEXT);
     EXPECT_EQ(BstrView(v.bstrVal), u"\u9801 1");
     VariantClear(&v);
-    EXPECT_EQ(text.Get(10018).fltVal, 9.0f);
-    EXPECT_EQ(text.Get(10023).iVal, 2);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_FONT_SIZE).fltVal, 9.0f);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_VALIGN).iVal, 2);
 }
 
 TEST(ControlData, UnknownRecordsAreSkippedAndMissingOnesKeepTheirValue) {
@@ -180,14 +180,14 @@ TEST(ControlData, UnknownRecordsAreSkippedAndMissingOnesKeepTheirValue) {
                                  .record(20000, Bytes{})
                                  .b);
     Control text(ctrlclass::kText);
-    text.Put(10024, VariantUI4(0x00FF00));
+    text.Put(KPM_TEXT_CONTROL_TEXT_COLOR, VariantUI4(0x00FF00));
     const auto [code, at] = LoadFrom(text, bytes);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(at, bytes.size());
-    Variant v = text.Get(10016);
+    Variant v = text.Get(KPM_TEXT_CONTROL_FONT_NAME);
     EXPECT_EQ(BstrView(v.bstrVal), u"IPAMincho");
     VariantClear(&v);
-    EXPECT_EQ(text.Get(10024).ulVal, 0x00FF00u);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_TEXT_COLOR).ulVal, 0x00FF00u);
 }
 
 TEST(ControlData, NewerFormatAnswers120AndKeepsTheData) {
@@ -197,8 +197,8 @@ TEST(ControlData, NewerFormatAnswers120AndKeepsTheData) {
     const auto [code, at] = LoadFrom(box, bytes);
     EXPECT_EQ(code, -120);
     EXPECT_EQ(at, 8u) << "the engine skips the rest by the count it read itself";
-    EXPECT_EQ(box.Get(10103).ulVal, 0xFFFFFFFFu);
-    EXPECT_EQ(box.Get(10101).lVal, 0);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_FILL_COLOR).ulVal, 0xFFFFFFFFu);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_LINE_WIDTH).lVal, 0);
 }
 
 TEST(ControlData, MalformedDataIsRefusedWithoutReadingPastIt) {
@@ -255,8 +255,10 @@ TEST(ControlData, MalformedDataIsRefusedWithoutReadingPastIt) {
         SCOPED_TRACE(c.why);
         Control control(c.id);
         // Set something so that a partly applied load would show.
-        if (IsEqualInterfaceId(c.id, ctrlclass::kText)) control.Put(10019, Text(u"kept"));
-        if (!IsEqualInterfaceId(c.id, ctrlclass::kText)) control.Put(10101, VariantI4(7));
+        if (IsEqualInterfaceId(c.id, ctrlclass::kText))
+            control.Put(KPM_TEXT_CONTROL_TEXT, Text(u"kept"));
+        if (!IsEqualInterfaceId(c.id, ctrlclass::kText))
+            control.Put(KPM_SHAPE_CONTROL_LINE_WIDTH, VariantI4(7));
         const Bytes before = SaveOf(control);
 
         ByteStream stream;

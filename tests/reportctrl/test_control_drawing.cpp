@@ -215,10 +215,10 @@ TEST(ControlDrawing, ShapesAsClosedPolylinesPolygonsAndLines) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         Placed placed(c.id, c.rect);
-        placed.control.Put(10101, VariantI4(c.width));
-        placed.control.Put(10102, VariantUI4(c.color));
+        placed.control.Put(KPM_SHAPE_CONTROL_LINE_WIDTH, VariantI4(c.width));
+        placed.control.Put(KPM_SHAPE_CONTROL_LINE_COLOR, VariantUI4(c.color));
         if (IsEqualInterfaceId(c.id, ctrlclass::kBox))
-            placed.control.Put(10103, VariantUI4(c.fill));
+            placed.control.Put(KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(c.fill));
         LoggingDc dc(254);
         LoggingDc attribute(c.dpi == 0 ? 254 : c.dpi);
         EXPECT_EQ(placed.control.draw->Draw(dc.handle(), c.dpi == 0 ? 0 : attribute.handle(),
@@ -251,12 +251,12 @@ TEST(ControlDrawing, TextAfterTheEmbedCommentAlignedByItsExtent) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.align) + "/" + std::to_string(c.valign));
         Placed placed(ctrlclass::kText, rect);
-        placed.control.Put(10016, Text(u"IPAGothic"));
-        placed.control.Put(10018, Real(9.0f));
-        placed.control.Put(10019, Text(text));
-        placed.control.Put(10021, VariantI2(c.align));
-        placed.control.Put(10023, VariantI2(c.valign));
-        placed.control.Put(10024, VariantUI4(0x0000FF));
+        placed.control.Put(KPM_TEXT_CONTROL_FONT_NAME, Text(u"IPAGothic"));
+        placed.control.Put(KPM_TEXT_CONTROL_FONT_SIZE, Real(9.0f));
+        placed.control.Put(KPM_TEXT_CONTROL_TEXT, Text(text));
+        placed.control.Put(KPM_TEXT_CONTROL_ALIGN, VariantI2(c.align));
+        placed.control.Put(KPM_TEXT_CONTROL_VALIGN, VariantI2(c.valign));
+        placed.control.Put(KPM_TEXT_CONTROL_TEXT_COLOR, VariantUI4(0x0000FF));
         LoggingDc dc(254);
         ASSERT_EQ(placed.control.draw->Draw(dc.handle(), 0, nullptr, 0, 1), 0);
         const std::vector<std::string> expected{
@@ -281,7 +281,7 @@ TEST(ControlDrawing, TextAfterTheEmbedCommentAlignedByItsExtent) {
 
     // The height follows the attribute DC: 10.5 pt at 96 dpi is 14 pixels.
     Placed sized(ctrlclass::kText, rect);
-    sized.control.Put(10019, Text(u"A"));
+    sized.control.Put(KPM_TEXT_CONTROL_TEXT, Text(u"A"));
     LoggingDc attribute(96);
     LoggingDc drawing(254);
     ASSERT_EQ(sized.control.draw->Draw(drawing.handle(), attribute.handle(), nullptr, 0, 1), 0);
@@ -365,7 +365,7 @@ TEST(ControlDrawing, MeasureOnlySelectionPassAndFailures) {
         FakeMembers members;
         Placed placed(id, {100, 100, 500, 500});
         placed.site.members = &members;
-        placed.control.Put(10019, Text(u"X"));
+        placed.control.Put(KPM_TEXT_CONTROL_TEXT, Text(u"X"));
         LoggingDc attribute(96);
 
         // Measure only: no drawing DC needed, none touched; a group has its members measured.

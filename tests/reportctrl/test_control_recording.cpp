@@ -41,14 +41,14 @@ struct Scene {
           text(ctrlclass::kText, {3500, 500, 5500, 1500}),
           group(ctrlclass::kGroup, {4000, 2800, 5500, 3800}),
           member(ctrlclass::kBox, {0, 0, 1000, 500}) {
-        box.control.Put(10103, VariantUI4(0xEEDDCC));
-        text.control.Put(10016, Text(u"IPAGothic"));
-        text.control.Put(10018, Real(24.0f));
-        text.control.Put(10019, Text(u"\u65E5\u672C"));  // 日本
-        text.control.Put(10021, VariantI2(1));
-        text.control.Put(10023, VariantI2(1));
-        text.control.Put(10024, VariantUI4(0x0000FF));
-        member.control.Put(10103, VariantUI4(0x00FF00));
+        box.control.Put(KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0xEEDDCC));
+        text.control.Put(KPM_TEXT_CONTROL_FONT_NAME, Text(u"IPAGothic"));
+        text.control.Put(KPM_TEXT_CONTROL_FONT_SIZE, Real(24.0f));
+        text.control.Put(KPM_TEXT_CONTROL_TEXT, Text(u"\u65E5\u672C"));  // 日本
+        text.control.Put(KPM_TEXT_CONTROL_ALIGN, VariantI2(1));
+        text.control.Put(KPM_TEXT_CONTROL_VALIGN, VariantI2(1));
+        text.control.Put(KPM_TEXT_CONTROL_TEXT_COLOR, VariantUI4(0x0000FF));
+        member.control.Put(KPM_SHAPE_CONTROL_FILL_COLOR, VariantUI4(0x00FF00));
         group.site.members = &members;
         members.draw = [this](uint32_t dc) {
             return member.control.draw->Draw(dc, attribute, nullptr, 0, flags);

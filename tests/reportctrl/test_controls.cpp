@@ -214,60 +214,66 @@ TEST(ControlMembers, TypesAndRangesOfEveryMember) {
                       G = ctrlclass::kGroup;
     const MemberCase cases[] = {
         // Text: font name 1-31 characters.
-        {T, 10016, kInvokePut, Text(u"IPAGothic"), 0, "face name"},
-        {T, 10016, kInvokePut, Text(u""), -8, "empty face"},
-        {T, 10016, kInvokePut, Text(std::u16string(31, u'F')), 0, "31 characters"},
-        {T, 10016, kInvokePut, Text(std::u16string(32, u'F')), -8, "32 characters"},
-        {T, 10016, kInvokePut, I4(1), -7, "face as a number"},
+        {T, KPM_TEXT_CONTROL_FONT_NAME, kInvokePut, Text(u"IPAGothic"), 0, "face name"},
+        {T, KPM_TEXT_CONTROL_FONT_NAME, kInvokePut, Text(u""), -8, "empty face"},
+        {T, KPM_TEXT_CONTROL_FONT_NAME, kInvokePut, Text(std::u16string(31, u'F')), 0,
+         "31 characters"},
+        {T, KPM_TEXT_CONTROL_FONT_NAME, kInvokePut, Text(std::u16string(32, u'F')), -8,
+         "32 characters"},
+        {T, KPM_TEXT_CONTROL_FONT_NAME, kInvokePut, I4(1), -7, "face as a number"},
         // Font size: VT_R4 points 1-500.
-        {T, 10018, kInvokePut, Real(9.0f), 0, "9 pt"},
-        {T, 10018, kInvokePut, Real(1.0f), 0, "smallest"},
-        {T, 10018, kInvokePut, Real(500.0f), 0, "largest"},
-        {T, 10018, kInvokePut, Real(0.99f), -8, "below 1"},
-        {T, 10018, kInvokePut, Real(500.5f), -8, "above 500"},
-        {T, 10018, kInvokePut, Real(NAN), -8, "not a number"},
-        {T, 10018, kInvokePut, I4(9), -7, "size as an integer"},
+        {T, KPM_TEXT_CONTROL_FONT_SIZE, kInvokePut, Real(9.0f), 0, "9 pt"},
+        {T, KPM_TEXT_CONTROL_FONT_SIZE, kInvokePut, Real(1.0f), 0, "smallest"},
+        {T, KPM_TEXT_CONTROL_FONT_SIZE, kInvokePut, Real(500.0f), 0, "largest"},
+        {T, KPM_TEXT_CONTROL_FONT_SIZE, kInvokePut, Real(0.99f), -8, "below 1"},
+        {T, KPM_TEXT_CONTROL_FONT_SIZE, kInvokePut, Real(500.5f), -8, "above 500"},
+        {T, KPM_TEXT_CONTROL_FONT_SIZE, kInvokePut, Real(NAN), -8, "not a number"},
+        {T, KPM_TEXT_CONTROL_FONT_SIZE, kInvokePut, I4(9), -7, "size as an integer"},
         // Text: any text without zeros, null clears.
-        {T, 10019, kInvokePut, Text(u"\u30C7\u30FC\u30BF"), 0, "Japanese text"},
-        {T, 10019, kInvokePut, VariantBstr(nullptr), 0, "null clears"},
-        {T, 10019, kInvokePut, Text(std::u16string(u"a\0b", 3)), -8, "embedded zero"},
-        {T, 10019, kInvokePut, Text(std::u16string(65536, u'x')), -8, "over 65,535"},
-        {T, 10019, kInvokePut, I2(1), -7, "text as a number"},
+        {T, KPM_TEXT_CONTROL_TEXT, kInvokePut, Text(u"\u30C7\u30FC\u30BF"), 0, "Japanese text"},
+        {T, KPM_TEXT_CONTROL_TEXT, kInvokePut, VariantBstr(nullptr), 0, "null clears"},
+        {T, KPM_TEXT_CONTROL_TEXT, kInvokePut, Text(std::u16string(u"a\0b", 3)), -8,
+         "embedded zero"},
+        {T, KPM_TEXT_CONTROL_TEXT, kInvokePut, Text(std::u16string(65536, u'x')), -8,
+         "over 65,535"},
+        {T, KPM_TEXT_CONTROL_TEXT, kInvokePut, I2(1), -7, "text as a number"},
         // Alignments: VT_I2 0-2.
-        {T, 10021, kInvokePut, I2(2), 0, "right"},
-        {T, 10021, kInvokePut, I2(3), -8, "no fourth alignment"},
-        {T, 10021, kInvokePut, I2(-1), -8, "negative"},
-        {T, 10021, kInvokePut, I4(1), -7, "alignment as I4"},
-        {T, 10023, kInvokePut, I2(1), 0, "middle"},
-        {T, 10023, kInvokePut, I2(3), -8, "no fourth vertical alignment"},
+        {T, KPM_TEXT_CONTROL_ALIGN, kInvokePut, I2(2), 0, "right"},
+        {T, KPM_TEXT_CONTROL_ALIGN, kInvokePut, I2(3), -8, "no fourth alignment"},
+        {T, KPM_TEXT_CONTROL_ALIGN, kInvokePut, I2(-1), -8, "negative"},
+        {T, KPM_TEXT_CONTROL_ALIGN, kInvokePut, I4(1), -7, "alignment as I4"},
+        {T, KPM_TEXT_CONTROL_VALIGN, kInvokePut, I2(1), 0, "middle"},
+        {T, KPM_TEXT_CONTROL_VALIGN, kInvokePut, I2(3), -8, "no fourth vertical alignment"},
         // Colour: VT_UI4 up to 0xFFFFFF.
-        {T, 10024, kInvokePut, UI4(0xFFFFFF), 0, "white"},
-        {T, 10024, kInvokePut, UI4(0x1000000), -8, "beyond a COLORREF"},
-        {T, 10024, kInvokePut, I4(0), -7, "colour as I4"},
+        {T, KPM_TEXT_CONTROL_TEXT_COLOR, kInvokePut, UI4(0xFFFFFF), 0, "white"},
+        {T, KPM_TEXT_CONTROL_TEXT_COLOR, kInvokePut, UI4(0x1000000), -8, "beyond a COLORREF"},
+        {T, KPM_TEXT_CONTROL_TEXT_COLOR, kInvokePut, I4(0), -7, "colour as I4"},
         // Read-only, unknown and the narrow pair the text control does not have.
-        {T, 10022, kInvokePut, VariantBool(false), -6, "wide is read-only"},
-        {T, 10022, kInvokeGet, None(), 0, "wide"},
+        {T, KPM_TEXT_CONTROL_WIDE, kInvokePut, VariantBool(false), -6, "wide is read-only"},
+        {T, KPM_TEXT_CONTROL_WIDE, kInvokeGet, None(), 0, "wide"},
         {T, 10017, kInvokeGet, None(), -6, "no narrow face"},
         {T, 10020, kInvokeGet, None(), -6, "no narrow text"},
-        {T, 10101, kInvokeGet, None(), -6, "no line width on a text"},
-        {T, 10019, kInvokeMethod, None(), -6, "no methods"},
-        {T, 10019, 3, None(), -7, "bad kind"},
+        {T, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokeGet, None(), -6, "no line width on a text"},
+        {T, KPM_TEXT_CONTROL_TEXT, kInvokeMethod, None(), -6, "no methods"},
+        {T, KPM_TEXT_CONTROL_TEXT, 3, None(), -7, "bad kind"},
         // Lines and boxes.
-        {L, 10101, kInvokePut, I4(0), 0, "one-pixel line"},
-        {L, 10101, kInvokePut, I4(100000), 0, "widest"},
-        {L, 10101, kInvokePut, I4(100001), -8, "too wide"},
-        {L, 10101, kInvokePut, I4(-1), -8, "negative width"},
-        {L, 10101, kInvokePut, UI4(5), -7, "width as UI4"},
-        {L, 10102, kInvokePut, UI4(0x0000FF), 0, "red"},
-        {L, 10102, kInvokePut, UI4(0xFFFFFFFF), -8, "a line is never unpainted"},
-        {L, 10103, kInvokeGet, None(), -6, "lines have no fill"},
-        {B, 10103, kInvokePut, UI4(0xFFFFFFFF), 0, "no fill"},
-        {B, 10103, kInvokePut, UI4(0xCCDDEE), 0, "fill"},
-        {B, 10103, kInvokePut, UI4(0x01000000), -8, "neither colour nor none"},
-        {B, 10019, kInvokeGet, None(), -6, "no text on a box"},
+        {L, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokePut, I4(0), 0, "one-pixel line"},
+        {L, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokePut, I4(100000), 0, "widest"},
+        {L, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokePut, I4(100001), -8, "too wide"},
+        {L, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokePut, I4(-1), -8, "negative width"},
+        {L, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokePut, UI4(5), -7, "width as UI4"},
+        {L, KPM_SHAPE_CONTROL_LINE_COLOR, kInvokePut, UI4(0x0000FF), 0, "red"},
+        {L, KPM_SHAPE_CONTROL_LINE_COLOR, kInvokePut, UI4(0xFFFFFFFF), -8,
+         "a line is never unpainted"},
+        {L, KPM_SHAPE_CONTROL_FILL_COLOR, kInvokeGet, None(), -6, "lines have no fill"},
+        {B, KPM_SHAPE_CONTROL_FILL_COLOR, kInvokePut, UI4(0xFFFFFFFF), 0, "no fill"},
+        {B, KPM_SHAPE_CONTROL_FILL_COLOR, kInvokePut, UI4(0xCCDDEE), 0, "fill"},
+        {B, KPM_SHAPE_CONTROL_FILL_COLOR, kInvokePut, UI4(0x01000000), -8,
+         "neither colour nor none"},
+        {B, KPM_TEXT_CONTROL_TEXT, kInvokeGet, None(), -6, "no text on a box"},
         // Groups have no members of their own.
-        {G, 10101, kInvokeGet, None(), -6, "group"},
-        {G, 10019, kInvokePut, Text(u"x"), -6, "group"},
+        {G, KPM_SHAPE_CONTROL_LINE_WIDTH, kInvokeGet, None(), -6, "group"},
+        {G, KPM_TEXT_CONTROL_TEXT, kInvokePut, Text(u"x"), -6, "group"},
     };
     for (const MemberCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.id) + " " + c.why);
@@ -287,52 +293,53 @@ TEST(ControlMembers, TypesAndRangesOfEveryMember) {
 TEST(ControlMembers, DefaultsAndValuesReadBack) {
     Control text(ctrlclass::kText);
     int32_t code = 0;
-    Variant v = text.Get(10016, &code);
+    Variant v = text.Get(KPM_TEXT_CONTROL_FONT_NAME, &code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(v.vt, VT_BSTR);
     EXPECT_EQ(BstrView(v.bstrVal), u"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF");
     VariantClear(&v);
-    v = text.Get(10018);
+    v = text.Get(KPM_TEXT_CONTROL_FONT_SIZE);
     EXPECT_EQ(v.vt, VT_R4);
     EXPECT_EQ(v.fltVal, 10.5f);
-    v = text.Get(10019);
+    v = text.Get(KPM_TEXT_CONTROL_TEXT);
     EXPECT_EQ(v.vt, VT_BSTR);
     EXPECT_EQ(v.bstrVal, nullptr) << "an empty text reads as null";
-    v = text.Get(10022);
+    v = text.Get(KPM_TEXT_CONTROL_WIDE);
     EXPECT_EQ(v.vt, VT_BOOL);
     EXPECT_EQ(v.boolVal, -1);
-    EXPECT_EQ(text.Get(10021).vt, VT_I2);
-    EXPECT_EQ(text.Get(10023).vt, VT_I2);
-    EXPECT_EQ(text.Get(10024).vt, VT_UI4);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_ALIGN).vt, VT_I2);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_VALIGN).vt, VT_I2);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_TEXT_COLOR).vt, VT_UI4);
 
     // Sizes keep hundredths of a point: 9.0 stays 9, 10.555 becomes 10.56.
-    ASSERT_EQ(text.Put(10018, Real(10.555f)), 0);
-    EXPECT_EQ(text.Get(10018).fltVal, 10.56f);
-    ASSERT_EQ(text.Put(10019, Text(u"\u30DA\u30FC\u30B8 1")), 0);
-    v = text.Get(10019);
+    ASSERT_EQ(text.Put(KPM_TEXT_CONTROL_FONT_SIZE, Real(10.555f)), 0);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_FONT_SIZE).fltVal, 10.56f);
+    ASSERT_EQ(text.Put(KPM_TEXT_CONTROL_TEXT, Text(u"\u30DA\u30FC\u30B8 1")), 0);
+    v = text.Get(KPM_TEXT_CONTROL_TEXT);
     EXPECT_EQ(BstrView(v.bstrVal), u"\u30DA\u30FC\u30B8 1");
     VariantClear(&v);
-    ASSERT_EQ(text.Put(10021, I2(1)), 0);
-    EXPECT_EQ(text.Get(10021).iVal, 1);
-    ASSERT_EQ(text.Put(10024, UI4(0x123456)), 0);
-    EXPECT_EQ(text.Get(10024).ulVal, 0x123456u);
+    ASSERT_EQ(text.Put(KPM_TEXT_CONTROL_ALIGN, I2(1)), 0);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_ALIGN).iVal, 1);
+    ASSERT_EQ(text.Put(KPM_TEXT_CONTROL_TEXT_COLOR, UI4(0x123456)), 0);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_TEXT_COLOR).ulVal, 0x123456u);
 
     // ClearData empties the text and nothing else; InitNew brings every default back.
     EXPECT_EQ(text.holder->ClearData(), 0);
-    EXPECT_EQ(text.Get(10019).bstrVal, nullptr);
-    EXPECT_EQ(text.Get(10021).iVal, 1);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_TEXT).bstrVal, nullptr);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_ALIGN).iVal, 1);
     EXPECT_EQ(text.persist->InitNew(), 0);
-    EXPECT_EQ(text.Get(10021).iVal, 0);
-    EXPECT_EQ(text.Get(10018).fltVal, 10.5f);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_ALIGN).iVal, 0);
+    EXPECT_EQ(text.Get(KPM_TEXT_CONTROL_FONT_SIZE).fltVal, 10.5f);
 
     Control box(ctrlclass::kBox);
-    EXPECT_EQ(box.Get(10101).lVal, 0);
-    EXPECT_EQ(box.Get(10101).vt, VT_I4);
-    EXPECT_EQ(box.Get(10102).ulVal, 0u);
-    EXPECT_EQ(box.Get(10103).ulVal, 0xFFFFFFFFu) << "boxes start unfilled";
-    ASSERT_EQ(box.Put(10103, UI4(0xEEDDCC)), 0);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_LINE_WIDTH).lVal, 0);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_LINE_WIDTH).vt, VT_I4);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_LINE_COLOR).ulVal, 0u);
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_FILL_COLOR).ulVal, 0xFFFFFFFFu) << "boxes start unfilled";
+    ASSERT_EQ(box.Put(KPM_SHAPE_CONTROL_FILL_COLOR, UI4(0xEEDDCC)), 0);
     EXPECT_EQ(box.holder->ClearData(), 0);
-    EXPECT_EQ(box.Get(10103).ulVal, 0xEEDDCCu) << "a box keeps its look on ClearData";
+    EXPECT_EQ(box.Get(KPM_SHAPE_CONTROL_FILL_COLOR).ulVal, 0xEEDDCCu)
+        << "a box keeps its look on ClearData";
 }
 
 }  // namespace

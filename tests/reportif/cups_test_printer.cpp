@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/include/kpengn_members.h"
 #include "reportif/kpcif30.h"
 #include "reportif/kpcif_internal.h"
 #include "tests/fixtures/command_output.h"
@@ -96,14 +97,22 @@ TEST(ReportInterfacePrinter, SettersReadBackThroughTheEngine) {
         VarType type;
         int64_t value;  // BOOL rows: nonzero for true
     } rows[] = {
-        {"ScalePrint", [&] { return KPPSetScalePrint(printer, 1); }, 1036, VT_BOOL, 1},
-        {"PaperSize", [&] { return KPPSetPaperSize(printer, 9); }, 1016, VT_I2, 9},
-        {"Orientation", [&] { return KPPSetOrientation(printer, 2); }, 1020, VT_UI2, 2},
-        {"ScalePaperFit", [&] { return KPPSetScalePaperFit(printer, 1); }, 1037, VT_BOOL, 1},
-        {"MultiPrint", [&] { return KPPSetMultiPrint(printer, 1); }, 1026, VT_BOOL, 1},
-        {"MultiPrintLayout", [&] { return KPPSetMultiPrintLayout(printer, 1); }, 1027, VT_UI2, 1},
-        {"ScalePrintLayout", [&] { return KPPSetScalePrintLayout(printer, 3); }, 1038, VT_UI2, 3},
-        {"CancelDlg", [&] { return KPPSetCancelDlg(printer, 1); }, 1007, VT_BOOL, 1},
+        {"ScalePrint", [&] { return KPPSetScalePrint(printer, 1); }, KPM_PRINTER_JOB_SCALE_PRINT,
+         VT_BOOL, 1},
+        {"PaperSize", [&] { return KPPSetPaperSize(printer, 9); }, KPM_PRINTER_JOB_PAPER_SIZE,
+         VT_I2, 9},
+        {"Orientation", [&] { return KPPSetOrientation(printer, 2); }, KPM_PRINTER_JOB_ORIENTATION,
+         VT_UI2, 2},
+        {"ScalePaperFit", [&] { return KPPSetScalePaperFit(printer, 1); },
+         KPM_PRINTER_JOB_SCALE_PAPER_FIT, VT_BOOL, 1},
+        {"MultiPrint", [&] { return KPPSetMultiPrint(printer, 1); }, KPM_PRINTER_JOB_MULTI_PRINT,
+         VT_BOOL, 1},
+        {"MultiPrintLayout", [&] { return KPPSetMultiPrintLayout(printer, 1); },
+         KPM_PRINTER_JOB_MULTI_PRINT_LAYOUT, VT_UI2, 1},
+        {"ScalePrintLayout", [&] { return KPPSetScalePrintLayout(printer, 3); },
+         KPM_PRINTER_JOB_SCALE_PRINT_LAYOUT, VT_UI2, 3},
+        {"CancelDlg", [&] { return KPPSetCancelDlg(printer, 1); }, KPM_PRINTER_JOB_CANCEL_DLG,
+         VT_BOOL, 1},
     };
     // Settings of the printer's own record wait for KPPUpdateInfo, so all are read back after it.
     for (const Row& row : rows) EXPECT_EQ(row.set(), 1) << row.name;
@@ -130,7 +139,7 @@ TEST(ReportInterfacePrinter, SettersReadBackThroughTheEngine) {
     EXPECT_EQ(KPPSetJobName(printer, "MX-QzS \xBC\xBD\xC3\xD1\xC3\xDE\xB0\xC0"), 1);
     Variant name{};
     kp::InvokeArgs none{nullptr, 0};
-    ASSERT_EQ(job->Invoke(1029, kp::kInvokeGet, &none, &name), 0);
+    ASSERT_EQ(job->Invoke(KPM_PRINTER_JOB_JOB_NAME, kp::kInvokeGet, &none, &name), 0);
     ASSERT_EQ(name.vt, VT_BSTR);
     EXPECT_EQ(std::u16string(BstrView(name.bstrVal)), u"MX-QzS ｼｽﾃﾑﾃﾞｰﾀ");
     VariantClear(&name);

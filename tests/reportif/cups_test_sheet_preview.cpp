@@ -17,6 +17,7 @@
 #include "app/print_dialogs.h"
 #include "app/ui/dialog_view.h"
 #include "engine/core/scriptable.h"
+#include "engine/include/kpengn_members.h"
 #include "platform/gdi/handles.h"
 #include "programming/state.h"
 #include "reportif/kpcif_internal.h"
@@ -41,7 +42,7 @@ plat::Variant GetMember(uint32_t preview, int32_t id) {
 }
 
 QWidget* Frame(uint32_t preview) {
-    const plat::Variant hwnd = GetMember(preview, 2036);
+    const plat::Variant hwnd = GetMember(preview, KPM_PREVIEW_HWND);
     return static_cast<QWidget*>(plat::WindowFromHandle(hwnd.ulVal));
 }
 
@@ -79,7 +80,8 @@ TEST(SheetPreview, OpensPrintsPagesAndOpensAgain) {
     int status = 0;
     EXPECT_EQ(rif.GetPreviewStatus(preview, &status), 1);
     EXPECT_EQ(status, 128);
-    EXPECT_EQ(GetMember(preview, 2009).ulVal, 15u) << "the system speed-dial list";
+    EXPECT_EQ(GetMember(preview, KPM_PREVIEW_PAGE_COUNT).ulVal, 15u)
+        << "the system speed-dial list";
     QWidget* frame = Frame(preview);
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->windowTitle(), QString::fromUtf8("プレビュー"));
@@ -122,7 +124,7 @@ TEST(SheetPreview, OpensPrintsPagesAndOpensAgain) {
     EXPECT_EQ(dialog.preview(), preview);
     EXPECT_EQ(rif.GetPreviewStatus(preview, &status), 1);
     EXPECT_EQ(status, 128);
-    EXPECT_EQ(GetMember(preview, 2009).ulVal, 15u);
+    EXPECT_EQ(GetMember(preview, KPM_PREVIEW_PAGE_COUNT).ulVal, 15u);
 
     int ignored = 0;
     rif.Exit(&ignored);

@@ -8,13 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "engine/include/kpengn_members.h"
 #include "reportif/kpcif30.h"
 #include "reportif/kpcif_internal.h"
 #include "tests/fixtures/failing_allocation.h"
@@ -117,10 +118,11 @@ ScriptableObject* Obj(const Variant& v) {
     return static_cast<ScriptableObject*>(v.pdispVal);
 }
 ScriptableObject* LayerOf(ScriptableObject* report, uint16_t n) {
-    return Obj(Get(Obj(Get(report, 5016)), 16001, {VariantUI2(n)}, kp::kInvokeMethod));
+    return Obj(Get(Obj(Get(report, KPM_REPORT_LAYERS)), KPM_LAYER_COLLECTION_LAYER, {VariantUI2(n)},
+                   kp::kInvokeMethod));
 }
 ScriptableObject* ObjectsOf(ScriptableObject* report, uint16_t n) {
-    return Obj(Get(LayerOf(report, n), 7001));
+    return Obj(Get(LayerOf(report, n), KPM_LAYER_OBJECTS));
 }
 // The named text control on layer n, or null.
 ScriptableObject* ControlOf(ScriptableObject* report, uint16_t n, const char16_t* name) {
@@ -129,11 +131,12 @@ ScriptableObject* ControlOf(ScriptableObject* report, uint16_t n, const char16_t
     Variant args[] = {VariantDispatch(nullptr), VariantBstr(text.get())};
     kp::InvokeArgs invokeArgs{args, 2};
     Variant item{};
-    if (objects->Invoke(18001, kp::kInvokeMethod, &invokeArgs, &item) != 0) return nullptr;
-    return Obj(Get(Obj(item), 9001));
+    if (objects->Invoke(KPM_OBJECT_COLLECTION_OBJECT, kp::kInvokeMethod, &invokeArgs, &item) != 0)
+        return nullptr;
+    return Obj(Get(Obj(item), KPM_DRAWING_OBJECT_DRAW_OBJECT));
 }
 std::u16string TextOf(ScriptableObject* control) {
-    Variant v = Get(control, 10019);
+    Variant v = Get(control, KPM_TEXT_CONTROL_TEXT);
     std::u16string text(BstrView(v.bstrVal));
     VariantClear(&v);
     return text;
@@ -200,7 +203,7 @@ TEST_F(KpcifTest, LayerVisibilityIsReadBackFromEachLayer) {
     const int wanted[5] = {1, 0, 0, 1, 0};
     for (int n = 1; n <= 5; ++n) EXPECT_EQ(KPRSetLayerVisible(report, n, wanted[n - 1]), 1) << n;
     for (uint16_t n = 1; n <= 5; ++n) {
-        const Variant v = Get(LayerOf(object, n), 7003);
+        const Variant v = Get(LayerOf(object, n), KPM_LAYER_VISIBLE);
         EXPECT_EQ(v.vt, VT_BOOL) << n;
         EXPECT_EQ(v.boolVal != 0, wanted[n - 1] != 0) << n;
     }
@@ -222,7 +225,7 @@ TEST_F(KpcifTest, TextAndFontSizeGoToTheEditLayerAndReadBack) {
     ScriptableObject* a = ControlOf(object, 1, u"A");
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(TextOf(a), u"データ設定 ｱ");
-    const Variant size = Get(a, 10018);
+    const Variant size = Get(a, KPM_TEXT_CONTROL_FONT_SIZE);
     EXPECT_EQ(size.vt, VT_R4);
     EXPECT_FLOAT_EQ(size.fltVal, 9.0f);
 
@@ -276,21 +279,30 @@ TEST_F(KpcifTest, PreviewSettersReadBackFromThePreview) {
         uint32_t value;  // BOOLs as 0 or 1
     };
     const Row rows[] = {
-        {"KPVSetPreviewLayer1", [&] { return KPVSetPreviewLayer1(preview, 0); }, 2026, VT_BOOL, 0},
-        {"KPVSetPreviewLayer3", [&] { return KPVSetPreviewLayer3(preview, 1); }, 2028, VT_BOOL, 1},
-        {"KPVSetPreviewLayer5", [&] { return KPVSetPreviewLayer5(preview, 0); }, 2030, VT_BOOL, 0},
-        {"KPVSetPrintLayer2", [&] { return KPVSetPrintLayer2(preview, 0); }, 2032, VT_BOOL, 0},
-        {"KPVSetPrintLayer4", [&] { return KPVSetPrintLayer4(preview, 0); }, 2034, VT_BOOL, 0},
-        {"KPVSetToolBarItems", [&] { return KPVSetToolBarItems(preview, 0x10000013); }, 2011,
-         VT_UI4, 0x10000013},
-        {"KPVSetAutoScale", [&] { return KPVSetAutoScale(preview, 0); }, 2019, VT_BOOL, 0},
-        {"KPVSetPreviewScale", [&] { return KPVSetPreviewScale(preview, 150); }, 2012, VT_UI2,
-         150},
-        {"KPVSetPreviewMode 3", [&] { return KPVSetPreviewMode(preview, 3); }, 2024, VT_BOOL, 1},
-        {"(stacked)", [] { return 1; }, 2023, VT_BOOL, 1},
-        {"KPVSetPreviewMode 2", [&] { return KPVSetPreviewMode(preview, 2); }, 2024, VT_BOOL, 0},
-        {"(side by side)", [] { return 1; }, 2023, VT_BOOL, 1},
-        {"KPVSetPreviewMode 1", [&] { return KPVSetPreviewMode(preview, 1); }, 2023, VT_BOOL, 0},
+        {"KPVSetPreviewLayer1", [&] { return KPVSetPreviewLayer1(preview, 0); },
+         KPM_PREVIEW_LAYER_DISPLAY1, VT_BOOL, 0},
+        {"KPVSetPreviewLayer3", [&] { return KPVSetPreviewLayer3(preview, 1); },
+         KPM_PREVIEW_LAYER_DISPLAY3, VT_BOOL, 1},
+        {"KPVSetPreviewLayer5", [&] { return KPVSetPreviewLayer5(preview, 0); },
+         KPM_PREVIEW_LAYER_DISPLAY5, VT_BOOL, 0},
+        {"KPVSetPrintLayer2", [&] { return KPVSetPrintLayer2(preview, 0); },
+         KPM_PREVIEW_LAYER_PRINT2, VT_BOOL, 0},
+        {"KPVSetPrintLayer4", [&] { return KPVSetPrintLayer4(preview, 0); },
+         KPM_PREVIEW_LAYER_PRINT4, VT_BOOL, 0},
+        {"KPVSetToolBarItems", [&] { return KPVSetToolBarItems(preview, 0x10000013); },
+         KPM_PREVIEW_TOOLS, VT_UI4, 0x10000013},
+        {"KPVSetAutoScale", [&] { return KPVSetAutoScale(preview, 0); }, KPM_PREVIEW_FIT_TO_WINDOW,
+         VT_BOOL, 0},
+        {"KPVSetPreviewScale", [&] { return KPVSetPreviewScale(preview, 150); }, KPM_PREVIEW_ZOOM,
+         VT_UI2, 150},
+        {"KPVSetPreviewMode 3", [&] { return KPVSetPreviewMode(preview, 3); },
+         KPM_PREVIEW_TWO_PAGES_VERTICAL, VT_BOOL, 1},
+        {"(stacked)", [] { return 1; }, KPM_PREVIEW_TWO_PAGES, VT_BOOL, 1},
+        {"KPVSetPreviewMode 2", [&] { return KPVSetPreviewMode(preview, 2); },
+         KPM_PREVIEW_TWO_PAGES_VERTICAL, VT_BOOL, 0},
+        {"(side by side)", [] { return 1; }, KPM_PREVIEW_TWO_PAGES, VT_BOOL, 1},
+        {"KPVSetPreviewMode 1", [&] { return KPVSetPreviewMode(preview, 1); },
+         KPM_PREVIEW_TWO_PAGES, VT_BOOL, 0},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.call(), 1) << row.name;
@@ -303,7 +315,7 @@ TEST_F(KpcifTest, PreviewSettersReadBackFromThePreview) {
     }
     // "プレビュー" in CP932.
     EXPECT_EQ(KPVSetWindowCaption(preview, "\x83\x76\x83\x8C\x83\x72\x83\x85\x81\x5B"), 1);
-    Variant caption = Get(object, 2013);
+    Variant caption = Get(object, KPM_PREVIEW_TITLE);
     EXPECT_EQ(std::u16string(BstrView(caption.bstrVal)), u"プレビュー");
     VariantClear(&caption);
     // The engine's own refusal reaches the last error.
@@ -390,17 +402,18 @@ TEST_F(KpcifTest, StagedLayoutsHoldTheSheetFields) {
         const uint32_t report = KPRLoadReport(path.c_str());
         ASSERT_NE(report, 0u) << layout.file;
         ScriptableObject* object = kpcif::ObjectOf(report, kpcif::HandleKind::kReport);
-        EXPECT_EQ(Get(object, 5011).iVal, 9) << layout.file;
-        EXPECT_EQ(Get(object, 5014).iVal, 1) << layout.file;
-        EXPECT_EQ(
-            Get(ObjectsOf(object, 1), 18007, {VariantDispatch(nullptr)}, kp::kInvokeMethod).uiVal,
-            layout.fields.size())
+        EXPECT_EQ(Get(object, KPM_REPORT_PAPER_SIZE).iVal, 9) << layout.file;
+        EXPECT_EQ(Get(object, KPM_REPORT_PAPER_ORIENTATION).iVal, 1) << layout.file;
+        EXPECT_EQ(Get(ObjectsOf(object, 1), KPM_OBJECT_COLLECTION_COUNT, {VariantDispatch(nullptr)},
+                      kp::kInvokeMethod)
+                      .uiVal,
+                  layout.fields.size())
             << layout.file;
         for (uint16_t n = 2; n <= 5; ++n) {
-            EXPECT_EQ(
-                Get(ObjectsOf(object, n), 18007, {VariantDispatch(nullptr)}, kp::kInvokeMethod)
-                    .uiVal,
-                0)
+            EXPECT_EQ(Get(ObjectsOf(object, n), KPM_OBJECT_COLLECTION_COUNT,
+                          {VariantDispatch(nullptr)}, kp::kInvokeMethod)
+                          .uiVal,
+                      0)
                 << layout.file << " layer " << n;
         }
         for (const std::string& field : layout.fields) {
