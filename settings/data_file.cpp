@@ -429,6 +429,7 @@ int ImportDataSetting(ProgrammingState& state, std::string_view body, const Data
     auto run = [&](const std::string& command) {
         ApplyKeyCommand(state, command);
         const CodeLengthScope code_length(state, command);
+        const UnitsAsideScope units_aside(state, command);
         RunCommand(state, 1, command);
     };
     for (const std::string& command : commands) {

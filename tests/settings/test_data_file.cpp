@@ -24,6 +24,7 @@
 #include "settings/sheet_lines.h"
 #include "settings/speed_dial.h"
 #include "settings/speed_dial_lines.h"
+#include "tests/settings/data_file_test_support.h"
 
 namespace qzs {
 namespace {
@@ -59,20 +60,6 @@ class DataFileTest : public ::testing::Test {
 
     std::string dir_;
 };
-
-DataFileHooks FixedClock() {
-    DataFileHooks hooks;
-    hooks.local_time = [] {
-        std::tm t{};
-        t.tm_year = 2026 - 1900;
-        t.tm_mon = 11;
-        t.tm_mday = 10;
-        t.tm_hour = 9;
-        t.tm_min = 5;
-        return t;
-    };
-    return hooks;
-}
 
 std::vector<std::string> AllListings(ProgrammingState& state) {
     std::vector<std::string> out;
@@ -111,7 +98,7 @@ TEST_F(DataFileTest, DataSettingRoundTripAndHeader) {
     auto a = FreshState();
     Change(*a);
     Aim(*a, "data.qzdat", "new/folder/");  // a missing folder is created
-    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock()), 0);
+    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock(2026, 12, 10, 9, 5)), 0);
     const std::string file = Read(dir_ + "new/folder/data.qzdat");
     ASSERT_EQ(file.size() % 192, 0u);
     EXPECT_EQ(file.size() / 192, 1 + 7666u);
@@ -139,7 +126,7 @@ TEST_F(DataFileTest, CodesOfOtherLengthsThanTheirCountsLoadBack) {
         RunCommand(*a, 1, command);
     }
     Aim(*a, "codes.qzdat");
-    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock()), 0);
+    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock(2026, 12, 10, 9, 5)), 0);
     auto b = FreshState();
     Aim(*b, "codes.qzdat");
     ASSERT_EQ(LoadDataFile(*b, kDataSettingKind), 0);
