@@ -28,6 +28,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "app/transfer_file_services.h"
@@ -255,9 +256,12 @@ void Change(ProgrammingState& state, int commands) {
             kana += kInvalidByte;
             kanji += kInvalidByte;
         }
-        PutSystemSpeedDial(state, Pick(600), Row(RandomNumber(), kana, kanji, '1' + Pick(8)));
-        PutTelephoneSpeedDial(state, 101 + Pick(12), 980 + Pick(20),
-                              Row(RandomNumber(), kana, kanji, '1'));
+        EXPECT_EQ(
+            PutSystemSpeedDial(state, Pick(600), Row(RandomNumber(), kana, kanji, '1' + Pick(8))),
+            1);
+        EXPECT_EQ(PutTelephoneSpeedDial(state, 101 + Pick(12), 980 + Pick(20),
+                                        Row(RandomNumber(), kana, kanji, '1')),
+                  1);
     }
     Put(state.user_information.user_name, kNames[0]);
     Put(state.user_information.person_in_charge,
@@ -482,6 +486,8 @@ TEST_P(ImageRoundTrip, EveryRoadGivesBackTheImageItTook) {
     ExpectEveryRoad(a, folder.dir(), kFirmware[GetParam() % 3]);
 }
 
+INSTANTIATE_TEST_SUITE_P(Seeds, ImageRoundTrip, ::testing::Range(1, 21));
+
 // Images a replay in the files' order could not type back, each typed by hand, and taken in by
 // programs that typed `over` first.
 struct TypedImage {
@@ -513,23 +519,30 @@ void PrintTo(const TypedImage& image, std::ostream* out) {
     *out << image.name;
 }
 
-class TypedImageRoundTrip : public ::testing::TestWithParam<TypedImage> {};
+// Each image in each firmware form is a test of its own, so that they run side by side.
+class TypedImageRoundTrip : public ::testing::TestWithParam<std::tuple<TypedImage, const char*>> {};
 
-TEST_P(TypedImageRoundTrip, EveryRoadInEveryFormGivesItBack) {
-    SCOPED_TRACE(GetParam().lost);
-    for (const char* firmware : kFirmware) {
-        const TempFolder folder;
-        ASSERT_FALSE(folder.dir().empty());
-        Program a(folder.dir() / "a");
-        Type(a, GetParam().commands);
-        ExpectEveryRoad(a, folder.dir(), firmware, GetParam().over);
-    }
+TEST_P(TypedImageRoundTrip, EveryRoadGivesItBack) {
+    const auto& [image, firmware] = GetParam();
+    SCOPED_TRACE(image.lost);
+    const TempFolder folder;
+    ASSERT_FALSE(folder.dir().empty());
+    Program a(folder.dir() / "a");
+    Type(a, image.commands);
+    ExpectEveryRoad(a, folder.dir(), firmware, image.over);
 }
 
-INSTANTIATE_TEST_SUITE_P(Typed, TypedImageRoundTrip, ::testing::ValuesIn(kTypedImages),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-INSTANTIATE_TEST_SUITE_P(Seeds, ImageRoundTrip, ::testing::Range(1, 21));
+INSTANTIATE_TEST_SUITE_P(Typed, TypedImageRoundTrip,
+                         ::testing::Combine(::testing::ValuesIn(kTypedImages),
+                                            ::testing::ValuesIn(kFirmware)),
+                         [](const auto& info) {
+                             const std::string_view firmware = std::get<1>(info.param);
+                             std::string name = std::get<0>(info.param).name;
+                             name += firmware.empty()     ? "NoVersion"
+                                     : firmware == "1.00" ? "V100"
+                                                          : "V501";
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace qzs::app
