@@ -21,13 +21,15 @@ class StateDataFileServices : public DataFileServices {
     // pump: one pass over the waiting GUI events, called once per record; may be empty.
     StateDataFileServices(ProgrammingState& state, EventPump pump);
 
-    int LoadDataFile(int kind, const std::string& folder, const std::string& name) override;
-    int SaveDataFile(int kind, const std::string& folder, const std::string& name) override;
+    [[nodiscard]] int LoadDataFile(int kind, const std::string& folder,
+                                   const std::string& name) override;
+    [[nodiscard]] int SaveDataFile(int kind, const std::string& folder,
+                                   const std::string& name) override;
     void CommitSpeedDialPage(int flag, int page, int scope) override;
     void CountFreeSpeedDialRows(int telephone) override;
 
   private:
-    int Run(bool save, int kind, const std::string& folder, const std::string& name);
+    [[nodiscard]] int Run(bool save, int kind, const std::string& folder, const std::string& name);
 
     ProgrammingState& state_;
     EventPump pump_;

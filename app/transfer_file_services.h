@@ -22,15 +22,16 @@ class StateTransferFiles : public net::TransferFileServices {
     std::unique_ptr<net::ImageCheckpoint> Checkpoint() override;
     std::string PasswordSheetLine() override;
     std::string DataFileHeader() override;
-    int SaveDataFile(int kind, const std::string& folder, const std::string& name,
-                     int csv_layout) override;
-    int LoadDataFile(int kind, const std::string& folder, const std::string& name,
-                     int csv_layout) override;
+    [[nodiscard]] int SaveDataFile(int kind, const std::string& folder, const std::string& name,
+                                   int csv_layout) override;
+    [[nodiscard]] int LoadDataFile(int kind, const std::string& folder, const std::string& name,
+                                   int csv_layout) override;
 
-    int WriteDataSetFile(int group, const std::string& folder, int progress,
-                         int firmware_501) override;
-    int MakeKeySheetFiles(const std::string& one_touch_path, const std::string& nandemo_path,
-                          int firmware_below4, int progress, int firmware_501) override;
+    [[nodiscard]] int WriteDataSetFile(int group, const std::string& folder, int progress,
+                                       int firmware_501) override;
+    [[nodiscard]] int MakeKeySheetFiles(const std::string& one_touch_path,
+                                        const std::string& nandemo_path, int firmware_below4,
+                                        int progress, int firmware_501) override;
     int MakeSysTanXml(std::FILE* source, std::FILE* target, int firmware_100) override;
     int MakeTelTanXml(std::FILE* source, std::FILE* target, int firmware_100) override;
     int ConvertSysTanXml(const std::vector<std::string>& systan, std::FILE* local,
@@ -48,8 +49,8 @@ class StateTransferFiles : public net::TransferFileServices {
 
   private:
     TransferFileHooks Hooks();
-    int Run(bool save, int kind, const std::string& folder, const std::string& name,
-            int csv_layout);
+    [[nodiscard]] int Run(bool save, int kind, const std::string& folder, const std::string& name,
+                          int csv_layout);
     std::function<void()> pump_;
 };
 

@@ -110,7 +110,7 @@ class CEasyHttpServer {
     // Listens and starts the accept thread: 1, or 0 with a message shown. Port 80 is the
     // server's port; where the system refuses it to an unprivileged program, a free port is
     // taken instead (BoundPort tells which).
-    int Start();
+    [[nodiscard]] int Start();
     // Stops accepting, wakes every worker blocked on its connection and waits until all
     // threads have ended. Answers 1.
     int Stop();

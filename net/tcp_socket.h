@@ -37,7 +37,7 @@ class CTcpSocket {
     void SetPorts(SocketPorts ports) { ports_ = std::move(ports); }
 
     // 0 when already open (the open socket is kept); 1 when a socket of the type was made.
-    int Create(int type = SOCK_STREAM);
+    [[nodiscard]] int Create(int type = SOCK_STREAM);
     bool IsOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
@@ -69,14 +69,14 @@ class CTcpSocket {
     int Recv(void* buffer, std::size_t size);
     // The bytes waiting on the connection, left there for the next Recv.
     int Peek(void* buffer, std::size_t size);
-    int Send(const void* data, std::size_t length);
-    int SendLine(std::string_view text);
+    [[nodiscard]] int Send(const void* data, std::size_t length);
+    [[nodiscard]] int SendLine(std::string_view text);
     // One line without a time-out.
     int RecvLine(char* buffer, std::size_t capacity);
     int ReadRawLine(char* buffer, std::size_t capacity) { return RecvLine(buffer, capacity); }
     int ReceiveBytes(char* buffer, std::size_t count, int seconds, int progress);
     int ReceiveTimed(char* buffer, std::size_t count, int seconds);
-    int SendBytes(const char* data, std::size_t length, int progress);
+    [[nodiscard]] int SendBytes(const char* data, std::size_t length, int progress);
 
     // The pause before a bulk receive lets the peer fill the connection; tests shorten it.
     void set_receive_pause_ms(int ms) { receive_pause_ms_ = ms; }

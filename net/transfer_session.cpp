@@ -98,21 +98,19 @@ constexpr DsetRange kDsetRanges[] = {
 };
 constexpr int kMaxDsetElements = 5000;
 
-// The first text of every element of a dset file's range that the document holds, by number.
-std::vector<std::pair<int, std::string>> DsetElements(const CXmlReader& reader,
-                                                      const std::string& name) {
-    std::vector<std::pair<int, std::string>> found;
+// Every element number of a dset file's range in order, each with the texts of the elements of
+// that name the document holds (none for most): the one walk of a received dset file.
+template <typename Visit>
+void WalkDsetRange(const CXmlReader& reader, const std::string& name, Visit visit) {
     for (const DsetRange& range : kDsetRanges) {
         if (name != range.file) continue;
         const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
         for (int number = range.first; number <= last; ++number) {
             char tag[16];
             std::snprintf(tag, sizeof tag, "h%03d", number);
-            std::vector<std::string> texts = reader.SelectNode(tag);
-            if (!texts.empty()) found.emplace_back(number, std::move(texts.front()));
+            visit(number, reader.SelectNode(tag));
         }
     }
-    return found;
 }
 
 const std::list<std::string>& FilesOf(int kind) {
@@ -360,7 +358,11 @@ int CTransferSession::RunTransferSession(int direction) {
     }
     // Built once the connection is made, so that the list names the PC by the address it has
     // on that connection (before it, the first run of the program knows no address at all).
-    BuildFileList(direction);
+    if (!BuildFileList(direction)) {
+        // No list, no run: the main unit would ask for a list that is not there.
+        CloseSockets();
+        return -1;
+    }
     {
         CHttpFields fields;
         if (!FetchConnectionInfo(fields)) {
@@ -709,28 +711,31 @@ int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
     if (!ReadRequest(first)) return 0;
     if (first.authorization.empty()) {
         first.content_length = -1;
-        SendStatus(401, first, connection);
+        // A challenge that does not arrive shows as the second request that does not come.
+        (void)SendStatus(401, first, connection);
     }
     // The second request is the one served; it is read into fields of its own, so that nothing
     // of the first one counts for it.
     CHttpFields fields;
     if (!ReadRequest(fields)) return 0;
-    if (!CheckAuthorization(fields.authorization)) {
-        SendStatus(401, fields, connection);
+    // Each refusal ends the run: whether its status reached the main unit changes nothing.
+    const auto refuse = [&](int code) {
+        (void)SendStatus(code, fields, connection);
         return 0;
+    };
+    if (!CheckAuthorization(fields.authorization)) {
+        return refuse(401);
     }
     if (request_method_ != 1) {
         fields.content_length = -1;
-        SendStatus(501, fields, connection);
-        return 0;
+        return refuse(501);
     }
     const std::string name = base::AsciiLower(requested_path_.substr(1));
     std::string path;
     const bool file_list = name == kFileListName;
     if (!file_list) {
         if (!IsKnownName(name)) {
-            SendStatus(404, fields, connection);
-            return 0;
+            return refuse(404);
         }
         // A file written now that cannot be written ends the run: the older file under its
         // name must not go to the main unit in its place.
@@ -745,26 +750,22 @@ int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
                                                    firmware_.below4, 1, firmware_.v501);
         }
         if (written < 0) {
-            SendStatus(500, fields, connection);
-            return 0;
+            return refuse(500);
         }
     } else {
         path = file_list_path_;
     }
     if (!FileExists(path)) {
-        SendStatus(404, fields, connection);
-        return 0;
+        return refuse(404);
     }
     if ((phase_ == 2 && !file_list) || (phase_ != 2 && phase_ != 3)) {
-        SendStatus(403, fields, connection);
-        return 0;
+        return refuse(403);
     }
     if (!file_list) {
         std::string local;
         const std::string temp = GetTempFolder();
         if (!ReadWhole(path, &local) || temp.empty()) {
-            SendStatus(403, fields, connection);
-            return 0;
+            return refuse(403);
         }
         last_temp_file_ = temp;
         if (name == "sys-tan.txt" || name == "tel-tan.txt") {
@@ -781,16 +782,14 @@ int CTransferSession::ServiceProcess(int /*direction*/, CHttpFields& first) {
             if (source != nullptr) std::fclose(source);
             const bool closed = source != nullptr && opened && target.Close();
             if (!closed || services_ == nullptr) {
-                SendStatus(403, fields, connection);
-                return 0;
+                return refuse(403);
             }
             path = temp;
         }
     }
     std::string content;
     if (!ReadWhole(path, &content)) {
-        SendStatus(403, fields, connection);
-        return 0;
+        return refuse(403);
     }
     if (phase_ == 3) {
         PostTransferProgress(progress_start_, progress_start_ + progress_step_,
@@ -902,7 +901,11 @@ bool HoldsItsElements(const CXmlReader& reader, const std::string& name) {
           std::pair{"one-touch.txt", "i92"}, std::pair{"nandemo.txt", "i14"}}) {
         if (name == file) return !reader.SelectNode(tag).empty();
     }
-    return !DsetElements(reader, name).empty();
+    bool found = false;
+    WalkDsetRange(reader, name, [&](int, const std::vector<std::string>& texts) {
+        found = found || !texts.empty();
+    });
+    return found;
 }
 
 int CTransferSession::ApplyStagedFiles() {
@@ -953,31 +956,22 @@ void ApplyReceivedFile(TransferFileServices& services, const CXmlReader& reader,
     } else if (name == "nandemo.txt") {
         services.ApplyNandemoXml(reader.SelectNode("i14"), local, firmware.below4);
     } else {
-        for (const DsetRange& range : kDsetRanges) {
-            if (name != range.file) continue;
-            const int last = std::min(range.last, range.first + kMaxDsetElements - 1);
-            for (int number = range.first; number <= last; ++number) {
-                char tag[16];
-                std::snprintf(tag, sizeof tag, "h%03d", number);
-                // A group-0 file holds two elements "h082": the fixed one written before "h081",
-                // which moves a throw-away number through every port and so clears the
-                // numbering, and the listing's own further on. They are applied where they
-                // stand: the clearing one before 081, the listing's in 082's place, so that
-                // neither the clearing nor 081 undoes the numbering that was sent.
-                if (number == kDset081) {
-                    const std::vector<std::string> numbering = reader.SelectNode("h082");
-                    if (numbering.size() > 1) {
-                        services.ApplyDsetElement(kDset082, numbering.front(), local,
-                                                  firmware.v501);
-                    }
-                }
-                const std::vector<std::string> texts = reader.SelectNode(tag);
-                if (!texts.empty()) {
-                    const std::string& text = number == kDset082 ? texts.back() : texts.front();
-                    services.ApplyDsetElement(number, text, local, firmware.v501);
+        // A group-0 file holds two elements "h082": the fixed one written before "h081", which
+        // moves a throw-away number through every port and so clears the numbering, and the
+        // listing's own further on. They are applied where they stand: the clearing one before
+        // 081, the listing's in 082's place, so that neither the clearing nor 081 undoes the
+        // numbering that was sent.
+        WalkDsetRange(reader, name, [&](int number, const std::vector<std::string>& texts) {
+            if (number == kDset081) {
+                const std::vector<std::string> numbering = reader.SelectNode("h082");
+                if (numbering.size() > 1) {
+                    services.ApplyDsetElement(kDset082, numbering.front(), local, firmware.v501);
                 }
             }
-        }
+            if (texts.empty()) return;
+            const std::string& text = number == kDset082 ? texts.back() : texts.front();
+            services.ApplyDsetElement(number, text, local, firmware.v501);
+        });
     }
 }
 

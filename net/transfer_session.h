@@ -157,23 +157,23 @@ class CTransferSession : public TransferEntryPoints {
     void set_unit_password(std::string password) { unit_password_ = std::move(password); }
 
   private:
-    int RunEntry(int kind, int remote);
-    int RunTransferSession(int direction);
-    int FetchConnectionInfo(CHttpFields& fields);
-    int BuildFileList(int direction);
-    int ConnectDevice();
-    int ListenDevice();
+    [[nodiscard]] int RunEntry(int kind, int remote);
+    [[nodiscard]] int RunTransferSession(int direction);
+    [[nodiscard]] int FetchConnectionInfo(CHttpFields& fields);
+    [[nodiscard]] int BuildFileList(int direction);
+    [[nodiscard]] int ConnectDevice();
+    [[nodiscard]] int ListenDevice();
     std::string BuildRequest(int kind) const;
-    int SendStatus(int code, CHttpFields& fields, CTcpSocket& connection);
-    int ReadRequest(CHttpFields& fields);
+    [[nodiscard]] int SendStatus(int code, CHttpFields& fields, CTcpSocket& connection);
+    [[nodiscard]] int ReadRequest(CHttpFields& fields);
     // Starts the time of one exchange on the connection.
     void BeginExchange(CTcpSocket& connection) const;
-    int ServiceProcess(int direction, CHttpFields& fields);
-    int FetchUnitFiles(CHttpFields& fields);
-    int ApplyStagedFiles();
-    int ReadResponseHead(CHttpFields& fields, int seconds, bool show_timeout);
-    int ReceiveXmlBody(CHttpFields& fields, std::string* body);
-    int DrainBody(const CHttpFields& fields);
+    [[nodiscard]] int ServiceProcess(int direction, CHttpFields& fields);
+    [[nodiscard]] int FetchUnitFiles(CHttpFields& fields);
+    [[nodiscard]] int ApplyStagedFiles();
+    [[nodiscard]] int ReadResponseHead(CHttpFields& fields, int seconds, bool show_timeout);
+    [[nodiscard]] int ReceiveXmlBody(CHttpFields& fields, std::string* body);
+    [[nodiscard]] int DrainBody(const CHttpFields& fields);
     std::string GetTempFolder();
     void TakePassword();
     void PostTransferProgress(int start, int end, int range);

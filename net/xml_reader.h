@@ -20,9 +20,9 @@ class CXmlReader {
     CXmlReader& operator=(const CXmlReader&) = delete;
 
     // 1 when the file was read and is well-formed, 0 otherwise (a previous document is dropped).
-    int Load(const std::string& path);
+    [[nodiscard]] int Load(const std::string& path);
     // The same from bytes in memory.
-    int LoadBytes(std::string_view bytes);
+    [[nodiscard]] int LoadBytes(std::string_view bytes);
 
     // The concatenated text content of every element of that name, wherever it stands, in
     // document order, as CP932 (a character CP932 cannot hold becomes '?'). Empty when there is

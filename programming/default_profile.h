@@ -27,6 +27,6 @@ std::uint8_t SetEntryByte(DataImage& image, unsigned entry, unsigned value);
 
 // Loads profile 0 or 1 and answers the first nonzero setter answer (what was written before it
 // stays); another profile answers 1 and changes nothing.
-std::uint8_t LoadDefaultSettings(DataImage& image, unsigned profile);
+[[nodiscard]] std::uint8_t LoadDefaultSettings(DataImage& image, unsigned profile);
 
 }  // namespace qzs

@@ -19,7 +19,7 @@ std::uint8_t Store(ProgrammingState& state, TerminalRecord& record);
 std::uint8_t Show(ProgrammingState& state, TerminalRecord& record);
 
 // Store or show; a refusal or mismatch is put on the line ("--P" / "--c") and answers false.
-bool TryStore(ProgrammingState& state, TerminalRecord& record);
+[[nodiscard]] bool TryStore(ProgrammingState& state, TerminalRecord& record);
 bool TryShow(ProgrammingState& state, TerminalRecord& record);
 
 // A successful store turns the outcome "taken" into "stored"; an outcome a handler set stays.

@@ -35,12 +35,12 @@ int CopyBlockOut(ProgrammingState& state, int area, int index, std::span<std::ui
 //   51 groups 48, 1 and 2 in turn  (unpacking only)
 // Packs the group into the target; answers 1 and the bytes written. A group with no packing
 // list, or a target too small for it, answers 0 with size 0 and writes nothing.
-int SerializeBlockGroup(ProgrammingState& state, int group, std::span<std::uint8_t> target,
-                        std::size_t& size);
+[[nodiscard]] int SerializeBlockGroup(ProgrammingState& state, int group,
+                                      std::span<std::uint8_t> target, std::size_t& size);
 // Unpacks the group's unpacking list from the source; answers 1 and the bytes read. A group with
 // no such list, or a source shorter than it, answers 0 with size 0 and changes nothing.
-int DeserializeBlockGroup(ProgrammingState& state, int group, std::span<const std::uint8_t> source,
-                          std::size_t& size);
+[[nodiscard]] int DeserializeBlockGroup(ProgrammingState& state, int group,
+                                        std::span<const std::uint8_t> source, std::size_t& size);
 // The bytes SerializeBlockGroup writes for the group (for an unpacking-only group, the bytes its
 // unpacking reads); 153 gives what the unpacking of group 2 reads; the stated figures for 9, 10
 // and 11, which pack no block; 0 for other groups.

@@ -182,4 +182,46 @@ CodeLengthScope::~CodeLengthScope() {
     *count_ = saved_;
 }
 
+namespace {
+
+// The entry (0-9) of the unit a *9500-*9502 command names by the three digits after its number
+// (the first unit of a range, which no loader types); kUnitEntryCount for any other command.
+std::size_t SingleUnitEntry(std::string_view command) {
+    if (!command.starts_with("*9500") && !command.starts_with("*9501") &&
+        !command.starts_with("*9502")) {
+        return kUnitEntryCount;
+    }
+    if (command.size() < 9) return kUnitEntryCount;
+    unsigned position = 0;
+    for (std::size_t i = 5; i < 8; ++i) {
+        if (command[i] < '0' || command[i] > '9') return kUnitEntryCount;
+        position = position * 10 + static_cast<unsigned>(command[i] - '0');
+    }
+    // Positions 101-106 are units 1-6, 109-112 units 7-10.
+    const unsigned unit = position >= 101 && position <= 106   ? position - 100
+                          : position >= 109 && position <= 112 ? position - 102
+                                                               : 0;
+    return unit == 0 ? kUnitEntryCount : unit - 1;
+}
+
+}  // namespace
+
+UnitsAsideScope::UnitsAsideScope(ProgrammingState& state, std::string_view command)
+    : state_(state), own_(SingleUnitEntry(command)) {
+    if (own_ == kUnitEntryCount) return;
+    ApplicationLock::Guard guard(state.lock);
+    for (std::size_t u = 0; u < kUnitEntryCount; ++u) {
+        uses_[u] = state.image.unit_status_table[u][0];
+        if (u != own_) state.image.unit_status_table[u][0] = kUnitNotInUse;
+    }
+}
+
+UnitsAsideScope::~UnitsAsideScope() {
+    if (own_ == kUnitEntryCount) return;
+    ApplicationLock::Guard guard(state_.lock);
+    for (std::size_t u = 0; u < kUnitEntryCount; ++u) {
+        if (u != own_) state_.image.unit_status_table[u][0] = uses_[u];
+    }
+}
+
 }  // namespace qzs

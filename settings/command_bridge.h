@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "programming/data_image.h"
 #include "programming/keypad_context.h"
 
 namespace qzs {
@@ -86,6 +87,26 @@ class CodeLengthScope {
     ProgrammingState& state_;
     std::uint8_t* count_ = nullptr;
     std::uint8_t saved_ = 0;
+};
+
+// *9500, *9501 and *9502 refuse a unit an address pair that another unit in use holds, yet an
+// image holds pairs no file order can type back: two units that swapped pairs, and the units
+// that share the pair they came with (the factory gives every unit the same one, and only a
+// store is checked). The loaders replay a file's single-unit command of these three with every
+// other unit set aside as not in use, so the command sets its unit's field as the file gives
+// it, and the other units' uses are as they were afterwards. Any other command, and a key that
+// names no single unit, is left as it is; what a user types is checked as always.
+class UnitsAsideScope {
+  public:
+    UnitsAsideScope(ProgrammingState& state, std::string_view command);
+    ~UnitsAsideScope();
+    UnitsAsideScope(const UnitsAsideScope&) = delete;
+    UnitsAsideScope& operator=(const UnitsAsideScope&) = delete;
+
+  private:
+    ProgrammingState& state_;
+    std::size_t own_ = kUnitEntryCount;  // kUnitEntryCount: nothing set aside
+    std::array<std::uint8_t, kUnitEntryCount> uses_{};
 };
 
 }  // namespace qzs

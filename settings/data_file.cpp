@@ -364,11 +364,12 @@ int ImportSystemCsv(ProgrammingState& state, std::string_view body, const DataFi
             for (int r = k; r < n; ++r) {
                 f = SpeedDialFieldBuffers{};
                 f.group = '1';
-                StoreSystemSpeedDialRow(state, r);
+                // r < n < rows: a row of the list, which the store takes.
+                (void)StoreSystemSpeedDialRow(state, r);
             }
         }
         fill();
-        StoreSystemSpeedDialRow(state, n);
+        (void)StoreSystemSpeedDialRow(state, n);  // n < rows, as above
         k = n + 1;
         Tick(hooks);
     }
@@ -399,7 +400,8 @@ int ImportTelephoneCsv(ProgrammingState& state, std::string_view body, const Dat
         SetText(f.number, std::string_view(number).substr(0, kNumberCharacters));
         SetText(f.kanji, CutName(field(3)));
         SetText(f.kana, CutName(FilterKana(field(4))));
-        StoreTelephoneSpeedDialRow(state, telephone, row);
+        // A telephone or row that does not exist answers 0 and is skipped, as the line says.
+        (void)StoreTelephoneSpeedDialRow(state, telephone, row);
         Tick(hooks);
     }
     return 0;
@@ -429,6 +431,7 @@ int ImportDataSetting(ProgrammingState& state, std::string_view body, const Data
     auto run = [&](const std::string& command) {
         ApplyKeyCommand(state, command);
         const CodeLengthScope code_length(state, command);
+        const UnitsAsideScope units_aside(state, command);
         RunCommand(state, 1, command);
     };
     for (const std::string& command : commands) {

@@ -154,7 +154,8 @@ std::optional<std::size_t> ApplySystemRow(ProgrammingState& state, const FormFie
         if (state.duplicate_check_flag == 1) {
             StageSystemSpeedDial(state, *number, record, 0);
         } else {
-            PutSystemSpeedDial(state, *number, record);
+            // A row no page shows (600-999) answers 0 and is ignored, as a field of no entry.
+            (void)PutSystemSpeedDial(state, *number, record);
         }
     }
     return next;
@@ -176,7 +177,8 @@ std::optional<std::size_t> ApplyTelephoneRow(ProgrammingState& state, const Form
         if (state.duplicate_check_flag == 1) {
             StageTelephoneSpeedDial(state, *telephone, *number, record, 0);
         } else {
-            PutTelephoneSpeedDial(state, *telephone, *number, record);
+            // A telephone or row no page shows answers 0 and is ignored, as above.
+            (void)PutTelephoneSpeedDial(state, *telephone, *number, record);
         }
     }
     return next;

@@ -84,10 +84,10 @@ bool CollectFieldValues(std::string_view body, std::size_t start, std::size_t n,
 // An "h" field runs only when its command is one that a settings page offers, and only when its
 // command string fits the 63 characters of the command buffer: a page elsewhere on the web can
 // make the browser post here, and it must not reach the commands the pages keep away from.
-int ApplyFormPost(ProgrammingState& state, const FormFields& fields);
+[[nodiscard]] int ApplyFormPost(ProgrammingState& state, const FormFields& fields);
 // Splits the body and applies it; a body of more fields than kMaxFormFields changes nothing and
 // answers -1.
-int ApplyFormPost(ProgrammingState& state, std::string_view body);
+[[nodiscard]] int ApplyFormPost(ProgrammingState& state, std::string_view body);
 
 // The system's rule for kanji and kana names: at most 20 bytes, and a two-byte Shift-JIS
 // character that would be split at byte 20 is left out whole.

@@ -390,6 +390,7 @@ void RunDsetCommand(ProgrammingState& state, const std::string& text) {
     // The local copy keeps the command as it came, not as the completion of fields changed it.
     std::string run = text;
     const CodeLengthScope code_length(state, run);
+    const UnitsAsideScope units_aside(state, run);
     RunWebCommand(state, run);
 }
 
@@ -397,6 +398,20 @@ void RunDsetCommand(ProgrammingState& state, const std::string& text) {
 // 00, whose received form empties the code tables first.
 bool RunsBeforeCodes(std::string_view text) {
     return text.starts_with("*08199") || text.starts_with("*082999") || text.starts_with("*08100");
+}
+
+// *081 key 00 with a code: after its emptying run it is a code like any other, stored again in
+// its place by length. Stored only before the codes, a shorter code it begins with ("9" before
+// "97") would take it out again.
+bool IsKeyZeroCode(std::string_view text) {
+    return text.starts_with("*08100") && CodeLengthOf(text) > 0;
+}
+
+// The second store of key 00's code, typed as the keypad types it: its received form would empty
+// the codes stored before it once more.
+void RunKeyZeroCode(ProgrammingState& state, const std::string& text) {
+    const CodeLengthScope code_length(state, text);
+    RunCommand(state, 1, text);
 }
 
 }  // namespace
@@ -426,6 +441,7 @@ std::string ApplyDsetElement(ProgrammingState& state, int command, std::string_v
         Write(out, applied + "\n");
         if (!codes || RunsBeforeCodes(applied)) {
             first.push_back(applied);
+            if (IsKeyZeroCode(applied)) later.push_back(applied);
         } else {
             later.push_back(applied);
         }
@@ -444,7 +460,13 @@ std::string ApplyDsetElement(ProgrammingState& state, int command, std::string_v
         if (!empty.empty()) RunWebCommand(state, empty);
     }
     for (const std::string& c : first) RunDsetCommand(state, c);
-    for (const std::string& c : later) RunDsetCommand(state, c);
+    for (const std::string& c : later) {
+        if (IsKeyZeroCode(c)) {
+            RunKeyZeroCode(state, c);
+        } else {
+            RunDsetCommand(state, c);
+        }
+    }
     if (last.empty()) {
         // An element without items: the main unit's empty value of these commands.
         std::string fallback = command == 83    ? "*08300#"

@@ -51,7 +51,8 @@ void CleanSpeedDialNames(SpeedDialRecord& record);
 
 // The live system row 0-599 from a text record, with the number index and the name chains kept
 // in step. Answers 1, or 0 for a row outside 0-599 (row 600 is a telephone's row).
-int PutSystemSpeedDial(ProgrammingState& state, int row, const SpeedDialRecord& record);
+[[nodiscard]] int PutSystemSpeedDial(ProgrammingState& state, int row,
+                                     const SpeedDialRecord& record);
 // live 0: the system row of the working copy from a text record (the first row of a page of 50
 // clears the page first); live 1: the live row from a stored record, with index and chain
 // upkeep. With duplicate_check_flag 1, a row whose number another system row holds is noted in
@@ -68,8 +69,8 @@ int GetStagedSystemSpeedDial(ProgrammingState& state, int row, SpeedDialRecord& 
 // slot position - 89); no group is stored, no index or chain upkeep, and the staged store always
 // looks for duplicates among the telephone's 20 rows (noting the telephone position in the
 // list). A row outside 980-999 or a slot outside 0-63 answers 0 and changes nothing.
-int PutTelephoneSpeedDial(ProgrammingState& state, int position, int row,
-                          const SpeedDialRecord& record);
+[[nodiscard]] int PutTelephoneSpeedDial(ProgrammingState& state, int position, int row,
+                                        const SpeedDialRecord& record);
 int StageTelephoneSpeedDial(ProgrammingState& state, int position, int row,
                             const SpeedDialRecord& record, int live);
 int GetTelephoneSpeedDial(ProgrammingState& state, int position, int row, SpeedDialRecord& record);

@@ -29,8 +29,8 @@ int LoadTelephoneSpeedDialFields(ProgrammingState& state, int position, int row)
 
 // Store the field buffers into a live row (names cleaned, the system row with its number index
 // and name chains kept in step); 0 out of range, else 1.
-int StoreSystemSpeedDialRow(ProgrammingState& state, int row);
-int StoreTelephoneSpeedDialRow(ProgrammingState& state, int position, int row);
+[[nodiscard]] int StoreSystemSpeedDialRow(ProgrammingState& state, int row);
+[[nodiscard]] int StoreTelephoneSpeedDialRow(ProgrammingState& state, int position, int row);
 
 // which 0: the 600 system rows; a telephone position: its 20 rows (a position without a slot
 // counts no empty rows). Leaves rows, empty rows and the first empty row in the state's

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -357,35 +358,72 @@ std::string TransferOut(qzs::net::TransferFileServices& files, const std::string
     return {};
 }
 
-// Every transfer file found in DIR applied as the session applies a fetched one, each local
+// Every transfer file found in DIR applied as the session applies the files of a run, each local
 // file written into the current directory; then the phone books loaded as after a speed-dial
-// upload.
+// upload. Every file is read and checked before anything changes, and the local files take
+// their names only when all of them are whole and the phone books loaded from them: a file
+// that is refused, or a local file that cannot be written, leaves the image and the local files
+// as they were.
 std::string TransferIn(qzs::net::TransferFileServices& files, const std::string& dir,
                        const qzs::net::FirmwareFlags& firmware) {
-    bool phone_books = false;
+    struct Received {
+        std::string name;
+        qzs::net::CXmlReader reader;
+    };
+    std::deque<Received> received;
     for (const std::string& name : TransferFileNames()) {
         const std::string path = dir + "/" + name;
         if (!std::filesystem::exists(path)) continue;
-        qzs::net::CXmlReader reader;
-        if (!reader.Load(path)) return name + " is not well-formed";
-        if (!qzs::net::HoldsItsElements(reader, name))
+        Received& file = received.emplace_back();
+        file.name = name;
+        if (!file.reader.Load(path)) return name + " is not well-formed";
+        if (!qzs::net::HoldsItsElements(file.reader, name)) {
             return name + " holds no element of its kind";
-        qzs::base::AtomicFile local(name);
-        if (!local.Open() || !local.Write(files.DataFileHeader()) || local.Stream() == nullptr) {
-            return "cannot write " + name;
         }
-        qzs::net::ApplyReceivedFile(files, reader, name, local.Stream(), firmware);
-        if (!local.Commit()) return "cannot write " + name;
-        phone_books = phone_books || name == "sys-tan.txt" || name == "tel-tan.txt";
     }
-    if (!phone_books) return {};
-    if (std::filesystem::exists("sys-tan.txt") &&
-        files.LoadDataFile(qzs::kSystemSpeedDialKind, "./", "sys-tan.txt", 1) != 0) {
-        return "cannot load sys-tan.txt";
+
+    const std::unique_ptr<qzs::net::ImageCheckpoint> checkpoint = files.Checkpoint();
+    // The temporaries of the local files go with `locals` on every way out before the commits.
+    std::deque<qzs::base::AtomicFile> locals;
+    const auto give_up = [&](std::string failed) {
+        if (checkpoint) checkpoint->Restore();
+        return failed;
+    };
+    const qzs::base::AtomicFile* phone_book[2] = {nullptr, nullptr};
+    for (const Received& file : received) {
+        qzs::base::AtomicFile& local = locals.emplace_back(file.name);
+        if (!local.Open() || !local.Write(files.DataFileHeader()) || local.Stream() == nullptr) {
+            return give_up("cannot write " + file.name);
+        }
+        qzs::net::ApplyReceivedFile(files, file.reader, file.name, local.Stream(), firmware);
+        // Whole on disk before the phone books are read from it or any file takes its name.
+        if (std::fflush(local.Stream()) != 0 || std::ferror(local.Stream()) != 0) {
+            return give_up("cannot write " + file.name);
+        }
+        if (file.name == "sys-tan.txt") phone_book[0] = &local;
+        if (file.name == "tel-tan.txt") phone_book[1] = &local;
     }
-    if (std::filesystem::exists("tel-tan.txt") &&
-        files.LoadDataFile(qzs::kTelephoneSpeedDialKind, "./", "tel-tan.txt", 1) != 0) {
-        return "cannot load tel-tan.txt";
+    // A phone book received now is loaded from its new local file; one not received, from the
+    // local file already there.
+    if (phone_book[0] != nullptr || phone_book[1] != nullptr) {
+        const int kinds[2] = {qzs::kSystemSpeedDialKind, qzs::kTelephoneSpeedDialKind};
+        const char* names[2] = {"sys-tan.txt", "tel-tan.txt"};
+        for (int i = 0; i < 2; ++i) {
+            const std::filesystem::path path =
+                phone_book[i] != nullptr ? std::filesystem::path(phone_book[i]->temporary())
+                                         : std::filesystem::path(names[i]);
+            if (phone_book[i] == nullptr && !std::filesystem::exists(path)) continue;
+            const std::string folder =
+                path.has_parent_path() ? path.parent_path().string() + "/" : "./";
+            if (files.LoadDataFile(kinds[i], folder, path.filename().string(), 1) != 0) {
+                return give_up(std::string("cannot load ") + names[i]);
+            }
+        }
+    }
+    for (std::size_t i = 0; i < locals.size(); ++i) {
+        // A rename in one folder does not fail once every file is whole; should it still, the
+        // files already in place stay, the image goes back.
+        if (!locals[i].Commit()) return give_up("cannot write " + received[i].name);
     }
     return {};
 }

@@ -74,8 +74,8 @@ void Change(ProgrammingState& state) {
                                 "*14105123#", "*6331011041#", "*10106#1#"}) {
         RunCommand(state, 1, command);
     }
-    PutSystemSpeedDial(state, 3, Row("0312345678", "\xb1\xb2", "\x8a\xbf"));
-    PutTelephoneSpeedDial(state, 105, 990, Row("123#", "\xb3", "\x8e\x9a"));
+    EXPECT_EQ(PutSystemSpeedDial(state, 3, Row("0312345678", "\xb1\xb2", "\x8a\xbf")), 1);
+    EXPECT_EQ(PutTelephoneSpeedDial(state, 105, 990, Row("123#", "\xb3", "\x8e\x9a")), 1);
     for (const char* text : {"i92_101_05-B,25", "i92_110_02-G,3C", "i92_111_03-1,123",
                              "i14_102_816C_805", "i14_112_316F_137"}) {
         ApplyKeyAssignment(state, text, true);

@@ -165,7 +165,8 @@ class HttpServerTest : public ::testing::Test {
         CTcpSocket socket;
         EXPECT_EQ(socket.Create(), 1);
         EXPECT_EQ(socket.Connect("127.0.0.1", server->BoundPort()), 1);
-        socket.Send(request.data(), request.size());
+        // A refused request may be closed before all of it is sent: the answer is what counts.
+        (void)socket.Send(request.data(), request.size());
         std::string out;
         char chunk[4096];
         int n = 0;
@@ -268,7 +269,9 @@ TEST_F(HttpServerTest, IdleConnectionsDoNotBlockARealRequest) {
         auto socket = std::make_unique<CTcpSocket>();
         ASSERT_EQ(socket->Create(), 1);
         ASSERT_EQ(socket->Connect("127.0.0.1", server->BoundPort()), 1);
-        if (i % 2 == 0) socket->Send("GET /", 5);  // half a request line
+        if (i % 2 == 0) {
+            ASSERT_EQ(socket->Send("GET /", 5), 5);  // half a request line
+        }
         idle.push_back(std::move(socket));
     }
     const auto asked = std::chrono::steady_clock::now();

@@ -349,6 +349,24 @@ TEST(TransferSession, UnreadableReceivedFileFailsTheRun) {
     }
 }
 
+// A file list that cannot be written ends the run before the PC asks the main unit anything: the
+// unit would otherwise be sent to fetch a list that is not there. A file in the place of the
+// run's temporary folder makes the write fail.
+TEST(TransferSession, AFileListThatCannotBeWrittenEndsTheRun) {
+    for (const int kind : {1, 2, 3, 4}) {
+        SCOPED_TRACE(kind);
+        UnitConfig config;
+        config.bodies = UnitBodies();
+        Transfer t(config);
+        std::ofstream(t.dir.path() / "Hox2_S") << "not a folder";
+        EXPECT_EQ(t.Run(kind), -1);
+        for (const std::string& line : t.unit->log()) {
+            EXPECT_FALSE(line.starts_with("GET /connection.xml")) << "the unit was asked";
+        }
+        EXPECT_EQ(t.Count("Convert") + t.Count("Apply"), 0);
+    }
+}
+
 TEST(TransferSession, RequestsOutsideTheListOrThePhase) {
     struct Row {
         const char* name;

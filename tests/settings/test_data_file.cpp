@@ -24,6 +24,7 @@
 #include "settings/sheet_lines.h"
 #include "settings/speed_dial.h"
 #include "settings/speed_dial_lines.h"
+#include "tests/settings/data_file_test_support.h"
 
 namespace qzs {
 namespace {
@@ -60,20 +61,6 @@ class DataFileTest : public ::testing::Test {
     std::string dir_;
 };
 
-DataFileHooks FixedClock() {
-    DataFileHooks hooks;
-    hooks.local_time = [] {
-        std::tm t{};
-        t.tm_year = 2026 - 1900;
-        t.tm_mon = 11;
-        t.tm_mday = 10;
-        t.tm_hour = 9;
-        t.tm_min = 5;
-        return t;
-    };
-    return hooks;
-}
-
 std::vector<std::string> AllListings(ProgrammingState& state) {
     std::vector<std::string> out;
     for (char g = '0'; g <= '9'; ++g) {
@@ -100,10 +87,10 @@ void Change(ProgrammingState& state) {
     for (const char* command : {"*0001234#", "*00121#", "*03010105  12#", "*10106#1#"}) {
         RunCommand(state, 1, command);
     }
-    PutSystemSpeedDial(state, 0, Row("0312345678", "\xb1\xb2", "\x8a\xbf", '2'));
-    PutSystemSpeedDial(state, 599, Row("99", "", "", '1'));
-    PutTelephoneSpeedDial(state, 101, 985, Row("123#", "\xb3", "\x8e\x9a", '1'));
-    PutTelephoneSpeedDial(state, 112, 999, Row("7", "", "", '1'));
+    EXPECT_EQ(PutSystemSpeedDial(state, 0, Row("0312345678", "\xb1\xb2", "\x8a\xbf", '2')), 1);
+    EXPECT_EQ(PutSystemSpeedDial(state, 599, Row("99", "", "", '1')), 1);
+    EXPECT_EQ(PutTelephoneSpeedDial(state, 101, 985, Row("123#", "\xb3", "\x8e\x9a", '1')), 1);
+    EXPECT_EQ(PutTelephoneSpeedDial(state, 112, 999, Row("7", "", "", '1')), 1);
     state.user_information.user_name[0] = 'U';
 }
 
@@ -111,7 +98,7 @@ TEST_F(DataFileTest, DataSettingRoundTripAndHeader) {
     auto a = FreshState();
     Change(*a);
     Aim(*a, "data.qzdat", "new/folder/");  // a missing folder is created
-    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock()), 0);
+    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock(2026, 12, 10, 9, 5)), 0);
     const std::string file = Read(dir_ + "new/folder/data.qzdat");
     ASSERT_EQ(file.size() % 192, 0u);
     EXPECT_EQ(file.size() / 192, 1 + 7666u);
@@ -139,7 +126,7 @@ TEST_F(DataFileTest, CodesOfOtherLengthsThanTheirCountsLoadBack) {
         RunCommand(*a, 1, command);
     }
     Aim(*a, "codes.qzdat");
-    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock()), 0);
+    ASSERT_EQ(SaveDataFile(*a, kDataSettingKind, FixedClock(2026, 12, 10, 9, 5)), 0);
     auto b = FreshState();
     Aim(*b, "codes.qzdat");
     ASSERT_EQ(LoadDataFile(*b, kDataSettingKind), 0);
@@ -192,7 +179,7 @@ TEST_F(DataFileTest, SpeedDialCsvRoundTripsInBothColumnOrders) {
 // a first line that is not a row leaves everything as it was.
 TEST_F(DataFileTest, SystemCsvImportEdges) {
     auto state = FreshState();
-    PutSystemSpeedDial(*state, 3, Row("55", "", "", '1'));
+    EXPECT_EQ(PutSystemSpeedDial(*state, 3, Row("55", "", "", '1')), 1);
     const std::string head = "h\r\n";
     Write(dir_ + "s.csv", head +
                               "000,1,\x82\xa0\xb1,k,01\r\n001,2,a,b,03\r\n005,5,,,01\r\n"
@@ -349,7 +336,7 @@ TEST(SpeedDialLines, ColumnsAndCounts) {
     EXPECT_EQ(std::string(lines[599].data(), 3), "599");
     EXPECT_EQ(lines[0][16], '\0');
     EXPECT_EQ(lines[0][96], '1');
-    PutSystemSpeedDial(*state, 7, Row("0312345678", "", "", '1'));
+    EXPECT_EQ(PutSystemSpeedDial(*state, 7, Row("0312345678", "", "", '1')), 1);
     BuildSystemSpeedDialLines(*state, 0);
     lines = CopySheetLines(*state);
     EXPECT_EQ(std::string(lines[7].data() + 16, 11), std::string("0312345678") + '\0');
@@ -365,7 +352,9 @@ TEST(SpeedDialLines, ColumnsAndCounts) {
     EXPECT_EQ(state->speed_dial_list_counts.empty_rows, 599);
     EXPECT_EQ(state->speed_dial_list_counts.first_empty, 0);
     // All 20 rows count, not only 980-989.
-    for (int r = 980; r < 990; ++r) PutTelephoneSpeedDial(*state, 102, r, Row("1", "", "", '1'));
+    for (int r = 980; r < 990; ++r) {
+        EXPECT_EQ(PutTelephoneSpeedDial(*state, 102, r, Row("1", "", "", '1')), 1);
+    }
     CountFreeSpeedDialRows(*state, 102);
     EXPECT_EQ(state->speed_dial_list_counts.rows, 20);
     EXPECT_EQ(state->speed_dial_list_counts.empty_rows, 10);

@@ -88,7 +88,7 @@ TEST_F(FormPostTest, BodiesChangeWhatTheCommandsShow) {
 TEST_F(FormPostTest, CommandsNoPageOffersAreRefused) {
     for (const char* command : {"007", "023", "024"}) EXPECT_FALSE(IsOfferedFormCommand(command));
     EXPECT_TRUE(IsOfferedFormCommand("002"));
-    ApplyFormPost(*state, "h002=0");
+    EXPECT_EQ(ApplyFormPost(*state, "h002=0"), 1);
     ASSERT_EQ(ApplyFormPost(*state, "h023=1&h0231=1&h024_00=55&h007=1&h155=05"), 5);
     const std::string line(state->terminals[0].line.Text());
     EXPECT_TRUE(line.starts_with("155=05")) << line;
@@ -101,7 +101,7 @@ TEST_F(FormPostTest, SystemRowsGoLiveOrToTheWorkingCopy) {
         SetUp();
         state->duplicate_check_flag = flag;
         CommitSpeedDialPage(*state, 0, 0, 2);
-        ApplyFormPost(*state, body);
+        ASSERT_GE(ApplyFormPost(*state, body), 0);
         SpeedDialRecord live;
         SpeedDialRecord staged;
         ASSERT_EQ(GetSystemSpeedDial(*state, 7, live), 1);
@@ -126,7 +126,7 @@ TEST_F(FormPostTest, TelephoneRowsAndTheirNames) {
     const std::string body =
         "t101_980n1=123&t101_980n2=ABCDEFGHIJKLMNOPQRSTUVWXY&t101_980n3=" + eleven_wide +
         "&t102_999n1=9&t102_999n2=A" + eleven_wide + "&t102_999n3=z";
-    ApplyFormPost(*state, body);
+    ASSERT_GE(ApplyFormPost(*state, body), 0);
     SpeedDialRecord record;
     ASSERT_EQ(GetTelephoneSpeedDial(*state, 101, 980, record), 1);
     EXPECT_STREQ(record.number.data(), "123");

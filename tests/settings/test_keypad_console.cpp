@@ -165,12 +165,15 @@ TEST(KeypadConsole, TransferOutAndInListTheSame) {
         EXPECT_EQ(bad.status, 1);
         EXPECT_NE(bad.err.find("--transfer-out"), std::string::npos);
     }
-    // A received file without an element of its kind is one that cannot be read.
+    // A received file without an element of its kind is one that cannot be read, and the good
+    // files before it are not applied either: no local file is written.
     fs::create_directories(dir / "hollow");
-    std::ofstream(dir / "hollow" / "dset-000.txt") << "<root><h100>1</h100></root>\n";
+    fs::copy(dir / "out", dir / "hollow");
+    std::ofstream(dir / "hollow" / "dset-100.txt") << "<root><h000>1</h000></root>\n";
     const ConsoleRun hollow = Console("", "--transfer-in '" + (dir / "hollow").string() + "'", dir);
     EXPECT_EQ(hollow.status, 1);
-    EXPECT_TRUE(hollow.err.ends_with("dset-000.txt holds no element of its kind\n")) << hollow.err;
+    EXPECT_TRUE(hollow.err.ends_with("dset-100.txt holds no element of its kind\n")) << hollow.err;
     EXPECT_FALSE(fs::exists(dir / "dset-000.txt"));
+    EXPECT_FALSE(fs::exists(dir / "dset-100.txt"));
     fs::remove_all(dir);
 }

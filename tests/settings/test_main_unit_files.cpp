@@ -117,11 +117,12 @@ void Change(ProgrammingState& state) {
           "*08012#", "*14105123#", "*6331011041#", "*10106#1#", "*03010105  12#"}) {
         RunCommand(state, 1, command);
     }
-    PutSystemSpeedDial(state, 0, Row("0312345678", "\xb1\xb2", "\x8a\xbf", '2'));
-    PutSystemSpeedDial(state, 17, Row("*12#P-M", "\xb3\xb4", "\x88\x9f\x88\xa0", '3'));
-    PutSystemSpeedDial(state, 599, Row("99", "", "", '1'));
-    PutTelephoneSpeedDial(state, 101, 980, Row("123#", "\xb3", "\x8e\x9a", '1'));
-    PutTelephoneSpeedDial(state, 112, 999, Row("7", "", "", '1'));
+    EXPECT_EQ(PutSystemSpeedDial(state, 0, Row("0312345678", "\xb1\xb2", "\x8a\xbf", '2')), 1);
+    EXPECT_EQ(PutSystemSpeedDial(state, 17, Row("*12#P-M", "\xb3\xb4", "\x88\x9f\x88\xa0", '3')),
+              1);
+    EXPECT_EQ(PutSystemSpeedDial(state, 599, Row("99", "", "", '1')), 1);
+    EXPECT_EQ(PutTelephoneSpeedDial(state, 101, 980, Row("123#", "\xb3", "\x8e\x9a", '1')), 1);
+    EXPECT_EQ(PutTelephoneSpeedDial(state, 112, 999, Row("7", "", "", '1')), 1);
     for (const char* text :
          {"i92_101_05-B,25", "i92_102_07-F,105", "i92_112_30-C,805", "i92_109_01-E,#",
           "i92_110_02-G,3C", "i92_111_03-1,123", "i14_101_105B_25", "i14_102_816C_805",
