@@ -3,6 +3,7 @@
 // traversal attempts, malformed requests, idle connections and stopping with connections open.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -86,6 +87,9 @@ class HttpServerTest : public ::testing::Test {
         Write(root / "sub" / "01hosyu.html", "sub page");
         Write(outside, "secret");
         fs::create_symlink(outside, root / "link.txt");
+        fs::create_symlink("../secret.txt", root / "up.txt");
+        fs::create_symlink("sub/01hosyu.html", root / "inside.html");
+        ASSERT_EQ(::mkfifo((root / "pipe.txt").c_str(), 0600), 0);
         forms.lock = &lock;
 
         ServerPorts ports;
@@ -211,6 +215,11 @@ TEST_F(HttpServerTest, RequestTable) {
         {"encoded dot-dot", base + "/%2e%2e/secret.txt", Head(404, "", 0)},
         {"dot-dot inside a path", base + "/sub/../../secret.txt", Head(404, "", 0)},
         {"a link leading out of the root", base + "/link.txt", Head(404, "", 0)},
+        {"a relative link climbing out of the root", base + "/up.txt", Head(404, "", 0)},
+        {"a link that stays inside the root", base + "/inside.html",
+         Head(200, "text/html", 8) + "sub page"},
+        {"a FIFO is not waited on", base + "/pipe.txt", Head(404, "", 0)},
+        {"the root itself", base + "/.", Head(404, "", 0)},
         {"an absolute path", base + "//etc/passwd", Head(404, "", 0)},
     };
     for (const Row& row : rows) {
