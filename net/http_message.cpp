@@ -140,7 +140,8 @@ HeadRead ReadHttpHead(CTcpSocket& connection, HttpHeadParser& parser, int per_re
             if (!parser.has_start_line()) return HeadRead::kClosed;
             break;
         }
-        const std::size_t taken = parser.Feed(std::string_view(chunk, static_cast<std::size_t>(seen)));
+        const std::size_t taken =
+            parser.Feed(std::string_view(chunk, static_cast<std::size_t>(seen)));
         if (taken > 0 && connection.Recv(chunk, taken) != static_cast<int>(taken)) {
             return HeadRead::kError;
         }

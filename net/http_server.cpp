@@ -49,9 +49,7 @@ int HexValue(char c) {
 }
 
 // Header values are trimmed of blanks only: a tab is not a blank of a count.
-std::string Trim(std::string_view text) {
-    return std::string(base::Trim(text, " "));
-}
+constexpr std::string_view kValueBlanks = " ";
 
 // Whether a request path may be looked up under the root at all: no NUL and no ".." part.
 bool IsServablePath(std::string_view path) {
@@ -406,7 +404,7 @@ class RequestWorker {
         static constexpr std::string_view kLength = "Content-Length: ";
         static constexpr std::string_view kType = "Content-Type: ";
         if (line.starts_with(kLength)) {
-            const std::string value = Trim(line.substr(kLength.size()));
+            const std::string value(base::Trim(line.substr(kLength.size()), kValueBlanks));
             // Only a plain count of at most nine digits is a length; a negative or larger one,
             // or one not smaller than the body buffer, ends the request without an answer.
             if (value.empty() || value.size() > 9 ||
@@ -417,7 +415,10 @@ class RequestWorker {
             request_.content_length = std::stoll(value);
             return request_.content_length < settings_.size_limit;
         }
-        if (line.starts_with(kType)) request_.content_type = Trim(line.substr(kType.size()));
+        if (line.starts_with(kType)) {
+            request_.content_type =
+                std::string(base::Trim(line.substr(kType.size()), kValueBlanks));
+        }
         return true;
     }
 

@@ -61,7 +61,8 @@ GroupNumber PlaceNumber(std::string_view number) {
     if (d1 > 9 || d2 > 9 || d3 > 9) return {};
     const unsigned n = 10 * d2 + d3;
     // There is no *2NN group.
-    static constexpr std::array<unsigned, 10> kGroupOfHundred{0, 1, kNoGroup, 2, 3, 4, 5, 6, 7, kNoGroup};
+    static constexpr std::array<unsigned, 10> kGroupOfHundred{0, 1, kNoGroup, 2, 3,
+                                                              4, 5, 6,        7, kNoGroup};
     return {kGroupOfHundred[d1], n};
 }
 

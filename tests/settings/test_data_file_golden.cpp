@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "programming/state.h"
@@ -71,6 +72,10 @@ struct GoldenCase {
     const char* file;
     void (*make)(ProgrammingState&);
 };
+
+void PrintTo(const GoldenCase& c, std::ostream* out) {
+    *out << c.file;
+}
 
 class DataFileGolden : public ::testing::TestWithParam<GoldenCase> {
   protected:
