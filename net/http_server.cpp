@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -732,6 +734,12 @@ int CEasyHttpServer::Start() {
     // A thread waiting in accept gives up after the idle time unless it is the last one waiting.
     const timeval idle{.tv_sec = kIdleSeconds, .tv_usec = 0};
     ::setsockopt(listener_.fd(), SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+    // A connection is handed to a thread once its first bytes have come: the thread reads the
+    // request at once instead of waking twice, and a connection that never sends anything holds
+    // no thread while it waits.
+    const int defer_seconds = kReadSeconds;
+    ::setsockopt(listener_.fd(), IPPROTO_TCP, TCP_DEFER_ACCEPT, &defer_seconds,
+                 sizeof defer_seconds);
     // The root is opened once: every request is looked up beneath it. A root that cannot be
     // opened now is looked up by its name per request (and answers 404 while it is missing).
     root_fd_ = ::open(settings_.document_root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
