@@ -129,7 +129,8 @@ int PressKey(ProgrammingState& state, int key) {
 std::array<char, kKeyDisplayBufferSize> PressKeys(ProgrammingState& state, std::string_view keys) {
     ApplicationLock::Guard guard(state.lock);
     for (const char key : keys) PressKeyLocked(state, static_cast<unsigned char>(key));
-    CopyKeyDisplay(state);
+    // No key, no copy: the buffer stays as no PressKey call would leave it.
+    if (!keys.empty()) CopyKeyDisplay(state);
     return state.keypad.key_display_buffer;
 }
 
