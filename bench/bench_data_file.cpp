@@ -1,6 +1,8 @@
 // The data sheets and the data-setting file: listing every command group, and saving and loading
-// a whole data-setting file. Goal: a save and a load of a kind-0 file together within 5 ms,
-// the fsync of the atomic write aside.
+// a whole data-setting file. Goal: a save and a load of a kind-0 file (1.47 MB) together within
+// 5 ms, the fsync of the atomic write aside: the files go to a memory file system where one is
+// mounted (/dev/shm), where the fsync the save still makes costs nothing, so that the figure is
+// the program's own work and not the disk's. BM_SaveAndLoadDataSettingFile is that figure.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -25,10 +27,12 @@ std::unique_ptr<qzs::ProgrammingState> FreshState(const std::string& folder) {
 }
 
 std::string Folder() {
-    return (std::filesystem::temp_directory_path() /
-            ("qzs-bench-data-file-" + std::to_string(::getpid())))
-               .string() +
-           "/";
+    std::error_code error;
+    const std::filesystem::path memory = "/dev/shm";
+    const std::filesystem::path base = std::filesystem::is_directory(memory, error)
+                                           ? memory
+                                           : std::filesystem::temp_directory_path();
+    return (base / ("qzs-bench-data-file-" + std::to_string(::getpid()))).string() + "/";
 }
 
 void BM_ListAllGroups(benchmark::State& bench) {
@@ -60,5 +64,16 @@ void BM_LoadDataSettingFile(benchmark::State& bench) {
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_LoadDataSettingFile)->Unit(benchmark::kMillisecond);
+
+void BM_SaveAndLoadDataSettingFile(benchmark::State& bench) {
+    const std::string folder = Folder();
+    auto state = FreshState(folder);
+    for (auto _ : bench) {
+        if (qzs::SaveDataFile(*state, qzs::kDataSettingKind) != 0) bench.SkipWithError("save");
+        if (qzs::LoadDataFile(*state, qzs::kDataSettingKind) != 0) bench.SkipWithError("load");
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_SaveAndLoadDataSettingFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace

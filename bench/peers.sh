@@ -21,11 +21,15 @@ done
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 work=$(mktemp -d)
 server_pid= nginx_pid=
+# The static page: the filled bytes as a file of the program's own root, so that both servers
+# send a file as it stands (the settings page itself is filled per request by the program).
+static=qzs-peers-$$.html
 cleanup() {
   exec 9>&- 2>/dev/null || true
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
   wait 2>/dev/null || true
+  rm -f "$pages/$static"
   rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -55,6 +59,8 @@ page=01hosyu_01m.html
 mkdir -p "$work/root" "$work/nginx"
 # The bytes the program serves for the page on a fresh image, for nginx to serve as they stand.
 (cd "$build/tools" && echo "FILL $page $work/root/$page" | "$keypad" >/dev/null)
+cp "$work/root/$page" "$work/root/$static"
+cp "$work/root/$page" "$pages/$static"
 
 server_port=$(free_port)
 # The console serves until its input ends: its input is a FIFO this script holds open.
@@ -72,12 +78,14 @@ wait_port "$nginx_port"
 
 echo "cores $(nproc), load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-40s %12s %12s %8s\n' "measure" "program" "nginx" "ratio"
-for row in "settings page, keep-alive, 8 clients|8|" "static page, Connection: close, 100 clients|100|close"; do
-  name=${row%%|*} rest=${row#*|} connections=${rest%%|*} close=${rest#*|}
+for row in "settings page, keep-alive, 8 clients|8||$page" \
+           "static page, Connection: close, 100 clients|100|close|$static"; do
+  name=${row%%|*} rest=${row#*|} connections=${rest%%|*} rest=${rest#*|}
+  close=${rest%%|*} file=${rest#*|}
   set --
   [ "$close" = close ] && set -- -H "Connection: close"
-  ours=$(measure "http://127.0.0.1:$server_port/$page" "$connections" "$@")
-  theirs=$(measure "http://127.0.0.1:$nginx_port/$page" "$connections" "$@")
+  ours=$(measure "http://127.0.0.1:$server_port/$file" "$connections" "$@")
+  theirs=$(measure "http://127.0.0.1:$nginx_port/$file" "$connections" "$@")
   printf '%-40s %12s %12s %8s\n' "$name req/s" "${ours%% *}" "${theirs%% *}" "$(ratio "${ours%% *}" "${theirs%% *}")"
   printf '%-40s %12s %12s\n' "  p99, socket errors" "$(echo "$ours" | cut -d' ' -f2,3)" "$(echo "$theirs" | cut -d' ' -f2,3)"
 done

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "net/tcp_socket.h"
 
@@ -114,24 +115,33 @@ std::string WriteHttpHead(std::string_view start_line, std::span<const std::stri
 HeadRead ReadHttpHead(CTcpSocket& connection, HttpHeadParser& parser, int per_read_seconds) {
     char chunk[kPeekChunk];
     while (!parser.done()) {
-        const int ready = connection.WaitReadable(per_read_seconds);
-        if (ready < 0) return HeadRead::kError;
-        if (ready == 0) {
-            // The whole exchange's time is up: nothing more is waited for.
-            if (connection.DeadlinePassed() || !parser.has_start_line()) return HeadRead::kTimeout;
-            parser.Finish();
-            break;
+        // Bytes already waiting are taken without a poll first (a browser's request is there
+        // when its connection is accepted); the wait comes only when nothing has come yet.
+        std::optional<int> now;
+        if (!connection.DeadlinePassed()) now = connection.PeekNow(chunk, sizeof chunk);
+        if (!now) {
+            const int ready = connection.WaitReadable(per_read_seconds);
+            if (ready < 0) return HeadRead::kError;
+            if (ready == 0) {
+                // The whole exchange's time is up: nothing more is waited for.
+                if (connection.DeadlinePassed() || !parser.has_start_line()) {
+                    return HeadRead::kTimeout;
+                }
+                parser.Finish();
+                break;
+            }
         }
         // The bytes are looked at first and only the head's own are taken, so that the body
         // after the head is left on the connection for whoever reads it.
-        const int seen = connection.Peek(chunk, sizeof chunk);
+        const int seen = now ? *now : connection.Peek(chunk, sizeof chunk);
         if (seen < 0) return HeadRead::kError;
         if (seen == 0) {
             parser.Finish();
             if (!parser.has_start_line()) return HeadRead::kClosed;
             break;
         }
-        const std::size_t taken = parser.Feed(std::string_view(chunk, static_cast<std::size_t>(seen)));
+        const std::size_t taken =
+            parser.Feed(std::string_view(chunk, static_cast<std::size_t>(seen)));
         if (taken > 0 && connection.Recv(chunk, taken) != static_cast<int>(taken)) {
             return HeadRead::kError;
         }

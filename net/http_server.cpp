@@ -1,8 +1,15 @@
 #include "net/http_server.h"
 
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,16 +18,18 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
+#include "base/strings.h"
 #include "net/http_message.h"
 
 namespace qzs::net {
 namespace {
 
 constexpr int kReadSeconds = 10;
+// A worker thread with nothing to serve for this long ends (the last one waiting stays).
+constexpr int kIdleSeconds = 10;
 // A browser's request head is a dozen lines of well under 1 KB each; a request line may hold
 // the 1,023 characters the server has always read.
 constexpr HttpLimits kRequestLimits{.max_line = 1023, .max_header_lines = 100,
@@ -41,26 +50,28 @@ int HexValue(char c) {
     return static_cast<unsigned char>(c);
 }
 
-std::string Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
+// Header values are trimmed of blanks only: a tab is not a blank of a count.
+constexpr std::string_view kValueBlanks = " ";
 
-// The file a path names under the root, or nothing when the path climbs out of the root, holds a
-// NUL, or names nothing that exists.
-std::optional<std::filesystem::path> ResolveUnderRoot(const std::string& root,
-                                                      const std::string& path) {
-    if (path.find('\0') != std::string::npos) return std::nullopt;
+// Whether a request path may be looked up under the root at all: no NUL and no ".." part.
+bool IsServablePath(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return false;
     std::string_view rest(path);
     while (!rest.empty()) {
         const std::size_t slash = rest.find('/');
         const std::string_view part = rest.substr(0, slash);
-        if (part == "..") return std::nullopt;
+        if (part == "..") return false;
         if (slash == std::string_view::npos) break;
         rest.remove_prefix(slash + 1);
     }
+    return true;
+}
+
+// The file a path names under the root, or nothing when the path climbs out of the root, holds a
+// NUL, or names nothing that exists. The road of a system without openat2.
+std::optional<std::filesystem::path> ResolveUnderRoot(const std::string& root,
+                                                      const std::string& path) {
+    if (!IsServablePath(path)) return std::nullopt;
     std::error_code error;
     const std::filesystem::path base = std::filesystem::canonical(root, error);
     if (error) return std::nullopt;
@@ -91,12 +102,56 @@ std::string GmtDate() {
     return text;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+// The file a request path names under the root, opened for reading; -1 when the path climbs out
+// of the root (by "..", an absolute path or a symbolic link leading outside), holds a NUL, or
+// names nothing that can be opened. The root is the directory opened once when the server
+// started: the kernel resolves the path beneath it in one call, so a request costs one open
+// instead of a canonical walk of the root and of the file, each component a readlink. Without
+// openat2 (an older kernel, or a filter refusing it) the walk is the fallback.
+int OpenUnderRoot(int root_fd, const std::string& root, const std::string& path) {
+    if (!IsServablePath(path)) return -1;
+    // Non-blocking, so that a FIFO in the root is refused by the caller's type check, not waited
+    // on.
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (root_fd >= 0) {
+        const std::size_t start = path.find_first_not_of('/');
+        // The root itself is not a file to serve.
+        if (start == std::string::npos) return -1;
+        open_how how{};
+        how.flags = kFlags;
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+        long fd = -1;
+        do {
+            fd = ::syscall(SYS_openat2, root_fd, path.c_str() + start, &how, sizeof how);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+    }
+    const std::optional<std::filesystem::path> file = ResolveUnderRoot(root, path);
+    return file ? ::open(file->c_str(), kFlags) : -1;
 }
+
+// Closes a file descriptor when it goes out of scope.
+struct FileCloser {
+    int fd;
+    ~FileCloser() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Reads exactly size bytes from the file's current offset; false when the file ends early or a
+// read fails.
+bool ReadExactly(int fd, char* out, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, out + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+using base::EqualsNoCase;
 
 // The name of an authority ("127.0.0.1" or "localhost") when it names this server on the port.
 std::optional<std::string_view> OwnName(std::string_view authority, std::uint16_t port) {
@@ -351,7 +406,7 @@ class RequestWorker {
         static constexpr std::string_view kLength = "Content-Length: ";
         static constexpr std::string_view kType = "Content-Type: ";
         if (line.starts_with(kLength)) {
-            const std::string value = Trim(line.substr(kLength.size()));
+            const std::string value(base::Trim(line.substr(kLength.size()), kValueBlanks));
             // Only a plain count of at most nine digits is a length; a negative or larger one,
             // or one not smaller than the body buffer, ends the request without an answer.
             if (value.empty() || value.size() > 9 ||
@@ -362,7 +417,10 @@ class RequestWorker {
             request_.content_length = std::stoll(value);
             return request_.content_length < settings_.size_limit;
         }
-        if (line.starts_with(kType)) request_.content_type = Trim(line.substr(kType.size()));
+        if (line.starts_with(kType)) {
+            request_.content_type =
+                std::string(base::Trim(line.substr(kType.size()), kValueBlanks));
+        }
         return true;
     }
 
@@ -376,7 +434,11 @@ class RequestWorker {
             if (!fields) return SendStatus(400, 0, 0);
         }
         std::string duplicate_text;
-        bool dynamic = false;
+        // The pages never change while the server runs, and the template is a file of the root:
+        // both are read before the lock, which only the work on the image needs.
+        const bool dynamic = server_.FindDynamicPage(request_.path) != 0;
+        std::optional<std::string> template_text;
+        if (dynamic) template_text = ReadTemplate();
         std::string page;
         bool page_made = false;
         {
@@ -386,8 +448,7 @@ class RequestWorker {
                 forms->ApplyFormPost(*fields);
                 duplicate_text = DuplicateWarning(*forms);
             }
-            dynamic = server_.FindDynamicPage(request_.path) != 0;
-            if (dynamic) page_made = GeneratePage(page);
+            if (template_text) page_made = GeneratePage(std::move(*template_text), page);
         }
         // The error dialog waits for the GUI thread, which takes the lock too: show it only
         // after the lock is left.
@@ -431,23 +492,31 @@ class RequestWorker {
         return text;
     }
 
-    // The page filled from its template with the current values.
-    bool GeneratePage(std::string& page) {
-        const std::optional<std::filesystem::path> file =
-            ResolveUnderRoot(settings_.document_root, request_.path);
-        if (!file) return false;
-        // A template must be smaller than the template buffer of the pages' engine.
+    // The template of the requested page; nothing when it is not a regular file under the root
+    // or not smaller than the template buffer of the pages' engine.
+    std::optional<std::string> ReadTemplate() {
+        const FileCloser file{
+            OpenUnderRoot(server_.root_fd(), settings_.document_root, request_.path)};
         struct stat info {};
-        if (::stat(file->c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
             static_cast<std::size_t>(info.st_size) >= kTemplateLimit) {
-            return false;
+            return std::nullopt;
         }
-        std::ifstream in(*file, std::ios::binary);
-        if (!in) return false;
         std::string text(static_cast<std::size_t>(info.st_size), '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(in.gcount()));
+        // A file cut short since fstat gives what it still holds.
+        std::size_t got = 0;
+        while (got < text.size()) {
+            const ssize_t n = ::read(file.fd, text.data() + got, text.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        text.resize(got);
+        return text;
+    }
 
+    // The page filled from its template with the current values.
+    bool GeneratePage(std::string text, std::string& page) {
         FormServices* forms = server_.forms();
         if (forms == nullptr) {
             page = std::move(text);
@@ -494,10 +563,9 @@ class RequestWorker {
         std::string path = request_.path;
         if (path.size() > kMaxPath) return SendStatus(404, 0, 0);
         if (path.back() == '/') path += settings_.default_page;
-        const std::optional<std::filesystem::path> file =
-            ResolveUnderRoot(settings_.document_root, path);
+        const FileCloser file{OpenUnderRoot(server_.root_fd(), settings_.document_root, path)};
         struct stat info {};
-        if (!file || ::stat(file->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             return SendStatus(404, 0, 0);
         }
         const auto size = static_cast<std::size_t>(info.st_size);
@@ -506,24 +574,23 @@ class RequestWorker {
             SendAll(answer.data(), answer.size());
             return;
         }
-        std::ifstream in(*file, std::ios::binary);
         if (size <= kWholeFileLimit) {
             // A file that cannot be read after all ends the answer after its head.
             const std::size_t head = answer.size();
             answer.resize(head + size);
-            if (!in || !in.read(answer.data() + head, static_cast<std::streamsize>(size))) {
-                answer.resize(head);
-            }
+            if (!ReadExactly(file.fd, answer.data() + head, size)) answer.resize(head);
             SendAll(answer.data(), answer.size());
             return;
         }
-        if (!SendAll(answer.data(), answer.size()) || !in) return;
+        if (!SendAll(answer.data(), answer.size())) return;
         std::string chunk(kSendPiece, '\0');
-        for (;;) {
-            in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-            const auto got = static_cast<std::size_t>(in.gcount());
-            if (got > 0 && !SendAll(chunk.data(), got)) break;
-            if (got < chunk.size()) break;
+        for (std::size_t left = size; left > 0;) {
+            ssize_t got = 0;
+            do {
+                got = ::read(file.fd, chunk.data(), std::min(left, chunk.size()));
+            } while (got < 0 && errno == EINTR);
+            if (got <= 0 || !SendAll(chunk.data(), static_cast<std::size_t>(got))) break;
+            left -= static_cast<std::size_t>(got);
         }
     }
 
@@ -664,40 +731,38 @@ int CEasyHttpServer::Start() {
         return 0;
     }
     bound_port_ = listener_.LocalPort();
+    // A thread waiting in accept gives up after the idle time unless it is the last one waiting.
+    const timeval idle{.tv_sec = kIdleSeconds, .tv_usec = 0};
+    ::setsockopt(listener_.fd(), SOL_SOCKET, SO_RCVTIMEO, &idle, sizeof idle);
+    // A connection is handed to a thread once its first bytes have come: the thread reads the
+    // request at once instead of waking twice, and a connection that never sends anything holds
+    // no thread while it waits.
+    const int defer_seconds = kReadSeconds;
+    ::setsockopt(listener_.fd(), IPPROTO_TCP, TCP_DEFER_ACCEPT, &defer_seconds,
+                 sizeof defer_seconds);
+    // The root is opened once: every request is looked up beneath it. A root that cannot be
+    // opened now is looked up by its name per request (and answers 404 while it is missing).
+    root_fd_ = ::open(settings_.document_root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     running_ = true;
     started_ = true;
-    try {
-        accept_thread_ = std::thread([this] { AcceptLoop(); });
-    } catch (const std::system_error&) {
+    bool started = false;
+    {
+        std::lock_guard lock(workers_mutex_);
+        started = StartWorkerLocked();
+    }
+    if (!started) {
         running_ = false;
         listener_.Close();
+        CloseRoot();
         if (ports_.show_error) ports_.show_error("\nスレッド起動に失敗しました。\n");
         return 0;
     }
     return 1;
 }
 
-void CEasyHttpServer::AcceptLoop() {
-    while (running_) {
-        auto connection = std::make_unique<CTcpSocket>();
-        if (listener_.Accept(*connection) != 1) {
-            if (!running_) break;
-            continue;
-        }
-        std::lock_guard lock(workers_mutex_);
-        if (!running_) break;  // Stop came while this connection was accepted: drop it
-        pending_.push_back(std::move(connection));
-        // Every connection gets a thread of its own; a thread that finished its last request
-        // waits a while for the next one, because starting a thread costs far more than waking
-        // one on a busy machine.
-        // Beyond the cap the connection waits in the queue for the next free thread.
-        if (idle_workers_ == 0 && live_workers_ < settings_.max_workers && !StartWorkerLocked() &&
-            live_workers_ == 0) {
-            pending_.pop_back();  // no thread at all: the connection closes unanswered
-            continue;
-        }
-        work_ready_.notify_one();
-    }
+void CEasyHttpServer::CloseRoot() {
+    if (root_fd_ >= 0) ::close(root_fd_);
+    root_fd_ = -1;
 }
 
 bool CEasyHttpServer::StartWorkerLocked() {
@@ -721,23 +786,45 @@ bool CEasyHttpServer::StartWorkerLocked() {
         return false;
     }
     ++live_workers_;
+    ++idle_workers_;
     workers_.push_back(std::move(worker));
     return true;
 }
 
+// Each thread takes its connections from the listening socket itself: the kernel hands a new
+// connection to one thread waiting in accept, with no second thread to wake and no queue of our
+// own. Connections beyond the threads wait in the listening socket's backlog until a thread is
+// free. Whoever takes the last waiting place starts another thread, up to the cap, so that a
+// thread waits in accept while the others serve.
 void CEasyHttpServer::WorkerLoop(const ServerSettings& settings) {
-    std::unique_lock lock(workers_mutex_);
     for (;;) {
-        ++idle_workers_;
-        const bool woken = work_ready_.wait_for(lock, std::chrono::seconds(10),
-                                                [this] { return !pending_.empty() || !running_; });
-        --idle_workers_;
-        if (!woken || pending_.empty()) {  // idle too long, or stopping
+        auto connection = std::make_unique<CTcpSocket>();
+        const bool accepted = listener_.Accept(*connection) == 1;
+        const int error = accepted ? 0 : errno;
+        std::unique_lock lock(workers_mutex_);
+        if (!running_) {  // stopping: a connection just taken closes unanswered
+            --idle_workers_;
             --live_workers_;
             return;
         }
-        std::unique_ptr<CTcpSocket> connection = std::move(pending_.front());
-        pending_.pop_front();
+        if (!accepted) {
+            if (error == EAGAIN || error == EWOULDBLOCK) {
+                // Idle for the whole wait: the thread ends unless it is the last one waiting.
+                if (idle_workers_ > 1) {
+                    --idle_workers_;
+                    --live_workers_;
+                    return;
+                }
+            } else if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
+                // Out of descriptors or memory: the connection stays in the backlog; try again
+                // shortly instead of spinning.
+                lock.unlock();
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            continue;
+        }
+        --idle_workers_;
+        if (idle_workers_ == 0 && live_workers_ < settings.max_workers) StartWorkerLocked();
         CTcpSocket* serving = connection.get();
         serving_.push_back(serving);
         lock.unlock();
@@ -752,22 +839,21 @@ void CEasyHttpServer::WorkerLoop(const ServerSettings& settings) {
             --live_workers_;
             return;
         }
+        ++idle_workers_;
     }
 }
 
 int CEasyHttpServer::Stop() {
-    running_ = false;
-    listener_.Interrupt();
-    if (accept_thread_.joinable()) accept_thread_.join();
-    listener_.Close();
     {
-        // Connections still reading their request are woken; a worker already answering finishes
-        // its answer (a failed send ends it). Connections nobody took yet close unanswered.
         std::lock_guard lock(workers_mutex_);
+        running_ = false;
+        // Every thread waiting in accept wakes (the listening socket stops listening) and ends;
+        // connections still reading their request are woken; a worker already answering
+        // finishes its answer (a failed send ends it). Connections nobody took yet are refused
+        // with the listening socket.
+        listener_.Interrupt();
         for (CTcpSocket* connection : serving_) connection->Interrupt();
-        pending_.clear();
     }
-    work_ready_.notify_all();
     for (;;) {
         bool all_done = true;
         {
@@ -778,11 +864,16 @@ int CEasyHttpServer::Stop() {
         if (ports_.pump) ports_.pump();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    std::lock_guard lock(workers_mutex_);
-    for (auto& worker : workers_) {
-        if (worker->thread.joinable()) worker->thread.join();
+    {
+        std::lock_guard lock(workers_mutex_);
+        for (auto& worker : workers_) {
+            if (worker->thread.joinable()) worker->thread.join();
+        }
+        workers_.clear();
     }
-    workers_.clear();
+    // Closed only now: no thread can be inside accept on a descriptor that another open reuses.
+    listener_.Close();
+    CloseRoot();
     return 1;
 }
 

@@ -1,15 +1,14 @@
 // The small HTTP/1.0 server inside the program that serves the settings pages to the browser on
-// this machine. An accept thread hands each connection to a worker thread that serves exactly one
-// request: it reads the whole request first (with time-outs and size limits), then takes the
-// application lock for the work on the data image, and answers with a page filled from its
-// template, a static file, or 404.
+// this machine. Worker threads take the connections from the listening socket themselves; each
+// connection carries exactly one request: the worker reads the whole request first (with
+// time-outs and size limits), then takes the application lock for the work on the data image,
+// and answers with a page filled from its template, a static file, or 404. Files are looked up
+// beneath the document root opened once at the start, never outside it.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <list>
 #include <memory>
@@ -39,9 +38,9 @@ struct ServerSettings {
     // A request (its head, its body and the answer) must be over within this time, however the
     // browser paces its bytes; each single wait is still at most 10 seconds. Tests shorten it.
     int request_deadline_ms = 30000;
-    // Connection threads at most; connections beyond them wait in the queue for a free one. A
-    // browser opens six at a time, so this leaves room for several windows and for idle
-    // connections a browser keeps open.
+    // Connection threads at most; connections beyond them wait in the listening socket's backlog
+    // for a free one. A browser opens six at a time, so this leaves room for several windows and
+    // for idle connections a browser keeps open.
     int max_workers = 64;
 };
 
@@ -107,7 +106,7 @@ class CEasyHttpServer {
     ServerSettings GetSettings() const;
     bool IsRunning() const { return running_.load(); }
 
-    // Listens and starts the accept thread: 1, or 0 with a message shown. Port 80 is the
+    // Listens and starts the first worker thread: 1, or 0 with a message shown. Port 80 is the
     // server's port; where the system refuses it to an unprivileged program, a free port is
     // taken instead (BoundPort tells which).
     [[nodiscard]] int Start();
@@ -121,12 +120,14 @@ class CEasyHttpServer {
     FormServices* forms() { return forms_; }
     const ServerPorts& ports() const { return ports_; }
     int& phone_book_posted() { return phone_book_posted_; }
+    // The document root opened when the server started; -1 when it could not be opened.
+    int root_fd() const { return root_fd_; }
 
   private:
     struct Worker;
-    void AcceptLoop();
     bool StartWorkerLocked();
     void WorkerLoop(const ServerSettings& settings);
+    void CloseRoot();
 
     ApplicationLock& lock_;
     FormServices* forms_;
@@ -135,7 +136,7 @@ class CEasyHttpServer {
     CTcpSocket listener_;
     std::atomic<bool> running_{false};
     bool started_ = false;
-    std::thread accept_thread_;
+    int root_fd_ = -1;
     std::uint16_t bound_port_ = 0;
     int temp_counter_ = 0;
     int phone_book_posted_ = 0;
@@ -145,12 +146,10 @@ class CEasyHttpServer {
     };
     std::vector<DynamicPage> pages_;
 
-    // Connections waiting for a thread, the connections being served, and the worker threads.
+    // The connections being served and the worker threads.
     std::mutex workers_mutex_;
-    std::condition_variable work_ready_;
-    std::deque<std::unique_ptr<CTcpSocket>> pending_;
     std::vector<CTcpSocket*> serving_;
-    int idle_workers_ = 0;
+    int idle_workers_ = 0;  // threads waiting in accept (or about to), under workers_mutex_
     int live_workers_ = 0;  // threads inside WorkerLoop, counted under workers_mutex_
     std::list<std::unique_ptr<Worker>> workers_;
 };

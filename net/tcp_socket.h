@@ -69,6 +69,8 @@ class CTcpSocket {
     int Recv(void* buffer, std::size_t size);
     // The bytes waiting on the connection, left there for the next Recv.
     int Peek(void* buffer, std::size_t size);
+    // Peek without waiting: nothing when no byte has come yet (and the connection is open).
+    std::optional<int> PeekNow(void* buffer, std::size_t size);
     [[nodiscard]] int Send(const void* data, std::size_t length);
     [[nodiscard]] int SendLine(std::string_view text);
     // One line without a time-out.

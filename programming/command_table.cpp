@@ -61,7 +61,8 @@ GroupNumber PlaceNumber(std::string_view number) {
     if (d1 > 9 || d2 > 9 || d3 > 9) return {};
     const unsigned n = 10 * d2 + d3;
     // There is no *2NN group.
-    constexpr std::array<unsigned, 10> kGroupOfHundred{0, 1, kNoGroup, 2, 3, 4, 5, 6, 7, kNoGroup};
+    static constexpr std::array<unsigned, 10> kGroupOfHundred{0, 1, kNoGroup, 2, 3,
+                                                              4, 5, 6,        7, kNoGroup};
     return {kGroupOfHundred[d1], n};
 }
 
@@ -133,13 +134,21 @@ static_assert(std::size(kBuiltInRecords) == kCommandRecordCount);
 
 }  // namespace
 
+namespace {
+
+// Out of line, so that the table's accessor, which every key of the keypad reaches, stays a test
+// of its guard and a return instead of saving every register for a construction made once.
+[[gnu::noinline]] std::vector<CommandDescriptor> BuiltInDescriptors() {
+    std::vector<CommandDescriptor> records;
+    records.reserve(kCommandRecordCount);
+    for (const BuiltInRecord& record : kBuiltInRecords) records.push_back(record.descriptor);
+    return records;
+}
+
+}  // namespace
+
 const CommandTable& BuiltInCommandTable() {
-    static const CommandTable table([] {
-        std::vector<CommandDescriptor> records;
-        records.reserve(kCommandRecordCount);
-        for (const BuiltInRecord& record : kBuiltInRecords) records.push_back(record.descriptor);
-        return records;
-    }());
+    static const CommandTable table(BuiltInDescriptors());
     return table;
 }
 

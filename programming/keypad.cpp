@@ -7,7 +7,9 @@ namespace qzs {
 namespace keypad {
 
 const CommandDescriptor& Descriptor(const ProgrammingState& state, const TerminalRecord& record) {
-    return ActiveCommandTable(state).At(LookupCommandIndex(state, record));
+    // The table is found once for the lookup and the record.
+    const CommandTable& table = ActiveCommandTable(state);
+    return table.At(table.Lookup(record.line.Text().substr(0, 4)));
 }
 
 std::uint8_t Store(ProgrammingState& state, TerminalRecord& record) {
@@ -406,11 +408,22 @@ constexpr KeyStateTableType kKeyStateTable{{
 
 }  // namespace
 
-std::uint8_t StateToRow(std::uint8_t state) {
+namespace {
+
+// The row of every state code, made once from the codes: a key looks its row up instead of
+// searching the codes.
+constexpr std::array<std::uint8_t, 256> kRowOfState = [] {
+    std::array<std::uint8_t, 256> rows{};
     for (std::size_t row = 0; row < kKeyStateRows; ++row) {
-        if (kKeyStateCodes[row] == state) return static_cast<std::uint8_t>(row);
+        rows[kKeyStateCodes[row]] = static_cast<std::uint8_t>(row);
     }
-    return 0;
+    return rows;
+}();
+
+}  // namespace
+
+std::uint8_t StateToRow(std::uint8_t state) {
+    return kRowOfState[state];
 }
 
 KeyClass ClassifyKey(std::uint16_t key_word) {
@@ -440,6 +453,10 @@ const KeyStateTableType& KeyStateTable() {
 
 void ProcessKey(ProgrammingState& state) {
     ApplicationLock::Guard guard(state.lock);
+    ProcessKeyLocked(state);
+}
+
+void ProcessKeyLocked(ProgrammingState& state) {
     KeyInputBlock& input = state.key_input;
     TerminalRecord* record = FindTerminal(state.terminals, input.current_terminal);
     if (record == nullptr) {
@@ -449,7 +466,7 @@ void ProcessKey(ProgrammingState& state) {
     }
     input.key_taken = 1;
     input.outcome = kOutcomeTaken;
-    kKeyStateTable[StateToRow(record->state)][ClassifyKey(input.key_word)](state, *record);
+    kKeyStateTable[kRowOfState[record->state]][ClassifyKey(input.key_word)](state, *record);
     UpdateWindowStart(*record);
 }
 

@@ -74,6 +74,9 @@ const KeyStateTableType& KeyStateTable();
 // key-taken word and the outcome there. A current terminal outside 1-128 refuses the key. Takes
 // the ApplicationLock.
 void ProcessKey(ProgrammingState& state);
+// ProcessKey for a caller that holds the ApplicationLock already: the roads that type whole
+// commands take the lock once for all their keys, not once more per key.
+void ProcessKeyLocked(ProgrammingState& state);
 
 // The state that follows the last digit of the command number on the record's line.
 std::uint8_t SelectEntryState(ProgrammingState& state, TerminalRecord& record);

@@ -19,24 +19,10 @@ void DisplayLine::SetCursor(int position) {
     cursor_ = static_cast<std::uint8_t>(std::clamp(position, 0, static_cast<int>(kWidth)));
 }
 
-char DisplayLine::At(std::size_t position) const {
-    return position < kWidth ? text_[position] : '\0';
-}
-
-void DisplayLine::Put(std::size_t position, char c) {
-    if (position < kWidth) text_[position] = c;
-}
-
 void DisplayLine::Write(std::size_t position, std::string_view text) {
     if (position >= kWidth) return;
     const std::size_t n = std::min(text.size(), kWidth - position);
     std::copy_n(text.begin(), n, text_.begin() + static_cast<std::ptrdiff_t>(position));
-}
-
-bool DisplayLine::Append(char c) {
-    if (Full()) return false;
-    text_[cursor_++] = c;
-    return true;
 }
 
 std::size_t DisplayLine::Append(std::string_view text) {
@@ -54,16 +40,6 @@ bool DisplayLine::StepBack() {
 
 void DisplayLine::BlankFrom(std::size_t position) {
     for (std::size_t i = position; i < kWidth; ++i) text_[i] = ' ';
-}
-
-TerminalRecord* FindTerminal(TerminalRecords& terminals, unsigned terminal) {
-    if (terminal < 1 || terminal > kTerminalCount) return nullptr;
-    return &terminals[terminal - 1];
-}
-
-const TerminalRecord* FindTerminal(const TerminalRecords& terminals, unsigned terminal) {
-    if (terminal < 1 || terminal > kTerminalCount) return nullptr;
-    return &terminals[terminal - 1];
 }
 
 void ShowEntryError(TerminalRecord& record, std::uint8_t result) {
@@ -100,11 +76,6 @@ bool HasNonBlank(const TerminalRecord& record, std::size_t position, std::size_t
         if (record.line.At(position + i) != ' ') return true;
     }
     return false;
-}
-
-void UpdateWindowStart(TerminalRecord& record) {
-    const std::uint8_t cursor = record.line.Cursor();
-    record.window_start = cursor > 20 ? static_cast<std::uint8_t>(cursor - 20) : 0;
 }
 
 }  // namespace qzs

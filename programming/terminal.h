@@ -22,15 +22,22 @@ class DisplayLine {
     void SetCursor(int position);
     bool Full() const { return cursor_ >= kWidth; }
 
-    // Characters past the line read as its terminator, 0.
-    char At(std::size_t position) const;
+    // Characters past the line read as its terminator, 0. (This and the small writers below
+    // are defined here: every key of the interpreter goes through them.)
+    char At(std::size_t position) const { return position < kWidth ? text_[position] : '\0'; }
     // Ignored past the line.
-    void Put(std::size_t position, char c);
+    void Put(std::size_t position, char c) {
+        if (position < kWidth) text_[position] = c;
+    }
     // Writes text from the position, cut at the end of the line; the cursor stays.
     void Write(std::size_t position, std::string_view text);
 
     // Writes at the cursor and advances it; false (nothing written) when the line is full.
-    bool Append(char c);
+    bool Append(char c) {
+        if (Full()) return false;
+        text_[cursor_++] = c;
+        return true;
+    }
     // Appends what fits; answers the number of characters written.
     std::size_t Append(std::string_view text);
     // Steps the cursor back one position and blanks that position; false at position 0.
@@ -82,8 +89,12 @@ struct TerminalRecord {
 using TerminalRecords = std::array<TerminalRecord, kTerminalCount>;
 
 // The record of terminal 1-128; nullptr for any other number.
-TerminalRecord* FindTerminal(TerminalRecords& terminals, unsigned terminal);
-const TerminalRecord* FindTerminal(const TerminalRecords& terminals, unsigned terminal);
+inline TerminalRecord* FindTerminal(TerminalRecords& terminals, unsigned terminal) {
+    return terminal < 1 || terminal > kTerminalCount ? nullptr : &terminals[terminal - 1];
+}
+inline const TerminalRecord* FindTerminal(const TerminalRecords& terminals, unsigned terminal) {
+    return terminal < 1 || terminal > kTerminalCount ? nullptr : &terminals[terminal - 1];
+}
 
 // Outcome byte of the key input block.
 inline constexpr std::uint8_t kOutcomeRefused = 0;
@@ -125,6 +136,9 @@ std::uint8_t CountTrailingDigits(const TerminalRecord& record);
 bool HasNonZeroDigit(const TerminalRecord& record, std::size_t position, std::size_t n);
 bool HasNonBlank(const TerminalRecord& record, std::size_t position, std::size_t n);
 // Window start after a key: the cursor less 20 once it is beyond 20, else 0.
-void UpdateWindowStart(TerminalRecord& record);
+inline void UpdateWindowStart(TerminalRecord& record) {
+    const std::uint8_t cursor = record.line.Cursor();
+    record.window_start = cursor > 20 ? static_cast<std::uint8_t>(cursor - 20) : 0;
+}
 
 }  // namespace qzs

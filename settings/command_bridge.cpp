@@ -14,7 +14,8 @@ namespace {
 constexpr int kDigitCountBlock = 14;  // *080: bits 0-1 of byte d, count - 1, for first digit d
 constexpr std::size_t kMaxCodeLength = 4;
 
-// Feeds the text to the terminal; nullptr (and nothing fed) when there is no such terminal.
+// Feeds the text to the terminal; nullptr (and nothing fed) when there is no such terminal. The
+// caller holds the lock.
 //
 // The text is not first copied onto the display line: for a text that begins with "*" such a copy
 // is blanked again by the first key, and for any other text it would overwrite the command number
@@ -32,7 +33,7 @@ TerminalRecord* Feed(ProgrammingState& state, std::uint8_t terminal, std::string
         // A byte arrives as a signed character: anything above 0x7F becomes a key word that no
         // key class takes.
         input.key_word = static_cast<std::uint16_t>(static_cast<signed char>(c));
-        ProcessKey(state);
+        ProcessKeyLocked(state);
     }
     input.current_terminal = saved_current;
     input.checking_terminal = saved_checking;
@@ -64,8 +65,10 @@ CommandRun RunCommandForResult(ProgrammingState& state, std::uint8_t terminal,
     return {Classify(state, *record), std::string(record->line.Text())};
 }
 
-int PressKey(ProgrammingState& state, int key) {
-    ApplicationLock::Guard guard(state.lock);
+namespace {
+
+// PressKey's key without its display copy; the caller holds the lock.
+int PressKeyLocked(ProgrammingState& state, int key) {
     KeyInputBlock& input = state.key_input;
     // The key message: the key, two zero bytes and terminal 1; the terminal copy comes from it.
     const auto key_byte = static_cast<std::uint8_t>(key & 0xFF);
@@ -76,7 +79,7 @@ int PressKey(ProgrammingState& state, int key) {
     input.key_word = key_byte;
     input.word_after_key = 0;
     input.bytes_after_word = {0, 0};
-    ProcessKey(state);
+    ProcessKeyLocked(state);
 
     int result = 0;
     if (input.key_taken == 1) {
@@ -97,17 +100,38 @@ int PressKey(ProgrammingState& state, int key) {
     } else if (input.key_taken != 0 || input.outcome != 0) {
         result = 3;
     }
+    return result;
+}
 
+// Terminal 1's line (the checking terminal's) into the key display buffer.
+void CopyKeyDisplay(ProgrammingState& state) {
     auto& buffer = state.keypad.key_display_buffer;
     buffer.fill(' ');
-    if (const TerminalRecord* record = FindTerminal(state.terminals, input.checking_terminal)) {
+    if (const TerminalRecord* record =
+            FindTerminal(state.terminals, state.key_input.checking_terminal)) {
         // Up to the line's terminating 0: a line never started holds zero bytes and copies as
         // nothing.
         const std::string_view line = record->line.Text();
         const std::size_t length = std::min(line.find('\0'), line.size());
         std::copy_n(line.begin(), length, buffer.begin());
     }
+}
+
+}  // namespace
+
+int PressKey(ProgrammingState& state, int key) {
+    ApplicationLock::Guard guard(state.lock);
+    const int result = PressKeyLocked(state, key);
+    CopyKeyDisplay(state);
     return result;
+}
+
+std::array<char, kKeyDisplayBufferSize> PressKeys(ProgrammingState& state, std::string_view keys) {
+    ApplicationLock::Guard guard(state.lock);
+    for (const char key : keys) PressKeyLocked(state, static_cast<unsigned char>(key));
+    // No key, no copy: the buffer stays as no PressKey call would leave it.
+    if (!keys.empty()) CopyKeyDisplay(state);
+    return state.keypad.key_display_buffer;
 }
 
 std::array<char, kKeyDisplayBufferSize> KeyDisplayBuffer(ProgrammingState& state) {

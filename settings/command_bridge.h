@@ -51,6 +51,11 @@ CommandRun RunCommandForResult(ProgrammingState& state, std::uint8_t terminal,
 // or ended by a handler), 2 (taken with another outcome) or 3 (refused with an outcome).
 int PressKey(ProgrammingState& state, int key);
 
+// PressKey for every key of the text in turn, under one hold of the lock, with the display line
+// copied once after the last key (nothing reads it between keys): the key display buffer and
+// the image end as after the same PressKey calls. Answers the buffer's copy.
+std::array<char, kKeyDisplayBufferSize> PressKeys(ProgrammingState& state, std::string_view keys);
+
 // A copy of the key display buffer: terminal 1's line after the last PressKey, blank padded to
 // 48 characters.
 std::array<char, kKeyDisplayBufferSize> KeyDisplayBuffer(ProgrammingState& state);

@@ -586,12 +586,18 @@ int SaveDataFile(ProgrammingState& state, int kind, const DataFileHooks& hooks) 
     if (!IsPlainName(state.data_file.name)) return kDataFileCreateError;
     std::string text = Header(state, hooks);
     switch (kind) {
-        case kDataSettingKind:
+        case kDataSettingKind: {
+            // A record per catalogue entry: the text is sized once instead of doubling and
+            // copying its megabyte and a half as it grows.
+            std::size_t entries = 0;
+            for (int group = 0; group <= 9; ++group) entries += CommandSheetCatalogue(group).size();
+            text.reserve(text.size() + entries * kRecord);
             for (char group = '0'; group <= '9'; ++group) {
                 ListCommandGroup(state, group);
                 AppendLines(text, state.sheet_lines, kSheetLineCount, hooks);
             }
             break;
+        }
         case kSystemSpeedDialKind:
             BuildSystemSpeedDialLines(state, 0);
             AppendSystemCsv(text, state, hooks);

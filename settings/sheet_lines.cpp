@@ -93,11 +93,9 @@ int ListCommandGroup(ProgrammingState& state, char group) {
     for (const SheetCatalogueEntry& entry : Run(group)) {
         SheetLine& line = state.sheet_lines[i];
         const std::string_view key(entry.key);
-        for (std::size_t j = 0; j < key.size(); ++j) {
-            PressKey(state, static_cast<unsigned char>(key[j]));
-            if (j < kSheetKeyWidth) line[kSheetKeyColumn + j] = key[j];
-        }
-        const auto display = KeyDisplayBuffer(state);
+        CopyText(line, kSheetKeyColumn, kSheetKeyWidth, key);
+        // The keys go in under the lock this listing holds, the display read after the last.
+        const auto display = PressKeys(state, key);
         std::copy(display.begin(), display.end(), line.begin() + kSheetDisplayColumn);
         CopyText(line, kSheetValueColumn, kSheetValueWidth,
                  ValueOfDisplay(std::string_view(display.data(), display.size())));

@@ -3,10 +3,12 @@
 // traversal attempts, malformed requests, idle connections and stopping with connections open.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -86,6 +88,9 @@ class HttpServerTest : public ::testing::Test {
         Write(root / "sub" / "01hosyu.html", "sub page");
         Write(outside, "secret");
         fs::create_symlink(outside, root / "link.txt");
+        fs::create_symlink("../secret.txt", root / "up.txt");
+        fs::create_symlink("sub/01hosyu.html", root / "inside.html");
+        ASSERT_EQ(::mkfifo((root / "pipe.txt").c_str(), 0600), 0);
         forms.lock = &lock;
 
         ServerPorts ports;
@@ -212,6 +217,11 @@ TEST_F(HttpServerTest, RequestTable) {
         {"encoded dot-dot", base + "/%2e%2e/secret.txt", Head(404, "", 0)},
         {"dot-dot inside a path", base + "/sub/../../secret.txt", Head(404, "", 0)},
         {"a link leading out of the root", base + "/link.txt", Head(404, "", 0)},
+        {"a relative link climbing out of the root", base + "/up.txt", Head(404, "", 0)},
+        {"a link that stays inside the root", base + "/inside.html",
+         Head(200, "text/html", 8) + "sub page"},
+        {"a FIFO is not waited on", base + "/pipe.txt", Head(404, "", 0)},
+        {"the root itself", base + "/.", Head(404, "", 0)},
         {"an absolute path", base + "//etc/passwd", Head(404, "", 0)},
     };
     for (const Row& row : rows) {
@@ -305,30 +315,44 @@ TEST_F(HttpServerTest, SustainedLoadFromWrkHasNoErrors) {
 }
 
 // Connections beyond the thread cap wait for a free thread instead of being turned away, and a
-// connection that never sends its request gives its thread back at the request deadline.
+// connection that never completes its request gives its thread back at the request deadline. A
+// connection that has sent nothing at all holds no thread: it is handed over once bytes come.
 TEST_F(HttpServerTest, ConnectionsBeyondTheThreadCapWaitForAFreeThread) {
     server.reset();
     ServerSettings settings;
     settings.port = 0;
     settings.document_root = root.string() + "/";
     settings.max_workers = 2;
-    settings.request_deadline_ms = 800;
+    settings.request_deadline_ms = 3000;
     server = std::make_unique<CEasyHttpServer>(lock, &forms, ServerPorts{});
     server->Reset(settings);
     ASSERT_EQ(server->Start(), 1);
     base = "http://127.0.0.1:" + std::to_string(server->BoundPort());
+    const auto connect = [&](std::vector<std::unique_ptr<CTcpSocket>>& sockets, const char* sent) {
+        for (int i = 0; i < 2; ++i) {
+            sockets.push_back(std::make_unique<CTcpSocket>());
+            ASSERT_EQ(sockets.back()->Create(), 1);
+            ASSERT_EQ(sockets.back()->Connect("127.0.0.1", server->BoundPort()), 1);
+            if (*sent != '\0') sockets.back()->Send(sent, std::strlen(sent));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+    const auto served_after = [&] {
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_EQ(Curl(base + "/sub/01hosyu.html"), Head(200, "text/html", 8) + "sub page");
+        return std::chrono::steady_clock::now() - asked;
+    };
+
+    std::vector<std::unique_ptr<CTcpSocket>> silent;
+    connect(silent, "");
+    EXPECT_LT(served_after(), std::chrono::milliseconds(2000))
+        << "a silent connection held a thread";
+
     std::vector<std::unique_ptr<CTcpSocket>> idle;
-    for (int i = 0; i < 2; ++i) {
-        idle.push_back(std::make_unique<CTcpSocket>());
-        ASSERT_EQ(idle.back()->Create(), 1);
-        ASSERT_EQ(idle.back()->Connect("127.0.0.1", server->BoundPort()), 1);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // both threads taken
-    const auto asked = std::chrono::steady_clock::now();
-    EXPECT_EQ(Curl(base + "/sub/01hosyu.html"), Head(200, "text/html", 8) + "sub page");
-    const auto waited = std::chrono::steady_clock::now() - asked;
-    EXPECT_GT(waited, std::chrono::milliseconds(500)) << "served before a thread was free";
-    EXPECT_LT(waited, std::chrono::seconds(5));
+    connect(idle, "GET /");  // both threads taken by requests that never end
+    const auto waited = served_after();
+    EXPECT_GT(waited, std::chrono::milliseconds(2500)) << "served before a thread was free";
+    EXPECT_LT(waited, std::chrono::seconds(8));
     for (auto& socket : idle) {
         char byte = 0;
         EXPECT_EQ(socket->Recv(&byte, 1), 0) << "the idle connection was closed unanswered";

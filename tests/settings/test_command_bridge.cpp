@@ -246,13 +246,37 @@ TEST(PressKey, ALineNeverStartedCopiesAsBlanks) {
     EXPECT_EQ(KeyDisplayBuffer(*state), blanks);
 }
 
+// The listing's road: the keys of a whole command typed under one hold of the lock leave the
+// display buffer, the terminal, the key input block and the image as the same keys pressed one
+// by one do, over the program's own handlers (stores, shows, refusals, unfinished entries).
+TEST(PressKeys, EndLikeTheSameKeysPressedOneByOne) {
+    const char* const sequences[] = {"*0021#", "*002#", "*0025#", "*6150101#", "*00121#*001#",
+                                     "*081370#", "*9310", "#", "*7212616263646566#", ""};
+    for (const char* keys : sequences) {
+        SCOPED_TRACE(keys);
+        auto one_by_one = std::make_unique<ProgrammingState>();
+        auto together = std::make_unique<ProgrammingState>();
+        for (const char c : std::string_view(keys)) {
+            PressKey(*one_by_one, static_cast<unsigned char>(c));
+        }
+        const auto display = PressKeys(*together, keys);
+        EXPECT_EQ(display, KeyDisplayBuffer(*one_by_one));
+        EXPECT_EQ(KeyDisplayBuffer(*together), KeyDisplayBuffer(*one_by_one));
+        EXPECT_EQ(together->terminals[0].line.Text(), one_by_one->terminals[0].line.Text());
+        EXPECT_EQ(together->terminals[0].state, one_by_one->terminals[0].state);
+        EXPECT_EQ(together->key_input.outcome, one_by_one->key_input.outcome);
+        EXPECT_EQ(std::memcmp(&together->image, &one_by_one->image, sizeof(DataImage)), 0);
+    }
+}
+
 TEST(CommandBridgeLock, HandlersRunUnderTheLock) {
     auto state = FakeState();
     Fake().probe_lock = true;
     RunCommand(*state, 1, "*0021#*002#");
     RunCommandForResult(*state, 2, "*0021#");
     for (char c : std::string("*0021#")) PressKey(*state, c);
-    EXPECT_EQ(Fake().store_lines.size(), 3u);
+    PressKeys(*state, "*0021#");
+    EXPECT_EQ(Fake().store_lines.size(), 4u);
     EXPECT_EQ(Fake().show_lines.size(), 1u);
     EXPECT_EQ(Fake().calls_without_lock, 0);
 }
