@@ -333,7 +333,9 @@ TEST_F(HttpServerTest, ConnectionsBeyondTheThreadCapWaitForAFreeThread) {
             sockets.push_back(std::make_unique<CTcpSocket>());
             ASSERT_EQ(sockets.back()->Create(), 1);
             ASSERT_EQ(sockets.back()->Connect("127.0.0.1", server->BoundPort()), 1);
-            if (*sent != '\0') sockets.back()->Send(sent, std::strlen(sent));
+            if (*sent != '\0') {
+                ASSERT_EQ(sockets.back()->Send(sent, std::strlen(sent)), int(std::strlen(sent)));
+            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     };
