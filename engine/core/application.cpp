@@ -135,6 +135,9 @@ ApplicationObject::ApplicationObject()
     : sinks_(this), eventSource_(this, &sinks_), classInfo_(this), siteHolder_(this) {}
 
 ApplicationObject::~ApplicationObject() {
+    // First of all: a print thread still leaving through the event list must be out of it
+    // before the list and the children go.
+    JoinEndingThreads(false);
     // Table by table, reports first. Each slot is read again under the lock, because a child's
     // destructor unregisters itself and may destroy other children of its own.
     static constexpr ChildKind kOrder[] = {ChildKind::kReport, ChildKind::kPreview,
@@ -157,6 +160,40 @@ ApplicationObject::~ApplicationObject() {
     BstrFree(defaultUserId_);
     BstrFree(defaultUserPassword_);
     ClearPrinters();
+}
+
+void ApplicationObject::KeepEndingThread(std::thread thread,
+                                         std::shared_ptr<const std::atomic<bool>> ended) {
+    // The ones already ended are joined now (at once: they have nothing left to do), so that a
+    // host closing many jobs from their PrintEnd does not pile up finished threads.
+    JoinEndingThreads(true);
+    std::lock_guard guard(endingLock_);
+    ending_.push_back({std::move(thread), std::move(ended)});
+}
+
+void ApplicationObject::JoinEndingThreads(bool onlyEnded) {
+    std::vector<EndingThread> joining;
+    {
+        std::lock_guard guard(endingLock_);
+        for (auto it = ending_.begin(); it != ending_.end();) {
+            if (!onlyEnded || (it->ended && it->ended->load())) {
+                joining.push_back(std::move(*it));
+                it = ending_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    // Joined outside the lock: a thread on its way out may still hand over another.
+    for (EndingThread& e : joining) {
+        if (e.thread.get_id() == std::this_thread::get_id()) {
+            // The host released the application from inside an event on this very thread; the
+            // thread returns into the host's own call, which released what it stands in.
+            e.thread.detach();
+        } else if (e.thread.joinable()) {
+            e.thread.join();
+        }
+    }
 }
 
 void DestroyApplicationObject(ApplicationObject* object) {

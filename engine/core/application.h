@@ -6,8 +6,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/class_info.h"
@@ -136,6 +139,11 @@ class ApplicationObject final : public ScriptableObject {
     bool KeepLayerOrder();
 
     EventSinkList& Sinks() { return sinks_; }
+    // A print thread whose job was closed on that thread (from the job's own PrintEnd, or by a
+    // Close that waited for the page) is still on its way out through this application's event
+    // list when the job is gone. The application keeps it and joins it before it goes itself;
+    // `ended` is set by the thread as its last act, so that ended ones are joined early.
+    void KeepEndingThread(std::thread thread, std::shared_ptr<const std::atomic<bool>> ended);
     EventSource& Events() { return eventSource_; }
     SiteHolder& Site() { return siteHolder_; }
     ClassInfoSet& Classes() { return classInfo_; }
@@ -192,8 +200,16 @@ class ApplicationObject final : public ScriptableObject {
     static const PropertyRow<ApplicationObject> kProperties[];
     static const MethodRow<ApplicationObject> kMethods[];
 
+    struct EndingThread {
+        std::thread thread;
+        std::shared_ptr<const std::atomic<bool>> ended;
+    };
+    void JoinEndingThreads(bool onlyEnded);
+
     std::recursive_mutex drawingLock_;
     int32_t refs_ = 0;
+    std::mutex endingLock_;
+    std::vector<EndingThread> ending_;
     std::recursive_mutex lock_;  // the object lock
     std::array<std::array<ScriptableObject*, kChildSlots>, kChildKinds> children_{};
     EventSinkList sinks_;

@@ -301,9 +301,11 @@ class PrinterJobObject final : public ScriptableObject {
 
     int32_t ClosePrinter(bool jobCancel);
     // Close asked for while the job is busy (a page printing, the selection dialog open, a
-    // member running below, the cancel's event, the print thread) waits for that to end;
-    // these answer whether it may be done now, and do it.
-    bool CloseMayRunNow();
+    // member running below, the cancel's event, the print thread) waits for that to end.
+    // LeaveUse ends a member or a cancel; TryClose does a waiting close when nothing keeps the
+    // job any more, and answers whether it did (the job is gone then).
+    void LeaveUse();
+    bool TryClose();
     void FinishClose();
     int32_t PrintPageSteps(PageSource& source, bool* locked);
     int32_t PrintReport(ScriptableObject* report);
@@ -321,9 +323,12 @@ class PrinterJobObject final : public ScriptableObject {
     static const MethodRow<PrinterJobObject> kMethods[];
 
     std::atomic<uint16_t> state_{kJobConstructed};
-    std::atomic<bool> closeRequested_{false};
-    std::atomic<int> callDepth_{0};    // members running, on any thread
-    std::atomic<int> cancelDepth_{0};  // inside the cancel's event
+    // The members running on any thread and the cancels inside their event, counted in one word
+    // with the bit of a waiting Close: whoever brings the count to 0 with the bit set does the
+    // close, and anyone else leaving touches the job no more (another thread may free it the
+    // moment after).
+    static constexpr uint32_t kCloseWaiting = 0x80000000u;
+    std::atomic<uint32_t> users_{0};
     ApplicationObject* app_ = nullptr;
     mutable std::recursive_mutex lock_;  // the job lock
 
@@ -362,10 +367,12 @@ class PrinterJobObject final : public ScriptableObject {
     std::unique_ptr<CancelDialogPresenter> cancelPresenter_;
     std::unique_ptr<CancelDialogView> cancelView_;
     std::unique_ptr<PrinterDocument> document_;
-    // The asynchronous Print's thread: joined by the next Print or the destructor, never by
-    // itself (a PrintEnd sink may call Print or Close on it).
+    // The asynchronous Print's thread: joined by the next Print or the destructor. When the
+    // job is closed on that thread itself (a PrintEnd sink may call Close), the application
+    // takes the thread over and joins it; `threadEnded_` is set by the thread as its last act.
     std::mutex threadLock_;
     std::thread printThread_;
+    std::shared_ptr<std::atomic<bool>> threadEnded_;
     bool threadBusy_ = false;
     bool documentStarted_ = false;
     bool sheetOpen_ = false;
