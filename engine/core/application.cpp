@@ -20,17 +20,6 @@ using namespace plat;
 
 namespace {
 
-// Both trivially destructible, so they stay usable until the library's unload hook has run.
-constinit std::mutex gFactoriesLock;
-constinit ChildFactories gFactories;
-
-std::mutex& FactoriesLock() {
-    return gFactoriesLock;
-}
-ChildFactories& Factories() {
-    return gFactories;
-}
-
 // The name the control library is loaded by on this system (the property reports the name
 // actually used, so that a host can find the same library).
 constexpr char16_t kControlLibraryNameText[] = u"libkpctrl30.so";
@@ -84,16 +73,6 @@ std::string TemporaryFolder() {
 
 }  // namespace
 
-void SetChildFactories(const ChildFactories& factories) {
-    std::lock_guard guard(FactoriesLock());
-    Factories() = factories;
-}
-
-ChildFactories GetChildFactories() {
-    std::lock_guard guard(FactoriesLock());
-    return Factories();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Member tables
 
@@ -131,8 +110,9 @@ const MethodRow<ApplicationObject> ApplicationObject::kMethods[] = {
 // ---------------------------------------------------------------------------------------------
 // Life
 
-ApplicationObject::ApplicationObject()
-    : sinks_(this), eventSource_(this, &sinks_), classInfo_(this), siteHolder_(this) {}
+ApplicationObject::ApplicationObject(const EngineServices& services)
+    : services_(services),
+      sinks_(this), eventSource_(this, &sinks_), classInfo_(this), siteHolder_(this) {}
 
 ApplicationObject::~ApplicationObject() {
     // First of all: a print thread still leaving through the event list must be out of it
@@ -501,7 +481,7 @@ int32_t ApplicationObject::AdoptChild(ChildKind kind, ScriptableObject* child, I
 }
 
 int32_t ApplicationObject::CreatePreview(ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newPreview || !f.initializePreview) return rc::kNotImplemented;
     return AdoptChild(
@@ -510,7 +490,7 @@ int32_t ApplicationObject::CreatePreview(ScriptableObject** out) {
 }
 
 int32_t ApplicationObject::CreateFile(ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newFileObject) return rc::kNotImplemented;
     return AdoptChild(
@@ -519,7 +499,7 @@ int32_t ApplicationObject::CreateFile(ScriptableObject** out) {
 }
 
 int32_t ApplicationObject::CreatePdfDocument(ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newPdfDocument) return rc::kNotImplemented;
     return AdoptChild(
@@ -528,7 +508,7 @@ int32_t ApplicationObject::CreatePdfDocument(ScriptableObject** out) {
 }
 
 int32_t ApplicationObject::CreateReport(ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newReport || !f.attachReport) return rc::kNotImplemented;
     return AdoptChild(
@@ -537,7 +517,7 @@ int32_t ApplicationObject::CreateReport(ScriptableObject** out) {
 }
 
 int32_t ApplicationObject::OpenReport(const OleChar* fileName, ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newReport || !f.attachReport) return rc::kNotImplemented;
     return AdoptChild(
@@ -553,7 +533,7 @@ int32_t ApplicationObject::OpenReport(const OleChar* fileName, ScriptableObject*
 }
 
 int32_t ApplicationObject::CreatePrinterByName(const OleChar* name, ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newPrinterJob || !f.openPrinterJob) return rc::kNotImplemented;
     return AdoptChild(
@@ -563,7 +543,7 @@ int32_t ApplicationObject::CreatePrinterByName(const OleChar* name, ScriptableOb
 
 int32_t ApplicationObject::CreateDefaultPrinter(ScriptableObject** out) {
     *out = nullptr;
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     if (!f.newPrinterJob || !f.openPrinterJob) return rc::kNotImplemented;
     std::string name;
     if (!GetPrinterSystem()->DefaultPrinter(&name)) return rc::kNoDefaultPrinter;
@@ -731,6 +711,11 @@ int32_t ApplicationObject::CreatePdfDocumentMember(const Variant*, Variant* valu
 // Creation through the export
 
 int32_t CreateEngineObject(const InterfaceId* classId, const InterfaceId* iid, void** out) {
+    return CreateEngineObject(ModuleServices(), classId, iid, out);
+}
+
+int32_t CreateEngineObject(const EngineServices& services, const InterfaceId* classId,
+                           const InterfaceId* iid, void** out) {
     if (SafeIsBadWritePtr(out, sizeof(void*))) return rc::kBadPointer;
     *out = nullptr;
     if (SafeIsBadReadPtr(classId, sizeof(InterfaceId)) ||
@@ -741,7 +726,7 @@ int32_t CreateEngineObject(const InterfaceId* classId, const InterfaceId* iid, v
 
     // Until it is registered a failure, or a throw, destroys the object directly: the reference
     // QueryInterface took is not the host's yet.
-    std::unique_ptr<ApplicationObject> app(new (std::nothrow) ApplicationObject);
+    std::unique_ptr<ApplicationObject> app(new (std::nothrow) ApplicationObject(services));
     if (!app) return rc::kOutOfMemory;
     const int32_t code = GuardedCall([&] {
         int32_t step = app->Initialize();

@@ -27,15 +27,6 @@ namespace {
 constexpr char16_t kDefaultJobName[] = u"無題";
 constexpr char16_t kDefaultCancelMessage[] = u"印刷中です。";
 
-std::mutex& FactoryLock() {
-    static std::mutex lock;
-    return lock;
-}
-PrinterDocumentFactory& DocumentFactory() {
-    static PrinterDocumentFactory factory = nullptr;
-    return factory;
-}
-
 char16_t LowerAscii(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
 }
@@ -65,16 +56,6 @@ bool IsDocumentState(uint16_t s) {
 }
 
 }  // namespace
-
-void SetPrinterDocumentFactory(PrinterDocumentFactory factory) {
-    std::lock_guard guard(FactoryLock());
-    DocumentFactory() = factory;
-}
-
-PrinterDocumentFactory GetPrinterDocumentFactory() {
-    std::lock_guard guard(FactoryLock());
-    return DocumentFactory();
-}
 
 // ---------------------------------------------------------------------------------------------
 // Member tables
@@ -1161,7 +1142,8 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
         return code;
     };
     PageGeometry page;
-    const PrinterDocumentFactory factory = GetPrinterDocumentFactory();
+    // State 16 is only reached through Open with an application.
+    const PrinterDocumentFactory factory = app_->Services().printerDocument;
     std::unique_ptr<PrinterDocument> doc;
     if (factory != nullptr && MeasurePage(model_, *devMode_, &page)) {
         doc = factory(printerName_, model_, page, *devMode_);
@@ -1700,23 +1682,9 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
     return -10400;
 }
 
-namespace {
-std::mutex gPageAccessLock;
-RecordedPageAccess gPageAccess;
-}  // namespace
-
-void SetRecordedPageAccess(const RecordedPageAccess& access) {
-    std::lock_guard guard(gPageAccessLock);
-    gPageAccess = access;
-}
-
-RecordedPageAccess GetRecordedPageAccess() {
-    std::lock_guard guard(gPageAccessLock);
-    return gPageAccess;
-}
-
 int32_t PrinterJobObject::PrintRecordedPage(bool file, const Variant* args) {
-    const RecordedPageAccess access = GetRecordedPageAccess();
+    if (app_ == nullptr) return rc::kNotImplemented;
+    const RecordedPageAccess& access = app_->Services().recordedPages;
     const auto make = file ? access.file : access.preview;
     if (make == nullptr) return rc::kNotImplemented;
     std::unique_ptr<PageSource> page =

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/core/scriptable.h"
+#include "engine/core/services.h"
 #include "engine/output/cancel_dialog.h"
 #include "engine/output/printer_settings.h"
 #include "platform/gdi/device_context.h"
@@ -88,15 +89,6 @@ class PrinterDocument {
     virtual void SetAbortProc(std::function<bool()> proc) { (void)proc; }
 };
 
-// Makes the document of a job on a printer; null when no document can be had (no memory).
-// Tests put a recording one in.
-using PrinterDocumentFactory = std::unique_ptr<PrinterDocument> (*)(const std::string& printer,
-                                                                    const PrinterModel& model,
-                                                                    const PageGeometry& page,
-                                                                    const plat::DevMode& settings);
-void SetPrinterDocumentFactory(PrinterDocumentFactory factory);  // null: none can be made
-PrinterDocumentFactory GetPrinterDocumentFactory();
-
 // Where a page comes from: a report drawing itself, a page recorded in a preview, a page of a
 // report file. The print loop locks the source around its page, asks for its paper and has it
 // draw on the printer's context.
@@ -117,18 +109,6 @@ class PageSource {
     virtual bool IsReport() const = 0;
     virtual int32_t Draw(plat::DeviceContext* dc) = 0;
 };
-
-// Pages recorded in a live preview or loaded in the report-file viewer, as the library that owns
-// those objects hands them to the print loop. Until it is bound the two members answer "not
-// implemented".
-struct RecordedPageAccess {
-    // The page source of page n of the object; its Check answers -7 when the object is not of
-    // the kind.
-    std::unique_ptr<PageSource> (*preview)(ScriptableObject* object, uint32_t page) = nullptr;
-    std::unique_ptr<PageSource> (*file)(ScriptableObject* object, uint32_t page) = nullptr;
-};
-void SetRecordedPageAccess(const RecordedPageAccess& access);
-RecordedPageAccess GetRecordedPageAccess();
 
 class PrinterJobObject final : public ScriptableObject {
   public:
@@ -383,7 +363,7 @@ class PrinterJobObject final : public ScriptableObject {
     std::optional<plat::DevMode> replacement_;
 };
 
-// The ChildFactories entries of printer jobs, for whoever binds the factories.
+// The ChildFactories entries of printer jobs.
 ScriptableObject* NewPrinterJob();
 int32_t OpenPrinterJob(ScriptableObject* job, ApplicationObject* app,
                        const plat::OleChar* printerName);

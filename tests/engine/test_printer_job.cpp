@@ -152,22 +152,19 @@ class PrinterJobTest : public ::testing::Test {
         printers_->SetPrinters(fakes::ThreePrinters());
         printers_->SetCapabilities("Office", OfficeCaps());
         SetPrinterSystem(printers_);
-        ChildFactories f;
-        f.newPrinterJob = NewPrinterJob;
-        f.openPrinterJob = OpenPrinterJob;
-        SetChildFactories(f);
-        BindReportFactories();
-        SetPrinterDocumentFactory(MakeRecordingDocument);
+        EngineServices services;
+        services.children.newPrinterJob = NewPrinterJob;
+        services.children.openPrinterJob = OpenPrinterJob;
+        AddReportServices(services);
+        services.printerDocument = MakeRecordingDocument;
         InitModule(&moduleToken);
         void* out = nullptr;
-        ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+        ASSERT_EQ(CreateEngineObject(services, &iid::kApplication, &iid::kApplication, &out), 0);
         app_ = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
         app_->Site().SetSite(1);
     }
     void TearDown() override {
         InitModule(nullptr);
-        SetPrinterDocumentFactory(nullptr);
-        SetChildFactories({});
         SetPrinterSystem(nullptr);
         SetControlLibraryLoader(nullptr);
     }
