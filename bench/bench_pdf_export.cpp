@@ -107,7 +107,7 @@ int32_t Draw(ScriptableObject* object, plat::DeviceContext* dc, plat::DeviceCont
 }
 
 void BM_Export54Pages(benchmark::State& state) {
-    SetPdfReportAccess({&Paper, &Draw, nullptr});
+    const PdfReportAccess reports{&Paper, &Draw, nullptr};
     BenchReport report;
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("qzs-bench-" + std::to_string(getpid()) + ".pdf"))
@@ -115,7 +115,7 @@ void BM_Export54Pages(benchmark::State& state) {
     plat::Bstr widePath = plat::BstrAllocView(std::u16string(path.begin(), path.end()));
     uintmax_t bytes = 0;
     for (auto _ : state) {
-        PdfDocumentObject document(nullptr);
+        PdfDocumentObject document(nullptr, reports);
         if (document.PdfOpen(widePath, true) != 0) {
             state.SkipWithError("open failed");
             break;
@@ -132,7 +132,6 @@ void BM_Export54Pages(benchmark::State& state) {
     state.counters["bytes"] = double(bytes);
     std::remove(path.c_str());
     plat::BstrFree(widePath);
-    SetPdfReportAccess({});
 }
 BENCHMARK(BM_Export54Pages)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -106,14 +106,20 @@ std::optional<K3vArgs> ParseK3vArgs(const std::vector<std::string>& args) {
 }
 
 // The engine of this process: attached on construction, and detached (every object it still
-// holds destroyed) on every way out.
+// holds destroyed) on every way out. The viewer's windows and dialogs only where asked for (they
+// need the QApplication made before).
 class LinkedEngine {
   public:
-    LinkedEngine() {
+    explicit LinkedEngine(bool windows = false) {
         kp::SetControlLibraryLoader(&kpctrl::kLinkedLoader);
-        kp::InitModule(&module_);
-        kp::BindReportFactories();
-        kp::preview::BindFileObjectFactory();
+        kp::EngineServices services;
+        kp::AddReportServices(services);
+        kp::preview::AddFileObjectServices(services);
+        if (windows) {
+            kp::preview::AddPreviewWindowServices(services);
+            kp::preview::ui::AddQtViewerDialogServices(services);
+        }
+        kp::InitModule(&module_, services);
         void* out = nullptr;
         if (const int32_t code =
                 kp::CreateEngineObject(&kp::iid::kApplication, &kp::iid::kApplication, &out);
@@ -528,9 +534,7 @@ int K3vView(const std::vector<std::string>& args) {
     QApplication gui(argc, argv);
     plat::LoadQtJapanese(gui, "qzs-report");
 
-    LinkedEngine engine;
-    kp::preview::BindPreviewWindows();
-    kp::preview::ui::BindQtViewerDialogs();
+    LinkedEngine engine(true);
     ViewerEvents events;
     uint32_t cookie = 0;
     engine.app()->Sinks().AdviseSink(&events, &cookie);

@@ -20,17 +20,6 @@ using namespace plat;
 
 namespace {
 
-// Both trivially destructible, so they stay usable until the library's unload hook has run.
-constinit std::mutex gFactoriesLock;
-constinit ChildFactories gFactories;
-
-std::mutex& FactoriesLock() {
-    return gFactoriesLock;
-}
-ChildFactories& Factories() {
-    return gFactories;
-}
-
 // The name the control library is loaded by on this system (the property reports the name
 // actually used, so that a host can find the same library).
 constexpr char16_t kControlLibraryNameText[] = u"libkpctrl30.so";
@@ -84,16 +73,6 @@ std::string TemporaryFolder() {
 
 }  // namespace
 
-void SetChildFactories(const ChildFactories& factories) {
-    std::lock_guard guard(FactoriesLock());
-    Factories() = factories;
-}
-
-ChildFactories GetChildFactories() {
-    std::lock_guard guard(FactoriesLock());
-    return Factories();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Member tables
 
@@ -131,10 +110,14 @@ const MethodRow<ApplicationObject> ApplicationObject::kMethods[] = {
 // ---------------------------------------------------------------------------------------------
 // Life
 
-ApplicationObject::ApplicationObject()
-    : sinks_(this), eventSource_(this, &sinks_), classInfo_(this), siteHolder_(this) {}
+ApplicationObject::ApplicationObject(const EngineServices& services)
+    : services_(services),
+      sinks_(this), eventSource_(this, &sinks_), classInfo_(this), siteHolder_(this) {}
 
 ApplicationObject::~ApplicationObject() {
+    // First of all: a print thread still leaving through the event list must be out of it
+    // before the list and the children go.
+    JoinEndingThreads(false);
     // Table by table, reports first. Each slot is read again under the lock, because a child's
     // destructor unregisters itself and may destroy other children of its own.
     static constexpr ChildKind kOrder[] = {ChildKind::kReport, ChildKind::kPreview,
@@ -157,6 +140,40 @@ ApplicationObject::~ApplicationObject() {
     BstrFree(defaultUserId_);
     BstrFree(defaultUserPassword_);
     ClearPrinters();
+}
+
+void ApplicationObject::KeepEndingThread(std::thread thread,
+                                         std::shared_ptr<const std::atomic<bool>> ended) {
+    // The ones already ended are joined now (at once: they have nothing left to do), so that a
+    // host closing many jobs from their PrintEnd does not pile up finished threads.
+    JoinEndingThreads(true);
+    std::lock_guard guard(endingLock_);
+    ending_.push_back({std::move(thread), std::move(ended)});
+}
+
+void ApplicationObject::JoinEndingThreads(bool onlyEnded) {
+    std::vector<EndingThread> joining;
+    {
+        std::lock_guard guard(endingLock_);
+        for (auto it = ending_.begin(); it != ending_.end();) {
+            if (!onlyEnded || (it->ended && it->ended->load())) {
+                joining.push_back(std::move(*it));
+                it = ending_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    // Joined outside the lock: a thread on its way out may still hand over another.
+    for (EndingThread& e : joining) {
+        if (e.thread.get_id() == std::this_thread::get_id()) {
+            // The host released the application from inside an event on this very thread; the
+            // thread returns into the host's own call, which released what it stands in.
+            e.thread.detach();
+        } else if (e.thread.joinable()) {
+            e.thread.join();
+        }
+    }
 }
 
 void DestroyApplicationObject(ApplicationObject* object) {
@@ -464,7 +481,7 @@ int32_t ApplicationObject::AdoptChild(ChildKind kind, ScriptableObject* child, I
 }
 
 int32_t ApplicationObject::CreatePreview(ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newPreview || !f.initializePreview) return rc::kNotImplemented;
     return AdoptChild(
@@ -473,7 +490,7 @@ int32_t ApplicationObject::CreatePreview(ScriptableObject** out) {
 }
 
 int32_t ApplicationObject::CreateFile(ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newFileObject) return rc::kNotImplemented;
     return AdoptChild(
@@ -482,7 +499,7 @@ int32_t ApplicationObject::CreateFile(ScriptableObject** out) {
 }
 
 int32_t ApplicationObject::CreatePdfDocument(ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newPdfDocument) return rc::kNotImplemented;
     return AdoptChild(
@@ -491,7 +508,7 @@ int32_t ApplicationObject::CreatePdfDocument(ScriptableObject** out) {
 }
 
 int32_t ApplicationObject::CreateReport(ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newReport || !f.attachReport) return rc::kNotImplemented;
     return AdoptChild(
@@ -500,7 +517,7 @@ int32_t ApplicationObject::CreateReport(ScriptableObject** out) {
 }
 
 int32_t ApplicationObject::OpenReport(const OleChar* fileName, ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newReport || !f.attachReport) return rc::kNotImplemented;
     return AdoptChild(
@@ -516,7 +533,7 @@ int32_t ApplicationObject::OpenReport(const OleChar* fileName, ScriptableObject*
 }
 
 int32_t ApplicationObject::CreatePrinterByName(const OleChar* name, ScriptableObject** out) {
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     *out = nullptr;
     if (!f.newPrinterJob || !f.openPrinterJob) return rc::kNotImplemented;
     return AdoptChild(
@@ -526,7 +543,7 @@ int32_t ApplicationObject::CreatePrinterByName(const OleChar* name, ScriptableOb
 
 int32_t ApplicationObject::CreateDefaultPrinter(ScriptableObject** out) {
     *out = nullptr;
-    const ChildFactories f = GetChildFactories();
+    const ChildFactories& f = services_.children;
     if (!f.newPrinterJob || !f.openPrinterJob) return rc::kNotImplemented;
     std::string name;
     if (!GetPrinterSystem()->DefaultPrinter(&name)) return rc::kNoDefaultPrinter;
@@ -694,6 +711,11 @@ int32_t ApplicationObject::CreatePdfDocumentMember(const Variant*, Variant* valu
 // Creation through the export
 
 int32_t CreateEngineObject(const InterfaceId* classId, const InterfaceId* iid, void** out) {
+    return CreateEngineObject(ModuleServices(), classId, iid, out);
+}
+
+int32_t CreateEngineObject(const EngineServices& services, const InterfaceId* classId,
+                           const InterfaceId* iid, void** out) {
     if (SafeIsBadWritePtr(out, sizeof(void*))) return rc::kBadPointer;
     *out = nullptr;
     if (SafeIsBadReadPtr(classId, sizeof(InterfaceId)) ||
@@ -704,7 +726,7 @@ int32_t CreateEngineObject(const InterfaceId* classId, const InterfaceId* iid, v
 
     // Until it is registered a failure, or a throw, destroys the object directly: the reference
     // QueryInterface took is not the host's yet.
-    std::unique_ptr<ApplicationObject> app(new (std::nothrow) ApplicationObject);
+    std::unique_ptr<ApplicationObject> app(new (std::nothrow) ApplicationObject(services));
     if (!app) return rc::kOutOfMemory;
     const int32_t code = GuardedCall([&] {
         int32_t step = app->Initialize();

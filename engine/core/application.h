@@ -6,13 +6,17 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/class_info.h"
 #include "engine/core/event_sinks.h"
 #include "engine/core/scriptable.h"
+#include "engine/core/services.h"
 #include "engine/include/kpengn_members.h"
 
 namespace kp {
@@ -30,26 +34,6 @@ enum class ChildKind : int {
 inline constexpr size_t kChildKinds = 5;
 inline constexpr size_t kChildSlots = 1000;
 
-// The constructors of the child classes, bound by whoever links them (the engine library, or a
-// test). The application runs the sequence around them: construct, register, initialise, and
-// destroy again on failure. A kind whose entries are not bound answers "not implemented".
-struct ChildFactories {
-    // New, unregistered children; null when memory runs out.
-    ScriptableObject* (*newReport)() = nullptr;
-    ScriptableObject* (*newPreview)() = nullptr;
-    ScriptableObject* (*newFileObject)(ApplicationObject* app) = nullptr;
-    ScriptableObject* (*newPdfDocument)(ApplicationObject* app) = nullptr;
-    ScriptableObject* (*newPrinterJob)() = nullptr;
-    // Binds a registered report to its application (takes the default printer's settings).
-    int32_t (*attachReport)(ScriptableObject* report, ApplicationObject* app) = nullptr;
-    // Prepares a registered preview (its page list in the temporary folder).
-    int32_t (*initializePreview)(ScriptableObject* preview, ApplicationObject* app) = nullptr;
-    // Opens a registered printer job on the named printer; -10101 when there is no such printer.
-    int32_t (*openPrinterJob)(ScriptableObject* job, ApplicationObject* app,
-                              const plat::OleChar* printerName) = nullptr;
-};
-void SetChildFactories(const ChildFactories& factories);
-ChildFactories GetChildFactories();
 
 class ApplicationObject final : public ScriptableObject {
   public:
@@ -75,7 +59,8 @@ class ApplicationObject final : public ScriptableObject {
         kCreatePdfDocument = KPM_APPLICATION_CREATE_PDF_DOCUMENT,
     };
 
-    ApplicationObject();
+    // The application makes its children with these and hands them what else they need.
+    explicit ApplicationObject(const EngineServices& services = {});
     // Destroys every child still in the tables; the host's references to them are invalid then.
     ~ApplicationObject() override;
     ApplicationObject(const ApplicationObject&) = delete;
@@ -136,6 +121,12 @@ class ApplicationObject final : public ScriptableObject {
     bool KeepLayerOrder();
 
     EventSinkList& Sinks() { return sinks_; }
+    const EngineServices& Services() const { return services_; }
+    // A print thread whose job was closed on that thread (from the job's own PrintEnd, or by a
+    // Close that waited for the page) is still on its way out through this application's event
+    // list when the job is gone. The application keeps it and joins it before it goes itself;
+    // `ended` is set by the thread as its last act, so that ended ones are joined early.
+    void KeepEndingThread(std::thread thread, std::shared_ptr<const std::atomic<bool>> ended);
     EventSource& Events() { return eventSource_; }
     SiteHolder& Site() { return siteHolder_; }
     ClassInfoSet& Classes() { return classInfo_; }
@@ -192,8 +183,17 @@ class ApplicationObject final : public ScriptableObject {
     static const PropertyRow<ApplicationObject> kProperties[];
     static const MethodRow<ApplicationObject> kMethods[];
 
+    struct EndingThread {
+        std::thread thread;
+        std::shared_ptr<const std::atomic<bool>> ended;
+    };
+    void JoinEndingThreads(bool onlyEnded);
+
+    const EngineServices services_;
     std::recursive_mutex drawingLock_;
     int32_t refs_ = 0;
+    std::mutex endingLock_;
+    std::vector<EndingThread> ending_;
     std::recursive_mutex lock_;  // the object lock
     std::array<std::array<ScriptableObject*, kChildSlots>, kChildKinds> children_{};
     EventSinkList sinks_;
@@ -212,8 +212,10 @@ class ApplicationObject final : public ScriptableObject {
 
 // Creates the application, sets it up, answers the interface asked for and registers it with the
 // module. -4 for null pointers, -3 for another class id; on any failure the object is destroyed
-// and *out is null.
+// and *out is null. The first takes the module's services, the second the ones given.
 int32_t CreateEngineObject(const InterfaceId* classId, const InterfaceId* iid, void** out);
+int32_t CreateEngineObject(const EngineServices& services, const InterfaceId* classId,
+                           const InterfaceId* iid, void** out);
 
 // Destroys an application directly (module detach), not through Release.
 void DestroyApplicationObject(ApplicationObject* object);

@@ -32,8 +32,8 @@ __attribute__((visibility("default"))) int32_t WCreateObject(const plat::Interfa
 namespace {
 
 // The PDF export reaches reports through these, so that it needs nothing of the report model.
-void BindPdfReportAccess() {
-    kp::PdfReportAccess access;
+void AddPdfReportServices(kp::EngineServices& services) {
+    kp::PdfReportAccess& access = services.pdfReports;
     access.paper = [](kp::ScriptableObject* object, int32_t* width, int32_t* length,
                       int32_t* orientation) -> int32_t {
         kp::ReportObject* report = kp::AsReport(object);
@@ -60,7 +60,6 @@ void BindPdfReportAccess() {
             }
         }
     };
-    kp::SetPdfReportAccess(access);
 }
 
 // Process attach: the module handle is the library's load address.
@@ -68,15 +67,17 @@ __attribute__((constructor)) void AttachEngine() {
     Dl_info info{};
     void* base = nullptr;
     if (dladdr(reinterpret_cast<void*>(&AttachEngine), &info) != 0) base = info.dli_fbase;
-    kp::InitModule(base != nullptr ? base : reinterpret_cast<void*>(&AttachEngine));
-    kp::BindPdfDocumentFactory();
-    kp::BindReportFactories();
-    BindPdfReportAccess();
-    kp::BindPrinterJobFactories();
-    kp::preview::BindFileObjectFactory();
-    kp::BindPreviewFactories();
-    kp::preview::BindPreviewWindows();
-    kp::preview::ui::BindQtViewerDialogs();
+    // Everything the library links, once: every application of the host is made with it.
+    kp::EngineServices services;
+    kp::AddPdfDocumentServices(services);
+    kp::AddReportServices(services);
+    AddPdfReportServices(services);
+    kp::AddPrinterJobServices(services);
+    kp::preview::AddFileObjectServices(services);
+    kp::AddPreviewServices(services);
+    kp::preview::AddPreviewWindowServices(services);
+    kp::preview::ui::AddQtViewerDialogServices(services);
+    kp::InitModule(base != nullptr ? base : reinterpret_cast<void*>(&AttachEngine), services);
 }
 
 // Process detach: destroys what the host left alive, then the module's own memory.

@@ -47,6 +47,7 @@ struct ModuleState {
     std::array<DcOwner, kPrintDcOwnerSlots> dcOwners;
     std::atomic<char16_t> unknownChar{0};
     const ControlLibraryLoader* loader = &kDlLoader;
+    EngineServices services;  // under the lock
 };
 
 // Created on first use and freed only by ReleaseModuleMemory: at process exit the static
@@ -96,9 +97,14 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 void InitModule(void* moduleHandle) {
+    InitModule(moduleHandle, EngineServices{});
+}
+
+void InitModule(void* moduleHandle, const EngineServices& services) {
     ModuleState& s = State();
     if (moduleHandle != nullptr) {
         s.lock = std::make_unique<std::recursive_mutex>();
+        s.services = services;
         s.handle.store(moduleHandle);
         s.registry.clear();
         s.shuttingDown.store(false);
@@ -111,7 +117,15 @@ void InitModule(void* moduleHandle) {
     // The objects go first: their destructors, and their children's, may still take the module
     // lock (print DC owners), so the lock is only deleted when nothing can reach it any more.
     ReleaseAllEngineObjects();
+    s.services = EngineServices{};
     s.lock.reset();
+}
+
+EngineServices ModuleServices() {
+    ModuleState& s = State();
+    if (!s.lock) return {};
+    std::lock_guard guard(*s.lock);
+    return s.services;
 }
 
 int32_t RegisterEngineObject(ApplicationObject* object) {

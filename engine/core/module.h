@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/core/scriptable.h"
+#include "engine/core/services.h"
 
 namespace kp {
 
@@ -33,6 +34,10 @@ struct ControlLibraryLoader {
 // the application objects still registered, then the module lock, so that their destructors
 // (and their children's) still find the lock.
 void InitModule(void* moduleHandle);
+// Attach with the services the library's applications are made with (kept until the detach).
+void InitModule(void* moduleHandle, const EngineServices& services);
+// The services of the attached module (none while detached), for CreateEngineObject.
+EngineServices ModuleServices();
 
 // 0, -4 for null, -10000 when the control library cannot be loaded, -10001 when it lacks an
 // export, -5 without memory, -9 while the module is not attached.

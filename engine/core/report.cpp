@@ -1101,11 +1101,9 @@ int32_t AttachReport(ScriptableObject* report, ApplicationObject* app) {
 
 }  // namespace
 
-void BindReportFactories() {
-    ChildFactories factories = GetChildFactories();
-    factories.newReport = &NewReport;
-    factories.attachReport = &AttachReport;
-    SetChildFactories(factories);
+void AddReportServices(EngineServices& services) {
+    services.children.newReport = &NewReport;
+    services.children.attachReport = &AttachReport;
 }
 
 }  // namespace kp

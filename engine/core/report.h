@@ -13,6 +13,7 @@
 #include "engine/core/control_interfaces.h"
 #include "engine/core/object_signature.h"
 #include "engine/core/scriptable.h"
+#include "engine/core/services.h"
 #include "engine/include/kpengn_members.h"
 
 namespace kp {
@@ -694,8 +695,7 @@ struct DefaultPaper {
 };
 bool QueryDefaultPaper(DefaultPaper* out);
 
-// Binds the report's constructor and attach to the application's child factories, keeping the
-// other kinds' entries.
-void BindReportFactories();
+// Puts the report's constructor and attach into the application's child factories.
+void AddReportServices(EngineServices& services);
 
 }  // namespace kp

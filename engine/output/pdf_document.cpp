@@ -20,9 +20,6 @@ using plat::Variant;
 
 namespace {
 
-std::mutex gAccessLock;
-PdfReportAccess gAccess;
-
 struct CodeRange {
     char32_t first;
     char32_t last;
@@ -114,19 +111,14 @@ class PageGuard {
 
 }  // namespace
 
-void SetPdfReportAccess(const PdfReportAccess& access) {
-    std::lock_guard guard(gAccessLock);
-    gAccess = access;
-}
-
-PdfReportAccess GetPdfReportAccess() {
-    std::lock_guard guard(gAccessLock);
-    return gAccess;
-}
-
 // ---------------------------------------------------------------------------------------------
 
-PdfDocumentObject::PdfDocumentObject(ApplicationObject* owner) : owner_(owner) {}
+PdfDocumentObject::PdfDocumentObject(ApplicationObject* owner)
+    : PdfDocumentObject(owner, owner != nullptr ? owner->Services().pdfReports : PdfReportAccess{}) {
+}
+
+PdfDocumentObject::PdfDocumentObject(ApplicationObject* owner, const PdfReportAccess& reports)
+    : owner_(owner), reports_(reports) {}
 
 PdfDocumentObject::~PdfDocumentObject() {
     if (owner_ != nullptr) owner_->UnregisterPdfDocument(this);
@@ -377,7 +369,7 @@ int32_t PdfDocumentObject::PdfAddPage(ScriptableObject* job, ScriptableObject* r
     std::lock_guard guard(lock_);
     if (state_ != kOpen) return kWrongState;
     if (!CheckObjectSignature(report, signature::kReport)) return rc::kBadArgument;
-    const PdfReportAccess access = GetPdfReportAccess();
+    const PdfReportAccess& access = reports_;
     if (access.paper == nullptr || access.draw == nullptr) return rc::kNotImplemented;
 
     plat::DeviceContext* reference = nullptr;
@@ -427,10 +419,8 @@ ScriptableObject* NewPdfDocument(ApplicationObject* owner) {
     return new (std::nothrow) PdfDocumentObject(owner);
 }
 
-void BindPdfDocumentFactory() {
-    ChildFactories f = GetChildFactories();
-    f.newPdfDocument = &NewPdfDocument;
-    SetChildFactories(f);
+void AddPdfDocumentServices(EngineServices& services) {
+    services.children.newPdfDocument = &NewPdfDocument;
 }
 
 }  // namespace kp

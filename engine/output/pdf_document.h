@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/core/scriptable.h"
+#include "engine/core/services.h"
 #include "engine/include/kpengn_members.h"
 #include "engine/output/pdf_writer.h"
 #include "platform/gdi/gdi_types.h"
@@ -37,22 +38,6 @@ inline constexpr int kTextBadPointer = -16402;
 inline constexpr int kNotIdle = -10301;
 }  // namespace pdf_code
 
-// What a page needs of a report, bound by the report model (the report's paper and its Draw),
-// so that the export does not depend on how reports are built.
-struct PdfReportAccess {
-    // Paper width and length in 0.1 mm and the orientation (1 portrait); 0 or a failure code.
-    int32_t (*paper)(ScriptableObject* report, int32_t* width, int32_t* length,
-                     int32_t* orientation) = nullptr;
-    // Draws the report onto dc, with attribute as the attribute context, into rect (device
-    // pixels) with the draw flags.
-    int32_t (*draw)(ScriptableObject* report, plat::DeviceContext* dc,
-                    plat::DeviceContext* attribute, const plat::RECT& rect,
-                    uint32_t flags) = nullptr;
-    // Raises (+1) or lowers (-1) the report's use counter.
-    void (*use)(ScriptableObject* report, int32_t delta) = nullptr;
-};
-void SetPdfReportAccess(const PdfReportAccess& access);
-PdfReportAccess GetPdfReportAccess();
 
 // The printer job member whose value is its device context handle.
 inline constexpr int32_t kPrinterJobDcMember = 1035;
@@ -81,7 +66,10 @@ class PdfDocumentObject final : public ScriptableObject {
     };
     enum State : int16_t { kIdle = 16, kOpen = 128, kAddingPage = 256 };
 
+    // A document of the application reaches reports through the application's services; one
+    // without an application is given its access.
     explicit PdfDocumentObject(ApplicationObject* owner);
+    PdfDocumentObject(ApplicationObject* owner, const PdfReportAccess& reports);
     ~PdfDocumentObject() override;  // leaves the application's table; an open file is dropped
 
     int32_t QueryInterface(const InterfaceId* iid, void** out) override;
@@ -109,6 +97,7 @@ class PdfDocumentObject final : public ScriptableObject {
                         std::unique_ptr<plat::DeviceContext>& screen);
 
     ApplicationObject* owner_;
+    const PdfReportAccess reports_;
     int32_t refs_ = 1;
     std::recursive_mutex lock_;
     std::array<std::u16string, 5> texts_;  // creator, title, subject, author, keywords
@@ -124,7 +113,7 @@ class PdfDocumentObject final : public ScriptableObject {
 // The application's factory of PDF documents: null when memory runs out (the application then
 // answers -5, the -15000 of the document).
 ScriptableObject* NewPdfDocument(ApplicationObject* owner);
-// Binds the factory into the application's child factories, keeping the others.
-void BindPdfDocumentFactory();
+// Puts the factory into the application's child factories.
+void AddPdfDocumentServices(EngineServices& services);
 
 }  // namespace kp

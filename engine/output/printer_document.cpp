@@ -188,12 +188,10 @@ std::unique_ptr<PrinterDocument> MakeSpooledDocument(const std::string& printer,
                                                 SpooledDocument(printer, model, page, settings));
 }
 
-void BindPrinterJobFactories() {
-    ChildFactories f = GetChildFactories();
-    f.newPrinterJob = NewPrinterJob;
-    f.openPrinterJob = OpenPrinterJob;
-    SetChildFactories(f);
-    SetPrinterDocumentFactory(MakeSpooledDocument);
+void AddPrinterJobServices(EngineServices& services) {
+    services.children.newPrinterJob = NewPrinterJob;
+    services.children.openPrinterJob = OpenPrinterJob;
+    services.printerDocument = MakeSpooledDocument;
 }
 
 }  // namespace kp

@@ -39,8 +39,7 @@ std::unique_ptr<PrinterDocument> MakeSpooledDocument(const std::string& printer,
 // The device a page geometry gives a printer context.
 plat::DeviceInfo PrinterDeviceInfo(const PageGeometry& page);
 
-// Binds the printer job's entries in the application's child factories and the spooled
-// document; called where the engine library starts.
-void BindPrinterJobFactories();
+// Puts the printer job's entries into the child factories, and the spooled document.
+void AddPrinterJobServices(EngineServices& services);
 
 }  // namespace kp

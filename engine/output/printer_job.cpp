@@ -27,15 +27,6 @@ namespace {
 constexpr char16_t kDefaultJobName[] = u"無題";
 constexpr char16_t kDefaultCancelMessage[] = u"印刷中です。";
 
-std::mutex& FactoryLock() {
-    static std::mutex lock;
-    return lock;
-}
-PrinterDocumentFactory& DocumentFactory() {
-    static PrinterDocumentFactory factory = nullptr;
-    return factory;
-}
-
 char16_t LowerAscii(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
 }
@@ -65,16 +56,6 @@ bool IsDocumentState(uint16_t s) {
 }
 
 }  // namespace
-
-void SetPrinterDocumentFactory(PrinterDocumentFactory factory) {
-    std::lock_guard guard(FactoryLock());
-    DocumentFactory() = factory;
-}
-
-PrinterDocumentFactory GetPrinterDocumentFactory() {
-    std::lock_guard guard(FactoryLock());
-    return DocumentFactory();
-}
 
 // ---------------------------------------------------------------------------------------------
 // Member tables
@@ -249,26 +230,37 @@ int32_t PrinterJobObject::Invoke(int32_t memberId, int32_t kind, const InvokeArg
                                  Variant* result) {
     // Every member of the public table has its row here (the ones Invoke takes itself aside).
     static_assert(std::size(kProperties) + std::size(kMethods) == KP_MEMBER_COUNT(PRINTER_JOB));
-    return GuardedCall([&]() -> int32_t {
-        ++callDepth_;
-        const int32_t code = DispatchMember<PrinterJobObject>(*this, kProperties, kMethods,
-                                                              memberId, kind, args, result);
-        --callDepth_;
-        // A Close asked for inside this member (by a sink, or from a pump) is done once the member
-        // has ended; the job is gone then and nothing of it is touched.
-        if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
-            FinishClose();
-        }
-        return code;
+    // A Close asked for inside this member (by a sink, or from a pump) is done once the member
+    // has ended, a throw included; the job may be gone then and nothing of it is touched.
+    users_.fetch_add(1);
+    const int32_t code = GuardedCall([&] {
+        return DispatchMember<PrinterJobObject>(*this, kProperties, kMethods, memberId, kind, args,
+                                                result);
     });
+    GuardedCall([&] {
+        LeaveUse();
+        return rc::kOk;
+    });
+    return code;
 }
 
-bool PrinterJobObject::CloseMayRunNow() {
+void PrinterJobObject::LeaveUse() {
+    if (users_.fetch_sub(1) == (kCloseWaiting | 1)) TryClose();
+}
+
+bool PrinterJobObject::TryClose() {
+    if (users_.load() != kCloseWaiting) return false;
     const uint16_t s = state_.load();
     if (s == kJobPrintingPage || s == kJobSelecting) return false;
-    if (callDepth_.load() != 0 || cancelDepth_.load() != 0) return false;
-    std::lock_guard threadGuard(threadLock_);
-    return !threadBusy_;
+    {
+        std::lock_guard threadGuard(threadLock_);
+        if (threadBusy_) return false;
+    }
+    // Only one of those finding the job idle closes it.
+    uint32_t waiting = kCloseWaiting;
+    if (!users_.compare_exchange_strong(waiting, 0)) return false;
+    FinishClose();
+    return true;
 }
 
 void PrinterJobObject::FinishClose() {
@@ -1150,7 +1142,8 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
         return code;
     };
     PageGeometry page;
-    const PrinterDocumentFactory factory = GetPrinterDocumentFactory();
+    // State 16 is only reached through Open with an application.
+    const PrinterDocumentFactory factory = app_->Services().printerDocument;
     std::unique_ptr<PrinterDocument> doc;
     if (factory != nullptr && MeasurePage(model_, *devMode_, &page)) {
         doc = factory(printerName_, model_, page, *devMode_);
@@ -1234,7 +1227,7 @@ int32_t PrinterJobObject::ClosePrinterMember(const Variant* args, Variant*) {
 // The job goes when the member returns (Invoke), or, when it is busy, once what keeps it busy
 // has ended: freeing it under a running page or dialog would pull it from under them.
 int32_t PrinterJobObject::CloseMember(const Variant*, Variant*) {
-    closeRequested_.store(true);
+    users_.fetch_or(kCloseWaiting);
     return rc::kOk;
 }
 
@@ -1243,12 +1236,11 @@ int32_t PrinterJobObject::CancelPrintJob() {
     if (!IsDocumentState(s)) return rc::kNotReady;
     // The host hears of the cancel while the job still has its old state; a Close from its
     // sink waits for the cancel to end.
+    users_.fetch_add(1);
     if (app_ != nullptr) {
         Variant arg = VariantDispatch(this);
         InvokeArgs args{&arg, 1};
-        ++cancelDepth_;
         app_->FireEvent(21001, &args);
-        --cancelDepth_;
     }
     // The page loop's end and this cancel both change the state by compare-and-swap, so a
     // cancel that lands while a page ends is never overwritten.
@@ -1259,9 +1251,7 @@ int32_t PrinterJobObject::CancelPrintJob() {
             break;
         }
     }
-    if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
-        FinishClose();
-    }
+    LeaveUse();
     return result;
 }
 
@@ -1628,15 +1618,23 @@ int32_t PrinterJobObject::PrintReport(ScriptableObject* report) {
 // Joins the last print thread outside the thread lock (its PrintEnd sink may be calling Print).
 void PrinterJobObject::ReleaseThread() {
     std::thread done;
+    std::shared_ptr<std::atomic<bool>> ended;
     {
         std::lock_guard guard(threadLock_);
         done = std::move(printThread_);
+        ended = std::move(threadEnded_);
     }
     if (!done.joinable()) return;
-    if (done.get_id() == std::this_thread::get_id()) {
-        done.detach();  // ending now; it touches the job no more
-    } else {
+    if (done.get_id() != std::this_thread::get_id()) {
         done.join();
+        return;
+    }
+    // The job is being closed on its own print thread, which touches the job no more but is
+    // still inside the application's event list: the application joins it before it goes.
+    if (app_ != nullptr) {
+        app_->KeepEndingThread(std::move(done), std::move(ended));
+    } else {
+        done.detach();  // a job without an application fires nothing: the thread just returns
     }
 }
 
@@ -1652,8 +1650,14 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
     if (threadBusy_) return -10402;
     threadBusy_ = true;
     // Each thread is given its own job and report.
+    auto ended = std::make_shared<std::atomic<bool>>(false);
     try {
-        printThread_ = std::thread([this, report] {
+        printThread_ = std::thread([this, report, ended] {
+            // Set when the thread has nothing left to do, whichever way it leaves.
+            struct MarkEnded {
+                std::atomic<bool>& flag;
+                ~MarkEnded() { flag.store(true); }
+            } mark{*ended};
             const int32_t result = PrintReport(report);
             ApplicationObject* const app = app_;
             {
@@ -1662,10 +1666,7 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
             }
             // A Close that came while the page printed is done now, and the host that asked for
             // it hears no more of the job.
-            if (closeRequested_.load() && CloseMayRunNow() && closeRequested_.exchange(false)) {
-                FinishClose();
-                return;
-            }
+            if (TryClose()) return;
             // After the event nothing of the job is touched: a sink may close it.
             if (app != nullptr) {
                 Variant event[2] = {VariantDispatch(this), VariantI4(result)};
@@ -1677,26 +1678,13 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
         threadBusy_ = false;
         return -10401;
     }
+    threadEnded_ = std::move(ended);
     return -10400;
 }
 
-namespace {
-std::mutex gPageAccessLock;
-RecordedPageAccess gPageAccess;
-}  // namespace
-
-void SetRecordedPageAccess(const RecordedPageAccess& access) {
-    std::lock_guard guard(gPageAccessLock);
-    gPageAccess = access;
-}
-
-RecordedPageAccess GetRecordedPageAccess() {
-    std::lock_guard guard(gPageAccessLock);
-    return gPageAccess;
-}
-
 int32_t PrinterJobObject::PrintRecordedPage(bool file, const Variant* args) {
-    const RecordedPageAccess access = GetRecordedPageAccess();
+    if (app_ == nullptr) return rc::kNotImplemented;
+    const RecordedPageAccess& access = app_->Services().recordedPages;
     const auto make = file ? access.file : access.preview;
     if (make == nullptr) return rc::kNotImplemented;
     std::unique_ptr<PageSource> page =

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/core/scriptable.h"
+#include "engine/core/services.h"
 #include "engine/output/cancel_dialog.h"
 #include "engine/output/printer_settings.h"
 #include "platform/gdi/device_context.h"
@@ -88,15 +89,6 @@ class PrinterDocument {
     virtual void SetAbortProc(std::function<bool()> proc) { (void)proc; }
 };
 
-// Makes the document of a job on a printer; null when no document can be had (no memory).
-// Tests put a recording one in.
-using PrinterDocumentFactory = std::unique_ptr<PrinterDocument> (*)(const std::string& printer,
-                                                                    const PrinterModel& model,
-                                                                    const PageGeometry& page,
-                                                                    const plat::DevMode& settings);
-void SetPrinterDocumentFactory(PrinterDocumentFactory factory);  // null: none can be made
-PrinterDocumentFactory GetPrinterDocumentFactory();
-
 // Where a page comes from: a report drawing itself, a page recorded in a preview, a page of a
 // report file. The print loop locks the source around its page, asks for its paper and has it
 // draw on the printer's context.
@@ -117,18 +109,6 @@ class PageSource {
     virtual bool IsReport() const = 0;
     virtual int32_t Draw(plat::DeviceContext* dc) = 0;
 };
-
-// Pages recorded in a live preview or loaded in the report-file viewer, as the library that owns
-// those objects hands them to the print loop. Until it is bound the two members answer "not
-// implemented".
-struct RecordedPageAccess {
-    // The page source of page n of the object; its Check answers -7 when the object is not of
-    // the kind.
-    std::unique_ptr<PageSource> (*preview)(ScriptableObject* object, uint32_t page) = nullptr;
-    std::unique_ptr<PageSource> (*file)(ScriptableObject* object, uint32_t page) = nullptr;
-};
-void SetRecordedPageAccess(const RecordedPageAccess& access);
-RecordedPageAccess GetRecordedPageAccess();
 
 class PrinterJobObject final : public ScriptableObject {
   public:
@@ -301,9 +281,11 @@ class PrinterJobObject final : public ScriptableObject {
 
     int32_t ClosePrinter(bool jobCancel);
     // Close asked for while the job is busy (a page printing, the selection dialog open, a
-    // member running below, the cancel's event, the print thread) waits for that to end;
-    // these answer whether it may be done now, and do it.
-    bool CloseMayRunNow();
+    // member running below, the cancel's event, the print thread) waits for that to end.
+    // LeaveUse ends a member or a cancel; TryClose does a waiting close when nothing keeps the
+    // job any more, and answers whether it did (the job is gone then).
+    void LeaveUse();
+    bool TryClose();
     void FinishClose();
     int32_t PrintPageSteps(PageSource& source, bool* locked);
     int32_t PrintReport(ScriptableObject* report);
@@ -321,9 +303,12 @@ class PrinterJobObject final : public ScriptableObject {
     static const MethodRow<PrinterJobObject> kMethods[];
 
     std::atomic<uint16_t> state_{kJobConstructed};
-    std::atomic<bool> closeRequested_{false};
-    std::atomic<int> callDepth_{0};    // members running, on any thread
-    std::atomic<int> cancelDepth_{0};  // inside the cancel's event
+    // The members running on any thread and the cancels inside their event, counted in one word
+    // with the bit of a waiting Close: whoever brings the count to 0 with the bit set does the
+    // close, and anyone else leaving touches the job no more (another thread may free it the
+    // moment after).
+    static constexpr uint32_t kCloseWaiting = 0x80000000u;
+    std::atomic<uint32_t> users_{0};
     ApplicationObject* app_ = nullptr;
     mutable std::recursive_mutex lock_;  // the job lock
 
@@ -362,10 +347,12 @@ class PrinterJobObject final : public ScriptableObject {
     std::unique_ptr<CancelDialogPresenter> cancelPresenter_;
     std::unique_ptr<CancelDialogView> cancelView_;
     std::unique_ptr<PrinterDocument> document_;
-    // The asynchronous Print's thread: joined by the next Print or the destructor, never by
-    // itself (a PrintEnd sink may call Print or Close on it).
+    // The asynchronous Print's thread: joined by the next Print or the destructor. When the
+    // job is closed on that thread itself (a PrintEnd sink may call Close), the application
+    // takes the thread over and joins it; `threadEnded_` is set by the thread as its last act.
     std::mutex threadLock_;
     std::thread printThread_;
+    std::shared_ptr<std::atomic<bool>> threadEnded_;
     bool threadBusy_ = false;
     bool documentStarted_ = false;
     bool sheetOpen_ = false;
@@ -376,7 +363,7 @@ class PrinterJobObject final : public ScriptableObject {
     std::optional<plat::DevMode> replacement_;
 };
 
-// The ChildFactories entries of printer jobs, for whoever binds the factories.
+// The ChildFactories entries of printer jobs.
 ScriptableObject* NewPrinterJob();
 int32_t OpenPrinterJob(ScriptableObject* job, ApplicationObject* app,
                        const plat::OleChar* printerName);

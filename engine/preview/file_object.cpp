@@ -58,9 +58,6 @@ class NoDialogs final : public ViewerDialogPort {
     void Warn(const std::string&, const std::string&) override {}
 };
 
-std::mutex gPortFactoryLock;
-ViewerDialogPortFactory gPortFactory = nullptr;
-
 // The Qt dialogs need a widgets application and its thread.
 bool OnWidgetsThread() {
     QCoreApplication* app = QCoreApplication::instance();
@@ -289,13 +286,9 @@ std::unique_ptr<PageSource> FilePageSource(ScriptableObject* object, uint32_t pa
 }
 }  // namespace
 
-void BindFileObjectFactory() {
-    ChildFactories f = GetChildFactories();
-    f.newFileObject = &NewFileObject;
-    SetChildFactories(f);
-    RecordedPageAccess access = GetRecordedPageAccess();
-    access.file = &FilePageSource;
-    SetRecordedPageAccess(access);
+void AddFileObjectServices(EngineServices& services) {
+    services.children.newFileObject = &NewFileObject;
+    services.recordedPages.file = &FilePageSource;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -561,11 +554,6 @@ int32_t FileObject::SaveCopyAs(const std::string& path) {
 // ---------------------------------------------------------------------------------------------
 // viewer
 
-void SetViewerDialogPortFactory(ViewerDialogPortFactory factory) {
-    std::lock_guard guard(gPortFactoryLock);
-    gPortFactory = factory;
-}
-
 void FileObject::SetDialogPort(ViewerDialogPort* port) {
     std::lock_guard guard(lock_);
     port_ = port;
@@ -578,11 +566,8 @@ void FileObject::SetLoadLimits(const ReportFileLimits& limits) {
 
 ViewerDialogPort* FileObject::DialogPort(std::unique_ptr<ViewerDialogPort>* holder) {
     if (port_ != nullptr) return port_;
-    ViewerDialogPortFactory factory;
-    {
-        std::lock_guard guard(gPortFactoryLock);
-        factory = gPortFactory;
-    }
+    const ViewerDialogPortFactory factory =
+        owner_ != nullptr ? owner_->Services().viewerDialogs : nullptr;
     if (factory == nullptr || !OnWidgetsThread()) return nullptr;
     *holder = factory(core_.frameHandle());
     return holder->get();

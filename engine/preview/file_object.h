@@ -273,14 +273,10 @@ class FileObject final : public ScriptableObject {
     bool closePending_ = false;
 };
 
-// Makes the Qt dialogs' port owned by a window (a libqzsgdi handle, 0: none); set by the library
-// of the Qt views, null where that is not linked in.
-using ViewerDialogPortFactory = std::unique_ptr<ViewerDialogPort> (*)(uint32_t ownerWindow);
-void SetViewerDialogPortFactory(ViewerDialogPortFactory factory);
-
 // The application's factory of file objects; null when memory runs out.
 ScriptableObject* NewFileObject(ApplicationObject* owner);
-// Binds the factory into the application's child factories, keeping the others.
-void BindFileObjectFactory();
+// Puts the factory into the application's child factories, and the print loop's reach into the
+// loaded pages.
+void AddFileObjectServices(EngineServices& services);
 
 }  // namespace kp::preview

@@ -21,25 +21,12 @@ using plat::VT_UI4;
 
 namespace {
 
-std::mutex gFactoryLock;
-FrameViewFactory gFactory = nullptr;
-
 bool OnGuiThread() {
     QCoreApplication* app = QCoreApplication::instance();
     return app != nullptr && QThread::currentThread() == app->thread();
 }
 
 }  // namespace
-
-void SetFrameViewFactory(FrameViewFactory factory) {
-    std::lock_guard guard(gFactoryLock);
-    gFactory = factory;
-}
-
-FrameViewFactory GetFrameViewFactory() {
-    std::lock_guard guard(gFactoryLock);
-    return gFactory;
-}
 
 bool IsWindowHandle(uint32_t handle) {
     return handle != 0 && plat::WindowFromHandle(handle) != nullptr;
@@ -449,7 +436,7 @@ int32_t PreviewCore::OpenWindow(uint32_t style, bool requireIdle) {
     if (state_.load() != (requireIdle ? kStateIdle : kStateOpen) || frame_ != nullptr) {
         return code::kWrongState;
     }
-    const FrameViewFactory factory = GetFrameViewFactory();
+    const FrameViewFactory factory = app_ != nullptr ? app_->Services().frameView : nullptr;
     // The frame is a window of the host's GUI thread.
     if (factory == nullptr || !OnGuiThread()) return code::kFrameFailed;
     child_ = child;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/core/scriptable.h"
+#include "engine/core/services.h"
 #include "engine/output/cancel_dialog.h"
 #include "engine/preview/frame_presenter.h"
 #include "engine/preview/page_list.h"
@@ -106,11 +107,6 @@ class FrameView {
     virtual ~FrameView() = default;
 };
 
-// Makes the Qt frame over a core: top-level, or a child of the parent window handle. Null where
-// none can be made (no QApplication, or not on its thread).
-using FrameViewFactory = FrameView* (*)(PreviewCore* core, bool child, uint32_t parent);
-void SetFrameViewFactory(FrameViewFactory factory);
-FrameViewFactory GetFrameViewFactory();
 // True when the handle names a live window of the process.
 bool IsWindowHandle(uint32_t handle);
 

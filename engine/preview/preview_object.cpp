@@ -188,14 +188,10 @@ int32_t InitializePreview(ScriptableObject* preview, ApplicationObject* app) {
     return object->Initialize(app);
 }
 
-void BindPreviewFactories() {
-    ChildFactories f = GetChildFactories();
-    f.newPreview = &NewPreview;
-    f.initializePreview = &InitializePreview;
-    SetChildFactories(f);
-    RecordedPageAccess access = GetRecordedPageAccess();
-    access.preview = &PreviewPageSource;
-    SetRecordedPageAccess(access);
+void AddPreviewServices(EngineServices& services) {
+    services.children.newPreview = &NewPreview;
+    services.children.initializePreview = &InitializePreview;
+    services.recordedPages.preview = &PreviewPageSource;
 }
 
 }  // namespace kp

@@ -49,10 +49,9 @@ class PreviewObject final : public ScriptableObject {
     preview::PreviewCore core_;
 };
 
-// The ChildFactories entries of previews (and, beside them, report files), for whoever binds
-// the factories.
+// The ChildFactories entries of previews, and the print loop's reach into their recorded pages.
 ScriptableObject* NewPreview();
 int32_t InitializePreview(ScriptableObject* preview, ApplicationObject* app);
-void BindPreviewFactories();
+void AddPreviewServices(EngineServices& services);
 
 }  // namespace kp

@@ -89,16 +89,15 @@ class EnginePrinting : public ::testing::Test {
         SetPrinterSystem(MakeCupsPrinterSystem());
         SetControlLibraryLoader(&fakes::kFakeLoader);
         InitModule(&moduleToken);
-        BindPrinterJobFactories();
+        EngineServices services;
+        AddPrinterJobServices(services);
         void* out = nullptr;
-        ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+        ASSERT_EQ(CreateEngineObject(services, &iid::kApplication, &iid::kApplication, &out), 0);
         app_ = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
         app_->Site().SetSite(1);
     }
     void TearDown() override {
         InitModule(nullptr);
-        SetChildFactories({});
-        SetPrinterDocumentFactory(nullptr);
         SetPrinterSystem(nullptr);
         SetControlLibraryLoader(nullptr);
     }

@@ -247,23 +247,24 @@ class ReportTest : public ::testing::Test {
         printers_ = std::make_shared<FakePrinterSystem>();
         SetUpPrinters(*printers_);
         SetPrinterSystem(printers_);
-        SetChildFactories({});
         InitModule(&gModuleToken);
-        BindReportFactories();
+        EngineServices services;
+        AddServices(services);
         void* out = nullptr;
-        ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+        ASSERT_EQ(CreateEngineObject(services, &iid::kApplication, &iid::kApplication, &out), 0);
         app_ = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
         app_->Site().SetSite(1);
     }
     void TearDown() override {
         InitModule(nullptr);
-        SetChildFactories({});
         SetPrinterSystem(nullptr);
         SetControlLibraryLoader(nullptr);
     }
 
     // The machine's printers as the application lists them when it is made.
     virtual void SetUpPrinters(FakePrinterSystem&) {}
+    // What the application is made with: reports, and what a test's objects need beside them.
+    virtual void AddServices(EngineServices& services) { AddReportServices(services); }
 
     ReportObject* NewReport() {
         Variant result{};

@@ -82,8 +82,9 @@ int32_t OpenPrinterJob(ScriptableObject* c, ApplicationObject* app, const OleCha
     return 0;
 }
 
-ChildFactories AllFactories() {
-    ChildFactories f;
+EngineServices AllServices() {
+    EngineServices services;
+    ChildFactories& f = services.children;
     f.newReport = NewReport;
     f.attachReport = AttachReport;
     f.newPreview = NewPreview;
@@ -92,7 +93,7 @@ ChildFactories AllFactories() {
     f.newPdfDocument = NewPdfDocument;
     f.newPrinterJob = NewPrinterJob;
     f.openPrinterJob = OpenPrinterJob;
-    return f;
+    return services;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -111,12 +112,10 @@ class EngineTest : public ::testing::Test {
         printers_ = std::make_shared<FakePrinterSystem>();
         printers_->SetPrinters(fakes::ThreePrinters());
         SetPrinterSystem(printers_);
-        SetChildFactories({});
         InitModule(&moduleToken);
     }
     void TearDown() override {
         InitModule(nullptr);  // destroys whatever a test left alive
-        SetChildFactories({});
         SetPrinterSystem(nullptr);
         SetControlLibraryLoader(nullptr);
     }
@@ -126,9 +125,9 @@ class EngineTest : public ::testing::Test {
     }
 
     // A new application whose host has set a site.
-    ApplicationObject* Create() {
+    ApplicationObject* Create(const EngineServices& services = {}) {
         void* out = nullptr;
-        EXPECT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+        EXPECT_EQ(CreateEngineObject(services, &iid::kApplication, &iid::kApplication, &out), 0);
         ApplicationObject* app = AsApp(out);
         if (app) app->Site().SetSite(1);
         return app;
@@ -227,6 +226,27 @@ TEST_F(EngineTest, RegistryReusesFreedSlotsAndBindsTheControlLibraryOnce) {
     EXPECT_EQ(Control().closes, 1);
     EXPECT_EQ(GetControlCreateEntry(), nullptr);
     InitModule(&moduleToken);
+}
+
+// The services the module is attached with are the ones every application it makes gets (the
+// host's WCreateObject); a detach forgets them.
+TEST_F(EngineTest, ApplicationsOfTheModuleGetItsServices) {
+    InitModule(nullptr);
+    InitModule(&moduleToken, AllServices());
+    void* out = nullptr;
+    ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+    ApplicationObject* app = AsApp(out);
+    app->Site().SetSite(1);
+    Variant v{};
+    EXPECT_EQ(Call(app, ApplicationObject::kCreateReport, {}, &v), 0);
+    EXPECT_EQ(app->ChildCount(ChildKind::kReport), 1u);
+    app->Release();
+
+    InitModule(nullptr);
+    InitModule(&moduleToken);
+    app = Create();
+    EXPECT_EQ(Call(app, ApplicationObject::kCreateReport, {}, &v), -2);
+    app->Release();
 }
 
 TEST_F(EngineTest, PrintDcOwnerTable) {
@@ -561,8 +581,7 @@ TEST_F(EngineTest, FactoriesNotYetBoundAnswerNotImplemented) {
 }
 
 TEST_F(EngineTest, ChildTablesHoldAThousandOfEachKind) {
-    SetChildFactories(AllFactories());
-    ApplicationObject* app = Create();
+    ApplicationObject* app = Create(AllServices());
     struct {
         int32_t member;
         ChildKind kind;
@@ -598,8 +617,7 @@ TEST_F(EngineTest, ChildTablesHoldAThousandOfEachKind) {
 }
 
 TEST_F(EngineTest, FailedInitialisationDestroysTheChild) {
-    SetChildFactories(AllFactories());
-    ApplicationObject* app = Create();
+    ApplicationObject* app = Create(AllServices());
     Variant v{};
     S().previewInit = -14001;
     EXPECT_EQ(Call(app, ApplicationObject::kCreatePreview, {}, &v), -14001);
@@ -623,8 +641,7 @@ TEST_F(EngineTest, FailedInitialisationDestroysTheChild) {
 }
 
 TEST_F(EngineTest, CreatePrinterByNameOrDefault) {
-    SetChildFactories(AllFactories());
-    ApplicationObject* app = Create();
+    ApplicationObject* app = Create(AllServices());
     Variant v{};
     UniqueBstr office(BstrAllocView(u"Office"));
     UniqueBstr empty(BstrAllocView(u""));
@@ -650,8 +667,7 @@ class PrinterForReportTest : public EngineTest {
   protected:
     void SetUp() override {
         EngineTest::SetUp();
-        SetChildFactories(AllFactories());
-        app = Create();
+        app = Create(AllServices());
         S().report = {
             {KPM_REPORT_PRINTER_SELECT_MODE, {0, VT_UI2, 3}},
             {KPM_REPORT_PRINTER_NAME, {0, VT_BSTR, 0, u"Office"}},

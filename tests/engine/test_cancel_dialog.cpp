@@ -106,14 +106,13 @@ class CancelDialog : public ::testing::Test {
         caps.defaultResolution = {600, 600};
         printers_->SetCapabilities("Office", caps);
         SetPrinterSystem(printers_);
-        ChildFactories f;
-        f.newPrinterJob = NewPrinterJob;
-        f.openPrinterJob = OpenPrinterJob;
-        SetChildFactories(f);
-        SetPrinterDocumentFactory(MakeQuiet);
+        EngineServices services;
+        services.children.newPrinterJob = NewPrinterJob;
+        services.children.openPrinterJob = OpenPrinterJob;
+        services.printerDocument = MakeQuiet;
         InitModule(&moduleToken);
         void* out = nullptr;
-        ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+        ASSERT_EQ(CreateEngineObject(services, &iid::kApplication, &iid::kApplication, &out), 0);
         app_ = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
         app_->Site().SetSite(1);
         ASSERT_EQ(app_->Sinks().AdviseSink(&sink_, &cookie_), 0);
@@ -127,8 +126,6 @@ class CancelDialog : public ::testing::Test {
     void TearDown() override {
         app_->Sinks().UnadviseSink(cookie_);
         InitModule(nullptr);
-        SetPrinterDocumentFactory(nullptr);
-        SetChildFactories({});
         SetPrinterSystem(nullptr);
         SetControlLibraryLoader(nullptr);
         QApplication::processEvents();

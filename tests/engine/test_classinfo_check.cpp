@@ -844,7 +844,6 @@ class ApplicationDispatchCheck : public ::testing::Test {
         printers_ = std::make_shared<FakePrinterSystem>();
         printers_->SetPrinters(fakes::ThreePrinters());
         SetPrinterSystem(printers_);
-        SetChildFactories({});
         InitModule(&moduleToken);
         void* out = nullptr;
         ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);

@@ -77,8 +77,11 @@ class FileObjectTest : public ReportTest {
         dir_ = scratch_->dir();
         tmp_ = scratch_->tmp();
         ReportTest::SetUp();
-        BindFileObjectFactory();
         file_ = NewFile();
+    }
+    void AddServices(EngineServices& services) override {
+        ReportTest::AddServices(services);
+        AddFileObjectServices(services);
     }
     void TearDown() override {
         if (file_) {
@@ -518,6 +521,12 @@ class ViewerTest : public FileObjectTest {
         FileObjectTest::SetUp();
         ASSERT_EQ(app_->Sinks().AdviseSink(&log_, &cookie_), 0);
     }
+    // Printer jobs whose documents are images.
+    void AddServices(EngineServices& services) override {
+        FileObjectTest::AddServices(services);
+        AddPrinterJobServices(services);
+        services.printerDocument = &MakeImageDocument;
+    }
     void TearDown() override {
         app_->Sinks().UnadviseSink(cookie_);
         FileObjectTest::TearDown();
@@ -628,7 +637,6 @@ class ViewerTest : public FileObjectTest {
     // The one printer "Office", A4 at dpi with equal margins (0.01 mm), as the application reads
     // its printers again.
     void UseOnePrinter(int32_t dpi, int32_t margin) {
-        BindPrinterJobFactories();
         printers_->SetPrinters({{"Office", "", "", true}});
         PrinterCapabilities caps;
         caps.media = {{"iso_a4_210x297mm", "A4", 21000, 29700, margin, margin, margin, margin}};
@@ -902,7 +910,6 @@ TEST_F(ViewerTest, PrintWithRangeDialogAsksThenGoesToAPrinterJob) {
 }
 
 TEST_F(ViewerTest, PrintingWithoutAPrinterSaysSo) {
-    BindPrinterJobFactories();
     printers_->SetPrinters({});
     ASSERT_EQ(app_->Initialize(), 0);
     ScriptedPort port;
@@ -924,7 +931,6 @@ TEST_F(ViewerTest, PrintingWithoutAPrinterSaysSo) {
 // The viewer's pages on a printer: its print layers and offsets, the paper of the page's record.
 TEST_F(ViewerTest, FilePrintPlaysPagesWithThePrintSettings) {
     UseOnePrinter(100, 0);
-    SetPrinterDocumentFactory(&MakeImageDocument);
     ASSERT_EQ(Open(WriteSamples("printed", 2)), 0);
     ASSERT_EQ(Call(FileObject::kFileOpenViewer, {VariantUI4(1)}), 0);
 
@@ -958,7 +964,6 @@ TEST_F(ViewerTest, FilePrintPlaysPagesWithThePrintSettings) {
     EXPECT_EQ(ImageDocument::last->pages, 2);
     ASSERT_EQ(call(KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(true)}), 0);
     EXPECT_EQ(call(KPM_PRINTER_JOB_CLOSE, {}), 0);
-    SetPrinterDocumentFactory(nullptr);
     ASSERT_EQ(Call(FileObject::kFileCloseViewer), 0);
 }
 

@@ -32,15 +32,16 @@ class NoThrow : public ::testing::Test {
         auto printers = std::make_shared<plat::FakePrinterSystem>();
         printers->SetPrinters(fakes::ThreePrinters());
         SetPrinterSystem(printers);
-        BindReportFactories();
-        BindPdfDocumentFactory();
-        BindPreviewFactories();
-        preview::BindFileObjectFactory();
-        InitModule(&moduleToken);
+        // The module is attached with them, as the library attaches it.
+        EngineServices services;
+        AddReportServices(services);
+        AddPdfDocumentServices(services);
+        AddPreviewServices(services);
+        preview::AddFileObjectServices(services);
+        InitModule(&moduleToken, services);
     }
     void TearDown() override {
         InitModule(nullptr);
-        SetChildFactories({});
         SetPrinterSystem(nullptr);
         SetControlLibraryLoader(nullptr);
     }

@@ -65,10 +65,10 @@ class PdfDocumentTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Script() = {};
-        SetPdfReportAccess({&Paper, &Draw, &Use});
-        SetChildFactories({});
-        BindPdfDocumentFactory();
-        app = new ApplicationObject;
+        EngineServices services;
+        services.pdfReports = {&Paper, &Draw, &Use};
+        AddPdfDocumentServices(services);
+        app = new ApplicationObject(services);
         app->Site().SetSite(1);
         Variant out{};
         ASSERT_EQ(app->Invoke(ApplicationObject::kCreatePdfDocument, kInvokeMethod, nullptr, &out),
@@ -79,8 +79,6 @@ class PdfDocumentTest : public ::testing::Test {
     }
     void TearDown() override {
         delete app;  // destroys the documents and reports still in its tables
-        SetChildFactories({});
-        SetPdfReportAccess({});
     }
 
     int32_t Call(int32_t id, int32_t kind, std::vector<Variant> args, Variant* result = nullptr) {

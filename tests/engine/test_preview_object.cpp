@@ -98,8 +98,6 @@ class PreviewObjectTest : public ReportTest {
         scratch_.emplace("kppreview");
         ASSERT_TRUE(scratch_->valid());
         dir_ = scratch_->tmp();
-        BindPreviewFactories();
-        SetFrameViewFactory(&MakeFakeFrame);
         FakeFrame::canvas = {800, 600};
         FakeFrame::rangeAnswer = true;
         Variant made{};
@@ -108,10 +106,15 @@ class PreviewObjectTest : public ReportTest {
         preview_ = static_cast<PreviewObject*>(static_cast<ScriptableObject*>(made.pdispVal));
         ASSERT_NE(preview_, nullptr);
     }
+    // Previews whose frames are the stand-in.
+    void AddServices(EngineServices& services) override {
+        ReportTest::AddServices(services);
+        AddPreviewServices(services);
+        services.frameView = &MakeFakeFrame;
+    }
     void TearDown() override {
         if (cookie_ != 0) app_->Sinks().UnadviseSink(cookie_);
         ReportTest::TearDown();  // the application frees the preview still registered
-        SetFrameViewFactory(nullptr);
         EXPECT_EQ(FakeFrame::live, 0);
         // Every page file went with its list.
         EXPECT_TRUE(scratch_->TmpIsEmpty()) << dir_;
@@ -259,11 +262,27 @@ TEST_F(PreviewObjectTest, OpenStylesAndParents) {
             << row.style;
         EXPECT_EQ(preview_->core().state(), kStateIdle);
     }
-    // Without a window layer (no Qt Widgets, or not on its thread) no frame can be made.
-    SetFrameViewFactory(nullptr);
-    EXPECT_EQ(Open(), code::kFrameFailed);
-    EXPECT_EQ(preview_->core().state(), kStateIdle);
-    SetFrameViewFactory(&MakeFakeFrame);
+    // Without a window layer (an application made without one) no frame can be made.
+    {
+        EngineServices withoutWindows;
+        AddServices(withoutWindows);
+        withoutWindows.frameView = nullptr;
+        void* out = nullptr;
+        ASSERT_EQ(
+            CreateEngineObject(withoutWindows, &iid::kApplication, &iid::kApplication, &out), 0);
+        auto* bare = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
+        bare->Site().SetSite(1);
+        Variant made{};
+        ASSERT_EQ(bare->Invoke(ApplicationObject::kCreatePreview, kInvokeMethod, nullptr, &made),
+                  0);
+        auto* windowless = static_cast<PreviewObject*>(static_cast<ScriptableObject*>(made.pdispVal));
+        Variant style = VariantUI4(kStyleTopLevel);
+        InvokeArgs args{&style, 1};
+        Variant result{};
+        EXPECT_EQ(windowless->Invoke(12001, kInvokeMethod, &args, &result), code::kFrameFailed);
+        EXPECT_EQ(windowless->core().state(), kStateIdle);
+        EXPECT_EQ(bare->Release(), 0);
+    }
     ASSERT_EQ(Open(), 0);
     EXPECT_EQ(Open(), code::kWrongState);
     // A child inside the first frame's window.
@@ -477,11 +496,6 @@ class PreviewPrintTest : public PreviewObjectTest {
   protected:
     void SetUp() override {
         PreviewObjectTest::SetUp();
-        ChildFactories f = GetChildFactories();
-        f.newPrinterJob = NewPrinterJob;
-        f.openPrinterJob = OpenPrinterJob;
-        SetChildFactories(f);
-        SetPrinterDocumentFactory(&MakeImageDocument);
         ImageDocument::onStartPage = nullptr;
         ASSERT_EQ(Open(), 0);
         ASSERT_EQ(Record(Page()), 0);
@@ -489,8 +503,14 @@ class PreviewPrintTest : public PreviewObjectTest {
     }
     void TearDown() override {
         ImageDocument::onStartPage = nullptr;
-        SetPrinterDocumentFactory(nullptr);
         PreviewObjectTest::TearDown();
+    }
+    // Printer jobs whose documents are images.
+    void AddServices(EngineServices& services) override {
+        PreviewObjectTest::AddServices(services);
+        services.children.newPrinterJob = NewPrinterJob;
+        services.children.openPrinterJob = OpenPrinterJob;
+        services.printerDocument = &MakeImageDocument;
     }
     // A job on the one printer with its document open and no cancel dialog.
     ScriptableObject* OpenJob() {

@@ -57,14 +57,18 @@ class PreviewWindow : public ReportTest {
         if (old) oldTmp_ = old;
         setenv("TMPDIR", dir_.c_str(), 1);
         ReportTest::SetUp();
-        BindPreviewFactories();
-        BindPreviewWindows();
         Variant made{};
         ASSERT_EQ(app_->Invoke(ApplicationObject::kCreatePreview, kInvokeMethod, nullptr, &made),
                   0);
         preview_ = static_cast<PreviewObject*>(static_cast<ScriptableObject*>(made.pdispVal));
         ASSERT_NE(preview_, nullptr);
         ASSERT_EQ(app_->Sinks().AdviseSink(&sink_, &cookie_), 0);
+    }
+    // Previews in the real frame windows.
+    void AddServices(EngineServices& services) override {
+        ReportTest::AddServices(services);
+        AddPreviewServices(services);
+        preview::AddPreviewWindowServices(services);
     }
     void TearDown() override {
         if (cookie_ != 0) app_->Sinks().UnadviseSink(cookie_);
@@ -73,7 +77,6 @@ class PreviewWindow : public ReportTest {
             EXPECT_EQ(preview_->Invoke(KPM_PREVIEW_CLOSE, kInvokeMethod, nullptr, &none), 0);
         }
         Flush();
-        SetFrameViewFactory(nullptr);
         ReportTest::TearDown();
         if (hadTmp_) {
             setenv("TMPDIR", oldTmp_.c_str(), 1);

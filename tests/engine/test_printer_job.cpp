@@ -152,22 +152,19 @@ class PrinterJobTest : public ::testing::Test {
         printers_->SetPrinters(fakes::ThreePrinters());
         printers_->SetCapabilities("Office", OfficeCaps());
         SetPrinterSystem(printers_);
-        ChildFactories f;
-        f.newPrinterJob = NewPrinterJob;
-        f.openPrinterJob = OpenPrinterJob;
-        SetChildFactories(f);
-        BindReportFactories();
-        SetPrinterDocumentFactory(MakeRecordingDocument);
+        EngineServices services;
+        services.children.newPrinterJob = NewPrinterJob;
+        services.children.openPrinterJob = OpenPrinterJob;
+        AddReportServices(services);
+        services.printerDocument = MakeRecordingDocument;
         InitModule(&moduleToken);
         void* out = nullptr;
-        ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+        ASSERT_EQ(CreateEngineObject(services, &iid::kApplication, &iid::kApplication, &out), 0);
         app_ = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
         app_->Site().SetSite(1);
     }
     void TearDown() override {
         InitModule(nullptr);
-        SetPrinterDocumentFactory(nullptr);
-        SetChildFactories({});
         SetPrinterSystem(nullptr);
         SetControlLibraryLoader(nullptr);
     }
@@ -1139,6 +1136,49 @@ TEST_F(PrinterJobTest, AsynchronousPrintAndItsEnd) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u);
     app_->Sinks().UnadviseSink(cookie);
+}
+
+// The job closed from inside its own PrintEnd is gone, but its thread is still in the sink and
+// then in the application's event list: the host's release of the application waits for it
+// instead of pulling the list from under it.
+TEST_F(PrinterJobTest, ApplicationOutlivesThePrintThreadOfAClosedJob) {
+    Variant made{};
+    ASSERT_EQ(app_->Invoke(10005, kInvokeMethod, nullptr, &made), 0);
+    PrinterJobObject* job = Office();
+    ASSERT_EQ(Put(job, 1024, VariantBool(true)), 0);
+    ASSERT_EQ(OpenDoc(job), 0);
+
+    std::mutex m;
+    std::condition_variable cv;
+    bool closed = false;
+    std::atomic<bool> sinkReturned{false};
+    Sink sink;
+    sink.onEvent = [&](int32_t id, const InvokeArgs* args) {
+        if (id != 21002) return;
+        Variant none{};
+        static_cast<ScriptableObject*>(args->args[0].pdispVal)
+            ->Invoke(KPM_PRINTER_JOB_CLOSE, kInvokeMethod, nullptr, &none);
+        {
+            std::lock_guard guard(m);
+            closed = true;
+        }
+        cv.notify_all();
+        // Still inside the event while the host goes on.
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        sinkReturned = true;
+    };
+    uint32_t cookie = 0;
+    ASSERT_EQ(app_->Sinks().AdviseSink(&sink, &cookie), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(static_cast<ScriptableObject*>(made.pdispVal))}),
+              -10400);
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return closed; }));
+    }
+    EXPECT_EQ(app_->ChildCount(ChildKind::kPrinter), 0u);
+    EXPECT_EQ(app_->Release(), 0);
+    app_ = nullptr;
+    EXPECT_TRUE(sinkReturned) << "the application went while its event was still being fired";
 }
 
 }  // namespace

@@ -453,13 +453,12 @@ class SelectDialogJob : public PrinterSelect {
         EnsureGui();
         PrinterSelect::SetUp();
         SetControlLibraryLoader(&fakes::kFakeLoader);
-        ChildFactories f;
-        f.newPrinterJob = NewPrinterJob;
-        f.openPrinterJob = OpenPrinterJob;
-        SetChildFactories(f);
+        EngineServices services;
+        services.children.newPrinterJob = NewPrinterJob;
+        services.children.openPrinterJob = OpenPrinterJob;
         InitModule(&moduleToken);
         void* out = nullptr;
-        ASSERT_EQ(CreateEngineObject(&iid::kApplication, &iid::kApplication, &out), 0);
+        ASSERT_EQ(CreateEngineObject(services, &iid::kApplication, &iid::kApplication, &out), 0);
         app_ = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
         app_->Site().SetSite(1);
         Variant arg = VariantBstr(BstrAlloc(u"Office"));
@@ -471,7 +470,6 @@ class SelectDialogJob : public PrinterSelect {
     }
     void TearDown() override {
         InitModule(nullptr);
-        SetChildFactories({});
         SetControlLibraryLoader(nullptr);
         PrinterSelect::TearDown();
         QApplication::processEvents();

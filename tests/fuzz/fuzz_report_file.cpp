@@ -112,9 +112,10 @@ ApplicationObject* App() {
         SetPrinterSystem(std::make_shared<plat::FakePrinterSystem>());
         static int module = 0;
         InitModule(&module);
-        BindReportFactories();
+        EngineServices services;
+        AddReportServices(services);
         void* out = nullptr;
-        if (CreateEngineObject(&iid::kApplication, &iid::kApplication, &out) != 0) {
+        if (CreateEngineObject(services, &iid::kApplication, &iid::kApplication, &out) != 0) {
             return static_cast<ApplicationObject*>(nullptr);
         }
         auto* created = static_cast<ApplicationObject*>(static_cast<plat::Unknown*>(out));

@@ -60,10 +60,12 @@ kp::ApplicationObject* App() {
         static int module = 0;
         kp::SetControlLibraryLoader(&kpctrl::kLinkedLoader);
         kp::InitModule(&module);
-        kp::BindReportFactories();
-        BindFileObjectFactory();
+        kp::EngineServices services;
+        kp::AddReportServices(services);
+        AddFileObjectServices(services);
         void* out = nullptr;
-        if (kp::CreateEngineObject(&kp::iid::kApplication, &kp::iid::kApplication, &out) != 0)
+        if (kp::CreateEngineObject(services, &kp::iid::kApplication, &kp::iid::kApplication,
+                                   &out) != 0)
             return static_cast<kp::ApplicationObject*>(nullptr);
         auto* a = static_cast<kp::ApplicationObject*>(static_cast<plat::Unknown*>(out));
         a->Site().SetSite(1);

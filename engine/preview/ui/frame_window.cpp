@@ -537,8 +537,8 @@ FrameView* MakeFrameView(PreviewCore* core, bool child, uint32_t parent) {
 
 namespace kp::preview {
 
-void BindPreviewWindows() {
-    SetFrameViewFactory(&ui::MakeFrameView);
+void AddPreviewWindowServices(EngineServices& services) {
+    services.frameView = &ui::MakeFrameView;
 }
 
 }  // namespace kp::preview

@@ -96,5 +96,5 @@ FrameView* MakeFrameView(PreviewCore* core, bool child, uint32_t parent);
 
 namespace kp::preview {
 // Makes the Qt frame the preview and viewer windows of this library.
-void BindPreviewWindows();
+void AddPreviewWindowServices(EngineServices& services);
 }  // namespace kp::preview

@@ -203,11 +203,11 @@ int QtViewerDialogPort::AskPrintRange(int current, int count, int* start, int* e
     return 1;
 }
 
-void BindQtViewerDialogs() {
-    SetViewerDialogPortFactory([](uint32_t owner) -> std::unique_ptr<ViewerDialogPort> {
+void AddQtViewerDialogServices(EngineServices& services) {
+    services.viewerDialogs = [](uint32_t owner) -> std::unique_ptr<ViewerDialogPort> {
         return std::make_unique<QtViewerDialogPort>(
             static_cast<QWidget*>(plat::WindowFromHandle(owner)));
-    });
+    };
 }
 
 }  // namespace kp::preview::ui

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "engine/core/services.h"
 #include "engine/preview/viewer_dialogs.h"
 #include "engine/preview/viewer_logic.h"
 
@@ -76,6 +77,6 @@ class QtViewerDialogPort : public ViewerDialogPort {
 };
 
 // Lets report-file objects show these dialogs over their frames when no port is set.
-void BindQtViewerDialogs();
+void AddQtViewerDialogServices(EngineServices& services);
 
 }  // namespace kp::preview::ui
