@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <new>
@@ -139,8 +140,21 @@ bool CheckRecord(uint32_t type, std::span<const uint8_t> r) {
         }
         case kBitBlt:
             return n >= 100;
-        case kStretchDib:
-            return n >= 80 && bitmap(48);
+        case kStretchDib: {
+            if (n < 80 || !bitmap(48)) return false;
+            // The bits must hold every row the bitmap declares: a few bytes that claim a
+            // bitmap of 2^31 rows would otherwise have the writer compress gigabytes of blank
+            // rows into the file. Depths the image writer refuses are left to its answer.
+            const size_t offBmi = U32(r, 48);
+            const int32_t width = I32(r, offBmi + 4), height = I32(r, offBmi + 8);
+            const uint16_t bits = U16(r, offBmi + 14);
+            if (width <= 0 || height == INT32_MIN ||
+                (bits != 1 && bits != 4 && bits != 8 && bits != 24)) {
+                return true;
+            }
+            const uint64_t stride = (uint64_t(width) * bits + 31) / 32 * 4;
+            return uint64_t(U32(r, 60)) / stride >= uint64_t(std::abs(int64_t(height)));
+        }
         case kCreateFont:
             return n >= 12 + 92;
         case kTextA:

@@ -422,7 +422,8 @@ int PdfFileWriter::WriteImageData(const PdfImage& image, uint32_t& number) {
     if (rc == kOk) rc = stream.Begin();
     std::vector<uint8_t> row;
     try {
-        row.resize(size_t(rowBytes));
+        // A bitmap without rows needs no row buffer, however wide it claims to be.
+        if (height > 0) row.resize(size_t(rowBytes));
     } catch (const std::bad_alloc&) {
         rc = kBuffer;
     }
