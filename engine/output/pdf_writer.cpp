@@ -28,6 +28,8 @@ int FromStageCode(int rc, bool finishing) {
 }
 
 constexpr size_t kFileBuffer = 64 * 1024;
+// Page content is deflated in pieces of about this size (a page of a data sheet is one or two).
+constexpr size_t kContentPiece = 64 * 1024;
 // A cross-reference entry has ten digits.
 constexpr uint64_t kMaxOffset = 9999999999ull;
 
@@ -154,7 +156,12 @@ PdfFileWriter::~PdfFileWriter() {
 
 int PdfFileWriter::AllocateTables() {
     try {
-        offsets_.assign(kPdfMaxObject + 2, 0);
+        if (offsets_.size() == size_t(kPdfMaxObject) + 2) {
+            ClearOffsets();
+        } else {
+            offsets_.assign(kPdfMaxObject + 2, 0);
+            offsetsUsed_ = 0;
+        }
         pages_.clear();
         pages_.reserve(64);
         pageImages_.clear();
@@ -163,6 +170,7 @@ int PdfFileWriter::AllocateTables() {
         return kTables;
     }
     content_.Empty();
+    contentPiece_.clear();
     path_.Empty();
     try {
         fonts_ = std::make_unique<PdfFontTable>();
@@ -175,9 +183,11 @@ int PdfFileWriter::AllocateTables() {
 
 void PdfFileWriter::FreeTables() {
     std::vector<uint64_t>().swap(offsets_);
+    offsetsUsed_ = 0;
     std::vector<uint32_t>().swap(pages_);
     std::vector<uint32_t>().swap(pageImages_);
     content_.Empty();
+    std::string().swap(contentPiece_);
     path_.Empty();
     fonts_.reset();
 }
@@ -204,7 +214,7 @@ int PdfFileWriter::CreateFile(const std::string& path, bool overwrite) {
     pages_.clear();
     pageImages_.clear();
     imageTotal_ = 0;
-    std::fill(offsets_.begin(), offsets_.end(), 0);
+    ClearOffsets();
 
     static const uint8_t kBinaryLine[] = {0x25, 0xE2, 0xE3, 0xCF, 0xD3, 0x0D, 0x0A};
     int rc = Write("%PDF-1.3\r");
@@ -221,6 +231,11 @@ int PdfFileWriter::CreateFile(const std::string& path, bool overwrite) {
     }
     if (rc != kOk) CloseFile();
     return rc;
+}
+
+void PdfFileWriter::ClearOffsets() {
+    std::fill(offsets_.begin(), offsets_.begin() + offsetsUsed_, 0);
+    offsetsUsed_ = 0;
 }
 
 int PdfFileWriter::Flush() {
@@ -272,6 +287,7 @@ int PdfFileWriter::Tell(uint32_t& number) {
     if (position_ > kMaxOffset) return kPosition;
     number = nextObject_++;
     offsets_[number] = position_;
+    offsetsUsed_ = std::max(offsetsUsed_, number + 1);
     return kOk;
 }
 
@@ -288,10 +304,37 @@ int PdfFileWriter::RecordOffset(uint32_t number) {
     if (!IsOpen() || number == 0 || number >= nextObject_) return kPosition;
     if (position_ > kMaxOffset) return kPosition;
     offsets_[number] = position_;
+    offsetsUsed_ = std::max(offsetsUsed_, number + 1);
     return kOk;
 }
 
+int PdfFileWriter::WriteContent(std::string_view text) {
+    if (!content_.compressing()) return content_.Write(text);
+    if (contentPiece_.size() + text.size() > kContentPiece) {
+        if (int rc = FlushContent(); rc != kOk) return rc;
+        if (text.size() >= kContentPiece) return content_.Write(text);
+    }
+    try {
+        if (contentPiece_.capacity() < kContentPiece) contentPiece_.reserve(kContentPiece);
+        contentPiece_ += text;
+    } catch (const std::bad_alloc&) {
+        return kBuffer;
+    }
+    return kOk;
+}
+
+int PdfFileWriter::FlushContent() {
+    if (contentPiece_.empty()) return kOk;
+    const int rc = content_.Write(contentPiece_);
+    contentPiece_.clear();
+    return rc;
+}
+
 int PdfFileWriter::WriteFlateStream() {
+    if (int rc = FlushContent(); rc != kOk) {
+        content_.Empty();
+        return rc;
+    }
     if (int rc = content_.Finish(); rc != kOk) return rc;
     int rc = Write(PdfFormat("<< /Length %d /Filter /FlateDecode >>\rstream\r\n", content_.size()));
     if (rc == kOk) rc = Write(content_.data());
@@ -306,6 +349,7 @@ int PdfFileWriter::BeginPage() {
     imageTotal_ += int(pageImages_.size());
     pageImages_.clear();
     content_.Empty();
+    contentPiece_.clear();
     path_.Empty();
     return content_.Begin();
 }
