@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -54,17 +55,19 @@ DeflateBuffer::~DeflateBuffer() = default;
 
 int DeflateBuffer::Append(const uint8_t* data, size_t size) {
     if (size == 0) return kOk;
+    if (size > SIZE_MAX - size_) return kBuffer;
     const size_t need = size_ + size;
-    if (need > data_.size()) {
-        try {
-            data_.resize((need / kStep + 1) * kStep);
-        } catch (const std::bad_alloc&) {
-            return kBuffer;
-        } catch (const std::length_error&) {
-            return kBuffer;
-        }
+    if (need > capacity_) {
+        // Grown without blanking: only the bytes up to size_ are ever read.
+        if (need / kStep + 1 > SIZE_MAX / kStep) return kBuffer;
+        const size_t capacity = (need / kStep + 1) * kStep;
+        std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[capacity]);
+        if (grown == nullptr) return kBuffer;
+        if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+        data_ = std::move(grown);
+        capacity_ = capacity;
     }
-    std::memcpy(data_.data() + size_, data, size);
+    std::memcpy(data_.get() + size_, data, size);
     size_ = need;
     return kOk;
 }
@@ -94,7 +97,8 @@ int DeflateBuffer::Finish() {
 
 void DeflateBuffer::Empty() {
     deflate_.reset();
-    std::vector<uint8_t>().swap(data_);
+    data_.reset();
+    capacity_ = 0;
     size_ = 0;
 }
 

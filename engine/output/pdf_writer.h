@@ -61,7 +61,7 @@ class DeflateBuffer {
     int Write(const void* data, size_t size);  // -15223 deflate error, -15180 no memory
     int Finish();  // -15225 deflate error, -15222 zlib cannot end; 0 when not compressing
     bool compressing() const { return deflate_ != nullptr; }
-    std::span<const uint8_t> data() const { return {data_.data(), size_}; }
+    std::span<const uint8_t> data() const { return {data_.get(), size_}; }
     size_t size() const { return size_; }
     void Empty();
 
@@ -69,7 +69,8 @@ class DeflateBuffer {
     class Sink;
     int Append(const uint8_t* data, size_t size);
 
-    std::vector<uint8_t> data_;
+    std::unique_ptr<uint8_t[]> data_;
+    size_t capacity_ = 0;
     size_t size_ = 0;
     std::unique_ptr<Sink> sink_;
     std::unique_ptr<DeflateStage> deflate_;
