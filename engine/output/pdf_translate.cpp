@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <new>
@@ -139,8 +140,21 @@ bool CheckRecord(uint32_t type, std::span<const uint8_t> r) {
         }
         case kBitBlt:
             return n >= 100;
-        case kStretchDib:
-            return n >= 80 && bitmap(48);
+        case kStretchDib: {
+            if (n < 80 || !bitmap(48)) return false;
+            // The bits must hold every row the bitmap declares: a few bytes that claim a
+            // bitmap of 2^31 rows would otherwise have the writer compress gigabytes of blank
+            // rows into the file. Depths the image writer refuses are left to its answer.
+            const size_t offBmi = U32(r, 48);
+            const int32_t width = I32(r, offBmi + 4), height = I32(r, offBmi + 8);
+            const uint16_t bits = U16(r, offBmi + 14);
+            if (width <= 0 || height == INT32_MIN ||
+                (bits != 1 && bits != 4 && bits != 8 && bits != 24)) {
+                return true;
+            }
+            const uint64_t stride = (uint64_t(width) * bits + 31) / 32 * 4;
+            return uint64_t(U32(r, 60)) / stride >= uint64_t(std::abs(int64_t(height)));
+        }
         case kCreateFont:
             return n >= 12 + 92;
         case kTextA:
@@ -266,7 +280,7 @@ class PageTranslator {
             pathEmpty_ = false;
             return w_.path().Write(text);
         }
-        return w_.content().Write(text);
+        return w_.WriteContent(text);
     }
 
     int PenState(std::string& out);
@@ -593,7 +607,10 @@ int PageTranslator::StrokePath() {
         tail += "n\rQ\r";
     }
     int rc = w_.path().Write(tail);
-    if (rc == kOk) rc = w_.content().Write(w_.path().data().data(), w_.path().size());
+    if (rc == kOk) {
+        rc = w_.WriteContent(std::string_view(
+            reinterpret_cast<const char*>(w_.path().data().data()), w_.path().size()));
+    }
     w_.path().Empty();
     pathEmpty_ = true;
     return rc;
@@ -619,7 +636,7 @@ int PageTranslator::Clip(std::span<const uint8_t> r) {
         // the next copy can take it away too.
         if (mode == plat::kRgnCopy) {
             text = CloseClipGroup();
-            if (whole) return w_.content().Write(text);
+            if (whole) return w_.WriteContent(text);
         }
         if (!clipGroups_.back()) {
             text += "q\r";
@@ -652,7 +669,7 @@ int PageTranslator::Clip(std::span<const uint8_t> r) {
         text += "h W n\r";
     }
     // A group's clip belongs to the page whether or not a path is being built.
-    return replaceClips_ ? w_.content().Write(text) : Out(text);
+    return replaceClips_ ? w_.WriteContent(text) : Out(text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -991,7 +1008,7 @@ int PageTranslator::Translate(uint32_t type, std::span<const uint8_t> r) {
         }
         case kSaveDc: {
             if (s_.levels.size() >= size_t(MetafileGdiState::kLevels - 1)) return kSaveDepth;
-            const int rc = w_.content().Write("q\r");
+            const int rc = w_.WriteContent("q\r");
             s_.levels.push_back(s_.levels.back());
             clipGroups_.push_back(false);
             return rc;
@@ -1013,7 +1030,7 @@ int PageTranslator::Translate(uint32_t type, std::span<const uint8_t> r) {
                 clipGroups_.pop_back();
                 text += "Q\r";
             }
-            return w_.content().Write(text);
+            return w_.WriteContent(text);
         }
         case kSelectObject: {
             const uint32_t index = U32(r, 8);
@@ -1148,7 +1165,7 @@ int PageTranslator::CloseLevels() {
         text += "Q\r";
     }
     text += CloseClipGroup();
-    return w_.content().Write(text);
+    return w_.WriteContent(text);
 }
 
 // The records of a metafile that passes the drawing layer's checks of the whole file and ours of
@@ -1197,7 +1214,7 @@ int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int3
         const double top = heightHmm * 72.0 / 2540.0;
         const std::string place = PdfFormat("q\r1 0 0 1 %.3f %.3f cm\r%.3f %.3f %.3f %.3f re W n\r",
                                             ox, -oy, 0.0, top - h, w, h);
-        if (int rc = writer.content().Write(place); rc != kOk) return rc;
+        if (int rc = writer.WriteContent(place); rc != kOk) return rc;
     } else {
         page.SetFrame(header.frame, header.device, header.millimeters);
     }
@@ -1206,7 +1223,7 @@ int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int3
     }
     if (int rc = page.CloseLevels(); rc != kOk) return rc;
     if (sheet != nullptr) {
-        if (int rc = writer.content().Write("Q\r"); rc != kOk) return rc;
+        if (int rc = writer.WriteContent("Q\r"); rc != kOk) return rc;
     }
     return writer.FinishPage(widthHmm, heightHmm);
 }

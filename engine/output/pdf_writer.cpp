@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -28,6 +29,8 @@ int FromStageCode(int rc, bool finishing) {
 }
 
 constexpr size_t kFileBuffer = 64 * 1024;
+// Page content is deflated in pieces of about this size (a page of a data sheet is one or two).
+constexpr size_t kContentPiece = 64 * 1024;
 // A cross-reference entry has ten digits.
 constexpr uint64_t kMaxOffset = 9999999999ull;
 
@@ -52,17 +55,19 @@ DeflateBuffer::~DeflateBuffer() = default;
 
 int DeflateBuffer::Append(const uint8_t* data, size_t size) {
     if (size == 0) return kOk;
+    if (size > SIZE_MAX - size_) return kBuffer;
     const size_t need = size_ + size;
-    if (need > data_.size()) {
-        try {
-            data_.resize((need / kStep + 1) * kStep);
-        } catch (const std::bad_alloc&) {
-            return kBuffer;
-        } catch (const std::length_error&) {
-            return kBuffer;
-        }
+    if (need > capacity_) {
+        // Grown without blanking: only the bytes up to size_ are ever read.
+        if (need / kStep + 1 > SIZE_MAX / kStep) return kBuffer;
+        const size_t capacity = (need / kStep + 1) * kStep;
+        std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[capacity]);
+        if (grown == nullptr) return kBuffer;
+        if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+        data_ = std::move(grown);
+        capacity_ = capacity;
     }
-    std::memcpy(data_.data() + size_, data, size);
+    std::memcpy(data_.get() + size_, data, size);
     size_ = need;
     return kOk;
 }
@@ -92,7 +97,8 @@ int DeflateBuffer::Finish() {
 
 void DeflateBuffer::Empty() {
     deflate_.reset();
-    std::vector<uint8_t>().swap(data_);
+    data_.reset();
+    capacity_ = 0;
     size_ = 0;
 }
 
@@ -154,7 +160,12 @@ PdfFileWriter::~PdfFileWriter() {
 
 int PdfFileWriter::AllocateTables() {
     try {
-        offsets_.assign(kPdfMaxObject + 2, 0);
+        if (offsets_.size() == size_t(kPdfMaxObject) + 2) {
+            ClearOffsets();
+        } else {
+            offsets_.assign(kPdfMaxObject + 2, 0);
+            offsetsUsed_ = 0;
+        }
         pages_.clear();
         pages_.reserve(64);
         pageImages_.clear();
@@ -163,6 +174,7 @@ int PdfFileWriter::AllocateTables() {
         return kTables;
     }
     content_.Empty();
+    contentPiece_.clear();
     path_.Empty();
     try {
         fonts_ = std::make_unique<PdfFontTable>();
@@ -175,9 +187,11 @@ int PdfFileWriter::AllocateTables() {
 
 void PdfFileWriter::FreeTables() {
     std::vector<uint64_t>().swap(offsets_);
+    offsetsUsed_ = 0;
     std::vector<uint32_t>().swap(pages_);
     std::vector<uint32_t>().swap(pageImages_);
     content_.Empty();
+    std::string().swap(contentPiece_);
     path_.Empty();
     fonts_.reset();
 }
@@ -204,7 +218,7 @@ int PdfFileWriter::CreateFile(const std::string& path, bool overwrite) {
     pages_.clear();
     pageImages_.clear();
     imageTotal_ = 0;
-    std::fill(offsets_.begin(), offsets_.end(), 0);
+    ClearOffsets();
 
     static const uint8_t kBinaryLine[] = {0x25, 0xE2, 0xE3, 0xCF, 0xD3, 0x0D, 0x0A};
     int rc = Write("%PDF-1.3\r");
@@ -221,6 +235,11 @@ int PdfFileWriter::CreateFile(const std::string& path, bool overwrite) {
     }
     if (rc != kOk) CloseFile();
     return rc;
+}
+
+void PdfFileWriter::ClearOffsets() {
+    std::fill(offsets_.begin(), offsets_.begin() + offsetsUsed_, 0);
+    offsetsUsed_ = 0;
 }
 
 int PdfFileWriter::Flush() {
@@ -272,6 +291,7 @@ int PdfFileWriter::Tell(uint32_t& number) {
     if (position_ > kMaxOffset) return kPosition;
     number = nextObject_++;
     offsets_[number] = position_;
+    offsetsUsed_ = std::max(offsetsUsed_, number + 1);
     return kOk;
 }
 
@@ -288,6 +308,7 @@ int PdfFileWriter::RecordOffset(uint32_t number) {
     if (!IsOpen() || number == 0 || number >= nextObject_) return kPosition;
     if (position_ > kMaxOffset) return kPosition;
     offsets_[number] = position_;
+    offsetsUsed_ = std::max(offsetsUsed_, number + 1);
     return kOk;
 }
 
@@ -328,7 +349,33 @@ int PdfFileWriter::WriteObjects(std::span<const PdfObject> objects) {
     return kOk;
 }
 
+int PdfFileWriter::WriteContent(std::string_view text) {
+    if (!content_.compressing()) return content_.Write(text);
+    if (contentPiece_.size() + text.size() > kContentPiece) {
+        if (int rc = FlushContent(); rc != kOk) return rc;
+        if (text.size() >= kContentPiece) return content_.Write(text);
+    }
+    try {
+        if (contentPiece_.capacity() < kContentPiece) contentPiece_.reserve(kContentPiece);
+        contentPiece_ += text;
+    } catch (const std::bad_alloc&) {
+        return kBuffer;
+    }
+    return kOk;
+}
+
+int PdfFileWriter::FlushContent() {
+    if (contentPiece_.empty()) return kOk;
+    const int rc = content_.Write(contentPiece_);
+    contentPiece_.clear();
+    return rc;
+}
+
 int PdfFileWriter::WriteFlateStream() {
+    if (int rc = FlushContent(); rc != kOk) {
+        content_.Empty();
+        return rc;
+    }
     if (int rc = content_.Finish(); rc != kOk) return rc;
     int rc = Write(PdfFormat("<< /Length %d /Filter /FlateDecode >>\rstream\r\n", content_.size()));
     if (rc == kOk) rc = Write(content_.data());
@@ -343,6 +390,7 @@ int PdfFileWriter::BeginPage() {
     imageTotal_ += int(pageImages_.size());
     pageImages_.clear();
     content_.Empty();
+    contentPiece_.clear();
     path_.Empty();
     return content_.Begin();
 }
@@ -459,7 +507,8 @@ int PdfFileWriter::WriteImageData(const PdfImage& image, uint32_t& number) {
     if (rc == kOk) rc = stream.Begin();
     std::vector<uint8_t> row;
     try {
-        row.resize(size_t(rowBytes));
+        // A bitmap without rows needs no row buffer, however wide it claims to be.
+        if (height > 0) row.resize(size_t(rowBytes));
     } catch (const std::bad_alloc&) {
         rc = kBuffer;
     }

@@ -60,7 +60,7 @@ class DeflateBuffer {
     int Write(const void* data, size_t size);  // -15223 deflate error, -15180 no memory
     int Finish();  // -15225 deflate error, -15222 zlib cannot end; 0 when not compressing
     bool compressing() const { return deflate_ != nullptr; }
-    std::span<const uint8_t> data() const { return {data_.data(), size_}; }
+    std::span<const uint8_t> data() const { return {data_.get(), size_}; }
     size_t size() const { return size_; }
     void Empty();
 
@@ -68,7 +68,8 @@ class DeflateBuffer {
     class Sink;
     int Append(const uint8_t* data, size_t size);
 
-    std::vector<uint8_t> data_;
+    std::unique_ptr<uint8_t[]> data_;
+    size_t capacity_ = 0;
     size_t size_ = 0;
     std::unique_ptr<Sink> sink_;
     std::unique_ptr<DeflateStage> deflate_;
@@ -135,6 +136,11 @@ class PdfFileWriter {
     // Page content and the path under construction.
     DeflateBuffer& content() { return content_; }
     DeflateBuffer& path() { return path_; }
+    // Page content as the translator makes it, a few operators at a time. Every deflate call
+    // ends in a sync flush, so the pieces are gathered here and handed on in large ones: the
+    // content inflates to the same bytes, only the compressed stream has fewer flush points.
+    // A deflate error surfaces on the write that hands a piece on, or when the page finishes.
+    int WriteContent(std::string_view text);
 
     // Starts a page: -15015 at the page limit; the previous page's images join the running
     // count and the content buffer starts compressing.
@@ -167,6 +173,8 @@ class PdfFileWriter {
                           std::span<const uint8_t> data);
     int WriteImageData(const PdfImage& image, uint32_t& number);
     int WriteColorLookup(const PdfImage& image, uint32_t number, int entries);
+    int FlushContent();
+    void ClearOffsets();
     void CloseFile();
 
     std::unique_ptr<qzs::base::AtomicFile> file_;  // the document's file until it is closed
@@ -176,10 +184,14 @@ class PdfFileWriter {
 
     uint32_t nextObject_ = 1;
     std::vector<uint64_t> offsets_;
+    // Entries of offsets_ below this may hold an offset: a new file clears only those, not the
+    // whole table of 200,000 (a document rarely numbers more than a few thousand objects).
+    uint32_t offsetsUsed_ = 0;
     std::vector<uint32_t> pages_;
     std::vector<uint32_t> pageImages_;
     int imageTotal_ = 0;
     DeflateBuffer content_;
+    std::string contentPiece_;  // page content not yet handed to content_
     DeflateBuffer path_;
     std::unique_ptr<PdfFontTable> fonts_;
     std::function<std::time_t()> clock_;

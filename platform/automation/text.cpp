@@ -1,5 +1,6 @@
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -56,16 +57,49 @@ bool DecodeUtf8(std::string_view text, std::u16string* out) {
     return true;
 }
 
-// One conversion through glibc iconv; a fresh descriptor per call keeps it thread-safe.
+// A descriptor per thread and direction, opened on first use. Opening one walks glibc's
+// module cache and loads the converter, which cost far more than converting the short texts a
+// sheet fills in; a descriptor of its own per thread keeps the conversion thread-safe.
+class ThreadIconv {
+  public:
+    ~ThreadIconv() {
+        for (const Slot& slot : slots_) iconv_close(slot.cd);
+    }
+    // Null when iconv cannot convert between the two: such a pair is asked again next time.
+    iconv_t Get(const char* to, const char* from) {
+        for (const Slot& slot : slots_) {
+            if (std::strcmp(slot.to, to) == 0 && std::strcmp(slot.from, from) == 0) {
+                // Back to the initial state: a conversion that stopped half-way leaves one.
+                iconv(slot.cd, nullptr, nullptr, nullptr, nullptr);
+                return slot.cd;
+            }
+        }
+        iconv_t cd = iconv_open(to, from);
+        if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+        try {
+            slots_.push_back({to, from, cd});
+        } catch (...) {
+            iconv_close(cd);
+            throw;
+        }
+        return cd;
+    }
+
+  private:
+    struct Slot {
+        const char* to;  // the callers' literals
+        const char* from;
+        iconv_t cd;
+    };
+    std::vector<Slot> slots_;
+};
+
+// One conversion through glibc iconv.
 bool Iconv(const char* to, const char* from, const char* in, size_t inBytes,
            std::vector<char>* out) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    // Closed however the conversion ends, a growth of the buffer that throws included.
-    struct Closer {
-        iconv_t cd;
-        ~Closer() { iconv_close(cd); }
-    } closer{cd};
+    thread_local ThreadIconv descriptors;
+    iconv_t cd = descriptors.Get(to, from);
+    if (cd == nullptr) return false;
     out->assign(inBytes * 2 + 16, 0);
     char* src = const_cast<char*>(in);
     size_t srcLeft = inBytes;
@@ -143,6 +177,12 @@ bool Utf8FromWide(std::u16string_view text, std::string* out) {
 bool WideFromCp932(std::string_view text, std::u16string* out) {
     out->clear();
     if (text.empty()) return true;
+    // Code page 932 keeps the single bytes below 0x80 as ASCII (backslash and tilde included),
+    // and most texts a sheet fills in are digits: those need no converter.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        out->assign(text.begin(), text.end());
+        return true;
+    }
     std::vector<char> bytes;
     if (!Iconv("UTF-16LE", "CP932", text.data(), text.size(), &bytes)) return false;
     out->resize(bytes.size() / 2);

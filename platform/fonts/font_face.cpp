@@ -258,12 +258,24 @@ OutlineMetrics FontFace::OutlineMetricsAt(int32_t height) const {
 FontFace::GlyphDesign FontFace::DesignMetrics(char32_t ch) const {
     std::lock_guard lock(mutex_);
     GlyphDesign d;
-    FT_UInt glyph = GlyphLocked(ft_, ch);
+    const FT_UInt glyph = GlyphLocked(ft_, ch);
+    const size_t glyphs = size_t(std::max<FT_Long>(ft_->num_glyphs, 0));
+    if (glyph < glyphs && designKnown_.size() == glyphs && designKnown_[glyph]) {
+        return designs_[glyph];
+    }
     if (FT_Load_Glyph(ft_, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) != 0) return d;
     const FT_Glyph_Metrics& gm = ft_->glyph->metrics;
     d.advance = int32_t(gm.horiAdvance);
     d.left = int32_t(gm.horiBearingX);
     d.inkWidth = int32_t(gm.width);
+    if (glyph < glyphs) {
+        if (designKnown_.size() != glyphs) {
+            designs_.assign(glyphs, GlyphDesign{});
+            designKnown_.assign(glyphs, false);
+        }
+        designs_[glyph] = d;
+        designKnown_[glyph] = true;
+    }
     return d;
 }
 

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/fonts/mapped_file.h"
 
@@ -155,6 +156,10 @@ class FontFace {
     // FreeType faces are not thread-safe; every use of ft_ holds mutex_.
     mutable std::mutex mutex_;
     FT_FaceRec_* ft_ = nullptr;
+    // Design metrics of the glyphs measured so far, by glyph (under mutex_): text is measured
+    // character by character, and loading a glyph each time was most of the cost of a page.
+    mutable std::vector<GlyphDesign> designs_;
+    mutable std::vector<bool> designKnown_;
 };
 
 }  // namespace plat

@@ -285,6 +285,21 @@ TEST_F(Translate, Errors) {
              e.Add(r);
          },
          kBadMetafile},
+        {"a bitmap whose bits hold fewer rows than it declares",
+         [](Emf& e) {
+             e.Dib(0, 0, 1, 1, 1, 2, 24, {}, {0, 0, 0, 0});
+         },
+         kBadMetafile},
+        {"a bitmap of 2^30 rows in a few bytes",
+         [](Emf& e) {
+             e.Dib(0, 0, 1, 1, 1, 1 << 30, 8, {}, {0, 0, 0, 0});
+         },
+         kBadMetafile},
+        {"a top-down bitmap whose bits hold fewer rows",
+         [](Emf& e) {
+             e.Dib(0, 0, 1, 1, 8, -3, 1, {0, 0xFFFFFF}, std::vector<uint8_t>(8, 0));
+         },
+         kBadMetafile},
         {"a record size that is no multiple of four",
          [](Emf& e) {
              e.Add(std::vector<uint8_t>{24, 0, 0, 0, 10, 0, 0, 0, 0, 0, 0, 0});
@@ -303,7 +318,7 @@ TEST_F(Translate, Errors) {
     // A file shorter than it says, and bytes that are no metafile at all.
     Emf e;
     auto bytes = e.Bytes();
-    bytes.resize(bytes.size() - 4);
+    bytes.erase(bytes.end() - 4, bytes.end());
     EXPECT_EQ(ConvertMetafilePage(writer, bytes, 100, 100), kBadMetafile);
     EXPECT_EQ(ConvertMetafilePage(writer, std::vector<uint8_t>(200, 0), 100, 100), kBadMetafile);
 }

@@ -176,6 +176,31 @@ TEST_F(PdfWriterTest, PageObjectsAndEveryXrefEntryHitsItsObject) {
     EXPECT_EQ(status, 0);
 }
 
+// Page content is gathered into large pieces before deflate: small writes, one larger than a
+// piece and one that ends exactly where a piece fills come out whole and in order.
+TEST_F(PdfWriterTest, PageContentWrittenInPiecesInflatesToWhatWasWritten) {
+    ASSERT_EQ(writer.CreateFile(path, false), kOk);
+    std::string want;
+    auto put = [&](const std::string& text) {
+        want += text;
+        return writer.WriteContent(text);
+    };
+    ASSERT_EQ(writer.BeginPage(), kOk);
+    for (int i = 0; i < 9000; ++i) ASSERT_EQ(put(PdfFormat("%d %d m\r", i, i * 3)), kOk);
+    ASSERT_EQ(put(std::string(200000, 'x') + "\r"), kOk);
+    ASSERT_EQ(put("q\r"), kOk);
+    ASSERT_EQ(put(std::string(65536 - 2, 'y')), kOk);
+    ASSERT_EQ(put("Q\r"), kOk);
+    ASSERT_EQ(writer.FinishPage(21000, 29700), kOk);
+    ASSERT_EQ(writer.BeginPage(), kOk);  // a second page starts empty
+    ASSERT_EQ(writer.WriteContent("S\r"), kOk);
+    ASSERT_EQ(writer.FinishPage(21000, 29700), kOk);
+    ASSERT_EQ(Finish(), kOk);
+    const std::string pdf = ReadFile(path);
+    EXPECT_TRUE(Inflate(StreamData(Object(pdf, 4))) == want);
+    EXPECT_EQ(Inflate(StreamData(Object(pdf, 8))), "S\r");
+}
+
 TEST_F(PdfWriterTest, InformationTextsInTheirOrder) {
     ASSERT_EQ(writer.CreateFile(path, false), kOk);
     const std::u16string creator = u"c", title = u"abc", author = u"日本";
@@ -222,6 +247,18 @@ TEST_F(PdfWriterTest, LimitsOfObjectsAndPages) {
     EXPECT_EQ(rc, kObjectLimit);
     EXPECT_EQ(n, kPdfMaxObject);
     writer.Abandon();
+    // The same tables serve the next file, numbered afresh from the catalog on.
+    const std::string again = dir.File("again.pdf");
+    ASSERT_EQ(writer.CreateFile(again, false), kOk);
+    ASSERT_EQ(writer.Tell(n), kOk);
+    EXPECT_EQ(n, 4u);
+    ASSERT_EQ(writer.Write(PdfFormat("%d 0 obj\r<< >>\rendobj\r", n)), kOk);
+    ASSERT_EQ(AddPage(), kOk);
+    ASSERT_EQ(Finish(), kOk);
+    int status = -1;
+    RunCommand("qpdf --check " + again + " 2>&1", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(XrefOffsets(ReadFile(again)).size(), 10u);
 
     // Each page starts and ends a level-9 deflate state of about 270 KB; glibc gives that back
     // to the system at the heap's top and takes it again for the next page, and on a virtual

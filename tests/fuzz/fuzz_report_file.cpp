@@ -2,7 +2,9 @@
 // appending streams), as a compressed file (expanding it and reading the expansion), as an
 // already expanded compressed container, and as a report: loaded with the real controls, saved
 // again and drawn onto a recorder and an information context.
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -23,10 +25,15 @@ namespace {
 
 using namespace kp;
 
+// Memory-backed when the machine has it: every input writes two files, and a save writes and
+// syncs a third, which on a disk cost more than everything the engine does with them.
 struct Scratch {
     Scratch() {
-        char pattern[] = "/tmp/kpfuzzXXXXXX";
-        if (mkdtemp(pattern)) dir = pattern;
+        struct stat st {};
+        std::string pattern = ::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode)
+                                  ? "/dev/shm/kpfuzzXXXXXX"
+                                  : "/tmp/kpfuzzXXXXXX";
+        if (mkdtemp(pattern.data())) dir = pattern;
     }
     ~Scratch() {
         for (const char* name : {"/in.kp", "/rw.kp", "/expanded.kp", "/saved.kp"})
@@ -42,10 +49,15 @@ Scratch& Dir() {
 }
 
 bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = size == 0 || fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < size;) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        ok = n > 0;
+        if (ok) done += size_t(n);
+    }
+    return ::close(fd) == 0 && ok;
 }
 
 std::u16string Wide(const std::string& s) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/automation/automation.h"
 
@@ -96,6 +97,8 @@ TEST(Text, Cp932Table) {
         const char* why;
     } const cases[] = {
         {"A?", u"A?", "ascii"},
+        {"\x5C~\x7F", u"\\~\x7F", "backslash and tilde stay ASCII, as in code page 932"},
+        {"12\x83\x47", u"12\u30A8", "ascii before a double-byte character"},
         {"\x83\x47\x83\x89\x81\x5B", u"\u30A8\u30E9\u30FC", "double-byte katakana"},
         {"\xB1", u"\uFF71", "half-width katakana"},
         {"\x87\x40", u"\u2460", "NEC special row (circled one)"},
@@ -115,6 +118,18 @@ TEST(Text, Cp932Table) {
     std::string narrow;
     EXPECT_FALSE(Cp932FromWide(u"\u00E9", &narrow)) << "not in CP932";
     EXPECT_EQ(BstrFromCp932("\x83"), nullptr);
+    // The converters are kept between calls: a failed conversion leaves nothing behind.
+    ASSERT_TRUE(WideFromCp932("\x83\x47", &wide));
+    EXPECT_EQ(wide, u"\u30A8");
+    ASSERT_TRUE(Cp932FromWide(u"\u30A8", &narrow));
+    EXPECT_EQ(narrow, "\x83\x47");
+    // And each thread has its own.
+    std::thread other([] {
+        std::u16string w;
+        EXPECT_TRUE(WideFromCp932("\xB1\x83\x47", &w));
+        EXPECT_EQ(w, u"\uFF71\u30A8");
+    });
+    other.join();
 }
 
 class CountingObject : public Unknown {
