@@ -70,7 +70,6 @@ struct Viewer {
         char pattern[] = "/tmp/kpbenchXXXXXX";
         if (!mkdtemp(pattern)) throw std::runtime_error("no folder");
         dir = pattern;
-        kp::preview::BindPreviewWindows();
         const std::string path = benchhost::WriteSavedFile(engine, dir + "/dense", 1,
                                                            [&](int) { return DensePage(engine); });
         engine.NewFile(&file);
@@ -109,7 +108,7 @@ struct Viewer {
     } paints;
     std::unique_ptr<QApplication> app;
     std::string dir;
-    benchhost::LinkedEngine engine;
+    benchhost::LinkedEngine engine{&kp::preview::AddPreviewWindowServices};
     benchhost::LinkedEngine::File file;
     QWidget* canvas = nullptr;
 };

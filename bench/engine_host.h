@@ -14,6 +14,7 @@
 #include "engine/core/control_interfaces.h"
 #include "engine/core/module.h"
 #include "engine/core/report.h"
+#include "engine/core/services.h"
 #include "engine/include/kpengn_members.h"
 #include "engine/preview/file_object.h"
 #include "platform/automation/automation.h"
@@ -59,11 +60,14 @@ struct Text {
 
 class LinkedEngine {
   public:
-    LinkedEngine() {
+    // more: services beyond reports and files (the viewer's windows, say).
+    explicit LinkedEngine(void (*more)(kp::EngineServices&) = nullptr) {
         kp::SetControlLibraryLoader(&kpctrl::kLinkedLoader);
-        kp::InitModule(&module_);
-        kp::BindReportFactories();
-        kp::preview::BindFileObjectFactory();
+        kp::EngineServices services;
+        kp::AddReportServices(services);
+        kp::preview::AddFileObjectServices(services);
+        if (more != nullptr) more(services);
+        kp::InitModule(&module_, services);
         void* out = nullptr;
         Check(kp::CreateEngineObject(&kp::iid::kApplication, &kp::iid::kApplication, &out),
               "WCreateObject");

@@ -119,7 +119,11 @@ struct Variant {
     uint16_t reserved1;
     uint16_t reserved2;
     uint16_t reserved3;
+    // raw first: value-initialising a Variant (Variant{}) zeroes a union's first member, and
+    // with a one-byte first member clang leaves the other seven bytes as they were, which a
+    // host reading a wider member or the whole value would then see.
     union {
+        uint64_t raw;
         uint8_t bVal;
         int16_t iVal;
         uint16_t uiVal;
@@ -133,7 +137,6 @@ struct Variant {
         Unknown* punkVal;   // VT_UNKNOWN
         Unknown* pdispVal;  // VT_DISPATCH: a scriptable object
         void* byref;        // VT_BYREF | type, VT_PTR
-        uint64_t raw;
     };
 };
 static_assert(sizeof(Variant) == 16, "Variant must stay 16 bytes");
