@@ -414,6 +414,17 @@ void QPainterDc::DrawDeviceText(const DeviceText& text) {
     }
 }
 
+// The character at i of UTF-16 text; i is left on its last unit (a surrogate pair is one).
+static char32_t NextCharacter(std::u16string_view text, size_t& i) {
+    char32_t ch = text[i];
+    if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+        ch = 0x10000 + ((ch - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        ++i;
+    }
+    return ch;
+}
+
 // Window text at whole pixels without rotation comes from the glyph images; anything else (and
 // every other device) fills the outlines.
 bool QPainterDc::PaintCachedGlyphs(const DeviceText& text, int32_t height) {
@@ -429,13 +440,8 @@ bool QPainterDc::PaintCachedGlyphs(const DeviceText& text, int32_t height) {
     const QRgb colour = ToQColor(state().textColor).rgb();
     GlyphImageCache& cache = Glyphs();
     for (size_t i = 0; i < text.text.size(); ++i) {
-        char32_t ch = text.text[i];
         const size_t at = i;
-        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.text.size() && text.text[i + 1] >= 0xDC00 &&
-            text.text[i + 1] < 0xE000) {
-            ch = 0x10000 + ((ch - 0xD800) << 10) + (text.text[i + 1] - 0xDC00);
-            ++i;
-        }
+        const char32_t ch = NextCharacter(text.text, i);
         const GlyphImageCache::Glyph glyph = cache.Get(text.face, height, text.ascent, ch, colour);
         if (glyph.image.isNull()) continue;
         painter_->drawImage(QPoint(text.origins[at].x, text.origins[at].y) + glyph.offset,
@@ -449,13 +455,8 @@ void QPainterDc::PaintGlyphs(const DeviceText& text, int32_t height) {
     QPainterPath glyphs;
     glyphs.setFillRule(Qt::WindingFill);
     for (size_t i = 0; i < text.text.size(); ++i) {
-        char32_t ch = text.text[i];
         const size_t at = i;
-        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.text.size() && text.text[i + 1] >= 0xDC00 &&
-            text.text[i + 1] < 0xE000) {
-            ch = 0x10000 + ((ch - 0xD800) << 10) + (text.text[i + 1] - 0xDC00);
-            ++i;
-        }
+        const char32_t ch = NextCharacter(text.text, i);
         QPainterPath outline;
         PathSink sink(&outline);
         if (!text.face->GlyphOutline(ch, height, sink)) continue;
