@@ -180,7 +180,11 @@ using base::EqualsNoCase;
 template <std::size_t N>
 int Classify(std::string_view word, const std::array<std::string_view, N>& choices) {
     for (std::size_t i = 0; i < N; ++i) {
-        if (EqualsNoCase(word, choices[i])) return static_cast<int>(i);
+        // Nearly every word of a page is neither tag nor attribute: the length rules it out
+        // without a call.
+        if (word.size() == choices[i].size() && EqualsNoCase(word, choices[i])) {
+            return static_cast<int>(i);
+        }
     }
     return static_cast<int>(N);
 }
