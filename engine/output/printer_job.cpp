@@ -44,13 +44,6 @@ int16_t Saturate16(double v) {
     return static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
 }
 
-// Debugger output of the engine: lines go to standard error when QZS_DEBUG_OUTPUT is set, as a
-// debugger would have shown them; otherwise they are dropped.
-void DebugOutput(const char* line) {
-    static const bool enabled = std::getenv("QZS_DEBUG_OUTPUT") != nullptr;
-    if (enabled) std::fputs(line, stderr);
-}
-
 bool IsDocumentState(uint16_t s) {
     return s == kJobDocumentOpen || s == kJobPrintingPage;
 }
@@ -284,7 +277,7 @@ DeviceContext* PrinterJobObject::DocumentDc() {
 
 PrinterModel PrinterJobObject::Model() {
     std::lock_guard guard(lock_);
-    return model_;
+    return binding_.Model();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -309,10 +302,7 @@ int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerNam
     if (!found) return rc::kNoSuchPrinter;
     std::string cupsName;
     if (!Utf8FromWide(name, &cupsName)) return rc::kStringConversion;
-    printerNameWide_ = requested;
-    driverName_ = driver;
-    portName_ = port;
-    printerName_ = cupsName;
+    binding_.SetNames(cupsName, requested, driver, port);
     devMode_.reset();
 
     if (const int32_t code = ReadPrinterCapabilities(cupsName); code != rc::kOk) return code;
@@ -324,35 +314,15 @@ int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerNam
     return rc::kOk;
 }
 
-void PrinterJobObject::ClearLists() {
-    model_ = PrinterModel{};
-    listsRead_ = false;
-    printerBound_ = false;
-    resolutions_.clear();
-    infoDc_.reset();
-    minWidth_ = minLength_ = maxWidth_ = maxLength_ = 0;
-    supportedFields_ = 0;
-    portName_.clear();
-}
-
-int32_t PrinterJobObject::QueryPrinterModel(const std::string& printer, PrinterModel* out) {
-    PrinterCapabilities caps;
-    if (!GetPrinterSystem()->ReadCapabilities(printer, &caps)) return rc::kPrinterOpenFailed;
-    PrinterModel model = CodePrinter(printer, caps);
-    if (model.papers.empty()) return rc::kCapabilityQueryFailed;
-    *out = std::move(model);
-    return rc::kOk;
-}
-
 int32_t PrinterJobObject::ReadPrinterCapabilities(const std::string& printer) {
     if (state_.load() != kJobConstructed) return rc::kWrongState;
     PrinterModel model;
-    if (const int32_t code = QueryPrinterModel(printer, &model); code != rc::kOk) {
-        ClearLists();
+    if (const int32_t code = PrinterBinding::Query(printer, &model); code != rc::kOk) {
+        binding_.Clear();
         return code;
     }
     if (const int32_t code = BindPrinterModel(std::move(model), std::nullopt); code != rc::kOk) {
-        ClearLists();
+        binding_.Clear();
         return code;
     }
     return rc::kOk;
@@ -360,38 +330,15 @@ int32_t PrinterJobObject::ReadPrinterCapabilities(const std::string& printer) {
 
 int32_t PrinterJobObject::BindPrinterModel(PrinterModel model,
                                            const std::optional<DevMode>& settings) {
-    model_ = std::move(model);
-    listsRead_ = true;
-    printerBound_ = true;
-    // A printer with more resolutions than the table holds leaves it empty.
-    resolutions_.clear();
-    if (!model_.resolutions.empty() && model_.resolutions.size() <= 99) {
-        resolutions_ = model_.resolutions;
-    }
+    binding_.Bind(std::move(model));
     if (settings || !devMode_) {
-        if (const int32_t code = ApplyDevMode(settings ? *settings : model_.defaults);
+        if (const int32_t code = ApplyDevMode(settings ? *settings : binding_.Model().defaults);
             code != rc::kOk) {
             return code;
         }
     }
-    infoDc_.reset();
-    PageGeometry page;
-    if (MeasurePage(model_, *devMode_, &page)) {
-        DeviceInfo info =
-            DeviceInfo::ForPixels(page.horzRes, page.vertRes, page.dpiX, kDtRasPrinter);
-        info.logPixelsY = page.dpiY;
-        info.physicalWidth = page.physicalWidth;
-        info.physicalHeight = page.physicalHeight;
-        info.physicalOffsetX = page.offsetX;
-        info.physicalOffsetY = page.offsetY;
-        infoDc_ = std::make_unique<InfoDc>(info);
-    }
-    minWidth_ = model_.minWidth;
-    minLength_ = model_.minLength;
-    maxWidth_ = model_.maxWidth;
-    maxLength_ = model_.maxLength;
-    supportedFields_ = model_.fields;
-    copiesLimit_ = model_.copiesLimit;
+    binding_.MeasureInfo(*devMode_);
+    binding_.AdoptLimits();
     return rc::kOk;
 }
 
@@ -432,10 +379,10 @@ DevMode PrinterJobObject::MergedForPrinter(const PrinterModel& model, const DevM
 }
 
 int32_t PrinterJobObject::ApplyDevMode(DevMode dm) {
-    if (!printerBound_) return rc::kNotReady;
-    DevMode merged = MergedForPrinter(model_, dm);
+    if (!binding_.Bound()) return rc::kNotReady;
+    DevMode merged = MergedForPrinter(binding_.Model(), dm);
     PageGeometry page;
-    if (!MeasurePage(model_, merged, &page)) return rc::kNoPrinterDc;
+    if (!MeasurePage(binding_.Model(), merged, &page)) return rc::kNoPrinterDc;
     ApplyMeasurement(page, &merged);
     devMode_ = merged;
     return rc::kOk;
@@ -444,7 +391,7 @@ int32_t PrinterJobObject::ApplyDevMode(DevMode dm) {
 int32_t PrinterJobObject::ResetPrinterDC() {
     const uint16_t before = state_.exchange(kJobResetting);
     PageGeometry page;
-    if (!devMode_ || !MeasurePage(model_, *devMode_, &page) ||
+    if (!devMode_ || !MeasurePage(binding_.Model(), *devMode_, &page) ||
         (document_ && !document_->Reset(page, *devMode_))) {
         state_.store(before);
         return rc::kResetFailed;
@@ -529,12 +476,14 @@ int32_t PrinterJobObject::PutCancelText(const Variant& a, std::u16string* field,
 // Properties
 
 int32_t PrinterJobObject::GetSupportPapers(Variant* v) {
-    return GetGuarded(v, false,
-                      [&](Variant* o) { o->iVal = static_cast<int16_t>(model_.papers.size()); });
+    return GetGuarded(v, false, [&](Variant* o) {
+        o->iVal = static_cast<int16_t>(binding_.Model().papers.size());
+    });
 }
 int32_t PrinterJobObject::GetSupportSources(Variant* v) {
-    return GetGuarded(v, false,
-                      [&](Variant* o) { o->iVal = static_cast<int16_t>(model_.sources.size()); });
+    return GetGuarded(v, false, [&](Variant* o) {
+        o->iVal = static_cast<int16_t>(binding_.Model().sources.size());
+    });
 }
 int32_t PrinterJobObject::GetInfoSize(Variant* v) {
     return GetGuarded(v, false, [&](Variant* o) {
@@ -542,10 +491,10 @@ int32_t PrinterJobObject::GetInfoSize(Variant* v) {
     });
 }
 int32_t PrinterJobObject::GetPrinterName(Variant* v) {
-    return GetString(v, printerNameWide_, !printerNameWide_.empty());
+    return GetString(v, binding_.PrinterNameWide(), !binding_.PrinterNameWide().empty());
 }
 int32_t PrinterJobObject::GetDeviceName(Variant* v) {
-    return GetString(v, driverName_, !driverName_.empty());
+    return GetString(v, binding_.DriverName(), !binding_.DriverName().empty());
 }
 int32_t PrinterJobObject::GetCancelDlgCaption(Variant* v) {
     return GetString(v, cancelDlgCaption_, !cancelDlgCaption_.empty());
@@ -585,16 +534,16 @@ int32_t PrinterJobObject::GetStatus(Variant* v) {
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetMinPaperWidth(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = minWidth_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = binding_.MinWidth(); });
 }
 int32_t PrinterJobObject::GetMinPaperLength(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = minLength_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = binding_.MinLength(); });
 }
 int32_t PrinterJobObject::GetMaxPaperWidth(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = maxWidth_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = binding_.MaxWidth(); });
 }
 int32_t PrinterJobObject::GetMaxPaperLength(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = maxLength_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = binding_.MaxLength(); });
 }
 int32_t PrinterJobObject::GetPaperSize(Variant* v) {
     return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPaperSize; });
@@ -629,9 +578,9 @@ int32_t PrinterJobObject::PutPaperSize(const Variant& a) {
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
     const auto paper =
-        std::find_if(model_.papers.begin(), model_.papers.end(),
+        std::find_if(binding_.Model().papers.begin(), binding_.Model().papers.end(),
                      [&](const CodedPaper& p) { return p.code == static_cast<uint16_t>(a.iVal); });
-    if (paper == model_.papers.end()) return rc::kPaperNotInList;
+    if (paper == binding_.Model().papers.end()) return rc::kPaperNotInList;
     if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
     pending_.dmPaperSize = a.iVal;
     if (a.iVal != kDmPaperUser) {
@@ -646,7 +595,7 @@ int32_t PrinterJobObject::PutPaperWidth(const Variant& a) {
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
     if (a.iVal < -20000 || a.iVal > 20000) return rc::kOutOfRange;
-    if (!(supportedFields_ & kDmPaperWidth)) return rc::kFieldNotSupported;
+    if (!binding_.Supports(kDmPaperWidth)) return rc::kFieldNotSupported;
     if (pending_.dmPaperSize != kDmPaperUser &&
         (!devMode_ || devMode_->dmPaperSize != kDmPaperUser)) {
         return rc::kPaperNotInList;
@@ -661,7 +610,7 @@ int32_t PrinterJobObject::PutPaperLength(const Variant& a) {
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
     if (a.iVal < -20000 || a.iVal > 20000) return rc::kOutOfRange;
-    if (!(supportedFields_ & kDmPaperLength)) return rc::kFieldNotSupported;
+    if (!binding_.Supports(kDmPaperLength)) return rc::kFieldNotSupported;
     if (pending_.dmPaperSize != kDmPaperUser &&
         (!devMode_ || devMode_->dmPaperSize != kDmPaperUser)) {
         return rc::kPaperNotInList;
@@ -675,8 +624,8 @@ int32_t PrinterJobObject::PutSource(const Variant& a) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    if (!(supportedFields_ & kDmDefaultSource)) return rc::kFieldNotSupported;
-    if (std::none_of(model_.sources.begin(), model_.sources.end(),
+    if (!binding_.Supports(kDmDefaultSource)) return rc::kFieldNotSupported;
+    if (std::none_of(binding_.Model().sources.begin(), binding_.Model().sources.end(),
                      [&](const CodedSource& c) { return c.code == a.iVal; })) {
         return rc::kSourceNotInList;
     }
@@ -690,7 +639,7 @@ int32_t PrinterJobObject::PutOrientation(const Variant& a) {
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
     if (a.uiVal != 1 && a.uiVal != 2) return rc::kOutOfRange;
-    if (!(supportedFields_ & kDmOrientation)) return rc::kFieldNotSupported;
+    if (!binding_.Supports(kDmOrientation)) return rc::kFieldNotSupported;
     if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
     pending_.dmOrientation = static_cast<int16_t>(a.uiVal);
     return rc::kOk;
@@ -699,10 +648,10 @@ int32_t PrinterJobObject::PutOrientation(const Variant& a) {
 int32_t PrinterJobObject::PutCopies(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!(supportedFields_ & kDmCopies)) return rc::kFieldNotSupported;
+    if (!binding_.Supports(kDmCopies)) return rc::kFieldNotSupported;
     if (replacement_) return rc::kReplacementWaiting;
     // 0 would read as "no edit"; it is out of range like a count above the limit.
-    if (a.uiVal == 0 || a.uiVal > copiesLimit_) return rc::kOutOfRange;
+    if (a.uiVal == 0 || a.uiVal > binding_.CopiesLimit()) return rc::kOutOfRange;
     if (!devMode_) return rc::kNotReady;
     pending_.dmCopies = static_cast<int16_t>(a.uiVal);
     return rc::kOk;
@@ -711,12 +660,13 @@ int32_t PrinterJobObject::PutCopies(const Variant& a) {
 int32_t PrinterJobObject::PutQuality(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!(supportedFields_ & kDmPrintQuality)) return rc::kFieldNotSupported;
+    if (!binding_.Supports(kDmPrintQuality)) return rc::kFieldNotSupported;
     if (replacement_) return rc::kReplacementWaiting;
     if (!devMode_) return rc::kNotReady;
     const bool quality = a.iVal <= -1 && a.iVal >= -4;
-    const bool dots = a.iVal > 0 && std::any_of(resolutions_.begin(), resolutions_.end(),
-                                                [&](const Resolution& r) { return r.x == a.iVal; });
+    const bool dots =
+        a.iVal > 0 && std::any_of(binding_.Resolutions().begin(), binding_.Resolutions().end(),
+                                  [&](const Resolution& r) { return r.x == a.iVal; });
     if (!quality && !dots) return rc::kOutOfRange;
     pending_.dmPrintQuality = a.iVal;
     return rc::kOk;
@@ -726,7 +676,7 @@ int32_t PrinterJobObject::PutColor(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
     if (replacement_) return rc::kReplacementWaiting;
-    if (!(supportedFields_ & kDmColor)) return rc::kFieldNotSupported;
+    if (!binding_.Supports(kDmColor)) return rc::kFieldNotSupported;
     if (a.uiVal != 1 && a.uiVal != 2) return rc::kOutOfRange;
     if (!devMode_) return rc::kNotReady;
     pending_.dmColor = static_cast<int16_t>(a.uiVal);
@@ -838,36 +788,36 @@ int32_t PrinterJobObject::GetMinRightMargin(Variant* v) {
 int32_t PrinterJobObject::GetHdc(Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (!infoDc_) return rc::kNotReady;
-    v->ulVal = infoDc_->handle();
+    if (!binding_.Info()) return rc::kNotReady;
+    v->ulVal = binding_.Info()->handle();
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetPaperSizeSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmPaperSize);
+    return GetBool(v, binding_.Supports(kDmPaperSize));
 }
 int32_t PrinterJobObject::GetPaperWidthSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmPaperWidth);
+    return GetBool(v, binding_.Supports(kDmPaperWidth));
 }
 int32_t PrinterJobObject::GetPaperLengthSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmPaperLength);
+    return GetBool(v, binding_.Supports(kDmPaperLength));
 }
 int32_t PrinterJobObject::GetSourceSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmDefaultSource);
+    return GetBool(v, binding_.Supports(kDmDefaultSource));
 }
 int32_t PrinterJobObject::GetOrientationSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmOrientation);
+    return GetBool(v, binding_.Supports(kDmOrientation));
 }
 int32_t PrinterJobObject::GetCopiesSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmCopies);
+    return GetBool(v, binding_.Supports(kDmCopies));
 }
 int32_t PrinterJobObject::GetQualitySupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmPrintQuality);
+    return GetBool(v, binding_.Supports(kDmPrintQuality));
 }
 int32_t PrinterJobObject::GetColorSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmColor);
+    return GetBool(v, binding_.Supports(kDmColor));
 }
 int32_t PrinterJobObject::GetSupportedFields(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->ulVal = supportedFields_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->ulVal = binding_.Fields(); });
 }
 int32_t PrinterJobObject::PutDevModePaperWidth(const Variant& a) {
     std::lock_guard guard(lock_);
@@ -1014,32 +964,32 @@ int32_t PrinterJobObject::SetDevModeMember(const Variant* args, Variant*) {
 int32_t PrinterJobObject::GetPaperMember(const Variant* args, Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= model_.papers.size()) return rc::kOutOfRange;
-    v->uiVal = model_.papers[args[0].uiVal].code;
+    if (args[0].uiVal >= binding_.Model().papers.size()) return rc::kOutOfRange;
+    v->uiVal = binding_.Model().papers[args[0].uiVal].code;
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetPaperNameMember(const Variant* args, Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= model_.papers.size()) return rc::kOutOfRange;
-    v->bstrVal = BstrFromUtf8(model_.papers[args[0].uiVal].name);
+    if (args[0].uiVal >= binding_.Model().papers.size()) return rc::kOutOfRange;
+    v->bstrVal = BstrFromUtf8(binding_.Model().papers[args[0].uiVal].name);
     return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
 }
 
 int32_t PrinterJobObject::GetSourceMember(const Variant* args, Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= model_.sources.size()) return rc::kOutOfRange;
-    v->uiVal = static_cast<uint16_t>(model_.sources[args[0].uiVal].code);
+    if (args[0].uiVal >= binding_.Model().sources.size()) return rc::kOutOfRange;
+    v->uiVal = static_cast<uint16_t>(binding_.Model().sources[args[0].uiVal].code);
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetSourceNameMember(const Variant* args, Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= model_.sources.size()) return rc::kOutOfRange;
-    v->bstrVal = BstrFromUtf8(model_.sources[args[0].uiVal].name);
+    if (args[0].uiVal >= binding_.Model().sources.size()) return rc::kOutOfRange;
+    v->bstrVal = BstrFromUtf8(binding_.Model().sources[args[0].uiVal].name);
     return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
 }
 
@@ -1047,44 +997,29 @@ int32_t PrinterJobObject::FindPaperBySizeMember(const Variant* args, Variant* v)
     v->iVal = -1;
     if (state_.load() == kJobConstructed) return rc::kBusy;
     std::lock_guard guard(lock_);
-    if (!listsRead_) return rc::kNotReady;
-    for (size_t i = 0; i < model_.papers.size(); ++i) {
-        const CodedPaper& p = model_.papers[i];
-        if (std::abs(p.width - args[0].iVal) <= 1 && std::abs(p.length - args[1].iVal) <= 1) {
-            v->iVal = static_cast<int16_t>(p.code);
-            break;
-        }
-        char line[48];
-        std::snprintf(line, sizeof line, "%d,%d,%d\n", static_cast<int>(i), p.width, p.length);
-        DebugOutput(line);
-    }
+    if (!binding_.Bound()) return rc::kNotReady;
+    v->iVal = binding_.FindPaperBySize(args[0].iVal, args[1].iVal);
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetPaperLengthMember(const Variant* args, Variant* v) {
     if (state_.load() == kJobConstructed) return rc::kBusy;
     std::lock_guard guard(lock_);
-    if (!listsRead_) return rc::kNotReady;
-    for (const auto& p : model_.papers) {
-        if (p.code == static_cast<uint16_t>(args[0].iVal)) {
-            v->iVal = Saturate16(p.length);
-            return rc::kOk;
-        }
-    }
-    return rc::kUnknownPaper;
+    if (!binding_.Bound()) return rc::kNotReady;
+    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
+    if (paper == nullptr) return rc::kUnknownPaper;
+    v->iVal = Saturate16(paper->length);
+    return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetPaperWidthMember(const Variant* args, Variant* v) {
     if (state_.load() == kJobConstructed) return rc::kBusy;
     std::lock_guard guard(lock_);
-    if (!listsRead_) return rc::kNotReady;
-    for (const auto& p : model_.papers) {
-        if (p.code == static_cast<uint16_t>(args[0].iVal)) {
-            v->iVal = Saturate16(p.width);
-            return rc::kOk;
-        }
-    }
-    return rc::kUnknownPaper;
+    if (!binding_.Bound()) return rc::kNotReady;
+    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
+    if (paper == nullptr) return rc::kUnknownPaper;
+    v->iVal = Saturate16(paper->width);
+    return rc::kOk;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1094,8 +1029,8 @@ int32_t PrinterJobObject::GetJobStatusMember(const Variant* args, Variant* v) {
     if (state_.load() == kJobConstructed) return rc::kWrongState;
     std::lock_guard guard(lock_);
     JobState state;
-    const PrintError e =
-        GetPrinterSystem()->GetJobState(printerName_, static_cast<int32_t>(args[0].ulVal), &state);
+    const PrintError e = GetPrinterSystem()->GetJobState(
+        binding_.PrinterName(), static_cast<int32_t>(args[0].ulVal), &state);
     if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
     if (e != PrintError::kOk) return rc::kJobQueryFailed;
     v->ulVal = JobStatusWord(state);
@@ -1111,7 +1046,7 @@ int32_t PrinterJobObject::SetJobStatusMember(const Variant* args, Variant*) {
     if (command < 1 || command > 5) return rc::kOutOfRange;
     std::lock_guard guard(lock_);
     const PrintError e = GetPrinterSystem()->ControlJob(
-        printerName_, static_cast<int32_t>(args[0].ulVal), kControls[command - 1]);
+        binding_.PrinterName(), static_cast<int32_t>(args[0].ulVal), kControls[command - 1]);
     if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
     return e == PrintError::kOk ? rc::kOk : rc::kJobControlFailed;
 }
@@ -1145,8 +1080,8 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     // State 16 is only reached through Open with an application.
     const PrinterDocumentFactory factory = app_->Services().printerDocument;
     std::unique_ptr<PrinterDocument> doc;
-    if (factory != nullptr && MeasurePage(model_, *devMode_, &page)) {
-        doc = factory(printerName_, model_, page, *devMode_);
+    if (factory != nullptr && MeasurePage(binding_.Model(), *devMode_, &page)) {
+        doc = factory(binding_.PrinterName(), binding_.Model(), page, *devMode_);
     }
     if (!doc) return fail(rc::kNoPrinterDc, doc, -1);
     const int32_t owner = AddPrintDcOwner(doc->dc()->handle(), this);
@@ -1268,7 +1203,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
         const uint16_t s = state_.load();
         if (s != kJobReady) return s == kJobCancelled ? rc::kJobCancelled : rc::kWrongState;
         state_.store(kJobSelecting);
-        name = printerName_;
+        name = binding_.PrinterName();
         settings = devMode_;
         layout.scalePrint = layout_.scalePrint;
         layout.scalePaperFit = layout_.scalePaperFit;
@@ -1276,7 +1211,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
         layout.scale = layout_.scale;
         layout.scalePrintLayout = layout_.scalePrintLayout;
         layout.multiPrintLayout = layout_.multiPrintLayout;
-        copiesLimit = copiesLimit_;
+        copiesLimit = binding_.CopiesLimit();
     }
     // The job stays in state 32 while the dialog runs, without its lock: other members are
     // refused by the state rather than kept waiting for the user.
@@ -1323,7 +1258,8 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
     // Everything the new printer needs is read and checked before anything of the job is
     // replaced, so that a failure leaves the job on its old printer whole.
     PrinterModel model;
-    if (QueryPrinterModel(dialog.PrinterName(), &model) != rc::kOk) return finish(rc::kNotReady);
+    if (PrinterBinding::Query(dialog.PrinterName(), &model) != rc::kOk)
+        return finish(rc::kNotReady);
     PageGeometry page;
     if (!MeasurePage(model, MergedForPrinter(model, dialog.Settings()), &page)) {
         return finish(rc::kNotReady);
@@ -1333,10 +1269,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
     std::u16string driver = WideFromUtf8(dialog.DriverName(), &driverOk);
     std::u16string port = WideFromUtf8(dialog.PortName(), &portOk);
     if (!nameOk || !driverOk || !portOk) return finish(rc::kNotReady);
-    printerName_ = dialog.PrinterName();
-    printerNameWide_ = std::move(wide);
-    driverName_ = std::move(driver);
-    portName_ = std::move(port);
+    binding_.SetNames(dialog.PrinterName(), std::move(wide), std::move(driver), std::move(port));
     if (const int32_t code = BindPrinterModel(std::move(model), dialog.Settings());
         code != rc::kOk) {
         return finish(code);
@@ -1418,25 +1351,7 @@ int32_t PrinterJobObject::ComputePrintOrigin(int32_t width, int32_t length, int1
 }
 
 bool PrinterJobObject::MatchPaperToReport(int16_t* code, int32_t width, int32_t length) {
-    const uint16_t c = static_cast<uint16_t>(*code);
-    if (c > kDmPaperUser) {
-        for (const auto& p : model_.papers) {
-            if (static_cast<int16_t>(p.width) == static_cast<int16_t>(width) &&
-                static_cast<int16_t>(p.length) == static_cast<int16_t>(length) &&
-                p.code != kDmPaperUser) {
-                *code = static_cast<int16_t>(p.code);
-                return true;
-            }
-        }
-        return false;
-    }
-    if (c < kDmPaperUser) {
-        return std::any_of(model_.papers.begin(), model_.papers.end(),
-                           [&](const CodedPaper& p) { return p.code == c; });
-    }
-    return (supportedFields_ & (kDmPaperWidth | kDmPaperLength)) != 0 && minWidth_ != 0 &&
-           maxWidth_ != 0 && minWidth_ <= width && width <= maxWidth_ && minLength_ <= length &&
-           length <= maxLength_;
+    return binding_.MatchPaper(code, width, length);
 }
 
 void PrinterJobObject::PumpMessages() {
@@ -1703,13 +1618,13 @@ int32_t PrinterJobObject::DrawReportOnPrinterMember(const Variant* args, Variant
     if (s != kJobDocumentOpen) return rc::kWrongState;
     ReportObject* report = AsReport(static_cast<ScriptableObject*>(args[0].pdispVal));
     if (report == nullptr) return rc::kBadArgument;
-    if (!infoDc_) return rc::kNotReady;
+    if (!binding_.Info()) return rc::kNotReady;
     LockReportUse(report);
     int32_t result = rc::kReportPaperFailed;
     const int16_t paper = GetPaperSizeCode(report);
     const int16_t orientation = GetPaperOrientation(report);
     if (paper > 0 && (orientation == 1 || orientation == 2)) {
-        result = report->Draw(nullptr, infoDc_->handle(), 0, 0, 0, 0, 0, 0x20000000);
+        result = report->Draw(nullptr, binding_.Info()->handle(), 0, 0, 0, 0, 0, 0x20000000);
     }
     UnlockReportUse(report);
     return result;

@@ -17,6 +17,8 @@
 #include "engine/core/scriptable.h"
 #include "engine/core/services.h"
 #include "engine/output/cancel_dialog.h"
+#include "engine/output/printer_binding.h"
+#include "engine/output/printer_codes.h"
 #include "engine/output/printer_settings.h"
 #include "platform/gdi/device_context.h"
 #include "platform/printing/devmode.h"
@@ -24,50 +26,6 @@
 namespace kp {
 
 class ApplicationObject;
-
-// Job states.
-enum PrinterJobState : uint16_t {
-    kJobConstructed = 1,
-    kJobReady = 16,
-    kJobSelecting = 32,
-    kJobResetting = 64,
-    kJobDocumentOpen = 128,
-    kJobPrintingPage = 256,
-    kJobCancelled = 4096,
-};
-
-namespace rc {
-inline constexpr int32_t kDevModeMemory = -10004;
-inline constexpr int32_t kDevModeBuffer = -10008;
-inline constexpr int32_t kPrinterOpenFailed = -10105;
-inline constexpr int32_t kCapabilityQueryFailed = -10103;
-inline constexpr int32_t kFieldNotSupported = -10107;
-inline constexpr int32_t kDocumentBusy = -10109;
-inline constexpr int32_t kJobCancelled = -10112;
-inline constexpr int32_t kSourceNotInList = -10114;
-inline constexpr int32_t kReplacementWaiting = -10115;
-inline constexpr int32_t kEditsPending = -10116;
-inline constexpr int32_t kOpenWithEdits = -10117;
-inline constexpr int32_t kNoPrinterDc = -10201;
-inline constexpr int32_t kResetFailed = -10202;
-inline constexpr int32_t kWrongState = -10301;
-inline constexpr int32_t kBusy = -10313;
-inline constexpr int32_t kSelectNotPrepared = -11001;
-inline constexpr int32_t kSelectFailed = -11002;
-inline constexpr int32_t kSelectNoLists = -11003;
-inline constexpr int32_t kSelectQueryFailed = -11004;
-inline constexpr int32_t kCancelDialogFailed = -11005;
-inline constexpr int32_t kQueueFull = -12000;
-inline constexpr int32_t kNoSpoolSpace = -12001;
-inline constexpr int32_t kSpoolOutOfMemory = -12002;
-inline constexpr int32_t kDocumentFailed = -12003;
-inline constexpr int32_t kPageFailed = -12004;
-inline constexpr int32_t kJobQueryFailed = -12010;
-inline constexpr int32_t kJobControlFailed = -12011;
-inline constexpr int32_t kNoSuchJob = -12012;
-inline constexpr int32_t kReportPaperFailed = -13000;
-inline constexpr int32_t kUnknownPaper = -13002;
-}  // namespace rc
 
 // The spooled document of an open job: its printer device context and the spooler job behind
 // it. StartDoc makes the job (its id is the host's JobNumber); pages are drawn on dc() between
@@ -166,7 +124,6 @@ class PrinterJobObject final : public ScriptableObject {
         int16_t multiPrintLayout = 1;
     };
 
-    static int32_t QueryPrinterModel(const std::string& printer, PrinterModel* out);
     int32_t ReadPrinterCapabilities(const std::string& printer);
     // Binds the coded printer: its lists, extents and fields, and the settings record (the given
     // one, else the printer's defaults when the job has none yet) measured on it.
@@ -178,7 +135,6 @@ class PrinterJobObject final : public ScriptableObject {
     bool HasPendingEdits() const;
     int32_t RefusedPut(bool cancelDialogPut) const;
     int32_t CheckDevModePut();
-    void ClearLists();
     void DestroyDocument();
     int32_t ShowCancelDialog();
     void DestroyCancelDialog();
@@ -319,21 +275,10 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t cancelDlg_ = 1;
     uint32_t parentWindow_ = 0;
 
-    std::string printerName_;  // UTF-8, as CUPS names it
-    std::u16string printerNameWide_;
-    std::u16string driverName_;
-    std::u16string portName_;
-    bool printerBound_ = false;
-    PrinterModel model_;
-    bool listsRead_ = false;
-    std::vector<plat::Resolution> resolutions_;  // empty when the printer has more than 99
+    PrinterBinding binding_;
     std::optional<plat::DevMode> devMode_;
-    std::unique_ptr<plat::InfoDc> infoDc_;
-    int16_t minWidth_ = 0, minLength_ = 0, maxWidth_ = 0, maxLength_ = 0;
     int32_t physicalWidth_ = 0, physicalHeight_ = 0;
     int16_t marginTop_ = 0, marginLeft_ = 0, marginBottom_ = 0, marginRight_ = 0;
-    uint32_t supportedFields_ = 0;
-    uint16_t copiesLimit_ = 0;
 
     int32_t asyncMode_ = 0;
     uint32_t pageCount_ = 0;
