@@ -20,6 +20,7 @@
 #include "engine/output/printer_binding.h"
 #include "engine/output/printer_codes.h"
 #include "engine/output/printer_settings.h"
+#include "engine/output/printer_settings_editor.h"
 #include "platform/gdi/device_context.h"
 #include "platform/printing/devmode.h"
 
@@ -115,26 +116,14 @@ class PrinterJobObject final : public ScriptableObject {
     plat::SIZE PageExtent() const { return pageExtent_; }
 
   private:
-    struct LayoutSettings {
-        int32_t multiPrint = 0;
-        int32_t scalePrint = 0;
-        uint16_t scale = 100;
-        int32_t scalePaperFit = 0;
-        int16_t scalePrintLayout = 1;
-        int16_t multiPrintLayout = 1;
-    };
+    using LayoutSettings = PrinterSettingsEditor::LayoutSettings;
 
     int32_t ReadPrinterCapabilities(const std::string& printer);
     // Binds the coded printer: its lists, extents and fields, and the settings record (the given
     // one, else the printer's defaults when the job has none yet) measured on it.
     int32_t BindPrinterModel(PrinterModel model, const std::optional<plat::DevMode>& settings);
-    static plat::DevMode MergedForPrinter(const PrinterModel& model, const plat::DevMode& dm);
-    int32_t ApplyDevMode(plat::DevMode dm);
-    void ApplyMeasurement(const PageGeometry& page, plat::DevMode* dm);
     int32_t ResetPrinterDC();
-    bool HasPendingEdits() const;
     int32_t RefusedPut(bool cancelDialogPut) const;
-    int32_t CheckDevModePut();
     void DestroyDocument();
     int32_t ShowCancelDialog();
     void DestroyCancelDialog();
@@ -276,14 +265,10 @@ class PrinterJobObject final : public ScriptableObject {
     uint32_t parentWindow_ = 0;
 
     PrinterBinding binding_;
-    std::optional<plat::DevMode> devMode_;
-    int32_t physicalWidth_ = 0, physicalHeight_ = 0;
-    int16_t marginTop_ = 0, marginLeft_ = 0, marginBottom_ = 0, marginRight_ = 0;
+    PrinterSettingsEditor settings_{binding_};
 
     int32_t asyncMode_ = 0;
     uint32_t pageCount_ = 0;
-    LayoutSettings layout_;
-    LayoutSettings deferred_;
     std::u16string jobName_;
     bool jobNameSet_ = false;
     int32_t jobNumber_ = 0;
@@ -303,9 +288,6 @@ class PrinterJobObject final : public ScriptableObject {
     bool sheetOpen_ = false;
     bool secondHalf_ = false;
     int32_t dcOwnerIndex_ = -1;
-
-    plat::DevMode pending_{};  // zero = no edit
-    std::optional<plat::DevMode> replacement_;
 };
 
 // The ChildFactories entries of printer jobs.
