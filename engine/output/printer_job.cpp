@@ -748,6 +748,9 @@ int32_t PrinterJobObject::UpdateInfoMember(const Variant*, Variant*) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s == kJobReady) {
+        if (!settings_.Current()) return rc::kNotReady;
+        // Nothing to apply: the layout's deferred copy stays deferred too.
+        if (!settings_.HasWaitingChanges()) return rc::kOk;
         if (const int32_t code = settings_.UpdateReady(); code != rc::kOk) return code;
     } else if (s == kJobDocumentOpen) {
         if (!settings_.Current()) return rc::kNotReady;

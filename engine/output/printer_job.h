@@ -1,7 +1,7 @@
-// One printer as the engine's host sees it: the chosen CUPS destination with what it can do, the
-// current settings record with the host's pending edits, the layout settings of the engine's own
-// print loop, the cancel-dialog texts and, while a document is open, the spooled document with
-// its printer device context.
+// One printer as the engine's host sees it: the chosen CUPS destination with what it can do (the
+// printer binding), the current settings record with the host's pending edits and the layout
+// settings of the engine's own print loop (the settings editor), the cancel-dialog texts and,
+// while a document is open, the spooled document with its printer device context.
 #pragma once
 
 #include <atomic>

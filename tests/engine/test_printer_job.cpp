@@ -538,6 +538,13 @@ TEST_F(PrinterJobTest, LayoutPutsWaitForUpdateInDocument) {
     EXPECT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     EXPECT_EQ(Get(job, KPM_PRINTER_JOB_SCALE, &v), 0);
     EXPECT_EQ(v.uiVal, 50);
+    // A put left deferred when the document closes stays deferred through an UpdateInfo with
+    // no settings to apply.
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_SCALE, VariantUI2(70)), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_SCALE, &v), 0);
+    EXPECT_EQ(v.uiVal, 50);
 }
 
 TEST_F(PrinterJobTest, PendingEditsAndTheirRefusals) {
