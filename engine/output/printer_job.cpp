@@ -44,13 +44,6 @@ int16_t Saturate16(double v) {
     return static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
 }
 
-// Debugger output of the engine: lines go to standard error when QZS_DEBUG_OUTPUT is set, as a
-// debugger would have shown them; otherwise they are dropped.
-void DebugOutput(const char* line) {
-    static const bool enabled = std::getenv("QZS_DEBUG_OUTPUT") != nullptr;
-    if (enabled) std::fputs(line, stderr);
-}
-
 bool IsDocumentState(uint16_t s) {
     return s == kJobDocumentOpen || s == kJobPrintingPage;
 }
@@ -274,7 +267,7 @@ void PrinterJobObject::FinishClose() {
 
 std::optional<DevMode> PrinterJobObject::CurrentDevMode() {
     std::lock_guard guard(lock_);
-    return devMode_;
+    return settings_.Current();
 }
 
 DeviceContext* PrinterJobObject::DocumentDc() {
@@ -284,7 +277,7 @@ DeviceContext* PrinterJobObject::DocumentDc() {
 
 PrinterModel PrinterJobObject::Model() {
     std::lock_guard guard(lock_);
-    return model_;
+    return binding_.Model();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -309,11 +302,8 @@ int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerNam
     if (!found) return rc::kNoSuchPrinter;
     std::string cupsName;
     if (!Utf8FromWide(name, &cupsName)) return rc::kStringConversion;
-    printerNameWide_ = requested;
-    driverName_ = driver;
-    portName_ = port;
-    printerName_ = cupsName;
-    devMode_.reset();
+    binding_.SetNames(cupsName, requested, driver, port);
+    settings_.Current().reset();
 
     if (const int32_t code = ReadPrinterCapabilities(cupsName); code != rc::kOk) return code;
     cancelDlgMessage_ = kDefaultCancelMessage;
@@ -324,35 +314,15 @@ int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerNam
     return rc::kOk;
 }
 
-void PrinterJobObject::ClearLists() {
-    model_ = PrinterModel{};
-    listsRead_ = false;
-    printerBound_ = false;
-    resolutions_.clear();
-    infoDc_.reset();
-    minWidth_ = minLength_ = maxWidth_ = maxLength_ = 0;
-    supportedFields_ = 0;
-    portName_.clear();
-}
-
-int32_t PrinterJobObject::QueryPrinterModel(const std::string& printer, PrinterModel* out) {
-    PrinterCapabilities caps;
-    if (!GetPrinterSystem()->ReadCapabilities(printer, &caps)) return rc::kPrinterOpenFailed;
-    PrinterModel model = CodePrinter(printer, caps);
-    if (model.papers.empty()) return rc::kCapabilityQueryFailed;
-    *out = std::move(model);
-    return rc::kOk;
-}
-
 int32_t PrinterJobObject::ReadPrinterCapabilities(const std::string& printer) {
     if (state_.load() != kJobConstructed) return rc::kWrongState;
     PrinterModel model;
-    if (const int32_t code = QueryPrinterModel(printer, &model); code != rc::kOk) {
-        ClearLists();
+    if (const int32_t code = PrinterBinding::Query(printer, &model); code != rc::kOk) {
+        binding_.Clear();
         return code;
     }
     if (const int32_t code = BindPrinterModel(std::move(model), std::nullopt); code != rc::kOk) {
-        ClearLists();
+        binding_.Clear();
         return code;
     }
     return rc::kOk;
@@ -360,96 +330,27 @@ int32_t PrinterJobObject::ReadPrinterCapabilities(const std::string& printer) {
 
 int32_t PrinterJobObject::BindPrinterModel(PrinterModel model,
                                            const std::optional<DevMode>& settings) {
-    model_ = std::move(model);
-    listsRead_ = true;
-    printerBound_ = true;
-    // A printer with more resolutions than the table holds leaves it empty.
-    resolutions_.clear();
-    if (!model_.resolutions.empty() && model_.resolutions.size() <= 99) {
-        resolutions_ = model_.resolutions;
-    }
-    if (settings || !devMode_) {
-        if (const int32_t code = ApplyDevMode(settings ? *settings : model_.defaults);
+    binding_.Bind(std::move(model));
+    if (settings || !settings_.Current()) {
+        if (const int32_t code = settings_.Apply(settings ? *settings : binding_.Model().defaults);
             code != rc::kOk) {
             return code;
         }
     }
-    infoDc_.reset();
-    PageGeometry page;
-    if (MeasurePage(model_, *devMode_, &page)) {
-        DeviceInfo info =
-            DeviceInfo::ForPixels(page.horzRes, page.vertRes, page.dpiX, kDtRasPrinter);
-        info.logPixelsY = page.dpiY;
-        info.physicalWidth = page.physicalWidth;
-        info.physicalHeight = page.physicalHeight;
-        info.physicalOffsetX = page.offsetX;
-        info.physicalOffsetY = page.offsetY;
-        infoDc_ = std::make_unique<InfoDc>(info);
-    }
-    minWidth_ = model_.minWidth;
-    minLength_ = model_.minLength;
-    maxWidth_ = model_.maxWidth;
-    maxLength_ = model_.maxLength;
-    supportedFields_ = model_.fields;
-    copiesLimit_ = model_.copiesLimit;
-    return rc::kOk;
-}
-
-void PrinterJobObject::ApplyMeasurement(const PageGeometry& page, DevMode* dm) {
-    // The rounding of the page measurement: every value plus 0.5, truncated; margins through
-    // whole millimetres.
-    const double dx = page.dpiX, dy = page.dpiY;
-    const auto round = [](double v) { return std::trunc(v + 0.5); };
-    int32_t across = page.physicalWidth, down = page.physicalHeight;
-    double ax = dx, ay = dy;
-    if (dm->dmOrientation == kDmOrientLandscape) {
-        // The record keeps the paper upright: its width is the turned page's height. (Writing
-        // the turned width would turn a user-defined size again at the next reset.)
-        std::swap(across, down);
-        std::swap(ax, ay);
-    }
-    dm->dmPaperWidth = Saturate16(round(across / ax * 254));
-    dm->dmPaperLength = Saturate16(round(down / ay * 254));
-    const double left = round(page.offsetX / dx * 25.4);
-    const double top = round(page.offsetY / dy * 25.4);
-    marginLeft_ = Saturate16(left * 10);
-    marginTop_ = Saturate16(top * 10);
-    marginRight_ =
-        Saturate16(round((page.physicalWidth / dx * 25.4 - page.horzRes / dx * 25.4 - left) * 10));
-    marginBottom_ =
-        Saturate16(round((page.physicalHeight / dy * 25.4 - page.vertRes / dy * 25.4 - top) * 10));
-    physicalWidth_ = page.physicalWidth;
-    physicalHeight_ = page.physicalHeight;
-}
-
-DevMode PrinterJobObject::MergedForPrinter(const PrinterModel& model, const DevMode& dm) {
-    DevMode merged = MergeDevMode(model, dm);
-    if (merged.dmPaperSize == kDmPaperUser) {
-        merged.dmPaperWidth = dm.dmPaperWidth;
-        merged.dmPaperLength = dm.dmPaperLength;
-    }
-    return merged;
-}
-
-int32_t PrinterJobObject::ApplyDevMode(DevMode dm) {
-    if (!printerBound_) return rc::kNotReady;
-    DevMode merged = MergedForPrinter(model_, dm);
-    PageGeometry page;
-    if (!MeasurePage(model_, merged, &page)) return rc::kNoPrinterDc;
-    ApplyMeasurement(page, &merged);
-    devMode_ = merged;
+    binding_.MeasureInfo(*settings_.Current());
+    binding_.AdoptLimits();
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::ResetPrinterDC() {
     const uint16_t before = state_.exchange(kJobResetting);
     PageGeometry page;
-    if (!devMode_ || !MeasurePage(model_, *devMode_, &page) ||
-        (document_ && !document_->Reset(page, *devMode_))) {
+    if (!settings_.Current() || !MeasurePage(binding_.Model(), *settings_.Current(), &page) ||
+        (document_ && !document_->Reset(page, *settings_.Current()))) {
         state_.store(before);
         return rc::kResetFailed;
     }
-    ApplyMeasurement(page, &*devMode_);
+    settings_.ApplyMeasurement(page, &*settings_.Current());
     if (document_) {
         DeviceContext* dc = document_->dc();
         dc->SetMapMode(kMmText);
@@ -471,23 +372,10 @@ int32_t PrinterJobObject::RefusedPut(bool cancelDialogPut) const {
     return rc::kWrongState;
 }
 
-int32_t PrinterJobObject::CheckDevModePut() {
-    if (state_.load() != kJobReady) return rc::kOk;
-    if (replacement_) return rc::kReplacementWaiting;
-    if (!devMode_) return rc::kNotReady;
-    return rc::kOk;
-}
-
-bool PrinterJobObject::HasPendingEdits() const {
-    const DevMode& p = pending_;
-    return p.dmOrientation || p.dmPaperSize || p.dmPaperLength || p.dmPaperWidth || p.dmCopies ||
-           p.dmDefaultSource || p.dmPrintQuality || p.dmColor;
-}
-
 int32_t PrinterJobObject::GetGuarded(Variant* v, bool needsDevMode, auto read) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (needsDevMode && !devMode_) return rc::kNotReady;
+    if (needsDevMode && !settings_.Current()) return rc::kNotReady;
     read(v);
     return rc::kOk;
 }
@@ -509,8 +397,8 @@ int32_t PrinterJobObject::PutLayout(const Variant& a, auto write) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    if (const int32_t code = write(deferred_, a); code != rc::kOk) return code;
-    if (s == kJobReady) write(layout_, a);
+    if (const int32_t code = write(settings_.Deferred(), a); code != rc::kOk) return code;
+    if (s == kJobReady) write(settings_.Layout(), a);
     return rc::kOk;
 }
 
@@ -529,23 +417,27 @@ int32_t PrinterJobObject::PutCancelText(const Variant& a, std::u16string* field,
 // Properties
 
 int32_t PrinterJobObject::GetSupportPapers(Variant* v) {
-    return GetGuarded(v, false,
-                      [&](Variant* o) { o->iVal = static_cast<int16_t>(model_.papers.size()); });
+    return GetGuarded(v, false, [&](Variant* o) {
+        o->iVal = static_cast<int16_t>(binding_.Model().papers.size());
+    });
 }
 int32_t PrinterJobObject::GetSupportSources(Variant* v) {
-    return GetGuarded(v, false,
-                      [&](Variant* o) { o->iVal = static_cast<int16_t>(model_.sources.size()); });
+    return GetGuarded(v, false, [&](Variant* o) {
+        o->iVal = static_cast<int16_t>(binding_.Model().sources.size());
+    });
 }
 int32_t PrinterJobObject::GetInfoSize(Variant* v) {
     return GetGuarded(v, false, [&](Variant* o) {
-        o->uiVal = devMode_ ? static_cast<uint16_t>(devMode_->dmSize + devMode_->dmDriverExtra) : 0;
+        o->uiVal = settings_.Current() ? static_cast<uint16_t>(settings_.Current()->dmSize +
+                                                               settings_.Current()->dmDriverExtra)
+                                       : 0;
     });
 }
 int32_t PrinterJobObject::GetPrinterName(Variant* v) {
-    return GetString(v, printerNameWide_, !printerNameWide_.empty());
+    return GetString(v, binding_.PrinterNameWide(), !binding_.PrinterNameWide().empty());
 }
 int32_t PrinterJobObject::GetDeviceName(Variant* v) {
-    return GetString(v, driverName_, !driverName_.empty());
+    return GetString(v, binding_.DriverName(), !binding_.DriverName().empty());
 }
 int32_t PrinterJobObject::GetCancelDlgCaption(Variant* v) {
     return GetString(v, cancelDlgCaption_, !cancelDlgCaption_.empty());
@@ -585,152 +477,99 @@ int32_t PrinterJobObject::GetStatus(Variant* v) {
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetMinPaperWidth(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = minWidth_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = binding_.MinWidth(); });
 }
 int32_t PrinterJobObject::GetMinPaperLength(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = minLength_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = binding_.MinLength(); });
 }
 int32_t PrinterJobObject::GetMaxPaperWidth(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = maxWidth_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = binding_.MaxWidth(); });
 }
 int32_t PrinterJobObject::GetMaxPaperLength(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = maxLength_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = binding_.MaxLength(); });
 }
 int32_t PrinterJobObject::GetPaperSize(Variant* v) {
-    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPaperSize; });
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = settings_.Current()->dmPaperSize; });
 }
 int32_t PrinterJobObject::GetPaperWidth(Variant* v) {
-    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPaperWidth; });
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = settings_.Current()->dmPaperWidth; });
 }
 int32_t PrinterJobObject::GetPaperLength(Variant* v) {
-    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPaperLength; });
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = settings_.Current()->dmPaperLength; });
 }
 int32_t PrinterJobObject::GetSource(Variant* v) {
-    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmDefaultSource; });
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = settings_.Current()->dmDefaultSource; });
 }
 int32_t PrinterJobObject::GetOrientation(Variant* v) {
-    return GetGuarded(
-        v, true, [&](Variant* o) { o->uiVal = static_cast<uint16_t>(devMode_->dmOrientation); });
+    return GetGuarded(v, true, [&](Variant* o) {
+        o->uiVal = static_cast<uint16_t>(settings_.Current()->dmOrientation);
+    });
 }
 int32_t PrinterJobObject::GetCopies(Variant* v) {
-    return GetGuarded(v, true,
-                      [&](Variant* o) { o->uiVal = static_cast<uint16_t>(devMode_->dmCopies); });
+    return GetGuarded(v, true, [&](Variant* o) {
+        o->uiVal = static_cast<uint16_t>(settings_.Current()->dmCopies);
+    });
 }
 int32_t PrinterJobObject::GetQuality(Variant* v) {
-    return GetGuarded(v, true, [&](Variant* o) { o->iVal = devMode_->dmPrintQuality; });
+    return GetGuarded(v, true, [&](Variant* o) { o->iVal = settings_.Current()->dmPrintQuality; });
 }
 int32_t PrinterJobObject::GetColor(Variant* v) {
-    return GetGuarded(v, true,
-                      [&](Variant* o) { o->uiVal = static_cast<uint16_t>(devMode_->dmColor); });
+    return GetGuarded(v, true, [&](Variant* o) {
+        o->uiVal = static_cast<uint16_t>(settings_.Current()->dmColor);
+    });
 }
 
 int32_t PrinterJobObject::PutPaperSize(const Variant& a) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    const auto paper =
-        std::find_if(model_.papers.begin(), model_.papers.end(),
-                     [&](const CodedPaper& p) { return p.code == static_cast<uint16_t>(a.iVal); });
-    if (paper == model_.papers.end()) return rc::kPaperNotInList;
-    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
-    pending_.dmPaperSize = a.iVal;
-    if (a.iVal != kDmPaperUser) {
-        pending_.dmPaperWidth = static_cast<int16_t>(paper->width);
-        pending_.dmPaperLength = static_cast<int16_t>(paper->length);
-    }
-    return rc::kOk;
+    return settings_.PutPaperSize(a.iVal, s == kJobReady);
 }
 
 int32_t PrinterJobObject::PutPaperWidth(const Variant& a) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    if (a.iVal < -20000 || a.iVal > 20000) return rc::kOutOfRange;
-    if (!(supportedFields_ & kDmPaperWidth)) return rc::kFieldNotSupported;
-    if (pending_.dmPaperSize != kDmPaperUser &&
-        (!devMode_ || devMode_->dmPaperSize != kDmPaperUser)) {
-        return rc::kPaperNotInList;
-    }
-    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
-    pending_.dmPaperWidth = a.iVal;
-    return rc::kOk;
+    return settings_.PutPaperWidth(a.iVal, s == kJobReady);
 }
 
 int32_t PrinterJobObject::PutPaperLength(const Variant& a) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    if (a.iVal < -20000 || a.iVal > 20000) return rc::kOutOfRange;
-    if (!(supportedFields_ & kDmPaperLength)) return rc::kFieldNotSupported;
-    if (pending_.dmPaperSize != kDmPaperUser &&
-        (!devMode_ || devMode_->dmPaperSize != kDmPaperUser)) {
-        return rc::kPaperNotInList;
-    }
-    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
-    pending_.dmPaperLength = a.iVal;
-    return rc::kOk;
+    return settings_.PutPaperLength(a.iVal, s == kJobReady);
 }
 
 int32_t PrinterJobObject::PutSource(const Variant& a) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    if (!(supportedFields_ & kDmDefaultSource)) return rc::kFieldNotSupported;
-    if (std::none_of(model_.sources.begin(), model_.sources.end(),
-                     [&](const CodedSource& c) { return c.code == a.iVal; })) {
-        return rc::kSourceNotInList;
-    }
-    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
-    pending_.dmDefaultSource = a.iVal;
-    return rc::kOk;
+    return settings_.PutSource(a.iVal, s == kJobReady);
 }
 
 int32_t PrinterJobObject::PutOrientation(const Variant& a) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    if (a.uiVal != 1 && a.uiVal != 2) return rc::kOutOfRange;
-    if (!(supportedFields_ & kDmOrientation)) return rc::kFieldNotSupported;
-    if (const int32_t code = CheckDevModePut(); code != rc::kOk) return code;
-    pending_.dmOrientation = static_cast<int16_t>(a.uiVal);
-    return rc::kOk;
+    return settings_.PutOrientation(a.uiVal, s == kJobReady);
 }
 
 int32_t PrinterJobObject::PutCopies(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!(supportedFields_ & kDmCopies)) return rc::kFieldNotSupported;
-    if (replacement_) return rc::kReplacementWaiting;
-    // 0 would read as "no edit"; it is out of range like a count above the limit.
-    if (a.uiVal == 0 || a.uiVal > copiesLimit_) return rc::kOutOfRange;
-    if (!devMode_) return rc::kNotReady;
-    pending_.dmCopies = static_cast<int16_t>(a.uiVal);
-    return rc::kOk;
+    return settings_.PutCopies(a.uiVal);
 }
 
 int32_t PrinterJobObject::PutQuality(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!(supportedFields_ & kDmPrintQuality)) return rc::kFieldNotSupported;
-    if (replacement_) return rc::kReplacementWaiting;
-    if (!devMode_) return rc::kNotReady;
-    const bool quality = a.iVal <= -1 && a.iVal >= -4;
-    const bool dots = a.iVal > 0 && std::any_of(resolutions_.begin(), resolutions_.end(),
-                                                [&](const Resolution& r) { return r.x == a.iVal; });
-    if (!quality && !dots) return rc::kOutOfRange;
-    pending_.dmPrintQuality = a.iVal;
-    return rc::kOk;
+    return settings_.PutQuality(a.iVal);
 }
 
 int32_t PrinterJobObject::PutColor(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
-    if (replacement_) return rc::kReplacementWaiting;
-    if (!(supportedFields_ & kDmColor)) return rc::kFieldNotSupported;
-    if (a.uiVal != 1 && a.uiVal != 2) return rc::kOutOfRange;
-    if (!devMode_) return rc::kNotReady;
-    pending_.dmColor = static_cast<int16_t>(a.uiVal);
-    return rc::kOk;
+    return settings_.PutColor(a.uiVal);
 }
 
 int32_t PrinterJobObject::GetASyncMode(Variant* v) {
@@ -755,7 +594,7 @@ int32_t PrinterJobObject::GetJobNumber(Variant* v) {
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetMultiPrint(Variant* v) {
-    return GetBool(v, layout_.multiPrint);
+    return GetBool(v, settings_.Layout().multiPrint);
 }
 int32_t PrinterJobObject::PutMultiPrint(const Variant& a) {
     return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
@@ -764,8 +603,9 @@ int32_t PrinterJobObject::PutMultiPrint(const Variant& a) {
     });
 }
 int32_t PrinterJobObject::GetMultiPrintLayout(Variant* v) {
-    return GetGuarded(
-        v, false, [&](Variant* o) { o->uiVal = static_cast<uint16_t>(layout_.multiPrintLayout); });
+    return GetGuarded(v, false, [&](Variant* o) {
+        o->uiVal = static_cast<uint16_t>(settings_.Layout().multiPrintLayout);
+    });
 }
 int32_t PrinterJobObject::PutMultiPrintLayout(const Variant& a) {
     return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
@@ -775,7 +615,7 @@ int32_t PrinterJobObject::PutMultiPrintLayout(const Variant& a) {
     });
 }
 int32_t PrinterJobObject::GetScale(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->uiVal = layout_.scale; });
+    return GetGuarded(v, false, [&](Variant* o) { o->uiVal = settings_.Layout().scale; });
 }
 int32_t PrinterJobObject::PutScale(const Variant& a) {
     return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
@@ -785,7 +625,7 @@ int32_t PrinterJobObject::PutScale(const Variant& a) {
     });
 }
 int32_t PrinterJobObject::GetScalePrint(Variant* v) {
-    return GetBool(v, layout_.scalePrint);
+    return GetBool(v, settings_.Layout().scalePrint);
 }
 int32_t PrinterJobObject::PutScalePrint(const Variant& a) {
     return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
@@ -794,7 +634,7 @@ int32_t PrinterJobObject::PutScalePrint(const Variant& a) {
     });
 }
 int32_t PrinterJobObject::GetScalePaperFit(Variant* v) {
-    return GetBool(v, layout_.scalePaperFit);
+    return GetBool(v, settings_.Layout().scalePaperFit);
 }
 int32_t PrinterJobObject::PutScalePaperFit(const Variant& a) {
     return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
@@ -803,8 +643,9 @@ int32_t PrinterJobObject::PutScalePaperFit(const Variant& a) {
     });
 }
 int32_t PrinterJobObject::GetScalePrintLayout(Variant* v) {
-    return GetGuarded(
-        v, false, [&](Variant* o) { o->uiVal = static_cast<uint16_t>(layout_.scalePrintLayout); });
+    return GetGuarded(v, false, [&](Variant* o) {
+        o->uiVal = static_cast<uint16_t>(settings_.Layout().scalePrintLayout);
+    });
 }
 int32_t PrinterJobObject::PutScalePrintLayout(const Variant& a) {
     return PutLayout(a, [](LayoutSettings& l, const Variant& x) {
@@ -824,63 +665,63 @@ int32_t PrinterJobObject::PutJobName(const Variant& a) {
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetMinTopMargin(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = marginTop_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = settings_.MarginTop(); });
 }
 int32_t PrinterJobObject::GetMinLeftMargin(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = marginLeft_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = settings_.MarginLeft(); });
 }
 int32_t PrinterJobObject::GetMinBottomMargin(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = marginBottom_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = settings_.MarginBottom(); });
 }
 int32_t PrinterJobObject::GetMinRightMargin(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->iVal = marginRight_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->iVal = settings_.MarginRight(); });
 }
 int32_t PrinterJobObject::GetHdc(Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (!infoDc_) return rc::kNotReady;
-    v->ulVal = infoDc_->handle();
+    if (!binding_.Info()) return rc::kNotReady;
+    v->ulVal = binding_.Info()->handle();
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetPaperSizeSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmPaperSize);
+    return GetBool(v, binding_.Supports(kDmPaperSize));
 }
 int32_t PrinterJobObject::GetPaperWidthSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmPaperWidth);
+    return GetBool(v, binding_.Supports(kDmPaperWidth));
 }
 int32_t PrinterJobObject::GetPaperLengthSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmPaperLength);
+    return GetBool(v, binding_.Supports(kDmPaperLength));
 }
 int32_t PrinterJobObject::GetSourceSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmDefaultSource);
+    return GetBool(v, binding_.Supports(kDmDefaultSource));
 }
 int32_t PrinterJobObject::GetOrientationSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmOrientation);
+    return GetBool(v, binding_.Supports(kDmOrientation));
 }
 int32_t PrinterJobObject::GetCopiesSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmCopies);
+    return GetBool(v, binding_.Supports(kDmCopies));
 }
 int32_t PrinterJobObject::GetQualitySupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmPrintQuality);
+    return GetBool(v, binding_.Supports(kDmPrintQuality));
 }
 int32_t PrinterJobObject::GetColorSupported(Variant* v) {
-    return GetBool(v, supportedFields_ & kDmColor);
+    return GetBool(v, binding_.Supports(kDmColor));
 }
 int32_t PrinterJobObject::GetSupportedFields(Variant* v) {
-    return GetGuarded(v, false, [&](Variant* o) { o->ulVal = supportedFields_; });
+    return GetGuarded(v, false, [&](Variant* o) { o->ulVal = binding_.Fields(); });
 }
 int32_t PrinterJobObject::PutDevModePaperWidth(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!devMode_) return rc::kNotReady;
-    devMode_->dmPaperWidth = a.iVal;
+    if (!settings_.Current()) return rc::kNotReady;
+    settings_.Current()->dmPaperWidth = a.iVal;
     return rc::kOk;
 }
 int32_t PrinterJobObject::PutDevModePaperLength(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!devMode_) return rc::kNotReady;
-    devMode_->dmPaperLength = a.iVal;
+    if (!settings_.Current()) return rc::kNotReady;
+    settings_.Current()->dmPaperLength = a.iVal;
     return rc::kOk;
 }
 
@@ -907,60 +748,16 @@ int32_t PrinterJobObject::UpdateInfoMember(const Variant*, Variant*) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s == kJobReady) {
-        if (!devMode_) return rc::kNotReady;
-        if (!replacement_ && !HasPendingEdits()) return rc::kOk;
-        DevMode next = replacement_ ? *replacement_ : *devMode_;
-        if (!replacement_) {
-            if (pending_.dmColor) next.dmColor = pending_.dmColor;
-            if (pending_.dmCopies) next.dmCopies = pending_.dmCopies;
-            if (pending_.dmPaperSize) next.dmPaperSize = pending_.dmPaperSize;
-            if (pending_.dmOrientation) next.dmOrientation = pending_.dmOrientation;
-            // A zero pending size is no edit: an orientation alone keeps a user-defined size.
-            const bool upright = next.dmOrientation == kDmOrientPortrait;
-            if (pending_.dmPaperWidth) {
-                (upright ? next.dmPaperWidth : next.dmPaperLength) = pending_.dmPaperWidth;
-            }
-            if (pending_.dmPaperLength) {
-                (upright ? next.dmPaperLength : next.dmPaperWidth) = pending_.dmPaperLength;
-            }
-            if (pending_.dmDefaultSource) next.dmDefaultSource = pending_.dmDefaultSource;
-            if (pending_.dmPrintQuality) next.dmPrintQuality = pending_.dmPrintQuality;
-        }
-        replacement_.reset();
-        const int32_t code = ApplyDevMode(next);
-        if (code != rc::kOk) return code;
+        if (!settings_.Current()) return rc::kNotReady;
+        // Nothing to apply: the layout's deferred copy stays deferred too.
+        if (!settings_.HasWaitingChanges()) return rc::kOk;
+        if (const int32_t code = settings_.UpdateReady(); code != rc::kOk) return code;
     } else if (s == kJobDocumentOpen) {
-        if (!devMode_) return rc::kNotReady;
+        if (!settings_.Current()) return rc::kNotReady;
         if (const int32_t code = EndSheetForUpdate(); code != rc::kOk) return code;
-        const DevMode before = *devMode_;
-        DevMode& dm = *devMode_;
-        bool written = false;
-        if (pending_.dmPaperSize) {
-            dm.dmPaperSize = pending_.dmPaperSize;
-            written = true;
-        }
-        if (pending_.dmOrientation) {
-            dm.dmOrientation = pending_.dmOrientation;
-            written = true;
-        }
-        const bool upright = dm.dmOrientation == kDmOrientPortrait;
-        if (pending_.dmPaperWidth) {
-            (upright ? dm.dmPaperWidth : dm.dmPaperLength) = pending_.dmPaperWidth;
-            written = true;
-        }
-        if (pending_.dmPaperLength) {
-            (upright ? dm.dmPaperLength : dm.dmPaperWidth) = pending_.dmPaperLength;
-            written = true;
-        }
-        if (pending_.dmDefaultSource) {
-            dm.dmDefaultSource = pending_.dmDefaultSource;
-            written = true;
-        }
-        if (written) {
-            if (const int32_t code = ResetPrinterDC(); code != rc::kOk) {
-                *devMode_ = before;  // the pending edits stay for another try
-                return code;
-            }
+        if (const int32_t code = settings_.UpdateOpen([this] { return ResetPrinterDC(); });
+            code != rc::kOk) {
+            return code;
         }
     } else if (s == kJobPrintingPage) {
         return rc::kBusy;
@@ -969,8 +766,7 @@ int32_t PrinterJobObject::UpdateInfoMember(const Variant*, Variant*) {
     } else {
         return rc::kWrongState;
     }
-    pending_ = DevMode{};
-    layout_ = deferred_;
+    settings_.CommitEdits();
     return rc::kOk;
 }
 
@@ -978,9 +774,7 @@ int32_t PrinterJobObject::ResetPendingSettingsMember(const Variant*, Variant*) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    pending_ = DevMode{};
-    replacement_.reset();
-    deferred_ = layout_;
+    settings_.DropEdits();
     return rc::kOk;
 }
 
@@ -988,9 +782,9 @@ int32_t PrinterJobObject::GetDevModeMember(const Variant* args, Variant*) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s == kJobConstructed || s == kJobResetting) return rc::kBusy;
-    if (!devMode_) return rc::kNotReady;
+    if (!settings_.Current()) return rc::kNotReady;
     if (args[0].byref == nullptr) return rc::kDevModeBuffer;
-    std::memcpy(args[0].byref, &*devMode_, sizeof(DevMode));
+    std::memcpy(args[0].byref, &*settings_.Current(), sizeof(DevMode));
     return rc::kOk;
 }
 
@@ -1005,41 +799,41 @@ int32_t PrinterJobObject::SetDevModeMember(const Variant* args, Variant*) {
     if (copy.dmSize != kDevModeSize || copy.dmDriverExtra > 8192) return rc::kDevModeBuffer;
     const uint16_t s = state_.load();
     if (s != kJobReady) return s == kJobPrintingPage ? rc::kBusy : RefusedPut(false);
-    if (HasPendingEdits()) return rc::kEditsPending;
+    if (settings_.HasPendingEdits()) return rc::kEditsPending;
     copy.dmDriverExtra = 0;  // a foreign driver part is dropped
-    replacement_ = copy;
+    settings_.SetReplacement(copy);
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetPaperMember(const Variant* args, Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= model_.papers.size()) return rc::kOutOfRange;
-    v->uiVal = model_.papers[args[0].uiVal].code;
+    if (args[0].uiVal >= binding_.Model().papers.size()) return rc::kOutOfRange;
+    v->uiVal = binding_.Model().papers[args[0].uiVal].code;
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetPaperNameMember(const Variant* args, Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= model_.papers.size()) return rc::kOutOfRange;
-    v->bstrVal = BstrFromUtf8(model_.papers[args[0].uiVal].name);
+    if (args[0].uiVal >= binding_.Model().papers.size()) return rc::kOutOfRange;
+    v->bstrVal = BstrFromUtf8(binding_.Model().papers[args[0].uiVal].name);
     return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
 }
 
 int32_t PrinterJobObject::GetSourceMember(const Variant* args, Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= model_.sources.size()) return rc::kOutOfRange;
-    v->uiVal = static_cast<uint16_t>(model_.sources[args[0].uiVal].code);
+    if (args[0].uiVal >= binding_.Model().sources.size()) return rc::kOutOfRange;
+    v->uiVal = static_cast<uint16_t>(binding_.Model().sources[args[0].uiVal].code);
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetSourceNameMember(const Variant* args, Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= model_.sources.size()) return rc::kOutOfRange;
-    v->bstrVal = BstrFromUtf8(model_.sources[args[0].uiVal].name);
+    if (args[0].uiVal >= binding_.Model().sources.size()) return rc::kOutOfRange;
+    v->bstrVal = BstrFromUtf8(binding_.Model().sources[args[0].uiVal].name);
     return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
 }
 
@@ -1047,44 +841,29 @@ int32_t PrinterJobObject::FindPaperBySizeMember(const Variant* args, Variant* v)
     v->iVal = -1;
     if (state_.load() == kJobConstructed) return rc::kBusy;
     std::lock_guard guard(lock_);
-    if (!listsRead_) return rc::kNotReady;
-    for (size_t i = 0; i < model_.papers.size(); ++i) {
-        const CodedPaper& p = model_.papers[i];
-        if (std::abs(p.width - args[0].iVal) <= 1 && std::abs(p.length - args[1].iVal) <= 1) {
-            v->iVal = static_cast<int16_t>(p.code);
-            break;
-        }
-        char line[48];
-        std::snprintf(line, sizeof line, "%d,%d,%d\n", static_cast<int>(i), p.width, p.length);
-        DebugOutput(line);
-    }
+    if (!binding_.Bound()) return rc::kNotReady;
+    v->iVal = binding_.FindPaperBySize(args[0].iVal, args[1].iVal);
     return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetPaperLengthMember(const Variant* args, Variant* v) {
     if (state_.load() == kJobConstructed) return rc::kBusy;
     std::lock_guard guard(lock_);
-    if (!listsRead_) return rc::kNotReady;
-    for (const auto& p : model_.papers) {
-        if (p.code == static_cast<uint16_t>(args[0].iVal)) {
-            v->iVal = Saturate16(p.length);
-            return rc::kOk;
-        }
-    }
-    return rc::kUnknownPaper;
+    if (!binding_.Bound()) return rc::kNotReady;
+    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
+    if (paper == nullptr) return rc::kUnknownPaper;
+    v->iVal = Saturate16(paper->length);
+    return rc::kOk;
 }
 
 int32_t PrinterJobObject::GetPaperWidthMember(const Variant* args, Variant* v) {
     if (state_.load() == kJobConstructed) return rc::kBusy;
     std::lock_guard guard(lock_);
-    if (!listsRead_) return rc::kNotReady;
-    for (const auto& p : model_.papers) {
-        if (p.code == static_cast<uint16_t>(args[0].iVal)) {
-            v->iVal = Saturate16(p.width);
-            return rc::kOk;
-        }
-    }
-    return rc::kUnknownPaper;
+    if (!binding_.Bound()) return rc::kNotReady;
+    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
+    if (paper == nullptr) return rc::kUnknownPaper;
+    v->iVal = Saturate16(paper->width);
+    return rc::kOk;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1094,8 +873,8 @@ int32_t PrinterJobObject::GetJobStatusMember(const Variant* args, Variant* v) {
     if (state_.load() == kJobConstructed) return rc::kWrongState;
     std::lock_guard guard(lock_);
     JobState state;
-    const PrintError e =
-        GetPrinterSystem()->GetJobState(printerName_, static_cast<int32_t>(args[0].ulVal), &state);
+    const PrintError e = GetPrinterSystem()->GetJobState(
+        binding_.PrinterName(), static_cast<int32_t>(args[0].ulVal), &state);
     if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
     if (e != PrintError::kOk) return rc::kJobQueryFailed;
     v->ulVal = JobStatusWord(state);
@@ -1111,7 +890,7 @@ int32_t PrinterJobObject::SetJobStatusMember(const Variant* args, Variant*) {
     if (command < 1 || command > 5) return rc::kOutOfRange;
     std::lock_guard guard(lock_);
     const PrintError e = GetPrinterSystem()->ControlJob(
-        printerName_, static_cast<int32_t>(args[0].ulVal), kControls[command - 1]);
+        binding_.PrinterName(), static_cast<int32_t>(args[0].ulVal), kControls[command - 1]);
     if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
     return e == PrintError::kOk ? rc::kOk : rc::kJobControlFailed;
 }
@@ -1130,8 +909,8 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
         }
         return s == kJobCancelled ? rc::kJobCancelled : rc::kWrongState;
     }
-    if (HasPendingEdits() || replacement_) return rc::kOpenWithEdits;
-    if (!devMode_) return rc::kNotReady;
+    if (settings_.HasWaitingChanges()) return rc::kOpenWithEdits;
+    if (!settings_.Current()) return rc::kNotReady;
     state_.store(kJobDocumentOpen);
 
     const auto fail = [&](int32_t code, std::unique_ptr<PrinterDocument>& doc, int32_t owner) {
@@ -1145,8 +924,8 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     // State 16 is only reached through Open with an application.
     const PrinterDocumentFactory factory = app_->Services().printerDocument;
     std::unique_ptr<PrinterDocument> doc;
-    if (factory != nullptr && MeasurePage(model_, *devMode_, &page)) {
-        doc = factory(printerName_, model_, page, *devMode_);
+    if (factory != nullptr && MeasurePage(binding_.Model(), *settings_.Current(), &page)) {
+        doc = factory(binding_.PrinterName(), binding_.Model(), page, *settings_.Current());
     }
     if (!doc) return fail(rc::kNoPrinterDc, doc, -1);
     const int32_t owner = AddPrintDcOwner(doc->dc()->handle(), this);
@@ -1268,15 +1047,15 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
         const uint16_t s = state_.load();
         if (s != kJobReady) return s == kJobCancelled ? rc::kJobCancelled : rc::kWrongState;
         state_.store(kJobSelecting);
-        name = printerName_;
-        settings = devMode_;
-        layout.scalePrint = layout_.scalePrint;
-        layout.scalePaperFit = layout_.scalePaperFit;
-        layout.multiPrint = layout_.multiPrint;
-        layout.scale = layout_.scale;
-        layout.scalePrintLayout = layout_.scalePrintLayout;
-        layout.multiPrintLayout = layout_.multiPrintLayout;
-        copiesLimit = copiesLimit_;
+        name = binding_.PrinterName();
+        settings = settings_.Current();
+        layout.scalePrint = settings_.Layout().scalePrint;
+        layout.scalePaperFit = settings_.Layout().scalePaperFit;
+        layout.multiPrint = settings_.Layout().multiPrint;
+        layout.scale = settings_.Layout().scale;
+        layout.scalePrintLayout = settings_.Layout().scalePrintLayout;
+        layout.multiPrintLayout = settings_.Layout().multiPrintLayout;
+        copiesLimit = binding_.CopiesLimit();
     }
     // The job stays in state 32 while the dialog runs, without its lock: other members are
     // refused by the state rather than kept waiting for the user.
@@ -1309,7 +1088,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
         const PrinterSelectDialog::Layout chosen = dialog.Chosen();
         // The deferred copy takes the choice too: a later UpdateInfo would otherwise put back
         // the settings from before the dialog.
-        for (LayoutSettings* l : {&layout_, &deferred_}) {
+        for (LayoutSettings* l : {&settings_.Layout(), &settings_.Deferred()}) {
             l->scalePrint = chosen.scalePrint;
             l->scalePaperFit = chosen.scalePaperFit;
             l->multiPrint = chosen.multiPrint;
@@ -1323,9 +1102,11 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
     // Everything the new printer needs is read and checked before anything of the job is
     // replaced, so that a failure leaves the job on its old printer whole.
     PrinterModel model;
-    if (QueryPrinterModel(dialog.PrinterName(), &model) != rc::kOk) return finish(rc::kNotReady);
+    if (PrinterBinding::Query(dialog.PrinterName(), &model) != rc::kOk)
+        return finish(rc::kNotReady);
     PageGeometry page;
-    if (!MeasurePage(model, MergedForPrinter(model, dialog.Settings()), &page)) {
+    if (!MeasurePage(model, PrinterSettingsEditor::MergedForPrinter(model, dialog.Settings()),
+                     &page)) {
         return finish(rc::kNotReady);
     }
     bool nameOk = false, driverOk = false, portOk = false;
@@ -1333,10 +1114,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
     std::u16string driver = WideFromUtf8(dialog.DriverName(), &driverOk);
     std::u16string port = WideFromUtf8(dialog.PortName(), &portOk);
     if (!nameOk || !driverOk || !portOk) return finish(rc::kNotReady);
-    printerName_ = dialog.PrinterName();
-    printerNameWide_ = std::move(wide);
-    driverName_ = std::move(driver);
-    portName_ = std::move(port);
+    binding_.SetNames(dialog.PrinterName(), std::move(wide), std::move(driver), std::move(port));
     if (const int32_t code = BindPrinterModel(std::move(model), dialog.Settings());
         code != rc::kOk) {
         return finish(code);
@@ -1349,14 +1127,14 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
 // The print loop
 
 int32_t PrinterJobObject::ComputePrintScale(int32_t width, int32_t length, int16_t orientation) {
-    if (!layout_.scalePrint) return 100;
-    if (!layout_.scalePaperFit) return layout_.scale;
+    if (!settings_.Layout().scalePrint) return 100;
+    if (!settings_.Layout().scalePaperFit) return settings_.Layout().scale;
     const double aw = orientation == kDmOrientLandscape ? length : width;
     const double al = orientation == kDmOrientLandscape ? width : length;
-    if (!devMode_ || aw <= 0 || al <= 0) return 100;  // nothing to fit to: one to one
-    double pw = devMode_->dmPaperWidth, pl = devMode_->dmPaperLength;
-    if (layout_.multiPrint && layout_.multiPrintLayout == 2) pl *= 0.5;
-    if (layout_.multiPrint && layout_.multiPrintLayout != 2) pw *= 0.5;
+    if (!settings_.Current() || aw <= 0 || al <= 0) return 100;  // nothing to fit to: one to one
+    double pw = settings_.Current()->dmPaperWidth, pl = settings_.Current()->dmPaperLength;
+    if (settings_.Layout().multiPrint && settings_.Layout().multiPrintLayout == 2) pl *= 0.5;
+    if (settings_.Layout().multiPrint && settings_.Layout().multiPrintLayout != 2) pw *= 0.5;
     const double rw = pw / aw, rl = pl / al;
     const double r = rl < rw ? rl : rw;  // a tie takes the width's
     // Never 0: a scale of 0 would make the viewport extent, and every drawn length, vanish.
@@ -1380,7 +1158,7 @@ int32_t PrinterJobObject::ComputePrintOrigin(int32_t width, int32_t length, int1
     int32_t across = px(width * dpiX / 254), down = px(length * dpiY / 254);
     if (orientation == kDmOrientLandscape) std::swap(across, down);
     pageExtent_ = {across, down};
-    if (!layout_.scalePrint && !layout_.multiPrint) {
+    if (!settings_.Layout().scalePrint && !settings_.Layout().multiPrint) {
         *origin = {-offX, -offY};
         return rc::kOk;
     }
@@ -1388,19 +1166,19 @@ int32_t PrinterJobObject::ComputePrintOrigin(int32_t width, int32_t length, int1
     const int32_t ye = orientation == kDmOrientLandscape ? width : length;
     const int32_t xpx = px(xe * dpiX / 254), ypx = px(ye * dpiY / 254);
     SIZE ext{100, 100};
-    if (layout_.scalePrint) ext = dc->GetViewportExtEx();
+    if (settings_.Layout().scalePrint) ext = dc->GetViewportExtEx();
     int32_t x0 = 0, y0 = 0, aw = pw, ah = ph;
-    const bool vertical = layout_.multiPrintLayout == 2;
-    if (layout_.multiPrint) {
+    const bool vertical = settings_.Layout().multiPrintLayout == 2;
+    if (settings_.Layout().multiPrint) {
         const int32_t half = static_cast<int32_t>((vertical ? ph : pw) * 0.5 + 0.5);
         (vertical ? ah : aw) = half;
         if (secondHalf_) (vertical ? y0 : x0) = half;
     }
-    if (layout_.scalePrint) {
+    if (settings_.Layout().scalePrint) {
         const int32_t sw = px(ext.cx * double(xpx) * 0.01);
         const int32_t sh = px(ext.cy * double(ypx) * 0.01);
-        const int16_t align = layout_.scalePrintLayout;
-        if (align == 2 || (align == 3 && !layout_.multiPrint)) {
+        const int16_t align = settings_.Layout().scalePrintLayout;
+        if (align == 2 || (align == 3 && !settings_.Layout().multiPrint)) {
             x0 += (aw - sw) / 2;
             y0 += (ah - sh) / 2;
         } else if (align == 3) {
@@ -1418,25 +1196,7 @@ int32_t PrinterJobObject::ComputePrintOrigin(int32_t width, int32_t length, int1
 }
 
 bool PrinterJobObject::MatchPaperToReport(int16_t* code, int32_t width, int32_t length) {
-    const uint16_t c = static_cast<uint16_t>(*code);
-    if (c > kDmPaperUser) {
-        for (const auto& p : model_.papers) {
-            if (static_cast<int16_t>(p.width) == static_cast<int16_t>(width) &&
-                static_cast<int16_t>(p.length) == static_cast<int16_t>(length) &&
-                p.code != kDmPaperUser) {
-                *code = static_cast<int16_t>(p.code);
-                return true;
-            }
-        }
-        return false;
-    }
-    if (c < kDmPaperUser) {
-        return std::any_of(model_.papers.begin(), model_.papers.end(),
-                           [&](const CodedPaper& p) { return p.code == c; });
-    }
-    return (supportedFields_ & (kDmPaperWidth | kDmPaperLength)) != 0 && minWidth_ != 0 &&
-           maxWidth_ != 0 && minWidth_ <= width && width <= maxWidth_ && minLength_ <= length &&
-           length <= maxLength_;
+    return binding_.MatchPaper(code, width, length);
 }
 
 void PrinterJobObject::PumpMessages() {
@@ -1502,7 +1262,7 @@ int32_t PrinterJobObject::PrintPageSteps(PageSource& source, bool* pump) {
     dc->SetWindowExtEx(100, 100);
     dc->SetViewportExtEx(scale, scale);
 
-    if (!layout_.scalePrint && !layout_.multiPrint) {
+    if (!settings_.Layout().scalePrint && !settings_.Layout().multiPrint) {
         if (!MatchPaperToReport(&code, width, length)) {
             Variant found{};
             const Variant args[2] = {
@@ -1513,8 +1273,8 @@ int32_t PrinterJobObject::PrintPageSteps(PageSource& source, bool* pump) {
             code = found.iVal;
         }
         std::lock_guard guard(lock_);
-        if (!devMode_) return rc::kNotReady;
-        DevMode& dm = *devMode_;
+        if (!settings_.Current()) return rc::kNotReady;
+        DevMode& dm = *settings_.Current();
         if (dm.dmPaperSize != code || dm.dmPaperLength != length || dm.dmPaperWidth != width ||
             dm.dmOrientation != orientation) {
             const DevMode before = dm;
@@ -1566,7 +1326,7 @@ int32_t PrinterJobObject::PrintPageSteps(PageSource& source, bool* pump) {
     }
     if (result != rc::kOk) return result;
     std::lock_guard guard(lock_);
-    if (sheetOpen_ && (!layout_.multiPrint || secondHalf_)) {
+    if (sheetOpen_ && (!settings_.Layout().multiPrint || secondHalf_)) {
         const int32_t c = document_->EndPage();
         sheetOpen_ = false;
         if (c != rc::kOk) {
@@ -1703,13 +1463,13 @@ int32_t PrinterJobObject::DrawReportOnPrinterMember(const Variant* args, Variant
     if (s != kJobDocumentOpen) return rc::kWrongState;
     ReportObject* report = AsReport(static_cast<ScriptableObject*>(args[0].pdispVal));
     if (report == nullptr) return rc::kBadArgument;
-    if (!infoDc_) return rc::kNotReady;
+    if (!binding_.Info()) return rc::kNotReady;
     LockReportUse(report);
     int32_t result = rc::kReportPaperFailed;
     const int16_t paper = GetPaperSizeCode(report);
     const int16_t orientation = GetPaperOrientation(report);
     if (paper > 0 && (orientation == 1 || orientation == 2)) {
-        result = report->Draw(nullptr, infoDc_->handle(), 0, 0, 0, 0, 0, 0x20000000);
+        result = report->Draw(nullptr, binding_.Info()->handle(), 0, 0, 0, 0, 0, 0x20000000);
     }
     UnlockReportUse(report);
     return result;

@@ -1,7 +1,7 @@
-// One printer as the engine's host sees it: the chosen CUPS destination with what it can do, the
-// current settings record with the host's pending edits, the layout settings of the engine's own
-// print loop, the cancel-dialog texts and, while a document is open, the spooled document with
-// its printer device context.
+// One printer as the engine's host sees it: the chosen CUPS destination with what it can do (the
+// printer binding), the current settings record with the host's pending edits and the layout
+// settings of the engine's own print loop (the settings editor), the cancel-dialog texts and,
+// while a document is open, the spooled document with its printer device context.
 #pragma once
 
 #include <atomic>
@@ -17,57 +17,16 @@
 #include "engine/core/scriptable.h"
 #include "engine/core/services.h"
 #include "engine/output/cancel_dialog.h"
+#include "engine/output/printer_binding.h"
+#include "engine/output/printer_codes.h"
 #include "engine/output/printer_settings.h"
+#include "engine/output/printer_settings_editor.h"
 #include "platform/gdi/device_context.h"
 #include "platform/printing/devmode.h"
 
 namespace kp {
 
 class ApplicationObject;
-
-// Job states.
-enum PrinterJobState : uint16_t {
-    kJobConstructed = 1,
-    kJobReady = 16,
-    kJobSelecting = 32,
-    kJobResetting = 64,
-    kJobDocumentOpen = 128,
-    kJobPrintingPage = 256,
-    kJobCancelled = 4096,
-};
-
-namespace rc {
-inline constexpr int32_t kDevModeMemory = -10004;
-inline constexpr int32_t kDevModeBuffer = -10008;
-inline constexpr int32_t kPrinterOpenFailed = -10105;
-inline constexpr int32_t kCapabilityQueryFailed = -10103;
-inline constexpr int32_t kFieldNotSupported = -10107;
-inline constexpr int32_t kDocumentBusy = -10109;
-inline constexpr int32_t kJobCancelled = -10112;
-inline constexpr int32_t kSourceNotInList = -10114;
-inline constexpr int32_t kReplacementWaiting = -10115;
-inline constexpr int32_t kEditsPending = -10116;
-inline constexpr int32_t kOpenWithEdits = -10117;
-inline constexpr int32_t kNoPrinterDc = -10201;
-inline constexpr int32_t kResetFailed = -10202;
-inline constexpr int32_t kWrongState = -10301;
-inline constexpr int32_t kBusy = -10313;
-inline constexpr int32_t kSelectNotPrepared = -11001;
-inline constexpr int32_t kSelectFailed = -11002;
-inline constexpr int32_t kSelectNoLists = -11003;
-inline constexpr int32_t kSelectQueryFailed = -11004;
-inline constexpr int32_t kCancelDialogFailed = -11005;
-inline constexpr int32_t kQueueFull = -12000;
-inline constexpr int32_t kNoSpoolSpace = -12001;
-inline constexpr int32_t kSpoolOutOfMemory = -12002;
-inline constexpr int32_t kDocumentFailed = -12003;
-inline constexpr int32_t kPageFailed = -12004;
-inline constexpr int32_t kJobQueryFailed = -12010;
-inline constexpr int32_t kJobControlFailed = -12011;
-inline constexpr int32_t kNoSuchJob = -12012;
-inline constexpr int32_t kReportPaperFailed = -13000;
-inline constexpr int32_t kUnknownPaper = -13002;
-}  // namespace rc
 
 // The spooled document of an open job: its printer device context and the spooler job behind
 // it. StartDoc makes the job (its id is the host's JobNumber); pages are drawn on dc() between
@@ -157,28 +116,14 @@ class PrinterJobObject final : public ScriptableObject {
     plat::SIZE PageExtent() const { return pageExtent_; }
 
   private:
-    struct LayoutSettings {
-        int32_t multiPrint = 0;
-        int32_t scalePrint = 0;
-        uint16_t scale = 100;
-        int32_t scalePaperFit = 0;
-        int16_t scalePrintLayout = 1;
-        int16_t multiPrintLayout = 1;
-    };
+    using LayoutSettings = PrinterSettingsEditor::LayoutSettings;
 
-    static int32_t QueryPrinterModel(const std::string& printer, PrinterModel* out);
     int32_t ReadPrinterCapabilities(const std::string& printer);
     // Binds the coded printer: its lists, extents and fields, and the settings record (the given
     // one, else the printer's defaults when the job has none yet) measured on it.
     int32_t BindPrinterModel(PrinterModel model, const std::optional<plat::DevMode>& settings);
-    static plat::DevMode MergedForPrinter(const PrinterModel& model, const plat::DevMode& dm);
-    int32_t ApplyDevMode(plat::DevMode dm);
-    void ApplyMeasurement(const PageGeometry& page, plat::DevMode* dm);
     int32_t ResetPrinterDC();
-    bool HasPendingEdits() const;
     int32_t RefusedPut(bool cancelDialogPut) const;
-    int32_t CheckDevModePut();
-    void ClearLists();
     void DestroyDocument();
     int32_t ShowCancelDialog();
     void DestroyCancelDialog();
@@ -319,26 +264,11 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t cancelDlg_ = 1;
     uint32_t parentWindow_ = 0;
 
-    std::string printerName_;  // UTF-8, as CUPS names it
-    std::u16string printerNameWide_;
-    std::u16string driverName_;
-    std::u16string portName_;
-    bool printerBound_ = false;
-    PrinterModel model_;
-    bool listsRead_ = false;
-    std::vector<plat::Resolution> resolutions_;  // empty when the printer has more than 99
-    std::optional<plat::DevMode> devMode_;
-    std::unique_ptr<plat::InfoDc> infoDc_;
-    int16_t minWidth_ = 0, minLength_ = 0, maxWidth_ = 0, maxLength_ = 0;
-    int32_t physicalWidth_ = 0, physicalHeight_ = 0;
-    int16_t marginTop_ = 0, marginLeft_ = 0, marginBottom_ = 0, marginRight_ = 0;
-    uint32_t supportedFields_ = 0;
-    uint16_t copiesLimit_ = 0;
+    PrinterBinding binding_;
+    PrinterSettingsEditor settings_{binding_};
 
     int32_t asyncMode_ = 0;
     uint32_t pageCount_ = 0;
-    LayoutSettings layout_;
-    LayoutSettings deferred_;
     std::u16string jobName_;
     bool jobNameSet_ = false;
     int32_t jobNumber_ = 0;
@@ -358,9 +288,6 @@ class PrinterJobObject final : public ScriptableObject {
     bool sheetOpen_ = false;
     bool secondHalf_ = false;
     int32_t dcOwnerIndex_ = -1;
-
-    plat::DevMode pending_{};  // zero = no edit
-    std::optional<plat::DevMode> replacement_;
 };
 
 // The ChildFactories entries of printer jobs.

@@ -538,6 +538,13 @@ TEST_F(PrinterJobTest, LayoutPutsWaitForUpdateInDocument) {
     EXPECT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
     EXPECT_EQ(Get(job, KPM_PRINTER_JOB_SCALE, &v), 0);
     EXPECT_EQ(v.uiVal, 50);
+    // A put left deferred when the document closes stays deferred through an UpdateInfo with
+    // no settings to apply.
+    EXPECT_EQ(Put(job, KPM_PRINTER_JOB_SCALE, VariantUI2(70)), 0);
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_CLOSE_PRINTER, {VariantBool(false)}), 0);
+    EXPECT_EQ(Call(job, KPM_PRINTER_JOB_UPDATE_INFO, {}), 0);
+    EXPECT_EQ(Get(job, KPM_PRINTER_JOB_SCALE, &v), 0);
+    EXPECT_EQ(v.uiVal, 50);
 }
 
 TEST_F(PrinterJobTest, PendingEditsAndTheirRefusals) {
@@ -860,27 +867,9 @@ TEST_F(PrinterJobTest, OriginOfThePage) {
     }
 }
 
+// The paper matching itself is the binding's (test_printer_binding.cpp); here the print loop's
+// answer when no paper fits, and its scaled way round that.
 TEST_F(PrinterJobTest, PaperMatching) {
-    PrinterJobObject* job = Office();
-    struct {
-        int16_t code;
-        int32_t w, l;
-        bool match;
-        int16_t after;
-        const char* why;
-    } cases[] = {
-        {9, 2100, 2970, true, 9, "A4 is listed"},
-        {11, 1480, 2100, false, 11, "A5 is not"},
-        {300, 2970, 4200, true, 8, "a size code of the report's own finds A3"},
-        {300, 1111, 2222, false, 300, "no paper of that size"},
-        {256, 1500, 2000, true, 256, "a user size inside the extents"},
-        {256, 900, 2000, false, 256, "narrower than the printer takes"},
-    };
-    for (const auto& c : cases) {
-        int16_t code = c.code;
-        EXPECT_EQ(job->MatchPaperToReport(&code, c.w, c.l), c.match) << c.why;
-        EXPECT_EQ(code, c.after) << c.why;
-    }
     // Without settable width and length a user size never matches.
     PrinterCapabilities caps = OfficeCaps();
     caps.customMaxWidth = caps.customMinWidth = 0;
@@ -1169,7 +1158,8 @@ TEST_F(PrinterJobTest, ApplicationOutlivesThePrintThreadOfAClosedJob) {
     };
     uint32_t cookie = 0;
     ASSERT_EQ(app_->Sinks().AdviseSink(&sink, &cookie), 0);
-    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_PRINT, {VariantDispatch(static_cast<ScriptableObject*>(made.pdispVal))}),
+    ASSERT_EQ(Call(job, KPM_PRINTER_JOB_PRINT,
+                   {VariantDispatch(static_cast<ScriptableObject*>(made.pdispVal))}),
               -10400);
     {
         std::unique_lock lock(m);
