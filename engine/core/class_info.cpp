@@ -21,28 +21,28 @@ using namespace plat;
 // them; a method without a value declares VT_VOID, one returning an engine object VT_USERDEFINED
 // with the returned class.
 
-struct ParamSpec {
+struct ParamDescription {
     const char16_t* name;
     VarType type;
 };
 
-struct MethodSpec {
+struct MethodDescription {
     int32_t id;
     const char16_t* name;
     VarType resultType;
     uint32_t refType;  // for VT_USERDEFINED results
     uint8_t paramCount;
-    ParamSpec params[8];
+    ParamDescription params[8];
 };
 
-struct PropertySpec {
+struct PropertyDescription {
     int32_t id;
     const char16_t* name;
     VarType type;
     bool writable;
 };
 
-struct NameSpec {
+struct NameDescription {
     int32_t id;
     const char16_t* name;
 };
@@ -51,9 +51,9 @@ struct ClassData {
     uint32_t typeCode;
     InterfaceId iid;
     uint32_t kind;
-    std::span<const MethodSpec> methods;
-    std::span<const PropertySpec> properties;
-    std::span<const NameSpec> extraNames;  // names without descriptions
+    std::span<const MethodDescription> methods;
+    std::span<const PropertyDescription> properties;
+    std::span<const NameDescription> extraNames;  // names without descriptions
     std::span<const uint32_t> related;
     int32_t unrelatedCode;  // answer of GetRefTypeInfo for a class not related
 };
@@ -65,7 +65,7 @@ constexpr VarType kAsMember = VT_EMPTY;
 
 // The description of the property row of an Invoke member.
 template <size_t N>
-consteval PropertySpec PropertyOf(const members::ArgsRow (&rows)[N], int32_t member, int32_t id,
+consteval PropertyDescription PropertyOf(const members::ArgsRow (&rows)[N], int32_t member, int32_t id,
                                   const char16_t* name, VarType declared = kAsMember,
                                   int access = 0) {
     const members::ArgsRow row = members::Row(rows, member);
@@ -77,8 +77,8 @@ consteval PropertySpec PropertyOf(const members::ArgsRow (&rows)[N], int32_t mem
 // The description of the method row of an Invoke member; refType names the class of an engine
 // object it returns.
 template <size_t N>
-consteval MethodSpec MethodOf(const members::ArgsRow (&rows)[N], int32_t member, int32_t id,
-                              const char16_t* name, std::initializer_list<ParamSpec> params,
+consteval MethodDescription MethodOf(const members::ArgsRow (&rows)[N], int32_t member, int32_t id,
+                              const char16_t* name, std::initializer_list<ParamDescription> params,
                               uint32_t refType = 0, VarType declared = kAsMember) {
     const members::ArgsRow row = members::Row(rows, member);
     if (row.access != KPM_METHOD) throw "a method row describes a method";
@@ -90,20 +90,20 @@ consteval MethodSpec MethodOf(const members::ArgsRow (&rows)[N], int32_t member,
     }
     if ((result == kObj) != (refType != 0)) throw "an object result names its class";
     if (params.size() > 8) throw "at most eight parameters";
-    MethodSpec spec{id, name, result, refType, static_cast<uint8_t>(params.size()), {}};
+    MethodDescription described{id, name, result, refType, static_cast<uint8_t>(params.size()), {}};
     size_t i = 0;
-    for (const ParamSpec& p : params) spec.params[i++] = p;
-    return spec;
+    for (const ParamDescription& p : params) described.params[i++] = p;
+    return described;
 }
 
 // A method the class information lists without an Invoke member behind it.
-consteval MethodSpec OwnMethod(int32_t id, const char16_t* name, VarType result,
-                               std::initializer_list<ParamSpec> params, uint32_t refType = 0) {
+consteval MethodDescription OwnMethod(int32_t id, const char16_t* name, VarType result,
+                               std::initializer_list<ParamDescription> params, uint32_t refType = 0) {
     if ((result == kObj) != (refType != 0)) throw "an object result names its class";
-    MethodSpec spec{id, name, result, refType, static_cast<uint8_t>(params.size()), {}};
+    MethodDescription described{id, name, result, refType, static_cast<uint8_t>(params.size()), {}};
     size_t i = 0;
-    for (const ParamSpec& p : params) spec.params[i++] = p;
-    return spec;
+    for (const ParamDescription& p : params) described.params[i++] = p;
+    return described;
 }
 
 #define KP_PROPERTY_OF(CLASS, MEMBER, ...) \
@@ -112,7 +112,7 @@ consteval MethodSpec OwnMethod(int32_t id, const char16_t* name, VarType result,
     MethodOf(members::CLASS, KPM_##CLASS##_##MEMBER, __VA_ARGS__)
 
 // Application ------------------------------------------------------------------------------
-constexpr MethodSpec kApplicationMethods[] = {
+constexpr MethodDescription kApplicationMethods[] = {
     KP_METHOD_OF(APPLICATION, CREATE_PREVIEW, 500, u"CreatePreview", {}, typecode::kPreview),
     KP_METHOD_OF(APPLICATION, CREATE_PRINTER, 501, u"CreatePrinter", {{u"Source", VT_VARIANT}},
                  typecode::kPrinterJob),
@@ -124,7 +124,7 @@ constexpr MethodSpec kApplicationMethods[] = {
     KP_METHOD_OF(APPLICATION, PRINTER_NAME, 505, u"PrinterName", {{u"Number", VT_I2}}),
     KP_METHOD_OF(APPLICATION, PRINTER_PORT_NAME, 506, u"PrinterPortName", {{u"Number", VT_I2}}),
 };
-constexpr PropertySpec kApplicationProperties[] = {
+constexpr PropertyDescription kApplicationProperties[] = {
     KP_PROPERTY_OF(APPLICATION, CURRENT_PATH, 1, u"CurrentPath"),
     KP_PROPERTY_OF(APPLICATION, TEMP_PATH, 2, u"TempPath"),
     KP_PROPERTY_OF(APPLICATION, PRINTER_DEVICES, 3, u"PrinterDevices"),
@@ -136,7 +136,7 @@ constexpr uint32_t kApplicationRelated[] = {typecode::kPrinterJob, typecode::kPr
 
 // Application events ------------------------------------------------------------------------
 // Parameters as the event interface lists them; PrintMode's type was settled here (VT_I2).
-constexpr MethodSpec kEventMethods[] = {
+constexpr MethodDescription kEventMethods[] = {
     OwnMethod(1, u"PreviewOnPrint", VT_VOID,
               {{u"Preview", VT_DISPATCH},
                {u"PrintMode", VT_I2},
@@ -164,7 +164,7 @@ constexpr uint32_t kEventRelated[] = {typecode::kPrinterJob, typecode::kPreview,
                                       typecode::kDrawingObject};
 
 // Printer job -------------------------------------------------------------------------------
-constexpr MethodSpec kPrinterJobMethods[] = {
+constexpr MethodDescription kPrinterJobMethods[] = {
     KP_METHOD_OF(PRINTER_JOB, OPEN_PRINTER, 501, u"OpenPrinter", {}),
     KP_METHOD_OF(PRINTER_JOB, CLOSE_PRINTER, 502, u"ClosePrinter", {{u"JobCancel", VT_BOOL}}),
     KP_METHOD_OF(PRINTER_JOB, CLOSE, 503, u"Close", {}),
@@ -182,7 +182,7 @@ constexpr MethodSpec kPrinterJobMethods[] = {
     KP_METHOD_OF(PRINTER_JOB, PREVIEW_PRINT, 512, u"PreviewPrint",
                  {{u"PreviewObject", VT_DISPATCH}, {u"StartPage", VT_UI4}, {u"EndPage", VT_UI4}}),
 };
-constexpr PropertySpec kPrinterJobProperties[] = {
+constexpr PropertyDescription kPrinterJobProperties[] = {
     KP_PROPERTY_OF(PRINTER_JOB, SUPPORT_PAPERS, 1, u"SupportPapers", VT_UI2),
     KP_PROPERTY_OF(PRINTER_JOB, SUPPORT_SOURCES, 2, u"SupportSources", VT_UI2),
     KP_PROPERTY_OF(PRINTER_JOB, INFO_SIZE, 3, u"InfoSize"),
@@ -223,7 +223,7 @@ constexpr uint32_t kPrinterJobRelated[] = {typecode::kPreview, typecode::kFileOb
                                            typecode::kReport};
 
 // Preview -----------------------------------------------------------------------------------
-constexpr MethodSpec kPreviewMethods[] = {
+constexpr MethodDescription kPreviewMethods[] = {
     KP_METHOD_OF(PREVIEW, OPEN_PREVIEW, 501, u"OpenPreview", {{u"Style", VT_UI4}}),
     KP_METHOD_OF(PREVIEW, CLOSE_PREVIEW, 502, u"ClosePreview", {}),
     KP_METHOD_OF(PREVIEW, CLOSE, 503, u"Close", {}),
@@ -231,7 +231,7 @@ constexpr MethodSpec kPreviewMethods[] = {
     OwnMethod(505, u"FilePrint", VT_VOID,
               {{u"FileObj", VT_DISPATCH}, {u"StartPage", VT_UI4}, {u"EndPage", VT_UI4}}),
 };
-constexpr PropertySpec kPreviewProperties[] = {
+constexpr PropertyDescription kPreviewProperties[] = {
     KP_PROPERTY_OF(PREVIEW, WINDOW_TOP, 1, u"WindowTop"),
     KP_PROPERTY_OF(PREVIEW, WINDOW_LEFT, 2, u"WindowLeft"),
     KP_PROPERTY_OF(PREVIEW, WINDOW_RIGHT, 3, u"WindowRight"),
@@ -255,11 +255,11 @@ constexpr PropertySpec kPreviewProperties[] = {
 constexpr uint32_t kPreviewRelated[] = {typecode::kFileObject, typecode::kReport};
 
 // File object: one name, no descriptions ----------------------------------------------------
-constexpr NameSpec kFileObjectNames[] = {{1, u"WindowTop"}};
+constexpr NameDescription kFileObjectNames[] = {{1, u"WindowTop"}};
 constexpr uint32_t kFileObjectRelated[] = {typecode::kPrinterJob, typecode::kReport};
 
 // Report ------------------------------------------------------------------------------------
-constexpr MethodSpec kReportMethods[] = {
+constexpr MethodDescription kReportMethods[] = {
     KP_METHOD_OF(REPORT, DRAW, 501, u"Draw",
                  {{u"hDCDraw", VT_UI4},
                   {u"hDCAttr", VT_UI4},
@@ -276,7 +276,7 @@ constexpr MethodSpec kReportMethods[] = {
 };
 // Rows 11, 17-25 and 28 have no report member of their own; their types follow the printer
 // job's members of the same meaning and the access was settled so that 23 are writable.
-constexpr PropertySpec kReportProperties[] = {
+constexpr PropertyDescription kReportProperties[] = {
     KP_PROPERTY_OF(REPORT, FILE_NAME, 1, u"FileName"),
     KP_PROPERTY_OF(REPORT, TITLE, 2, u"Title"),
     KP_PROPERTY_OF(REPORT, UNIT, 3, u"Unit"),
@@ -311,23 +311,23 @@ constexpr uint32_t kReportRelated[] = {typecode::kReport, typecode::kLayerCollec
                                        typecode::kDrawingObject};
 
 // Layer collection, layer, object collection, drawing object --------------------------------
-constexpr MethodSpec kLayerCollectionMethods[] = {
+constexpr MethodDescription kLayerCollectionMethods[] = {
     KP_METHOD_OF(LAYER_COLLECTION, LAYER, 501, u"Layer", {{u"Number", VT_UI2}}, typecode::kLayer),
     OwnMethod(502, u"ClearData", VT_VOID, {}),  // named, but the collection does not serve it
 };
-constexpr PropertySpec kLayerCollectionProperties[] = {
+constexpr PropertyDescription kLayerCollectionProperties[] = {
     KP_PROPERTY_OF(LAYER_COLLECTION, COUNT, 1, u"Count"),
 };
 constexpr uint32_t kLayerCollectionRelated[] = {typecode::kLayer};
 
-constexpr PropertySpec kLayerProperties[] = {
+constexpr PropertyDescription kLayerProperties[] = {
     KP_PROPERTY_OF(LAYER, OBJECTS, 1, u"Objects"),
     KP_PROPERTY_OF(LAYER, Z_ODER, 2, u"ZOder"),
     KP_PROPERTY_OF(LAYER, VISIBLE, 3, u"Visible"),
 };
 constexpr uint32_t kLayerRelated[] = {typecode::kObjectCollection};
 
-constexpr MethodSpec kObjectCollectionMethods[] = {
+constexpr MethodDescription kObjectCollectionMethods[] = {
     KP_METHOD_OF(OBJECT_COLLECTION, OBJECT, 501, u"Object", {{u"Item", VT_BSTR}},
                  typecode::kDrawingObject),
     KP_METHOD_OF(OBJECT_COLLECTION, CREATE_OBJECT, 502, u"CreateObject",
@@ -342,13 +342,13 @@ constexpr MethodSpec kObjectCollectionMethods[] = {
                  typecode::kDrawingObject),
 };
 // Invoke serves the count as a method that takes the layer; described, it is a read-only UI2.
-constexpr PropertySpec kObjectCollectionProperties[] = {{1, u"Count", VT_UI2, false}};
+constexpr PropertyDescription kObjectCollectionProperties[] = {{1, u"Count", VT_UI2, false}};
 constexpr uint32_t kObjectCollectionRelated[] = {typecode::kDrawingObject};
 
-constexpr MethodSpec kDrawingObjectMethods[] = {
+constexpr MethodDescription kDrawingObjectMethods[] = {
     KP_METHOD_OF(DRAWING_OBJECT, CLOSE, 501, u"Close", {}),
 };
-constexpr PropertySpec kDrawingObjectProperties[] = {
+constexpr PropertyDescription kDrawingObjectProperties[] = {
     KP_PROPERTY_OF(DRAWING_OBJECT, DRAW_OBJECT, 1, u"DrawObject"),
     KP_PROPERTY_OF(DRAWING_OBJECT, NAME, 2, u"Name"),
     KP_PROPERTY_OF(DRAWING_OBJECT, VISIBLE, 3, u"Visible"),
@@ -460,7 +460,7 @@ size_t AccessorCount(const ClassData& data) {
 }
 
 // The index-th accessor: a writable property has its put entry followed by its get entry.
-bool FindAccessor(const ClassData& data, size_t index, const PropertySpec** property,
+bool FindAccessor(const ClassData& data, size_t index, const PropertyDescription** property,
                   uint32_t* access) {
     for (const auto& p : data.properties) {
         if (p.writable) {
@@ -526,7 +526,7 @@ int32_t ClassInfo::GetFuncDesc(uint32_t index, FuncDesc** out) {
     if (SafeIsBadWritePtr(out, sizeof(*out))) return rc::kBadPointer;
     *out = nullptr;
     if (index >= data_->methods.size()) return rc::kBadArgument;
-    const MethodSpec& m = data_->methods[index];
+    const MethodDescription& m = data_->methods[index];
     auto* desc = new (std::nothrow) FuncDesc{};
     if (!desc) return rc::kOutOfMemory;
     desc->memberId = m.id;
@@ -551,7 +551,7 @@ int32_t ClassInfo::GetFuncDesc(uint32_t index, FuncDesc** out) {
 int32_t ClassInfo::GetVarDesc(uint32_t index, VarDesc** out) {
     if (SafeIsBadWritePtr(out, sizeof(*out))) return rc::kBadPointer;
     *out = nullptr;
-    const PropertySpec* property = nullptr;
+    const PropertyDescription* property = nullptr;
     uint32_t access = 0;
     if (!FindAccessor(*data_, index, &property, &access)) return rc::kBadArgument;
     auto* desc = new (std::nothrow) VarDesc{};
