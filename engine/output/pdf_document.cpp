@@ -114,8 +114,8 @@ class PageGuard {
 // ---------------------------------------------------------------------------------------------
 
 PdfDocumentObject::PdfDocumentObject(ApplicationObject* owner)
-    : PdfDocumentObject(owner, owner != nullptr ? owner->Services().pdfReports : PdfReportAccess{}) {
-}
+    : PdfDocumentObject(owner,
+                        owner != nullptr ? owner->Services().pdfReports : PdfReportAccess{}) {}
 
 PdfDocumentObject::PdfDocumentObject(ApplicationObject* owner, const PdfReportAccess& reports)
     : owner_(owner), reports_(reports) {}
@@ -311,6 +311,7 @@ int32_t PdfDocumentObject::PdfOpen(const plat::OleChar* path, bool overwrite) {
     const std::u16string_view wide = path != nullptr ? plat::BstrView(path) : std::u16string_view();
     if (wide.empty()) return kEmptyPath;
     if (int rc = writer_.AllocateTables(); rc != kOk) return rc;
+    fonts_.Clear();
     // File paths are UTF-8 here.
     std::string file;
     if (!plat::Utf8FromWide(wide, &file)) {
@@ -332,8 +333,9 @@ int32_t PdfDocumentObject::PdfClose() {
     if (!writer_.IsOpen()) return kPosition;
     const std::u16string* texts[5];
     for (size_t i = 0; i < 5; ++i) texts[i] = &texts_[i];
-    const int rc = writer_.FinishFile(texts);
+    const int rc = writer_.FinishFile(texts, fonts_);
     writer_.FreeTables();
+    fonts_.Clear();
     state_ = kIdle;
     return rc;
 }
@@ -410,7 +412,7 @@ int32_t PdfDocumentObject::PdfAddPage(ScriptableObject* job, ScriptableObject* r
         if (drawn != kOk) return drawn;
     }
     if (metafile.empty()) return kMetafile;
-    return ConvertMetafilePage(writer_, metafile, width * 10, height * 10);
+    return ConvertMetafilePage(writer_, fonts_, metafile, width * 10, height * 10);
 }
 
 // ---------------------------------------------------------------------------------------------

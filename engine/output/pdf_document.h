@@ -11,6 +11,7 @@
 #include "engine/core/scriptable.h"
 #include "engine/core/services.h"
 #include "engine/include/kpengn_members.h"
+#include "engine/output/pdf_fonts.h"
 #include "engine/output/pdf_writer.h"
 #include "platform/gdi/gdi_types.h"
 
@@ -37,7 +38,6 @@ inline constexpr int kTextAllocFailed = -16401;
 inline constexpr int kTextBadPointer = -16402;
 inline constexpr int kNotIdle = -10301;
 }  // namespace pdf_code
-
 
 // The printer job member whose value is its device context handle.
 inline constexpr int32_t kPrinterJobDcMember = 1035;
@@ -108,6 +108,7 @@ class PdfDocumentObject final : public ScriptableObject {
     uint8_t mode517_ = 0;
     std::array<std::shared_ptr<const std::u16string>, 2> text518_;
     PdfFileWriter writer_;
+    PdfFontTable fonts_;  // the fonts the pages of the open file name
 };
 
 // The application's factory of PDF documents: null when memory runs out (the application then

@@ -192,6 +192,20 @@ int PdfFontTable::Add(const plat::LOGFONTW& font, bool wide, bool embed, bool eu
     return kOk;
 }
 
+void PdfFontTable::Clear() {
+    std::vector<Entry>().swap(entries_);
+    capacity_ = 0;
+}
+
+uint32_t PdfFontTable::object(int index) const {
+    const Entry* e = At(index);
+    return e != nullptr ? e->object : 0;
+}
+
+int PdfFontTable::Plan(int index, std::vector<PdfObject>& objects) {
+    return PlanFontObjects(*this, index, objects);
+}
+
 PdfFontTable::Entry* PdfFontTable::At(int index) {
     return index >= 0 && index < count() ? &entries_[size_t(index)] : nullptr;
 }

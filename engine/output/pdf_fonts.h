@@ -34,7 +34,7 @@ inline constexpr int kNameNoMemory = -16252;
 inline constexpr int kNameUnreadable = -16253;
 }  // namespace pdf_code
 
-class PdfFontTable {
+class PdfFontTable final : public PdfFontObjects {
   public:
     static constexpr int kGrowth = 50;
 
@@ -50,8 +50,15 @@ class PdfFontTable {
         std::map<char16_t, uint16_t> glyphs;
     };
 
-    int count() const { return int(entries_.size()); }
+    PdfFontTable() = default;
+    PdfFontTable(const PdfFontTable&) = delete;
+    PdfFontTable& operator=(const PdfFontTable&) = delete;
+    ~PdfFontTable() = default;
+
+    int count() const override { return int(entries_.size()); }
     int capacity() const { return capacity_; }
+    // Empties the table for the next document.
+    void Clear();
 
     // The index of the entry that matches in everything but height and character set, or -1.
     int Find(const plat::LOGFONTW& font, bool wide, bool embed, bool eudc) const;
@@ -66,6 +73,10 @@ class PdfFontTable {
     int MarkAnsi(int index, std::string_view text);  // CP932
     // The code units marked, ascending.
     std::u16string ListUsed(int index) const;
+
+    // What the writer asks: the number pages name a font by, and its objects (PlanFontObjects).
+    uint32_t object(int index) const override;
+    int Plan(int index, std::vector<PdfObject>& objects) override;
 
   private:
     std::vector<Entry> entries_;

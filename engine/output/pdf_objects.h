@@ -43,4 +43,17 @@ struct PdfObject {
     }
 };
 
+// The fonts of a document as the writer needs them: the object each page names a font by
+// ("/F%04d"), and at the end of the file each font's objects. The fonts are the document's; the
+// writer only asks.
+class PdfFontObjects {
+  public:
+    virtual int count() const = 0;
+    virtual uint32_t object(int index) const = 0;
+    virtual int Plan(int index, std::vector<PdfObject>& objects) = 0;
+
+  protected:
+    ~PdfFontObjects() = default;
+};
+
 }  // namespace kp

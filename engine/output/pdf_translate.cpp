@@ -231,7 +231,8 @@ uint8_t EffectiveCharSet(uint8_t charSet) {
 
 class PageTranslator {
   public:
-    PageTranslator(PdfFileWriter& writer, MetafileGdiState& state) : w_(writer), s_(state) {}
+    PageTranslator(PdfFileWriter& writer, PdfFontTable& fonts, MetafileGdiState& state)
+        : w_(writer), fonts_(fonts), s_(state) {}
 
     int Translate(uint32_t type, std::span<const uint8_t> r);
     // Open save levels get their Q at the end of the page.
@@ -316,6 +317,7 @@ class PageTranslator {
     uint16_t Glyph(int index, char16_t code);
 
     PdfFileWriter& w_;
+    PdfFontTable& fonts_;
     MetafileGdiState& s_;
     double frameWidth_ = 0;  // 0.01 mm
     double frameHeight_ = 0;
@@ -677,7 +679,7 @@ int PageTranslator::Clip(std::span<const uint8_t> r) {
 
 int PageTranslator::FontIndex(const plat::LOGFONTW& font, bool wide, bool embed, bool eudc,
                               int& index) {
-    PdfFontTable& table = w_.fonts();
+    PdfFontTable& table = fonts_;
     index = table.Find(font, wide, embed, eudc);
     if (index >= 0) return kOk;
     if (int rc = table.Add(font, wide, embed, eudc, index); rc != kOk) return rc;
@@ -690,7 +692,7 @@ std::shared_ptr<plat::FontFace> PageTranslator::FaceOf(int index) {
     auto it = faces_.find(index);
     if (it != faces_.end()) return it->second;
     std::shared_ptr<plat::FontFace> face;
-    if (const auto* e = w_.fonts().At(index)) {
+    if (const auto* e = fonts_.At(index)) {
         plat::LOGFONTW f = e->font;
         f.lfHeight = -1000;
         face = plat::OpenLogicalFont(plat::ToLogicalFont(f));
@@ -702,7 +704,7 @@ std::shared_ptr<plat::FontFace> PageTranslator::FaceOf(int index) {
 // The glyph of a code unit in an embedded font, looked up once per font. A code the font lacks
 // is drawn as glyph 0, which the ToUnicode map leaves out.
 uint16_t PageTranslator::Glyph(int index, char16_t code) {
-    auto* e = w_.fonts().At(index);
+    auto* e = fonts_.At(index);
     if (e == nullptr) return 0;
     auto it = e->glyphs.find(code);
     if (it != e->glyphs.end()) return it->second;
@@ -804,7 +806,7 @@ int PageTranslator::Text(std::span<const uint8_t> r, bool wide) {
     }
     // What an embedded font draws must be in its subset.
     for (int run = 0; run < 3; ++run) {
-        const auto* e = w_.fonts().At(fontOf[run]);
+        const auto* e = fonts_.At(fontOf[run]);
         if (e == nullptr || !e->embed) continue;
         if (wide) {
             std::u16string used;
@@ -814,7 +816,7 @@ int PageTranslator::Text(std::span<const uint8_t> r, bool wide) {
                 // 0x5C is drawn with the yen sign's glyph in these fonts.
                 if (ch.code == 0x5C && charSet != plat::kAnsiCharset) used += char16_t(0xA5);
             }
-            w_.fonts().MarkWide(fontOf[run], used);
+            fonts_.MarkWide(fontOf[run], used);
         } else {
             std::string used;
             for (const Char& ch : list) {
@@ -822,12 +824,12 @@ int PageTranslator::Text(std::span<const uint8_t> r, bool wide) {
                 if (ch.pair) used += char(ch.code >> 8);
                 used += char(ch.code & 0xFF);
             }
-            if (int rc = w_.fonts().MarkAnsi(fontOf[run], used); rc != kOk) return rc;
+            if (int rc = fonts_.MarkAnsi(fontOf[run], used); rc != kOk) return rc;
         }
     }
 
     // Size by the em, baseline at the ascent (measured at an em of 1000).
-    const auto* main = w_.fonts().At(fontOf[list.front().run]);
+    const auto* main = fonts_.At(fontOf[list.front().run]);
     const plat::OutlineMetrics& m = main->metrics;
     double em = font.lfHeight < 0 ? -double(font.lfHeight)
                 : font.lfHeight > 0
@@ -869,7 +871,7 @@ int PageTranslator::Text(std::span<const uint8_t> r, bool wide) {
             text += "<";
             current = index;
         }
-        const auto* e = w_.fonts().At(index);
+        const auto* e = fonts_.At(index);
         const bool simple = EffectiveCharSet(e->font.lfCharSet) == plat::kAnsiCharset;
         if (!wide) {
             text += PdfFormat(ch.pair ? "%04X" : "%02X", unsigned(ch.code));
@@ -1185,8 +1187,8 @@ bool SplitRecords(std::span<const uint8_t> file,
 }
 
 // One page through the translator; a printer's page is placed on its sheet first.
-int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
-                  int32_t heightHmm, const plat::DeviceInfo* sheet) {
+int TranslatePage(PdfFileWriter& writer, PdfFontTable& fonts, std::span<const uint8_t> metafile,
+                  int32_t widthHmm, int32_t heightHmm, const plat::DeviceInfo* sheet) {
     if (writer.pageCount() >= kPdfMaxPages) return kPageLimit;
     std::vector<std::pair<uint32_t, std::span<const uint8_t>>> records;
     if (!SplitRecords(metafile, records)) return kBadMetafile;
@@ -1198,7 +1200,7 @@ int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int3
     }
     if (int rc = writer.BeginPage(); rc != kOk) return rc;
     // Each page is a new device context: objects, levels and flags start afresh.
-    PageTranslator page(writer, *state);
+    PageTranslator page(writer, fonts, *state);
     plat::EmfHeader header;
     if (!plat::ReadEmfHeader(metafile, &header)) return kBadMetafile;
     if (sheet != nullptr) {
@@ -1225,18 +1227,19 @@ int TranslatePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int3
     if (sheet != nullptr) {
         if (int rc = writer.WriteContent("Q\r"); rc != kOk) return rc;
     }
-    return writer.FinishPage(widthHmm, heightHmm);
+    return writer.FinishPage(widthHmm, heightHmm, fonts);
 }
 
 }  // namespace
 
-int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
-                        int32_t heightHmm) {
-    return TranslatePage(writer, metafile, widthHmm, heightHmm, nullptr);
+int ConvertMetafilePage(PdfFileWriter& writer, PdfFontTable& fonts,
+                        std::span<const uint8_t> metafile, int32_t widthHmm, int32_t heightHmm) {
+    return TranslatePage(writer, fonts, metafile, widthHmm, heightHmm, nullptr);
 }
 
-int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
-                       const plat::DeviceInfo& device, int32_t sheetWidth, int32_t sheetHeight) {
+int ConvertPrinterPage(PdfFileWriter& writer, PdfFontTable& fonts,
+                       std::span<const uint8_t> metafile, const plat::DeviceInfo& device,
+                       int32_t sheetWidth, int32_t sheetHeight) {
     if (device.logPixelsX <= 0 || device.logPixelsY <= 0 || device.physicalWidth <= 0 ||
         device.physicalHeight <= 0) {
         return kBadMetafile;
@@ -1247,7 +1250,7 @@ int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
         sheetHeight =
             static_cast<int32_t>(std::lround(device.physicalHeight * 2540.0 / device.logPixelsY));
     }
-    return TranslatePage(writer, metafile, sheetWidth, sheetHeight, &device);
+    return TranslatePage(writer, fonts, metafile, sheetWidth, sheetHeight, &device);
 }
 
 }  // namespace kp

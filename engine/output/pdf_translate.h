@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/output/pdf_fonts.h"
 #include "engine/output/pdf_writer.h"
 #include "platform/gdi/device_context.h"
 #include "platform/gdi/gdi_types.h"
@@ -83,18 +84,19 @@ struct MetafileGdiState {
     plat::POINT position;
 };
 
-// One page: checks the metafile whole, plays its records into the writer's page and has the
-// writer emit the page's objects. The page is width x height in 0.01 mm.
-int ConvertMetafilePage(PdfFileWriter& writer, std::span<const uint8_t> metafile, int32_t widthHmm,
-                        int32_t heightHmm);
+// One page: checks the metafile whole, plays its records into the writer's page (its fonts
+// joining the document's font table) and has the writer emit the page's objects. The page is
+// width x height in 0.01 mm.
+int ConvertMetafilePage(PdfFileWriter& writer, PdfFontTable& fonts,
+                        std::span<const uint8_t> metafile, int32_t widthHmm, int32_t heightHmm);
 
 // A page a printer's context recorded for its device (device (0, 0) at the corner of the
 // printable area; the sheet, its offsets, the printable size and the dots per inch as the
 // device tells them), translated as an exported page is onto a page the size of the sheet,
 // sheetWidth x sheetHeight in 0.01 mm (0: the size of the device's pixels), clipped to the
 // printable area, with every font that can be embedded embedded.
-int ConvertPrinterPage(PdfFileWriter& writer, std::span<const uint8_t> metafile,
-                       const plat::DeviceInfo& device, int32_t sheetWidth = 0,
-                       int32_t sheetHeight = 0);
+int ConvertPrinterPage(PdfFileWriter& writer, PdfFontTable& fonts,
+                       std::span<const uint8_t> metafile, const plat::DeviceInfo& device,
+                       int32_t sheetWidth = 0, int32_t sheetHeight = 0);
 
 }  // namespace kp

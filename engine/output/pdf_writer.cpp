@@ -176,12 +176,6 @@ int PdfFileWriter::AllocateTables() {
     content_.Empty();
     contentPiece_.clear();
     path_.Empty();
-    try {
-        fonts_ = std::make_unique<PdfFontTable>();
-    } catch (const std::bad_alloc&) {
-        FreeTables();
-        return kFontTable;
-    }
     return kOk;
 }
 
@@ -193,7 +187,6 @@ void PdfFileWriter::FreeTables() {
     content_.Empty();
     std::string().swap(contentPiece_);
     path_.Empty();
-    fonts_.reset();
 }
 
 int PdfFileWriter::CreateFile(const std::string& path, bool overwrite) {
@@ -395,7 +388,7 @@ int PdfFileWriter::BeginPage() {
     return content_.Begin();
 }
 
-int PdfFileWriter::FinishPage(int32_t widthHmm, int32_t heightHmm) {
+int PdfFileWriter::FinishPage(int32_t widthHmm, int32_t heightHmm, const PdfFontObjects& fonts) {
     if (int(pages_.size()) >= kPdfMaxPages) return kPageLimit;
     uint32_t contents = 0;
     int rc = BeginObject(contents);
@@ -404,8 +397,8 @@ int PdfFileWriter::FinishPage(int32_t widthHmm, int32_t heightHmm) {
     uint32_t fontResources = 0;
     if (rc == kOk) rc = BeginObject(fontResources);
     if (rc == kOk) rc = Write("<<\r");
-    for (int i = 0; rc == kOk && fonts_ != nullptr && i < fonts_->count(); ++i) {
-        rc = Write(PdfFormat("/F%04d %d 0 R\r", i, fonts_->At(i)->object));
+    for (int i = 0; rc == kOk && i < fonts.count(); ++i) {
+        rc = Write(PdfFormat("/F%04d %d 0 R\r", i, fonts.object(i)));
     }
     if (rc == kOk) rc = Write(">>\rendobj\r");
     uint32_t procSet = 0;
@@ -569,15 +562,13 @@ int PdfFileWriter::WriteColorLookup(const PdfImage& image, uint32_t, int entries
 // ---------------------------------------------------------------------------------------------
 // The end of the file
 
-int PdfFileWriter::FinishFile(const std::u16string* texts[5]) {
+int PdfFileWriter::FinishFile(const std::u16string* texts[5], PdfFontObjects& fonts) {
     if (!IsOpen()) return kPosition;
     int rc = kOk;
-    if (fonts_ != nullptr) {
-        std::vector<PdfObject> objects;
-        for (int i = 0; rc == kOk && i < fonts_->count(); ++i) {
-            rc = PlanFontObjects(*fonts_, i, objects);
-            if (rc == kOk) rc = WriteObjects(objects);
-        }
+    std::vector<PdfObject> objects;
+    for (int i = 0; rc == kOk && i < fonts.count(); ++i) {
+        rc = fonts.Plan(i, objects);
+        if (rc == kOk) rc = WriteObjects(objects);
     }
 
     if (rc == kOk) rc = RecordOffset(2);
@@ -640,7 +631,6 @@ int PdfFileWriter::FinishFile(const std::u16string* texts[5]) {
     CloseFile();
     nextObject_ = 1;
     pages_.clear();
-    if (fonts_ != nullptr) fonts_ = std::make_unique<PdfFontTable>();
     return rc;
 }
 

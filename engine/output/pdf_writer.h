@@ -17,7 +17,7 @@
 
 #include "base/atomic_file.h"
 #include "engine/core/zlib_file.h"
-#include "engine/output/pdf_fonts.h"
+#include "engine/output/pdf_objects.h"
 #include "platform/gdi/gdi_types.h"
 
 namespace kp {
@@ -110,7 +110,7 @@ class PdfFileWriter {
     PdfFileWriter(const PdfFileWriter&) = delete;
     PdfFileWriter& operator=(const PdfFileWriter&) = delete;
 
-    // Tables, buffers and the font table; -15001, -15180, -15100.
+    // Tables and buffers; -15001, -15180.
     int AllocateTables();
     void FreeTables();
     bool HasTables() const { return !offsets_.empty(); }
@@ -148,19 +148,16 @@ class PdfFileWriter {
     // Writes an image of 1, 4, 8 or 24 bits per pixel and registers it in the page's image list
     // (-15153 past 2,000); its document-wide number is answered for "/im%d Do".
     int WriteImage(const PdfImage& image, int& number);
-    // Contents, font resources, procedure set, images and the page object of a page of width x
-    // height in 0.01 mm.
-    int FinishPage(int32_t widthHmm, int32_t heightHmm);
+    // Contents, font resources (every font of the document so far), procedure set, images and
+    // the page object of a page of width x height in 0.01 mm.
+    int FinishPage(int32_t widthHmm, int32_t heightHmm, const PdfFontObjects& fonts);
     int pageCount() const { return int(pages_.size()); }
 
-    // The end of the file: fonts, pages tree, outlines, information, xref and trailer, then the
-    // file takes its name. Texts are UTF-16; empty ones are left out.
-    int FinishFile(const std::u16string* texts[5]);
+    // The end of the file: the document's fonts, pages tree, outlines, information, xref and
+    // trailer, then the file takes its name. Texts are UTF-16; empty ones are left out.
+    int FinishFile(const std::u16string* texts[5], PdfFontObjects& fonts);
     // Closes and removes an unfinished file.
     void Abandon();
-
-    PdfFontTable& fonts() { return *fonts_; }
-    bool HasFonts() const { return fonts_ != nullptr; }
 
     // The UTC time written as the creation date; tests fix it.
     void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
@@ -193,7 +190,6 @@ class PdfFileWriter {
     DeflateBuffer content_;
     std::string contentPiece_;  // page content not yet handed to content_
     DeflateBuffer path_;
-    std::unique_ptr<PdfFontTable> fonts_;
     std::function<std::time_t()> clock_;
 };
 

@@ -140,6 +140,7 @@ class SpooledDocument final : public PrinterDocument {
 
 int PrinterPdf::Open(const std::string& path, std::u16string title) {
     if (const int code = writer_.AllocateTables(); code != pdf_code::kOk) return code;
+    fonts_.Clear();
     if (const int code = writer_.CreateFile(path, true); code != pdf_code::kOk) {
         writer_.FreeTables();
         return code;
@@ -151,7 +152,7 @@ int PrinterPdf::Open(const std::string& path, std::u16string title) {
 int PrinterPdf::AddPage(const plat::PrinterDc::Page& page, int32_t sheetWidth,
                         int32_t sheetLength) {
     if (!writer_.IsOpen()) return pdf_code::kPosition;
-    return ConvertPrinterPage(writer_, page.metafile, page.device, sheetWidth * 10,
+    return ConvertPrinterPage(writer_, fonts_, page.metafile, page.device, sheetWidth * 10,
                               sheetLength * 10);
 }
 
@@ -159,14 +160,16 @@ int PrinterPdf::Finish() {
     if (!writer_.IsOpen()) return pdf_code::kPosition;
     const std::u16string creator = u"KORVA-QZS", none;
     const std::u16string* texts[5] = {&creator, &title_, &none, &none, &none};
-    const int written = writer_.FinishFile(texts);
+    const int written = writer_.FinishFile(texts, fonts_);
     writer_.FreeTables();
+    fonts_.Clear();
     return written;
 }
 
 void PrinterPdf::Abandon() {
     writer_.Abandon();
     writer_.FreeTables();
+    fonts_.Clear();
 }
 
 plat::DeviceInfo PrinterDeviceInfo(const PageGeometry& page) {

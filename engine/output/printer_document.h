@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/output/pdf_fonts.h"
 #include "engine/output/pdf_writer.h"
 #include "engine/output/printer_job.h"
 #include "platform/gdi/printer_dc.h"
@@ -27,6 +28,7 @@ class PrinterPdf {
 
   private:
     PdfFileWriter writer_;
+    PdfFontTable fonts_;
     std::u16string title_;
 };
 

@@ -26,11 +26,12 @@ class PdfFonts : public ::testing::Test {
     // One page with the records; the document's text.
     std::string Export(const Emf& page) {
         PdfFileWriter w;
+        PdfFontTable pageFonts;
         EXPECT_EQ(w.AllocateTables(), kOk);
         EXPECT_EQ(w.CreateFile(dir.File("f.pdf"), true), kOk);
-        EXPECT_EQ(ConvertMetafilePage(w, page.Bytes(), 21000, 29700), kOk);
+        EXPECT_EQ(ConvertMetafilePage(w, pageFonts, page.Bytes(), 21000, 29700), kOk);
         const std::u16string* none[5] = {};
-        EXPECT_EQ(w.FinishFile(none), kOk);
+        EXPECT_EQ(w.FinishFile(none, pageFonts), kOk);
         return ReadFile(dir.File("f.pdf"));
     }
     // The font object named /F0000 by the page and the objects it leads to.

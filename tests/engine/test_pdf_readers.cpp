@@ -15,6 +15,7 @@
 #include "emf_builder.h"
 #include "engine/core/font_ansi.h"
 #include "engine/core/module.h"
+#include "engine/output/pdf_fonts.h"
 #include "engine/output/pdf_format.h"
 #include "engine/output/pdf_translate.h"
 #include "engine/output/pdf_writer.h"
@@ -46,15 +47,16 @@ class Readers : public ::testing::Test {
     // Writes the pages into path; answers PdfClose's code.
     int Export(const std::string& path, const std::vector<Emf>& pages) {
         PdfFileWriter w;
+        PdfFontTable pageFonts;
         EXPECT_EQ(w.AllocateTables(), kOk);
         EXPECT_EQ(w.CreateFile(path, true), kOk);
         for (const auto& p : pages) {
-            const int rc = ConvertMetafilePage(w, p.Bytes(), 21000, 29700);
+            const int rc = ConvertMetafilePage(w, pageFonts, p.Bytes(), 21000, 29700);
             EXPECT_EQ(rc, kOk);
             if (rc != kOk) return rc;
         }
         const std::u16string* none[5] = {};
-        return w.FinishFile(none);
+        return w.FinishFile(none, pageFonts);
     }
     static void QpdfClean(const std::string& path) {
         int status = -1;
@@ -240,12 +242,13 @@ TEST_F(Readers, PageRecordedByTheDrawingLayer) {
     dc.RestoreDC(-1);
     const auto bytes = dc.Close();
     PdfFileWriter w;
+    PdfFontTable pageFonts;
     ASSERT_EQ(w.AllocateTables(), kOk);
     const std::string path = dir.File("recorded.pdf");
     ASSERT_EQ(w.CreateFile(path, false), kOk);
-    ASSERT_EQ(ConvertMetafilePage(w, bytes, 21000, 29700), kOk);
+    ASSERT_EQ(ConvertMetafilePage(w, pageFonts, bytes, 21000, 29700), kOk);
     const std::u16string* none[5] = {};
-    ASSERT_EQ(w.FinishFile(none), kOk);
+    ASSERT_EQ(w.FinishFile(none, pageFonts), kOk);
     QpdfClean(path);
     EXPECT_EQ(Trimmed(RunCommand("pdftotext -enc UTF-8 " + path + " - 2>/dev/null")),
               Utf8(u"見積書 ｶﾅ ABC-123"));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "emf_builder.h"
+#include "engine/output/pdf_fonts.h"
 #include "engine/output/pdf_format.h"
 #include "engine/output/pdf_translate.h"
 #include "engine/output/pdf_writer.h"
@@ -44,18 +45,19 @@ class Translate : public ::testing::Test {
 
     // Translates the pages into a document and answers the first error, or 0.
     int Export(const std::vector<Emf>& pages) {
+        fonts.Clear();  // each document names its own fonts
         int rc = writer.CreateFile(dir.File("t.pdf"), true);
         for (const auto& page : pages) {
             if (rc != kOk) break;
             const auto bytes = page.Bytes();
-            rc = ConvertMetafilePage(writer, bytes, 21000, 29700);
+            rc = ConvertMetafilePage(writer, fonts, bytes, 21000, 29700);
         }
         if (rc != kOk) {
             writer.Abandon();
             return rc;
         }
         const std::u16string* none[5] = {};
-        rc = writer.FinishFile(none);
+        rc = writer.FinishFile(none, fonts);
         pdf = ReadFile(dir.File("t.pdf"));
         return rc;
     }
@@ -66,6 +68,7 @@ class Translate : public ::testing::Test {
 
     TempDir dir;
     PdfFileWriter writer;
+    PdfFontTable fonts;
     std::string pdf;
 };
 
@@ -186,13 +189,14 @@ TEST_F(Translate, RecordSequencesToContent) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PdfFileWriter w;
+        PdfFontTable pageFonts;
         ASSERT_EQ(w.AllocateTables(), kOk);
         ASSERT_EQ(w.CreateFile(dir.File("case.pdf"), true), kOk);
         Emf e;
         c.records(e);
-        ASSERT_EQ(ConvertMetafilePage(w, e.Bytes(), 21000, 29700), kOk);
+        ASSERT_EQ(ConvertMetafilePage(w, pageFonts, e.Bytes(), 21000, 29700), kOk);
         const std::u16string* none[5] = {};
-        ASSERT_EQ(w.FinishFile(none), kOk);
+        ASSERT_EQ(w.FinishFile(none, pageFonts), kOk);
         EXPECT_EQ(PageContent(ReadFile(dir.File("case.pdf"))), c.content);
     }
 }
@@ -309,18 +313,20 @@ TEST_F(Translate, Errors) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PdfFileWriter w;
+        PdfFontTable pageFonts;
         ASSERT_EQ(w.AllocateTables(), kOk);
         ASSERT_EQ(w.CreateFile(dir.File("err.pdf"), true), kOk);
         Emf e;
         c.records(e);
-        EXPECT_EQ(ConvertMetafilePage(w, e.Bytes(), 21000, 29700), c.code);
+        EXPECT_EQ(ConvertMetafilePage(w, pageFonts, e.Bytes(), 21000, 29700), c.code);
     }
     // A file shorter than it says, and bytes that are no metafile at all.
     Emf e;
     auto bytes = e.Bytes();
     bytes.erase(bytes.end() - 4, bytes.end());
-    EXPECT_EQ(ConvertMetafilePage(writer, bytes, 100, 100), kBadMetafile);
-    EXPECT_EQ(ConvertMetafilePage(writer, std::vector<uint8_t>(200, 0), 100, 100), kBadMetafile);
+    EXPECT_EQ(ConvertMetafilePage(writer, fonts, bytes, 100, 100), kBadMetafile);
+    EXPECT_EQ(ConvertMetafilePage(writer, fonts, std::vector<uint8_t>(200, 0), 100, 100),
+              kBadMetafile);
 }
 
 TEST_F(Translate, EachPageStartsWithAFreshDeviceState) {
@@ -386,13 +392,14 @@ TEST_F(Translate, TextEncodings) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PdfFileWriter w;
+        PdfFontTable pageFonts;
         ASSERT_EQ(w.AllocateTables(), kOk);
         ASSERT_EQ(w.CreateFile(dir.File("text.pdf"), true), kOk);
         Emf e;
         c.records(e);
-        ASSERT_EQ(ConvertMetafilePage(w, e.Bytes(), 21000, 29700), kOk);
+        ASSERT_EQ(ConvertMetafilePage(w, pageFonts, e.Bytes(), 21000, 29700), kOk);
         const std::u16string* none[5] = {};
-        ASSERT_EQ(w.FinishFile(none), kOk);
+        ASSERT_EQ(w.FinishFile(none, pageFonts), kOk);
         const std::string content = PageContent(ReadFile(dir.File("text.pdf")));
         const size_t from = content.find("Tw ") + 3;
         const size_t to = content.rfind(" Tj\rET\r");
@@ -410,16 +417,16 @@ TEST_F(Translate, EmbeddingCommentReachesOnlyTheNextText) {
         .TextW(0, 20, u"い");
     e.Comment("##EMBED##").TextW(0, 40, u"う");  // not the comment
     ASSERT_EQ(writer.CreateFile(dir.File("e.pdf"), true), kOk);
-    ASSERT_EQ(ConvertMetafilePage(writer, e.Bytes(), 21000, 29700), kOk);
-    ASSERT_EQ(writer.fonts().count(), 2);
-    EXPECT_TRUE(writer.fonts().At(0)->embed);
-    EXPECT_EQ(writer.fonts().ListUsed(0), u"あ");
-    EXPECT_FALSE(writer.fonts().At(1)->embed);
+    ASSERT_EQ(ConvertMetafilePage(writer, fonts, e.Bytes(), 21000, 29700), kOk);
+    ASSERT_EQ(fonts.count(), 2);
+    EXPECT_TRUE(fonts.At(0)->embed);
+    EXPECT_EQ(fonts.ListUsed(0), u"あ");
+    EXPECT_FALSE(fonts.At(1)->embed);
     // Two heights of one face share one font entry.
     Emf more;
     more.Font(1, -30, u"IPAGothic").Select(1).TextW(0, 0, u"x");
-    ASSERT_EQ(ConvertMetafilePage(writer, more.Bytes(), 21000, 29700), kOk);
-    EXPECT_EQ(writer.fonts().count(), 2);
+    ASSERT_EQ(ConvertMetafilePage(writer, fonts, more.Bytes(), 21000, 29700), kOk);
+    EXPECT_EQ(fonts.count(), 2);
 }
 
 TEST_F(Translate, ClippedTextKeepsItsClipToItself) {

@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,27 @@ using namespace pdf_code;
 // 2026-12-10 17:09:13 UTC.
 constexpr std::time_t kClock = 1796922553;
 
+// The fonts of a document as the writer sees them: numbers the pages name, objects planned at
+// the end, and a planning failure where a test puts one.
+class FakeFonts final : public PdfFontObjects {
+  public:
+    struct Font {
+        uint32_t object = 0;
+        std::vector<PdfObject> plan;
+        int planResult = kOk;
+    };
+    std::vector<Font> fonts;
+    std::vector<int> asked;
+
+    int count() const override { return int(fonts.size()); }
+    uint32_t object(int index) const override { return fonts[size_t(index)].object; }
+    int Plan(int index, std::vector<PdfObject>& objects) override {
+        asked.push_back(index);
+        objects = fonts[size_t(index)].plan;
+        return fonts[size_t(index)].planResult;
+    }
+};
+
 class PdfWriterTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -31,17 +53,18 @@ class PdfWriterTest : public ::testing::Test {
 
     int Finish(const std::u16string* texts[5] = nullptr) {
         const std::u16string* none[5] = {};
-        return writer.FinishFile(texts != nullptr ? texts : none);
+        return writer.FinishFile(texts != nullptr ? texts : none, fonts);
     }
     // An empty page of A4.
     int AddPage() {
         int rc = writer.BeginPage();
-        if (rc == kOk) rc = writer.FinishPage(21000, 29700);
+        if (rc == kOk) rc = writer.FinishPage(21000, 29700, fonts);
         return rc;
     }
 
     TempDir dir;
     PdfFileWriter writer;
+    FakeFonts fonts;
     std::string path;
 };
 
@@ -121,16 +144,17 @@ TEST_F(PdfWriterTest, PagesTreeBreaksAfterEveryTenthReferenceFromTheNinth) {
     } cases[] = {{9, {9}}, {10, {9}}, {20, {9, 19}}, {1, {}}};
     for (const auto& c : cases) {
         PdfFileWriter w;
+        FakeFonts pageFonts;
         ASSERT_EQ(w.AllocateTables(), kOk);
         const std::string file = dir.File("pages" + std::to_string(c.pages) + ".pdf");
         ASSERT_EQ(w.CreateFile(file, false), kOk);
         std::vector<uint32_t> pageObjects;
         for (int i = 0; i < c.pages; ++i) {
             ASSERT_EQ(w.BeginPage(), kOk);
-            ASSERT_EQ(w.FinishPage(21000, 29700), kOk);
+            ASSERT_EQ(w.FinishPage(21000, 29700, pageFonts), kOk);
         }
         const std::u16string* none[5] = {};
-        ASSERT_EQ(w.FinishFile(none), kOk);
+        ASSERT_EQ(w.FinishFile(none, pageFonts), kOk);
         const std::string pdf = ReadFile(file);
         const std::string kids = Object(pdf, 2);
         // Each page is contents, fonts, procedure set and page: page i is object 4 + 4i + 3.
@@ -151,7 +175,7 @@ TEST_F(PdfWriterTest, PageObjectsAndEveryXrefEntryHitsItsObject) {
     ASSERT_EQ(writer.BeginPage(), kOk);
     ASSERT_EQ(writer.content().Write("0 0 m\r10 10 l\rS\r"), kOk);
     // A landscape A4 page.
-    ASSERT_EQ(writer.FinishPage(29700, 21000), kOk);
+    ASSERT_EQ(writer.FinishPage(29700, 21000, fonts), kOk);
     ASSERT_EQ(Finish(), kOk);
     const std::string pdf = ReadFile(path);
     const auto offsets = XrefOffsets(pdf);
@@ -191,10 +215,10 @@ TEST_F(PdfWriterTest, PageContentWrittenInPiecesInflatesToWhatWasWritten) {
     ASSERT_EQ(put("q\r"), kOk);
     ASSERT_EQ(put(std::string(65536 - 2, 'y')), kOk);
     ASSERT_EQ(put("Q\r"), kOk);
-    ASSERT_EQ(writer.FinishPage(21000, 29700), kOk);
+    ASSERT_EQ(writer.FinishPage(21000, 29700, fonts), kOk);
     ASSERT_EQ(writer.BeginPage(), kOk);  // a second page starts empty
     ASSERT_EQ(writer.WriteContent("S\r"), kOk);
-    ASSERT_EQ(writer.FinishPage(21000, 29700), kOk);
+    ASSERT_EQ(writer.FinishPage(21000, 29700, fonts), kOk);
     ASSERT_EQ(Finish(), kOk);
     const std::string pdf = ReadFile(path);
     EXPECT_TRUE(Inflate(StreamData(Object(pdf, 4))) == want);
@@ -267,11 +291,12 @@ TEST_F(PdfWriterTest, LimitsOfObjectsAndPages) {
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     mallopt(M_TOP_PAD, 64 << 20);
     PdfFileWriter w;
+    FakeFonts pageFonts;
     ASSERT_EQ(w.AllocateTables(), kOk);
     ASSERT_EQ(w.CreateFile(dir.File("pages.pdf"), false), kOk);
     for (int i = 0; i < kPdfMaxPages; ++i) {
         ASSERT_EQ(w.BeginPage(), kOk);
-        ASSERT_EQ(w.FinishPage(100, 100), kOk);
+        ASSERT_EQ(w.FinishPage(100, 100, pageFonts), kOk);
     }
     EXPECT_EQ(w.BeginPage(), kPageLimit);
 }
@@ -316,6 +341,61 @@ TEST_F(PdfWriterTest, ObjectsHandedOverAsData) {
     int status = -1;
     RunCommand("qpdf --check '" + path + "' 2>&1", &status);
     EXPECT_EQ(status, 0);
+}
+
+// Pages name every font the document has so far; at the end each font's planned objects are
+// written in font order under the numbers the pages name, and a font that cannot be planned
+// fails the file, which then never takes its name.
+TEST_F(PdfWriterTest, FontsComeThroughTheDocumentsFontObjects) {
+    ASSERT_EQ(writer.CreateFile(path, true), kOk);
+    for (int i = 0; i < 2; ++i) {
+        FakeFonts::Font font;
+        ASSERT_EQ(writer.Tell(font.object), kOk);
+        font.plan.resize(2);
+        font.plan[0].Text(PdfFormat("<< /Descriptor %d >>", i));
+        font.plan[1].numbered = font.object;
+        font.plan[1].Text("<< /Type /Font /FontDescriptor ").Ref(0).Text(" >>");
+        fonts.fonts.push_back(font);
+        ASSERT_EQ(writer.BeginPage(), kOk);
+        ASSERT_EQ(writer.FinishPage(21000, 29700, fonts), kOk);
+    }
+    ASSERT_EQ(Finish(), kOk);
+    EXPECT_EQ(fonts.asked, (std::vector<int>{0, 1}));
+
+    const std::string pdf = ReadFile(path);
+    const std::vector<uint32_t> pages = PageObjects(pdf);
+    ASSERT_EQ(pages.size(), 2u);
+    const std::string one = PdfFormat("/F0000 %d 0 R\r", fonts.fonts[0].object);
+    const std::string two = PdfFormat("/F0001 %d 0 R\r", fonts.fonts[1].object);
+    const std::string first = Object(pdf, Ref(Object(pdf, pages[0]), "/Font"));
+    const std::string second = Object(pdf, Ref(Object(pdf, pages[1]), "/Font"));
+    EXPECT_NE(first.find(one), std::string::npos) << first;
+    EXPECT_EQ(first.find("/F0001"), std::string::npos) << first;
+    EXPECT_NE(second.find(one + two), std::string::npos) << second;
+    for (int i = 0; i < 2; ++i) {
+        const std::string font = Object(pdf, fonts.fonts[size_t(i)].object);
+        const uint32_t descriptor = Ref(font, "/FontDescriptor");
+        EXPECT_EQ(Object(pdf, descriptor),
+                  PdfFormat("%d 0 obj\r<< /Descriptor %d >>\rendobj", descriptor, i));
+    }
+    int status = -1;
+    RunCommand("qpdf --check '" + path + "' 2>&1", &status);
+    EXPECT_EQ(status, 0);
+
+    PdfFileWriter failing;
+    ASSERT_EQ(failing.AllocateTables(), kOk);
+    const std::string other = dir.File("failing.pdf");
+    ASSERT_EQ(failing.CreateFile(other, true), kOk);
+    FakeFonts broken;
+    broken.fonts.resize(1);
+    ASSERT_EQ(failing.Tell(broken.fonts[0].object), kOk);
+    constexpr int kUnplanned = -15014;  // a font that cannot be made for writing
+    broken.fonts[0].planResult = kUnplanned;
+    ASSERT_EQ(failing.BeginPage(), kOk);
+    ASSERT_EQ(failing.FinishPage(21000, 29700, broken), kOk);
+    const std::u16string* none[5] = {};
+    EXPECT_EQ(failing.FinishFile(none, broken), kUnplanned);
+    EXPECT_FALSE(std::filesystem::exists(other));
 }
 
 TEST_F(PdfWriterTest, ObjectsHandedOverNeedAnOpenFileAndANumberTaken) {
@@ -434,7 +514,7 @@ TEST_F(PdfWriterTest, ImagesOfEveryDepth) {
         ASSERT_EQ(writer.WriteImage({h, c.colors, c.rows}, number), kOk) << c.name;
     }
     ASSERT_EQ(number, int(std::size(cases)));
-    ASSERT_EQ(writer.FinishPage(1000, 1000), kOk);
+    ASSERT_EQ(writer.FinishPage(1000, 1000, fonts), kOk);
     ASSERT_EQ(Finish(), kOk);
     const std::string pdf = ReadFile(path);
     uint32_t object = 4;
@@ -476,7 +556,7 @@ TEST_F(PdfWriterTest, ImagesAreNumberedAcrossPagesAndLimitedPerPage) {
     ASSERT_EQ(writer.BeginPage(), kOk);
     ASSERT_EQ(writer.WriteImage({h, {}, rows}, number), kOk);
     ASSERT_EQ(writer.WriteImage({h, {}, rows}, number), kOk);
-    ASSERT_EQ(writer.FinishPage(100, 100), kOk);
+    ASSERT_EQ(writer.FinishPage(100, 100, fonts), kOk);
     ASSERT_EQ(writer.BeginPage(), kOk);
     ASSERT_EQ(writer.WriteImage({h, {}, rows}, number), kOk);
     EXPECT_EQ(number, 3);

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "engine/output/pdf_fonts.h"
 #include "engine/output/pdf_writer.h"
 #include "engine/preview/report_file.h"
 #include "pdf_test_support.h"
@@ -43,14 +44,15 @@ bool WriteReportFile(const std::string& path) {
 // A PDF of two empty pages, as the export writes it.
 bool WritePdf(const std::string& path) {
     PdfFileWriter writer;
+    PdfFontTable fonts;
     if (writer.AllocateTables() != pdf_code::kOk) return false;
     if (writer.CreateFile(path, true) != pdf_code::kOk) return false;
     for (int i = 0; i < 2; ++i) {
         if (writer.BeginPage() != pdf_code::kOk) return false;
-        if (writer.FinishPage(21000, 29700) != pdf_code::kOk) return false;
+        if (writer.FinishPage(21000, 29700, fonts) != pdf_code::kOk) return false;
     }
     const std::u16string* none[5] = {};
-    return writer.FinishFile(none) == pdf_code::kOk;
+    return writer.FinishFile(none, fonts) == pdf_code::kOk;
 }
 
 TEST(WriterFaults, AFullDiskKeepsTheOldFileAndIsReported) {

@@ -31,7 +31,7 @@ const std::string& OutputPath() {
 
 // One writer for the run: its tables (1.6 MB of object offsets) are made once, not per input,
 // which kept this target near a hundred inputs a second. A finished document leaves the writer as
-// a new one; an abandoned one may leave fonts in its table, so the tables are made again then.
+// a new one; after an abandoned one the tables are made again.
 kp::PdfFileWriter& Writer(bool& fresh) {
     static kp::PdfFileWriter* writer = [] {
         auto* w = new kp::PdfFileWriter;  // lives for the run
@@ -44,18 +44,21 @@ kp::PdfFileWriter& Writer(bool& fresh) {
 }
 
 bool writer_fresh = false;
+kp::PdfFontTable fonts;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kp::PdfFileWriter& writer = Writer(writer_fresh);
+    fonts.Clear();
     if (writer.CreateFile(OutputPath(), true) != 0) return 0;
-    if (kp::ConvertMetafilePage(writer, std::span<const uint8_t>(data, size), 21000, 29700) != 0) {
+    if (kp::ConvertMetafilePage(writer, fonts, std::span<const uint8_t>(data, size), 21000,
+                                29700) != 0) {
         writer.Abandon();
         writer_fresh = false;
         return 0;
     }
     const std::u16string* none[5] = {};
-    if (writer.FinishFile(none) != 0) writer_fresh = false;
+    if (writer.FinishFile(none, fonts) != 0) writer_fresh = false;
     return 0;
 }
