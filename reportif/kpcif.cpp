@@ -26,8 +26,9 @@ using kp::ScriptableObject;
 using namespace plat;
 
 // Preview events and the numbers the event procedure sees them as.
-constexpr int32_t kFirstPreviewEvent = 22001, kLastPreviewEvent = 22012;
-constexpr int kEventOffset = 22001 - 1001;
+constexpr int32_t kFirstPreviewEvent = KPM_EVENT_PREVIEW_ON_PRINT,
+                  kLastPreviewEvent = KPM_EVENT_PREVIEW_ON_RIGHT_CLICK;
+constexpr int kEventOffset = KPM_EVENT_PREVIEW_ON_PRINT - 1001;
 
 // The library's own failure: a handle that is not live or of another kind.
 constexpr int32_t kBadHandle = 4;

@@ -16,8 +16,8 @@
 #include "engine/core/event_sinks.h"
 #include "engine/include/kpengn_members.h"
 #include "platform/printing/devmode.h"
-#include "tools/report_host.h"
 #include "platform/qt_japanese.h"
+#include "tools/report_host.h"
 
 namespace qzsreport {
 namespace {
@@ -188,7 +188,7 @@ class EndSink final : public ScriptableObject {
     int32_t Release() override { return 1; }
     int32_t GetTypeInfo(kp::ClassInfo**) override { return -2; }
     int32_t Invoke(int32_t id, int32_t, const kp::InvokeArgs* args, Variant*) override {
-        if (id != 21002 || args == nullptr || args->count < 2) return 0;
+        if (id != KPM_EVENT_PRINTER_JOB_PRINT_END || args == nullptr || args->count < 2) return 0;
         std::lock_guard guard(lock_);
         result_ = args->args[1].lVal;
         cv_.notify_all();

@@ -601,16 +601,16 @@ int32_t ItemObject::Site::BoolEvent(int32_t id, int16_t* flag) {
 }
 
 int32_t ItemObject::Site::OnActivate(int16_t* leaveActive) {
-    return BoolEvent(20001, leaveActive);
+    return BoolEvent(KPM_EVENT_DRAWING_OBJECT_ACTIVATE, leaveActive);
 }
 int32_t ItemObject::Site::OnUIActivate(int16_t* leaveUIActive) {
-    return BoolEvent(20002, leaveUIActive);
+    return BoolEvent(KPM_EVENT_DRAWING_OBJECT_UI_ACTIVATE, leaveUIActive);
 }
 int32_t ItemObject::Site::OnDeactivate(int16_t* leave) {
-    return BoolEvent(20003, leave);
+    return BoolEvent(KPM_EVENT_DRAWING_OBJECT_DEACTIVATE, leave);
 }
 int32_t ItemObject::Site::OnUIDeactivate(int16_t* leaveDeactive) {
-    return BoolEvent(20004, leaveDeactive);
+    return BoolEvent(KPM_EVENT_DRAWING_OBJECT_UI_DEACTIVATE, leaveDeactive);
 }
 
 int32_t ItemObject::Site::OnPosRectChange(RectL* area, const RectL* first, const RectL* second) {
@@ -619,10 +619,11 @@ int32_t ItemObject::Site::OnPosRectChange(RectL* area, const RectL* first, const
     const RectL a = first != nullptr ? *first : RectL{};
     const RectL b = second != nullptr ? *second : RectL{};
     return item_->RaiseEvent(
-        20007, {ByRef(VT_I4, &area->left), ByRef(VT_I4, &area->top), ByRef(VT_I4, &area->right),
-                ByRef(VT_I4, &area->bottom), VariantI4(a.left), VariantI4(a.top),
-                VariantI4(a.right), VariantI4(a.bottom), VariantI4(b.left), VariantI4(b.top),
-                VariantI4(b.right), VariantI4(b.bottom)});
+        KPM_EVENT_DRAWING_OBJECT_POS_RECT_CHANGE,
+        {ByRef(VT_I4, &area->left), ByRef(VT_I4, &area->top), ByRef(VT_I4, &area->right),
+         ByRef(VT_I4, &area->bottom), VariantI4(a.left), VariantI4(a.top), VariantI4(a.right),
+         VariantI4(a.bottom), VariantI4(b.left), VariantI4(b.top), VariantI4(b.right),
+         VariantI4(b.bottom)});
 }
 
 int32_t ItemObject::Site::OnPosRectChanging(RectL* area, const RectL* rect, uint32_t* modifyFlag) {
@@ -633,9 +634,10 @@ int32_t ItemObject::Site::OnPosRectChanging(RectL* area, const RectL* rect, uint
     uint32_t* flag = modifyFlag != nullptr ? modifyFlag : &local;
     *flag = 0;
     return item_->RaiseEvent(
-        20008, {ByRef(VT_I4, &area->left), ByRef(VT_I4, &area->top), ByRef(VT_I4, &area->right),
-                ByRef(VT_I4, &area->bottom), VariantI4(r.left), VariantI4(r.top),
-                VariantI4(r.right), VariantI4(r.bottom), ByRef(VT_UI4, flag)});
+        KPM_EVENT_DRAWING_OBJECT_POS_RECT_CHANGING,
+        {ByRef(VT_I4, &area->left), ByRef(VT_I4, &area->top), ByRef(VT_I4, &area->right),
+         ByRef(VT_I4, &area->bottom), VariantI4(r.left), VariantI4(r.top), VariantI4(r.right),
+         VariantI4(r.bottom), ByRef(VT_UI4, flag)});
 }
 
 int32_t ItemObject::Site::GetWindow(uint32_t* window) {
@@ -649,19 +651,21 @@ int32_t ItemObject::Site::GetWindow(uint32_t* window) {
 }
 
 int32_t ItemObject::Site::RaiseEvent20013(uint32_t* value) {
-    return item_->RaiseEvent(20013, {ByRef(VT_UI4, value)}, true);
+    return item_->RaiseEvent(KPM_EVENT_DRAWING_OBJECT_EVENT20013, {ByRef(VT_UI4, value)}, true);
 }
 
 int32_t ItemObject::Site::OnSetMenu(uint32_t menu, uint32_t* window) {
-    return item_->RaiseEvent(20009, {VariantUI4(menu), ByRef(VT_UI4, window)});
+    return item_->RaiseEvent(KPM_EVENT_DRAWING_OBJECT_SET_MENU,
+                             {VariantUI4(menu), ByRef(VT_UI4, window)});
 }
 
 int32_t ItemObject::Site::OnRemoveMenu(uint32_t menu, uint32_t window) {
-    return item_->RaiseEvent(20010, {VariantUI4(menu), VariantUI4(window)});
+    return item_->RaiseEvent(KPM_EVENT_DRAWING_OBJECT_REMOVE_MENU,
+                             {VariantUI4(menu), VariantUI4(window)});
 }
 
 int32_t ItemObject::Site::RaiseEvent20011(uint32_t value) {
-    return item_->RaiseEvent(20011, {VariantUI4(value)});
+    return item_->RaiseEvent(KPM_EVENT_DRAWING_OBJECT_EVENT20011, {VariantUI4(value)});
 }
 
 int32_t ItemObject::Site::RectEvent(int32_t id, RectL* rect) {
@@ -674,27 +678,28 @@ int32_t ItemObject::Site::RectEvent(int32_t id, RectL* rect) {
 }
 
 int32_t ItemObject::Site::RaiseEvent20014(RectL* rect) {
-    return RectEvent(20014, rect);
+    return RectEvent(KPM_EVENT_DRAWING_OBJECT_EVENT20014, rect);
 }
 int32_t ItemObject::Site::RaiseEvent20015(RectL* rect) {
-    return RectEvent(20015, rect);
+    return RectEvent(KPM_EVENT_DRAWING_OBJECT_EVENT20015, rect);
 }
 int32_t ItemObject::Site::RaiseEvent20015Again(RectL* rect) {
-    return RectEvent(20015, rect);
+    return RectEvent(KPM_EVENT_DRAWING_OBJECT_EVENT20015, rect);
 }
 
 int32_t ItemObject::Site::OnClose() {
-    return item_->RaiseEvent(20005, {});
+    return item_->RaiseEvent(KPM_EVENT_DRAWING_OBJECT_CLOSE, {});
 }
 
 int32_t ItemObject::Site::OnPropertyChanged(int32_t memberId) {
-    return item_->RaiseEvent(20012, {VariantI4(memberId)});
+    return item_->RaiseEvent(KPM_EVENT_DRAWING_OBJECT_PROPERTY_CHANGED, {VariantI4(memberId)});
 }
 
 int32_t ItemObject::Site::RaiseEvent20017(const RectL* rect) {
     const RectL r = rect != nullptr ? *rect : RectL{};
     return item_->RaiseEvent(
-        20017, {VariantI4(r.left), VariantI4(r.top), VariantI4(r.right), VariantI4(r.bottom)});
+        KPM_EVENT_DRAWING_OBJECT_EVENT20017,
+        {VariantI4(r.left), VariantI4(r.top), VariantI4(r.right), VariantI4(r.bottom)});
 }
 
 int32_t ItemObject::Site::ConvertRect(int32_t direction, RectL* rect) {

@@ -510,7 +510,7 @@ class ReportObject final : public ScriptableObject {
         kCloseReport = KPM_REPORT_CLOSE_REPORT,
         kLoadReportFile = KPM_REPORT_LOAD_REPORT_FILE,
     };
-    static constexpr int32_t kReportCloseEvent = 20006;
+    static constexpr int32_t kReportCloseEvent = KPM_EVENT_REPORT_CLOSE;
 
     ReportObject();            // ReportConstruct
     ~ReportObject() override;  // ReportDestroy

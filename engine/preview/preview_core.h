@@ -16,6 +16,7 @@
 
 #include "engine/core/scriptable.h"
 #include "engine/core/services.h"
+#include "engine/include/kpengn_members.h"
 #include "engine/output/cancel_dialog.h"
 #include "engine/preview/frame_presenter.h"
 #include "engine/preview/page_list.h"
@@ -56,19 +57,19 @@ inline constexpr uint16_t kStateCancelled = 4096;
 
 // Events of both objects (the first argument is always the object).
 enum PreviewEventId : int32_t {
-    kEvOnPrint = 22001,
-    kEvNextPage = 22002,
-    kEvPrevPage = 22003,
-    kEvTopPage = 22004,
-    kEvLastPage = 22005,
-    kEvCancel = 22006,
-    kEvPrintButton = 22007,
-    kEvCloseQuery = 22008,
-    kEvClose = 22009,
-    kEvViewChange = 22010,
-    kEvLeftClick = 22011,
-    kEvRightClick = 22012,
-    kEvViewerClose = 23009,
+    kEvOnPrint = KPM_EVENT_PREVIEW_ON_PRINT,
+    kEvNextPage = KPM_EVENT_PREVIEW_ON_NEXT_PAGE,
+    kEvPrevPage = KPM_EVENT_PREVIEW_ON_PREV_PAGE,
+    kEvTopPage = KPM_EVENT_PREVIEW_ON_TOP_PAGE,
+    kEvLastPage = KPM_EVENT_PREVIEW_ON_LAST_PAGE,
+    kEvCancel = KPM_EVENT_PREVIEW_ON_CANCEL,
+    kEvPrintButton = KPM_EVENT_PREVIEW_ON_PRINT_BUTTON,
+    kEvCloseQuery = KPM_EVENT_PREVIEW_ON_CLOSE_QUERY,
+    kEvClose = KPM_EVENT_PREVIEW_ON_CLOSE,
+    kEvViewChange = KPM_EVENT_PREVIEW_ON_VIEW_CHANGE,
+    kEvLeftClick = KPM_EVENT_PREVIEW_ON_LEFT_CLICK,
+    kEvRightClick = KPM_EVENT_PREVIEW_ON_RIGHT_CLICK,
+    kEvViewerClose = KPM_EVENT_FILE_OBJECT_ON_VIEWER_CLOSE,
 };
 
 inline constexpr int32_t kDefaultPosition = INT32_MIN;  // 0x80000000: the system's choice

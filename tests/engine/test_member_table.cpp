@@ -4,6 +4,7 @@
 // are written out here from the documentation, not taken from the table.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 #include "engine/include/kpengn_members.h"
 
 extern "C" int MemberRowsSeenFromC(void);
+extern "C" int EventsSeenFromC(void);
 
 namespace {
 
@@ -347,6 +349,118 @@ TEST(PublicMemberTable, IdsStayInTheirClassBlocksOnce) {
         EXPECT_TRUE(seen.insert({row.cls, row.id}).second) << row.cls << " " << row.id;
         EXPECT_TRUE(names.insert({row.cls, row.name}).second) << row.cls << " " << row.name;
     }
+}
+
+// Events as the documentation lists them: the id, and the arguments a sink receives in order
+// (a drawing object's own arguments follow the report, the layer index and the object).
+struct EventRow {
+    std::string cls;
+    int id;
+    std::vector<int> args;
+};
+
+// The header's argument types are suffixes of KPM_VT_; each becomes its value here.
+int TypeOf(const std::string& name) {
+    static const std::map<std::string, int> types = {
+        {"DISPATCH", KPM_VT_DISPATCH}, {"UI2", KPM_VT_UI2},
+        {"UI4", KPM_VT_UI4},           {"I4", KPM_VT_I4},
+        {"BOOL", KPM_VT_BOOL},         {"BYREF_BOOL", KPM_VT_BYREF_BOOL},
+        {"BYREF_I4", KPM_VT_BYREF_I4}, {"BYREF_UI4", KPM_VT_BYREF_UI4}};
+    const auto it = types.find(name);
+    return it != types.end() ? it->second : -1;
+}
+// "(DISPATCH, UI2, ...)" as the header spells a row's arguments.
+std::vector<int> TypesOf(std::string list, int count) {
+    std::vector<int> types;
+    std::string name;
+    for (char c : list) {
+        if (c == '(' || c == ' ') continue;
+        if (c == ',' || c == ')') {
+            if (!name.empty()) types.push_back(TypeOf(name));
+            name.clear();
+        } else {
+            name += c;
+        }
+    }
+    EXPECT_EQ(int(types.size()), count) << list;
+    return types;
+}
+
+#define QZS_EVENT_(CLASS, NAME, ID, ARGC, ARGS) EventRow{#CLASS, ID, TypesOf(#ARGS, ARGC)},
+
+std::vector<EventRow> PublicEvents() {
+    return {KPM_PRINTER_JOB_EVENTS(QZS_EVENT_) KPM_PREVIEW_EVENTS(QZS_EVENT_)
+                KPM_FILE_OBJECT_EVENTS(QZS_EVENT_) KPM_REPORT_EVENTS(QZS_EVENT_)
+                    KPM_DRAWING_OBJECT_EVENTS(QZS_EVENT_)};
+}
+
+TEST(PublicMemberTable, HoldsEveryDocumentedEventAsDocumented) {
+    constexpr int D = KPM_VT_DISPATCH, U2 = KPM_VT_UI2, U4 = KPM_VT_UI4, I4 = KPM_VT_I4;
+    constexpr int B = KPM_VT_BOOL;
+    constexpr int REF = 0x4000;  // by reference
+    const std::vector<int> site = {D, U2, D};
+    auto onSite = [&](std::vector<int> own) {
+        std::vector<int> all = site;
+        all.insert(all.end(), own.begin(), own.end());
+        return all;
+    };
+    const std::vector<int> rectRefs = {REF | I4, REF | I4, REF | I4, REF | I4};
+    const std::vector<int> rect = {I4, I4, I4, I4};
+    auto join = [](std::initializer_list<std::vector<int>> parts) {
+        std::vector<int> all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const EventRow documented[] = {
+        {"PRINTER_JOB", 21001, {D}},
+        {"PRINTER_JOB", 21002, {D, I4}},
+        {"PREVIEW", 22001, {D, U4, U4}},
+        {"PREVIEW", 22002, {D}},
+        {"PREVIEW", 22003, {D}},
+        {"PREVIEW", 22004, {D}},
+        {"PREVIEW", 22005, {D}},
+        {"PREVIEW", 22006, {D}},
+        {"PREVIEW", 22007, {D, REF | B}},
+        {"PREVIEW", 22008, {D, REF | B}},
+        {"PREVIEW", 22009, {D}},
+        {"PREVIEW", 22010, {D}},
+        {"PREVIEW", 22011, {D}},
+        {"PREVIEW", 22012, {D}},
+        {"FILE_OBJECT", 23009, {D}},
+        {"REPORT", 20006, {D}},
+        {"DRAWING_OBJECT", 20001, onSite({REF | B})},
+        {"DRAWING_OBJECT", 20002, onSite({REF | B})},
+        {"DRAWING_OBJECT", 20003, onSite({REF | B})},
+        {"DRAWING_OBJECT", 20004, onSite({REF | B})},
+        {"DRAWING_OBJECT", 20005, site},
+        {"DRAWING_OBJECT", 20007, join({site, rectRefs, rect, rect})},
+        {"DRAWING_OBJECT", 20008, join({site, rectRefs, rect, {REF | U4}})},
+        {"DRAWING_OBJECT", 20009, onSite({U4, REF | U4})},
+        {"DRAWING_OBJECT", 20010, onSite({U4, U4})},
+        {"DRAWING_OBJECT", 20011, onSite({U4})},
+        {"DRAWING_OBJECT", 20012, onSite({I4})},
+        {"DRAWING_OBJECT", 20013, onSite({REF | U4})},
+        {"DRAWING_OBJECT", 20014, join({site, rectRefs})},
+        {"DRAWING_OBJECT", 20015, join({site, rectRefs})},
+        {"DRAWING_OBJECT", 20017, join({site, rect})},
+    };
+    std::map<int, EventRow> table;
+    for (const EventRow& row : PublicEvents()) {
+        EXPECT_TRUE(table.emplace(row.id, row).second) << row.id << " twice";
+    }
+    EXPECT_EQ(table.size(), std::size(documented));
+    for (const EventRow& want : documented) {
+        const auto it = table.find(want.id);
+        if (it == table.end()) {
+            ADD_FAILURE() << want.id << " is missing";
+            continue;
+        }
+        EXPECT_EQ(it->second.cls, want.cls) << want.id;
+        EXPECT_EQ(it->second.args, want.args) << want.id;
+    }
+    EXPECT_EQ(KPM_EVENT_PRINTER_JOB_PRINT_END, 21002);
+    EXPECT_EQ(KPM_EVENT_PREVIEW_ON_CLOSE_QUERY, 22008);
+    EXPECT_EQ(EventsSeenFromC(), static_cast<int>(std::size(documented)));
 }
 
 // A C host includes the same header and sees the same rows.

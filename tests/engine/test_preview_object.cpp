@@ -268,14 +268,15 @@ TEST_F(PreviewObjectTest, OpenStylesAndParents) {
         AddServices(withoutWindows);
         withoutWindows.frameView = nullptr;
         void* out = nullptr;
-        ASSERT_EQ(
-            CreateEngineObject(withoutWindows, &iid::kApplication, &iid::kApplication, &out), 0);
+        ASSERT_EQ(CreateEngineObject(withoutWindows, &iid::kApplication, &iid::kApplication, &out),
+                  0);
         auto* bare = static_cast<ApplicationObject*>(static_cast<Unknown*>(out));
         bare->Site().SetSite(1);
         Variant made{};
         ASSERT_EQ(bare->Invoke(ApplicationObject::kCreatePreview, kInvokeMethod, nullptr, &made),
                   0);
-        auto* windowless = static_cast<PreviewObject*>(static_cast<ScriptableObject*>(made.pdispVal));
+        auto* windowless =
+            static_cast<PreviewObject*>(static_cast<ScriptableObject*>(made.pdispVal));
         Variant style = VariantUI4(kStyleTopLevel);
         InvokeArgs args{&style, 1};
         Variant result{};
@@ -542,7 +543,7 @@ TEST_F(PreviewPrintTest, CloseFromInsideAPageWaitsForItsEnd) {
         ASSERT_EQ(app_->ChildCount(ChildKind::kPrinter), 1u);
         Advise();
         sink_.onEvent = [&](int32_t id, const InvokeArgs*) {
-            if (id == 21001) {
+            if (id == KPM_EVENT_PRINTER_JOB_PRINT_CANCEL) {
                 EXPECT_EQ(CallOn(job, KPM_PRINTER_JOB_CLOSE, {}), 0);
             }
         };
