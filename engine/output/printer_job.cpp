@@ -37,6 +37,11 @@ bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
+// A BSTR's text, up to its stored length.
+std::u16string WideOf(const OleChar* s) {
+    return std::u16string(BstrView(s).data(), WideLen(s));
+}
+
 int16_t Saturate16(double v) {
     if (std::isnan(v)) return 0;
     return static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
@@ -157,41 +162,12 @@ PrinterJobObject::~PrinterJobObject() {
     ReleaseThread();
     std::lock_guard guard(lock_);
     if (app_ != nullptr) app_->UnregisterPrinter(this);
-    DestroyCancelDialog();
+    cancel_.Destroy();
     loop_.DiscardDocument();
     if (dcOwnerIndex_ != -1) {
         RemovePrintDcOwner(dcOwnerIndex_);
         dcOwnerIndex_ = -1;
     }
-}
-
-int32_t PrinterJobObject::ShowCancelDialog() {
-    if (!cancelDlg_) return rc::kOk;
-    cancelPresenter_ = std::make_unique<CancelDialogPresenter>([this] { CancelPrintJob(); });
-    cancelPresenter_->SetCaption(cancelDlgCaption_);
-    cancelPresenter_->SetMessage(cancelMessageSet_ ? cancelDlgMessage_ : std::u16string());
-    cancelPresenter_->SetButton(cancelButton_ != 0);
-    cancelView_ = MakeCancelDialogView(cancelPresenter_.get(),
-                                       parentWindow_ ? WindowFromHandle(parentWindow_) : nullptr);
-    if (!cancelView_) {
-        cancelPresenter_.reset();
-        return rc::kCancelDialogFailed;
-    }
-    return rc::kOk;
-}
-
-void PrinterJobObject::DestroyCancelDialog() {
-    DestroyCancelDialogView(std::move(cancelView_));
-    cancelView_.reset();
-    cancelPresenter_.reset();
-}
-
-void PrinterJobObject::RefreshCancelDialog() {
-    if (!cancelPresenter_) return;
-    cancelPresenter_->SetCaption(cancelDlgCaption_);
-    cancelPresenter_->SetMessage(cancelMessageSet_ ? cancelDlgMessage_ : std::u16string());
-    cancelPresenter_->SetButton(cancelButton_ != 0);
-    if (cancelView_) cancelView_->Refresh();
 }
 
 int32_t PrinterJobObject::QueryInterface(const InterfaceId* iid, void** out) {
@@ -277,7 +253,7 @@ int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerNam
     if (state_.load() != kJobConstructed) return rc::kWrongState;
     app_ = app;
     if (printerName == nullptr) return rc::kBadArgument;
-    const std::u16string requested(BstrView(printerName).data(), WideLen(printerName));
+    const std::u16string requested = WideOf(printerName);
     if (app == nullptr) return rc::kNotReady;
 
     std::u16string name, driver, port;
@@ -295,8 +271,7 @@ int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerNam
     settings_.Current().reset();
 
     if (const int32_t code = ReadPrinterCapabilities(cupsName); code != rc::kOk) return code;
-    cancelDlgMessage_ = kDefaultCancelMessage;
-    cancelMessageSet_ = true;
+    cancel_.SetMessage(kDefaultCancelMessage);
     jobName_ = kDefaultJobName;
     jobNameSet_ = true;
     state_.store(kJobReady);
@@ -378,14 +353,12 @@ int32_t PrinterJobObject::PutLayout(const Variant& a, auto write) {
     return rc::kOk;
 }
 
-int32_t PrinterJobObject::PutCancelText(const Variant& a, std::u16string* field, bool* isSet) {
+// The dialog's texts and button, shown at once while the document is open.
+int32_t PrinterJobObject::PutCancelDialog(const Variant& a, auto write) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(true);
-    const std::u16string_view text = BstrView(a.bstrVal);
-    *field = std::u16string(text.data(), WideLen(a.bstrVal));
-    *isSet = !field->empty();
-    RefreshCancelDialog();
+    write(a);
     return rc::kOk;
 }
 
@@ -416,37 +389,31 @@ int32_t PrinterJobObject::GetDeviceName(Variant* v) {
     return GetString(v, binding_.DriverName(), !binding_.DriverName().empty());
 }
 int32_t PrinterJobObject::GetCancelDlgCaption(Variant* v) {
-    return GetString(v, cancelDlgCaption_, !cancelDlgCaption_.empty());
+    return GetString(v, cancel_.Caption(), !cancel_.Caption().empty());
 }
 int32_t PrinterJobObject::PutCancelDlgCaption(const Variant& a) {
-    bool set = false;
-    return PutCancelText(a, &cancelDlgCaption_, &set);
+    return PutCancelDialog(a, [&](const Variant& x) { cancel_.SetCaption(WideOf(x.bstrVal)); });
 }
 int32_t PrinterJobObject::GetCancelDlg(Variant* v) {
-    return GetBool(v, cancelDlg_);
+    return GetBool(v, cancel_.Wanted());
 }
 int32_t PrinterJobObject::PutCancelDlg(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(true);
-    cancelDlg_ = a.boolVal != 0;
+    cancel_.SetWanted(a.boolVal != 0);
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetCancelDlgMessage(Variant* v) {
-    return GetString(v, cancelDlgMessage_, cancelMessageSet_);
+    return GetString(v, cancel_.Message(), !cancel_.Message().empty());
 }
 int32_t PrinterJobObject::PutCancelDlgMessage(const Variant& a) {
-    return PutCancelText(a, &cancelDlgMessage_, &cancelMessageSet_);
+    return PutCancelDialog(a, [&](const Variant& x) { cancel_.SetMessage(WideOf(x.bstrVal)); });
 }
 int32_t PrinterJobObject::GetCancelButton(Variant* v) {
-    return GetBool(v, cancelButton_);
+    return GetBool(v, cancel_.Button());
 }
 int32_t PrinterJobObject::PutCancelButton(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(true);
-    cancelButton_ = a.boolVal != 0;
-    RefreshCancelDialog();
-    return rc::kOk;
+    return PutCancelDialog(a, [&](const Variant& x) { cancel_.SetButton(x.boolVal != 0); });
 }
 int32_t PrinterJobObject::GetStatus(Variant* v) {
     v->uiVal = state_.load();
@@ -636,7 +603,7 @@ int32_t PrinterJobObject::GetJobName(Variant* v) {
 int32_t PrinterJobObject::PutJobName(const Variant& a) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobReady) return RefusedPut(false);
-    jobName_ = std::u16string(BstrView(a.bstrVal).data(), WideLen(a.bstrVal));
+    jobName_ = WideOf(a.bstrVal);
     jobNameSet_ = !jobName_.empty();
     return rc::kOk;
 }
@@ -875,7 +842,7 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     state_.store(kJobDocumentOpen);
 
     const auto fail = [&](int32_t code, std::unique_ptr<PrinterDocument>& doc, int32_t owner) {
-        DestroyCancelDialog();
+        cancel_.Destroy();
         if (owner >= 0) RemovePrintDcOwner(owner);
         doc.reset();
         state_.store(kJobReady);
@@ -891,10 +858,9 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     if (!doc) return fail(rc::kNoPrinterDc, doc, -1);
     const int32_t owner = AddPrintDcOwner(doc->dc()->handle(), this);
     if (owner < 0) return fail(rc::kNotReady, doc, -1);
-    parentWindow_ = parent;
     // The cancel dialog is a window of the host's GUI thread: without a QApplication, or off
     // its thread, it cannot be made.
-    if (const int32_t code = ShowCancelDialog(); code != rc::kOk) return fail(code, doc, owner);
+    if (const int32_t code = cancel_.Show(parent); code != rc::kOk) return fail(code, doc, owner);
 
     // The new document replaces the old one only once it is started; until then the reset
     // works on it alone.
@@ -917,7 +883,7 @@ int32_t PrinterJobObject::ClosePrinter(bool jobCancel) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobDocumentOpen && s != kJobCancelled) return rc::kWrongState;
-    DestroyCancelDialog();
+    cancel_.Destroy();
     // After a cancel the document is aborted whatever the host asked for.
     const int32_t code = loop_.EndDocument(jobCancel && s != kJobCancelled);
     state_.store(kJobReady);

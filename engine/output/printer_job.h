@@ -89,9 +89,6 @@ class PrinterJobObject final : public ScriptableObject {
     // The loop's reset of the printer's context, in state 64 while it runs.
     int32_t ResetPrinterDC(PrinterDocument* doc);
     int32_t RefusedPut(bool cancelDialogPut) const;
-    int32_t ShowCancelDialog();
-    void DestroyCancelDialog();
-    void RefreshCancelDialog();
 
     // Members reached through Invoke.
     int32_t GetSupportPapers(plat::Variant* v);
@@ -202,7 +199,7 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t GetBool(plat::Variant* v, int32_t value);
     int32_t GetString(plat::Variant* v, const std::u16string& s, bool isSet);
     int32_t PutLayout(const plat::Variant& a, auto write);
-    int32_t PutCancelText(const plat::Variant& a, std::u16string* field, bool* isSet);
+    int32_t PutCancelDialog(const plat::Variant& a, auto write);
 
     static const PropertyRow<PrinterJobObject> kProperties[];
     static const MethodRow<PrinterJobObject> kMethods[];
@@ -217,12 +214,7 @@ class PrinterJobObject final : public ScriptableObject {
     ApplicationObject* app_ = nullptr;
     mutable std::recursive_mutex lock_;  // the job lock
 
-    std::u16string cancelDlgCaption_ = u"印刷中";
-    std::u16string cancelDlgMessage_;
-    bool cancelMessageSet_ = false;
-    int32_t cancelButton_ = 1;
-    int32_t cancelDlg_ = 1;
-    uint32_t parentWindow_ = 0;
+    JobCancelDialog cancel_{[this] { CancelPrintJob(); }};
 
     PrinterBinding binding_;
     PrinterSettingsEditor settings_{binding_};
@@ -235,8 +227,6 @@ class PrinterJobObject final : public ScriptableObject {
     std::u16string jobName_;
     bool jobNameSet_ = false;
 
-    std::unique_ptr<CancelDialogPresenter> cancelPresenter_;
-    std::unique_ptr<CancelDialogView> cancelView_;
     // The asynchronous Print's thread lives here and not in the print loop: the loop runs one
     // page on whichever thread calls it, while the thread's start, its end and what may close
     // the job meanwhile are the job's (the users_ word, TryClose, the PrintEnd event). It is
