@@ -37,8 +37,7 @@ void ReportPageSource::Lock() {
 void ReportPageSource::Unlock() {
     UnlockReportUse(report_);
 }
-bool ReportPageSource::Paper(int16_t* code, int32_t* width, int32_t* length,
-                             int16_t* orientation) {
+bool ReportPageSource::Paper(int16_t* code, int32_t* width, int32_t* length, int16_t* orientation) {
     *code = GetPaperSizeCode(report_);
     *width = GetPaperWidth(report_);
     *length = GetPaperLength(report_);
@@ -236,9 +235,9 @@ int32_t PrintLoop::MatchPrinterPaper(int16_t code, int32_t width, int32_t length
                                      int16_t orientation, int32_t scale) {
     if (!MatchPaperToReport(&code, width, length)) {
         std::lock_guard guard(job_.lock);
-        const int16_t found =
-            job_.printer.Bound() ? job_.printer.FindPaperBySize(Clamp16(width), Clamp16(length))
-                                 : int16_t{-1};
+        const int16_t found = job_.printer.Bound()
+                                  ? job_.printer.FindPaperBySize(Clamp16(width), Clamp16(length))
+                                  : int16_t{-1};
         if (found == -1) return rc::kUnknownPaper;
         code = found;
     }

@@ -343,22 +343,39 @@ int32_t PrinterJobObject::GetString(Variant* v, const std::u16string& s, bool is
     return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
 }
 
-// Layout settings: in state 16 the live value and its deferred copy, in 128 the copy alone.
-int32_t PrinterJobObject::PutLayout(const Variant& a, auto write) {
+// A put taken in state 16, and with `open` in state 128 too; `put` hears which and answers.
+int32_t PrinterJobObject::PutWhen(bool open, bool cancelDialogPut, auto put) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    if (const int32_t code = write(settings_.Deferred(), a); code != rc::kOk) return code;
-    if (s == kJobReady) write(settings_.Layout(), a);
-    return rc::kOk;
+    if (s != kJobReady && (!open || s != kJobDocumentOpen)) return RefusedPut(cancelDialogPut);
+    return put(s == kJobReady);
 }
 
-// The dialog's texts and button, shown at once while the document is open.
-int32_t PrinterJobObject::PutCancelDialog(const Variant& a, auto write) {
+// Layout settings: in state 16 the live value and its deferred copy, in 128 the copy alone.
+int32_t PrinterJobObject::PutLayout(const Variant& a, auto write) {
+    return PutWhen(true, false, [&](bool ready) {
+        if (const int32_t code = write(settings_.Deferred(), a); code != rc::kOk) return code;
+        if (ready) write(settings_.Layout(), a);
+        return rc::kOk;
+    });
+}
+
+// The list entry of an index, refused beyond the list's end.
+int32_t PrinterJobObject::GetListed(const Variant* args, const auto& list, auto read) {
     std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(true);
-    write(a);
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (args[0].uiVal >= list.size()) return rc::kOutOfRange;
+    return read(list[args[0].uiVal]);
+}
+
+// A paper's size by its code (0.1 mm), while the job is bound to a printer.
+int32_t PrinterJobObject::GetPaperOfCode(const Variant* args, Variant* v, bool length) {
+    if (state_.load() == kJobConstructed) return rc::kBusy;
+    std::lock_guard guard(lock_);
+    if (!binding_.Bound()) return rc::kNotReady;
+    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
+    if (paper == nullptr) return rc::kUnknownPaper;
+    v->iVal = Saturate16(length ? paper->length : paper->width);
     return rc::kOk;
 }
 
@@ -391,29 +408,39 @@ int32_t PrinterJobObject::GetDeviceName(Variant* v) {
 int32_t PrinterJobObject::GetCancelDlgCaption(Variant* v) {
     return GetString(v, cancel_.Caption(), !cancel_.Caption().empty());
 }
+// The dialog's texts and button show at once while the document is open.
 int32_t PrinterJobObject::PutCancelDlgCaption(const Variant& a) {
-    return PutCancelDialog(a, [&](const Variant& x) { cancel_.SetCaption(WideOf(x.bstrVal)); });
+    return PutWhen(true, true, [&](bool) {
+        cancel_.SetCaption(WideOf(a.bstrVal));
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetCancelDlg(Variant* v) {
     return GetBool(v, cancel_.Wanted());
 }
 int32_t PrinterJobObject::PutCancelDlg(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(true);
-    cancel_.SetWanted(a.boolVal != 0);
-    return rc::kOk;
+    return PutWhen(false, true, [&](bool) {
+        cancel_.SetWanted(a.boolVal != 0);
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetCancelDlgMessage(Variant* v) {
     return GetString(v, cancel_.Message(), !cancel_.Message().empty());
 }
 int32_t PrinterJobObject::PutCancelDlgMessage(const Variant& a) {
-    return PutCancelDialog(a, [&](const Variant& x) { cancel_.SetMessage(WideOf(x.bstrVal)); });
+    return PutWhen(true, true, [&](bool) {
+        cancel_.SetMessage(WideOf(a.bstrVal));
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetCancelButton(Variant* v) {
     return GetBool(v, cancel_.Button());
 }
 int32_t PrinterJobObject::PutCancelButton(const Variant& a) {
-    return PutCancelDialog(a, [&](const Variant& x) { cancel_.SetButton(x.boolVal != 0); });
+    return PutWhen(true, true, [&](bool) {
+        cancel_.SetButton(a.boolVal != 0);
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetStatus(Variant* v) {
     v->uiVal = state_.load();
@@ -463,66 +490,47 @@ int32_t PrinterJobObject::GetColor(Variant* v) {
 }
 
 int32_t PrinterJobObject::PutPaperSize(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutPaperSize(a.iVal, s == kJobReady);
+    return PutWhen(true, false, [&](bool ready) { return settings_.PutPaperSize(a.iVal, ready); });
 }
 
 int32_t PrinterJobObject::PutPaperWidth(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutPaperWidth(a.iVal, s == kJobReady);
+    return PutWhen(true, false, [&](bool ready) { return settings_.PutPaperWidth(a.iVal, ready); });
 }
 
 int32_t PrinterJobObject::PutPaperLength(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutPaperLength(a.iVal, s == kJobReady);
+    return PutWhen(true, false,
+                   [&](bool ready) { return settings_.PutPaperLength(a.iVal, ready); });
 }
 
 int32_t PrinterJobObject::PutSource(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutSource(a.iVal, s == kJobReady);
+    return PutWhen(true, false, [&](bool ready) { return settings_.PutSource(a.iVal, ready); });
 }
 
 int32_t PrinterJobObject::PutOrientation(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutOrientation(a.uiVal, s == kJobReady);
+    return PutWhen(true, false,
+                   [&](bool ready) { return settings_.PutOrientation(a.uiVal, ready); });
 }
 
 int32_t PrinterJobObject::PutCopies(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    return settings_.PutCopies(a.uiVal);
+    return PutWhen(false, false, [&](bool) { return settings_.PutCopies(a.uiVal); });
 }
 
 int32_t PrinterJobObject::PutQuality(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    return settings_.PutQuality(a.iVal);
+    return PutWhen(false, false, [&](bool) { return settings_.PutQuality(a.iVal); });
 }
 
 int32_t PrinterJobObject::PutColor(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    return settings_.PutColor(a.uiVal);
+    return PutWhen(false, false, [&](bool) { return settings_.PutColor(a.uiVal); });
 }
 
 int32_t PrinterJobObject::GetASyncMode(Variant* v) {
     return GetBool(v, asyncMode_);
 }
 int32_t PrinterJobObject::PutASyncMode(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    asyncMode_ = a.boolVal != 0;
-    return rc::kOk;
+    return PutWhen(false, false, [&](bool) {
+        asyncMode_ = a.boolVal != 0;
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetPageCount(Variant* v) {
     std::lock_guard guard(lock_);
@@ -601,11 +609,11 @@ int32_t PrinterJobObject::GetJobName(Variant* v) {
     return GetString(v, jobName_, jobNameSet_);
 }
 int32_t PrinterJobObject::PutJobName(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    jobName_ = WideOf(a.bstrVal);
-    jobNameSet_ = !jobName_.empty();
-    return rc::kOk;
+    return PutWhen(false, false, [&](bool) {
+        jobName_ = WideOf(a.bstrVal);
+        jobNameSet_ = !jobName_.empty();
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetMinTopMargin(Variant* v) {
     return GetGuarded(v, false, [&](Variant* o) { o->iVal = settings_.MarginTop(); });
@@ -654,18 +662,18 @@ int32_t PrinterJobObject::GetSupportedFields(Variant* v) {
     return GetGuarded(v, false, [&](Variant* o) { o->ulVal = binding_.Fields(); });
 }
 int32_t PrinterJobObject::PutDevModePaperWidth(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!settings_.Current()) return rc::kNotReady;
-    settings_.Current()->dmPaperWidth = a.iVal;
-    return rc::kOk;
+    return PutWhen(false, false, [&](bool) {
+        if (!settings_.Current()) return rc::kNotReady;
+        settings_.Current()->dmPaperWidth = a.iVal;
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::PutDevModePaperLength(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!settings_.Current()) return rc::kNotReady;
-    settings_.Current()->dmPaperLength = a.iVal;
-    return rc::kOk;
+    return PutWhen(false, false, [&](bool) {
+        if (!settings_.Current()) return rc::kNotReady;
+        settings_.Current()->dmPaperLength = a.iVal;
+        return rc::kOk;
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -699,11 +707,10 @@ int32_t PrinterJobObject::UpdateInfoMember(const Variant*, Variant*) {
 }
 
 int32_t PrinterJobObject::ResetPendingSettingsMember(const Variant*, Variant*) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    settings_.DropEdits();
-    return rc::kOk;
+    return PutWhen(true, false, [&](bool) {
+        settings_.DropEdits();
+        return rc::kOk;
+    });
 }
 
 int32_t PrinterJobObject::GetDevModeMember(const Variant* args, Variant*) {
@@ -734,35 +741,31 @@ int32_t PrinterJobObject::SetDevModeMember(const Variant* args, Variant*) {
 }
 
 int32_t PrinterJobObject::GetPaperMember(const Variant* args, Variant* v) {
-    std::lock_guard guard(lock_);
-    if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= binding_.Model().papers.size()) return rc::kOutOfRange;
-    v->uiVal = binding_.Model().papers[args[0].uiVal].code;
-    return rc::kOk;
+    return GetListed(args, binding_.Model().papers, [&](const auto& paper) {
+        v->uiVal = paper.code;
+        return rc::kOk;
+    });
 }
 
 int32_t PrinterJobObject::GetPaperNameMember(const Variant* args, Variant* v) {
-    std::lock_guard guard(lock_);
-    if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= binding_.Model().papers.size()) return rc::kOutOfRange;
-    v->bstrVal = BstrFromUtf8(binding_.Model().papers[args[0].uiVal].name);
-    return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+    return GetListed(args, binding_.Model().papers, [&](const auto& paper) {
+        v->bstrVal = BstrFromUtf8(paper.name);
+        return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+    });
 }
 
 int32_t PrinterJobObject::GetSourceMember(const Variant* args, Variant* v) {
-    std::lock_guard guard(lock_);
-    if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= binding_.Model().sources.size()) return rc::kOutOfRange;
-    v->uiVal = static_cast<uint16_t>(binding_.Model().sources[args[0].uiVal].code);
-    return rc::kOk;
+    return GetListed(args, binding_.Model().sources, [&](const auto& source) {
+        v->uiVal = static_cast<uint16_t>(source.code);
+        return rc::kOk;
+    });
 }
 
 int32_t PrinterJobObject::GetSourceNameMember(const Variant* args, Variant* v) {
-    std::lock_guard guard(lock_);
-    if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= binding_.Model().sources.size()) return rc::kOutOfRange;
-    v->bstrVal = BstrFromUtf8(binding_.Model().sources[args[0].uiVal].name);
-    return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+    return GetListed(args, binding_.Model().sources, [&](const auto& source) {
+        v->bstrVal = BstrFromUtf8(source.name);
+        return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+    });
 }
 
 int32_t PrinterJobObject::FindPaperBySizeMember(const Variant* args, Variant* v) {
@@ -775,23 +778,11 @@ int32_t PrinterJobObject::FindPaperBySizeMember(const Variant* args, Variant* v)
 }
 
 int32_t PrinterJobObject::GetPaperLengthMember(const Variant* args, Variant* v) {
-    if (state_.load() == kJobConstructed) return rc::kBusy;
-    std::lock_guard guard(lock_);
-    if (!binding_.Bound()) return rc::kNotReady;
-    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
-    if (paper == nullptr) return rc::kUnknownPaper;
-    v->iVal = Saturate16(paper->length);
-    return rc::kOk;
+    return GetPaperOfCode(args, v, true);
 }
 
 int32_t PrinterJobObject::GetPaperWidthMember(const Variant* args, Variant* v) {
-    if (state_.load() == kJobConstructed) return rc::kBusy;
-    std::lock_guard guard(lock_);
-    if (!binding_.Bound()) return rc::kNotReady;
-    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
-    if (paper == nullptr) return rc::kUnknownPaper;
-    v->iVal = Saturate16(paper->width);
-    return rc::kOk;
+    return GetPaperOfCode(args, v, false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1122,10 +1113,9 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
 int32_t PrinterJobObject::PrintRecordedPage(bool file, const Variant* args) {
     if (app_ == nullptr) return rc::kNotImplemented;
     std::unique_ptr<PageSource> page;
-    if (const int32_t code =
-            MakeRecordedPageSource(app_->Services().recordedPages, file,
-                                   static_cast<ScriptableObject*>(args[0].pdispVal),
-                                   args[1].ulVal, &page);
+    if (const int32_t code = MakeRecordedPageSource(
+            app_->Services().recordedPages, file, static_cast<ScriptableObject*>(args[0].pdispVal),
+            args[1].ulVal, &page);
         code != rc::kOk) {
         return code;
     }

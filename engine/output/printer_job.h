@@ -198,8 +198,10 @@ class PrinterJobObject final : public ScriptableObject {
     int32_t GetGuarded(plat::Variant* v, bool needsDevMode, auto read);
     int32_t GetBool(plat::Variant* v, int32_t value);
     int32_t GetString(plat::Variant* v, const std::u16string& s, bool isSet);
+    int32_t PutWhen(bool open, bool cancelDialogPut, auto put);
     int32_t PutLayout(const plat::Variant& a, auto write);
-    int32_t PutCancelDialog(const plat::Variant& a, auto write);
+    int32_t GetListed(const plat::Variant* args, const auto& list, auto read);
+    int32_t GetPaperOfCode(const plat::Variant* args, plat::Variant* v, bool length);
 
     static const PropertyRow<PrinterJobObject> kProperties[];
     static const MethodRow<PrinterJobObject> kMethods[];

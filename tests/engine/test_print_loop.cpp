@@ -202,6 +202,7 @@ class PrintLoopTest : public ::testing::Test {
 // Scale and place
 
 TEST_F(PrintLoopTest, ScaleAndOriginOfPagesOfEachSize) {
+    // clang-format off
     struct {
         Layout layout;
         int32_t w, l;
@@ -229,6 +230,7 @@ TEST_F(PrintLoopTest, ScaleAndOriginOfPagesOfEachSize) {
         {{false, false, true, 1, 2, 100}, 1480, 2100, 1, true, 100, {2381, -100}, {3496, 4961},
          "two side by side unscaled: the right half's corner"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SetLayout(c.layout);
         Open();
@@ -291,6 +293,7 @@ TEST_F(PrintLoopTest, TwoPagesToASheet) {
 }
 
 TEST_F(PrintLoopTest, DocumentEnds) {
+    // clang-format off
     struct {
         int pages;
         bool deliver;
@@ -305,6 +308,7 @@ TEST_F(PrintLoopTest, DocumentEnds) {
         {0, true, 0, rc::kQueueFull, {"startpage", "endpage", "enddoc"}, rc::kQueueFull,
          "the spooler refuses"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SetLayout({false, false, false, 1, 1, 100});
         Open();
@@ -334,6 +338,7 @@ TEST_F(PrintLoopTest, DocumentEnds) {
 
 TEST_F(PrintLoopTest, PageFailuresAsThePageAnswers) {
     enum Step { kNone, kCheck, kPaper, kZeroWidth, kStartPage, kEndPage, kDraw };
+    // clang-format off
     struct {
         Step step;
         int32_t code;
@@ -357,6 +362,7 @@ TEST_F(PrintLoopTest, PageFailuresAsThePageAnswers) {
         {kDraw, -1, false, true, -1, 1, "a recorded page's -1 is its own"},
         {kNone, 0, true, true, rc::kJobCancelled, 1, "drawn, but cancelled meanwhile"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SetLayout({false, false, false, 1, 1, 100});
         cancelled_ = false;
@@ -365,9 +371,15 @@ TEST_F(PrintLoopTest, PageFailuresAsThePageAnswers) {
         page.report = c.report;
         const auto cancel = [&] { cancelled_ = c.cancelDuring; };
         switch (c.step) {
-            case kCheck: page.check = c.code; break;
-            case kPaper: page.paperFails = true; break;
-            case kZeroWidth: page.width = 0; break;
+            case kCheck:
+                page.check = c.code;
+                break;
+            case kPaper:
+                page.paperFails = true;
+                break;
+            case kZeroWidth:
+                page.width = 0;
+                break;
             case kStartPage:
                 doc_.startPage = c.code;
                 doc_.onStartPage = cancel;
@@ -376,8 +388,12 @@ TEST_F(PrintLoopTest, PageFailuresAsThePageAnswers) {
                 doc_.endPage = c.code;
                 doc_.onEndPage = cancel;
                 break;
-            case kDraw: page.drawResult = c.code; [[fallthrough]];
-            case kNone: page.whileDrawing = cancel; break;
+            case kDraw:
+                page.drawResult = c.code;
+                [[fallthrough]];
+            case kNone:
+                page.whileDrawing = cancel;
+                break;
         }
         EXPECT_EQ(loop_.RunPage(page), c.answer) << c.why;
         EXPECT_EQ(page.draws, c.draws) << c.why;
@@ -436,6 +452,7 @@ TEST_F(PrintLoopTest, StartedDocumentReplacesTheOldOne) {
 // The paper of a page printed one to one
 
 TEST_F(PrintLoopTest, PrinterPaperFollowsThePage) {
+    // clang-format off
     struct {
         int16_t code;
         int32_t w, l;
@@ -455,6 +472,7 @@ TEST_F(PrintLoopTest, PrinterPaperFollowsThePage) {
         {5, 2159, 3556, 1, true, rc::kUnknownPaper, 9, 0, "a code the printer lacks"},
         {8, 2970, 4200, 1, false, rc::kResetFailed, 9, 1, "refused: the record keeps A4"},
     };
+    // clang-format on
     SetLayout({false, false, false, 1, 1, 100});
     for (const auto& c : cases) {
         Open();
