@@ -791,27 +791,13 @@ int32_t PrinterJobObject::GetPaperWidthMember(const Variant* args, Variant* v) {
 int32_t PrinterJobObject::GetJobStatusMember(const Variant* args, Variant* v) {
     if (state_.load() == kJobConstructed) return rc::kWrongState;
     std::lock_guard guard(lock_);
-    JobState state;
-    const PrintError e = GetPrinterSystem()->GetJobState(
-        binding_.PrinterName(), static_cast<int32_t>(args[0].ulVal), &state);
-    if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
-    if (e != PrintError::kOk) return rc::kJobQueryFailed;
-    v->ulVal = JobStatusWord(state);
-    return rc::kOk;
+    return binding_.JobStatus(static_cast<int32_t>(args[0].ulVal), &v->ulVal);
 }
 
 int32_t PrinterJobObject::SetJobStatusMember(const Variant* args, Variant*) {
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    static constexpr JobControl kControls[] = {JobControl::kHold, JobControl::kRelease,
-                                               JobControl::kCancel, JobControl::kRestart,
-                                               JobControl::kPurge};
-    const uint32_t command = args[1].ulVal;
-    if (command < 1 || command > 5) return rc::kOutOfRange;
     std::lock_guard guard(lock_);
-    const PrintError e = GetPrinterSystem()->ControlJob(
-        binding_.PrinterName(), static_cast<int32_t>(args[0].ulVal), kControls[command - 1]);
-    if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
-    return e == PrintError::kOk ? rc::kOk : rc::kJobControlFailed;
+    return binding_.ControlJob(static_cast<int32_t>(args[0].ulVal), args[1].ulVal);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -935,12 +921,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
         state_.store(kJobSelecting);
         name = binding_.PrinterName();
         settings = settings_.Current();
-        layout.scalePrint = settings_.Layout().scalePrint;
-        layout.scalePaperFit = settings_.Layout().scalePaperFit;
-        layout.multiPrint = settings_.Layout().multiPrint;
-        layout.scale = settings_.Layout().scale;
-        layout.scalePrintLayout = settings_.Layout().scalePrintLayout;
-        layout.multiPrintLayout = settings_.Layout().multiPrintLayout;
+        layout = settings_.SelectionLayout();
         copiesLimit = binding_.CopiesLimit();
     }
     // The job stays in state 32 while the dialog runs, without its lock: other members are
@@ -970,21 +951,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
     }
 
     std::lock_guard guard(lock_);
-    if (dialog.OutputPaper()) {
-        const PrinterSelectDialog::Layout chosen = dialog.Chosen();
-        // The deferred copy takes the choice too: a later UpdateInfo would otherwise put back
-        // the settings from before the dialog.
-        for (LayoutSettings* l : {&settings_.Layout(), &settings_.Deferred()}) {
-            l->scalePrint = chosen.scalePrint;
-            l->scalePaperFit = chosen.scalePaperFit;
-            l->multiPrint = chosen.multiPrint;
-            l->scale = chosen.scale;
-            l->scalePrintLayout = chosen.scalePrintLayout == 2 || chosen.scalePrintLayout == 3
-                                      ? chosen.scalePrintLayout
-                                      : int16_t{1};
-            l->multiPrintLayout = chosen.multiPrintLayout;
-        }
-    }
+    if (dialog.OutputPaper()) settings_.TakeChosenLayout(dialog.Chosen());
     // Everything the new printer needs is read and checked before anything of the job is
     // replaced, so that a failure leaves the job on its old printer whole.
     PrinterModel model;
