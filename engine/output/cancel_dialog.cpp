@@ -9,6 +9,9 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "engine/output/printer_codes.h"
+#include "platform/gdi/handles.h"
+
 namespace kp {
 
 void CancelDialogPresenter::OnCommand(int32_t id, int32_t notification) {
@@ -124,6 +127,48 @@ void DestroyCancelDialogView(std::unique_ptr<CancelDialogView> view) {
     view.release();
     if (ownThread) dialog->hide();
     dialog->deleteLater();
+}
+
+int32_t JobCancelDialog::Show(uint32_t ownerWindow) {
+    if (!wanted_) return rc::kOk;
+    presenter_ = std::make_unique<CancelDialogPresenter>(cancel_);
+    presenter_->SetCaption(caption_);
+    presenter_->SetMessage(message_);
+    presenter_->SetButton(button_);
+    view_ = MakeCancelDialogView(presenter_.get(),
+                                 ownerWindow ? plat::WindowFromHandle(ownerWindow) : nullptr);
+    if (!view_) {
+        presenter_.reset();
+        return rc::kCancelDialogFailed;
+    }
+    return rc::kOk;
+}
+
+void JobCancelDialog::Destroy() {
+    DestroyCancelDialogView(std::move(view_));
+    view_.reset();
+    presenter_.reset();
+}
+
+void JobCancelDialog::SetCaption(std::u16string text) {
+    caption_ = std::move(text);
+    Refresh();
+}
+void JobCancelDialog::SetMessage(std::u16string text) {
+    message_ = std::move(text);
+    Refresh();
+}
+void JobCancelDialog::SetButton(bool shown) {
+    button_ = shown;
+    Refresh();
+}
+
+void JobCancelDialog::Refresh() {
+    if (!presenter_) return;
+    presenter_->SetCaption(caption_);
+    presenter_->SetMessage(message_);
+    presenter_->SetButton(button_);
+    if (view_) view_->Refresh();
 }
 
 }  // namespace kp

@@ -52,4 +52,40 @@ std::unique_ptr<CancelDialogView> MakeCancelDialogView(CancelDialogPresenter* pr
 // Destroys a view from any thread (off its own thread, once its thread gets to it).
 void DestroyCancelDialogView(std::unique_ptr<CancelDialogView> view);
 
+// The cancel dialog as a printer job keeps it: whether the host wants one, its caption, message
+// and button as the host set them, and the dialog itself while the job's document is open. A
+// text or button changed while the dialog is shown shows at once.
+class JobCancelDialog {
+  public:
+    static constexpr char16_t kDefaultCaption[] = u"印刷中";
+
+    // cancel runs the job's cancel action.
+    explicit JobCancelDialog(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
+
+    // Shows the dialog, owned by a window of the host (0: none), unless the host wants none:
+    // 0, or -11005 when it cannot be made (no QApplication, or off its thread).
+    int32_t Show(uint32_t ownerWindow);
+    void Destroy();
+
+    bool Wanted() const { return wanted_; }
+    void SetWanted(bool wanted) { wanted_ = wanted; }
+    const std::u16string& Caption() const { return caption_; }
+    const std::u16string& Message() const { return message_; }
+    bool Button() const { return button_; }
+    void SetCaption(std::u16string text);
+    void SetMessage(std::u16string text);
+    void SetButton(bool shown);
+
+  private:
+    void Refresh();
+
+    std::function<void()> cancel_;
+    bool wanted_ = true;
+    std::u16string caption_ = kDefaultCaption;
+    std::u16string message_;
+    bool button_ = true;
+    std::unique_ptr<CancelDialogPresenter> presenter_;
+    std::unique_ptr<CancelDialogView> view_;
+};
+
 }  // namespace kp

@@ -120,4 +120,23 @@ const CodedPaper* PrinterBinding::PaperOfCode(int16_t code) const {
     return nullptr;
 }
 
+int32_t PrinterBinding::JobStatus(int32_t job, uint32_t* word) const {
+    JobState state;
+    const PrintError e = GetPrinterSystem()->GetJobState(printerName_, job, &state);
+    if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
+    if (e != PrintError::kOk) return rc::kJobQueryFailed;
+    *word = JobStatusWord(state);
+    return rc::kOk;
+}
+
+int32_t PrinterBinding::ControlJob(int32_t job, uint32_t command) const {
+    static constexpr JobControl kControls[] = {JobControl::kHold, JobControl::kRelease,
+                                               JobControl::kCancel, JobControl::kRestart,
+                                               JobControl::kPurge};
+    if (command < 1 || command > 5) return rc::kOutOfRange;
+    const PrintError e = GetPrinterSystem()->ControlJob(printerName_, job, kControls[command - 1]);
+    if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
+    return e == PrintError::kOk ? rc::kOk : rc::kJobControlFailed;
+}
+
 }  // namespace kp

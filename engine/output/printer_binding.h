@@ -60,6 +60,14 @@ class PrinterBinding {
     // The paper of that code, null when the printer has none.
     const CodedPaper* PaperOfCode(int16_t code) const;
 
+    // The status word of a job in the printer's queue: 0, -12012 when there is no such job,
+    // -12010 when the queue cannot be asked. The word is left alone on failure.
+    int32_t JobStatus(int32_t job, uint32_t* word) const;
+    // Holds, releases, cancels, restarts or purges (command 1 to 5) a job in the printer's
+    // queue: 0, -8 for another command, -12012 when there is no such job, -12011 when the
+    // queue refuses.
+    int32_t ControlJob(int32_t job, uint32_t command) const;
+
   private:
     std::string printerName_;  // UTF-8, as CUPS names it
     std::u16string printerNameWide_;

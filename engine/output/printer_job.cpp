@@ -1,7 +1,5 @@
 #include "engine/output/printer_job.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -37,6 +35,11 @@ bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
         if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     }
     return true;
+}
+
+// A BSTR's text, up to its stored length.
+std::u16string WideOf(const OleChar* s) {
+    return std::u16string(BstrView(s).data(), WideLen(s));
 }
 
 int16_t Saturate16(double v) {
@@ -159,50 +162,12 @@ PrinterJobObject::~PrinterJobObject() {
     ReleaseThread();
     std::lock_guard guard(lock_);
     if (app_ != nullptr) app_->UnregisterPrinter(this);
-    DestroyCancelDialog();
-    DestroyDocument();
+    cancel_.Destroy();
+    loop_.DiscardDocument();
     if (dcOwnerIndex_ != -1) {
         RemovePrintDcOwner(dcOwnerIndex_);
         dcOwnerIndex_ = -1;
     }
-}
-
-int32_t PrinterJobObject::ShowCancelDialog() {
-    if (!cancelDlg_) return rc::kOk;
-    cancelPresenter_ = std::make_unique<CancelDialogPresenter>([this] { CancelPrintJob(); });
-    cancelPresenter_->SetCaption(cancelDlgCaption_);
-    cancelPresenter_->SetMessage(cancelMessageSet_ ? cancelDlgMessage_ : std::u16string());
-    cancelPresenter_->SetButton(cancelButton_ != 0);
-    cancelView_ = MakeCancelDialogView(cancelPresenter_.get(),
-                                       parentWindow_ ? WindowFromHandle(parentWindow_) : nullptr);
-    if (!cancelView_) {
-        cancelPresenter_.reset();
-        return rc::kCancelDialogFailed;
-    }
-    return rc::kOk;
-}
-
-void PrinterJobObject::DestroyCancelDialog() {
-    DestroyCancelDialogView(std::move(cancelView_));
-    cancelView_.reset();
-    cancelPresenter_.reset();
-}
-
-void PrinterJobObject::RefreshCancelDialog() {
-    if (!cancelPresenter_) return;
-    cancelPresenter_->SetCaption(cancelDlgCaption_);
-    cancelPresenter_->SetMessage(cancelMessageSet_ ? cancelDlgMessage_ : std::u16string());
-    cancelPresenter_->SetButton(cancelButton_ != 0);
-    if (cancelView_) cancelView_->Refresh();
-}
-
-void PrinterJobObject::DestroyDocument() {
-    if (document_ && state_.load() != kJobReady) {
-        if (sheetOpen_) document_->EndPage();
-        if (documentStarted_) document_->AbortDoc();
-    }
-    sheetOpen_ = secondHalf_ = documentStarted_ = false;
-    document_.reset();
 }
 
 int32_t PrinterJobObject::QueryInterface(const InterfaceId* iid, void** out) {
@@ -272,7 +237,7 @@ std::optional<DevMode> PrinterJobObject::CurrentDevMode() {
 
 DeviceContext* PrinterJobObject::DocumentDc() {
     std::lock_guard guard(lock_);
-    return document_ ? document_->dc() : nullptr;
+    return loop_.Dc();
 }
 
 PrinterModel PrinterJobObject::Model() {
@@ -288,7 +253,7 @@ int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerNam
     if (state_.load() != kJobConstructed) return rc::kWrongState;
     app_ = app;
     if (printerName == nullptr) return rc::kBadArgument;
-    const std::u16string requested(BstrView(printerName).data(), WideLen(printerName));
+    const std::u16string requested = WideOf(printerName);
     if (app == nullptr) return rc::kNotReady;
 
     std::u16string name, driver, port;
@@ -306,8 +271,7 @@ int32_t PrinterJobObject::Open(ApplicationObject* app, const OleChar* printerNam
     settings_.Current().reset();
 
     if (const int32_t code = ReadPrinterCapabilities(cupsName); code != rc::kOk) return code;
-    cancelDlgMessage_ = kDefaultCancelMessage;
-    cancelMessageSet_ = true;
+    cancel_.SetMessage(kDefaultCancelMessage);
     jobName_ = kDefaultJobName;
     jobNameSet_ = true;
     state_.store(kJobReady);
@@ -342,24 +306,11 @@ int32_t PrinterJobObject::BindPrinterModel(PrinterModel model,
     return rc::kOk;
 }
 
-int32_t PrinterJobObject::ResetPrinterDC() {
+int32_t PrinterJobObject::ResetPrinterDC(PrinterDocument* doc) {
     const uint16_t before = state_.exchange(kJobResetting);
-    PageGeometry page;
-    if (!settings_.Current() || !MeasurePage(binding_.Model(), *settings_.Current(), &page) ||
-        (document_ && !document_->Reset(page, *settings_.Current()))) {
-        state_.store(before);
-        return rc::kResetFailed;
-    }
-    settings_.ApplyMeasurement(page, &*settings_.Current());
-    if (document_) {
-        DeviceContext* dc = document_->dc();
-        dc->SetMapMode(kMmText);
-        dc->SetMapMode(kMmAnisotropic);
-        dc->SetWindowExtEx(1, 1);
-        dc->SetViewportExtEx(1, 1);
-    }
+    const int32_t code = loop_.ResetDocument(doc);
     state_.store(before);
-    return rc::kOk;
+    return code;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -392,24 +343,39 @@ int32_t PrinterJobObject::GetString(Variant* v, const std::u16string& s, bool is
     return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
 }
 
-// Layout settings: in state 16 the live value and its deferred copy, in 128 the copy alone.
-int32_t PrinterJobObject::PutLayout(const Variant& a, auto write) {
+// A put taken in state 16, and with `open` in state 128 too; `put` hears which and answers.
+int32_t PrinterJobObject::PutWhen(bool open, bool cancelDialogPut, auto put) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    if (const int32_t code = write(settings_.Deferred(), a); code != rc::kOk) return code;
-    if (s == kJobReady) write(settings_.Layout(), a);
-    return rc::kOk;
+    if (s != kJobReady && (!open || s != kJobDocumentOpen)) return RefusedPut(cancelDialogPut);
+    return put(s == kJobReady);
 }
 
-int32_t PrinterJobObject::PutCancelText(const Variant& a, std::u16string* field, bool* isSet) {
+// Layout settings: in state 16 the live value and its deferred copy, in 128 the copy alone.
+int32_t PrinterJobObject::PutLayout(const Variant& a, auto write) {
+    return PutWhen(true, false, [&](bool ready) {
+        if (const int32_t code = write(settings_.Deferred(), a); code != rc::kOk) return code;
+        if (ready) write(settings_.Layout(), a);
+        return rc::kOk;
+    });
+}
+
+// The list entry of an index, refused beyond the list's end.
+int32_t PrinterJobObject::GetListed(const Variant* args, const auto& list, auto read) {
     std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(true);
-    const std::u16string_view text = BstrView(a.bstrVal);
-    *field = std::u16string(text.data(), WideLen(a.bstrVal));
-    *isSet = !field->empty();
-    RefreshCancelDialog();
+    if (state_.load() == kJobConstructed) return rc::kWrongState;
+    if (args[0].uiVal >= list.size()) return rc::kOutOfRange;
+    return read(list[args[0].uiVal]);
+}
+
+// A paper's size by its code (0.1 mm), while the job is bound to a printer.
+int32_t PrinterJobObject::GetPaperOfCode(const Variant* args, Variant* v, bool length) {
+    if (state_.load() == kJobConstructed) return rc::kBusy;
+    std::lock_guard guard(lock_);
+    if (!binding_.Bound()) return rc::kNotReady;
+    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
+    if (paper == nullptr) return rc::kUnknownPaper;
+    v->iVal = Saturate16(length ? paper->length : paper->width);
     return rc::kOk;
 }
 
@@ -440,37 +406,41 @@ int32_t PrinterJobObject::GetDeviceName(Variant* v) {
     return GetString(v, binding_.DriverName(), !binding_.DriverName().empty());
 }
 int32_t PrinterJobObject::GetCancelDlgCaption(Variant* v) {
-    return GetString(v, cancelDlgCaption_, !cancelDlgCaption_.empty());
+    return GetString(v, cancel_.Caption(), !cancel_.Caption().empty());
 }
+// The dialog's texts and button show at once while the document is open.
 int32_t PrinterJobObject::PutCancelDlgCaption(const Variant& a) {
-    bool set = false;
-    return PutCancelText(a, &cancelDlgCaption_, &set);
+    return PutWhen(true, true, [&](bool) {
+        cancel_.SetCaption(WideOf(a.bstrVal));
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetCancelDlg(Variant* v) {
-    return GetBool(v, cancelDlg_);
+    return GetBool(v, cancel_.Wanted());
 }
 int32_t PrinterJobObject::PutCancelDlg(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(true);
-    cancelDlg_ = a.boolVal != 0;
-    return rc::kOk;
+    return PutWhen(false, true, [&](bool) {
+        cancel_.SetWanted(a.boolVal != 0);
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetCancelDlgMessage(Variant* v) {
-    return GetString(v, cancelDlgMessage_, cancelMessageSet_);
+    return GetString(v, cancel_.Message(), !cancel_.Message().empty());
 }
 int32_t PrinterJobObject::PutCancelDlgMessage(const Variant& a) {
-    return PutCancelText(a, &cancelDlgMessage_, &cancelMessageSet_);
+    return PutWhen(true, true, [&](bool) {
+        cancel_.SetMessage(WideOf(a.bstrVal));
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetCancelButton(Variant* v) {
-    return GetBool(v, cancelButton_);
+    return GetBool(v, cancel_.Button());
 }
 int32_t PrinterJobObject::PutCancelButton(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(true);
-    cancelButton_ = a.boolVal != 0;
-    RefreshCancelDialog();
-    return rc::kOk;
+    return PutWhen(true, true, [&](bool) {
+        cancel_.SetButton(a.boolVal != 0);
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetStatus(Variant* v) {
     v->uiVal = state_.load();
@@ -520,77 +490,58 @@ int32_t PrinterJobObject::GetColor(Variant* v) {
 }
 
 int32_t PrinterJobObject::PutPaperSize(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutPaperSize(a.iVal, s == kJobReady);
+    return PutWhen(true, false, [&](bool ready) { return settings_.PutPaperSize(a.iVal, ready); });
 }
 
 int32_t PrinterJobObject::PutPaperWidth(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutPaperWidth(a.iVal, s == kJobReady);
+    return PutWhen(true, false, [&](bool ready) { return settings_.PutPaperWidth(a.iVal, ready); });
 }
 
 int32_t PrinterJobObject::PutPaperLength(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutPaperLength(a.iVal, s == kJobReady);
+    return PutWhen(true, false,
+                   [&](bool ready) { return settings_.PutPaperLength(a.iVal, ready); });
 }
 
 int32_t PrinterJobObject::PutSource(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutSource(a.iVal, s == kJobReady);
+    return PutWhen(true, false, [&](bool ready) { return settings_.PutSource(a.iVal, ready); });
 }
 
 int32_t PrinterJobObject::PutOrientation(const Variant& a) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    return settings_.PutOrientation(a.uiVal, s == kJobReady);
+    return PutWhen(true, false,
+                   [&](bool ready) { return settings_.PutOrientation(a.uiVal, ready); });
 }
 
 int32_t PrinterJobObject::PutCopies(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    return settings_.PutCopies(a.uiVal);
+    return PutWhen(false, false, [&](bool) { return settings_.PutCopies(a.uiVal); });
 }
 
 int32_t PrinterJobObject::PutQuality(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    return settings_.PutQuality(a.iVal);
+    return PutWhen(false, false, [&](bool) { return settings_.PutQuality(a.iVal); });
 }
 
 int32_t PrinterJobObject::PutColor(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    return settings_.PutColor(a.uiVal);
+    return PutWhen(false, false, [&](bool) { return settings_.PutColor(a.uiVal); });
 }
 
 int32_t PrinterJobObject::GetASyncMode(Variant* v) {
     return GetBool(v, asyncMode_);
 }
 int32_t PrinterJobObject::PutASyncMode(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    asyncMode_ = a.boolVal != 0;
-    return rc::kOk;
+    return PutWhen(false, false, [&](bool) {
+        asyncMode_ = a.boolVal != 0;
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetPageCount(Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobDocumentOpen) return rc::kWrongState;
-    v->ulVal = pageCount_;
+    v->ulVal = loop_.PageCount();
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetJobNumber(Variant* v) {
     std::lock_guard guard(lock_);
     if (state_.load() != kJobDocumentOpen) return rc::kWrongState;
-    v->ulVal = static_cast<uint32_t>(jobNumber_);
+    v->ulVal = static_cast<uint32_t>(loop_.JobNumber());
     return rc::kOk;
 }
 int32_t PrinterJobObject::GetMultiPrint(Variant* v) {
@@ -658,11 +609,11 @@ int32_t PrinterJobObject::GetJobName(Variant* v) {
     return GetString(v, jobName_, jobNameSet_);
 }
 int32_t PrinterJobObject::PutJobName(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    jobName_ = std::u16string(BstrView(a.bstrVal).data(), WideLen(a.bstrVal));
-    jobNameSet_ = !jobName_.empty();
-    return rc::kOk;
+    return PutWhen(false, false, [&](bool) {
+        jobName_ = WideOf(a.bstrVal);
+        jobNameSet_ = !jobName_.empty();
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::GetMinTopMargin(Variant* v) {
     return GetGuarded(v, false, [&](Variant* o) { o->iVal = settings_.MarginTop(); });
@@ -711,38 +662,22 @@ int32_t PrinterJobObject::GetSupportedFields(Variant* v) {
     return GetGuarded(v, false, [&](Variant* o) { o->ulVal = binding_.Fields(); });
 }
 int32_t PrinterJobObject::PutDevModePaperWidth(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!settings_.Current()) return rc::kNotReady;
-    settings_.Current()->dmPaperWidth = a.iVal;
-    return rc::kOk;
+    return PutWhen(false, false, [&](bool) {
+        if (!settings_.Current()) return rc::kNotReady;
+        settings_.Current()->dmPaperWidth = a.iVal;
+        return rc::kOk;
+    });
 }
 int32_t PrinterJobObject::PutDevModePaperLength(const Variant& a) {
-    std::lock_guard guard(lock_);
-    if (state_.load() != kJobReady) return RefusedPut(false);
-    if (!settings_.Current()) return rc::kNotReady;
-    settings_.Current()->dmPaperLength = a.iVal;
-    return rc::kOk;
+    return PutWhen(false, false, [&](bool) {
+        if (!settings_.Current()) return rc::kNotReady;
+        settings_.Current()->dmPaperLength = a.iVal;
+        return rc::kOk;
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Settings methods
-
-int32_t PrinterJobObject::MapPageError(int32_t code) {
-    return code;
-}
-
-int32_t PrinterJobObject::EndSheetForUpdate() {
-    if (sheetOpen_ && document_) {
-        const int32_t code = document_->EndPage();
-        if (code != rc::kOk) {
-            sheetOpen_ = secondHalf_ = false;
-            return MapPageError(code);
-        }
-    }
-    sheetOpen_ = secondHalf_ = false;
-    return rc::kOk;
-}
 
 int32_t PrinterJobObject::UpdateInfoMember(const Variant*, Variant*) {
     std::lock_guard guard(lock_);
@@ -754,8 +689,9 @@ int32_t PrinterJobObject::UpdateInfoMember(const Variant*, Variant*) {
         if (const int32_t code = settings_.UpdateReady(); code != rc::kOk) return code;
     } else if (s == kJobDocumentOpen) {
         if (!settings_.Current()) return rc::kNotReady;
-        if (const int32_t code = EndSheetForUpdate(); code != rc::kOk) return code;
-        if (const int32_t code = settings_.UpdateOpen([this] { return ResetPrinterDC(); });
+        if (const int32_t code = loop_.EndSheet(); code != rc::kOk) return code;
+        if (const int32_t code =
+                settings_.UpdateOpen([this] { return ResetPrinterDC(loop_.Document()); });
             code != rc::kOk) {
             return code;
         }
@@ -771,11 +707,10 @@ int32_t PrinterJobObject::UpdateInfoMember(const Variant*, Variant*) {
 }
 
 int32_t PrinterJobObject::ResetPendingSettingsMember(const Variant*, Variant*) {
-    std::lock_guard guard(lock_);
-    const uint16_t s = state_.load();
-    if (s != kJobReady && s != kJobDocumentOpen) return RefusedPut(false);
-    settings_.DropEdits();
-    return rc::kOk;
+    return PutWhen(true, false, [&](bool) {
+        settings_.DropEdits();
+        return rc::kOk;
+    });
 }
 
 int32_t PrinterJobObject::GetDevModeMember(const Variant* args, Variant*) {
@@ -806,35 +741,31 @@ int32_t PrinterJobObject::SetDevModeMember(const Variant* args, Variant*) {
 }
 
 int32_t PrinterJobObject::GetPaperMember(const Variant* args, Variant* v) {
-    std::lock_guard guard(lock_);
-    if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= binding_.Model().papers.size()) return rc::kOutOfRange;
-    v->uiVal = binding_.Model().papers[args[0].uiVal].code;
-    return rc::kOk;
+    return GetListed(args, binding_.Model().papers, [&](const auto& paper) {
+        v->uiVal = paper.code;
+        return rc::kOk;
+    });
 }
 
 int32_t PrinterJobObject::GetPaperNameMember(const Variant* args, Variant* v) {
-    std::lock_guard guard(lock_);
-    if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= binding_.Model().papers.size()) return rc::kOutOfRange;
-    v->bstrVal = BstrFromUtf8(binding_.Model().papers[args[0].uiVal].name);
-    return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+    return GetListed(args, binding_.Model().papers, [&](const auto& paper) {
+        v->bstrVal = BstrFromUtf8(paper.name);
+        return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+    });
 }
 
 int32_t PrinterJobObject::GetSourceMember(const Variant* args, Variant* v) {
-    std::lock_guard guard(lock_);
-    if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= binding_.Model().sources.size()) return rc::kOutOfRange;
-    v->uiVal = static_cast<uint16_t>(binding_.Model().sources[args[0].uiVal].code);
-    return rc::kOk;
+    return GetListed(args, binding_.Model().sources, [&](const auto& source) {
+        v->uiVal = static_cast<uint16_t>(source.code);
+        return rc::kOk;
+    });
 }
 
 int32_t PrinterJobObject::GetSourceNameMember(const Variant* args, Variant* v) {
-    std::lock_guard guard(lock_);
-    if (state_.load() == kJobConstructed) return rc::kWrongState;
-    if (args[0].uiVal >= binding_.Model().sources.size()) return rc::kOutOfRange;
-    v->bstrVal = BstrFromUtf8(binding_.Model().sources[args[0].uiVal].name);
-    return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+    return GetListed(args, binding_.Model().sources, [&](const auto& source) {
+        v->bstrVal = BstrFromUtf8(source.name);
+        return v->bstrVal ? rc::kOk : rc::kOutOfMemory;
+    });
 }
 
 int32_t PrinterJobObject::FindPaperBySizeMember(const Variant* args, Variant* v) {
@@ -847,23 +778,11 @@ int32_t PrinterJobObject::FindPaperBySizeMember(const Variant* args, Variant* v)
 }
 
 int32_t PrinterJobObject::GetPaperLengthMember(const Variant* args, Variant* v) {
-    if (state_.load() == kJobConstructed) return rc::kBusy;
-    std::lock_guard guard(lock_);
-    if (!binding_.Bound()) return rc::kNotReady;
-    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
-    if (paper == nullptr) return rc::kUnknownPaper;
-    v->iVal = Saturate16(paper->length);
-    return rc::kOk;
+    return GetPaperOfCode(args, v, true);
 }
 
 int32_t PrinterJobObject::GetPaperWidthMember(const Variant* args, Variant* v) {
-    if (state_.load() == kJobConstructed) return rc::kBusy;
-    std::lock_guard guard(lock_);
-    if (!binding_.Bound()) return rc::kNotReady;
-    const CodedPaper* paper = binding_.PaperOfCode(args[0].iVal);
-    if (paper == nullptr) return rc::kUnknownPaper;
-    v->iVal = Saturate16(paper->width);
-    return rc::kOk;
+    return GetPaperOfCode(args, v, false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -872,27 +791,13 @@ int32_t PrinterJobObject::GetPaperWidthMember(const Variant* args, Variant* v) {
 int32_t PrinterJobObject::GetJobStatusMember(const Variant* args, Variant* v) {
     if (state_.load() == kJobConstructed) return rc::kWrongState;
     std::lock_guard guard(lock_);
-    JobState state;
-    const PrintError e = GetPrinterSystem()->GetJobState(
-        binding_.PrinterName(), static_cast<int32_t>(args[0].ulVal), &state);
-    if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
-    if (e != PrintError::kOk) return rc::kJobQueryFailed;
-    v->ulVal = JobStatusWord(state);
-    return rc::kOk;
+    return binding_.JobStatus(static_cast<int32_t>(args[0].ulVal), &v->ulVal);
 }
 
 int32_t PrinterJobObject::SetJobStatusMember(const Variant* args, Variant*) {
     if (state_.load() == kJobConstructed) return rc::kWrongState;
-    static constexpr JobControl kControls[] = {JobControl::kHold, JobControl::kRelease,
-                                               JobControl::kCancel, JobControl::kRestart,
-                                               JobControl::kPurge};
-    const uint32_t command = args[1].ulVal;
-    if (command < 1 || command > 5) return rc::kOutOfRange;
     std::lock_guard guard(lock_);
-    const PrintError e = GetPrinterSystem()->ControlJob(
-        binding_.PrinterName(), static_cast<int32_t>(args[0].ulVal), kControls[command - 1]);
-    if (e == PrintError::kNoSuchJob) return rc::kNoSuchJob;
-    return e == PrintError::kOk ? rc::kOk : rc::kJobControlFailed;
+    return binding_.ControlJob(static_cast<int32_t>(args[0].ulVal), args[1].ulVal);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -914,7 +819,7 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     state_.store(kJobDocumentOpen);
 
     const auto fail = [&](int32_t code, std::unique_ptr<PrinterDocument>& doc, int32_t owner) {
-        DestroyCancelDialog();
+        cancel_.Destroy();
         if (owner >= 0) RemovePrintDcOwner(owner);
         doc.reset();
         state_.store(kJobReady);
@@ -930,38 +835,24 @@ int32_t PrinterJobObject::OpenPrinterMember(const Variant* args, Variant*) {
     if (!doc) return fail(rc::kNoPrinterDc, doc, -1);
     const int32_t owner = AddPrintDcOwner(doc->dc()->handle(), this);
     if (owner < 0) return fail(rc::kNotReady, doc, -1);
-    parentWindow_ = parent;
     // The cancel dialog is a window of the host's GUI thread: without a QApplication, or off
     // its thread, it cannot be made.
-    if (const int32_t code = ShowCancelDialog(); code != rc::kOk) return fail(code, doc, owner);
+    if (const int32_t code = cancel_.Show(parent); code != rc::kOk) return fail(code, doc, owner);
 
     // The new document replaces the old one only once it is started; until then the reset
     // works on it alone.
-    std::swap(doc, document_);
-    const int32_t reset = ResetPrinterDC();
-    std::swap(doc, document_);
-    if (reset != rc::kOk) return fail(reset, doc, owner);
-
+    if (const int32_t code = ResetPrinterDC(doc.get()); code != rc::kOk) {
+        return fail(code, doc, owner);
+    }
     std::string title;
     if (!Utf8FromWide(jobNameSet_ ? jobName_ : std::u16string(kDefaultJobName), &title)) {
         return fail(rc::kStringConversion, doc, owner);
     }
-    int32_t jobId = 0;
-    if (const int32_t code = doc->StartDoc(title, &jobId); code != rc::kOk) {
+    if (const int32_t code = loop_.StartDocument(doc, title); code != rc::kOk) {
         return fail(code, doc, owner);
     }
-    if (document_) {
-        if (sheetOpen_) document_->EndPage();
-        if (documentStarted_) document_->AbortDoc();
-    }
     if (dcOwnerIndex_ != -1) RemovePrintDcOwner(dcOwnerIndex_);
-    document_ = std::move(doc);
-    document_->SetAbortProc([this] { return PrintAbortProc() != 0; });
     dcOwnerIndex_ = owner;
-    pageCount_ = 0;
-    documentStarted_ = true;
-    sheetOpen_ = secondHalf_ = false;
-    jobNumber_ = jobId;
     return rc::kOk;
 }
 
@@ -969,34 +860,15 @@ int32_t PrinterJobObject::ClosePrinter(bool jobCancel) {
     std::lock_guard guard(lock_);
     const uint16_t s = state_.load();
     if (s != kJobDocumentOpen && s != kJobCancelled) return rc::kWrongState;
-    DestroyCancelDialog();
-    secondHalf_ = false;
-    int32_t pageError = rc::kOk;
-    int32_t docError = rc::kOk;
-    if (document_) {
-        if (sheetOpen_) {
-            pageError = document_->EndPage();
-            sheetOpen_ = false;
-        } else if (pageCount_ == 0) {
-            // A document without pages still gives its one blank sheet.
-            document_->StartPage();
-            document_->EndPage();
-        }
-    }
-    pageCount_ = 0;
-    if (documentStarted_ && document_) {
-        docError = jobCancel && s != kJobCancelled ? document_->EndDoc() : document_->AbortDoc();
-    }
-    documentStarted_ = false;
+    cancel_.Destroy();
+    // After a cancel the document is aborted whatever the host asked for.
+    const int32_t code = loop_.EndDocument(jobCancel && s != kJobCancelled);
     state_.store(kJobReady);
     if (dcOwnerIndex_ != -1) {
         RemovePrintDcOwner(dcOwnerIndex_);
         dcOwnerIndex_ = -1;
     }
-    // A failed EndDoc or AbortDoc is never success (the document's codes already say what the
-    // spooler answered); a page failure alone answers as the page did.
-    if (docError != rc::kOk) return docError;
-    return pageError != rc::kOk ? rc::kDocumentFailed : rc::kOk;
+    return code;
 }
 
 int32_t PrinterJobObject::ClosePrinterMember(const Variant* args, Variant*) {
@@ -1049,12 +921,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
         state_.store(kJobSelecting);
         name = binding_.PrinterName();
         settings = settings_.Current();
-        layout.scalePrint = settings_.Layout().scalePrint;
-        layout.scalePaperFit = settings_.Layout().scalePaperFit;
-        layout.multiPrint = settings_.Layout().multiPrint;
-        layout.scale = settings_.Layout().scale;
-        layout.scalePrintLayout = settings_.Layout().scalePrintLayout;
-        layout.multiPrintLayout = settings_.Layout().multiPrintLayout;
+        layout = settings_.SelectionLayout();
         copiesLimit = binding_.CopiesLimit();
     }
     // The job stays in state 32 while the dialog runs, without its lock: other members are
@@ -1084,21 +951,7 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
     }
 
     std::lock_guard guard(lock_);
-    if (dialog.OutputPaper()) {
-        const PrinterSelectDialog::Layout chosen = dialog.Chosen();
-        // The deferred copy takes the choice too: a later UpdateInfo would otherwise put back
-        // the settings from before the dialog.
-        for (LayoutSettings* l : {&settings_.Layout(), &settings_.Deferred()}) {
-            l->scalePrint = chosen.scalePrint;
-            l->scalePaperFit = chosen.scalePaperFit;
-            l->multiPrint = chosen.multiPrint;
-            l->scale = chosen.scale;
-            l->scalePrintLayout = chosen.scalePrintLayout == 2 || chosen.scalePrintLayout == 3
-                                      ? chosen.scalePrintLayout
-                                      : int16_t{1};
-            l->multiPrintLayout = chosen.multiPrintLayout;
-        }
-    }
+    if (dialog.OutputPaper()) settings_.TakeChosenLayout(dialog.Chosen());
     // Everything the new printer needs is read and checked before anything of the job is
     // replaced, so that a failure leaves the job on its old printer whole.
     PrinterModel model;
@@ -1124,95 +977,14 @@ int32_t PrinterJobObject::ShowPrtSelectDlgMember(const Variant* args, Variant* v
 }
 
 // ---------------------------------------------------------------------------------------------
-// The print loop
-
-int32_t PrinterJobObject::ComputePrintScale(int32_t width, int32_t length, int16_t orientation) {
-    if (!settings_.Layout().scalePrint) return 100;
-    if (!settings_.Layout().scalePaperFit) return settings_.Layout().scale;
-    const double aw = orientation == kDmOrientLandscape ? length : width;
-    const double al = orientation == kDmOrientLandscape ? width : length;
-    if (!settings_.Current() || aw <= 0 || al <= 0) return 100;  // nothing to fit to: one to one
-    double pw = settings_.Current()->dmPaperWidth, pl = settings_.Current()->dmPaperLength;
-    if (settings_.Layout().multiPrint && settings_.Layout().multiPrintLayout == 2) pl *= 0.5;
-    if (settings_.Layout().multiPrint && settings_.Layout().multiPrintLayout != 2) pw *= 0.5;
-    const double rw = pw / aw, rl = pl / al;
-    const double r = rl < rw ? rl : rw;  // a tie takes the width's
-    // Never 0: a scale of 0 would make the viewport extent, and every drawn length, vanish.
-    return std::clamp(static_cast<int32_t>(r * 100 + 0.5), 1, 32767);
-}
-
-int32_t PrinterJobObject::ComputePrintOrigin(int32_t width, int32_t length, int16_t orientation,
-                                             POINT* origin) {
-    if (!document_) return rc::kNotReady;
-    DeviceContext* dc = document_->dc();
-    const int32_t offX = dc->GetDeviceCaps(kPhysicalOffsetX);
-    const int32_t offY = dc->GetDeviceCaps(kPhysicalOffsetY);
-    const int32_t pw = dc->GetDeviceCaps(kPhysicalWidth);
-    const int32_t ph = dc->GetDeviceCaps(kPhysicalHeight);
-    const double dpiX = dc->GetDeviceCaps(kLogPixelsX);
-    const double dpiY = dc->GetDeviceCaps(kLogPixelsY);
-    if (dpiX <= 0 || dpiY <= 0) return rc::kNoPrinterDc;
-    const auto px = [](double v) {
-        return static_cast<int32_t>(std::clamp(std::trunc(v + 0.5), -2147483648.0, 2147483647.0));
-    };
-    int32_t across = px(width * dpiX / 254), down = px(length * dpiY / 254);
-    if (orientation == kDmOrientLandscape) std::swap(across, down);
-    pageExtent_ = {across, down};
-    if (!settings_.Layout().scalePrint && !settings_.Layout().multiPrint) {
-        *origin = {-offX, -offY};
-        return rc::kOk;
-    }
-    const int32_t xe = orientation == kDmOrientLandscape ? length : width;
-    const int32_t ye = orientation == kDmOrientLandscape ? width : length;
-    const int32_t xpx = px(xe * dpiX / 254), ypx = px(ye * dpiY / 254);
-    SIZE ext{100, 100};
-    if (settings_.Layout().scalePrint) ext = dc->GetViewportExtEx();
-    int32_t x0 = 0, y0 = 0, aw = pw, ah = ph;
-    const bool vertical = settings_.Layout().multiPrintLayout == 2;
-    if (settings_.Layout().multiPrint) {
-        const int32_t half = static_cast<int32_t>((vertical ? ph : pw) * 0.5 + 0.5);
-        (vertical ? ah : aw) = half;
-        if (secondHalf_) (vertical ? y0 : x0) = half;
-    }
-    if (settings_.Layout().scalePrint) {
-        const int32_t sw = px(ext.cx * double(xpx) * 0.01);
-        const int32_t sh = px(ext.cy * double(ypx) * 0.01);
-        const int16_t align = settings_.Layout().scalePrintLayout;
-        if (align == 2 || (align == 3 && !settings_.Layout().multiPrint)) {
-            x0 += (aw - sw) / 2;
-            y0 += (ah - sh) / 2;
-        } else if (align == 3) {
-            if (vertical) {
-                x0 += (aw - sw) / 2;
-                if (!secondHalf_) y0 += ah - sh;
-            } else {
-                y0 += (ah - sh) / 2;
-                if (!secondHalf_) x0 += aw - sw;
-            }
-        }
-    }
-    *origin = {x0 - offX, y0 - offY};
-    return rc::kOk;
-}
-
-bool PrinterJobObject::MatchPaperToReport(int16_t* code, int32_t width, int32_t length) {
-    return binding_.MatchPaper(code, width, length);
-}
-
-void PrinterJobObject::PumpMessages() {
-    // Only the GUI thread has events to deliver; a print thread has none of its own.
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app != nullptr && QThread::currentThread() == app->thread()) {
-        QCoreApplication::processEvents();
-    }
-}
+// Printing a page
 
 int32_t PrinterJobObject::PrintPage(PageSource& source) {
     {
         std::lock_guard guard(lock_);
         uint16_t s = state_.load();
         if (s == kJobReady || s == kJobCancelled) {
-            PumpMessages();
+            PumpGuiEvents();
             return s == kJobReady ? rc::kWrongState : rc::kJobCancelled;
         }
         // Re-entered from a pump, or called while the job is busy otherwise: nothing printed,
@@ -1221,157 +993,20 @@ int32_t PrinterJobObject::PrintPage(PageSource& source) {
             return s == kJobCancelled ? rc::kJobCancelled : rc::kBusy;
         }
     }
-    if (const int32_t code = source.Check(); code != rc::kOk) {
-        PumpMessages();
-        uint16_t expected = kJobPrintingPage;
-        state_.compare_exchange_strong(expected, kJobDocumentOpen);
-        return code;
-    }
-    bool pump = true;
-    source.Lock();
-    const int32_t result = PrintPageSteps(source, &pump);
-    if (pump) PumpMessages();
-    source.Unlock();
+    const int32_t result = loop_.RunPage(source);
     // The end of the page gives the document back unless a cancel came meanwhile; the cancel's
     // own compare-and-swap and this one never overwrite each other.
     uint16_t expected = kJobPrintingPage;
     state_.compare_exchange_strong(expected, kJobDocumentOpen);
     if (result == rc::kOk) {
         std::lock_guard guard(lock_);
-        ++pageCount_;
+        loop_.CountPage();
     }
     return result;
 }
 
-int32_t PrinterJobObject::PrintPageSteps(PageSource& source, bool* pump) {
-    int16_t code = 0, orientation = 0;
-    int32_t width = 0, length = 0;
-    *pump = false;  // set-up failures skip the pump
-    if (!source.Paper(&code, &width, &length, &orientation)) return source.PaperError();
-    // No division by a zero page below.
-    if (width <= 0 || length <= 0) return source.PaperError();
-    DeviceContext* dc = nullptr;
-    {
-        std::lock_guard guard(lock_);
-        if (!document_) return rc::kNotReady;
-        dc = document_->dc();
-    }
-    const int32_t scale = ComputePrintScale(width, length, orientation);
-    // Recorded pages want the compatible graphics mode: the only mode these contexts have.
-    dc->SetMapMode(kMmAnisotropic);
-    dc->SetWindowExtEx(100, 100);
-    dc->SetViewportExtEx(scale, scale);
-
-    if (!settings_.Layout().scalePrint && !settings_.Layout().multiPrint) {
-        if (!MatchPaperToReport(&code, width, length)) {
-            Variant found{};
-            const Variant args[2] = {
-                VariantI2(static_cast<int16_t>(std::clamp(width, -32768, 32767))),
-                VariantI2(static_cast<int16_t>(std::clamp(length, -32768, 32767)))};
-            FindPaperBySizeMember(args, &found);
-            if (found.iVal == -1) return rc::kUnknownPaper;
-            code = found.iVal;
-        }
-        std::lock_guard guard(lock_);
-        if (!settings_.Current()) return rc::kNotReady;
-        DevMode& dm = *settings_.Current();
-        if (dm.dmPaperSize != code || dm.dmPaperLength != length || dm.dmPaperWidth != width ||
-            dm.dmOrientation != orientation) {
-            const DevMode before = dm;
-            dm.dmPaperSize = code;
-            dm.dmPaperLength = static_cast<int16_t>(std::clamp(length, -32768, 32767));
-            dm.dmPaperWidth = static_cast<int16_t>(std::clamp(width, -32768, 32767));
-            dm.dmOrientation = orientation;
-            // The reset runs in state 64 and gives back the state it found (256).
-            if (ResetPrinterDC() != rc::kOk) {
-                dm = before;
-                return rc::kResetFailed;
-            }
-            dc->SetMapMode(kMmAnisotropic);
-            dc->SetWindowExtEx(100, 100);
-            dc->SetViewportExtEx(scale, scale);
-        }
-    }
-    POINT origin{};
-    if (const int32_t c = ComputePrintOrigin(width, length, orientation, &origin); c != rc::kOk) {
-        return c;
-    }
-    if (!dc->SetWindowOrgEx(0, 0) || !dc->SetViewportOrgEx(origin.x, origin.y)) return -10205;
-    {
-        std::lock_guard guard(lock_);
-        if (!sheetOpen_) {
-            if (const int32_t c = document_->StartPage(); c != rc::kOk) {
-                return state_.load() == kJobCancelled ? rc::kJobCancelled : c;
-            }
-            sheetOpen_ = true;
-        }
-        // The page's own rectangle clips what it draws.
-        POINT corners[2] = {{0, 0}, {pageExtent_.cx, pageExtent_.cy}};
-        dc->LPtoDP(corners);
-        const HRGN clip = CreateRectRgn(corners[0].x, corners[0].y, corners[1].x, corners[1].y);
-        dc->SelectClipRgn(clip);
-        DeleteObject(clip);
-    }
-    *pump = true;
-    // The printer context never asks for bands: the page is drawn once.
-    int32_t result = source.Draw(dc);
-    dc->SelectClipRgn(0);
-    // The abort procedure's turn at the page's end: a click on the cancel dialog waiting in the
-    // queue stops this page.
-    PumpMessages();
-    if (state_.load() == kJobCancelled &&
-        (result == rc::kOk || (result == -1 && source.IsReport()))) {
-        // The abort procedure stopped the spooler's work on this page.
-        result = rc::kJobCancelled;
-    }
-    if (result != rc::kOk) return result;
-    std::lock_guard guard(lock_);
-    if (sheetOpen_ && (!settings_.Layout().multiPrint || secondHalf_)) {
-        const int32_t c = document_->EndPage();
-        sheetOpen_ = false;
-        if (c != rc::kOk) {
-            *pump = false;
-            return state_.load() == kJobCancelled ? rc::kOk : c;
-        }
-    }
-    secondHalf_ = !secondHalf_;
-    return rc::kOk;
-}
-
-namespace {
-
-// A report page: the report draws itself onto the printer's context.
-class ReportPage final : public PageSource {
-  public:
-    explicit ReportPage(ScriptableObject* object) : object_(object) {}
-    int32_t Check() override {
-        report_ = IsReportObject(object_) ? static_cast<ReportObject*>(object_) : nullptr;
-        return report_ ? rc::kOk : rc::kBadArgument;
-    }
-    void Lock() override { LockReportUse(report_); }
-    void Unlock() override { UnlockReportUse(report_); }
-    bool Paper(int16_t* code, int32_t* width, int32_t* length, int16_t* orientation) override {
-        *code = GetPaperSizeCode(report_);
-        *width = GetPaperWidth(report_);
-        *length = GetPaperLength(report_);
-        *orientation = GetPaperOrientation(report_);
-        return true;
-    }
-    int32_t PaperError() const override { return -13000; }
-    bool IsReport() const override { return true; }
-    int32_t Draw(DeviceContext* dc) override {
-        return report_->Draw(nullptr, dc->handle(), 0, 0, 0, 0, 0, 0x2001);
-    }
-
-  private:
-    ScriptableObject* object_;
-    ReportObject* report_ = nullptr;
-};
-
-}  // namespace
-
 int32_t PrinterJobObject::PrintReport(ScriptableObject* report) {
-    ReportPage page(report);
+    ReportPageSource page(report);
     return PrintPage(page);
 }
 
@@ -1444,12 +1079,13 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
 
 int32_t PrinterJobObject::PrintRecordedPage(bool file, const Variant* args) {
     if (app_ == nullptr) return rc::kNotImplemented;
-    const RecordedPageAccess& access = app_->Services().recordedPages;
-    const auto make = file ? access.file : access.preview;
-    if (make == nullptr) return rc::kNotImplemented;
-    std::unique_ptr<PageSource> page =
-        make(static_cast<ScriptableObject*>(args[0].pdispVal), args[1].ulVal);
-    if (!page) return rc::kOutOfMemory;
+    std::unique_ptr<PageSource> page;
+    if (const int32_t code = MakeRecordedPageSource(
+            app_->Services().recordedPages, file, static_cast<ScriptableObject*>(args[0].pdispVal),
+            args[1].ulVal, &page);
+        code != rc::kOk) {
+        return code;
+    }
     return PrintPage(*page);
 }
 
@@ -1488,7 +1124,7 @@ int32_t PrinterJobObject::AbortProc() {
 }
 
 int32_t PrinterJobObject::PrintAbortProc() {
-    PumpMessages();
+    PumpGuiEvents();
     return AbortProc();
 }
 

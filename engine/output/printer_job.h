@@ -1,7 +1,8 @@
 // One printer as the engine's host sees it: the chosen CUPS destination with what it can do (the
 // printer binding), the current settings record with the host's pending edits and the layout
-// settings of the engine's own print loop (the settings editor), the cancel-dialog texts and,
-// while a document is open, the spooled document with its printer device context.
+// settings of the engine's own print loop (the settings editor), the print loop with the
+// spooled document while one is open, and the cancel dialog. The job itself is the host's face
+// of them: its members, the state each member needs, the job lock, closing and the events.
 #pragma once
 
 #include <atomic>
@@ -17,6 +18,7 @@
 #include "engine/core/scriptable.h"
 #include "engine/core/services.h"
 #include "engine/output/cancel_dialog.h"
+#include "engine/output/print_loop.h"
 #include "engine/output/printer_binding.h"
 #include "engine/output/printer_codes.h"
 #include "engine/output/printer_settings.h"
@@ -27,47 +29,6 @@
 namespace kp {
 
 class ApplicationObject;
-
-// The spooled document of an open job: its printer device context and the spooler job behind
-// it. StartDoc makes the job (its id is the host's JobNumber); pages are drawn on dc() between
-// StartPage and EndPage; EndDoc hands the document over, AbortDoc cancels the job. Results are
-// 0 or the engine's spooler codes (-12000 full or refusing, -12001 no space, -12003 other,
-// -12004 a page failure).
-class PrinterDocument {
-  public:
-    virtual ~PrinterDocument() = default;
-    virtual plat::DeviceContext* dc() = 0;
-    // New page geometry for the pages that follow (ResetDC); false when it cannot be used.
-    virtual bool Reset(const PageGeometry& page, const plat::DevMode& settings) = 0;
-    virtual int32_t StartDoc(const std::string& title, int32_t* jobId) = 0;
-    virtual int32_t StartPage() = 0;
-    virtual int32_t EndPage() = 0;
-    virtual int32_t EndDoc() = 0;
-    virtual int32_t AbortDoc() = 0;
-    // The procedure the context asks while a page is drawn; false stops the document.
-    virtual void SetAbortProc(std::function<bool()> proc) { (void)proc; }
-};
-
-// Where a page comes from: a report drawing itself, a page recorded in a preview, a page of a
-// report file. The print loop locks the source around its page, asks for its paper and has it
-// draw on the printer's context.
-class PageSource {
-  public:
-    virtual ~PageSource() = default;
-    // 0 when the source is what the member was given (a report, a preview, a file object),
-    // else the member's answer (-7).
-    virtual int32_t Check() { return 0; }
-    virtual void Lock() = 0;
-    virtual void Unlock() = 0;
-    // Paper code, width and length (0.1 mm) and orientation; false when the source cannot say.
-    virtual bool Paper(int16_t* code, int32_t* width, int32_t* length, int16_t* orientation) = 0;
-    // The answer when Paper fails: -13000 for a report, -13001 for recorded pages.
-    virtual int32_t PaperError() const = 0;
-    // Recorded pages are played in the compatible graphics mode; a report's draw result of -1
-    // after a cancel reads as the cancel.
-    virtual bool IsReport() const = 0;
-    virtual int32_t Draw(plat::DeviceContext* dc) = 0;
-};
 
 class PrinterJobObject final : public ScriptableObject {
   public:
@@ -103,17 +64,20 @@ class PrinterJobObject final : public ScriptableObject {
     PrinterModel Model();
     plat::DeviceContext* DocumentDc();
 
-    // The print loop: one page of a source onto the open document.
+    // One page of a source onto the open document, when the job's state lets it in.
     int32_t PrintPage(PageSource& source);
-    // The scale in percent for both axes, and the viewport origin with the page extent in
-    // device pixels, for a page of that size and orientation.
-    int32_t ComputePrintScale(int32_t width, int32_t length, int16_t orientation);
+    // The print loop's placement of a page (print_loop.h).
+    int32_t ComputePrintScale(int32_t width, int32_t length, int16_t orientation) {
+        return loop_.ComputePrintScale(width, length, orientation);
+    }
     int32_t ComputePrintOrigin(int32_t width, int32_t length, int16_t orientation,
-                               plat::POINT* origin);
-    // True when the printer takes the page; a code above 256 may be replaced by the printer's
-    // paper of that size.
-    bool MatchPaperToReport(int16_t* code, int32_t width, int32_t length);
-    plat::SIZE PageExtent() const { return pageExtent_; }
+                               plat::POINT* origin) {
+        return loop_.ComputePrintOrigin(width, length, orientation, origin);
+    }
+    bool MatchPaperToReport(int16_t* code, int32_t width, int32_t length) {
+        return loop_.MatchPaperToReport(code, width, length);
+    }
+    plat::SIZE PageExtent() const { return loop_.PageExtent(); }
 
   private:
     using LayoutSettings = PrinterSettingsEditor::LayoutSettings;
@@ -122,14 +86,9 @@ class PrinterJobObject final : public ScriptableObject {
     // Binds the coded printer: its lists, extents and fields, and the settings record (the given
     // one, else the printer's defaults when the job has none yet) measured on it.
     int32_t BindPrinterModel(PrinterModel model, const std::optional<plat::DevMode>& settings);
-    int32_t ResetPrinterDC();
+    // The loop's reset of the printer's context, in state 64 while it runs.
+    int32_t ResetPrinterDC(PrinterDocument* doc);
     int32_t RefusedPut(bool cancelDialogPut) const;
-    void DestroyDocument();
-    int32_t ShowCancelDialog();
-    void DestroyCancelDialog();
-    void RefreshCancelDialog();
-    int32_t EndSheetForUpdate();
-    static int32_t MapPageError(int32_t code);
 
     // Members reached through Invoke.
     int32_t GetSupportPapers(plat::Variant* v);
@@ -232,17 +191,17 @@ class PrinterJobObject final : public ScriptableObject {
     void LeaveUse();
     bool TryClose();
     void FinishClose();
-    int32_t PrintPageSteps(PageSource& source, bool* locked);
     int32_t PrintReport(ScriptableObject* report);
     void ReleaseThread();
-    void PumpMessages();
 
     // Shared shapes of the members.
     int32_t GetGuarded(plat::Variant* v, bool needsDevMode, auto read);
     int32_t GetBool(plat::Variant* v, int32_t value);
     int32_t GetString(plat::Variant* v, const std::u16string& s, bool isSet);
+    int32_t PutWhen(bool open, bool cancelDialogPut, auto put);
     int32_t PutLayout(const plat::Variant& a, auto write);
-    int32_t PutCancelText(const plat::Variant& a, std::u16string* field, bool* isSet);
+    int32_t GetListed(const plat::Variant* args, const auto& list, auto read);
+    int32_t GetPaperOfCode(const plat::Variant* args, plat::Variant* v, bool length);
 
     static const PropertyRow<PrinterJobObject> kProperties[];
     static const MethodRow<PrinterJobObject> kMethods[];
@@ -257,36 +216,29 @@ class PrinterJobObject final : public ScriptableObject {
     ApplicationObject* app_ = nullptr;
     mutable std::recursive_mutex lock_;  // the job lock
 
-    std::u16string cancelDlgCaption_ = u"印刷中";
-    std::u16string cancelDlgMessage_;
-    bool cancelMessageSet_ = false;
-    int32_t cancelButton_ = 1;
-    int32_t cancelDlg_ = 1;
-    uint32_t parentWindow_ = 0;
+    JobCancelDialog cancel_{[this] { CancelPrintJob(); }};
 
     PrinterBinding binding_;
     PrinterSettingsEditor settings_{binding_};
 
+    PrintLoop loop_{{binding_, settings_, lock_, [this] { return state_.load() == kJobCancelled; },
+                     [this] { return ResetPrinterDC(loop_.Document()); },
+                     [this] { return PrintAbortProc() != 0; }}};
+
     int32_t asyncMode_ = 0;
-    uint32_t pageCount_ = 0;
     std::u16string jobName_;
     bool jobNameSet_ = false;
-    int32_t jobNumber_ = 0;
 
-    plat::SIZE pageExtent_{0, 0};
-    std::unique_ptr<CancelDialogPresenter> cancelPresenter_;
-    std::unique_ptr<CancelDialogView> cancelView_;
-    std::unique_ptr<PrinterDocument> document_;
-    // The asynchronous Print's thread: joined by the next Print or the destructor. When the
-    // job is closed on that thread itself (a PrintEnd sink may call Close), the application
-    // takes the thread over and joins it; `threadEnded_` is set by the thread as its last act.
+    // The asynchronous Print's thread lives here and not in the print loop: the loop runs one
+    // page on whichever thread calls it, while the thread's start, its end and what may close
+    // the job meanwhile are the job's (the users_ word, TryClose, the PrintEnd event). It is
+    // joined by the next Print or the destructor. When the job is closed on that thread itself
+    // (a PrintEnd sink may call Close), the application takes the thread over and joins it;
+    // `threadEnded_` is set by the thread as its last act.
     std::mutex threadLock_;
     std::thread printThread_;
     std::shared_ptr<std::atomic<bool>> threadEnded_;
     bool threadBusy_ = false;
-    bool documentStarted_ = false;
-    bool sheetOpen_ = false;
-    bool secondHalf_ = false;
     int32_t dcOwnerIndex_ = -1;
 };
 

@@ -240,4 +240,28 @@ void PrinterSettingsEditor::DropEdits() {
     deferred_ = layout_;
 }
 
+PrinterSelectDialog::Layout PrinterSettingsEditor::SelectionLayout() const {
+    PrinterSelectDialog::Layout layout;
+    layout.scalePrint = layout_.scalePrint;
+    layout.scalePaperFit = layout_.scalePaperFit;
+    layout.multiPrint = layout_.multiPrint;
+    layout.scale = layout_.scale;
+    layout.scalePrintLayout = layout_.scalePrintLayout;
+    layout.multiPrintLayout = layout_.multiPrintLayout;
+    return layout;
+}
+
+void PrinterSettingsEditor::TakeChosenLayout(const PrinterSelectDialog::Layout& chosen) {
+    for (LayoutSettings* l : {&layout_, &deferred_}) {
+        l->scalePrint = chosen.scalePrint;
+        l->scalePaperFit = chosen.scalePaperFit;
+        l->multiPrint = chosen.multiPrint;
+        l->scale = chosen.scale;
+        l->scalePrintLayout = chosen.scalePrintLayout == 2 || chosen.scalePrintLayout == 3
+                                  ? chosen.scalePrintLayout
+                                  : int16_t{1};
+        l->multiPrintLayout = chosen.multiPrintLayout;
+    }
+}
+
 }  // namespace kp

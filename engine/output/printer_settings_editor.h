@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "engine/output/printer_binding.h"
+#include "engine/output/printer_select_dialog.h"
 #include "engine/output/printer_settings.h"
 #include "platform/printing/devmode.h"
 
@@ -61,6 +62,13 @@ class PrinterSettingsEditor {
     // ResetPendingSettings: the edits and the replacement dropped, the layout's copy put back.
     void DropEdits();
     void SetReplacement(const plat::DevMode& dm) { replacement_ = dm; }
+
+    // The layout as the printer selection dialog shows it.
+    PrinterSelectDialog::Layout SelectionLayout() const;
+    // The layout chosen in the dialog, taken by the deferred copy too: a later UpdateInfo would
+    // otherwise put back the layout from before the dialog. An alignment other than 2 or 3
+    // reads as 1.
+    void TakeChosenLayout(const PrinterSelectDialog::Layout& chosen);
 
     std::optional<plat::DevMode>& Current() { return current_; }
     const std::optional<plat::DevMode>& Current() const { return current_; }

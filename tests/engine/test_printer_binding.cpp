@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/output/printer_binding.h"
 #include "engine/output/printer_codes.h"
@@ -165,6 +166,44 @@ TEST(PrinterBinding, LookupsBySizeAndCode) {
     EXPECT_EQ(b.PaperOfCode(8)->length, 4200);
     EXPECT_EQ(b.PaperOfCode(70), nullptr);
     EXPECT_EQ(PrinterBinding().FindPaperBySize(2100, 2970), -1) << "nothing bound";
+}
+
+// The binding asks and moves the jobs of its own printer's queue only; each command is its
+// control, and one outside 1 to 5 reaches no queue.
+TEST_F(PrinterBindingQuery, JobsOfItsQueue) {
+    PrinterBinding office = Bound(Caps());
+    office.SetNames("Office", u"Office", u"", u"");
+    printers_->SetCapabilities("Office", Caps());
+    printers_->SetCapabilities("Label", Caps());
+    int32_t id = 0, other = 0;
+    ASSERT_EQ(printers_->CreateJob("Office", "t", {}, &id), PrintError::kOk);
+    ASSERT_EQ(printers_->CreateJob("Label", "t", {}, &other), PrintError::kOk);
+    uint32_t word = 7;
+    EXPECT_EQ(office.JobStatus(id, &word), rc::kOk);
+    EXPECT_EQ(word, 0x8u) << "held as it comes in";
+    word = 7;
+    EXPECT_EQ(office.JobStatus(other, &word), rc::kNoSuchJob) << "another printer's job";
+    EXPECT_EQ(office.JobStatus(999, &word), rc::kNoSuchJob);
+    EXPECT_EQ(word, 7u);
+
+    struct {
+        uint32_t command;
+        int32_t code;
+    } cases[] = {{0, rc::kOutOfRange},
+                 {6, rc::kOutOfRange},
+                 {1, rc::kOk},
+                 {2, rc::kOk},
+                 {2, rc::kJobControlFailed},
+                 {3, rc::kOk},
+                 {5, rc::kJobControlFailed},
+                 {4, rc::kOk}};
+    for (const auto& c : cases) EXPECT_EQ(office.ControlJob(id, c.command), c.code) << c.command;
+    EXPECT_EQ(office.ControlJob(other, 3), rc::kNoSuchJob);
+    FakePrinterSystem::Job record;
+    ASSERT_TRUE(printers_->GetJob(id, &record));
+    EXPECT_EQ(record.controls, (std::vector<JobControl>{JobControl::kHold, JobControl::kRelease,
+                                                        JobControl::kRelease, JobControl::kCancel,
+                                                        JobControl::kPurge, JobControl::kRestart}));
 }
 
 }  // namespace

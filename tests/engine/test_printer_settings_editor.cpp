@@ -149,4 +149,35 @@ TEST(PrinterSettingsEditor, UpdateWithTheDocumentOpen) {
     EXPECT_EQ(resets, 0);
 }
 
+// The printer selection dialog shows the live layout; what is chosen there replaces the live one
+// and a put still waiting in the deferred copy alike.
+TEST(PrinterSettingsEditor, LayoutThroughTheSelectionDialog) {
+    struct {
+        int16_t align;
+        int16_t taken;
+    } cases[] = {{1, 1}, {2, 2}, {3, 3}, {0, 1}, {4, 1}};
+    for (const auto& c : cases) {
+        Fixture f;
+        f.editor.Layout().scale = 70;
+        f.editor.Layout().multiPrintLayout = 2;
+        f.editor.Deferred().scale = 5;
+        const PrinterSelectDialog::Layout shown = f.editor.SelectionLayout();
+        EXPECT_EQ(shown.scale, 70);
+        EXPECT_EQ(shown.multiPrintLayout, 2);
+        EXPECT_EQ(shown.multiPrint, 0);
+        PrinterSelectDialog::Layout chosen;
+        chosen.scalePrint = chosen.scalePaperFit = chosen.multiPrint = 1;
+        chosen.scale = 250;
+        chosen.scalePrintLayout = c.align;
+        chosen.multiPrintLayout = 1;
+        f.editor.TakeChosenLayout(chosen);
+        for (const auto* l : {&f.editor.Layout(), &f.editor.Deferred()}) {
+            EXPECT_EQ(l->scale, 250) << c.align;
+            EXPECT_EQ(l->scalePrintLayout, c.taken) << c.align;
+            EXPECT_EQ(l->multiPrintLayout, 1) << c.align;
+            EXPECT_TRUE(l->scalePrint && l->scalePaperFit && l->multiPrint) << c.align;
+        }
+    }
+}
+
 }  // namespace
