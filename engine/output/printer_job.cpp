@@ -11,6 +11,7 @@
 #include "engine/core/member_table.h"
 #include "engine/core/module.h"
 #include "engine/core/report.h"
+#include "engine/include/kpengn_members.h"
 #include "engine/output/printer_select_dialog.h"
 #include "platform/gdi/handles.h"
 
@@ -891,7 +892,7 @@ int32_t PrinterJobObject::CancelPrintJob() {
     if (app_ != nullptr) {
         Variant arg = VariantDispatch(this);
         InvokeArgs args{&arg, 1};
-        app_->FireEvent(21001, &args);
+        app_->FireEvent(KPM_EVENT_PRINTER_JOB_PRINT_CANCEL, &args);
     }
     // The page loop's end and this cancel both change the state by compare-and-swap, so a
     // cancel that lands while a page ends is never overwritten.
@@ -1066,7 +1067,7 @@ int32_t PrinterJobObject::PrintMember(const Variant* args, Variant*) {
             if (app != nullptr) {
                 Variant event[2] = {VariantDispatch(this), VariantI4(result)};
                 InvokeArgs eventArgs{event, 2};
-                app->FireEvent(21002, &eventArgs);
+                app->FireEvent(KPM_EVENT_PRINTER_JOB_PRINT_END, &eventArgs);
             }
         });
     } catch (const std::system_error&) {
