@@ -175,6 +175,15 @@ inline std::size_t FindByte(std::string_view text, char c, std::size_t from) {
     return near < text.size() ? text.find(c, near) : std::string_view::npos;
 }
 
+// a == b for the few bytes of a value or name, without a call to the library.
+inline bool SameBytes(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
+
 inline bool IsWordOrBlank(char c) {
     const ByteClass k = ClassOf(c);
     return k == kByteAlnum || k == kByteSpace;
@@ -286,37 +295,45 @@ class TemplateFiller {
         : state_(state), text_(text), out_(out), slots_(kFormValueSlots) {}
 
     void Run() {
-        std::size_t pos = std::min(text_.find('<'), text_.size());
+        const std::size_t size = text_.size();
+        std::size_t pos = std::min(text_.find('<'), size);
         Copy(0, pos);
-        while (pos < text_.size()) {
-            int kind = kEnd;
-            const std::optional<std::size_t> found = NextHtmlToken(text_, pos, kind);
-            if (!found) {
-                // An unclosed quote or comment: the rest is copied as it stands.
-                Copy(pos, text_.size());
-                Flush();
-                return;
+        while (pos < size) {
+            if (tag_ == -1) {
+                // Until a tag's name is known, token by token.
+                int kind = kEnd;
+                const std::optional<std::size_t> found = NextHtmlToken(text_, pos, kind);
+                if (!found) {
+                    // An unclosed quote or comment: the rest is copied as it stands.
+                    Copy(pos, size);
+                    Flush();
+                    return;
+                }
+                std::size_t end = *found;
+                if (kind == kEnd) {
+                    Copy(pos, end);
+                    Flush();
+                    return;
+                }
+                end = Handle(pos, end, kind);
+                if (attribute_ != kAttrValue) Copy(pos, end);
+                pos = kind == kTagEnd ? OpenTag(end) : end;
+                continue;
             }
-            std::size_t end = *found;
-            if (kind == kEnd) {
-                Copy(pos, end);
-                Flush();
-                return;
-            }
-            end = Handle(pos, end, kind);
-            if (attribute_ != kAttrValue) Copy(pos, end);
-            pos = end;
-            if (kind == kTagEnd) pos = OpenTag(pos);
             // Most tags of a page are no control: only where they end matters. A control's
             // attributes are read in a loop of their own.
-            const bool closed = tag_ == kNoControl ? PlainTagEnd(pos)
-                                : tag_ != -1       ? ControlTagEnd(pos)
-                                                   : true;
-            if (!closed) {
-                Copy(pos, text_.size());
+            const bool closed = tag_ == kNoControl ? PlainTagEnd(pos) : ControlTagEnd(pos);
+            const std::size_t open = closed ? FindByte(text_, '<', pos + 1) : std::string_view::npos;
+            if (open == std::string_view::npos) {
+                // The page ends inside the tag, or after it without another "<" (so this tag
+                // is not filled), or a quote or comment is left open: the rest as it stands.
+                Copy(pos, size);
                 Flush();
                 return;
             }
+            EndTag();
+            Copy(pos, open);
+            pos = OpenTag(open);
         }
         Flush();
     }
@@ -468,17 +485,22 @@ class TemplateFiller {
             case kQuoted:
                 return Value(pos, end, true);
             case kTagEnd:
-                FillAtTagEnd();
-                tag_ = -1;
-                attribute_ = -1;
-                type_ = -1;
-                last_ = 0;
-                name_ = {};
-                template_value_ = {};
+                EndTag();
                 return end;
             default:
                 return end;
         }
+    }
+
+    // At the ">" that ends a tag: the control gets its value, and the next tag starts afresh.
+    void EndTag() {
+        FillAtTagEnd();
+        tag_ = -1;
+        attribute_ = -1;
+        type_ = -1;
+        last_ = 0;
+        name_ = {};
+        template_value_ = {};
     }
 
     std::size_t Value(std::size_t pos, std::size_t end, bool quoted) {
@@ -508,7 +530,10 @@ class TemplateFiller {
                    : std::string_view();
     }
 
-    bool InGroup() const { return group_ && name_.starts_with(*group_); }
+    bool InGroup() const {
+        return group_ && name_.size() >= group_->size() &&
+               SameBytes(name_.substr(0, group_->size()), *group_);
+    }
 
     void Fetch() {
         long field = 0;
@@ -558,7 +583,7 @@ class TemplateFiller {
             Write(" value=\"");
             WriteEscaped(template_value_, false);
             Write("\"");
-            if (current_ == template_value_) Write(option ? " selected " : " checked ");
+            if (SameBytes(current_, template_value_)) Write(option ? " selected " : " checked ");
         } else if (type_ == kText) {
             Write(" value=\"");
             WriteEscaped(current_, true);
