@@ -1,7 +1,6 @@
 #include "settings/form_template.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -455,12 +454,13 @@ class TemplateFiller {
         return false;
     }
 
-    // Handles one token; answers its end (an unquoted value runs on to a blank or ">").
+    // Handles one token before a tag's name is known (the scans above take the tag on from
+    // there); answers its end (an unquoted value runs on to a blank or ">").
     std::size_t Handle(std::size_t pos, std::size_t end, int kind) {
         switch (kind) {
             case kOther:
                 // "</option>" and the like close a tag: they are no control to fill.
-                if (tag_ == -1 && text_[pos] == '/' && pos > 0 && text_[pos - 1] == '<') {
+                if (text_[pos] == '/' && pos > 0 && text_[pos - 1] == '<') {
                     tag_ = kNoControl;
                     return end;
                 }
@@ -469,19 +469,9 @@ class TemplateFiller {
                     return end;
                 }
                 return Value(pos, SkipToSpaceOrTagEnd(text_, pos), false);
-            case kWord: {
-                const std::string_view word = text_.substr(pos, end - pos);
-                if (tag_ == kNoControl) return end;
-                if (tag_ == -1) {
-                    tag_ = Classify(word, kTags);
-                    return end;
-                }
-                if (last_ != '=') {
-                    attribute_ = Classify(word, kAttributes);
-                    return end;
-                }
-                return Value(pos, SkipToSpaceOrTagEnd(text_, pos), false);
-            }
+            case kWord:
+                tag_ = Classify(text_.substr(pos, end - pos), kTags);
+                return end;
             case kQuoted:
                 return Value(pos, end, true);
             case kTagEnd:
