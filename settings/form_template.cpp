@@ -21,8 +21,10 @@ std::string Cut(std::string_view text) {
     return std::string(text.substr(0, kFormSlotBytes));
 }
 
-std::string FromField(const char* field, std::size_t size) {
-    return std::string(field, std::find(field, field + size, '\0'));
+// A record's field up to its first NUL, cut as a slot is, written into the slot's own buffer.
+void AssignField(std::string& slot, const char* field, std::size_t size) {
+    const auto length = static_cast<std::size_t>(std::find(field, field + size, '\0') - field);
+    slot.assign(field, std::min(length, kFormSlotBytes));
 }
 
 std::optional<int> ThreeDigits(std::string_view text) {
@@ -37,9 +39,9 @@ std::optional<int> ThreeDigits(std::string_view text) {
 
 void FillFromRecord(const SpeedDialRecord& record,
                     std::array<std::string, kFormFetchSlots>& slots) {
-    slots[0] = Cut(FromField(record.number.data(), record.number.size()));
-    slots[1] = Cut(FromField(record.kanji.data(), record.kanji.size()));
-    slots[2] = Cut(FromField(record.kana.data(), record.kana.size()));
+    AssignField(slots[0], record.number.data(), record.number.size());
+    AssignField(slots[1], record.kanji.data(), record.kanji.size());
+    AssignField(slots[2], record.kana.data(), record.kana.size());
 }
 
 int ShowValues(ProgrammingState& state, std::string_view name,
@@ -99,7 +101,7 @@ int SpeedDialValues(ProgrammingState& state, std::string_view name,
                                 : GetSystemSpeedDial(state, *row, record);
         if (read == 0) return -1;
         FillFromRecord(record, slots);
-        slots[3] = std::string("0") + record.group;
+        slots[3].assign({'0', record.group});
         return 4;
     }
     const std::optional<int> telephone = ThreeDigits(name.substr(1));
