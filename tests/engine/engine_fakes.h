@@ -73,6 +73,16 @@ inline plat::MediaInfo Media(const char* media, const char* name, int32_t w, int
     return {media, name, w, l, 423, 423, 423, 423};
 }
 
+// An office printer's papers: A4, A3, Letter, a second A4 (borderless) and a size of its own;
+// the standard ones take codes 9, 8 and 1, the others 257 and 258.
+inline std::vector<plat::MediaInfo> OfficeMedia() {
+    return {Media("iso_a4_210x297mm", "A4", 21000, 29700),
+            Media("iso_a3_297x420mm", "A3", 29700, 42000),
+            Media("na_letter_8.5x11in", "Letter", 21590, 27940),
+            Media("iso_a4_210x297mm_borderless", "A4 (borderless)", 21000, 29700),
+            Media("oe_odd_123x234mm", "Odd", 12300, 23400)};
+}
+
 inline std::vector<PrinterInfo> ThreePrinters() {
     return {
         {"Office", "Generic PostScript", "ipp://office/ipp", false},

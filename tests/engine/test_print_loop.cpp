@@ -19,17 +19,12 @@ namespace {
 
 using namespace kp;
 using namespace plat;
-using fakes::Media;
 
-// A4 (9), A3 (8), Letter (1), a second A4 (257) and an odd size (258); at 600 dpi an A4 sheet is
-// 4961 x 7016 pixels with its printable corner at (100, 100).
+// The office papers; at 600 dpi an A4 sheet is 4961 x 7016 pixels with its printable corner at
+// (100, 100).
 PrinterCapabilities OfficeCaps() {
     PrinterCapabilities c;
-    c.media = {Media("iso_a4_210x297mm", "A4", 21000, 29700),
-               Media("iso_a3_297x420mm", "A3", 29700, 42000),
-               Media("na_letter_8.5x11in", "Letter", 21590, 27940),
-               Media("iso_a4_210x297mm_borderless", "A4 (borderless)", 21000, 29700),
-               Media("oe_odd_123x234mm", "Odd", 12300, 23400)};
+    c.media = fakes::OfficeMedia();
     c.defaultMedia = "iso_a4_210x297mm";
     c.sources = {{"auto", "Automatic"}};
     c.defaultSource = "auto";

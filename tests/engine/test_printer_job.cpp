@@ -31,15 +31,10 @@ using namespace plat;
 // The printer: A4, A3, Letter, a second A4 and an odd size; three trays and one unknown; two
 // resolutions; custom sizes from postcard to A3; 99 copies; colour.
 
-using fakes::Media;
 
 PrinterCapabilities OfficeCaps() {
     PrinterCapabilities c;
-    c.media = {Media("iso_a4_210x297mm", "A4", 21000, 29700),
-               Media("iso_a3_297x420mm", "A3", 29700, 42000),
-               Media("na_letter_8.5x11in", "Letter", 21590, 27940),
-               Media("iso_a4_210x297mm_borderless", "A4 (borderless)", 21000, 29700),
-               Media("oe_odd_123x234mm", "Odd", 12300, 23400)};
+    c.media = fakes::OfficeMedia();
     c.defaultMedia = "iso_a4_210x297mm";
     c.sources = {
         {"auto", "Automatic"}, {"tray-1", "Tray 1"}, {"manual", "Manual"}, {"tray-9", "Tray 9"}};
