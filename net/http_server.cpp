@@ -833,13 +833,17 @@ void CEasyHttpServer::WorkerLoop(const ServerSettings& settings) {
         RequestWorker(*this, settings, *connection).Serve();
         lock.lock();
         serving_.erase(std::find(serving_.begin(), serving_.end(), serving));
-        // Closed only once Stop can no longer reach it to interrupt it.
-        connection->Close();
-        if (!running_) {
+        const bool stopping = !running_;
+        if (stopping) {
             --live_workers_;
-            return;
+        } else {
+            ++idle_workers_;  // about to wait in accept again
         }
-        ++idle_workers_;
+        lock.unlock();
+        // Closed only once Stop can no longer reach it to interrupt it, and outside the lock:
+        // a close can take a while, and every other thread passes this lock twice a connection.
+        connection->Close();
+        if (stopping) return;
     }
 }
 
