@@ -30,8 +30,6 @@ using namespace plat;
 // ---------------------------------------------------------------------------------------------
 // The printer: A4, A3, Letter, a second A4 and an odd size; three trays and one unknown; two
 // resolutions; custom sizes from postcard to A3; 99 copies; colour.
-
-
 PrinterCapabilities OfficeCaps() {
     PrinterCapabilities c;
     c.media = fakes::OfficeMedia();
